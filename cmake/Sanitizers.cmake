@@ -1,0 +1,8 @@
+# An interface target that carries the sanitizer switches to whatever links it.
+add_library(tk_sanitizers INTERFACE)
+if(TK_SANITIZE)
+  target_compile_options(tk_sanitizers INTERFACE -fsanitize=address,undefined
+                                                 -fno-omit-frame-pointer
+                                                 -fno-sanitize-recover=undefined)
+  target_link_options(tk_sanitizers INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,113 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+function(tk_add_folder dir)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${PROJECT_SOURCE_DIR}/${dir} ${PROJECT_BINARY_DIR}/${dir})
+  endif()
+endfunction()
+
+function(tk_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
+                                           -Wnon-virtual-dtor -Woverloaded-virtual)
+  if(TK_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# tk_library(name SOURCES ... DEPS ...): a static library of one folder.
+# Includes are written from the project root: #include "common/ini/IniFile.h".
+function(tk_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${A_DEPS} PRIVATE ${A_PRIVATE_DEPS} tk_sanitizers)
+  tk_warnings(${name})
+endfunction()
+
+# tk_program(name SOURCES ... DEPS ...): an executable.
+function(tk_program name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} tk_sanitizers)
+  tk_warnings(${name})
+endfunction()
+
+# tk_test(name LABEL unit|widget|x11|e2e SOURCES ... DEPS ... [ENV k=v ...] [TIMEOUT s])
+#  unit:   GoogleTest, no display; also built and run with the sanitizers.
+#  widget: QtTest or GoogleTest with the offscreen platform.
+#  x11:    needs a display; ./run test starts a private Xvfb and sets DISPLAY.
+#  e2e:    whole programs under their own Xvfb with a compositor.
+function(tk_test name)
+  cmake_parse_arguments(A "" "LABEL;TIMEOUT" "SOURCES;DEPS;ENV" ${ARGN})
+  if(NOT A_LABEL)
+    set(A_LABEL unit)
+  endif()
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} tk_sanitizers)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE TK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                             TK_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  tk_warnings(${name})
+  add_test(NAME ${name} COMMAND ${name})
+  set(env ${A_ENV})
+  if(A_LABEL STREQUAL "widget")
+    list(APPEND env QT_QPA_PLATFORM=offscreen)
+  endif()
+  if(A_LABEL STREQUAL "unit")
+    list(APPEND env QT_QPA_PLATFORM=offscreen)
+    set_property(GLOBAL APPEND PROPERTY TK_UNIT_TESTS ${name})
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT}
+                                          ENVIRONMENT "${env}")
+endfunction()
+
+# One target that builds every unit test, for the sanitizer run.
+function(tk_finish_unit_tests)
+  get_property(tests GLOBAL PROPERTY TK_UNIT_TESTS)
+  add_custom_target(unit_tests)
+  if(tests)
+    add_dependencies(unit_tests ${tests})
+  endif()
+endfunction()
+
+# Fails the configure step when one of the targets reaches Qt Widgets through
+# its link libraries.
+function(_tk_collect_links target out)
+  set(seen ${${out}})
+  if(target IN_LIST seen OR NOT TARGET ${target})
+    return()
+  endif()
+  list(APPEND seen ${target})
+  get_target_property(type ${target} TYPE)
+  set(links)
+  if(NOT type STREQUAL "INTERFACE_LIBRARY")
+    get_target_property(l1 ${target} LINK_LIBRARIES)
+    if(l1)
+      list(APPEND links ${l1})
+    endif()
+  endif()
+  get_target_property(l2 ${target} INTERFACE_LINK_LIBRARIES)
+  if(l2)
+    list(APPEND links ${l2})
+  endif()
+  foreach(l IN LISTS links)
+    string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" l "${l}")
+    _tk_collect_links(${l} seen)
+  endforeach()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+function(tk_forbid_widgets)
+  foreach(t IN LISTS ARGN)
+    if(TARGET ${t})
+      set(all)
+      _tk_collect_links(${t} all)
+      if("Qt6::Widgets" IN_LIST all OR "Qt::Widgets" IN_LIST all)
+        message(FATAL_ERROR "${t} must not link Qt Widgets (core libraries stay free of widgets)")
+      endif()
+    endif()
+  endforeach()
+endfunction()
