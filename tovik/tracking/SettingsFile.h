@@ -1,6 +1,7 @@
 #pragma once
 // Reading and writing the tracking settings in the program's INI file.
 
+#include <ostream>
 #include <string>
 
 #include "tovik/tracking/TrackingSettings.h"
@@ -24,5 +25,10 @@ void LoadSettings(TrackingSettings& settings, const std::string& iniPath);
 bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath);
 
 [[nodiscard]] CalibParams ReadCalibParams(const std::string& iniPath);
+
+// Writes "SettingsFile=<path>", then the 17 persisted values and the three
+// calibration keys, one "Name=value" a line, in file order.
+void PrintSettings(std::ostream& out, const TrackingSettings& settings, const CalibParams& calib,
+                   const std::string& iniPath);
 
 }  // namespace tovik

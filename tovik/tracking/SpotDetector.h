@@ -31,8 +31,8 @@ public:
     // The same result as subtracting background from frame (saturating, per
     // channel) and calling DetectSpot, fused into one pass over the window.
     // Frames whose size or type differ from the background give 0.
-    int DetectSpotInFrame(const cv::Mat& frame, const cv::Mat& background, int threshold,
-                          float& cx, float& cy);
+    int DetectSpotInFrame(const cv::Mat& frame, const cv::Mat& background, int threshold, float& cx,
+                          float& cy);
 
     DetectionWindow window;
     std::array<cv::Point2f, kMaxSpotPixels> SpotPixels{};
