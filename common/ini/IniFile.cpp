@@ -166,7 +166,8 @@ bool IniFile::load() {
 
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        if (errno == ENOENT) {
+        // A folder part that is a file cannot hold the file either.
+        if (errno == ENOENT || errno == ENOTDIR) {
             return true;
         }
         loadFailed_ = true;

@@ -1,0 +1,134 @@
+#include "common/ini/ProgramPaths.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+namespace common {
+
+namespace {
+
+std::string fileNameOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string folderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+std::string homeDir() {
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+        return home;
+    }
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
+        return pw->pw_dir;
+    }
+    return "/tmp";
+}
+
+// An XDG base folder: the variable when it holds an absolute path, otherwise
+// the default under the home folder.
+std::string xdgBase(const char* variable, const char* fallbackUnderHome) {
+    if (const char* v = std::getenv(variable); v && v[0] == '/') {
+        return v;
+    }
+    return homeDir() + "/" + fallbackUnderHome;
+}
+
+bool makeDirs(const std::string& dir) {
+    std::string partial;
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = dir.find('/', pos + 1);
+        partial = dir.substr(0, pos);
+        if (partial.empty()) {
+            continue;
+        }
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    struct stat st {};
+    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool writableDir(const std::string& dir) {
+    return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+void copyIfMissing(const std::string& from, const std::string& to) {
+    if (::access(to.c_str(), F_OK) == 0 || ::access(from.c_str(), R_OK) != 0) {
+        return;
+    }
+    std::ifstream in(from, std::ios::binary);
+    std::ofstream out(to, std::ios::binary);
+    if (in && out) {
+        out << in.rdbuf();
+    }
+}
+
+}  // namespace
+
+std::string currentProgramPath() {
+    std::vector<char> buf(4096);
+    for (;;) {
+        ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0) {
+            return {};
+        }
+        if (static_cast<std::size_t>(n) < buf.size()) {
+            return std::string(buf.data(), static_cast<std::size_t>(n));
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string iniPathBeside(const std::string& programPath) {
+    const std::string name = fileNameOf(programPath);
+    const std::size_t dot = name.rfind('.');
+    // A leading dot names a hidden file, not an extension.
+    if (dot == std::string::npos || dot == 0) {
+        return programPath + ".ini";
+    }
+    return programPath.substr(0, programPath.size() - (name.size() - dot - 1)) + "ini";
+}
+
+ProgramPaths resolveProgramPaths(const std::string& programPath, const std::string& appName) {
+    return resolveProgramPaths(programPath, appName, writableDir(folderOf(programPath)));
+}
+
+ProgramPaths resolveProgramPaths(const std::string& programPath, const std::string& appName,
+                                 bool programDirWritable) {
+    ProgramPaths p;
+    p.programPath = programPath;
+    p.programDir = folderOf(programPath);
+    p.iniPath = iniPathBeside(programPath);
+    p.dataDir = p.programDir;
+    if (programDirWritable) {
+        return p;
+    }
+
+    p.userFolders = true;
+    std::string app = appName;
+    if (app.empty()) {
+        app = fileNameOf(programPath);
+    }
+    const std::string configDir = xdgBase("XDG_CONFIG_HOME", ".config") + "/" + app + "/";
+    p.dataDir = xdgBase("XDG_DATA_HOME", ".local/share") + "/" + app + "/";
+    makeDirs(configDir);
+    makeDirs(p.dataDir);
+    const std::string besideIni = p.iniPath;
+    p.iniPath = configDir + fileNameOf(besideIni);
+    copyIfMissing(besideIni, p.iniPath);
+    return p;
+}
+
+}  // namespace common

@@ -1,0 +1,105 @@
+#pragma once
+// Stand-in for window lookup: windows a test declares, and a record of every
+// activation, key and close request. Thread-safe.
+
+#include <algorithm>
+#include <mutex>
+
+#include "common/platform/WindowFinder.h"
+
+namespace common {
+
+class NullWindowFinder final : public WindowFinder {
+public:
+    struct FakeWindow {
+        WindowId id = 0;
+        std::string className;
+        std::string title;
+        WindowId parent = 0;  // 0: top level
+    };
+
+    // Windows are searched in the order they were added.
+    void addWindow(FakeWindow w) {
+        std::lock_guard lock(mutex_);
+        windows_.push_back(std::move(w));
+    }
+    void removeWindow(WindowId id) {
+        std::lock_guard lock(mutex_);
+        std::erase_if(windows_, [id](const FakeWindow& w) { return w.id == id; });
+    }
+
+    std::optional<WindowId> findByClass(const std::string& className,
+                                        const std::string& childClass) override {
+        std::lock_guard lock(mutex_);
+        for (const FakeWindow& w : windows_) {
+            if (w.className != className) {
+                continue;
+            }
+            if (!childClass.empty()) {
+                for (const FakeWindow& c : windows_) {
+                    if (c.className == childClass && isDescendant(c, w.id)) {
+                        return c.id;
+                    }
+                }
+            }
+            return w.id;
+        }
+        return std::nullopt;
+    }
+    std::optional<WindowId> findByTitle(const std::string& title) override {
+        std::lock_guard lock(mutex_);
+        for (const FakeWindow& w : windows_) {
+            if (w.parent == 0 && w.title == title) {
+                return w.id;
+            }
+        }
+        return std::nullopt;
+    }
+    void activate(WindowId window) override {
+        std::lock_guard lock(mutex_);
+        activated_.push_back(window);
+    }
+    void tapKey(int vk) override {
+        std::lock_guard lock(mutex_);
+        keys_.push_back(vk);
+    }
+    void requestClose(WindowId window) override {
+        std::lock_guard lock(mutex_);
+        closeRequests_.push_back(window);
+    }
+
+    [[nodiscard]] std::vector<WindowId> activated() const {
+        std::lock_guard lock(mutex_);
+        return activated_;
+    }
+    [[nodiscard]] std::vector<int> tappedKeys() const {
+        std::lock_guard lock(mutex_);
+        return keys_;
+    }
+    [[nodiscard]] std::vector<WindowId> closeRequests() const {
+        std::lock_guard lock(mutex_);
+        return closeRequests_;
+    }
+
+private:
+    bool isDescendant(const FakeWindow& w, WindowId ancestor) const {
+        WindowId p = w.parent;
+        for (std::size_t hops = 0; p != 0 && hops <= windows_.size(); ++hops) {
+            if (p == ancestor) {
+                return true;
+            }
+            auto it = std::find_if(windows_.begin(), windows_.end(),
+                                   [p](const FakeWindow& x) { return x.id == p; });
+            p = it == windows_.end() ? 0 : it->parent;
+        }
+        return false;
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<FakeWindow> windows_;
+    std::vector<WindowId> activated_;
+    std::vector<int> keys_;
+    std::vector<WindowId> closeRequests_;
+};
+
+}  // namespace common

@@ -1,0 +1,72 @@
+#include "common/platform/X11InputInjector.h"
+
+namespace {
+// Taken before the X headers: XInput's headers define Absolute as a macro.
+constexpr std::uint32_t kMove = common::MouseFlags::Move;
+constexpr std::uint32_t kAbsolute = common::MouseFlags::Absolute;
+constexpr std::uint32_t kLeftDown = common::MouseFlags::LeftDown;
+constexpr std::uint32_t kLeftUp = common::MouseFlags::LeftUp;
+}  // namespace
+
+#include <X11/extensions/XTest.h>
+
+#include <mutex>
+
+#include "common/platform/AbsoluteMapping.h"
+#include "common/platform/X11Support.h"
+
+namespace common {
+
+struct X11InputInjector::Impl {
+    x11::DisplayPtr display;
+    mutable std::mutex mutex;
+
+    ScreenSize size() const { return x11::rootSize(display.get()); }
+};
+
+std::unique_ptr<X11InputInjector> X11InputInjector::open(const char* displayName) {
+    auto impl = std::make_unique<Impl>();
+    impl->display = x11::openDisplay(displayName);
+    if (!impl->display) {
+        return nullptr;
+    }
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    if (!XTestQueryExtension(impl->display.get(), &eventBase, &errorBase, &major, &minor)) {
+        return nullptr;
+    }
+    return std::unique_ptr<X11InputInjector>(new X11InputInjector(std::move(impl)));
+}
+
+X11InputInjector::X11InputInjector(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+X11InputInjector::~X11InputInjector() = default;
+
+ScreenSize X11InputInjector::screenSize() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->size();
+}
+
+void X11InputInjector::send(std::uint32_t flags, std::int32_t dx, std::int32_t dy) {
+    std::lock_guard lock(impl_->mutex);
+    Display* d = impl_->display.get();
+    if (flags & kMove) {
+        if (flags & kAbsolute) {
+            const PixelPoint p = absoluteToPixel(dx, dy, impl_->size());
+            XTestFakeMotionEvent(d, DefaultScreen(d), p.x, p.y, CurrentTime);
+        } else {
+            XTestFakeRelativeMotionEvent(d, dx, dy, CurrentTime);
+        }
+    }
+    if (flags & kLeftDown) {
+        XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    }
+    if (flags & kLeftUp) {
+        XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    }
+    XFlush(d);
+}
+
+}  // namespace common
