@@ -1,0 +1,40 @@
+#pragma once
+// Writes a screen capture as an uncompressed Windows bitmap file: 14-byte file
+// header, 40-byte information header, no colour table, rows bottom-up and
+// padded to four bytes, at the capture's own depth (24 or 32 bits per pixel).
+
+#include <QImage>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kalvo {
+
+struct ScreenCapture {
+    QImage image;
+    int bitsPerPixel = 32;  // 24 or 32: the depth the file is written at
+};
+
+[[nodiscard]] constexpr std::uint32_t bmpRowSize(std::uint32_t width, std::uint32_t bitsPerPixel) {
+    return ((width * bitsPerPixel + 31) / 32) * 4;
+}
+
+class BmpWriter {
+public:
+    static constexpr int kHeaderSize = 54;
+
+    // The whole file in memory; empty when the capture is empty or its depth
+    // is neither 24 nor 32.
+    [[nodiscard]] static std::vector<std::uint8_t> encode(const ScreenCapture& capture);
+
+    // Writes through a temporary file in the same folder renamed over `path`,
+    // so a failed write leaves neither a partial file nor a stray temporary.
+    [[nodiscard]] static bool writeFile(const ScreenCapture& capture, const std::string& path);
+};
+
+// Writes bytes to `path` through a temporary file renamed into place.
+[[nodiscard]] bool writeFileAtomically(const std::string& path, const std::uint8_t* data,
+                                       std::size_t size);
+
+}  // namespace kalvo

@@ -1,0 +1,137 @@
+#include "kalvo/core/BoardSaver.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace kalvo {
+namespace {
+
+std::string withSlash(std::string dir) {
+    if (!dir.empty() && dir.back() != '/') {
+        dir += '/';
+    }
+    return dir;
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+std::string imageBaseName(const std::tm& t) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%d-%d-%d-%d-%d-%d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                  t.tm_hour, t.tm_min, t.tm_sec);
+    return buf;
+}
+
+std::string userPicturesFolder() {
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_PICTURES_DIR"); xdg && *xdg) {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = std::string(home) + "/Pictures";
+    } else {
+        base = "/tmp";
+    }
+    return withSlash(base) + "kalvo/";
+}
+
+std::string prepareDefaultImageFolder(const std::string& programFolder,
+                                      const std::string& fallback) {
+    const std::string img = withSlash(programFolder) + "img";
+    // A file of that name counts as present, as nothing may replace it.
+    if (exists(img) || ::mkdir(img.c_str(), 0755) == 0) {
+        return img;
+    }
+    std::string alt = fallback;
+    while (alt.size() > 1 && alt.back() == '/') {
+        alt.pop_back();
+    }
+    if (alt.empty()) {
+        return img;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(alt, ec);
+    return alt;
+}
+
+BoardSaver::LocalTimeFn BoardSaver::systemLocalTime() {
+    return [] {
+        const std::time_t now =
+            std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+        std::tm t{};
+        ::localtime_r(&now, &t);
+        return t;
+    };
+}
+
+BoardSaver::BoardSaver(std::string programFolder, FolderChooser& chooser, LocalTimeFn localTime)
+    : programFolder_(withSlash(std::move(programFolder))),
+      chooser_(chooser),
+      localTime_(std::move(localTime)),
+      fallbackFolder_(userPicturesFolder()) {}
+
+SaveResult BoardSaver::save(const ScreenCapture& capture) {
+    if (capture.image.isNull() || (capture.bitsPerPixel != 24 && capture.bitsPerPixel != 32)) {
+        return SaveResult::InvalidImage;
+    }
+    const std::string base = imageBaseName(localTime_());
+
+    browseStartPath_ = prepareDefaultImageFolder(programFolder_, fallbackFolder_);
+    if (!folderChosen_) {
+        const std::optional<std::string> chosen = chooser_.chooseFolder(
+            kFolderTitle, isDirectory(browseStartPath_) ? browseStartPath_ : std::string());
+        if (!chosen || chosen->empty()) {
+            return SaveResult::Cancelled;
+        }
+        saveFolder_ = withSlash(*chosen);
+        folderChosen_ = true;
+    }
+
+    const std::string bmpPath = saveFolder_ + base + ".bmp";
+    if (!BmpWriter::writeFile(capture, bmpPath)) {
+        return SaveResult::WriteFailed;
+    }
+    const std::string jpgPath = saveFolder_ + base + ".jpg";
+    if (convertToJpeg(bmpPath, jpgPath)) {
+        ::unlink(bmpPath.c_str());
+        lastSavedPath_ = jpgPath;
+        return SaveResult::SavedJpeg;
+    }
+    lastSavedPath_ = bmpPath;
+    return SaveResult::SavedBmp;
+}
+
+bool BoardSaver::convertToJpeg(const std::string& bmpPath, const std::string& jpgPath) const {
+    const std::string lib = programFolder_ + kConverterLibrary;
+    void* handle = ::dlopen(lib.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        return false;
+    }
+    using Entry = int (*)(const char*, const char*);
+    // dlsym returns an object pointer; POSIX guarantees it converts to a function pointer.
+    auto entry = reinterpret_cast<Entry>(::dlsym(handle, kConverterEntry));
+    bool converted = false;
+    if (entry) {
+        converted = entry(bmpPath.c_str(), jpgPath.c_str()) == 0 && exists(jpgPath);
+    }
+    ::dlclose(handle);
+    return converted;
+}
+
+}  // namespace kalvo

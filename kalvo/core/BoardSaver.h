@@ -1,0 +1,89 @@
+#pragma once
+// Saves a capture of the whole screen as an image file named from the local
+// time, in a folder asked once per run. The optional converter library
+// "jpgdll.so" in the program's folder turns the bitmap into a JPEG file; with
+// it only the .jpg stays, without it the .bmp is the result.
+
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "kalvo/core/BmpWriter.h"
+
+namespace kalvo {
+
+// The folder dialog, behind an interface so a save runs in a test.
+class FolderChooser {
+public:
+    virtual ~FolderChooser() = default;
+    // Returns the chosen folder, or nothing when the user cancels.
+    [[nodiscard]] virtual std::optional<std::string> chooseFolder(const std::string& title,
+                                                                  const std::string& startPath) = 0;
+};
+
+enum class SaveResult {
+    SavedBmp,      // the .bmp file is the saved image
+    SavedJpeg,     // the converter wrote the .jpg file; the .bmp was removed
+    Cancelled,     // the folder choice was cancelled: nothing written
+    WriteFailed,   // the bitmap could not be written: nothing left behind
+    InvalidImage,  // empty capture or unsupported depth
+};
+
+// "%d-%d-%d-%d-%d-%d" of year, month, day, hour, minute, second.
+[[nodiscard]] std::string imageBaseName(const std::tm& localTime);
+
+// $XDG_PICTURES_DIR or ~/Pictures, followed by "/kalvo/".
+[[nodiscard]] std::string userPicturesFolder();
+
+// programFolder + "img", created when missing; when it cannot be created
+// (the program's folder is not writable) `fallback` is created and used.
+// The result has no trailing '/'. Returns the path even if nothing could be
+// created: the folder dialog then opens without a preselection.
+[[nodiscard]] std::string prepareDefaultImageFolder(const std::string& programFolder,
+                                                    const std::string& fallback);
+
+class BoardSaver {
+public:
+    using LocalTimeFn = std::function<std::tm()>;
+
+    static constexpr const char* kConverterLibrary = "jpgdll.so";
+    static constexpr const char* kConverterEntry = "BmpToJpg";
+    static constexpr const char* kFolderTitle = "Please Select Folder";
+
+    // programFolder: the folder of the program file, with or without a
+    // trailing '/'; the converter is looked up there at each save.
+    BoardSaver(std::string programFolder, FolderChooser& chooser,
+               LocalTimeFn localTime = systemLocalTime());
+
+    // Writes the capture; the folder is asked on the first save of the run
+    // and again after a cancelled choice.
+    [[nodiscard]] SaveResult save(const ScreenCapture& capture);
+
+    // Path of the last file written (.bmp or .jpg), empty before.
+    [[nodiscard]] const std::string& lastSavedPath() const { return lastSavedPath_; }
+    [[nodiscard]] bool folderChosen() const { return folderChosen_; }
+    [[nodiscard]] const std::string& saveFolder() const { return saveFolder_; }  // ends in '/'
+    [[nodiscard]] const std::string& browseStartPath() const { return browseStartPath_; }
+
+    // The picture folder used when the program's folder is not writable.
+    void setFallbackFolder(std::string folder) { fallbackFolder_ = std::move(folder); }
+
+    [[nodiscard]] static LocalTimeFn systemLocalTime();
+
+private:
+    // Runs the converter from the program's folder; true when it produced jpgPath.
+    [[nodiscard]] bool convertToJpeg(const std::string& bmpPath, const std::string& jpgPath) const;
+
+    std::string programFolder_;
+    FolderChooser& chooser_;
+    LocalTimeFn localTime_;
+    std::string fallbackFolder_;
+    bool folderChosen_ = false;
+    std::string saveFolder_;
+    std::string browseStartPath_;
+    std::string lastSavedPath_;
+};
+
+}  // namespace kalvo

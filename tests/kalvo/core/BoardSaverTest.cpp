@@ -1,0 +1,286 @@
+#include "kalvo/core/BoardSaver.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QImageReader>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+namespace kalvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/kalvo_saver_XXXXXX";
+        path_ = ::mkdtemp(tmpl);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    [[nodiscard]] const std::string& path() const { return path_; }
+    [[nodiscard]] std::set<std::string> files(const std::string& sub = "") const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(path_ + sub)) {
+            names.insert(e.path().filename().string());
+        }
+        return names;
+    }
+
+private:
+    std::string path_;
+};
+
+class ScriptedChooser final : public FolderChooser {
+public:
+    std::optional<std::string> chooseFolder(const std::string& title,
+                                            const std::string& startPath) override {
+        titles.push_back(title);
+        starts.push_back(startPath);
+        ++calls;
+        return answers.empty() ? std::nullopt : next();
+    }
+    std::optional<std::string> next() {
+        auto a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    }
+
+    std::vector<std::optional<std::string>> answers;
+    std::vector<std::string> titles;
+    std::vector<std::string> starts;
+    int calls = 0;
+};
+
+std::tm at(int year, int mon, int day, int h, int m, int s) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = mon - 1;
+    t.tm_mday = day;
+    t.tm_hour = h;
+    t.tm_min = m;
+    t.tm_sec = s;
+    return t;
+}
+
+ScreenCapture capture(int w, int h, QRgb fill, int bpp = 32) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(fill);
+    return {img, bpp};
+}
+
+const std::string kBinFolder = TK_BINARY_DIR "/bin/";
+
+TEST(BoardSaver, BaseNameHasNoLeadingZeros) {
+    EXPECT_EQ(imageBaseName(at(2011, 5, 27, 9, 3, 7)), "2011-5-27-9-3-7");
+    EXPECT_EQ(imageBaseName(at(2024, 12, 31, 23, 59, 0)), "2024-12-31-23-59-0");
+}
+
+TEST(BoardSaver, WithoutConverterOnlyTheBitmapIsWritten) {
+    TempDir program, target;
+    ScriptedChooser chooser;
+    chooser.answers = {target.path()};
+    BoardSaver saver(program.path(), chooser, [] { return at(2011, 5, 27, 9, 3, 7); });
+
+    const SaveResult r = saver.save(capture(7, 3, qRgb(10, 20, 30), 24));
+
+    EXPECT_EQ(r, SaveResult::SavedBmp);
+    EXPECT_EQ(target.files(), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
+    EXPECT_EQ(saver.lastSavedPath(), target.path() + "/2011-5-27-9-3-7.bmp");
+    EXPECT_EQ(fs::file_size(saver.lastSavedPath()), 54u + 24u * 3u);
+    EXPECT_TRUE(fs::is_directory(program.path() + "/img"));
+    EXPECT_EQ(chooser.titles, std::vector<std::string>{"Please Select Folder"});
+    EXPECT_EQ(chooser.starts, std::vector<std::string>{program.path() + "/img"});
+}
+
+TEST(BoardSaver, WithConverterOnlyTheJpegRemainsAndDecodesToTheScreenSize) {
+    ASSERT_TRUE(fs::exists(kBinFolder + "jpgdll.so")) << "build the jpgdll target first";
+    TempDir target;
+    ScriptedChooser chooser;
+    chooser.answers = {target.path()};
+    BoardSaver saver(kBinFolder, chooser, [] { return at(2020, 1, 2, 3, 4, 5); });
+
+    const SaveResult r = saver.save(capture(33, 17, qRgb(200, 40, 40)));
+
+    EXPECT_EQ(r, SaveResult::SavedJpeg);
+    EXPECT_EQ(target.files(), std::set<std::string>{"2020-1-2-3-4-5.jpg"});
+    QImageReader reader(QString::fromStdString(target.path() + "/2020-1-2-3-4-5.jpg"));
+    const QImage jpeg = reader.read();
+    ASSERT_FALSE(jpeg.isNull()) << reader.errorString().toStdString();
+    EXPECT_EQ(jpeg.size(), QSize(33, 17));
+    const QColor c = jpeg.pixelColor(16, 8);
+    EXPECT_NEAR(c.red(), 200, 8);
+    EXPECT_NEAR(c.green(), 40, 8);
+}
+
+TEST(BoardSaver, TwoSavesInOneSecondReplaceTheFirst) {
+    TempDir program, target;
+    ScriptedChooser chooser;
+    chooser.answers = {target.path()};
+    BoardSaver saver(program.path(), chooser, [] { return at(2011, 5, 27, 9, 3, 7); });
+
+    ASSERT_EQ(saver.save(capture(4, 4, qRgb(1, 2, 3))), SaveResult::SavedBmp);
+    ASSERT_EQ(saver.save(capture(8, 2, qRgb(1, 2, 3))), SaveResult::SavedBmp);
+
+    EXPECT_EQ(target.files(), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
+    EXPECT_EQ(fs::file_size(target.path() + "/2011-5-27-9-3-7.bmp"), 54u + 32u * 2u);
+    EXPECT_EQ(chooser.calls, 1);
+}
+
+TEST(BoardSaver, FolderIsAskedOncePerRunAndAgainAfterACancel) {
+    TempDir program, target;
+    ScriptedChooser chooser;
+    chooser.answers = {std::nullopt, target.path()};
+    int second = 0;
+    BoardSaver saver(program.path(), chooser, [&] { return at(2011, 1, 1, 0, 0, second++); });
+
+    EXPECT_EQ(saver.save(capture(2, 2, 0)), SaveResult::Cancelled);
+    EXPECT_FALSE(saver.folderChosen());
+    EXPECT_EQ(saver.save(capture(2, 2, 0)), SaveResult::SavedBmp);
+    EXPECT_EQ(saver.save(capture(2, 2, 0)), SaveResult::SavedBmp);
+
+    EXPECT_EQ(chooser.calls, 2);
+    EXPECT_TRUE(saver.folderChosen());
+    EXPECT_EQ(saver.saveFolder(), target.path() + "/");
+    EXPECT_EQ(target.files(), (std::set<std::string>{"2011-1-1-0-0-1.bmp", "2011-1-1-0-0-2.bmp"}));
+}
+
+TEST(BoardSaver, UnwritableFolderSavesNothingAndLeavesNoStrayFile) {
+    TempDir program, target;
+    const std::string blocker = target.path() + "/plainfile";
+    std::ofstream(blocker) << "x";
+    ScriptedChooser chooser;
+    chooser.answers = {blocker + "/sub"};
+    BoardSaver saver(program.path(), chooser);
+
+    const SaveResult r = saver.save(capture(5, 5, 0));
+
+    EXPECT_EQ(r, SaveResult::WriteFailed);
+    EXPECT_EQ(target.files(), std::set<std::string>{"plainfile"});
+    EXPECT_TRUE(saver.folderChosen());  // asked once: a later save fails the same way, silently
+    EXPECT_EQ(saver.save(capture(5, 5, 0)), SaveResult::WriteFailed);
+    EXPECT_EQ(chooser.calls, 1);
+}
+
+TEST(BoardSaver, InvalidCaptureIsRefusedBeforeAskingForAFolder) {
+    TempDir program;
+    ScriptedChooser chooser;
+    BoardSaver saver(program.path(), chooser);
+
+    EXPECT_EQ(saver.save({QImage(), 32}), SaveResult::InvalidImage);
+    EXPECT_EQ(saver.save(capture(2, 2, 0, 8)), SaveResult::InvalidImage);
+    EXPECT_EQ(chooser.calls, 0);
+}
+
+TEST(BoardSaver, DefaultFolderFallsBackWhenTheProgramFolderIsNotWritable) {
+    TempDir dir;
+    const std::string blocker = dir.path() + "/prog";
+    std::ofstream(blocker) << "x";  // a file: nothing can be created "inside" it
+    const std::string fallback = dir.path() + "/pictures/kalvo/";
+
+    const std::string folder = prepareDefaultImageFolder(blocker, fallback);
+    const std::string normal = prepareDefaultImageFolder(dir.path(), fallback);
+
+    EXPECT_EQ(folder, dir.path() + "/pictures/kalvo");
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(normal, dir.path() + "/img");
+    EXPECT_TRUE(fs::is_directory(normal));
+}
+
+// The converter itself, loaded the way Kalvo loads it.
+class JpgDll : public ::testing::Test {
+protected:
+    void SetUp() override {
+        handle_ = ::dlopen((kBinFolder + "jpgdll.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle_, nullptr) << ::dlerror();
+        convert_ =
+            reinterpret_cast<int (*)(const char*, const char*)>(::dlsym(handle_, "BmpToJpg"));
+        ASSERT_NE(convert_, nullptr);
+    }
+    void TearDown() override {
+        if (handle_) {
+            ::dlclose(handle_);
+        }
+    }
+    void* handle_ = nullptr;
+    int (*convert_)(const char*, const char*) = nullptr;
+    TempDir dir_;
+};
+
+TEST_F(JpgDll, ConvertsBottomUpAndTopDownBitmapsOfBothDepths) {
+    // Top half red, bottom half blue: the orientation must survive.
+    QImage img(21, 10, QImage::Format_RGB32);
+    img.fill(qRgb(0, 0, 255));
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 21; ++x) {
+            img.setPixel(x, y, qRgb(255, 0, 0));
+        }
+    }
+    for (const int bpp : {24, 32}) {
+        for (const bool topDown : {false, true}) {
+            SCOPED_TRACE(testing::Message() << bpp << (topDown ? " top-down" : " bottom-up"));
+            auto bytes = BmpWriter::encode({topDown ? img.mirrored(false, true) : img, bpp});
+            if (topDown) {
+                const std::int32_t negative = -10;
+                std::memcpy(&bytes[22], &negative, 4);
+            }
+            const std::string bmp = dir_.path() + "/in.bmp";
+            const std::string jpg = dir_.path() + "/out.jpg";
+            ASSERT_TRUE(writeFileAtomically(bmp, bytes.data(), bytes.size()));
+
+            ASSERT_EQ(convert_(bmp.c_str(), jpg.c_str()), 0);
+
+            const QImage out(QString::fromStdString(jpg));
+            ASSERT_EQ(out.size(), QSize(21, 10));
+            EXPECT_GT(qRed(out.pixel(10, 1)), 200);
+            EXPECT_GT(qBlue(out.pixel(10, 8)), 200);
+        }
+    }
+}
+
+TEST_F(JpgDll, BadInputGivesAnErrorAndWritesNothing) {
+    const auto good = BmpWriter::encode({QImage(16, 16, QImage::Format_RGB32), 24});
+    std::vector<std::vector<std::uint8_t>> bad;
+    bad.emplace_back(good.begin(), good.begin() + 200);  // truncated pixel rows
+    bad.emplace_back(good.begin(), good.begin() + 20);   // truncated header
+    bad.emplace_back(300, std::uint8_t{0x5A});           // garbage
+    auto huge = good;
+    huge[18] = 0xFF;
+    huge[19] = 0xFF;
+    huge[20] = 0xFF;
+    huge[21] = 0x7F;  // width 2^31-1
+    bad.push_back(huge);
+    auto rle = good;
+    rle[30] = 1;  // compressed
+    bad.push_back(rle);
+    auto eight = good;
+    eight[28] = 8;  // palette depth
+    bad.push_back(eight);
+    auto offset = good;
+    offset[10] = 0xF0;
+    offset[11] = 0xFF;  // pixel data beyond the end
+    bad.push_back(offset);
+
+    const std::string jpg = dir_.path() + "/out.jpg";
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        const std::string bmp = dir_.path() + "/bad" + std::to_string(i) + ".bmp";
+        ASSERT_TRUE(writeFileAtomically(bmp, bad[i].data(), bad[i].size()));
+        EXPECT_NE(convert_(bmp.c_str(), jpg.c_str()), 0) << i;
+    }
+    EXPECT_NE(convert_((dir_.path() + "/missing.bmp").c_str(), jpg.c_str()), 0);
+    EXPECT_NE(convert_(nullptr, jpg.c_str()), 0);
+    EXPECT_NE(convert_(dir_.path().c_str(), jpg.c_str()), 0);  // a folder
+    EXPECT_FALSE(fs::exists(jpg));
+}
+
+}  // namespace
+}  // namespace kalvo

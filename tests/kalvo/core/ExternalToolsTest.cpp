@@ -1,0 +1,93 @@
+#include "kalvo/core/ExternalTools.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+
+namespace kalvo {
+namespace {
+
+class RecordingLauncher final : public common::ShellLauncher {
+public:
+    long start(const std::vector<std::string>& argv) override {
+        started.push_back(argv);
+        return failStart ? -1 : nextPid++;
+    }
+    void stop(long pid) override { stopped.push_back(pid); }
+    bool openDocument(const std::string& path) override {
+        opened.push_back(path);
+        return openResult;
+    }
+
+    std::vector<std::vector<std::string>> started;
+    std::vector<long> stopped;
+    std::vector<std::string> opened;
+    long nextPid = 100;
+    bool failStart = false;
+    bool openResult = true;
+};
+
+TEST(SplitCommandLine, SplitsWordsAndHonoursQuotes) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(splitCommandLine("onboard"), V{"onboard"});
+    EXPECT_EQ(splitCommandLine("  onboard   --size 400x200\t"),
+              (V{"onboard", "--size", "400x200"}));
+    EXPECT_EQ(splitCommandLine("kb 'a b' \"c \\\"d\\\"\" e\\ f"),
+              (V{"kb", "a b", "c \"d\"", "e f"}));
+    EXPECT_EQ(splitCommandLine("x ''"), (V{"x", ""}));
+    EXPECT_EQ(splitCommandLine("a;rm -rf $HOME"), (V{"a;rm", "-rf", "$HOME"}));
+    EXPECT_TRUE(splitCommandLine("   ").empty());
+}
+
+TEST(ExternalTools, KeyboardCommandComesFromTheIniWithOnboardAsDefault) {
+    char dir[] = "/tmp/kalvo_tools_XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/kalvo.ini";
+    std::ofstream(path) << "[PEN]\nL=3\n[TOOLS]\nKEYBOARD=florence --no-gnome\n";
+    common::IniFile ini(path);
+    ASSERT_TRUE(ini.load());
+    common::IniFile empty(std::string(dir) + "/missing.ini");
+    ASSERT_TRUE(empty.load());
+
+    EXPECT_EQ(ExternalTools::keyboardCommandFromIni(ini),
+              (std::vector<std::string>{"florence", "--no-gnome"}));
+    EXPECT_EQ(ExternalTools::keyboardCommandFromIni(empty), std::vector<std::string>{"onboard"});
+
+    ::unlink(path.c_str());
+    ::rmdir(dir);
+}
+
+TEST(ExternalTools, KeyboardsStartedAreStoppedAtTheEnd) {
+    RecordingLauncher shell;
+    {
+        ExternalTools tools(shell, "/opt/kalvo", {"onboard", "-l", "Small"});
+
+        EXPECT_TRUE(tools.startKeyboard());
+        EXPECT_TRUE(tools.startKeyboard());
+        EXPECT_TRUE(shell.stopped.empty());
+    }
+
+    ASSERT_EQ(shell.started.size(), 2u);
+    EXPECT_EQ(shell.started[0], (std::vector<std::string>{"onboard", "-l", "Small"}));
+    EXPECT_EQ(shell.stopped, (std::vector<long>{100, 101}));
+}
+
+TEST(ExternalTools, FailuresAreReportedByResultOnly) {
+    RecordingLauncher shell;
+    shell.failStart = true;
+    shell.openResult = false;
+    {
+        ExternalTools tools(shell, "/opt/kalvo/");
+
+        EXPECT_FALSE(tools.startKeyboard());
+        EXPECT_FALSE(tools.openHelp());
+    }
+
+    EXPECT_EQ(shell.opened, std::vector<std::string>{"/opt/kalvo/help/help.html"});
+    EXPECT_TRUE(shell.stopped.empty());  // nothing was started, nothing to stop
+}
+
+}  // namespace
+}  // namespace kalvo
