@@ -1,0 +1,100 @@
+#include "common/ini/ProgramPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "EnvOverride.h"
+#include "TempDir.h"
+
+namespace {
+
+using common::iniPathBeside;
+using common::resolveProgramPaths;
+using tktest::EnvOverride;
+using tktest::TempDir;
+
+TEST(IniPathBeside, ReplacesTheFileNamesExtensionOrAppendsOne) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/opt/tk/Tovik.exe", "/opt/tk/Tovik.ini"},
+        {"/opt/tk/tovik", "/opt/tk/tovik.ini"},
+        {"/opt/t.k/tovik", "/opt/t.k/tovik.ini"},  // a dot in a folder is not an extension
+        {"/opt/t.k/tovik.bin", "/opt/t.k/tovik.ini"},
+        {"/a/b.c.d", "/a/b.c.ini"},
+        {"/a/x.", "/a/x.ini"},
+        {"/a/.hidden", "/a/.hidden.ini"},
+        {"kalvo", "kalvo.ini"},
+    };
+    for (const auto& [program, ini] : cases) {
+        EXPECT_EQ(iniPathBeside(program), ini) << program;
+    }
+}
+
+TEST(CurrentProgramPath, IsThisTestProgram) {
+    const std::string path = common::currentProgramPath();
+
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path.front(), '/');
+    EXPECT_EQ(std::filesystem::path(path).filename(), "common_unit_tests");
+    EXPECT_TRUE(std::filesystem::equivalent(path, "/proc/self/exe"));
+}
+
+TEST(ResolveProgramPaths, WritableProgramFolderKeepsEverythingBesideTheProgram) {
+    TempDir dir;
+    const std::string program = dir.file("tovik");
+
+    const common::ProgramPaths p = resolveProgramPaths(program, "tovik");
+
+    EXPECT_EQ(p.programPath, program);
+    EXPECT_EQ(p.programDir, dir.path() + "/");
+    EXPECT_EQ(p.iniPath, program + ".ini");
+    EXPECT_EQ(p.dataDir, dir.path() + "/");
+    EXPECT_FALSE(p.userFolders);
+}
+
+class UserFolders : public ::testing::Test {
+protected:
+    TempDir home;
+    EnvOverride config{"XDG_CONFIG_HOME", (home.path() + "/cfg").c_str()};
+    EnvOverride data{"XDG_DATA_HOME", (home.path() + "/share").c_str()};
+};
+
+TEST_F(UserFolders, ProgramFolderThatCannotBeWrittenMovesFilesToTheUserFolders) {
+    // /proc/self/ takes no new files, whoever asks.
+    const common::ProgramPaths p = resolveProgramPaths("/proc/self/Tovik.exe", "tovik");
+
+    EXPECT_TRUE(p.userFolders);
+    EXPECT_EQ(p.programDir, "/proc/self/");
+    EXPECT_EQ(p.iniPath, home.path() + "/cfg/tovik/Tovik.ini");
+    EXPECT_EQ(p.dataDir, home.path() + "/share/tovik/");
+    EXPECT_TRUE(std::filesystem::is_directory(home.path() + "/cfg/tovik"));
+    EXPECT_TRUE(std::filesystem::is_directory(p.dataDir));
+}
+
+TEST_F(UserFolders, RelativeXdgVariablesFallBackToTheHomeFolder) {
+    EnvOverride relConfig("XDG_CONFIG_HOME", "relative/cfg");
+    EnvOverride relData("XDG_DATA_HOME", "");
+    EnvOverride homeVar("HOME", home.path().c_str());
+
+    const common::ProgramPaths p = resolveProgramPaths("/nowhere/kalvo", "kalvo", false);
+
+    EXPECT_EQ(p.iniPath, home.path() + "/.config/kalvo/kalvo.ini");
+    EXPECT_EQ(p.dataDir, home.path() + "/.local/share/kalvo/");
+}
+
+TEST_F(UserFolders, SettingsShippedBesideTheProgramAreCopiedOnceAndNeverOverwritten) {
+    TempDir install;
+    const std::string program = install.file("tovik");
+    tktest::writeBytes(install.file("tovik.ini"), "[CalibParams]\nSmoothWndLen=7\n");
+
+    const common::ProgramPaths first = resolveProgramPaths(program, "tovik", false);
+    const std::string copied = tktest::readBytes(first.iniPath);
+    tktest::writeBytes(first.iniPath, "[Software]\nAmp=1\n");
+    const common::ProgramPaths second = resolveProgramPaths(program, "tovik", false);
+
+    EXPECT_EQ(copied, "[CalibParams]\nSmoothWndLen=7\n");
+    EXPECT_EQ(second.iniPath, first.iniPath);
+    EXPECT_EQ(tktest::readBytes(second.iniPath), "[Software]\nAmp=1\n");
+}
+
+}  // namespace

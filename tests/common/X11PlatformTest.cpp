@@ -1,0 +1,288 @@
+// Back ends against a real X server: the runner sets DISPLAY to a private
+// Xvfb. Without DISPLAY every test here skips.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "common/platform/InputInjector.h"
+#include "common/platform/KeyState.h"
+#include "common/platform/X11InputInjector.h"
+#include "common/platform/X11KeyState.h"
+#include "common/platform/X11ScreenInfo.h"
+#include "common/platform/X11WindowFinder.h"
+
+// After our headers: Xlib's macros would clash with their names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t kMove = common::MouseFlags::Move;
+constexpr std::uint32_t kLeftDown = common::MouseFlags::LeftDown;
+constexpr std::uint32_t kLeftUp = common::MouseFlags::LeftUp;
+constexpr std::uint32_t kAbs = 0x8000;  // the Absolute flag; XInput defines a macro of that name
+
+struct DisplayCloser {
+    void operator()(Display* d) const { XCloseDisplay(d); }
+};
+
+struct PixelPointer {
+    int x;
+    int y;
+};
+
+class X11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) {
+            GTEST_SKIP() << "DISPLAY is not set: the X11 back-end tests need an X server "
+                            "(./run test starts a private Xvfb)";
+        }
+        display.reset(XOpenDisplay(nullptr));
+        ASSERT_TRUE(display) << "cannot open display " << std::getenv("DISPLAY");
+    }
+
+    Display* d() const { return display.get(); }
+
+    // Polls until the condition holds; events travel between two connections.
+    static bool eventually(const std::function<bool()>& condition) {
+        for (int i = 0; i < 200; ++i) {
+            if (condition()) {
+                return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return condition();
+    }
+
+    PixelPointer pointer() const {
+        Window root = 0;
+        Window child = 0;
+        int rx = 0;
+        int ry = 0;
+        int wx = 0;
+        int wy = 0;
+        unsigned mask = 0;
+        XQueryPointer(d(), DefaultRootWindow(d()), &root, &child, &rx, &ry, &wx, &wy, &mask);
+        return {rx, ry};
+    }
+
+    // A mapped window with WM_CLASS (name, className); override-redirect so
+    // that it appears at once where asked, with or without a window manager.
+    Window makeWindow(Window parent, int x, int y, int w, int h, const char* className,
+                      long eventMask) {
+        XSetWindowAttributes attrs{};
+        attrs.override_redirect = parent == DefaultRootWindow(d()) ? True : False;
+        attrs.event_mask = eventMask | StructureNotifyMask;
+        Window win = XCreateWindow(d(), parent, x, y, static_cast<unsigned>(w),
+                                   static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
+                                   CopyFromParent, CWOverrideRedirect | CWEventMask, &attrs);
+        XClassHint hint{};
+        std::string name = std::string(className) + "-instance";
+        hint.res_name = name.data();
+        hint.res_class = const_cast<char*>(className);
+        XSetClassHint(d(), win, &hint);
+        XMapRaised(d(), win);
+        XSync(d(), False);
+        waitForEvent(win, MapNotify);
+        return win;
+    }
+
+    // The next event of that type for the window, or nothing within two seconds.
+    std::optional<XEvent> waitForEvent(Window win, int type) {
+        std::optional<XEvent> found;
+        eventually([&] {
+            XEvent ev;
+            while (XCheckTypedWindowEvent(d(), win, type, &ev)) {
+                found = ev;
+                return true;
+            }
+            XSync(d(), False);
+            return false;
+        });
+        return found;
+    }
+
+    std::unique_ptr<Display, DisplayCloser> display;
+};
+
+TEST_F(X11Test, AbsoluteMoveLandsOnTheMappedPixel) {
+    auto injector = common::X11InputInjector::open(nullptr);
+    ASSERT_TRUE(injector);
+    const int w = DisplayWidth(d(), DefaultScreen(d()));
+    const int h = DisplayHeight(d(), DefaultScreen(d()));
+    ASSERT_EQ(injector->screenSize().width, w);
+    ASSERT_EQ(injector->screenSize().height, h);
+
+    injector->send(kMove | kAbs, 16384, 49152);  // a quarter across, three quarters down
+
+    EXPECT_TRUE(eventually([&] {
+        auto p = pointer();
+        return p.x == w / 4 && p.y == (3 * h) / 4;
+    })) << "pointer at "
+        << pointer().x << "," << pointer().y;
+
+    injector->send(kMove | kAbs, 70000, -5);  // off screen: clamped
+    EXPECT_TRUE(eventually([&] {
+        auto p = pointer();
+        return p.x == w - 1 && p.y == 0;
+    })) << "pointer at "
+        << pointer().x << "," << pointer().y;
+
+    injector->send(kMove | kAbs, 32768, 32768);
+    ASSERT_TRUE(eventually([&] { return pointer().x == w / 2; }));
+    injector->send(kMove, -10, 7);  // relative
+    EXPECT_TRUE(eventually([&] {
+        auto p = pointer();
+        return p.x == w / 2 - 10 && p.y == h / 2 + 7;
+    })) << "pointer at "
+        << pointer().x << "," << pointer().y;
+}
+
+TEST_F(X11Test, PressAndReleaseReachTheWindowUnderThePointer) {
+    auto injector = common::X11InputInjector::open(nullptr);
+    ASSERT_TRUE(injector);
+    const int w = DisplayWidth(d(), DefaultScreen(d()));
+    const int h = DisplayHeight(d(), DefaultScreen(d()));
+    const Window win = makeWindow(DefaultRootWindow(d()), 100, 120, 200, 150, "tkClickTarget",
+                                  ButtonPressMask | ButtonReleaseMask);
+    // The window's pixel (50, 40) in absolute units, rounded up so that the
+    // shift lands exactly on it.
+    const auto unitsX = static_cast<std::int32_t>(((150LL << 16) + w - 1) / w);
+    const auto unitsY = static_cast<std::int32_t>(((160LL << 16) + h - 1) / h);
+
+    injector->send(kMove | kAbs | kLeftDown, unitsX, unitsY);
+    const auto press = waitForEvent(win, ButtonPress);
+    injector->send(kLeftUp, 0, 0);
+    const auto release = waitForEvent(win, ButtonRelease);
+
+    ASSERT_TRUE(press) << "no ButtonPress reached the window";
+    EXPECT_EQ(press->xbutton.button, 1u);
+    EXPECT_EQ(press->xbutton.x, 50);  // move first, then the button
+    EXPECT_EQ(press->xbutton.y, 40);
+    ASSERT_TRUE(release) << "no ButtonRelease reached the window";
+    EXPECT_EQ(release->xbutton.button, 1u);
+    XDestroyWindow(d(), win);
+}
+
+class X11KeyStateTest : public X11Test {
+protected:
+    void SetUp() override {
+        X11Test::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        keys = common::X11KeyState::open(nullptr);
+        ASSERT_TRUE(keys);
+    }
+
+    void fakeKey(int keycode, bool down) {
+        XTestFakeKeyEvent(d(), static_cast<unsigned>(keycode), down ? True : False, CurrentTime);
+        XSync(d(), False);
+    }
+
+    // Polls the key until it reports something; the raw event may still be
+    // on its way to the key state's connection.
+    int firstReport(int vk) {
+        int state = 0;
+        eventually([&] {
+            state = keys->asyncKeyState(vk);
+            return state != 0;
+        });
+        return state;
+    }
+
+    std::unique_ptr<common::X11KeyState> keys;
+};
+
+TEST_F(X11KeyStateTest, ShortF13TapBetweenTwoPollsIsReportedOnce) {
+    ASSERT_TRUE(keys->latchesPresses()) << "the server lacks XInput 2.1 raw events";
+    const std::vector<int> codes = keys->keycodesFor(common::VK_F13_KEY);
+    ASSERT_FALSE(codes.empty()) << "no key for F13 (keysym F13 or XKB name FK13)";
+    EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0);
+
+    fakeKey(codes.front(), true);
+    fakeKey(codes.front(), false);
+
+    EXPECT_EQ(firstReport(common::VK_F13_KEY), 1);
+    EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0);
+    EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0);
+}
+
+TEST_F(X11KeyStateTest, KeyHeldDownIsReportedDownUntilReleased) {
+    const int esc = XKeysymToKeycode(d(), XK_Escape);
+    ASSERT_NE(esc, 0);
+    ASSERT_EQ(keys->keycodesFor(common::VK_ESCAPE_KEY).front(), esc);
+    (void)keys->asyncKeyState(common::VK_ESCAPE_KEY);
+
+    fakeKey(esc, true);
+    const int held = keys->asyncKeyState(common::VK_ESCAPE_KEY);
+    const int stillHeld = keys->asyncKeyState(common::VK_ESCAPE_KEY);
+    fakeKey(esc, false);
+    const int afterRelease = keys->asyncKeyState(common::VK_ESCAPE_KEY);
+
+    EXPECT_NE(held & 0x8000, 0);
+    EXPECT_NE(stillHeld & 0x8000, 0);
+    EXPECT_EQ(afterRelease, 0);  // the press was reported while it was down
+    EXPECT_EQ(keys->asyncKeyState(common::VK_NEXT_KEY), 0);
+}
+
+TEST_F(X11Test, ScreenInfoReportsTheScreenSize) {
+    auto screen = common::X11ScreenInfo::open(nullptr);
+    ASSERT_TRUE(screen);
+
+    const common::ScreenSize size = screen->primarySize();
+
+    EXPECT_EQ(size.width, DisplayWidth(d(), DefaultScreen(d())));
+    EXPECT_EQ(size.height, DisplayHeight(d(), DefaultScreen(d())));
+}
+
+TEST_F(X11Test, WindowFinderFindsAWindowAndItsChildByClassAndDeliversRequests) {
+    auto finder = common::X11WindowFinder::open(nullptr);
+    ASSERT_TRUE(finder);
+    const Window top = makeWindow(DefaultRootWindow(d()), 400, 300, 300, 200, "tkScreenClass",
+                                  KeyPressMask | FocusChangeMask);
+    const Window pane =
+        makeWindow(top, 10, 10, 100, 100, "tkPaneClass", KeyPressMask | FocusChangeMask);
+    XStoreName(d(), top, "tk finder test");
+    Atom wmDelete = XInternAtom(d(), "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(d(), top, &wmDelete, 1);
+    XSync(d(), False);
+
+    EXPECT_EQ(finder->findByClass("tkScreenClass", ""), static_cast<common::WindowId>(top));
+    EXPECT_EQ(finder->findByClass("tkScreenClass-instance", ""),
+              static_cast<common::WindowId>(top));
+    EXPECT_EQ(finder->findByClass("tkScreenClass", "tkPaneClass"),
+              static_cast<common::WindowId>(pane));
+    EXPECT_EQ(finder->findByClass("tkScreenClass", "tkNoSuchChild"),
+              static_cast<common::WindowId>(top));
+    EXPECT_FALSE(finder->findByClass("tkNoSuchClass", ""));
+    EXPECT_EQ(finder->findByTitle("tk finder test"), static_cast<common::WindowId>(top));
+
+    finder->activate(pane);
+    ASSERT_TRUE(waitForEvent(pane, FocusIn)) << "the pane did not get the focus";
+    finder->tapKey(common::VK_NEXT_KEY);
+    auto key = waitForEvent(pane, KeyPress);
+    ASSERT_TRUE(key) << "Page Down did not reach the focused pane";
+    EXPECT_EQ(XLookupKeysym(&key->xkey, 0), static_cast<KeySym>(XK_Next));
+
+    finder->requestClose(top);
+    const auto close = waitForEvent(top, ClientMessage);
+    ASSERT_TRUE(close);
+    EXPECT_EQ(static_cast<Atom>(close->xclient.data.l[0]), wmDelete);
+
+    XDestroyWindow(d(), top);
+    XSync(d(), False);
+    EXPECT_FALSE(finder->findByClass("tkScreenClass", ""));
+}
+
+}  // namespace
