@@ -1,0 +1,7 @@
+#include "kalvo/core/CObject.h"
+
+namespace kalvo {
+
+void CObject::Serialize(CArchive&) {}
+
+}  // namespace kalvo

@@ -1,0 +1,19 @@
+#pragma once
+// Where the floating toolbar stands: a vertical strip near the right edge of
+// the screen, kept wholly on the screen.
+
+#include <QPoint>
+#include <QSize>
+
+namespace kalvo {
+
+// The frame's client origin, off the screen, to which the toolbar's anchor
+// point is relative.
+inline constexpr QPoint kFrameOrigin{-20, -50};
+
+// Top-left corner of the toolbar window on a screen of screenSize: the point
+// (width - 50, height - 400) of the frame's client area, moved in where the
+// strip (toolbarSize) would stick out of the screen.
+[[nodiscard]] QPoint floatingToolbarPosition(QSize screenSize, QSize toolbarSize);
+
+}  // namespace kalvo

@@ -1,0 +1,214 @@
+#include <QBuffer>
+#include <QByteArray>
+
+#include <gtest/gtest.h>
+
+#include "kalvo/core/CArchive.h"
+#include "kalvo/core/CHandwright.h"
+#include "kalvo/core/CText.h"
+
+namespace kalvo {
+namespace {
+
+QByteArray store(CObject& object) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    CArchive ar(buffer, CArchive::Mode::Store);
+    object.Serialize(ar);
+    return bytes;
+}
+
+// Loads `object` from `bytes`; true when it read without running short.
+bool load(CObject& object, QByteArray bytes) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    CArchive ar(buffer, CArchive::Mode::Load);
+    try {
+        object.Serialize(ar);
+    } catch (const CArchive::ArchiveEof&) {
+        return false;
+    }
+    return true;
+}
+
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
+
+TEST(SegmentArchive, StoresTwentyFourLittleEndianBytesInFieldOrder) {
+    CHandwright segment(1, -2, 0x01020304, 640, 0x00FF8040, 3);
+
+    const QByteArray bytes = store(segment);
+
+    EXPECT_EQ(bytes, hex("01000000"
+                         "feffffff"
+                         "04030201"
+                         "80020000"
+                         "4080ff00"
+                         "03000000"));
+}
+
+TEST(SegmentArchive, RoundTripKeepsEveryField) {
+    CHandwright original(-7, 1079, 1919, 0, 0xFFFFFF, -4);
+    CHandwright copy;
+
+    ASSERT_TRUE(load(copy, store(original)));
+
+    EXPECT_EQ(copy.m_x1, -7);
+    EXPECT_EQ(copy.m_y1, 1079);
+    EXPECT_EQ(copy.m_x2, 1919);
+    EXPECT_EQ(copy.m_y2, 0);
+    EXPECT_EQ(copy.m_color, 0xFFFFFFu);
+    EXPECT_EQ(copy.m_width, -4);
+}
+
+TEST(SegmentArchive, ShortReadStopsAtTheBlockThatRanOutAndKeepsEarlierBlocks) {
+    const QByteArray full = store(*std::make_unique<CHandwright>(11, 12, 13, 14, 15, 16));
+    for (int length = 0; length < CHandwright::kArchiveSize; ++length) {
+        SCOPED_TRACE(length);
+        CHandwright segment(-1, -1, -1, -1, 0xABCDEF, -1);
+
+        EXPECT_FALSE(load(segment, full.left(length)));
+
+        const bool startRead = length >= 8;
+        const bool endRead = length >= 16;
+        const bool colorRead = length >= 20;
+        EXPECT_EQ(segment.m_x1, startRead ? 11 : -1);
+        EXPECT_EQ(segment.m_y1, startRead ? 12 : -1);
+        EXPECT_EQ(segment.m_x2, endRead ? 13 : -1);
+        EXPECT_EQ(segment.m_y2, endRead ? 14 : -1);
+        EXPECT_EQ(segment.m_color, colorRead ? 15u : 0xABCDEFu);
+        EXPECT_EQ(segment.m_width, -1);
+    }
+}
+
+TEST(TextArchive, DefaultTextIsEmptyAtOriginInTwentyPointSongTi) {
+    const CText text;
+
+    EXPECT_TRUE(text.m_text.isEmpty());
+    EXPECT_EQ(text.m_faceName, QStringLiteral("宋体"));
+    EXPECT_EQ(text.m_x, 0);
+    EXPECT_EQ(text.m_y, 0);
+    EXPECT_EQ(text.m_pointSize, 200);
+}
+
+TEST(TextArchive, StoresWideStringsThenThreeIntegers) {
+    CText text;
+    text.m_text = QStringLiteral("A中");
+    text.m_x = 5;
+    text.m_y = -1;
+    text.m_pointSize = 120;
+
+    const QByteArray bytes = store(text);
+
+    EXPECT_EQ(bytes, hex("fffeff02"
+                         "41002d4e"
+                         "fffeff02"
+                         "8b5b534f"
+                         "05000000"
+                         "ffffffff"
+                         "78000000"));
+}
+
+struct LengthCase {
+    int length;
+    const char* prefix;  // hex of the tag and the length field
+};
+
+class TextLengthForms : public ::testing::TestWithParam<LengthCase> {};
+
+TEST_P(TextLengthForms, LengthFieldTakesTheSmallestFormAndRoundTrips) {
+    const LengthCase c = GetParam();
+    CText text;
+    text.m_text = QString(c.length, QChar(0x4E2D));
+    const QByteArray prefix = hex(c.prefix);
+
+    const QByteArray bytes = store(text);
+    CText copy;
+    copy.m_faceName.clear();
+    const bool complete = load(copy, bytes);
+
+    EXPECT_EQ(bytes.left(prefix.size()), prefix);
+    EXPECT_EQ(bytes.size(), prefix.size() + 2 * c.length + 4 + 2 * 2 + 12);
+    ASSERT_TRUE(complete);
+    EXPECT_EQ(copy.m_text, text.m_text);
+    EXPECT_EQ(copy.m_faceName, QStringLiteral("宋体"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, TextLengthForms,
+                         ::testing::Values(LengthCase{0, "fffeff00"}, LengthCase{254, "fffefffe"},
+                                           LengthCase{255, "fffeffffff00"},
+                                           LengthCase{70000, "fffeffffffff70110100"}));
+
+TEST(TextArchive, ReadsOneByteStringsAsCodePage936) {
+    // "宋体" as one-byte characters (GBK), then "Ab" with a 16-bit length field.
+    QByteArray bytes = hex("04cbcecce5");
+    bytes += hex("ff0200") + "Ab";
+    bytes +=
+        hex("0a000000"
+            "14000000"
+            "64000000");
+    CText text;
+
+    ASSERT_TRUE(load(text, bytes));
+
+    EXPECT_EQ(text.m_text, QStringLiteral("宋体"));
+    EXPECT_EQ(text.m_faceName, QStringLiteral("Ab"));
+    EXPECT_EQ(text.m_x, 10);
+    EXPECT_EQ(text.m_y, 20);
+    EXPECT_EQ(text.m_pointSize, 100);
+}
+
+TEST(TextArchive, ShortReadInEachFieldThrowsAndKeepsTheFieldsBefore) {
+    CText original;
+    original.m_text = QStringLiteral("hi");
+    original.m_faceName = QStringLiteral("Sans");
+    original.m_x = 1;
+    original.m_y = 2;
+    original.m_pointSize = 3;
+    const QByteArray full = store(original);
+    const int textEnd = 4 + 4;
+    const int faceEnd = textEnd + 4 + 8;
+    struct Cut {
+        int length;
+        int fieldsRead;  // 0 none, 1 text, 2 face, 3 x, 4 y
+    };
+    const Cut cuts[] = {{0, 0},           {3, 0},           {textEnd - 1, 0}, {textEnd, 1},
+                        {faceEnd - 1, 1}, {faceEnd, 2},     {faceEnd + 3, 2}, {faceEnd + 4, 3},
+                        {faceEnd + 8, 4}, {faceEnd + 11, 4}};
+    for (const Cut& cut : cuts) {
+        SCOPED_TRACE(cut.length);
+        CText text;
+        text.m_text = QStringLiteral("old");
+        text.m_faceName = QStringLiteral("oldface");
+        text.m_x = text.m_y = text.m_pointSize = -9;
+
+        EXPECT_FALSE(load(text, full.left(cut.length)));
+
+        EXPECT_EQ(text.m_text, cut.fieldsRead >= 1 ? "hi" : "old");
+        EXPECT_EQ(text.m_faceName, cut.fieldsRead >= 2 ? "Sans" : "oldface");
+        EXPECT_EQ(text.m_x, cut.fieldsRead >= 3 ? 1 : -9);
+        EXPECT_EQ(text.m_y, cut.fieldsRead >= 4 ? 2 : -9);
+        EXPECT_EQ(text.m_pointSize, -9);
+    }
+    CText complete;
+    EXPECT_TRUE(load(complete, full));
+}
+
+TEST(TextArchive, AbsurdLengthsFailWithoutAllocatingThem) {
+    // A 32-bit length of 4 000 000 000 wide characters, and one of a million
+    // characters with only a few bytes behind it.
+    QByteArray huge = hex("fffeffffffff00286bee");
+    QByteArray shortData = hex("fffeffffffff40420f00") + "abc";
+    CText text;
+    QBuffer buffer(&huge);
+    buffer.open(QIODevice::ReadOnly);
+    CArchive ar(buffer, CArchive::Mode::Load);
+
+    EXPECT_THROW(text.Serialize(ar), CArchive::ArchiveError);
+    EXPECT_FALSE(load(text, shortData));
+}
+
+}  // namespace
+}  // namespace kalvo

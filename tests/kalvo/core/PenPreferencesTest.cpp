@@ -1,0 +1,103 @@
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "common/ini/IniFile.h"
+#include "kalvo/core/PenPreferences.h"
+
+namespace kalvo {
+namespace {
+
+class PenPreferencesTest : public ::testing::Test {
+protected:
+    std::string path() const { return dir_.filePath("kalvo.ini").toStdString(); }
+    void write(const QByteArray& text) const {
+        QFile file(QString::fromStdString(path()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QByteArray read() const {
+        QFile file(QString::fromStdString(path()));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(PenPreferencesTest, FirstRunGivesRedSolidThreePixels) {
+    const PenPreferences prefs = PenPreferences::load(path());
+
+    EXPECT_EQ(prefs.color, 255u);
+    EXPECT_EQ(prefs.style, 0);
+    EXPECT_EQ(prefs.width, 3);
+}
+
+TEST_F(PenPreferencesTest, SaveWritesDecimalValuesThatLoadBack) {
+    write("[Other]\nkeep=1\n");
+    PenPreferences prefs;
+    prefs.color = 0x00FF8040;
+    prefs.style = 2;
+    prefs.width = -1;
+
+    ASSERT_TRUE(prefs.save(path()));
+    const PenPreferences loaded = PenPreferences::load(path());
+
+    EXPECT_EQ(loaded.color, 0x00FF8040u);
+    EXPECT_EQ(loaded.style, 2);
+    EXPECT_EQ(loaded.width, -1);
+    const common::IniFile ini = [&] {
+        common::IniFile f(path());
+        EXPECT_TRUE(f.load());
+        return f;
+    }();
+    EXPECT_EQ(ini.getString("PEN", "COLOR", ""), "16744512");
+    EXPECT_EQ(ini.getString("Other", "keep", ""), "1");
+}
+
+struct ColorCase {
+    const char* text;
+    std::int32_t expected;
+};
+
+class ColorText : public ::testing::TestWithParam<ColorCase> {};
+
+TEST_P(ColorText, ReadsLeadingSignedDecimalOfNineteenCharacters) {
+    EXPECT_EQ(parseColorText(GetParam().text), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ColorText,
+                         ::testing::Values(ColorCase{"abc", 0}, ColorCase{"-5", -5},
+                                           ColorCase{"  42xyz", 42}, ColorCase{"+7", 7},
+                                           ColorCase{"", 0}, ColorCase{"0x10", 0},
+                                           // Only the first 19 characters are read.
+                                           ColorCase{"0000000000000000012345", 12},
+                                           ColorCase{"99999999999", 2147483647},
+                                           ColorCase{"-99999999999", -2147483647 - 1}));
+
+TEST_F(PenPreferencesTest, HandEditedColourReadsAsNumberOrBlackAndNegativeSurvivesASave) {
+    write("[PEN]\nCOLOR=abc\n");
+    EXPECT_EQ(PenPreferences::load(path()).color, 0u);
+
+    write("[PEN]\nCOLOR=-5\nTYPE=1\nL=0\n");
+    const PenPreferences prefs = PenPreferences::load(path());
+    ASSERT_TRUE(prefs.save(path()));
+
+    EXPECT_EQ(static_cast<std::int32_t>(prefs.color), -5);
+    EXPECT_EQ(prefs.style, 1);
+    EXPECT_EQ(prefs.width, 0);
+    EXPECT_TRUE(read().contains("COLOR=-5"));
+}
+
+TEST_F(PenPreferencesTest, FramePositionGoesToItsOwnSection) {
+    ASSERT_TRUE(saveFramePosition(path(), -20, -50));
+
+    common::IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.getString("POSITION", "CX", ""), "-20");
+    EXPECT_EQ(ini.getString("POSITION", "CY", ""), "-50");
+    EXPECT_FALSE(saveFramePosition(dir_.filePath("no/such/dir/k.ini").toStdString(), 1, 1));
+}
+
+}  // namespace
+}  // namespace kalvo
