@@ -100,6 +100,25 @@ std::string oneLine(std::string_view value) {
     return out;
 }
 
+// Built by appending: GCC 12 warns falsely (-Wrestrict) on "[" + string.
+std::string header(std::string_view section) {
+    std::string line;
+    line.reserve(section.size() + 2);
+    line += '[';
+    line += section;
+    line += ']';
+    return line;
+}
+
+std::string keyLine(std::string_view key, std::string_view value) {
+    std::string line;
+    line.reserve(key.size() + value.size() + 1);
+    line += key;
+    line += '=';
+    line += value;
+    return line;
+}
+
 bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         ssize_t n = ::write(fd, data.data(), data.size());
@@ -344,8 +363,8 @@ void IniFile::setValue(std::string_view section, std::string_view key, std::stri
         if (!lines_.empty() && lines_.back().eol.empty()) {
             lines_.back().eol = eol;
         }
-        lines_.push_back({"[" + std::string(sectionName) + "]", eol});
-        lines_.push_back({std::string(keyName) + "=" + v, eol});
+        lines_.push_back({header(sectionName), eol});
+        lines_.push_back({keyLine(keyName, v), eol});
         return;
     }
 
@@ -376,7 +395,7 @@ void IniFile::setValue(std::string_view section, std::string_view key, std::stri
         lines_[last].eol = eol;
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last) + 1,
-                  Line{std::string(keyName) + "=" + v, eol});
+                  Line{keyLine(keyName, v), eol});
 }
 
 void IniFile::setInt(std::string_view section, std::string_view key, std::int32_t value) {
