@@ -21,7 +21,8 @@ public:
 
     void send(std::uint32_t flags, std::int32_t dx, std::int32_t dy) override;
 
-    // The screen absolute coordinates map onto.
+    // The screen absolute coordinates map onto: the X screen's root window,
+    // which with several monitors spans all of them.
     [[nodiscard]] ScreenSize screenSize() const;
 
 private:
