@@ -49,8 +49,8 @@ public:
     bool SetExposure(int value, bool automatic);
     bool SetImageControls(int brightness, int contrast, int hue, int saturation, int sharpness,
                           int gamma, int backlightCompensation, int gain);
-    bool GetImageControls(int& brightness, int& contrast, int& hue, int& saturation,
-                          int& sharpness, int& gamma, int& backlightCompensation, int& gain);
+    bool GetImageControls(int& brightness, int& contrast, int& hue, int& saturation, int& sharpness,
+                          int& gamma, int& backlightCompensation, int& gain);
     void ShowDeviceProperties();
 
     [[nodiscard]] bool connected() const { return connected_; }

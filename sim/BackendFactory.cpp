@@ -1,0 +1,32 @@
+#include "sim/BackendFactory.h"
+
+#include "sim/SimCamera.h"
+#include "tovik/camera/V4L2Backend.h"
+
+namespace sim {
+
+SimCamera* asSimulator(tovik::CaptureBackend* backend) {
+    return dynamic_cast<SimCamera*>(backend);
+}
+
+}  // namespace sim
+
+namespace tovik {
+
+std::unique_ptr<CaptureBackend> makeCaptureBackend(const std::string& spec, std::string& error) {
+    if (spec.empty() || spec == "v4l2") {
+        return std::make_unique<V4L2Backend>();
+    }
+    if (spec == "sim" || spec.starts_with("sim:")) {
+        const std::string options = spec.size() > 4 ? spec.substr(4) : std::string();
+        std::optional<sim::SimOptions> parsed = sim::parseSimOptions(options, error);
+        if (!parsed) {
+            return nullptr;
+        }
+        return sim::SimCamera::create(*parsed, error);
+    }
+    error = "unknown camera '" + spec + "' (v4l2 or sim:option=value,...)";
+    return nullptr;
+}
+
+}  // namespace tovik

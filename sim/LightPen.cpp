@@ -1,0 +1,62 @@
+#include "sim/LightPen.h"
+
+namespace sim {
+
+void LightPen::moveTo(cv::Point2d position) {
+    std::lock_guard lock(mutex_);
+    glide_.reset();
+    position_ = position;
+}
+
+void LightPen::setLit(bool lit) {
+    std::lock_guard lock(mutex_);
+    lit_ = lit;
+}
+
+void LightPen::set(cv::Point2d position, bool lit) {
+    std::lock_guard lock(mutex_);
+    glide_.reset();
+    position_ = position;
+    lit_ = lit;
+}
+
+void LightPen::setButton(bool down) {
+    std::lock_guard lock(mutex_);
+    if (down && !button_) {
+        ++presses_;
+    }
+    button_ = down;
+}
+
+void LightPen::glide(cv::Point2d from, cv::Point2d to, std::chrono::milliseconds duration) {
+    std::lock_guard lock(mutex_);
+    if (duration.count() <= 0) {
+        glide_.reset();
+        position_ = to;
+        return;
+    }
+    glide_ = Glide{from, to, Clock::now(), duration};
+    position_ = to;  // where the pen rests once the glide is over
+}
+
+LightPen::State LightPen::stateAt(Clock::time_point t) const {
+    std::lock_guard lock(mutex_);
+    State s{position_, lit_, button_};
+    if (glide_) {
+        const double f = std::chrono::duration<double>(t - glide_->start).count() /
+                         std::chrono::duration<double>(glide_->duration).count();
+        if (f <= 0) {
+            s.position = glide_->from;
+        } else if (f < 1) {
+            s.position = glide_->from + (glide_->to - glide_->from) * f;
+        }
+    }
+    return s;
+}
+
+LightPen::Button LightPen::button() const {
+    std::lock_guard lock(mutex_);
+    return {button_, presses_};
+}
+
+}  // namespace sim

@@ -1,0 +1,17 @@
+#pragma once
+// What the simulated camera looks at: the picture on the screen.
+
+#include <opencv2/core.hpp>
+
+namespace sim {
+
+class SceneSource {
+public:
+    virtual ~SceneSource() = default;
+    // The current screen picture, 8-bit BGR or BGRA. It may share memory with
+    // the source and stays valid until the next capture from the same thread.
+    virtual bool capture(cv::Mat& out) = 0;
+    [[nodiscard]] virtual cv::Size size() const = 0;
+};
+
+}  // namespace sim

@@ -1,0 +1,34 @@
+#pragma once
+// The live X screen as the simulated camera's scene. It keeps its own display
+// connection, so any one thread at a time may capture (the detection thread
+// included); XShm when the server offers it, plain XGetImage otherwise.
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "sim/SceneSource.h"
+
+namespace sim {
+
+class ScreenScene final : public SceneSource {
+public:
+    // displayName: empty for $DISPLAY. Check isOpen() afterwards.
+    explicit ScreenScene(const std::string& displayName);
+    ~ScreenScene() override;
+    ScreenScene(const ScreenScene&) = delete;
+    ScreenScene& operator=(const ScreenScene&) = delete;
+
+    [[nodiscard]] bool isOpen() const;
+    [[nodiscard]] bool usesSharedMemory() const;
+
+    bool capture(cv::Mat& out) override;
+    [[nodiscard]] cv::Size size() const override;
+
+private:
+    struct X;
+    mutable std::mutex mutex_;
+    std::unique_ptr<X> x_;
+};
+
+}  // namespace sim

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+
+#include "sim/BackendFactory.h"
+#include "sim/ScreenScene.h"
+#include "sim/SimCamera.h"
+
+namespace {
+
+// Paints the root window one colour, so a capture knows what to expect.
+class RootColour {
+public:
+    explicit RootColour(unsigned long rgb) : display_(XOpenDisplay(nullptr)) {
+        if (display_ != nullptr) {
+            const Window root = DefaultRootWindow(display_);
+            XSetWindowBackground(display_, root, rgb);
+            XClearWindow(display_, root);
+            XSync(display_, False);
+        }
+    }
+    ~RootColour() {
+        if (display_ != nullptr) {
+            XCloseDisplay(display_);
+        }
+    }
+    RootColour(const RootColour&) = delete;
+    RootColour& operator=(const RootColour&) = delete;
+
+private:
+    Display* display_;
+};
+
+TEST(ScreenScene, CapturesTheRootWindow) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "needs an X display";
+    }
+    RootColour paint(0x3080c0);
+    sim::ScreenScene scene("");
+    ASSERT_TRUE(scene.isOpen());
+
+    cv::Mat image;
+    ASSERT_TRUE(scene.capture(image));
+
+    EXPECT_EQ(image.size(), scene.size());
+    ASSERT_GE(image.channels(), 3);
+    const uchar* p = image.ptr(image.rows / 2) + (image.cols / 2) * image.channels();
+    EXPECT_EQ(p[0], 0xc0);  // blue
+    EXPECT_EQ(p[1], 0x80);
+    EXPECT_EQ(p[2], 0x30);
+}
+
+TEST(ScreenScene, SimulatedCameraFilmsTheScreen) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "needs an X display";
+    }
+    RootColour paint(0xffffff);
+    std::string error;
+    auto backend = tovik::makeCaptureBackend("sim:scene=screen,fps=0,noise=0,pose=upright", error);
+    ASSERT_TRUE(backend) << error;
+    ASSERT_TRUE(backend->open(0, {640, 480}));
+
+    cv::Mat frame;
+    ASSERT_TRUE(backend->grab(frame, std::chrono::milliseconds(1000)));
+
+    EXPECT_NEAR(frame.at<cv::Vec3b>(240, 320)[1], 200, 2);  // white under automatic exposure
+    EXPECT_LT(frame.at<cv::Vec3b>(5, 5)[1], 30);            // the wall beside the screen
+}
+
+TEST(ScreenScene, MissingDisplayIsAClearError) {
+    std::string error;
+    EXPECT_FALSE(tovik::makeCaptureBackend("sim:scene=screen,display=:987", error));
+    EXPECT_NE(error.find(":987"), std::string::npos) << error;
+}
+
+}  // namespace

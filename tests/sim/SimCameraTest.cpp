@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <opencv2/imgproc.hpp>
+
+#include "sim/BackendFactory.h"
+#include "sim/SimCamera.h"
+
+namespace {
+
+using sim::SimCamera;
+using namespace std::chrono_literals;
+
+std::unique_ptr<SimCamera> makeSim(const std::string& options) {
+    std::string error;
+    auto parsed = sim::parseSimOptions(options, error);
+    EXPECT_TRUE(parsed) << error;
+    auto camera = SimCamera::create(*parsed, error);
+    EXPECT_TRUE(camera) << error;
+    return camera;
+}
+
+cv::Mat grab(SimCamera& camera) {
+    cv::Mat frame;
+    EXPECT_TRUE(camera.grab(frame, 1000ms));
+    return frame;
+}
+
+std::filesystem::path tempPath(const std::string& name) {
+    return std::filesystem::temp_directory_path() /
+           ("tk_sim_" + std::to_string(::getpid()) + "_" + name);
+}
+
+// Grey level of the frame where the screen's centre lands.
+int centreLevel(SimCamera& camera, const cv::Mat& frame) {
+    cv::Point2d c;
+    const cv::Size s = camera.sceneSize();
+    EXPECT_TRUE(sim::projectPoint(camera.poseMatrix(), {s.width / 2.0, s.height / 2.0}, c));
+    return frame.at<cv::Vec3b>(cv::Point(c))[1];
+}
+
+TEST(SimCamera, ExposureModelDimsTheScreenButNotThePen) {
+    auto camera = makeSim("fps=0,noise=2");
+    ASSERT_TRUE(camera->open(0, {640, 480}));
+
+    const int automatic = centreLevel(*camera, grab(*camera));
+    EXPECT_NEAR(automatic, 200, 4);
+
+    ASSERT_TRUE(camera->setExposure(-6, false));
+    camera->setPen({200, 150}, true);
+    const cv::Mat dim = grab(*camera);
+    EXPECT_NEAR(centreLevel(*camera, dim), 40, 4);
+    cv::Point2d spot;
+    ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), {200, 150}, spot));
+    EXPECT_EQ(dim.at<cv::Vec3b>(cv::Point(spot)), cv::Vec3b(255, 255, 255));
+
+    ASSERT_TRUE(camera->setExposure(-4, false));
+    EXPECT_NEAR(centreLevel(*camera, grab(*camera)), 160, 4);
+    ASSERT_TRUE(camera->setExposure(-8, false));
+    EXPECT_LT(centreLevel(*camera, grab(*camera)), 15);
+}
+
+TEST(SimCamera, ImageControlsActOnThePicture) {
+    auto camera = makeSim("fps=0");
+    ASSERT_TRUE(camera->open(0, {640, 480}));
+    ASSERT_TRUE(camera->setExposure(-6, false));
+    const int plain = camera->modelLevel(255);
+
+    ASSERT_TRUE(camera->setImageControl(tovik::ImageControl::Brightness, 30));
+    EXPECT_EQ(camera->modelLevel(255), plain + 30);
+    ASSERT_TRUE(camera->setImageControl(tovik::ImageControl::Brightness, 0));
+    ASSERT_TRUE(camera->setImageControl(tovik::ImageControl::Gain, 32));
+    EXPECT_NEAR(camera->modelLevel(255), 2 * plain, 1);
+    ASSERT_TRUE(camera->setImageControl(tovik::ImageControl::Gain, 0));
+    ASSERT_TRUE(camera->setImageControl(tovik::ImageControl::Contrast, 20));
+    EXPECT_LT(camera->modelLevel(255), plain);  // stretched away from mid-grey
+    EXPECT_EQ(camera->modelLevel(0), 0);
+}
+
+TEST(SimCamera, NamedPosesPlaceTheScreenCorners) {
+    const cv::Point2d tl(0, 0), tr(1280, 0), bl(0, 800);
+    struct Case {
+        const char* pose;
+        cv::Point2d topLeft, topRight, bottomLeft;
+    };
+    const Case cases[] = {
+        {"upright", {64, 48}, {576, 48}, {64, 432}},
+        {"mirrored", {576, 48}, {64, 48}, {576, 432}},
+        {"upside-down", {576, 432}, {64, 432}, {576, 48}},
+        {"rotated", {576, 48}, {576, 432}, {64, 48}},
+    };
+    for (const Case& c : cases) {
+        auto camera = makeSim(std::string("fps=0,pose=") + c.pose);
+        const cv::Matx33d h = camera->poseMatrix();
+        cv::Point2d p;
+        ASSERT_TRUE(sim::projectPoint(h, tl, p));
+        EXPECT_NEAR(cv::norm(p - c.topLeft), 0, 0.01) << c.pose;
+        ASSERT_TRUE(sim::projectPoint(h, tr, p));
+        EXPECT_NEAR(cv::norm(p - c.topRight), 0, 0.01) << c.pose;
+        ASSERT_TRUE(sim::projectPoint(h, bl, p));
+        EXPECT_NEAR(cv::norm(p - c.bottomLeft), 0, 0.01) << c.pose;
+    }
+
+    // The default keystone is neither axis-aligned nor tiny.
+    auto keystone = makeSim("fps=0");
+    cv::Point2d a, b, d;
+    ASSERT_TRUE(sim::projectPoint(keystone->poseMatrix(), tl, a));
+    ASSERT_TRUE(sim::projectPoint(keystone->poseMatrix(), tr, b));
+    ASSERT_TRUE(sim::projectPoint(keystone->poseMatrix(), bl, d));
+    EXPECT_GT(std::abs(a.y - b.y), 5.0);
+    EXPECT_GT(std::abs(a.x - d.x), 5.0);
+    EXPECT_GT(b.x - a.x, 0.65 * 640);
+    EXPECT_GT(d.y - a.y, 0.65 * 480);
+}
+
+TEST(SimCamera, FramesFollowThePose) {
+    for (const char* pose : {"mirrored", "keystone", "rotated"}) {
+        auto camera = makeSim(std::string("fps=0,noise=0,pose=") + pose);
+        cv::Mat scene(800, 1280, CV_8UC3, cv::Scalar::all(255));
+        cv::rectangle(scene, cv::Rect(100, 100, 200, 150), cv::Scalar(255, 0, 0), cv::FILLED);
+        ASSERT_TRUE(camera->setScene(scene));
+        ASSERT_TRUE(camera->open(0, {640, 480}));
+
+        const cv::Mat frame = grab(*camera);
+
+        cv::Point2d inside, outside;
+        ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), {200, 175}, inside));
+        ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), {1000, 600}, outside));
+        EXPECT_LT(frame.at<cv::Vec3b>(cv::Point(inside))[2], 20) << pose;  // blue mark
+        EXPECT_GT(frame.at<cv::Vec3b>(cv::Point(inside))[0], 180) << pose;
+        EXPECT_GT(frame.at<cv::Vec3b>(cv::Point(outside))[2], 180) << pose;  // white
+    }
+}
+
+TEST(SimCamera, PenSpotSitsAtTheProjectedPosition) {
+    auto camera = makeSim("fps=0,penradius=4");
+    ASSERT_TRUE(camera->open(0, {640, 480}));
+    ASSERT_TRUE(camera->setExposure(-6, false));
+    camera->setPen({901.5, 333.25}, true);
+
+    const cv::Mat frame = grab(*camera);
+
+    cv::Mat grey, bright;
+    cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
+    cv::threshold(grey, bright, 128, 255, cv::THRESH_BINARY);
+    const cv::Moments m = cv::moments(bright, true);
+    ASSERT_GT(m.m00, 30);
+    EXPECT_LT(m.m00, 80);  // about pi * 4^2
+    cv::Point2d expected;
+    ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), {901.5, 333.25}, expected));
+    EXPECT_NEAR(m.m10 / m.m00, expected.x, 0.5);
+    EXPECT_NEAR(m.m01 / m.m00, expected.y, 0.5);
+
+    camera->pen().setLit(false);
+    cv::Mat dark;
+    cv::cvtColor(grab(*camera), dark, cv::COLOR_BGR2GRAY);
+    EXPECT_LT(cv::countNonZero(dark > 128), 1);
+}
+
+TEST(SimCamera, NoiseIsSmallAndSeeded) {
+    auto quiet = makeSim("fps=0,noise=0");
+    auto a = makeSim("fps=0,noise=2,seed=7");
+    auto b = makeSim("fps=0,noise=2,seed=7");
+    auto c = makeSim("fps=0,noise=2,seed=8");
+    for (auto* camera : {quiet.get(), a.get(), b.get(), c.get()}) {
+        ASSERT_TRUE(camera->open(0, {640, 480}));
+    }
+
+    const cv::Mat clean = grab(*quiet), fa = grab(*a), fb = grab(*b), fc = grab(*c);
+
+    cv::Mat diff;
+    cv::absdiff(clean, fa, diff);
+    double maxDiff = 0;
+    cv::minMaxLoc(diff.reshape(1), nullptr, &maxDiff);
+    EXPECT_EQ(maxDiff, 2.0);
+    EXPECT_EQ(cv::norm(fa, fb, cv::NORM_INF), 0.0);
+    EXPECT_GT(cv::norm(fa, fc, cv::NORM_L1), 0.0);
+}
+
+TEST(SimCamera, GlideMovesThePenAtTheFrameRate) {
+    sim::LightPen pen;
+    const auto t0 = sim::LightPen::Clock::now();
+    pen.glide({0, 0}, {100, 50}, 200ms);
+
+    EXPECT_NEAR(pen.stateAt(t0 - 1s).position.x, 0, 1e-9);
+    const cv::Point2d half = pen.stateAt(t0 + 100ms).position;
+    EXPECT_NEAR(half.x, 50, 1.0);
+    EXPECT_NEAR(half.y, 25, 0.5);
+    EXPECT_EQ(pen.stateAt(t0 + 1s).position, cv::Point2d(100, 50));
+
+    pen.moveTo({7, 8});  // ends the glide
+    EXPECT_EQ(pen.stateAt(t0 + 100ms).position, cv::Point2d(7, 8));
+}
+
+TEST(SimCamera, FrameLogRecordsEveryDeliveredFrame) {
+    const auto path = tempPath("frames.log");
+    {
+        auto camera = makeSim("fps=0,log=" + path.string());
+        ASSERT_TRUE(camera->open(0, {640, 480}));
+        camera->setPen({10, 20}, true);
+        grab(*camera);
+        camera->setPen({30, 40}, false);
+        ASSERT_TRUE(camera->renderFrame());
+        ASSERT_TRUE(camera->renderFrame());
+        grab(*camera);  // delivers the newer of the two
+    }
+    std::ifstream in(path);
+    std::string header, first, second, extra;
+    std::getline(in, header);
+    std::getline(in, first);
+    std::getline(in, second);
+    EXPECT_FALSE(std::getline(in, extra));
+    EXPECT_EQ(header.front(), '#');
+    unsigned long long n1 = 0, n2 = 0;
+    long long t1 = 0, t2 = 0;
+    double x = 0, y = 0;
+    int lit = -1;
+    ASSERT_EQ(std::sscanf(first.c_str(), "%llu %lld %lf %lf %d", &n1, &t1, &x, &y, &lit), 5);
+    EXPECT_EQ(n1, 0u);
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(y, 20);
+    EXPECT_EQ(lit, 1);
+    ASSERT_EQ(std::sscanf(second.c_str(), "%llu %lld %lf %lf %d", &n2, &t2, &x, &y, &lit), 5);
+    EXPECT_EQ(n2, 2u);
+    EXPECT_GT(t2, t1);
+    EXPECT_EQ(lit, 0);
+    std::filesystem::remove(path);
+}
+
+TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {
+    const auto path = tempPath("control.sock");
+    auto camera = makeSim("fps=0,control=" + path.string());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    const std::string script = "move 100 200\nlit 1\nf13 1\nbogus 1\nunplug\n";
+    ASSERT_EQ(::write(fd, script.data(), script.size()), static_cast<ssize_t>(script.size()));
+    std::string replies;
+    while (std::count(replies.begin(), replies.end(), '\n') < 5) {
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        ASSERT_GT(n, 0);
+        replies.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+
+    EXPECT_EQ(replies.substr(0, 9), "ok\nok\nok\n");
+    EXPECT_EQ(replies.substr(9, 7), "error: ");
+    EXPECT_EQ(replies.substr(replies.size() - 3), "ok\n");
+    const sim::LightPen::State s = camera->pen().state();
+    EXPECT_EQ(s.position, cv::Point2d(100, 200));
+    EXPECT_TRUE(s.lit);
+    EXPECT_TRUE(s.button);
+    EXPECT_FALSE(camera->plugged());
+    camera.reset();
+    EXPECT_FALSE(std::filesystem::exists(path));  // the socket is removed
+}
+
+TEST(SimCamera, ControlFifoAndScriptFile) {
+    const auto fifo = tempPath("control.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto scriptPath = tempPath("pen.txt");
+    std::ofstream(scriptPath) << "# pen script\nmove 5 6\n\nlit 1\n";
+    auto camera = makeSim("fps=0,control=" + fifo.string() + ",script=" + scriptPath.string());
+    {
+        std::ofstream writer(fifo);
+        writer << "wait 50\nf13 1\n" << std::flush;
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!camera->pen().state().button && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+
+    const sim::LightPen::State s = camera->pen().state();
+    EXPECT_TRUE(s.button);
+    EXPECT_TRUE(s.lit);
+    EXPECT_EQ(s.position, cv::Point2d(5, 6));
+    camera.reset();
+    std::filesystem::remove(fifo);
+
+    std::ofstream(scriptPath) << "move 1 2\nlit maybe\n";
+    std::string error;
+    auto options = sim::parseSimOptions("script=" + scriptPath.string(), error);
+    ASSERT_TRUE(options);
+    EXPECT_FALSE(SimCamera::create(*options, error));
+    EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+    std::filesystem::remove(scriptPath);
+}
+
+TEST(SimCamera, ClosingWakesAWaitingGrab) {
+    auto camera = makeSim("fps=30");
+    ASSERT_TRUE(camera->open(0, {640, 480}));
+    camera->unplug();
+    bool got = true;
+    std::thread grabber([&] {
+        cv::Mat frame;
+        got = camera->grab(frame, 10s);
+    });
+    std::this_thread::sleep_for(50ms);
+
+    camera->close();
+    grabber.join();
+
+    EXPECT_FALSE(got);
+}
+
+}  // namespace

@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include <opencv2/imgproc.hpp>
+
+#include "sim/BackendFactory.h"
+#include "sim/SimCamera.h"
+#include "tovik/camera/CameraDS.h"
+#include "tovik/camera/ListCameras.h"
+
+namespace {
+
+using tovik::CCameraDS;
+using tovik::ImageControl;
+
+class FakeDialogs final : public tovik::CameraDialogs {
+public:
+    std::optional<cv::Size> answer;
+    std::vector<cv::Size> offered;
+    cv::Size offeredCurrent;
+    std::string caption;
+    int propertiesShown = 0;
+
+    std::optional<cv::Size> chooseFormat(const tovik::DeviceInfo& device,
+                                         cv::Size current) override {
+        offered = device.frameSizes;
+        offeredCurrent = current;
+        return answer;
+    }
+    void showProperties(const std::string& title, tovik::CaptureBackend&) override {
+        caption = title;
+        ++propertiesShown;
+    }
+};
+
+// A camera over the simulator; frames are made on demand unless fps is given.
+struct Rig {
+    CCameraDS camera;
+    tovik::RecordingMessageSink sink;
+    FakeDialogs dialogs;
+    sim::SimCamera* sim = nullptr;
+
+    explicit Rig(const std::string& options) {
+        std::string error;
+        auto backend = tovik::makeCaptureBackend("sim:" + options, error);
+        EXPECT_TRUE(backend) << error;
+        sim = sim::asSimulator(backend.get());
+        camera.setBackend(std::move(backend));
+        camera.setMessageSink(&sink);
+    }
+};
+
+TEST(CameraDS, CountsAndOpensDevicesByPosition) {
+    CCameraDS bare;
+    EXPECT_EQ(bare.CountDevices(), 0);
+    EXPECT_FALSE(bare.OpenDevice(0, false, 640, 480));
+    EXPECT_EQ(bare.GrabFrame(), nullptr);
+
+    Rig rig("fps=0,count=3");
+    EXPECT_EQ(rig.camera.CountDevices(), 3);
+    EXPECT_EQ(rig.camera.Devices()[2].name, "Simulated camera 2");
+
+    EXPECT_FALSE(rig.camera.OpenDevice(3, false, 640, 480));
+    EXPECT_FALSE(rig.camera.OpenDevice(-1, false, 640, 480));
+    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    EXPECT_TRUE(rig.camera.connected());
+    EXPECT_EQ(rig.camera.frameWidth(), 640);
+    EXPECT_EQ(rig.camera.frameHeight(), 480);
+    ASSERT_NE(rig.camera.GrabFrame(), nullptr);
+
+    rig.camera.CloseDevice();
+    EXPECT_FALSE(rig.camera.connected());
+    EXPECT_EQ(rig.camera.frameWidth(), 0);
+    EXPECT_EQ(rig.camera.frameHeight(), 0);
+    EXPECT_EQ(rig.camera.GrabFrame(), nullptr);
+
+    ASSERT_TRUE(rig.camera.OpenDevice(2, false, 320, 240));
+    const cv::Mat* frame = rig.camera.GrabFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->size(), cv::Size(320, 240));
+    EXPECT_EQ(frame->type(), CV_8UC3);
+}
+
+TEST(CameraDS, OpenFailsWhenTheDeviceDoesNotDeliverTheSize) {
+    Rig rig("fps=0,sizes=320x240+160x120");
+
+    EXPECT_FALSE(rig.camera.OpenDevice(0, false, 640, 480));
+
+    EXPECT_FALSE(rig.camera.connected());
+    EXPECT_EQ(rig.camera.GrabFrame(), nullptr);
+}
+
+TEST(CameraDS, FormatPageChoosesTheSizeOrKeepsTheCurrentOne) {
+    Rig rig("fps=0,size=320x240");
+
+    // No dialogs: the current size, whatever was asked.
+    ASSERT_TRUE(rig.camera.OpenDevice(0, true, 640, 480));
+    EXPECT_EQ(rig.camera.frameWidth(), 320);
+
+    rig.camera.setDialogs(&rig.dialogs);
+    rig.dialogs.answer.reset();  // page closed without a choice
+    ASSERT_TRUE(rig.camera.OpenDevice(0, true, 640, 480));
+    EXPECT_EQ(rig.dialogs.offeredCurrent, cv::Size(320, 240));
+    EXPECT_EQ(rig.dialogs.offered.size(), 3u);
+    const cv::Mat* frame = rig.camera.GrabFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->size(), cv::Size(320, 240));
+
+    rig.dialogs.answer = cv::Size(1280, 720);
+    ASSERT_TRUE(rig.camera.OpenDevice(0, true, 640, 480));
+    frame = rig.camera.GrabFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->size(), cv::Size(1280, 720));
+
+    rig.dialogs.answer = cv::Size(100, 100);  // not a size of the device
+    EXPECT_FALSE(rig.camera.OpenDevice(0, true, 640, 480));
+}
+
+TEST(CameraDS, GrabsReuseOneImageWithNewPixels) {
+    Rig rig("fps=0,noise=2");
+    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+
+    cv::Mat* first = rig.camera.GrabFrame();
+    ASSERT_NE(first, nullptr);
+    const cv::Mat firstPixels = first->clone();
+    const uchar* buffer = first->data;
+    cv::Mat* second = rig.camera.GrabFrame();
+
+    ASSERT_EQ(second, first);
+    EXPECT_EQ(second->data, buffer);
+    EXPECT_GT(cv::norm(firstPixels, *second, cv::NORM_L1), 0.0);
+}
+
+TEST(CameraDS, TopOfTheSceneIsTheTopOfTheFrame) {
+    Rig rig("fps=0,noise=0,pose=h:1,0,0,0,1,0,0,0,1");
+    cv::Mat scene(800, 1280, CV_8UC3, cv::Scalar::all(0));
+    cv::rectangle(scene, cv::Rect(0, 0, 1280, 20), cv::Scalar::all(255), cv::FILLED);
+    ASSERT_TRUE(rig.sim->setScene(scene));
+    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+
+    const cv::Mat* frame = rig.camera.GrabFrame();
+
+    ASSERT_NE(frame, nullptr);
+    EXPECT_GT(frame->at<cv::Vec3b>(0, 320)[1], 150);
+    EXPECT_GT(frame->at<cv::Vec3b>(5, 320)[1], 150);
+    EXPECT_LT(frame->at<cv::Vec3b>(479, 320)[1], 20);
+    EXPECT_LT(frame->at<cv::Vec3b>(240, 320)[1], 20);
+    // No left-right mirroring either: a mark at the left stays at the left.
+    cv::rectangle(scene, cv::Rect(0, 400, 40, 40), cv::Scalar(0, 0, 255), cv::FILLED);
+    ASSERT_TRUE(rig.sim->setScene(scene));
+    frame = rig.camera.GrabFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_GT(frame->at<cv::Vec3b>(250, 5)[2], 150);
+    EXPECT_LT(frame->at<cv::Vec3b>(250, 5)[0], 20);
+}
+
+TEST(CameraDS, UnpluggedDeviceGivesNoFrameAndRecovers) {
+    Rig rig("fps=200");
+    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    ASSERT_NE(rig.camera.GrabFrame(), nullptr);
+
+    rig.sim->unplug();
+    EXPECT_EQ(rig.camera.GrabFrame(), nullptr);
+
+    rig.sim->plug();
+    EXPECT_NE(rig.camera.GrabFrame(), nullptr);
+}
+
+TEST(CameraDS, GrabReturnsTheNewestQueuedFrame) {
+    Rig rig("fps=0,queue=4");
+    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_TRUE(rig.sim->renderFrame());
+    }
+
+    ASSERT_NE(rig.camera.GrabFrame(), nullptr);
+
+    ASSERT_TRUE(rig.sim->lastGrabbed());
+    EXPECT_EQ(rig.sim->lastGrabbed()->number, 5u);
+    // The queue was emptied: the next grab gets a frame made after it.
+    ASSERT_NE(rig.camera.GrabFrame(), nullptr);
+    EXPECT_EQ(rig.sim->lastGrabbed()->number, 6u);
+}
+
+TEST(CameraDS, PacedGrabAfterAPauseSkipsTheBacklog) {
+    Rig rig("fps=250,queue=6");
+    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    ASSERT_NE(rig.camera.GrabFrame(), nullptr);
+    while (rig.sim->framesMade() < rig.sim->lastGrabbed()->number + 12) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+
+    const std::uint64_t madeBefore = rig.sim->framesMade();
+    ASSERT_NE(rig.camera.GrabFrame(), nullptr);
+
+    // The oldest queued frame would be about madeBefore - 6.
+    EXPECT_GE(rig.sim->lastGrabbed()->number + 1, madeBefore);
+}
+
+TEST(CameraDS, ExposureRequestsAndTheirMessages) {
+    Rig rig("fps=0");
+    EXPECT_FALSE(rig.camera.SetExposure(-6, false));  // nothing open yet
+    EXPECT_EQ(rig.sink.messages(), std::vector<std::string>{"QueryInterface Failed"});
+    rig.sink.clear();
+    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+
+    EXPECT_TRUE(rig.camera.SetExposure(-6, false));
+    EXPECT_FALSE(rig.sim->exposureAutomatic());
+    EXPECT_EQ(rig.sim->exposureValue(), -6);
+    EXPECT_TRUE(rig.camera.SetExposure(0, false));  // a fixed 0 is not automatic
+    EXPECT_FALSE(rig.sim->exposureAutomatic());
+    EXPECT_TRUE(rig.camera.SetExposure(-3, true));
+    EXPECT_TRUE(rig.sim->exposureAutomatic());
+    EXPECT_TRUE(rig.sink.messages().empty());
+
+    EXPECT_FALSE(rig.camera.SetExposure(-40, false));
+    EXPECT_EQ(rig.sink.messages(), std::vector<std::string>{"Set Exposure Param Failed"});
+
+    Rig refusing("fps=0,refuse=exposure");
+    ASSERT_TRUE(refusing.camera.OpenDevice(0, false, 640, 480));
+    EXPECT_FALSE(refusing.camera.SetExposure(0, true));
+    EXPECT_EQ(refusing.sink.messages(), std::vector<std::string>{"Set Exposure Param Failed"});
+
+    Rig lacking("fps=0,missing=exposure");
+    ASSERT_TRUE(lacking.camera.OpenDevice(0, false, 640, 480));
+    EXPECT_FALSE(lacking.camera.SetExposure(-6, false));
+    EXPECT_EQ(lacking.sink.messages(), std::vector<std::string>{"QueryInterface Failed"});
+}
+
+TEST(CameraDS, RefusedGammaStopsThePushBeforeBacklightAndGain) {
+    Rig rig("fps=0,refuse=gamma");
+    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+
+    EXPECT_FALSE(rig.camera.SetImageControls(5, 20, 7, 30, 8, 130, 2, 50));
+
+    EXPECT_EQ(rig.sink.messages(), std::vector<std::string>{"Set Gamma Param Failed"});
+    EXPECT_EQ(rig.sim->getImageControl(ImageControl::Brightness), 5);
+    EXPECT_EQ(rig.sim->getImageControl(ImageControl::Contrast), 20);
+    EXPECT_EQ(rig.sim->getImageControl(ImageControl::Hue), 7);
+    EXPECT_EQ(rig.sim->getImageControl(ImageControl::Saturation), 30);
+    EXPECT_EQ(rig.sim->getImageControl(ImageControl::Sharpness), 8);
+    EXPECT_EQ(rig.sim->getImageControl(ImageControl::BacklightCompensation), 1);
+    EXPECT_EQ(rig.sim->getImageControl(ImageControl::Gain), 0);
+}
+
+TEST(CameraDS, ImageControlFailuresByPosition) {
+    // Hue and gain failures are not examined.
+    Rig hueGain("fps=0,refuse=hue+gain");
+    ASSERT_TRUE(hueGain.camera.OpenDevice(0, false, 640, 480));
+    EXPECT_TRUE(hueGain.camera.SetImageControls(0, 10, 0, 0, 4, 130, 2, 0));
+    EXPECT_TRUE(hueGain.sink.messages().empty());
+    EXPECT_EQ(hueGain.sim->getImageControl(ImageControl::BacklightCompensation), 2);
+
+    // The first failure stops everything after it.
+    Rig range("fps=0");
+    ASSERT_TRUE(range.camera.OpenDevice(0, false, 640, 480));
+    EXPECT_FALSE(range.camera.SetImageControls(1000, 20, 0, 0, 4, 130, 1, 0));
+    EXPECT_EQ(range.sink.messages(), std::vector<std::string>{"Set Brightness Param Failed"});
+    EXPECT_EQ(range.sim->getImageControl(ImageControl::Contrast), 10);
+
+    Rig backlight("fps=0,refuse=backlight");
+    ASSERT_TRUE(backlight.camera.OpenDevice(0, false, 640, 480));
+    EXPECT_FALSE(backlight.camera.SetImageControls(0, 10, 0, 0, 4, 130, 1, 9));
+    EXPECT_EQ(backlight.sink.messages(),
+              std::vector<std::string>{"Set BacklightCompensation Param Failed"});
+    EXPECT_EQ(backlight.sim->getImageControl(ImageControl::Gain), 0);
+
+    Rig lacking("fps=0,missing=controls");
+    ASSERT_TRUE(lacking.camera.OpenDevice(0, false, 640, 480));
+    EXPECT_FALSE(lacking.camera.SetImageControls(0, 10, 0, 0, 4, 130, 1, 0));
+    int v[8] = {};
+    EXPECT_FALSE(lacking.camera.GetImageControls(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]));
+    EXPECT_EQ(lacking.sink.messages(),
+              (std::vector<std::string>{"QueryInterface Failed", "QueryInterface Failed"}));
+}
+
+TEST(CameraDS, GetImageControlsReadsInOrderAndIgnoresHue) {
+    Rig rig("fps=0,refuse=hue");
+    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    ASSERT_TRUE(rig.camera.SetImageControls(3, 12, 0, 40, 6, 150, 2, 20));
+    int v[8] = {-1, -1, -99, -1, -1, -1, -1, -1};
+
+    EXPECT_TRUE(rig.camera.GetImageControls(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]));
+
+    EXPECT_EQ(std::vector<int>(v, v + 8), (std::vector<int>{3, 12, -99, 40, 6, 150, 2, 20}));
+    EXPECT_TRUE(rig.sink.messages().empty());
+
+    Rig gamma("fps=0,refuse=gamma");
+    ASSERT_TRUE(gamma.camera.OpenDevice(0, false, 640, 480));
+    int w[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    EXPECT_FALSE(gamma.camera.GetImageControls(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]));
+    EXPECT_EQ(gamma.sink.messages(), std::vector<std::string>{"Get Gamma Param Failed"});
+    EXPECT_EQ(w[4], 4);   // sharpness was read
+    EXPECT_EQ(w[6], -1);  // backlight was not
+}
+
+TEST(CameraDS, DevicePropertiesOnlyWhenTheDeviceHasControls) {
+    Rig rig("fps=0,count=2");
+    rig.camera.setDialogs(&rig.dialogs);
+    rig.camera.ShowDeviceProperties();  // nothing open
+    EXPECT_EQ(rig.dialogs.propertiesShown, 0);
+    ASSERT_TRUE(rig.camera.OpenDevice(1, false, 640, 480));
+
+    rig.camera.ShowDeviceProperties();
+
+    EXPECT_EQ(rig.dialogs.propertiesShown, 1);
+    EXPECT_EQ(rig.dialogs.caption, "Simulated camera 1");
+
+    Rig bare("fps=0,missing=controls+exposure");
+    bare.camera.setDialogs(&bare.dialogs);
+    ASSERT_TRUE(bare.camera.OpenDevice(0, false, 640, 480));
+    bare.camera.ShowDeviceProperties();
+    EXPECT_EQ(bare.dialogs.propertiesShown, 0);
+    EXPECT_TRUE(bare.sink.messages().empty());
+}
+
+TEST(ListCameras, OneLinePerDevice) {
+    Rig rig("fps=0,count=2,sizes=640x480+320x240");
+    std::ostringstream out;
+
+    tovik::ListCameras(out, rig.camera);
+
+    EXPECT_EQ(out.str(),
+              "0\tSimulated camera 0\t640x480,320x240\n"
+              "1\tSimulated camera 1\t640x480,320x240\n");
+
+    Rig none("fps=0,count=0");
+    std::ostringstream empty;
+    tovik::ListCameras(empty, none.camera);
+    EXPECT_EQ(empty.str(), "");
+}
+
+TEST(BackendFactory, ChoosesTheBackEndOrExplainsTheSpec) {
+    std::string error;
+    auto real = tovik::makeCaptureBackend("v4l2", error);
+    ASSERT_TRUE(real);
+    EXPECT_EQ(sim::asSimulator(real.get()), nullptr);
+    auto simulated = tovik::makeCaptureBackend("sim", error);
+    ASSERT_TRUE(simulated);
+    EXPECT_NE(sim::asSimulator(simulated.get()), nullptr);
+
+    for (const char* bad : {"v4l3", "sim:count=x", "sim:pose=sideways", "sim:fps", "simx"}) {
+        error.clear();
+        EXPECT_FALSE(tovik::makeCaptureBackend(bad, error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+    EXPECT_FALSE(tovik::makeCaptureBackend("sim:script=/nonexistent/pen.txt", error));
+    EXPECT_NE(error.find("/nonexistent/pen.txt"), std::string::npos);
+}
+
+}  // namespace

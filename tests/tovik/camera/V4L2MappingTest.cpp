@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "tovik/camera/V4L2Backend.h"
+#include "tovik/camera/V4L2Mapping.h"
+
+namespace {
+
+namespace v4l2 = tovik::v4l2;
+using tovik::ImageControl;
+
+TEST(V4L2Mapping, ExposureInHundredMicrosecondUnitsClampedToTheRange) {
+    EXPECT_EQ(v4l2::exposureUnits(-6, 1, 5000), 156);  // 1/64 s = 15.625 ms
+    EXPECT_EQ(v4l2::exposureUnits(-1, 1, 10000), 5000);
+    EXPECT_EQ(v4l2::exposureUnits(0, 1, 10000), 10000);
+    EXPECT_EQ(v4l2::exposureUnits(-10, 1, 10000), 10);  // 9.77 rounds up
+    EXPECT_EQ(v4l2::exposureUnits(-13, 3, 2047), 3);    // 1.2 below the minimum
+    EXPECT_EQ(v4l2::exposureUnits(2, 3, 2047), 2047);
+    EXPECT_EQ(v4l2::exposureUnits(-6, 5000, 1), 156);  // a reversed range still clamps
+}
+
+TEST(V4L2Mapping, EightImageControlsMapBothWays) {
+    const std::pair<ImageControl, std::uint32_t> table[] = {
+        {ImageControl::Brightness, V4L2_CID_BRIGHTNESS},
+        {ImageControl::Contrast, V4L2_CID_CONTRAST},
+        {ImageControl::Hue, V4L2_CID_HUE},
+        {ImageControl::Saturation, V4L2_CID_SATURATION},
+        {ImageControl::Sharpness, V4L2_CID_SHARPNESS},
+        {ImageControl::Gamma, V4L2_CID_GAMMA},
+        {ImageControl::BacklightCompensation, V4L2_CID_BACKLIGHT_COMPENSATION},
+        {ImageControl::Gain, V4L2_CID_GAIN},
+    };
+    for (const auto& [control, id] : table) {
+        EXPECT_EQ(v4l2::controlId(control), id);
+        EXPECT_EQ(v4l2::imageControlFor(id), control);
+    }
+    EXPECT_FALSE(v4l2::imageControlFor(V4L2_CID_EXPOSURE_ABSOLUTE));
+    EXPECT_FALSE(v4l2::imageControlFor(V4L2_CID_WHITE_BALANCE_TEMPERATURE));
+}
+
+TEST(V4L2Mapping, CaptureNodesByTheirOwnCapabilities) {
+    auto caps = [](std::uint32_t all, std::uint32_t own) {
+        v4l2_capability c{};
+        c.capabilities = all;
+        c.device_caps = own;
+        return c;
+    };
+    const std::uint32_t capture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+    // A camera's video node, and its metadata node of the same card.
+    EXPECT_TRUE(v4l2::isVideoCaptureNode(
+        caps(capture | V4L2_CAP_META_CAPTURE | V4L2_CAP_DEVICE_CAPS, capture)));
+    EXPECT_FALSE(
+        v4l2::isVideoCaptureNode(caps(capture | V4L2_CAP_META_CAPTURE | V4L2_CAP_DEVICE_CAPS,
+                                      V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING)));
+    // Old drivers without per-node capabilities.
+    EXPECT_TRUE(v4l2::isVideoCaptureNode(caps(capture, 0)));
+    EXPECT_FALSE(v4l2::isVideoCaptureNode(caps(V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE, 0)));
+    EXPECT_FALSE(v4l2::isVideoCaptureNode(caps(V4L2_CAP_VIDEO_OUTPUT | V4L2_CAP_STREAMING, 0)));
+}
+
+TEST(V4L2Mapping, VideoNodeNumbers) {
+    EXPECT_EQ(v4l2::videoNodeNumber("video0"), 0);
+    EXPECT_EQ(v4l2::videoNodeNumber("video12"), 12);
+    for (const char* other :
+         {"video", "videox", "video1a", "vbi0", "media0", "video-1", "video+1"}) {
+        EXPECT_FALSE(v4l2::videoNodeNumber(other)) << other;
+    }
+}
+
+TEST(V4L2Mapping, PixelFormatsAndSizeRanges) {
+    EXPECT_LT(v4l2::pixelFormatRank(V4L2_PIX_FMT_YUYV), v4l2::pixelFormatRank(V4L2_PIX_FMT_MJPEG));
+    EXPECT_GE(v4l2::pixelFormatRank(V4L2_PIX_FMT_MJPEG), 0);
+    EXPECT_EQ(v4l2::pixelFormatRank(V4L2_PIX_FMT_H264), -1);
+
+    v4l2_frmsize_stepwise range{};
+    range.min_width = 320;
+    range.max_width = 1280;
+    range.step_width = 64;
+    range.min_height = 240;
+    range.max_height = 720;
+    range.step_height = 8;
+    const std::vector<cv::Size> sizes = v4l2::stepwiseSizes(range);
+    EXPECT_NE(std::find(sizes.begin(), sizes.end(), cv::Size(640, 480)), sizes.end());
+    EXPECT_NE(std::find(sizes.begin(), sizes.end(), cv::Size(320, 240)), sizes.end());
+    EXPECT_EQ(std::find(sizes.begin(), sizes.end(), cv::Size(1920, 1080)), sizes.end());
+    // 352 is not on the 64-pixel step from 320.
+    EXPECT_EQ(std::find(sizes.begin(), sizes.end(), cv::Size(352, 288)), sizes.end());
+}
+
+TEST(V4L2Mapping, ControlTypes) {
+    bool supported = false;
+    EXPECT_EQ(v4l2::controlType(V4L2_CTRL_TYPE_MENU, supported), tovik::ControlInfo::Type::Menu);
+    EXPECT_TRUE(supported);
+    EXPECT_EQ(v4l2::controlType(V4L2_CTRL_TYPE_BOOLEAN, supported),
+              tovik::ControlInfo::Type::Boolean);
+    (void)v4l2::controlType(V4L2_CTRL_TYPE_CTRL_CLASS, supported);
+    EXPECT_FALSE(supported);
+}
+
+TEST(V4L2Backend, FolderWithoutCaptureNodesListsNothing) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tk_v4l2_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "video0") << "not a device";
+    std::ofstream(dir / "media0") << "";
+    tovik::V4L2Backend backend(dir.string());
+
+    EXPECT_TRUE(backend.enumerate().empty());
+    EXPECT_FALSE(backend.open(0, {640, 480}));
+    cv::Mat frame;
+    EXPECT_FALSE(backend.grab(frame, std::chrono::milliseconds(10)));
+    EXPECT_TRUE(backend.controls().empty());
+    EXPECT_FALSE(backend.setExposure(-6, false));
+
+    std::filesystem::remove_all(dir);
+}
+
+TEST(V4L2Backend, ThisMachineHasNoCamera) {
+    // The build machine has no video device; on a machine with one this
+    // only checks that enumeration does not fail.
+    tovik::V4L2Backend backend;
+    const auto devices = backend.enumerate();
+    if (!std::filesystem::exists("/dev/video0")) {
+        EXPECT_TRUE(devices.empty());
+    }
+    for (const auto& d : devices) {
+        EXPECT_FALSE(d.name.empty());
+    }
+}
+
+}  // namespace

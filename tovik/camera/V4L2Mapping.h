@@ -1,0 +1,42 @@
+#pragma once
+// The pure conversions between our camera requests and V4L2: control ids,
+// exposure units, which device nodes capture video, and which pixel formats
+// we can turn into BGR frames.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include <linux/videodev2.h>
+
+#include <opencv2/core.hpp>
+
+#include "tovik/camera/CaptureBackend.h"
+
+namespace tovik::v4l2 {
+
+[[nodiscard]] std::uint32_t controlId(ImageControl control);
+[[nodiscard]] std::optional<ImageControl> imageControlFor(std::uint32_t id);
+
+// Exposure time for log2-seconds `log2Seconds` in the driver's unit of
+// 100 microseconds, rounded, clamped to the control's range.
+[[nodiscard]] int exposureUnits(int log2Seconds, int minimum, int maximum);
+
+// True for nodes that capture video by streaming; looks at the node's own
+// capabilities when the driver reports them (metadata nodes share the card).
+[[nodiscard]] bool isVideoCaptureNode(const v4l2_capability& caps);
+
+// 12 for "video12"; empty for any other name.
+[[nodiscard]] std::optional<int> videoNodeNumber(std::string_view fileName);
+
+// Formats we convert, best first; -1 for the others.
+[[nodiscard]] int pixelFormatRank(std::uint32_t fourcc);
+
+// The sizes a stepwise or continuous frame-size range offers among the usual
+// camera sizes.
+[[nodiscard]] std::vector<cv::Size> stepwiseSizes(const v4l2_frmsize_stepwise& range);
+
+[[nodiscard]] ControlInfo::Type controlType(std::uint32_t v4l2Type, bool& supported);
+
+}  // namespace tovik::v4l2
