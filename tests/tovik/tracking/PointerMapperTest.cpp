@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "tovik/tracking/PointerMapper.h"
+
+namespace tovik {
+namespace {
+
+using namespace std::chrono_literals;
+using Flags = std::uint32_t;
+
+constexpr Flags kMoveAbs = 0x8001;
+constexpr Flags kPressHere = 0x0003;
+constexpr Flags kPressAt = 0x8003;
+constexpr Flags kPress = 0x0002;
+constexpr Flags kReleaseHere = 0x0005;
+constexpr Flags kReleaseAt = 0x8005;
+
+struct RecordingStatus final : TrackingStatusSink {
+    void showPosition(std::int32_t x, std::int32_t y) override { positions.push_back({x, y}); }
+    void showButton(bool pressed) override { buttons.push_back(pressed); }
+    std::vector<std::pair<std::int32_t, std::int32_t>> positions;
+    std::vector<bool> buttons;
+};
+
+struct Ev {
+    Flags flags;
+    std::int32_t dx;
+    std::int32_t dy;
+    friend bool operator==(const Ev&, const Ev&) = default;
+    friend std::ostream& operator<<(std::ostream& os, const Ev& e) {
+        return os << std::hex << "0x" << e.flags << std::dec << '(' << e.dx << ',' << e.dy << ')';
+    }
+};
+
+// Screen 1000 x 800, identity homography: camera pixels are screen pixels.
+class PointerMapperTest : public testing::Test {
+protected:
+    static constexpr common::ScreenSize kScreen{1000, 800};
+
+    PointerMapper mapper{injector, status, clock, kScreen, 20};
+
+    void spot(float x, float y) { mapper.onFrame(true, x, y, homography, settings); }
+    void none() { mapper.onFrame(false, 0, 0, homography, settings); }
+    void after(std::chrono::nanoseconds d) { clock.advance(d); }
+
+    // Events since the last call.
+    std::vector<Ev> take() {
+        std::vector<Ev> out;
+        for (const auto& e : injector.events()) {
+            out.push_back({e.flags, e.dx, e.dy});
+        }
+        injector.clear();
+        return out;
+    }
+    static Ev at(Flags f, double x, double y) {
+        return {f, PointerMapper::scaleToAbsolute(x, kScreen.width),
+                PointerMapper::scaleToAbsolute(y, kScreen.height)};
+    }
+    static Ev here(Flags f) { return {f, 0, 0}; }
+
+    // A completed snapped tap at (x, y), leaving ClickPending 1.
+    void tap(float x, float y) {
+        spot(x, y);
+        after(50ms);
+        none();
+    }
+
+    common::RecordingInjector injector;
+    RecordingStatus status;
+    common::FakeClock clock;
+    cv::Matx33f homography = cv::Matx33f::eye();
+    PointerMapper::FrameSettings settings;
+};
+
+TEST_F(PointerMapperTest, ScalesToAbsoluteByTruncation) {
+    EXPECT_EQ(PointerMapper::scaleToAbsolute(100, 1000), 6553);  // 6553.5
+    EXPECT_EQ(PointerMapper::scaleToAbsolute(200, 800), 16383);  // 16383.75
+    EXPECT_EQ(PointerMapper::scaleToAbsolute(1000, 1000), 65535);
+    EXPECT_EQ(PointerMapper::scaleToAbsolute(-0.01, 1000), 0);  // toward zero
+    EXPECT_EQ(PointerMapper::scaleToAbsolute(-100, 1000), -6553);
+    EXPECT_EQ(PointerMapper::scaleToAbsolute(2000, 1000), 131070);  // no clamping
+    EXPECT_EQ(PointerMapper::scaleToAbsolute(1e12, 1000), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(PointerMapper::scaleToAbsolute(-1e12, 1000),
+              std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(PointerMapper::scaleToAbsolute(5, 0), std::numeric_limits<std::int32_t>::max());
+}
+
+TEST_F(PointerMapperTest, FirstSpotMovesThenPressesInPlaceAndReportsStatus) {
+    spot(100, 200);
+
+    EXPECT_EQ(take(), (std::vector<Ev>{{kMoveAbs, 6553, 16383}, here(kPressHere)}));
+    ASSERT_EQ(status.positions.size(), 1u);
+    EXPECT_EQ(status.positions[0], std::make_pair(100, 600));  // y from the bottom
+    EXPECT_EQ(status.buttons, std::vector<bool>{true});
+    EXPECT_TRUE(mapper.penDown());
+    EXPECT_EQ(mapper.clickPending(), 1);
+    EXPECT_EQ(mapper.lastMovePos(), cv::Point2d(100, 200));
+}
+
+TEST_F(PointerMapperTest, HeldTouchMovesAndReleasesInPlaceAfter100ms) {
+    spot(100, 200);
+    after(60ms);
+    spot(150, 200);
+    after(40ms);  // exactly 100 ms since the press
+    take();
+
+    none();
+
+    EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
+    EXPECT_FALSE(mapper.penDown());
+    EXPECT_EQ(mapper.clickPending(), 0);
+    EXPECT_FALSE(mapper.tapSnapped());
+    EXPECT_EQ(status.buttons, (std::vector<bool>{true, false}));
+    EXPECT_EQ(status.positions.size(), 2u);
+}
+
+TEST_F(PointerMapperTest, QuickTapReleasesAtTheFirstPressPoint) {
+    spot(100, 200);
+    spot(110, 205);       // drifted, still within 20 px
+    after(99'999'999ns);  // 99.999999 ms truncates to 99
+    take();
+
+    none();
+
+    EXPECT_EQ(take(), std::vector<Ev>{at(kReleaseAt, 100, 200)});
+    EXPECT_EQ(mapper.clickPending(), 1);
+    EXPECT_TRUE(mapper.tapSnapped());
+}
+
+TEST_F(PointerMapperTest, TapThatDriftedDbClickThdReleasesInPlace) {
+    spot(100, 200);
+    spot(120, 200);  // exactly 20 px from the first press
+    take();
+
+    none();
+
+    EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
+    EXPECT_EQ(mapper.clickPending(), 0);
+}
+
+TEST_F(PointerMapperTest, DoubleTapPressesSecondTimeAtTheFirstPoint) {
+    for (const int f13 : {1, 0}) {
+        SCOPED_TRACE(f13);
+        PointerMapper m(injector, status, clock, kScreen, 20);
+        settings.f13Trig = f13;
+        m.onFrame(true, 100, 200, homography, settings);
+        after(40ms);
+        m.onFrame(false, 0, 0, homography, settings);
+        after(100ms);
+        take();
+
+        m.onFrame(true, 108, 190, homography, settings);  // 140 ms, 12.8 px
+
+        const std::vector<Ev> press =
+            f13 != 0
+                ? std::vector<Ev>{at(kMoveAbs, 108, 190), at(kPressAt, 100, 200)}
+                : std::vector<Ev>{at(kMoveAbs, 108, 190), at(kMoveAbs, 100, 200), here(kPress)};
+        EXPECT_EQ(take(), press);
+        EXPECT_EQ(m.clickPending(), 0);
+        EXPECT_TRUE(m.tapSnapped());
+
+        after(50ms);
+        m.onFrame(false, 0, 0, homography, settings);  // ordinary release ends it
+
+        EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
+        EXPECT_FALSE(m.tapSnapped());
+        EXPECT_EQ(m.clickPending(), 0);
+    }
+}
+
+TEST_F(PointerMapperTest, SecondPressAt200msOrDbClickThdAwayIsInPlace) {
+    struct Case {
+        std::chrono::nanoseconds sinceFirst;
+        float x;
+        bool snapped;
+    };
+    for (const Case c :
+         {Case{199ms, 119.9f, true}, Case{200ms, 100.0f, false}, Case{150ms, 120.0f, false}}) {
+        PointerMapper m(injector, status, clock, kScreen, 20);
+        m.onFrame(true, 100, 200, homography, settings);
+        after(30ms);
+        m.onFrame(false, 0, 0, homography, settings);
+        after(c.sinceFirst - 30ms);
+        take();
+
+        m.onFrame(true, c.x, 200, homography, settings);
+
+        const std::vector<Ev> events = take();
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back(), c.snapped ? at(kPressAt, 100, 200) : here(kPressHere))
+            << c.sinceFirst.count() << "ns x=" << c.x;
+        EXPECT_EQ(m.clickPending(), 0);
+    }
+}
+
+TEST_F(PointerMapperTest, SnappedReleaseUses300msLimitOnceTapSnapped) {
+    // A snapped tap, then a touch while MouseLeft is off (which leaves
+    // ClickPending at 1), then a release with MouseLeft on again: the limit is
+    // now 300 ms, and a second snapped release inverts TapSnapped back.
+    for (const auto releaseAt : {299ms, 300ms}) {
+        PointerMapper m(injector, status, clock, kScreen, 20);
+        settings.mouseLeft = 1;
+        m.onFrame(true, 100, 200, homography, settings);
+        after(50ms);
+        m.onFrame(false, 0, 0, homography, settings);
+        ASSERT_TRUE(m.tapSnapped());
+        settings.mouseLeft = 0;
+        after(100ms);
+        m.onFrame(true, 101, 201, homography, settings);
+        EXPECT_EQ(m.clickPending(), 1);
+        settings.mouseLeft = 1;
+        after(releaseAt - 150ms);
+        take();
+
+        m.onFrame(false, 0, 0, homography, settings);
+
+        if (releaseAt < 300ms) {
+            EXPECT_EQ(take(), std::vector<Ev>{at(kReleaseAt, 100, 200)});
+            EXPECT_FALSE(m.tapSnapped());
+            EXPECT_EQ(m.clickPending(), 1);
+        } else {
+            EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
+            EXPECT_FALSE(m.tapSnapped());
+            EXPECT_EQ(m.clickPending(), 0);
+        }
+    }
+}
+
+TEST_F(PointerMapperTest, LaterOrFartherSecondTouchIsOrdinaryAndEndsTheSequence) {
+    tap(100, 200);
+    after(300ms);
+    take();
+
+    spot(300, 300);
+    after(20ms);
+    none();
+
+    EXPECT_EQ(take(),
+              (std::vector<Ev>{at(kMoveAbs, 300, 300), here(kPressHere), here(kReleaseHere)}));
+    EXPECT_EQ(mapper.clickPending(), 0);
+    EXPECT_FALSE(mapper.tapSnapped());
+
+    // The sequence starts afresh: the next touch is a first press again.
+    spot(300, 300);
+    EXPECT_EQ(mapper.clickPending(), 1);
+}
+
+TEST_F(PointerMapperTest, DeadBandIsStrict) {
+    spot(5, 0);  // exactly Move from the starting (0, 0)
+
+    EXPECT_EQ(take(), std::vector<Ev>{here(kPressHere)});
+    EXPECT_EQ(mapper.lastMovePos(), cv::Point2d(0, 0));
+
+    spot(5.5f, 0);  // Move + 0.5
+
+    EXPECT_EQ(take(), std::vector<Ev>{at(kMoveAbs, 5.5, 0)});
+    spot(8.5f, 4);  // 3, 4, 5 triangle: exactly 5 again
+    EXPECT_TRUE(take().empty());
+    EXPECT_EQ(mapper.lastMovePos(), cv::Point2d(5.5, 0));
+}
+
+TEST_F(PointerMapperTest, MoveZeroMovesOnEveryChangeOnly) {
+    settings.move = 0;
+    spot(0, 0);
+    EXPECT_EQ(take(), std::vector<Ev>{here(kPressHere)});
+
+    spot(0.25f, 0);
+    EXPECT_EQ(take(), std::vector<Ev>{at(kMoveAbs, 0.25, 0)});
+    spot(0.25f, 0);
+    EXPECT_TRUE(take().empty());
+}
+
+TEST_F(PointerMapperTest, MouseLeftOffMovesAndReportsButNeverClicks) {
+    settings.mouseLeft = 0;
+
+    spot(100, 200);
+    after(10ms);
+    none();
+    spot(100, 200);
+    after(10ms);
+    none();
+
+    EXPECT_EQ(take(), std::vector<Ev>{at(kMoveAbs, 100, 200)});
+    EXPECT_EQ(status.buttons, (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(mapper.clickPending(), 0);
+    EXPECT_FALSE(mapper.tapSnapped());
+    EXPECT_FALSE(mapper.penDown());
+}
+
+TEST_F(PointerMapperTest, MouseLeftOffKeepsAPendingSnappedTap) {
+    tap(100, 200);
+    settings.mouseLeft = 0;
+
+    spot(100, 200);
+    none();
+
+    EXPECT_EQ(mapper.clickPending(), 1);
+    EXPECT_TRUE(mapper.tapSnapped());
+}
+
+TEST_F(PointerMapperTest, FrameWithoutSpotWhilePenUpDoesNothing) {
+    none();
+    none();
+
+    EXPECT_TRUE(take().empty());
+    EXPECT_TRUE(status.buttons.empty());
+    EXPECT_TRUE(status.positions.empty());
+}
+
+TEST_F(PointerMapperTest, StatusYCountsFromTheBottomAndTruncatesTowardZero) {
+    // Shift by (-2.5, -0.75): a spot at (0, 0.5) maps to (-2.5, -0.25).
+    homography = cv::Matx33f(1, 0, -2.5f, 0, 1, -0.75f, 0, 0, 1);
+
+    spot(0, 0.5f);
+    spot(10, 0.75f);  // y = 0: the top row shows the screen height
+
+    ASSERT_EQ(status.positions.size(), 2u);
+    EXPECT_EQ(status.positions[0], std::make_pair(-2, 800));  // 800.25 -> 800
+    EXPECT_EQ(status.positions[1], std::make_pair(7, 800));
+}
+
+TEST_F(PointerMapperTest, HomographyScalesCameraToScreen) {
+    homography = cv::Matx33f(2, 0, 10, 0, 2, 20, 0, 0, 2);  // w = 2: (x + 5, y + 10)
+
+    spot(95, 190);
+
+    EXPECT_EQ(take().front(), at(kMoveAbs, 100, 200));
+    EXPECT_EQ(mapper.mappedPoint(), cv::Point2d(100, 200));
+}
+
+TEST_F(PointerMapperTest, PointAtInfinitySendsNothingAndChangesNothing) {
+    const cv::Matx33f flat(1, 0, 0, 0, 1, 0, 0, 0, 0);  // w = 0 everywhere
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const cv::Matx33f broken(nan, 0, 0, 0, 1, 0, 0, 0, 1);
+
+    mapper.onFrame(true, 10, 10, flat, settings);
+    mapper.onFrame(true, 10, 10, broken, settings);
+
+    EXPECT_TRUE(take().empty());
+    EXPECT_FALSE(mapper.penDown());
+    EXPECT_TRUE(status.positions.empty());
+    EXPECT_TRUE(status.buttons.empty());
+
+    spot(100, 200);
+    after(150ms);
+    mapper.onFrame(true, 10, 10, flat, settings);  // pen stays down, nothing sent
+    EXPECT_TRUE(mapper.penDown());
+    EXPECT_EQ(mapper.mappedPoint(), cv::Point2d(100, 200));
+    take();
+
+    none();  // the release edge still works
+
+    EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
+    EXPECT_FALSE(mapper.penDown());
+}
+
+TEST_F(PointerMapperTest, HugeCoordinatesSaturate) {
+    homography = cv::Matx33f(1e12f, 0, 0, 0, -1e12f, 0, 0, 0, 1);
+
+    spot(1, 1);
+
+    ASSERT_EQ(status.positions.size(), 1u);
+    constexpr auto hi = std::numeric_limits<std::int32_t>::max();
+    constexpr auto lo = std::numeric_limits<std::int32_t>::min();
+    EXPECT_EQ(status.positions[0], std::make_pair(hi, hi));  // 800 - (-1e12)
+    EXPECT_EQ(take().front(), (Ev{kMoveAbs, hi, lo}));
+}
+
+}  // namespace
+}  // namespace tovik

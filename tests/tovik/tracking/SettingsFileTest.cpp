@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tovik/tracking/SettingsFile.h"
+
+namespace tovik {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsFileTest : public testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("tovik-settings-" + std::to_string(std::random_device{}()) + "-" +
+               testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        path = (dir / "Tovik.ini").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void write(const std::string& text) const { std::ofstream(path, std::ios::binary) << text; }
+    [[nodiscard]] std::string read() const {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    // Non-empty lines of the file, line ends stripped.
+    [[nodiscard]] std::vector<std::string> lines() const {
+        std::vector<std::string> out;
+        std::istringstream in(read());
+        for (std::string l; std::getline(in, l);) {
+            if (!l.empty() && l.back() == '\r') {
+                l.pop_back();
+            }
+            if (!l.empty()) {
+                out.push_back(l);
+            }
+        }
+        return out;
+    }
+
+    fs::path dir;
+    std::string path;
+};
+
+const std::vector<std::string> kDefaultFile = {
+    "[Software]",      "Amp=180",         "Area=5",         "AreaUp=1000",
+    "Move=5",          "DbClickThd=20",   "RunExpoTime=-6", "AutoTh=1",
+    "[Camera]",        "camBrightness=0", "camContrast=10", "camHue=0",
+    "camSaturation=0", "camSharpness=4",  "camGamma=130",   "camBacklightCompensation=1",
+    "camGain=0",       "[Functions]",     "MouseLeft=1",    "F13Trig=1",
+};
+
+TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesAll17Keys) {
+    TrackingSettings s;
+    s.SamplingInterval = 55;
+
+    LoadSettings(s, path);
+
+    EXPECT_EQ(s.SamplingInterval, 21);
+    EXPECT_EQ(s.Amp, 180);
+    EXPECT_EQ(s.AreaUp, 1000);
+    EXPECT_EQ(s.RunExpoTime, -6);
+    EXPECT_EQ(s.camGamma, 130);
+    EXPECT_FALSE(fs::exists(path));  // loading never creates the file
+
+    ASSERT_TRUE(SaveSettings(s, path));
+    EXPECT_EQ(lines(), kDefaultFile);
+}
+
+TEST_F(SettingsFileTest, LoadingOverwritesEveryPersistedMember) {
+    write("[Software]\nAmp=77\nMove=0\n[Functions]\nF13Trig=0\n");
+    TrackingSettings s;
+    s.Area = 999;
+    s.camContrast = -3;
+    s.MouseLeft = 0;
+
+    LoadSettings(s, path);
+
+    EXPECT_EQ(s.Amp, 77);
+    EXPECT_EQ(s.Move, 0);
+    EXPECT_EQ(s.F13Trig, 0);
+    EXPECT_EQ(s.Area, 5);
+    EXPECT_EQ(s.camContrast, 10);
+    EXPECT_EQ(s.MouseLeft, 1);
+}
+
+TEST_F(SettingsFileTest, NegativeAndHandSetValuesRoundTrip) {
+    write("[Software]\nRunExpoTime=-10\nDbClickThd=35\nAmp=12abc\n");
+    TrackingSettings s;
+
+    LoadSettings(s, path);
+    s.Move = 12;
+    ASSERT_TRUE(SaveSettings(s, path));
+    TrackingSettings again;
+    LoadSettings(again, path);
+
+    EXPECT_EQ(s.RunExpoTime, -10);
+    EXPECT_EQ(s.Amp, 12);  // reading stops at the first non-digit
+    EXPECT_EQ(again.RunExpoTime, -10);
+    EXPECT_EQ(again.DbClickThd, 35);
+    EXPECT_EQ(again.Move, 12);
+    const auto l = lines();
+    EXPECT_NE(std::find(l.begin(), l.end(), "RunExpoTime=-10"), l.end());
+    EXPECT_NE(std::find(l.begin(), l.end(), "DbClickThd=35"), l.end());
+}
+
+TEST_F(SettingsFileTest, CalibParamsAreReadButNeverWritten) {
+    TrackingSettings s;
+    LoadSettings(s, path);
+    ASSERT_TRUE(SaveSettings(s, path));
+
+    const CalibParams defaults = ReadCalibParams(path);
+
+    EXPECT_EQ(defaults.SmoothWndLen, 5);
+    EXPECT_EQ(defaults.ManCalibAmpThd, 180);
+    EXPECT_EQ(defaults.ManCalibAreaThd, 10);
+    EXPECT_EQ(read().find("CalibParams"), std::string::npos);
+
+    write("[CalibParams]\nSmoothWndLen=7\nManCalibAreaThd=3\n");
+    ASSERT_TRUE(SaveSettings(s, path));
+    const CalibParams handSet = ReadCalibParams(path);
+
+    EXPECT_EQ(handSet.SmoothWndLen, 7);
+    EXPECT_EQ(handSet.ManCalibAmpThd, 180);
+    EXPECT_EQ(handSet.ManCalibAreaThd, 3);
+    EXPECT_EQ(lines().size(), kDefaultFile.size() + 3);
+}
+
+TEST_F(SettingsFileTest, UnwritablePlaceReportsFailure) {
+    TrackingSettings s;
+
+    EXPECT_FALSE(SaveSettings(s, (dir / "no-such-folder" / "Tovik.ini").string()));
+}
+
+TEST_F(SettingsFileTest, PrintShowsPathThenEveryValue) {
+    TrackingSettings s;
+    LoadSettings(s, path);
+    s.Amp = 42;
+    CalibParams c;
+    c.ManCalibAreaThd = 11;
+    std::ostringstream out;
+
+    PrintSettings(out, s, c, path);
+
+    std::vector<std::string> expected = kDefaultFile;
+    std::erase_if(expected, [](const std::string& l) { return l.front() == '['; });
+    expected[0] = "Amp=42";
+    expected.insert(expected.begin(), "SettingsFile=" + path);
+    expected.insert(expected.end(), {"SmoothWndLen=5", "ManCalibAmpThd=180", "ManCalibAreaThd=11"});
+    std::vector<std::string> got;
+    std::istringstream in(out.str());
+    for (std::string l; std::getline(in, l);) {
+        got.push_back(l);
+    }
+    EXPECT_EQ(got, expected);
+}
+
+}  // namespace
+}  // namespace tovik
