@@ -12,9 +12,6 @@
 #include <cstring>
 #include <map>
 
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
 #include "tovik/camera/V4L2Mapping.h"
 
 namespace tovik {
@@ -283,64 +280,9 @@ bool V4L2Backend::grab(cv::Mat& frame, std::chrono::milliseconds timeout) {
 }
 
 bool V4L2Backend::convert(const Buffer& buffer, size_t bytesUsed, cv::Mat& frame) const {
-    const int w = size_.width, h = size_.height;
-    auto* data = static_cast<uchar*>(buffer.start);
-    const size_t step = bytesPerLine_;
-    auto need = [&](size_t bytes) { return bytes <= buffer.length; };
-    frame.create(size_, CV_8UC3);
-    switch (pixelFormat_) {
-        case V4L2_PIX_FMT_YUYV:
-        case V4L2_PIX_FMT_UYVY:
-            if (!need(step * static_cast<size_t>(h))) {
-                return false;
-            }
-            cv::cvtColor(cv::Mat(h, w, CV_8UC2, data, step), frame,
-                         pixelFormat_ == V4L2_PIX_FMT_YUYV ? cv::COLOR_YUV2BGR_YUYV
-                                                           : cv::COLOR_YUV2BGR_UYVY);
-            return true;
-        case V4L2_PIX_FMT_BGR24:
-        case V4L2_PIX_FMT_RGB24:
-            if (!need(step * static_cast<size_t>(h))) {
-                return false;
-            }
-            if (pixelFormat_ == V4L2_PIX_FMT_BGR24) {
-                cv::Mat(h, w, CV_8UC3, data, step).copyTo(frame);
-            } else {
-                cv::cvtColor(cv::Mat(h, w, CV_8UC3, data, step), frame, cv::COLOR_RGB2BGR);
-            }
-            return true;
-        case V4L2_PIX_FMT_GREY:
-            if (!need(step * static_cast<size_t>(h))) {
-                return false;
-            }
-            cv::cvtColor(cv::Mat(h, w, CV_8UC1, data, step), frame, cv::COLOR_GRAY2BGR);
-            return true;
-        case V4L2_PIX_FMT_NV12:
-        case V4L2_PIX_FMT_YUV420:
-            // Planar: the planes follow each other without row padding.
-            if (!need(static_cast<size_t>(w) * static_cast<size_t>(h) * 3 / 2)) {
-                return false;
-            }
-            cv::cvtColor(cv::Mat(h * 3 / 2, w, CV_8UC1, data), frame,
-                         pixelFormat_ == V4L2_PIX_FMT_NV12 ? cv::COLOR_YUV2BGR_NV12
-                                                           : cv::COLOR_YUV2BGR_I420);
-            return true;
-        case V4L2_PIX_FMT_MJPEG:
-        case V4L2_PIX_FMT_JPEG: {
-            if (bytesUsed == 0 || !need(bytesUsed)) {
-                return false;
-            }
-            const cv::Mat decoded = cv::imdecode(
-                cv::Mat(1, static_cast<int>(bytesUsed), CV_8UC1, data), cv::IMREAD_COLOR);
-            if (decoded.size() != size_ || decoded.type() != CV_8UC3) {
-                return false;  // a damaged frame
-            }
-            decoded.copyTo(frame);
-            return true;
-        }
-        default:
-            return false;
-    }
+    return v4l2::convertFrame(pixelFormat_, size_, bytesPerLine_,
+                              static_cast<const uchar*>(buffer.start), buffer.length, bytesUsed,
+                              frame);
 }
 
 bool V4L2Backend::hasControl(std::uint32_t id) const {

@@ -4,6 +4,9 @@
 #include <charconv>
 #include <cmath>
 
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
 namespace tovik::v4l2 {
 
 std::uint32_t controlId(ImageControl control) {
@@ -118,6 +121,77 @@ ControlInfo::Type controlType(std::uint32_t v4l2Type, bool& supported) {
         default:
             supported = false;
             return ControlInfo::Type::Integer;
+    }
+}
+
+bool convertFrame(std::uint32_t fourcc, cv::Size size, size_t bytesPerLine, const uchar* data,
+                  size_t length, size_t bytesUsed, cv::Mat& frame) {
+    const int w = size.width, h = size.height;
+    if (w <= 0 || h <= 0 || data == nullptr) {
+        return false;
+    }
+    // Packed formats may pad their rows; a driver that reports no padding
+    // gives 0.
+    const size_t minStep =
+        static_cast<size_t>(w) * (fourcc == V4L2_PIX_FMT_YUYV || fourcc == V4L2_PIX_FMT_UYVY ? 2
+                                  : fourcc == V4L2_PIX_FMT_GREY                              ? 1
+                                                                                             : 3);
+    const size_t step = std::max(bytesPerLine, minStep);
+    auto need = [&](size_t bytes) { return bytes <= length; };
+    // The pixels are only read; OpenCV's headers want a non-const pointer.
+    auto* pixels = const_cast<uchar*>(data);
+    switch (fourcc) {
+        case V4L2_PIX_FMT_YUYV:
+        case V4L2_PIX_FMT_UYVY:
+            if (!need(step * static_cast<size_t>(h))) {
+                return false;
+            }
+            cv::cvtColor(
+                cv::Mat(h, w, CV_8UC2, pixels, step), frame,
+                fourcc == V4L2_PIX_FMT_YUYV ? cv::COLOR_YUV2BGR_YUYV : cv::COLOR_YUV2BGR_UYVY);
+            return true;
+        case V4L2_PIX_FMT_BGR24:
+        case V4L2_PIX_FMT_RGB24:
+            if (!need(step * static_cast<size_t>(h))) {
+                return false;
+            }
+            if (fourcc == V4L2_PIX_FMT_BGR24) {
+                cv::Mat(h, w, CV_8UC3, pixels, step).copyTo(frame);
+            } else {
+                cv::cvtColor(cv::Mat(h, w, CV_8UC3, pixels, step), frame, cv::COLOR_RGB2BGR);
+            }
+            return true;
+        case V4L2_PIX_FMT_GREY:
+            if (!need(step * static_cast<size_t>(h))) {
+                return false;
+            }
+            cv::cvtColor(cv::Mat(h, w, CV_8UC1, pixels, step), frame, cv::COLOR_GRAY2BGR);
+            return true;
+        case V4L2_PIX_FMT_NV12:
+        case V4L2_PIX_FMT_YUV420:
+            // Planar: the planes follow each other without row padding.
+            if (!need(static_cast<size_t>(w) * static_cast<size_t>(h) * 3 / 2)) {
+                return false;
+            }
+            cv::cvtColor(
+                cv::Mat(h * 3 / 2, w, CV_8UC1, pixels), frame,
+                fourcc == V4L2_PIX_FMT_NV12 ? cv::COLOR_YUV2BGR_NV12 : cv::COLOR_YUV2BGR_I420);
+            return true;
+        case V4L2_PIX_FMT_MJPEG:
+        case V4L2_PIX_FMT_JPEG: {
+            if (bytesUsed == 0 || !need(bytesUsed)) {
+                return false;
+            }
+            const cv::Mat decoded = cv::imdecode(
+                cv::Mat(1, static_cast<int>(bytesUsed), CV_8UC1, pixels), cv::IMREAD_COLOR);
+            if (decoded.size() != size || decoded.type() != CV_8UC3) {
+                return false;  // a damaged frame
+            }
+            decoded.copyTo(frame);
+            return true;
+        }
+        default:
+            return false;
     }
 }
 

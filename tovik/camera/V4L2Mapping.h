@@ -37,6 +37,12 @@ namespace tovik::v4l2 {
 // camera sizes.
 [[nodiscard]] std::vector<cv::Size> stepwiseSizes(const v4l2_frmsize_stepwise& range);
 
+// One captured buffer of `fourcc` pixels into an 8-bit BGR frame, reusing
+// the frame's memory. False for unknown formats, short buffers and damaged
+// compressed frames.
+[[nodiscard]] bool convertFrame(std::uint32_t fourcc, cv::Size size, size_t bytesPerLine,
+                                const uchar* data, size_t length, size_t bytesUsed, cv::Mat& frame);
+
 [[nodiscard]] ControlInfo::Type controlType(std::uint32_t v4l2Type, bool& supported);
 
 }  // namespace tovik::v4l2

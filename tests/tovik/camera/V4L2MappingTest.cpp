@@ -8,6 +8,9 @@
 #include "tovik/camera/V4L2Backend.h"
 #include "tovik/camera/V4L2Mapping.h"
 
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
 namespace {
 
 namespace v4l2 = tovik::v4l2;
@@ -130,6 +133,57 @@ TEST(V4L2Backend, ThisMachineHasNoCamera) {
     for (const auto& d : devices) {
         EXPECT_FALSE(d.name.empty());
     }
+}
+
+}  // namespace
+
+namespace {
+
+// One known colour in each format we convert must come out as the same BGR.
+TEST(V4L2Mapping, ConvertsEachFormatToBgr) {
+    const cv::Size size(4, 2);
+    cv::Mat frame;
+
+    // Cameras deliver video-range BT.601: BGR (10, 20, 200) is Y 78, U 97, V 208.
+    const std::vector<uchar> rgb = {200, 20, 10, 200, 20, 10, 200, 20, 10, 200, 20, 10,
+                                    200, 20, 10, 200, 20, 10, 200, 20, 10, 200, 20, 10};
+    ASSERT_TRUE(
+        tovik::v4l2::convertFrame(V4L2_PIX_FMT_RGB24, size, 12, rgb.data(), rgb.size(), 0, frame));
+    EXPECT_EQ(frame.at<cv::Vec3b>(1, 3), cv::Vec3b(10, 20, 200));
+
+    std::vector<uchar> yuyv;
+    for (int i = 0; i < 4; ++i) {
+        yuyv.insert(yuyv.end(), {78, 97, 78, 208});
+    }
+    ASSERT_TRUE(
+        tovik::v4l2::convertFrame(V4L2_PIX_FMT_YUYV, size, 8, yuyv.data(), yuyv.size(), 0, frame));
+    EXPECT_LE(cv::norm(cv::Vec3i(frame.at<cv::Vec3b>(1, 2)) - cv::Vec3i(10, 20, 200)), 6.0);
+
+    // Padded grey rows: the padding must not shift the next row.
+    const std::vector<uchar> grey = {1, 2, 3, 4, 99, 99, 5, 6, 7, 8, 99, 99};
+    ASSERT_TRUE(
+        tovik::v4l2::convertFrame(V4L2_PIX_FMT_GREY, size, 6, grey.data(), grey.size(), 0, frame));
+    EXPECT_EQ(frame.at<cv::Vec3b>(1, 0), cv::Vec3b(5, 5, 5));
+
+    std::vector<uchar> jpeg;
+    cv::Mat picture(size, CV_8UC3, cv::Scalar(0, 0, 255));
+    ASSERT_TRUE(cv::imencode(".jpg", picture, jpeg));
+    ASSERT_TRUE(tovik::v4l2::convertFrame(V4L2_PIX_FMT_MJPEG, size, 0, jpeg.data(), jpeg.size(),
+                                          jpeg.size(), frame));
+    EXPECT_GT(frame.at<cv::Vec3b>(0, 0)[2], 200);
+}
+
+TEST(V4L2Mapping, RejectsShortOrDamagedBuffers) {
+    const cv::Size size(4, 2);
+    cv::Mat frame;
+    const std::vector<uchar> bytes(10, 0);
+
+    EXPECT_FALSE(tovik::v4l2::convertFrame(V4L2_PIX_FMT_YUYV, size, 8, bytes.data(), bytes.size(),
+                                           0, frame));
+    EXPECT_FALSE(tovik::v4l2::convertFrame(V4L2_PIX_FMT_MJPEG, size, 0, bytes.data(), bytes.size(),
+                                           bytes.size(), frame));
+    EXPECT_FALSE(tovik::v4l2::convertFrame(V4L2_PIX_FMT_H264, size, 0, bytes.data(), bytes.size(),
+                                           bytes.size(), frame));
 }
 
 }  // namespace
