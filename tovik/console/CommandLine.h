@@ -1,0 +1,32 @@
+#pragma once
+// Tovik's command line.
+
+#include <string>
+#include <vector>
+
+#include "common/ini/ProgramPaths.h"
+
+namespace tovik {
+
+struct CommandLine {
+    std::string camera = "v4l2";     // --camera SPEC
+    bool listCameras = false;        // --list-cameras
+    bool printSettings = false;      // --print-settings
+    bool help = false;               // --help
+    std::string calibrationFile;     // --calibration-file PATH
+    bool run = false;                // --run: press Run once the console is up
+    bool printMessages = false;      // --print-messages: messages to stderr, answered OK
+    bool commandsFromStdin = false;  // --commands-from-stdin
+    std::string error;               // set when the arguments are not understood
+};
+
+[[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The --help text, naming where the settings and calibration files live.
+[[nodiscard]] std::string HelpText(const common::ProgramPaths& paths);
+
+// A line of --commands-from-stdin: a command number, or run, pause, show,
+// hide, exit; 0 when the line is none of them.
+[[nodiscard]] int ParseConsoleCommand(const std::string& line);
+
+}  // namespace tovik

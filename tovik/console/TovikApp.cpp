@@ -1,0 +1,168 @@
+#include "tovik/console/TovikApp.h"
+
+#include <unistd.h>
+#include <QApplication>
+#include <QInputDialog>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cstdio>
+
+#include "common/platform/InstanceLock.h"
+#include "common/platform/Platform.h"
+#include "sim/BackendFactory.h"
+#include "sim/PenKeyState.h"
+#include "sim/SimCamera.h"
+#include "tovik/camera/CameraDS.h"
+#include "tovik/console/CalibrationFile.h"
+#include "tovik/console/CameraDialogsQt.h"
+#include "tovik/console/MessagePresenter.h"
+#include "tovik/console/StringTable.h"
+#include "tovik/console/TovikDlg.h"
+
+namespace tovik {
+
+namespace {
+
+std::optional<int> PickDeviceDialog(const std::vector<DeviceInfo>& devices) {
+    QStringList items;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        items << QStringLiteral("%1: %2").arg(i).arg(QString::fromStdString(devices[i].name));
+    }
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(nullptr, LoadString(143), LoadString(160), items, 0, false, &ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    const int index = static_cast<int>(items.indexOf(chosen));
+    return index >= 0 ? std::optional<int>(index) : std::nullopt;
+}
+
+}  // namespace
+
+CTovikApp::CTovikApp(CommandLine options, common::ProgramPaths paths,
+                     std::unique_ptr<CaptureBackend> backend, MessagePresenter& messages)
+    : options_(std::move(options)),
+      paths_(std::move(paths)),
+      backend_(std::move(backend)),
+      messages_(messages) {
+    pickDevice = PickDeviceDialog;
+    runConsole = [](CTovikDlg& dialog) { return dialog.exec(); };
+}
+
+CTovikApp::~CTovikApp() = default;
+
+bool CTovikApp::openCamera() {
+    CCameraDS& camera = theCamera();
+    if (camera.OpenDevice(CameraIndex, false, 640, 480)) {
+        return true;
+    }
+    messages_.show(nullptr, LoadString(143), LoadString(144), MessageIcon::Information,
+                   MessageButtons::Ok);
+    if (camera.OpenDevice(CameraIndex, true, 320, 240)) {
+        return true;
+    }
+    // Neither size nor format works: another device, or quit. The console is
+    // never started without a camera.
+    while (true) {
+        const std::optional<int> other = pickDevice(camera.Devices());
+        if (!other) {
+            return false;
+        }
+        CameraIndex = *other;
+        if (camera.OpenDevice(CameraIndex, false, 640, 480) ||
+            camera.OpenDevice(CameraIndex, true, 320, 240)) {
+            return true;
+        }
+        messages_.show(nullptr, LoadString(143), LoadString(144), MessageIcon::Information,
+                       MessageButtons::Ok);
+    }
+}
+
+int CTovikApp::InitInstance() {
+    // The resource library of the original has no counterpart: the program's
+    // own strings and dialogs are complete.
+    CCameraDS& camera = theCamera();
+    sim::SimCamera* simulator = sim::asSimulator(backend_.get());
+    camera.setBackend(std::move(backend_));
+    PresenterMessageSink sink(messages_);
+    QtCameraDialogs dialogs;
+    camera.setMessageSink(&sink);
+    camera.setDialogs(&dialogs);
+    struct Detach {
+        CCameraDS& c;
+        ~Detach() {
+            c.CloseDevice();
+            c.setMessageSink(nullptr);
+            c.setDialogs(nullptr);
+        }
+    } detach{camera};
+
+    if (camera.CountDevices() == 0) {
+        messages_.show(nullptr, LoadString(142), LoadString(141), MessageIcon::Information,
+                       MessageButtons::Ok);
+        return exitcode::NoDevice;
+    }
+    const std::unique_ptr<common::InstanceLock> lock = common::InstanceLock::tryAcquire(lockName);
+    if (!lock) {
+        messages_.show(nullptr, LoadString(140), LoadString(141), MessageIcon::Warning,
+                       MessageButtons::Ok);
+        return exitcode::AlreadyRunning;
+    }
+    if (!openCamera()) {
+        return exitcode::NoCamera;
+    }
+
+    common::Platform platform = common::makePlatform();
+    std::unique_ptr<common::KeyState> keys = std::move(platform.keys);
+    if (simulator != nullptr) {
+        // F13 comes from the simulated pen's button, other keys from the
+        // real keyboard.
+        keys = std::make_unique<sim::PenKeyState>(simulator->sharedPen(), std::move(keys));
+    }
+    common::SystemClock clock;
+    ConsoleServices services{camera,    *keys, *platform.injector, clock, *platform.screen,
+                             messages_, paths_};
+    CTovikDlg console(services);
+
+    if (!options_.calibrationFile.empty()) {
+        std::string error;
+        const cv::Size frame(camera.frameWidth(), camera.frameHeight());
+        if (!LoadCalibrationFile(options_.calibrationFile, frame, console.Calibration(), error)) {
+            std::fprintf(stderr, "tovik: %s\n", error.c_str());
+            return exitcode::BadArguments;
+        }
+    }
+
+    std::unique_ptr<QSocketNotifier> commands;
+    if (options_.commandsFromStdin) {
+        commands = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(commands.get(), &QSocketNotifier::activated, &console,
+                         [&console, &commands, pending = std::string()]() mutable {
+                             char buffer[256];
+                             const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+                             if (n <= 0) {
+                                 commands->setEnabled(false);  // end of input: keep running
+                                 return;
+                             }
+                             pending.append(buffer, static_cast<size_t>(n));
+                             size_t end = 0;
+                             while ((end = pending.find('\n')) != std::string::npos) {
+                                 const int command = ParseConsoleCommand(pending.substr(0, end));
+                                 pending.erase(0, end + 1);
+                                 if (command != 0) {
+                                     QTimer::singleShot(0, &console, [&console, command] {
+                                         console.runCommand(command);
+                                     });
+                                 }
+                             }
+                         });
+    }
+    if (options_.run) {
+        QTimer::singleShot(0, &console, [&console] { console.OnRun(); });
+    }
+    runConsole(console);
+    return exitcode::Ok;
+}
+
+}  // namespace tovik

@@ -1,0 +1,174 @@
+#pragma once
+// The console: calibration buttons, Run and Pause, settings, the camera
+// picture and a collapsible status panel. It owns the settings record, the
+// calibration state, the tracking flags and the detection loop, and hides to
+// the tray while tracking.
+
+#include <QDialog>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include <opencv2/core.hpp>
+
+#include "common/ini/ProgramPaths.h"
+#include "common/platform/Clock.h"
+#include "common/platform/InputInjector.h"
+#include "common/platform/KeyState.h"
+#include "common/platform/ScreenInfo.h"
+#include "tovik/calibration/CalibrationState.h"
+#include "tovik/console/FrameRate.h"
+#include "tovik/tracking/DetectionLoop.h"
+#include "tovik/tracking/TrackingSettings.h"
+
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSlider;
+
+namespace tovik {
+
+class CCameraDS;
+class CCountDownDlg;
+class FrameView;
+class MessagePresenter;
+
+// What the console works with; the program passes the real ones, tests
+// doubles.
+struct ConsoleServices {
+    CCameraDS& camera;
+    common::KeyState& keys;
+    common::InputInjector& injector;
+    common::Clock& clock;
+    const common::ScreenInfo& screen;
+    MessagePresenter& messages;
+    common::ProgramPaths paths;
+};
+
+class CTovikDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CTovikDlg(ConsoleServices services, QWidget* parent = nullptr);
+    ~CTovikDlg() override;
+
+    // Commands (buttons, tray menu, other parts of the program).
+    void OnRun();
+    void OnPause();
+    void OnExit();
+    void OnAbout();
+    void OnTogglePicture();
+    void OnToggleStatus();
+    void OnShowConsole();
+    void HideToTray();
+    void OnAdjustCamera();
+    void OnAdvancedSettings();
+    void OnAutoCalibrate();
+    void OnManualCalibrate();
+    // Runs the command of that number as its button or menu item would;
+    // false for an unknown number.
+    bool runCommand(int command);
+
+    // Tray icon: double-click shows the console, the context menu is built
+    // afresh from the state each time it opens.
+    void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    // The tray menu for the current state; items named by command number.
+    [[nodiscard]] std::unique_ptr<QMenu> buildTrayMenu();
+    // The window menu's one entry, "关于 Tovik(&A)..." (command 16).
+    [[nodiscard]] std::unique_ptr<QMenu> buildWindowMenu();
+
+    // Timer work, public so tests can step it.
+    void previewTick();  // timer 1
+    void rateTick();     // timer 2
+    void statusTick();   // shows what the detection thread published
+    void OnSamplingIntervalDraw(int position);
+
+    // For the calibration procedures.
+    [[nodiscard]] CalibrationState& Calibration() { return calibration_; }
+    [[nodiscard]] TrackingSettings& Settings() { return settings_; }
+    [[nodiscard]] CCameraDS& Camera() { return services_.camera; }
+    [[nodiscard]] common::KeyState& Keys() { return services_.keys; }
+    [[nodiscard]] common::Clock& TimeSource() { return services_.clock; }
+    [[nodiscard]] const common::ScreenInfo& Screen() { return services_.screen; }
+    [[nodiscard]] MessagePresenter& Messages() { return services_.messages; }
+    [[nodiscard]] const common::ProgramPaths& Paths() const { return services_.paths; }
+    // Where calibration writes its files, with a trailing '/'.
+    [[nodiscard]] const std::string& ProgramDirectory() const { return services_.paths.dataDir; }
+    [[nodiscard]] const std::string& SettingsFilePath() const { return services_.paths.iniPath; }
+    void startPreviewTimer();
+    void stopPreviewTimer();
+    [[nodiscard]] bool previewTimerActive() const { return previewTimer_.isActive(); }
+    // Runs the count-down dialog with five seconds; the dialog's result.
+    int RunCountDown();
+    // Shows AutoThreshold in the hidden control 1032.
+    void ShowAutoThreshold(int value);
+    [[nodiscard]] DetectionLoop* Loop() { return loop_.get(); }
+
+    // Runs a modal dialog; tests replace it to act on the dialog instead.
+    std::function<int(QDialog&)> runModal;
+    // Whether a system tray exists; tests replace it.
+    std::function<bool()> trayAvailable;
+    // UTC time of day for the rate timer; tests replace it.
+    std::function<RateReading()> utcNow;
+
+    // Tracking flags.
+    int ThreadStarted = 0;
+    int Running = 0;
+    int Paused = 0;
+    int ShowPicture = 0;
+    int PreviewSuspended = 0;
+    int StopRequested = 0;
+    int StatusShown = 0;
+    int TrayIconAdded = 0;
+    int BalloonsShown = 0;
+
+    [[nodiscard]] QWidget* control(int id) const;
+    [[nodiscard]] FrameView* picture() const { return picture_; }
+    [[nodiscard]] QSystemTrayIcon* trayIcon() const { return tray_.get(); }
+
+    static constexpr int kCollapsedHeight = 390;
+    static constexpr int kExpandedHeight = 490;
+
+public slots:
+    void accept() override;  // Enter does nothing
+    void reject() override;  // Esc asks whether to exit
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void buildControls();
+    void OnInitDialog();
+    void setText(int id, const QString& text);
+    void setEnabled(int id, bool enabled);
+    [[nodiscard]] TrackingCalibration snapshotCalibration() const;
+    void showStatusPanel(bool show);
+
+    ConsoleServices services_;
+    TrackingSettings settings_;
+    CalibrationState calibration_;
+
+    QTimer previewTimer_;  // timer 1
+    QTimer rateTimer_;     // timer 2
+    QTimer statusTimer_;
+    RateReading lastRate_;
+
+    DetectionStatus status_;
+    FrameSlot display_;
+    std::uint64_t displaySeen_ = 0;
+    std::unique_ptr<DetectionLoop> loop_;
+    bool threadGuard_ = false;  // the "ThdMutex" of this process
+    DetectionStatus::Values shown_;
+
+    cv::Mat previewFrame_;
+    cv::Mat displayFrame_;
+    FrameView* picture_ = nullptr;
+    QSlider* slider_ = nullptr;
+    std::unique_ptr<QSystemTrayIcon> tray_;
+    std::unique_ptr<QMenu> trayMenu_;
+    bool exiting_ = false;
+};
+
+}  // namespace tovik

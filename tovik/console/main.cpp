@@ -1,0 +1,60 @@
+// Tovik: the light-pen console.
+#include <QApplication>
+#include <cstdio>
+#include <iostream>
+
+#include "common/ini/ProgramPaths.h"
+#include "sim/BackendFactory.h"
+#include "tovik/camera/CameraDS.h"
+#include "tovik/camera/ListCameras.h"
+#include "tovik/console/CommandLine.h"
+#include "tovik/console/MessagePresenter.h"
+#include "tovik/console/TovikApp.h"
+#include "tovik/tracking/SettingsFile.h"
+
+int main(int argc, char** argv) {
+    using namespace tovik;
+    const CommandLine options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "tovik: %s\n", options.error.c_str());
+        return exitcode::BadArguments;
+    }
+    std::string program = common::currentProgramPath();
+    if (program.empty()) {
+        program = argv[0];
+    }
+    const common::ProgramPaths paths = common::resolveProgramPaths(program, "tovik");
+    if (options.help) {
+        std::cout << HelpText(paths);
+        return exitcode::Ok;
+    }
+    if (options.printSettings) {
+        TrackingSettings settings;
+        LoadSettings(settings, paths.iniPath);
+        PrintSettings(std::cout, settings, ReadCalibParams(paths.iniPath), paths.iniPath);
+        return exitcode::Ok;
+    }
+    std::string error;
+    std::unique_ptr<CaptureBackend> backend = makeCaptureBackend(options.camera, error);
+    if (!backend) {
+        std::fprintf(stderr, "tovik: --camera %s: %s\n", options.camera.c_str(), error.c_str());
+        return exitcode::BadArguments;
+    }
+    if (options.listCameras) {
+        theCamera().setBackend(std::move(backend));
+        ListCameras(std::cout, theCamera());
+        return exitcode::Ok;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tovik"));
+    QApplication::setApplicationVersion(QStringLiteral("2.4.1"));
+    // The console hides to the tray; hiding must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QtMessagePresenter boxes;
+    StreamMessagePresenter printed;
+    MessagePresenter& messages =
+        options.printMessages ? static_cast<MessagePresenter&>(printed) : boxes;
+    CTovikApp tovik(options, paths, std::move(backend), messages);
+    return tovik.InitInstance();
+}
