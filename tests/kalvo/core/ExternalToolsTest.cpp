@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
 
 namespace kalvo {
 namespace {
@@ -87,6 +88,32 @@ TEST(ExternalTools, FailuresAreReportedByResultOnly) {
 
     EXPECT_EQ(shell.opened, std::vector<std::string>{"/opt/kalvo/help/help.html"});
     EXPECT_TRUE(shell.stopped.empty());  // nothing was started, nothing to stop
+}
+
+}  // namespace
+}  // namespace kalvo
+
+namespace kalvo {
+namespace {
+
+// The build ships the help page beside the program, with the button pictures
+// it refers to.
+TEST(ExternalTools, HelpPageIsShippedWithItsPictures) {
+    const std::string folder = TK_BINARY_DIR "/bin/";
+    RecordingLauncher shell;
+    ExternalTools tools(shell, folder);
+    std::ifstream in(tools.helpPath());
+    ASSERT_TRUE(in) << tools.helpPath() << " (build the kalvo_help target)";
+    const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+
+    EXPECT_NE(page.find("charset=\"utf-8\""), std::string::npos);
+    EXPECT_NE(page.find("橡皮擦"), std::string::npos);
+    for (int i = 0; i < 12; ++i) {
+        const std::string image = "images/button" + std::to_string(i) + ".png";
+        EXPECT_NE(page.find(image), std::string::npos) << image;
+        std::ifstream picture(folder + "help/" + image);
+        EXPECT_TRUE(picture.good()) << image;
+    }
 }
 
 }  // namespace
