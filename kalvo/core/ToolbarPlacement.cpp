@@ -4,14 +4,16 @@
 
 namespace kalvo {
 
+QPoint keepOnScreen(QPoint topLeft, QSize toolbarSize, QSize screenSize) {
+    topLeft.setX(std::max(0, std::min(topLeft.x(), screenSize.width() - toolbarSize.width())));
+    topLeft.setY(std::max(0, std::min(topLeft.y(), screenSize.height() - toolbarSize.height())));
+    return topLeft;
+}
+
 QPoint floatingToolbarPosition(QSize screenSize, QSize toolbarSize) {
+    // On small screens the anchor would put the strip partly off the screen.
     const QPoint clientPoint(screenSize.width() - 50, screenSize.height() - 400);
-    QPoint pos = kFrameOrigin + clientPoint;
-    // On small screens the anchor would put the strip partly off the screen;
-    // the left and top edges win when the strip is larger than the screen.
-    pos.setX(std::max(0, std::min(pos.x(), screenSize.width() - toolbarSize.width())));
-    pos.setY(std::max(0, std::min(pos.y(), screenSize.height() - toolbarSize.height())));
-    return pos;
+    return keepOnScreen(kFrameOrigin + clientPoint, toolbarSize, screenSize);
 }
 
 }  // namespace kalvo

@@ -11,6 +11,11 @@ namespace kalvo {
 // point is relative.
 inline constexpr QPoint kFrameOrigin{-20, -50};
 
+// Moves a window of toolbarSize whose top-left corner would be at topLeft
+// just far enough to lie wholly on the screen; the left and top edges win
+// when the window is larger than the screen.
+[[nodiscard]] QPoint keepOnScreen(QPoint topLeft, QSize toolbarSize, QSize screenSize);
+
 // Top-left corner of the toolbar window on a screen of screenSize: the point
 // (width - 50, height - 400) of the frame's client area, moved in where the
 // strip (toolbarSize) would stick out of the screen.

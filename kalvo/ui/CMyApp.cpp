@@ -1,0 +1,85 @@
+#include "kalvo/ui/CMyApp.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "common/ini/IniFile.h"
+#include "kalvo/core/CMyDoc.h"
+#include "kalvo/core/DocumentDump.h"
+#include "kalvo/core/ExternalTools.h"
+#include "kalvo/ui/CMainFrame.h"
+#include "kalvo/ui/CMyView.h"
+
+namespace kalvo {
+
+namespace {
+CMyApp* theApp = nullptr;
+}
+
+CMyApp::CMyApp(common::ProgramPaths paths, common::ShellLauncher* shell)
+    : paths_(std::move(paths)), shell_(shell), doc_(std::make_unique<CMyDoc>()) {
+    theApp = this;
+}
+
+CMyApp::~CMyApp() {
+    frame_.reset();
+    if (!dumpPath_.isEmpty()) {
+        doc_->SetChangeCallback({});
+        dumpDocument();
+    }
+    if (theApp == this) {
+        theApp = nullptr;
+    }
+}
+
+CMyApp* CMyApp::instance() {
+    return theApp;
+}
+
+CMyView* CMyApp::GetActiveView() const {
+    return frame_ ? frame_->GetActiveView() : nullptr;
+}
+
+bool CMyApp::InitInstance() {
+    if (shell_) {
+        common::IniFile ini(paths_.iniPath);
+        (void)ini.load();
+        tools_ = std::make_unique<ExternalTools>(*shell_, paths_.programDir,
+                                                 ExternalTools::keyboardCommandFromIni(ini));
+    }
+    frame_ = std::make_unique<CMainFrame>(*doc_, paths_);
+    if (tools_) {
+        frame_->GetActiveView()->SetExternalTools(tools_.get());
+    }
+    if (!frame_->OnCreate()) {
+        std::fprintf(stderr, "kalvo: the toolbar images cannot be loaded\n");
+        return false;
+    }
+    QObject::connect(frame_.get(), &CMainFrame::closed, [] { QCoreApplication::quit(); });
+
+    // Test hook: the segments in their stored form, rewritten after changes.
+    dumpPath_ = qEnvironmentVariable(kDumpDocumentVariable);
+    if (!dumpPath_.isEmpty()) {
+        // Changes come one per pointer move while drawing: write once per
+        // turn of the event loop.
+        doc_->SetChangeCallback([this] {
+            if (!dumpPending_) {
+                dumpPending_ = true;
+                QTimer::singleShot(0, frame_.get(), [this] { dumpDocument(); });
+            }
+        });
+        dumpDocument();
+    }
+    return true;
+}
+
+void CMyApp::dumpDocument() {
+    dumpPending_ = false;
+    if (!dumpSegments(*doc_, dumpPath_)) {
+        std::fprintf(stderr, "kalvo: cannot write %s\n", qPrintable(dumpPath_));
+    }
+}
+
+}  // namespace kalvo

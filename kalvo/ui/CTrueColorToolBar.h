@@ -1,0 +1,90 @@
+#pragma once
+// The floating toolbar: a strip of twelve true-colour buttons in a small
+// always-on-top window with its own caption "Pen-Ostra Lab", dragged by that
+// caption and never closed by the user. The images come from 24-bit strips,
+// one set per surface mode, whose bottom-left colour is transparent.
+
+#include <QEvent>
+#include <QPixmap>
+#include <QPoint>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+namespace kalvo {
+
+class ToolbarButton;
+
+class CTrueColorToolBar final : public QWidget {
+    Q_OBJECT
+public:
+    enum ImageList { NormalImages, HotImages, DisabledImages };
+
+    static constexpr const char* kCaption = "Pen-Ostra Lab";
+
+    explicit CTrueColorToolBar(QWidget* parent = nullptr);
+    ~CTrueColorToolBar() override;
+
+    // Normal set, then the hot and disabled sets when their ids are not 0;
+    // false as soon as one cannot be loaded.
+    bool LoadTrueColorToolBar(int buttonWidth, int normalBitmap, int hotBitmap = 0,
+                              int disabledBitmap = 0);
+    // One image set from the strip of bitmapId, cut into buttonWidth-wide
+    // images; false when the strip is missing or narrower than a button.
+    bool SetTrueColorBitmap(ImageList which, int bitmapId, int buttonWidth);
+    // The normal and hot sets of a surface mode (0 none, 1 screen, 2
+    // whiteboard); the disabled set stays as it is.
+    bool SetImagesForMode(int mode);
+
+    // Lays the buttons out in `rows` rows (more when `larger` and the buttons
+    // do not fit) and resizes the window; returns the rows used.
+    int WrapToRows(int rows, bool larger);
+
+    // Resource path of a bitmap strip: ":/kalvo/toolbar/<id>.bmp".
+    [[nodiscard]] static QString bitmapPath(int bitmapId);
+
+    [[nodiscard]] QString captionText() const;
+    // The window's rectangle on the screen.
+    [[nodiscard]] QRect windowRect() const;
+    [[nodiscard]] int buttonCount() const { return static_cast<int>(buttons_.size()); }
+    [[nodiscard]] ToolbarButton* button(int index) const;
+    [[nodiscard]] ToolbarButton* buttonForCommand(int command) const;
+    // Button index i in toolbar coordinates; empty outside 0..count-1.
+    [[nodiscard]] QRect buttonRect(int index) const;
+    // The caption strip in toolbar coordinates.
+    [[nodiscard]] QRect captionRect() const;
+
+    // Enables each button by its command.
+    void updateCommandStates(const std::function<bool(int)>& isEnabled);
+
+    // Delivers a mouse event at a toolbar-relative point as if it had happened
+    // there: moves light up the button under the point, a press and a release
+    // on the same button trigger its command, a press on the caption starts a
+    // drag. Used for pointer events that land on a drawing window above the
+    // toolbar. Returns whether the point lies in the toolbar.
+    bool deliverMouseEvent(QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
+
+signals:
+    void commandTriggered(int command);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void layoutButtons();
+    void setHotButton(ToolbarButton* hot);
+
+    std::vector<ToolbarButton*> buttons_;  // children, owned by Qt
+    QSize buttonSize_{31, 30};
+    int columns_ = 1;
+    bool dragging_ = false;
+    QPoint dragOffset_;
+};
+
+}  // namespace kalvo

@@ -1,0 +1,131 @@
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "KalvoTestPaths.h"
+#include "common/ini/IniFile.h"
+#include "kalvo/core/CMyDoc.h"
+#include "kalvo/core/DocumentDump.h"
+#include "kalvo/core/DrawingState.h"
+#include "kalvo/core/ToolbarCommands.h"
+#include "kalvo/ui/CMainFrame.h"
+#include "kalvo/ui/CMyApp.h"
+#include "kalvo/ui/CMyView.h"
+#include "kalvo/ui/CTrueColorToolBar.h"
+#include "kalvo/ui/ToolbarButton.h"
+
+namespace kalvo {
+namespace {
+
+class CMyAppTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetDrawingState(); }
+    void TearDown() override {
+        qunsetenv(kDumpDocumentVariable);
+        resetDrawingState();
+    }
+    QByteArray iniText() const {
+        QFile file(QString::fromStdString(test::pathsIn(dir_).iniPath));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(CMyAppTest, FirstRunUsesDefaultsAndExitWritesPositionThenPen) {
+    CMyApp app(test::pathsIn(dir_));
+    ASSERT_TRUE(app.InitInstance());
+    const DrawingState start = drawingState();
+    EXPECT_EQ(CMyApp::instance(), &app);
+
+    QTest::mouseClick(app.GetMainFrame()->toolBar()->buttonForCommand(ID_EXIT), Qt::LeftButton);
+
+    EXPECT_EQ(start.penColor, 255u);
+    EXPECT_EQ(start.penStyle, 0);
+    EXPECT_EQ(start.penWidth, 3);
+    EXPECT_EQ(app.GetActiveView(), nullptr);
+    EXPECT_FALSE(app.GetMainFrame()->toolBar()->isVisible());
+    common::IniFile ini(test::pathsIn(dir_).iniPath);
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.getString("PEN", "COLOR", ""), "255");
+    EXPECT_EQ(ini.getString("PEN", "TYPE", ""), "0");
+    EXPECT_EQ(ini.getString("PEN", "L", ""), "3");
+    EXPECT_EQ(ini.getString("POSITION", "CX", ""), "-20");
+    EXPECT_EQ(ini.getString("POSITION", "CY", ""), "-50");
+    EXPECT_LT(iniText().indexOf("[POSITION]"), iniText().indexOf("[PEN]"));
+}
+
+TEST_F(CMyAppTest, PenChangesOfARunAreReadByTheNext) {
+    {
+        CMyApp app(test::pathsIn(dir_));
+        ASSERT_TRUE(app.InitInstance());
+        drawingState().penColor = makeColorRef(0, 128, 255);
+        app.GetActiveView()->OnCommand(55);
+        app.GetMainFrame()->OnCommand(ID_EXIT);
+    }
+    resetDrawingState();
+
+    CMyApp next(test::pathsIn(dir_));
+    ASSERT_TRUE(next.InitInstance());
+
+    EXPECT_EQ(drawingState().penColor, makeColorRef(0, 128, 255));
+    EXPECT_EQ(drawingState().penWidth, 5);
+}
+
+TEST_F(CMyAppTest, ClearBoardEmptiesTheDocumentAndAsksTheActiveSurfaceToRepaint) {
+    CMyApp app(test::pathsIn(dir_));
+    ASSERT_TRUE(app.InitInstance());
+    CMyView& view = *app.GetActiveView();
+    QSignalSpy refresh(&view, &CMyView::surfaceRefreshRequested);
+    app.GetDocument().AddSegment(0, 0, 5, 5, 255, 3);
+    app.GetDocument().AddText(std::make_unique<CText>());
+
+    app.GetMainFrame()->OnCommand(ID_CLEAR_BOARD);
+    const int refreshesWithoutSurface = refresh.count();
+    drawingState().mode = kModeWhiteboard;
+    app.GetMainFrame()->OnCommand(ID_CLEAR_BOARD);
+
+    EXPECT_EQ(app.GetDocument().GetSegmentCount(), 0);
+    EXPECT_EQ(app.GetDocument().GetTextCount(), 1);
+    EXPECT_EQ(refreshesWithoutSurface, 0);
+    ASSERT_EQ(refresh.count(), 1);
+    EXPECT_EQ(refresh.at(0).at(0).toInt(), kModeWhiteboard);
+}
+
+TEST_F(CMyAppTest, CommandHandlersAreReplaceableAndUnhandledCommandsReportSo) {
+    CMyApp app(test::pathsIn(dir_));
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame& frame = *app.GetMainFrame();
+    int calls = 0;
+
+    const bool before = frame.OnCommand(ID_ERASER);
+    app.GetActiveView()->SetCommandHandler(ID_ERASER, [&] { ++calls; });
+    QTest::mouseClick(frame.toolBar()->buttonForCommand(ID_ERASER), Qt::LeftButton);
+
+    EXPECT_FALSE(before);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(frame.OnCommand(ID_UNUSED_BUTTON));
+}
+
+TEST_F(CMyAppTest, DumpFileFollowsTheDocument) {
+    const QString dump = dir_.filePath("segments.bin");
+    qputenv(kDumpDocumentVariable, dump.toLocal8Bit());
+    CMyApp app(test::pathsIn(dir_));
+    ASSERT_TRUE(app.InitInstance());
+    const bool writtenAtStart = QFile::exists(dump);
+
+    app.GetDocument().AddSegment(1, 2, 3, 4, 255, 3);
+    app.GetDocument().AddSegment(3, 4, 5, 6, 255, 3);
+    QTest::qWait(20);
+
+    EXPECT_TRUE(writtenAtStart);
+    QFile file(dump);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), serializeSegments(app.GetDocument()));
+    EXPECT_EQ(file.size(), 48);
+}
+
+}  // namespace
+}  // namespace kalvo
