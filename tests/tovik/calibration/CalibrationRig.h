@@ -1,0 +1,241 @@
+#pragma once
+// A closed loop for the calibration procedures without a display: the
+// headless canvas draws the screen, the simulated camera films it through a
+// known pose, a fake clock skips the waits, and a pen operator played by the
+// test touches the dots.
+
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "common/TempDir.h"
+#include "common/platform/Clock.h"
+#include "common/platform/KeyState.h"
+#include "sim/PenKeyState.h"
+#include "sim/SimCamera.h"
+#include "tovik/calibration/CalibrationGeometry.h"
+#include "tovik/calibration/Calibrator.h"
+#include "tovik/calibration/CameraCalibrationDevice.h"
+#include "tovik/calibration/FolderCalibrationFiles.h"
+#include "tovik/calibration/HeadlessCanvas.h"
+#include "tovik/camera/CameraDS.h"
+
+namespace tktest {
+
+class RecordingHost final : public tovik::CalibrationHost {
+public:
+    void StopPreview() override { calls.push_back("StopPreview"); }
+    void StartPreview() override { calls.push_back("StartPreview"); }
+    void ShowAutoThreshold(int threshold) override {
+        calls.push_back("ShowAutoThreshold");
+        shownThreshold = threshold;
+    }
+    void ShowCalibrationReport(const tovik::CalibrationReport& r) override {
+        calls.push_back("Report");
+        report = r;
+    }
+    bool RunCountDown(int seconds) override {
+        calls.push_back("CountDown" + std::to_string(seconds));
+        return countDownAccepts;
+    }
+    bool ThreadStarted() override { return threadStarted; }
+    void OnRun() override { calls.push_back("OnRun"); }
+    void OnPause() override { calls.push_back("OnPause"); }
+
+    [[nodiscard]] int count(const std::string& call) const {
+        int n = 0;
+        for (const auto& c : calls) {
+            n += c == call ? 1 : 0;
+        }
+        return n;
+    }
+
+    std::vector<std::string> calls;
+    int shownThreshold = -1;
+    tovik::CalibrationReport report;
+    bool countDownAccepts = true;
+    bool threadStarted = false;
+};
+
+class RecordingCursor final : public tovik::CursorControl {
+public:
+    void ShowCursor(bool show) override {
+        visible = show;
+        changes.push_back(show);
+    }
+    bool visible = true;
+    std::vector<bool> changes;
+};
+
+// Records every exposure request before passing it on.
+class RecordingExposure final : public tovik::ExposureControl {
+public:
+    explicit RecordingExposure(tovik::ExposureControl& inner) : inner_(inner) {}
+    bool SetExposure(int value, bool automatic) override {
+        requests.push_back(automatic ? std::string("auto") : std::to_string(value));
+        return inner_.SetExposure(value, automatic);
+    }
+    std::vector<std::string> requests;
+
+private:
+    tovik::ExposureControl& inner_;
+};
+
+// Runs a hook before each grab: the test's hands on the pen and the keys.
+class HookedGrabber final : public tovik::FrameGrabber {
+public:
+    explicit HookedGrabber(tovik::FrameGrabber& inner) : inner_(inner) {}
+    cv::Mat* GrabFrame() override {
+        ++grabs;
+        if (beforeGrab) {
+            beforeGrab();
+        }
+        return inner_.GrabFrame();
+    }
+    cv::Size FrameSize() override { return inner_.FrameSize(); }
+    std::function<void()> beforeGrab;
+    int grabs = 0;
+
+private:
+    tovik::FrameGrabber& inner_;
+};
+
+struct RigOptions {
+    std::string pose = "upright";
+    common::ScreenSize screen{1024, 768};
+    double noise = 2;
+    // Turns the canvas picture into what the screen shows (a projector).
+    std::function<cv::Mat(const cv::Mat&)> projector;
+};
+
+class CalibrationRig {
+public:
+    explicit CalibrationRig(const RigOptions& o = {})
+        : screen(o.screen),
+          projector(o.projector),
+          canvas(o.screen, [this](const cv::Mat& picture) { show(picture); }),
+          device(camera),
+          grabber(device),
+          exposure(device),
+          files(dir.path()) {
+        sim::SimOptions options;
+        options.sceneSize = {o.screen.width, o.screen.height};
+        options.fps = 0;
+        options.noise = o.noise;
+        std::string error;
+        options.pose = *sim::CameraPose::parse(o.pose, error);
+        auto backend = std::make_unique<sim::SimCamera>(options);
+        sim = backend.get();
+        camera.setBackend(std::move(backend));
+        camera.setMessageSink(&messages);
+        opened = camera.OpenDevice(0, false, 640, 480);
+        auto scripted = std::make_unique<common::ScriptedKeyState>();
+        otherKeys = scripted.get();
+        keys = std::make_unique<sim::PenKeyState>(sim->sharedPen(), std::move(scripted));
+        settings.Amp = 77;
+        settings.RunExpoTime = -6;
+        settings.F13Trig = 1;
+        calibrator = std::make_unique<tovik::Calibrator>(
+            tovik::CalibrationServices{grabber, exposure, canvas, *keys, clock, cursor, files,
+                                       host},
+            settings, state, [this] {
+                ++paramReads;
+                return params;
+            });
+    }
+
+    void show(const cv::Mat& picture) { sim->setScene(projector ? projector(picture) : picture); }
+
+    // Screen to camera of the simulated pose.
+    [[nodiscard]] cv::Matx33d pose() const { return sim->poseMatrix(); }
+
+    // Mean and largest distance between screen points on a 16-pixel grid and
+    // their round trip through the pose and the computed homography.
+    [[nodiscard]] std::pair<double, double> screenError() const {
+        const cv::Matx33d p = pose();
+        const cv::Matx33f& h = state.Homography;
+        double sum = 0;
+        double worst = 0;
+        int n = 0;
+        for (int y = 0; y <= screen.height; y += 16) {
+            for (int x = 0; x <= screen.width; x += 16) {
+                cv::Point2d cam;
+                sim::projectPoint(p, {double(x), double(y)}, cam);
+                const cv::Vec3d back = cv::Matx33d(h) * cv::Vec3d(cam.x, cam.y, 1.0);
+                const double e = std::hypot(back[0] / back[2] - x, back[1] / back[2] - y);
+                sum += e;
+                worst = std::max(worst, e);
+                ++n;
+            }
+        }
+        return {sum / n, worst};
+    }
+
+    // Where a screen point appears in the camera.
+    [[nodiscard]] cv::Point2d cameraOf(cv::Point2d screenPoint) const {
+        cv::Point2d cam;
+        sim::projectPoint(pose(), screenPoint, cam);
+        return cam;
+    }
+
+    // The pen operator: touches each red dot with the pen lit and F13 held,
+    // lets go once it turns green. `holdGrabs` keeps pen and F13 on a green
+    // dot for that many more grabs.
+    void touchDotsWithPen(bool pressF13 = true, int holdGrabs = 0) {
+        auto held = std::make_shared<int>(0);
+        grabber.beforeGrab = [this, pressF13, holdGrabs, held] {
+            const auto dot = canvas.lastDot();
+            if (!canvas.shown() || !dot) {
+                sim->pen().setLit(false);
+                sim->pen().setButton(false);
+                return;
+            }
+            if (dot->colour == tovik::DotColour::Red) {
+                *held = 0;
+                sim->setPen({double(dot->centre.x), double(dot->centre.y)}, true);
+                sim->pen().setButton(pressF13);
+                dotsTouched.insert(dot->centre.x * 10000 + dot->centre.y);
+            } else if ((*held)++ >= holdGrabs) {
+                sim->pen().setLit(false);
+                sim->pen().setButton(false);
+            }
+        };
+    }
+
+    [[nodiscard]] bool fileExists(const std::string& name) const {
+        return std::filesystem::exists(dir.file(name));
+    }
+
+    TempDir dir;
+    common::ScreenSize screen;
+    std::function<cv::Mat(const cv::Mat&)> projector;
+    tovik::HeadlessCanvas canvas;
+    tovik::CCameraDS camera;
+    sim::SimCamera* sim = nullptr;
+    tovik::RecordingMessageSink messages;
+    bool opened = false;
+    tovik::CameraCalibrationDevice device;
+    HookedGrabber grabber;
+    RecordingExposure exposure;
+    common::ScriptedKeyState* otherKeys = nullptr;
+    std::unique_ptr<common::KeyState> keys;
+    common::FakeClock clock;
+    RecordingCursor cursor;
+    tovik::FolderCalibrationFiles files;
+    RecordingHost host;
+    tovik::TrackingSettings settings;
+    tovik::CalibrationState state;
+    tovik::CalibParams params;
+    int paramReads = 0;
+    std::set<int> dotsTouched;
+    std::unique_ptr<tovik::Calibrator> calibrator;
+};
+
+}  // namespace tktest

@@ -1,0 +1,294 @@
+#include "tovik/calibration/Calibrator.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include <opencv2/calib3d.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "tovik/calibration/CalibrationGeometry.h"
+
+namespace tovik {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr int kAttempts = 7;  // exposures 0 (automatic), -1 .. -6
+constexpr int kCountDownSeconds = 5;
+// String 159 of the console's table.
+constexpr const char* kManualPrompt = "手动标定：请用交互笔点击屏幕上的红点。退出请按Esc键";
+
+bool sameShape(const cv::Mat& a, const cv::Mat& b) {
+    return !a.empty() && a.size() == b.size() && a.type() == b.type();
+}
+
+// Puts Amp back however the manual calibration ends.
+class AmpRestore {
+public:
+    AmpRestore(SharedInt& amp, std::int32_t replacement) : amp_(amp), saved_(amp.get()) {
+        amp_ = replacement;
+    }
+    ~AmpRestore() { restore(); }
+    AmpRestore(const AmpRestore&) = delete;
+    AmpRestore& operator=(const AmpRestore&) = delete;
+    void restore() { amp_ = saved_; }
+
+private:
+    SharedInt& amp_;
+    std::int32_t saved_;
+};
+
+}  // namespace
+
+Calibrator::Calibrator(CalibrationServices services, TrackingSettings& settings,
+                       CalibrationState& state, std::function<CalibParams()> calibParams)
+    : s_(services), settings_(settings), state_(state), calibParams_(std::move(calibParams)) {
+    if (!calibParams_) {
+        calibParams_ = [] { return CalibParams{}; };
+    }
+}
+
+bool Calibrator::CaptureBackground() {
+    cv::Mat* frame = s_.frames.GrabFrame();
+    if (frame == nullptr || frame->empty()) {
+        return false;
+    }
+    state_.BackgroundFrame = frame->clone();
+    state_.AutoThreshold = ComputeAutoThreshold(state_.BackgroundFrame);
+    s_.host.ShowAutoThreshold(state_.AutoThreshold);
+    (void)s_.files.SaveImage("Gg.bmp", state_.BackgroundFrame);
+    return true;
+}
+
+void Calibrator::FinishCalibration() {
+    s_.host.StartPreview();
+    state_.Calibrated = 1;
+    if (!s_.host.RunCountDown(kCountDownSeconds)) {
+        return;
+    }
+    // The calibration commands are offered only while tracking never started
+    // or is paused, so a started thread is parked here and Pause resumes it.
+    if (s_.host.ThreadStarted()) {
+        s_.host.OnPause();
+    } else {
+        s_.host.OnRun();
+    }
+}
+
+void Calibrator::estimateHomography() {
+    if (cameraPoints_.size() < 4 || cameraPoints_.size() != screenPoints_.size()) {
+        return;
+    }
+    cv::Mat h;
+    try {
+        h = cv::findHomography(cameraPoints_, screenPoints_, 0);
+    } catch (const cv::Exception&) {
+        return;
+    }
+    if (h.rows == 3 && h.cols == 3) {
+        h.convertTo(h, CV_32F);
+        state_.Homography = cv::Matx33f(h);
+    }
+}
+
+void Calibrator::report(CalibrationReport::Kind kind) {
+    report_ = MeasureReprojection(state_.Homography, cameraPoints_, screenPoints_, kind);
+    s_.host.ShowCalibrationReport(*report_);
+}
+
+CalibrationOutcome Calibrator::OnAutoCalibrate() {
+    s_.host.StopPreview();
+    s_.canvas.Show(false);  // Esc cannot interrupt this calibration
+    const common::ScreenSize screen = s_.canvas.ScreenSize();
+    const BoardCell cell = BoardCellFor(screen);
+
+    // Two grabs flush frames queued before the window appeared.
+    (void)s_.frames.GrabFrame();
+    (void)s_.frames.GrabFrame();
+    s_.exposure.SetExposure(settings_.RunExpoTime, false);
+    s_.canvas.Flush();
+    s_.clock.sleepFor(milliseconds(500));
+    (void)CaptureBackground();
+    s_.cursor.ShowCursor(false);
+
+    std::vector<cv::Point2f> corners;
+    cv::Mat smoothed;
+    cv::Size frameSize;
+    bool found = false;
+    for (int n = 0; n < kAttempts && !found; ++n) {
+        const int e = -n;
+        if (e == 0) {
+            s_.exposure.SetExposure(0, true);
+        } else {
+            s_.exposure.SetExposure(e, false);
+        }
+        s_.canvas.Text(0, 0, std::to_string(e));
+        DrawBoard(s_.canvas, cell);
+        DrawOrientationMark(s_.canvas, screen);
+        s_.canvas.Flush();
+        s_.clock.sleepFor(milliseconds(1000));
+
+        cv::Mat* frame = s_.frames.GrabFrame();
+        if (frame == nullptr || frame->empty()) {
+            continue;
+        }
+        // A window below one pixel would be refused by the filter: it then
+        // means no smoothing.
+        const int len = std::max(calibParams_().SmoothWndLen, 1);
+        try {
+            cv::blur(*frame, smoothed, cv::Size(len, len));
+            found = cv::findChessboardCorners(smoothed, kBoardPattern, corners,
+                                              cv::CALIB_CB_ADAPTIVE_THRESH);
+        } catch (const cv::Exception&) {
+            found = false;
+        }
+        found = found && corners.size() == static_cast<size_t>(kBoardCorners);
+        frameSize = frame->size();
+    }
+
+    s_.cursor.ShowCursor(true);
+    s_.canvas.Destroy();
+    if (!found) {
+        return OnManualCalibrate();
+    }
+
+    cameraPoints_ = corners;
+    std::vector<cv::Point2f> targets;
+    layout_ = AssignBoardTargets(corners, cell, targets);
+    // The listed reading assumes a camera that sees the screen roughly
+    // upright; the picture decides when it does not. Targets sit on the
+    // edges as drawn, not on the untruncated cell multiples.
+    cv::Mat grey;
+    cv::cvtColor(smoothed, grey, cv::COLOR_BGR2GRAY);
+    screenPoints_ = OrientBoardTargets(grey, corners, cell, screen, SnapToDrawnEdges(targets));
+    estimateHomography();
+    // The exposure stays at that of the successful attempt until tracking
+    // sets its own.
+    state_.Window = ComputeDetectionWindow(state_.Homography, frameSize, screen);
+    report(CalibrationReport::Kind::Automatic);
+    FinishCalibration();
+    return CalibrationOutcome::Completed;
+}
+
+bool Calibrator::escapePressed() {
+    // Both are read every pass, so a latched Esc press is consumed here.
+    const bool key = s_.keys.asyncKeyState(common::VK_ESCAPE_KEY) != 0;
+    const bool closed = s_.canvas.ClosedByUser();
+    return key || closed;
+}
+
+bool Calibrator::waitPass(Wait wait, int threshold, int& count, float& cx, float& cy) {
+    const bool f13 = s_.keys.asyncKeyState(common::VK_F13_KEY) != 0;
+    cv::Mat* frame = s_.frames.GrabFrame();
+    // A missing frame, or one the background cannot be subtracted from, is
+    // skipped; the Esc test still runs so the user can always leave.
+    if (frame != nullptr && sameShape(*frame, state_.BackgroundFrame)) {
+        cv::subtract(*frame, state_.BackgroundFrame, difference_);
+        const bool ungated = settings_.F13Trig == 0;
+        const bool examine = wait == Wait::Touch ? (f13 || ungated) : (!f13 || ungated);
+        if (examine) {
+            count = detector_.DetectSpot(difference_, threshold, cx, cy);
+        }
+    }
+    return !escapePressed();
+}
+
+CalibrationOutcome Calibrator::OnManualCalibrate() {
+    s_.host.StopPreview();
+    s_.exposure.SetExposure(settings_.RunExpoTime, false);
+    s_.clock.sleepFor(milliseconds(200));
+    s_.canvas.Show(true);
+    const common::ScreenSize screen = s_.canvas.ScreenSize();
+    const std::array<cv::Point, 9> centres = DotCentres(screen);
+
+    const CalibParams params = calibParams_();
+    const int threshold = params.ManCalibAmpThd;
+    // Below one pixel the touch test would pass before any frame was seen.
+    const int area = std::max(params.ManCalibAreaThd, 1);
+    AmpRestore amp(settings_.Amp, threshold);
+
+    cv::Size frameSize = s_.frames.FrameSize();
+    state_.Window = {0, frameSize.width, 0, frameSize.height};
+
+    s_.canvas.Text(0, 0, kManualPrompt);
+    s_.canvas.Flush();
+    s_.clock.sleepFor(milliseconds(200));
+    (void)CaptureBackground();
+    if (frameSize.empty() && !state_.BackgroundFrame.empty()) {
+        frameSize = state_.BackgroundFrame.size();
+        state_.Window = {0, frameSize.width, 0, frameSize.height};
+    }
+    detector_.window = state_.Window;
+
+    std::vector<cv::Point2f> camera(9);
+    std::vector<cv::Point2f> targets(9);
+    int count = 0;
+    float cx = 0.0f;
+    float cy = 0.0f;
+    const auto abort = [&] {
+        amp.restore();
+        s_.host.StartPreview();
+        // The Esc that ended the calibration closes its window.
+        s_.canvas.Destroy();
+        return CalibrationOutcome::Aborted;
+    };
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            const auto k = static_cast<size_t>(3 * i + j);
+            const cv::Point c = centres[k];
+            s_.canvas.Dot(c.x, c.y, DotColour::Red);
+            s_.canvas.Flush();
+            targets[k] = cv::Point2f(static_cast<float>(c.x), static_cast<float>(c.y));
+
+            while (count < area) {
+                if (!waitPass(Wait::Touch, threshold, count, cx, cy)) {
+                    return abort();
+                }
+            }
+            char name[32];
+            std::snprintf(name, sizeof name, "calibTouch%d%d.bmp", i, j);
+            (void)s_.files.SaveImage(name, difference_);
+            camera[k] = cv::Point2f(cx, cy);
+
+            s_.canvas.Dot(c.x, c.y, DotColour::Green);
+            s_.canvas.Flush();
+            while (count > 0) {
+                if (!waitPass(Wait::Lift, threshold, count, cx, cy)) {
+                    return abort();
+                }
+            }
+        }
+    }
+
+    cameraPoints_ = camera;
+    screenPoints_ = targets;
+    layout_ = 0;
+    estimateHomography();
+    (void)s_.files.SaveMatrix("HomographyMat.txt", "HomographyMat", state_.Homography);
+    s_.canvas.Destroy();
+
+    cv::Mat* frame = s_.frames.GrabFrame();
+    if (frame != nullptr && !frame->empty()) {
+        frameSize = frame->size();
+    }
+    state_.Window = ComputeDetectionWindow(state_.Homography, frameSize, screen);
+    if (frame != nullptr && !frame->empty()) {
+        cv::Mat picture = frame->clone();
+        const DetectionWindow& w = state_.Window;
+        cv::rectangle(picture, cv::Point(w.left, w.top), cv::Point(w.right, w.bottom),
+                      cv::Scalar(0, 0, 255), 1, cv::LINE_8);
+        for (const cv::Point2f& p : camera) {
+            cv::circle(picture, cv::Point(static_cast<int>(p.x), static_cast<int>(p.y)), 10,
+                       cv::Scalar(255, 255, 255), 2, cv::LINE_8);
+        }
+        (void)s_.files.SaveImage("ManCalib.bmp", picture);
+    }
+    amp.restore();
+    report(CalibrationReport::Kind::Manual);
+    FinishCalibration();
+    return CalibrationOutcome::Completed;
+}
+
+}  // namespace tovik

@@ -1,0 +1,86 @@
+#pragma once
+// The automatic chessboard calibration and the manual nine-point calibration,
+// with the background capture that opens them and the finish that closes
+// them. Written against the calibration services only, so the whole
+// procedure runs in a unit test against the simulated camera.
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "common/platform/Clock.h"
+#include "common/platform/KeyState.h"
+#include "tovik/calibration/CalibrationServices.h"
+#include "tovik/calibration/CalibrationState.h"
+#include "tovik/tracking/SettingsFile.h"
+#include "tovik/tracking/SpotDetector.h"
+#include "tovik/tracking/TrackingSettings.h"
+
+namespace tovik {
+
+enum class CalibrationOutcome {
+    Completed,  // a new homography; FinishCalibration ran
+    Aborted,    // Esc during the manual calibration
+};
+
+struct CalibrationServices {
+    FrameGrabber& frames;
+    ExposureControl& exposure;
+    CalibrationCanvas& canvas;
+    common::KeyState& keys;
+    common::Clock& clock;
+    CursorControl& cursor;
+    CalibrationFiles& files;
+    CalibrationHost& host;
+};
+
+class Calibrator {
+public:
+    // `calibParams` reads section "CalibParams" afresh at each call.
+    Calibrator(CalibrationServices services, TrackingSettings& settings, CalibrationState& state,
+               std::function<CalibParams()> calibParams);
+
+    // Chessboard at exposures 0 (automatic), -1 .. -6; hands over to the
+    // manual calibration when the board is never found. Cannot be interrupted.
+    CalibrationOutcome OnAutoCalibrate();
+    // Nine dots touched with the pen; Esc aborts.
+    CalibrationOutcome OnManualCalibrate();
+
+    // Grabs the empty screen as BackgroundFrame, derives AutoThreshold, shows
+    // it and saves "Gg.bmp". False, and nothing replaced, when no frame came.
+    bool CaptureBackground();
+    // Preview back on, Calibrated = 1, count-down, then run or resume.
+    void FinishCalibration();
+
+    // The 35 or 9 point pairs of the last completed calibration and how well
+    // the homography fits them.
+    [[nodiscard]] const std::optional<CalibrationReport>& lastReport() const { return report_; }
+    [[nodiscard]] const std::vector<cv::Point2f>& cameraPoints() const { return cameraPoints_; }
+    [[nodiscard]] const std::vector<cv::Point2f>& screenPoints() const { return screenPoints_; }
+    // The layout the board's corner list was read in (1..8), 0 before any.
+    [[nodiscard]] int boardLayout() const { return layout_; }
+
+private:
+    // One pass of a manual wait: a frame grabbed, subtracted and searched
+    // when the F13 rule allows. False when Esc asks to abort.
+    enum class Wait { Touch, Lift };
+    bool waitPass(Wait wait, int threshold, int& count, float& cx, float& cy);
+    [[nodiscard]] bool escapePressed();
+    // Sets Homography from the point pairs with the least-squares estimator;
+    // a failed estimate leaves it unchanged.
+    void estimateHomography();
+    void report(CalibrationReport::Kind kind);
+
+    CalibrationServices s_;
+    TrackingSettings& settings_;
+    CalibrationState& state_;
+    std::function<CalibParams()> calibParams_;
+    SpotDetector detector_;
+    cv::Mat difference_;
+    std::vector<cv::Point2f> cameraPoints_;
+    std::vector<cv::Point2f> screenPoints_;
+    std::optional<CalibrationReport> report_;
+    int layout_ = 0;
+};
+
+}  // namespace tovik
