@@ -75,7 +75,11 @@ std::optional<SimOptions> parseSimOptions(std::string_view text, std::string& er
     }
     bool sizeGiven = false;
     cv::Size firstSize;
-    for (const std::string& option : options) {
+    for (std::string option : options) {
+        // The scene alone is short for scene=...: "sim:screen,pose=upright".
+        if (option == "screen" || option == "blank") {
+            option = "scene=" + option;
+        }
         const size_t eq = option.find('=');
         if (eq == std::string::npos || eq == 0) {
             error = "sim option '" + option + "' is not name=value";

@@ -1,6 +1,7 @@
 #pragma once
 // The simulator's settings, as given after "sim:" in --camera:
 //   sim:scene=blank,pose=upright,count=2,fps=30,...
+// A bare "screen" or "blank" stands for scene=screen or scene=blank.
 
 #include <cstdint>
 #include <optional>

@@ -36,6 +36,20 @@ TEST(SimOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(o->sceneSize, cv::Size(1024, 768));
 }
 
+TEST(SimOptions, BareSceneNameIsShortForTheSceneOption) {
+    std::string error;
+
+    const auto screen = sim::parseSimOptions("screen,pose=upright", error);
+    const auto blank = sim::parseSimOptions("scene=screen,blank", error);
+
+    ASSERT_TRUE(screen) << error;
+    EXPECT_EQ(screen->scene, sim::SimOptions::Scene::Screen);
+    EXPECT_EQ(screen->pose.name(), "upright");
+    ASSERT_TRUE(blank) << error;
+    EXPECT_EQ(blank->scene, sim::SimOptions::Scene::Blank);
+    EXPECT_FALSE(sim::parseSimOptions("screens", error));
+}
+
 TEST(SimOptions, FreePoseKeepsItsCommas) {
     std::string error;
     const auto o = sim::parseSimOptions("pose=h:1,0,0,0,1,0,0,0,1,count=2", error);

@@ -1,0 +1,346 @@
+#include "RunReport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <sstream>
+
+#include "common/platform/AbsoluteMapping.h"
+#include "common/platform/InputInjector.h"
+
+namespace e2e {
+
+namespace {
+
+using common::MouseFlags::Absolute;
+using common::MouseFlags::LeftDown;
+using common::MouseFlags::LeftUp;
+using common::MouseFlags::Move;
+
+bool project(const cv::Matx33d& h, cv::Point2d in, cv::Point2d& out) {
+    const cv::Vec3d v = h * cv::Vec3d(in.x, in.y, 1.0);
+    if (std::abs(v[2]) < 1e-12) {
+        return false;
+    }
+    out = {v[0] / v[2], v[1] / v[2]};
+    return std::isfinite(out.x) && std::isfinite(out.y);
+}
+
+cv::Point2d toPoint(int x, int y) {
+    return {static_cast<double>(x), static_cast<double>(y)};
+}
+
+// Points every `step` pixels along each stroke, with the colour of their stroke.
+struct Sample {
+    cv::Point2d p;
+    std::uint32_t color;
+};
+
+std::vector<Sample> samplesAlong(const std::vector<Stroke>& figure, double step) {
+    std::vector<Sample> out;
+    for (const Stroke& s : figure) {
+        for (size_t i = 0; i + 1 < s.points.size(); ++i) {
+            const cv::Point2d a = s.points[i], b = s.points[i + 1];
+            const double length = cv::norm(b - a);
+            const int n = std::max(1, static_cast<int>(std::ceil(length / step)));
+            for (int k = 0; k < n; ++k) {
+                out.push_back({a + (b - a) * (static_cast<double>(k) / n), s.color});
+            }
+        }
+        if (!s.points.empty()) {
+            out.push_back({s.points.back(), s.color});
+        }
+    }
+    return out;
+}
+
+double distanceToFigure(cv::Point2d p, const std::vector<Stroke>& figure) {
+    double best = std::numeric_limits<double>::infinity();
+    for (const Stroke& s : figure) {
+        for (size_t i = 0; i + 1 < s.points.size(); ++i) {
+            best = std::min(best, distanceToSegment(p, s.points[i], s.points[i + 1]));
+        }
+    }
+    return best;
+}
+
+// A screenshot pixel counts as ink of `color` (0x00BBGGRR) when every channel
+// is within a margin of it.
+bool inkPixel(const cv::Vec3b& bgr, std::uint32_t color) {
+    constexpr int kMargin = 48;
+    const int r = static_cast<int>(color & 0xFF), g = static_cast<int>((color >> 8) & 0xFF),
+              b = static_cast<int>((color >> 16) & 0xFF);
+    return std::abs(bgr[0] - b) <= kMargin && std::abs(bgr[1] - g) <= kMargin &&
+           std::abs(bgr[2] - r) <= kMargin;
+}
+
+std::string fixed(double v, int decimals) {
+    if (!std::isfinite(v)) {
+        return "null";
+    }
+    std::ostringstream out;
+    out.setf(std::ios::fixed);
+    out.precision(decimals);
+    out << v;
+    return out.str();
+}
+
+}  // namespace
+
+double calibrationError(const cv::Matx33d& pose, const cv::Matx33d& tovik, cv::Size screen) {
+    constexpr int kColumns = 16, kRows = 10;
+    double sum = 0;
+    for (int j = 0; j < kRows; ++j) {
+        for (int i = 0; i < kColumns; ++i) {
+            const cv::Point2d s((i + 0.5) * screen.width / kColumns,
+                                (j + 0.5) * screen.height / kRows);
+            cv::Point2d camera, back;
+            if (!project(pose, s, camera) || !project(tovik, camera, back)) {
+                return std::numeric_limits<double>::infinity();
+            }
+            sum += cv::norm(back - s);
+        }
+    }
+    return sum / (kColumns * kRows);
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) {
+        return Report::kNone;
+    }
+    std::sort(values.begin(), values.end());
+    const double rank = std::ceil(p / 100.0 * static_cast<double>(values.size()));
+    const size_t index = static_cast<size_t>(std::clamp(rank, 1.0, double(values.size()))) - 1;
+    return values[index];
+}
+
+double distanceToSegment(cv::Point2d p, cv::Point2d a, cv::Point2d b) {
+    const cv::Point2d ab = b - a;
+    const double length2 = ab.dot(ab);
+    if (length2 <= 0) {
+        return cv::norm(p - a);
+    }
+    const double t = std::clamp((p - a).dot(ab) / length2, 0.0, 1.0);
+    return cv::norm(p - (a + ab * t));
+}
+
+Report computeReport(const RunRecords& run, const Limits& limits) {
+    Report r;
+    auto fail = [&r](std::string why) { r.failures.push_back(std::move(why)); };
+
+    // Calibration: the last one that completed.
+    if (!run.trace.calibrations.empty()) {
+        const TraceCalibration& c = run.trace.calibrations.back();
+        r.calibration = c.kind;
+        r.calibrationErrorPx = calibrationError(run.pose, c.homography, run.screen);
+    }
+    if (r.calibration != limits.calibration) {
+        fail("the " + limits.calibration + " calibration did not complete" +
+             (r.calibration.empty() ? std::string() : " (" + r.calibration + " did)"));
+    }
+
+    // Tracking rate and per-frame work.
+    r.frames = run.trace.frames.size();
+    if (!run.trace.frames.empty()) {
+        double work = 0;
+        for (const TraceFrame& f : run.trace.frames) {
+            work += static_cast<double>(f.processUs);
+        }
+        r.detectMsMean = work / 1000.0 / static_cast<double>(r.frames);
+        const double spanS = static_cast<double>(run.trace.frames.back().captureUs -
+                                                 run.trace.frames.front().captureUs) /
+                             1e6;
+        if (r.frames > 1 && spanS > 0) {
+            r.fps = static_cast<double>(r.frames - 1) / spanS;
+        }
+    }
+    if (r.frames == 0) {
+        fail("tracking processed no frame");
+    }
+
+    // Pointer events against the pen's true position in their own frame.
+    std::map<std::uint64_t, const SimFrame*> byNumber;
+    for (const SimFrame& f : run.simFrames) {
+        byNumber[f.number] = &f;
+    }
+    std::vector<double> errors, latencies;
+    int unknownFrames = 0, unbalanced = 0;
+    bool down = false;
+    for (const TraceEvent& e : run.trace.events) {
+        if (e.captureUs == 0) {
+            ++unknownFrames;
+        } else {
+            latencies.push_back(static_cast<double>(e.sendUs - e.captureUs) / 1000.0);
+        }
+        // A plain absolute move: the tap snapping moves (with a button) go to
+        // the first press point on purpose and are not measured.
+        if ((e.flags & (Move | Absolute)) == (Move | Absolute) &&
+            (e.flags & (LeftDown | LeftUp)) == 0) {
+            ++r.moveEvents;
+            const auto it = byNumber.find(e.frame);
+            if (e.captureUs == 0 || it == byNumber.end() || it->second->captureUs != e.captureUs) {
+                ++unknownFrames;
+                continue;
+            }
+            // Where the X server put the pointer for this event.
+            const common::PixelPoint at =
+                common::absoluteToPixel(e.dx, e.dy, {run.screen.width, run.screen.height});
+            const cv::Point2d pointer = toPoint(at.x, at.y);
+            errors.push_back(cv::norm(pointer - it->second->pen));
+        }
+        if ((e.flags & LeftDown) != 0) {
+            ++r.pressCount;
+            unbalanced += down ? 1 : 0;
+            down = true;
+        }
+        if ((e.flags & LeftUp) != 0) {
+            ++r.releaseCount;
+            unbalanced += down ? 0 : 1;
+            down = false;
+        }
+    }
+    if (!errors.empty()) {
+        double sum = 0;
+        for (double e : errors) {
+            sum += e;
+        }
+        r.pointerErrorMeanPx = sum / static_cast<double>(errors.size());
+        r.pointerErrorMaxPx = *std::max_element(errors.begin(), errors.end());
+    }
+    r.latencyMsP95 = percentile(latencies, 95);
+    if (errors.empty()) {
+        fail("no pointer move to measure");
+    } else {
+        if (!(r.pointerErrorMeanPx < limits.pointerMeanPx)) {
+            fail("mean pointer error " + fixed(r.pointerErrorMeanPx, 2) + " px");
+        }
+        if (!(r.pointerErrorMaxPx < limits.pointerMaxPx)) {
+            fail("largest pointer error " + fixed(r.pointerErrorMaxPx, 2) + " px");
+        }
+    }
+    if (unknownFrames > 0) {
+        fail(std::to_string(unknownFrames) + " pointer events without a known camera frame");
+    }
+    if (!(r.latencyMsP95 < limits.latencyP95Ms)) {
+        fail("95th percentile latency " + fixed(r.latencyMsP95, 1) + " ms");
+    }
+    if (r.pressCount == 0) {
+        fail("no button press");
+    }
+    if (unbalanced > 0 || down || r.pressCount != r.releaseCount) {
+        fail("presses and releases do not pair up (" + std::to_string(r.pressCount) + " / " +
+             std::to_string(r.releaseCount) + ")");
+    }
+
+    // Kalvo's ink against the figure.
+    const std::vector<Sample> samples = samplesAlong(run.figure, 3.0);
+    const double tol = limits.inkTolerancePx;
+    if (run.segments) {
+        const std::vector<Segment>& segs = *run.segments;
+        r.segments = static_cast<int>(segs.size());
+        if (!samples.empty()) {
+            int covered = 0;
+            for (const Sample& s : samples) {
+                covered += std::any_of(segs.begin(), segs.end(), [&](const Segment& g) {
+                    return g.color == s.color &&
+                           distanceToSegment(s.p, toPoint(g.x1, g.y1), toPoint(g.x2, g.y2)) <= tol;
+                });
+            }
+            r.figureCoverage = static_cast<double>(covered) / static_cast<double>(samples.size());
+        }
+        if (!segs.empty()) {
+            int along = 0;
+            for (const Segment& g : segs) {
+                along += distanceToFigure(toPoint(g.x1, g.y1), run.figure) <= tol &&
+                         distanceToFigure(toPoint(g.x2, g.y2), run.figure) <= tol;
+            }
+            r.segmentsOnFigure = static_cast<double>(along) / static_cast<double>(segs.size());
+        }
+    }
+    if (run.figure.empty()) {
+        fail("no figure to compare the ink with");
+    } else if (!run.segments) {
+        fail("Kalvo left no document dump");
+    } else {
+        if (!(r.figureCoverage >= limits.minCoverage)) {
+            fail("Kalvo's segments cover " + fixed(r.figureCoverage * 100, 0) + " % of the figure");
+        }
+        if (!(r.segmentsOnFigure >= limits.minOnFigure)) {
+            fail(fixed(r.segmentsOnFigure * 100, 0) + " % of Kalvo's segments lie on the figure");
+        }
+    }
+    if (!run.screenshot.empty() && !samples.empty()) {
+        const int reach = static_cast<int>(std::ceil(tol));
+        int inked = 0;
+        for (const Sample& s : samples) {
+            const int cx = static_cast<int>(std::lround(s.p.x)),
+                      cy = static_cast<int>(std::lround(s.p.y));
+            bool found = false;
+            for (int y = std::max(0, cy - reach);
+                 !found && y <= std::min(run.screenshot.rows - 1, cy + reach); ++y) {
+                for (int x = std::max(0, cx - reach);
+                     !found && x <= std::min(run.screenshot.cols - 1, cx + reach); ++x) {
+                    found = inkPixel(run.screenshot.at<cv::Vec3b>(y, x), s.color);
+                }
+            }
+            inked += found;
+        }
+        r.screenInk = static_cast<double>(inked) / static_cast<double>(samples.size());
+        if (!(r.screenInk >= limits.minScreenInk)) {
+            fail("the screenshot shows ink along " + fixed(r.screenInk * 100, 0) +
+                 " % of the figure");
+        }
+    }
+    if (run.leftoverProcesses > 0) {
+        fail(std::to_string(run.leftoverProcesses) + " processes left behind");
+    }
+    r.ok = r.failures.empty();
+    return r;
+}
+
+std::string reportJson(const Report& r) {
+    std::ostringstream out;
+    out << "{\n"
+        << "  \"calibration\": "
+        << (r.calibration.empty() ? std::string("null") : "\"" + r.calibration + "\"") << ",\n"
+        << "  \"calibration_error_px\": " << fixed(r.calibrationErrorPx, 3) << ",\n"
+        << "  \"pointer_error_mean_px\": " << fixed(r.pointerErrorMeanPx, 3) << ",\n"
+        << "  \"pointer_error_max_px\": " << fixed(r.pointerErrorMaxPx, 3) << ",\n"
+        << "  \"press_count\": " << r.pressCount << ",\n"
+        << "  \"release_count\": " << r.releaseCount << ",\n"
+        << "  \"frames\": " << r.frames << ",\n"
+        << "  \"fps\": " << fixed(r.fps, 2) << ",\n"
+        << "  \"detect_ms_mean\": " << fixed(r.detectMsMean, 3) << ",\n"
+        << "  \"latency_ms_p95\": " << fixed(r.latencyMsP95, 2) << ",\n"
+        << "  \"segments\": " << (r.segments < 0 ? std::string("null") : std::to_string(r.segments))
+        << ",\n"
+        << "  \"ok\": " << (r.ok ? "true" : "false") << "\n"
+        << "}\n";
+    return out.str();
+}
+
+std::string reportText(const Report& r) {
+    std::ostringstream out;
+    out << "calibration   " << (r.calibration.empty() ? "none" : r.calibration) << ", mean error "
+        << fixed(r.calibrationErrorPx, 2) << " px over the screen\n"
+        << "pointer       error mean " << fixed(r.pointerErrorMeanPx, 2) << " px, max "
+        << fixed(r.pointerErrorMaxPx, 2) << " px over " << r.moveEvents << " moves; "
+        << r.pressCount << " presses, " << r.releaseCount << " releases\n"
+        << "tracking      " << r.frames << " frames at " << fixed(r.fps, 1) << " fps, "
+        << fixed(r.detectMsMean, 2) << " ms per frame, latency p95 " << fixed(r.latencyMsP95, 1)
+        << " ms\n"
+        << "ink           "
+        << (r.segments < 0 ? std::string("no dump") : std::to_string(r.segments)) << " segments, "
+        << fixed(r.figureCoverage * 100, 0) << " % of the figure covered, "
+        << fixed(r.segmentsOnFigure * 100, 0) << " % on the figure";
+    if (std::isfinite(r.screenInk)) {
+        out << ", " << fixed(r.screenInk * 100, 0) << " % visible";
+    }
+    out << "\n" << (r.ok ? "ok" : "FAILED") << "\n";
+    for (const std::string& f : r.failures) {
+        out << "  - " << f << "\n";
+    }
+    return out.str();
+}
+
+}  // namespace e2e

@@ -1,0 +1,85 @@
+#pragma once
+// What an end-to-end run achieved, computed from its records: calibration
+// accuracy against the simulator's known pose, pointer accuracy and latency
+// frame by frame, button balance, tracking rate, and whether Kalvo's ink
+// follows the figure the pen drew. Written as report.json and a few lines of
+// text.
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "RunLogs.h"
+
+namespace e2e {
+
+struct RunRecords {
+    cv::Size screen;
+    cv::Matx33d pose = cv::Matx33d::eye();  // the simulator's: screen pixels to camera pixels
+    std::vector<SimFrame> simFrames;
+    TovikTrace trace;
+    std::optional<std::vector<Segment>> segments;  // empty: Kalvo left no dump
+    std::vector<Stroke> figure;
+    cv::Mat screenshot;          // 8-bit BGR of the whole screen; empty: none taken
+    int leftoverProcesses = -1;  // processes alive after teardown; -1: not checked
+};
+
+struct Limits {
+    std::string calibration = "auto";  // the calibration that must have completed
+    double pointerMeanPx = 3;
+    double pointerMaxPx = 6;
+    double latencyP95Ms = 50;
+    double inkTolerancePx = 8;  // how far ink may lie from the figure
+    double minCoverage = 0.9;   // share of the figure with ink of its colour nearby
+    double minOnFigure = 0.9;   // share of Kalvo's segments lying along the figure
+    double minScreenInk = 0.8;  // share of the figure with ink pixels in the screenshot
+};
+
+struct Report {
+    static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+
+    std::string calibration;  // empty: none completed
+    double calibrationErrorPx = kNone;
+    double pointerErrorMeanPx = kNone;
+    double pointerErrorMaxPx = kNone;
+    int pressCount = 0;
+    int releaseCount = 0;
+    std::uint64_t frames = 0;
+    double fps = kNone;
+    double detectMsMean = kNone;
+    double latencyMsP95 = kNone;
+    int segments = -1;  // -1: no dump
+    bool ok = false;
+
+    // Details for the printed report.
+    int moveEvents = 0;
+    double figureCoverage = kNone;
+    double segmentsOnFigure = kNone;
+    double screenInk = kNone;
+    std::vector<std::string> failures;  // each check that did not pass
+};
+
+// Mean distance over a grid of screen points between each point and the
+// point it comes back as after the pose (screen to camera) and Tovik's
+// homography (camera to screen).
+[[nodiscard]] double calibrationError(const cv::Matx33d& pose, const cv::Matx33d& tovik,
+                                      cv::Size screen);
+
+// Nearest-rank percentile of `values` (0 < p <= 100); NaN when empty.
+[[nodiscard]] double percentile(std::vector<double> values, double p);
+
+// Shortest distance from `p` to the segment a-b.
+[[nodiscard]] double distanceToSegment(cv::Point2d p, cv::Point2d a, cv::Point2d b);
+
+[[nodiscard]] Report computeReport(const RunRecords& run, const Limits& limits = {});
+
+// report.json: exactly the report's keys; unknown values are null.
+[[nodiscard]] std::string reportJson(const Report& report);
+// A few lines for the terminal.
+[[nodiscard]] std::string reportText(const Report& report);
+
+}  // namespace e2e

@@ -1,0 +1,361 @@
+// The end-to-end driver's hands and eyes, one small command per call so the
+// demo script reads as the scenario:
+//   e2e_driver geometry FILE NAME [--title TEXT] [--timeout S]
+//       waits until a program's geometry file lists control NAME and prints
+//       the centre of it, "X Y"
+//   e2e_driver click X Y          an XTest left click on $DISPLAY
+//   e2e_driver screenshot OUT.png the whole X screen
+//   e2e_driver figure --screen WxH --parts house,star,ok --color RRGGBB
+//                     [--speed PX_PER_S] [--figure FILE]
+//       prints the pen script that draws the parts; appends their strokes to
+//       FILE
+//   e2e_driver tap X Y            prints the pen script of one tap
+//   e2e_driver pen SOCKET [--timeout S]
+//       sends the script on standard input to the simulator's control socket,
+//       one command at a time, each waited for
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "Figure.h"
+#include "sim/ScreenScene.h"
+
+// Last: Xlib's macros (Complex, Status, ...) collide with names above.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: e2e_driver geometry FILE NAME [--title TEXT] [--timeout S]\n"
+                 "       e2e_driver click X Y\n"
+                 "       e2e_driver screenshot OUT.png\n"
+                 "       e2e_driver figure --screen WxH --parts LIST --color RRGGBB "
+                 "[--speed N] [--figure FILE]\n"
+                 "       e2e_driver tap X Y\n"
+                 "       e2e_driver pen SOCKET [--timeout S]\n");
+    return 2;
+}
+
+bool toDouble(const std::string& text, double& out) {
+    char* end = nullptr;
+    out = std::strtod(text.c_str(), &end);
+    return !text.empty() && end == text.c_str() + text.size() && std::isfinite(out);
+}
+
+int geometry(const std::vector<std::string>& args) {
+    if (args.size() < 2) {
+        return usage();
+    }
+    const std::string& path = args[0];
+    const std::string& name = args[1];
+    std::string title;
+    double timeout = 30;
+    for (size_t i = 2; i + 1 < args.size(); i += 2) {
+        if (args[i] == "--title") {
+            title = args[i + 1];
+        } else if (args[i] != "--timeout" || !toDouble(args[i + 1], timeout)) {
+            return usage();
+        }
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::lround(timeout * 1000));
+    do {
+        std::ifstream in(path);
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string n;
+            int x = 0, y = 0, w = 0, h = 0;
+            if (!(fields >> n >> x >> y >> w >> h) || n != name || w <= 0 || h <= 0) {
+                continue;
+            }
+            std::string rest;
+            std::getline(fields, rest);
+            if (!title.empty() && rest.find(title) == std::string::npos) {
+                continue;
+            }
+            std::printf("%d %d\n", x + w / 2, y + h / 2);
+            return 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (Clock::now() < deadline);
+    std::fprintf(stderr, "e2e_driver: control %s did not appear in %s\n", name.c_str(),
+                 path.c_str());
+    return 1;
+}
+
+int click(const std::vector<std::string>& args) {
+    double x = 0, y = 0;
+    if (args.size() != 2 || !toDouble(args[0], x) || !toDouble(args[1], y)) {
+        return usage();
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        std::fprintf(stderr, "e2e_driver: cannot open display\n");
+        return 1;
+    }
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
+        std::fprintf(stderr, "e2e_driver: the X server has no XTest\n");
+        XCloseDisplay(display);
+        return 1;
+    }
+    XTestFakeMotionEvent(display, DefaultScreen(display), static_cast<int>(std::lround(x)),
+                         static_cast<int>(std::lround(y)), CurrentTime);
+    XSync(display, False);
+    // Let the window under the pointer see the move before the press.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XSync(display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
+    XCloseDisplay(display);
+    return 0;
+}
+
+int screenshot(const std::vector<std::string>& args) {
+    if (args.size() != 1) {
+        return usage();
+    }
+    sim::ScreenScene screen("");
+    cv::Mat image;
+    if (!screen.isOpen() || !screen.capture(image) || image.empty()) {
+        std::fprintf(stderr, "e2e_driver: cannot capture the screen\n");
+        return 1;
+    }
+    if (image.channels() == 4) {
+        cv::cvtColor(image, image, cv::COLOR_BGRA2BGR);
+    }
+    if (!cv::imwrite(args[0], image)) {
+        std::fprintf(stderr, "e2e_driver: cannot write %s\n", args[0].c_str());
+        return 1;
+    }
+    return 0;
+}
+
+void printScript(const std::vector<std::string>& lines) {
+    for (const std::string& l : lines) {
+        std::printf("%s\n", l.c_str());
+    }
+}
+
+int figure(const std::vector<std::string>& args) {
+    cv::Size screen;
+    std::vector<e2e::FigurePart> parts;
+    std::uint32_t color = 0;
+    bool haveColor = false;
+    std::string figureFile;
+    e2e::PenTiming timing;
+    for (size_t i = 0; i + 1 < args.size(); i += 2) {
+        const std::string& v = args[i + 1];
+        if (args[i] == "--screen") {
+            if (std::sscanf(v.c_str(), "%dx%d", &screen.width, &screen.height) != 2 ||
+                screen.width < 64 || screen.height < 64) {
+                return usage();
+            }
+        } else if (args[i] == "--parts") {
+            std::istringstream list(v);
+            std::string name;
+            while (std::getline(list, name, ',')) {
+                e2e::FigurePart part;
+                if (!e2e::parseFigurePart(name, part)) {
+                    std::fprintf(stderr, "e2e_driver: unknown figure part '%s'\n", name.c_str());
+                    return 2;
+                }
+                parts.push_back(part);
+            }
+        } else if (args[i] == "--color") {
+            unsigned rgb = 0;
+            char* end = nullptr;
+            rgb = static_cast<unsigned>(std::strtoul(v.c_str(), &end, 16));
+            if (v.size() != 6 || end != v.c_str() + 6) {
+                return usage();
+            }
+            color = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+            haveColor = true;
+        } else if (args[i] == "--speed") {
+            if (!toDouble(v, timing.speedPxPerS) || timing.speedPxPerS <= 0) {
+                return usage();
+            }
+        } else if (args[i] == "--figure") {
+            figureFile = v;
+        } else {
+            return usage();
+        }
+    }
+    if (args.size() % 2 != 0 || screen.width == 0 || parts.empty() || !haveColor) {
+        return usage();
+    }
+    std::vector<e2e::Stroke> strokes;
+    for (e2e::FigurePart part : parts) {
+        for (e2e::Stroke& s : e2e::figureStrokes(part, e2e::figureBox(part, screen), color)) {
+            strokes.push_back(std::move(s));
+        }
+    }
+    if (!figureFile.empty()) {
+        std::ofstream out(figureFile, std::ios::app);
+        out << e2e::writeFigure(strokes);
+        if (!out) {
+            std::fprintf(stderr, "e2e_driver: cannot write %s\n", figureFile.c_str());
+            return 1;
+        }
+    }
+    printScript(e2e::penScript(strokes, timing));
+    return 0;
+}
+
+int tap(const std::vector<std::string>& args) {
+    double x = 0, y = 0;
+    if (args.size() != 2 || !toDouble(args[0], x) || !toDouble(args[1], y)) {
+        return usage();
+    }
+    printScript(e2e::tapScript({x, y}));
+    return 0;
+}
+
+// Reads one reply line; false on timeout or a closed socket.
+bool readReply(int fd, std::string& pending, std::string& reply, Clock::time_point deadline) {
+    while (true) {
+        const size_t nl = pending.find('\n');
+        if (nl != std::string::npos) {
+            reply = pending.substr(0, nl);
+            pending.erase(0, nl + 1);
+            return true;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) <= 0) {
+            continue;
+        }
+        char buffer[512];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            return false;
+        }
+        pending.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+int pen(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        return usage();
+    }
+    double timeout = 20;
+    if (args.size() == 3 && args[1] == "--timeout") {
+        if (!toDouble(args[2], timeout)) {
+            return usage();
+        }
+    } else if (args.size() != 1) {
+        return usage();
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (args[0].size() >= sizeof address.sun_path) {
+        std::fprintf(stderr, "e2e_driver: socket path too long\n");
+        return 2;
+    }
+    std::memcpy(address.sun_path, args[0].c_str(), args[0].size() + 1);
+    // The socket appears when Tovik opens the simulated camera.
+    const auto connectDeadline =
+        Clock::now() + std::chrono::milliseconds(std::lround(timeout * 1000));
+    int fd = -1;
+    while (true) {
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            break;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        if (Clock::now() > connectDeadline) {
+            std::fprintf(stderr, "e2e_driver: cannot connect to %s\n", args[0].c_str());
+            return 1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::string line, pending, reply;
+    int status = 0;
+    while (std::getline(std::cin, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        // A glide or wait is answered when it ends: allow its own length.
+        int ms = 0;
+        std::istringstream words(line);
+        std::string verb, last, w;
+        words >> verb;
+        while (words >> w) {
+            last = w;
+        }
+        if (verb == "path" || verb == "wait") {
+            ms = std::atoi(last.c_str());
+        }
+        const std::string out = line + "\n";
+        if (::send(fd, out.data(), out.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(out.size()) ||
+            !readReply(fd, pending, reply, Clock::now() + std::chrono::milliseconds(ms + 5000))) {
+            std::fprintf(stderr, "e2e_driver: no answer to '%s'\n", line.c_str());
+            status = 1;
+            break;
+        }
+        if (reply != "ok") {
+            std::fprintf(stderr, "e2e_driver: '%s': %s\n", line.c_str(), reply.c_str());
+            status = 1;
+            break;
+        }
+    }
+    ::close(fd);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        return usage();
+    }
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "geometry") {
+        return geometry(args);
+    }
+    if (command == "click") {
+        return click(args);
+    }
+    if (command == "screenshot") {
+        return screenshot(args);
+    }
+    if (command == "figure") {
+        return figure(args);
+    }
+    if (command == "tap") {
+        return tap(args);
+    }
+    if (command == "pen") {
+        return pen(args);
+    }
+    return usage();
+}

@@ -1,0 +1,138 @@
+// Computes the end-to-end report from a run's records, prints it and writes
+// report.json. Exit status 0 when every check passed, 1 when one failed, 2
+// for bad arguments or unreadable records.
+//   e2e_report --screen WxH --pose NAME [--frame-size WxH] --sim-log FILE
+//              --tovik-log FILE --kalvo-dump FILE --figure FILE
+//              [--screenshot PNG] [--leftover N] [--calibration auto|manual]
+//              [--json OUT]
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "RunReport.h"
+#include "sim/CameraPose.h"
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: e2e_report --screen WxH --pose NAME [--frame-size WxH] --sim-log FILE "
+                 "--tovik-log FILE --kalvo-dump FILE --figure FILE [--screenshot PNG] "
+                 "[--leftover N] [--calibration auto|manual] [--json OUT]\n");
+    return 2;
+}
+
+bool size(const std::string& text, cv::Size& out) {
+    return std::sscanf(text.c_str(), "%dx%d", &out.width, &out.height) == 2 && out.width > 0 &&
+           out.height > 0;
+}
+
+template <typename Read>
+bool readFile(const std::string& path, bool required, Read read) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (required) {
+            std::fprintf(stderr, "e2e_report: cannot read %s\n", path.c_str());
+        }
+        return !required;
+    }
+    std::string error;
+    if (!read(in, error)) {
+        std::fprintf(stderr, "e2e_report: %s: %s\n", path.c_str(), error.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::map<std::string, std::string> opt;
+    for (int i = 1; i < argc; i += 2) {
+        const std::string name = argv[i];
+        if (!name.starts_with("--") || i + 1 >= argc) {
+            return usage();
+        }
+        opt[name.substr(2)] = argv[i + 1];
+    }
+    for (const char* required :
+         {"screen", "pose", "sim-log", "tovik-log", "kalvo-dump", "figure"}) {
+        if (!opt.contains(required)) {
+            return usage();
+        }
+    }
+    e2e::RunRecords run;
+    cv::Size frame(640, 480);
+    if (!size(opt["screen"], run.screen) ||
+        (opt.contains("frame-size") && !size(opt["frame-size"], frame))) {
+        return usage();
+    }
+    std::string error;
+    const std::optional<sim::CameraPose> pose = sim::CameraPose::parse(opt["pose"], error);
+    if (!pose) {
+        std::fprintf(stderr, "e2e_report: %s\n", error.c_str());
+        return 2;
+    }
+    run.pose = pose->homography(run.screen, frame);
+    e2e::Limits limits;
+    if (opt.contains("calibration")) {
+        limits.calibration = opt["calibration"];
+    }
+    if (opt.contains("leftover")) {
+        run.leftoverProcesses = std::atoi(opt["leftover"].c_str());
+    }
+
+    const bool read = readFile(opt["sim-log"], true,
+                               [&](std::istream& in, std::string& e) {
+                                   auto frames = e2e::readSimFrames(in, e);
+                                   run.simFrames = frames.value_or(run.simFrames);
+                                   return frames.has_value();
+                               }) &&
+                      readFile(opt["tovik-log"], true,
+                               [&](std::istream& in, std::string& e) {
+                                   auto trace = e2e::readTovikTrace(in, e);
+                                   run.trace = trace.value_or(run.trace);
+                                   return trace.has_value();
+                               }) &&
+                      readFile(opt["figure"], true,
+                               [&](std::istream& in, std::string& e) {
+                                   auto strokes = e2e::readFigure(in, e);
+                                   run.figure = strokes.value_or(run.figure);
+                                   return strokes.has_value();
+                               }) &&
+                      // No dump is a failed check, not an unreadable run.
+                      readFile(opt["kalvo-dump"], false, [&](std::istream& in, std::string& e) {
+                          const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                                  std::istreambuf_iterator<char>());
+                          run.segments = e2e::readSegments(bytes, e);
+                          return run.segments.has_value();
+                      });
+    if (!read) {
+        return 2;
+    }
+    if (opt.contains("screenshot")) {
+        run.screenshot = cv::imread(opt["screenshot"], cv::IMREAD_COLOR);
+        if (run.screenshot.empty()) {
+            std::fprintf(stderr, "e2e_report: cannot read %s\n", opt["screenshot"].c_str());
+            return 2;
+        }
+    }
+
+    const e2e::Report report = e2e::computeReport(run, limits);
+    std::cout << e2e::reportText(report);
+    if (opt.contains("json")) {
+        std::ofstream out(opt["json"]);
+        out << e2e::reportJson(report);
+        if (!out) {
+            std::fprintf(stderr, "e2e_report: cannot write %s\n", opt["json"].c_str());
+            return 2;
+        }
+    }
+    return report.ok ? 0 : 1;
+}
