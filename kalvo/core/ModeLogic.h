@@ -1,0 +1,43 @@
+#pragma once
+// The surface modes and tools behind the toolbar's commands: screen overlay
+// and whiteboard on and off, pen and eraser, clearing the board, ending a
+// stroke before a dialog opens, and which commands are enabled.
+
+#include "kalvo/core/SurfaceActions.h"
+
+namespace kalvo {
+
+class CMyDoc;
+struct DrawingState;
+
+class ModeLogic {
+public:
+    ModeLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions);
+
+    // Command 32771: the overlay on (from no mode) or off (from screen mode).
+    void OnDrawOnScreen();
+    // Command 32781: the whiteboard on (from no mode) or off (from whiteboard).
+    void OnWhiteboard();
+    // Command 32774.
+    void OnPickPen();
+    // Command 32776.
+    void OnEraser();
+    // Command 32783, and after a page key passed to a presentation.
+    void OnClearBoard();
+    // Ends a stroke or an eraser drag in progress on the active surface.
+    void EndStroke();
+
+    // 32771 only while the whiteboard is off, 32781 only while the overlay is
+    // off; every other command is left to its own handler (true).
+    [[nodiscard]] bool IsCommandEnabled(int command) const;
+
+private:
+    // Leaving a surface: no eraser window and no segment survive it.
+    void dropBoardContents();
+
+    DrawingState& state_;
+    CMyDoc& doc_;
+    SurfaceActions& actions_;
+};
+
+}  // namespace kalvo

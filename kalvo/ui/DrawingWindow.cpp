@@ -1,0 +1,192 @@
+#include "kalvo/ui/DrawingWindow.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+
+#include "common/platform/KeyState.h"
+#include "kalvo/core/CMyDoc.h"
+#include "kalvo/core/DrawingState.h"
+#include "kalvo/ui/SurfaceNative.h"
+
+namespace kalvo {
+
+namespace {
+
+// The overlay's emptiest pixel: nearly invisible, but not fully transparent,
+// so that no platform passes a click through it to the window beneath.
+const QColor kOverlayFloor(0, 0, 0, 1);
+
+QPoint pointOf(const QMouseEvent* event) {
+    return event->position().toPoint();
+}
+
+}  // namespace
+
+int virtualKeyOf(int qtKey) {
+    switch (qtKey) {
+        case Qt::Key_PageUp:
+            return common::VK_PRIOR_KEY;
+        case Qt::Key_PageDown:
+            return common::VK_NEXT_KEY;
+        default:
+            return 0;
+    }
+}
+
+DrawingWindow::DrawingWindow(Surface kind, const CMyDoc& doc, const DrawingState& state,
+                             QRect screen)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::Tool),
+      kind_(kind),
+      doc_(doc),
+      state_(state),
+      ink_(screen.size()) {
+    const bool overlay = kind_ == Surface::Overlay;
+    setObjectName(QString::fromLatin1(className()));
+    setWindowTitle(QString::fromUtf8(overlay ? kOverlayTitle : kBoardTitle));
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent, !overlay);
+    if (overlay) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+    setGeometry(screen);
+}
+
+const char* DrawingWindow::className() const {
+    return kind_ == Surface::Overlay ? kOverlayClass : kBoardClass;
+}
+
+bool DrawingWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WinIdChange && internalWinId() != 0) {
+        // Qt names every window after the program; other programs (and the
+        // presentation lookup of a second copy) know ours by these classes.
+        setNativeWindowClass(*this, className());
+    }
+    return QWidget::event(event);
+}
+
+void DrawingWindow::showSurface() {
+    if (kind_ == Surface::Overlay) {
+        background_ = QImage();
+        if (!compositorRunning()) {
+            // Without a compositor the translucent window would show black:
+            // show the desktop as it was just before the overlay appeared.
+            if (QScreen* screen = QGuiApplication::primaryScreen()) {
+                background_ = screen->grabWindow(0).toImage().convertToFormat(
+                    QImage::Format_ARGB32_Premultiplied);
+            }
+        }
+    }
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        setGeometry(screen->geometry());
+    }
+    inkStale_ = true;
+    setNativeWindowClass(*this, className());  // before the window is mapped
+    show();
+    raise();
+    activateWindow();
+    setFocus(Qt::ActiveWindowFocusReason);
+    update();
+}
+
+void DrawingWindow::refreshInk() {
+    inkStale_ = true;
+    update();
+}
+
+void DrawingWindow::drawLiveSegment(QPoint from, QPoint to) {
+    const QRect touched =
+        ink_.drawLiveSegment(from, to, state_.penColor, state_.penWidth, state_.penStyle);
+    if (touched.isEmpty()) {
+        return;
+    }
+    liveArea_ += touched;
+    update(touched);
+}
+
+void DrawingWindow::paintEvent(QPaintEvent* event) {
+    const QRect rect = event->rect();
+    const bool drawInk = handler_ == nullptr || handler_->paintRequested(*this, rect);
+    if (drawInk) {
+        // A repaint that only shows live segments needs no redraw of the
+        // whole document; anything else redraws every segment and text.
+        if (inkStale_ || !(event->region() - liveArea_).isEmpty()) {
+            ink_.rebuild(doc_);
+            inkStale_ = false;
+        }
+    } else {
+        // The ink there is gone from the screen; keep the layer in step.
+        ink_.clear(rect);
+    }
+    liveArea_ = QRegion();
+
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    if (kind_ == Surface::Board) {
+        painter.fillRect(rect, Qt::white);
+    } else if (!background_.isNull()) {
+        painter.drawImage(rect, background_, rect);
+    } else {
+        painter.fillRect(rect, kOverlayFloor);
+    }
+    if (drawInk) {
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.drawImage(rect, ink_.image(), rect);
+    }
+}
+
+void DrawingWindow::closeEvent(QCloseEvent* event) {
+    // A drawing window lives as long as the program.
+    event->ignore();
+    if (handler_ != nullptr) {
+        handler_->closeRequested(*this);
+    }
+}
+
+void DrawingWindow::keyPressEvent(QKeyEvent* event) {
+    if (handler_ != nullptr) {
+        handler_->keyDown(*this, virtualKeyOf(event->key()));
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void DrawingWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (handler_ != nullptr) {
+        handler_->mouseMove(*this, pointOf(event));
+    }
+}
+
+void DrawingWindow::mousePressEvent(QMouseEvent* event) {
+    if (handler_ == nullptr) {
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        handler_->leftDown(*this, pointOf(event));
+    } else if (event->button() == Qt::RightButton) {
+        handler_->rightDown(*this, pointOf(event));
+    }
+}
+
+void DrawingWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A quick second click is one more press, as any other.
+    mousePressEvent(event);
+}
+
+void DrawingWindow::mouseReleaseEvent(QMouseEvent* event) {
+    if (handler_ != nullptr && event->button() == Qt::LeftButton) {
+        handler_->leftUp(*this, pointOf(event));
+    }
+}
+
+void DrawingWindow::resizeEvent(QResizeEvent* event) {
+    ink_.resize(size());
+    inkStale_ = true;
+    QWidget::resizeEvent(event);
+}
+
+}  // namespace kalvo

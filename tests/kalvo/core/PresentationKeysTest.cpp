@@ -1,0 +1,105 @@
+// The presentation class list and the page keys passed to a presentation.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/ini/IniFile.h"
+#include "common/platform/KeyState.h"
+#include "common/platform/NullWindowFinder.h"
+#include "kalvo/core/DrawingState.h"
+#include "kalvo/core/PresentationKeys.h"
+
+namespace kalvo {
+namespace {
+
+using Classes = std::vector<PresentationClass>;
+
+TEST(PresentationClasses, ParsesPairsSkipsBlanksAndKeepsOrder) {
+    EXPECT_EQ(parsePresentationClasses("screenClass/paneClassDC;soffice/"),
+              (Classes{{"screenClass", "paneClassDC"}, {"soffice", ""}}));
+    EXPECT_EQ(parsePresentationClasses(" a / b ;; c ;/orphan; d/e/f ;"),
+              (Classes{{"a", "b"}, {"c", ""}, {"d", "e/f"}}));
+    EXPECT_TRUE(parsePresentationClasses("").empty());
+    EXPECT_TRUE(parsePresentationClasses(" ; ;").empty());
+}
+
+TEST(PresentationClasses, ComesFromIniWithDefaultWhenMissingOrEmpty) {
+    const auto dir =
+        std::filesystem::temp_directory_path() /
+        ("kalvo_pres_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(dir);
+    const auto path = (dir / "kalvo.ini").string();
+    common::IniFile missing(path);
+    ASSERT_TRUE(missing.load());
+    const Classes defaults = parsePresentationClasses(kDefaultPresentationClasses);
+    ASSERT_EQ(defaults.front(), (PresentationClass{"screenClass", "paneClassDC"}));
+
+    EXPECT_EQ(presentationClassesFromIni(missing), defaults);
+
+    {
+        std::ofstream out(path);
+        out << "[presentation]\nclasses= ; \n";
+    }
+    common::IniFile blank(path);
+    ASSERT_TRUE(blank.load());
+    EXPECT_EQ(presentationClassesFromIni(blank), defaults);
+
+    {
+        std::ofstream out(path);
+        out << "[PRESENTATION]\nCLASSES=myShow/pane\n";
+    }
+    common::IniFile custom(path);
+    ASSERT_TRUE(custom.load());
+    EXPECT_EQ(presentationClassesFromIni(custom), (Classes{{"myShow", "pane"}}));
+    std::filesystem::remove_all(dir);
+}
+
+class PresentationKeysTest : public ::testing::Test {
+protected:
+    PresentationKeysTest() {
+        windows.addWindow({1, "editor", "", 0});
+        windows.addWindow({10, "screenClass", "show", 0});
+        windows.addWindow({11, "paneClassDC", "", 10});
+    }
+
+    common::NullWindowFinder windows;
+    std::vector<std::chrono::milliseconds> sleeps;
+    PresentationKeys keys{windows, parsePresentationClasses(kDefaultPresentationClasses),
+                          [this](std::chrono::milliseconds ms) { sleeps.push_back(ms); }};
+    static constexpr common::WindowId kSelf = 99;
+};
+
+TEST_F(PresentationKeysTest, PageKeysGoToPaneThenOverlayIsActivatedAgain) {
+    EXPECT_TRUE(keys.handleKeyDown(kModeScreen, common::VK_NEXT_KEY, kSelf));
+    EXPECT_TRUE(keys.handleKeyDown(kModeNone, common::VK_PRIOR_KEY, kSelf));
+
+    EXPECT_EQ(windows.activated(), (std::vector<common::WindowId>{11, kSelf, 11, kSelf}));
+    EXPECT_EQ(windows.tappedKeys(), (std::vector<int>{common::VK_NEXT_KEY, common::VK_PRIOR_KEY}));
+    EXPECT_EQ(sleeps, (std::vector<std::chrono::milliseconds>(2, std::chrono::milliseconds(1))));
+}
+
+TEST_F(PresentationKeysTest, WhiteboardOtherKeysAndNoPresentationPassNothing) {
+    EXPECT_FALSE(keys.handleKeyDown(kModeWhiteboard, common::VK_NEXT_KEY, kSelf));
+    EXPECT_FALSE(keys.handleKeyDown(kModeScreen, 0x20, kSelf));
+    windows.removeWindow(10);
+    windows.removeWindow(11);
+    EXPECT_FALSE(keys.handleKeyDown(kModeScreen, common::VK_NEXT_KEY, kSelf));
+
+    EXPECT_TRUE(windows.activated().empty());
+    EXPECT_TRUE(windows.tappedKeys().empty());
+}
+
+TEST_F(PresentationKeysTest, LaterClassesAreTriedWhenEarlierOnesAreMissing) {
+    windows.removeWindow(10);
+    windows.removeWindow(11);
+    windows.addWindow({20, "libreoffice-impress", "slide show", 0});
+
+    EXPECT_EQ(keys.findPresentation(), common::WindowId{20});
+    EXPECT_TRUE(keys.handleKeyDown(kModeScreen, common::VK_NEXT_KEY, kSelf));
+    EXPECT_EQ(windows.activated().front(), common::WindowId{20});
+}
+
+}  // namespace
+}  // namespace kalvo
