@@ -8,9 +8,12 @@
 #include "common/ini/IniFile.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DocumentDump.h"
+#include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ExternalTools.h"
+#include "kalvo/core/PresentationKeys.h"
 #include "kalvo/ui/CMainFrame.h"
 #include "kalvo/ui/CMyView.h"
+#include "kalvo/ui/SurfaceController.h"
 
 namespace kalvo {
 
@@ -18,12 +21,14 @@ namespace {
 CMyApp* theApp = nullptr;
 }
 
-CMyApp::CMyApp(common::ProgramPaths paths, common::ShellLauncher* shell)
-    : paths_(std::move(paths)), shell_(shell), doc_(std::make_unique<CMyDoc>()) {
+CMyApp::CMyApp(common::ProgramPaths paths, common::ShellLauncher* shell,
+               common::WindowFinder* windows)
+    : paths_(std::move(paths)), shell_(shell), windows_(windows), doc_(std::make_unique<CMyDoc>()) {
     theApp = this;
 }
 
 CMyApp::~CMyApp() {
+    surfaces_.reset();
     frame_.reset();
     if (!dumpPath_.isEmpty()) {
         doc_->SetChangeCallback({});
@@ -58,6 +63,19 @@ bool CMyApp::InitInstance() {
         return false;
     }
     QObject::connect(frame_.get(), &CMainFrame::closed, [] { QCoreApplication::quit(); });
+
+    // The two drawing windows, created hidden, and the commands that drive them.
+    common::IniFile ini(paths_.iniPath);
+    (void)ini.load();
+    SurfaceController::Parts parts{*doc_, drawingState()};
+    parts.view = frame_->GetActiveView();
+    parts.toolbar = frame_->toolBar();
+    parts.frame = frame_.get();
+    parts.windows = windows_;
+    parts.presentationClasses = presentationClassesFromIni(ini);
+    parts.programFolder = paths_.programDir;
+    surfaces_ = std::make_unique<SurfaceController>(std::move(parts));
+    surfaces_->installCommands();
 
     // Test hook: the segments in their stored form, rewritten after changes.
     dumpPath_ = qEnvironmentVariable(kDumpDocumentVariable);

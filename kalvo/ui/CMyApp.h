@@ -10,7 +10,8 @@
 
 namespace common {
 class ShellLauncher;
-}
+class WindowFinder;
+}  // namespace common
 
 namespace kalvo {
 
@@ -18,12 +19,15 @@ class CMainFrame;
 class CMyDoc;
 class CMyView;
 class ExternalTools;
+class SurfaceController;
 
 class CMyApp {
 public:
     // shell: starts the on-screen keyboard and opens help; may be null (the
-    // two commands then have no handler).
-    explicit CMyApp(common::ProgramPaths paths, common::ShellLauncher* shell = nullptr);
+    // two commands then have no handler). windows: finds a presentation for
+    // the page keys typed on the screen overlay; may be null (no forwarding).
+    explicit CMyApp(common::ProgramPaths paths, common::ShellLauncher* shell = nullptr,
+                    common::WindowFinder* windows = nullptr);
     ~CMyApp();
     CMyApp(const CMyApp&) = delete;
     CMyApp& operator=(const CMyApp&) = delete;
@@ -41,15 +45,19 @@ public:
     // Null once the frame has closed.
     [[nodiscard]] CMyView* GetActiveView() const;
     [[nodiscard]] const common::ProgramPaths& paths() const { return paths_; }
+    // The drawing surfaces, after InitInstance.
+    [[nodiscard]] SurfaceController* GetSurfaces() const { return surfaces_.get(); }
 
 private:
     void dumpDocument();
 
     common::ProgramPaths paths_;
     common::ShellLauncher* shell_;
+    common::WindowFinder* windows_;
     std::unique_ptr<CMyDoc> doc_;
     std::unique_ptr<ExternalTools> tools_;
     std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<SurfaceController> surfaces_;  // goes before the frame
     QString dumpPath_;
     bool dumpPending_ = false;
 };

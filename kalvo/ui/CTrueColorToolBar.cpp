@@ -273,9 +273,10 @@ bool CTrueColorToolBar::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) {
         // Activating the toolbar over the screen overlay keeps the overlay up.
         DrawingState& state = drawingState();
+        // Only shown: update() would repaint the whole overlay, and a repaint
+        // while the eraser window exists erases every segment under it.
         if (state.mode == kModeScreen && state.overlayWindow) {
             state.overlayWindow->show();
-            state.overlayWindow->update();
         }
     }
     if (event->type() == QEvent::Leave) {

@@ -59,6 +59,9 @@ SurfaceDialogs SurfaceDialogs::standard() {
 SurfaceController::SurfaceController(Parts parts, SurfaceDialogs dialogs)
     : parts_(std::move(parts)),
       dialogs_(std::move(dialogs)),
+      view_(parts_.view),
+      toolbar_(parts_.toolbar),
+      frame_(parts_.frame),
       gestures_(parts_.state, parts_.doc, *this),
       modes_(parts_.state, parts_.doc, *this) {
     const QRect screen = parts_.screen.isEmpty() ? primaryScreenRect() : parts_.screen;
@@ -77,20 +80,17 @@ SurfaceController::SurfaceController(Parts parts, SurfaceDialogs dialogs)
     if (!parts_.programFolder.empty()) {
         FolderChooser* chooser = dialogs_.folderChooser;
         if (chooser == nullptr) {
-            ownChooser_ = std::make_unique<QtFolderChooser>(parts_.view);
+            ownChooser_ = std::make_unique<QtFolderChooser>(view_);
             chooser = ownChooser_.get();
         }
         saver_ = std::make_unique<BoardSaver>(parts_.programFolder, *chooser);
         saver_->setFallbackFolder(userPicturesFolder());
     }
-    if (parts_.frame != nullptr) {
-        frameRestGeometry_ = QRect(-12, -12, 12, 12);
-    }
 }
 
 SurfaceController::~SurfaceController() {
-    if (parts_.view != nullptr) {
-        parts_.view->m_eraser = nullptr;
+    if (view_ != nullptr) {
+        view_->m_eraser = nullptr;
     }
     eraser_.reset();
     if (parts_.state.overlayWindow == overlay_.get()) {
@@ -103,7 +103,7 @@ SurfaceController::~SurfaceController() {
 }
 
 void SurfaceController::installCommands() {
-    CMyView* view = parts_.view;
+    CMyView* view = view_.data();
     if (view == nullptr) {
         return;
     }
@@ -111,13 +111,12 @@ void SurfaceController::installCommands() {
     view->SetCommandHandler(ID_WHITEBOARD, [this] { modes_.OnWhiteboard(); });
     view->SetCommandHandler(ID_PICK_PEN, [this] { modes_.OnPickPen(); });
     view->SetCommandHandler(ID_ERASER, [this] { modes_.OnEraser(); });
-    view->SetCommandHandler(ID_CLEAR_BOARD, [this] { modes_.OnClearBoard(); });
     view->SetCommandHandler(ID_COLOR_SETTING, [this] { OnColorSetting(); });
     view->SetCommandHandler(ID_LINE_WIDTH, [this] { OnLineWidthMenu(); });
     if (saver_) {
         view->SetCommandHandler(ID_SAVE_IMAGE, [this] { OnSaveImage(); });
     }
-    // The view's own clearing (it keeps a handler for it) repaints through us.
+    // Clearing stays the view's command; it asks us to repaint.
     QObject::connect(view, &CMyView::surfaceRefreshRequested, overlay_.get(), [this](int mode) {
         refreshSurface(mode == kModeWhiteboard ? Surface::Board : Surface::Overlay);
     });
@@ -132,8 +131,8 @@ void SurfaceController::OnColorSetting() {
     if (!dialogs_.chooseColor) {
         return;
     }
-    const QRect bar = parts_.toolbar ? parts_.toolbar->windowRect() : QRect();
-    const QRect button = parts_.toolbar ? parts_.toolbar->buttonRect(kPickerButtonIndex) : QRect();
+    const QRect bar = toolbar_ ? toolbar_->windowRect() : QRect();
+    const QRect button = toolbar_ ? toolbar_->buttonRect(kPickerButtonIndex) : QRect();
     if (const auto color = dialogs_.chooseColor(parts_.state.penColor, bar, button)) {
         parts_.state.penColor = *color;
     }
@@ -144,9 +143,8 @@ void SurfaceController::OnLineWidthMenu() {
         return;
     }
     QPoint at;
-    if (parts_.toolbar != nullptr) {
-        at = parts_.toolbar->windowRect().topLeft() +
-             parts_.toolbar->buttonRect(kPickerButtonIndex).topLeft();
+    if (toolbar_ != nullptr) {
+        at = toolbar_->windowRect().topLeft() + toolbar_->buttonRect(kPickerButtonIndex).topLeft();
     }
     const std::optional<int> width = dialogs_.chooseWidth(at);
     if (!width) {
@@ -154,7 +152,7 @@ void SurfaceController::OnLineWidthMenu() {
     }
     // Through the view's width commands: only segments drawn from now on
     // take the new width.
-    if (parts_.view == nullptr || !parts_.view->OnCommand(kLineWidthFirstCommand + *width - 1)) {
+    if (view_ == nullptr || !view_->OnCommand(kLineWidthFirstCommand + *width - 1)) {
         parts_.state.penWidth = *width;
     }
 }
@@ -170,8 +168,8 @@ void SurfaceController::OnSaveImage() {
     (void)saver_->save(capture);
     parts_.state.folderChosen = saver_->folderChosen() ? 1 : 0;
     parts_.state.browseStartPath = QString::fromStdString(saver_->browseStartPath());
-    if (parts_.view != nullptr && saver_->folderChosen()) {
-        parts_.view->m_saveFolder = QString::fromStdString(saver_->saveFolder());
+    if (view_ != nullptr && saver_->folderChosen()) {
+        view_->m_saveFolder = QString::fromStdString(saver_->saveFolder());
     }
 }
 
@@ -181,48 +179,51 @@ void SurfaceController::OnKeyDown(Surface surface, int vk) {
     }
     DrawingWindow& w = window(surface);
     if (keys_->handleKeyDown(parts_.state.mode, vk, static_cast<common::WindowId>(w.winId()))) {
-        modes_.OnClearBoard();
+        if (view_ != nullptr) {
+            view_->OnClearBoard();
+        } else {
+            modes_.OnClearBoard();
+        }
     }
 }
 
 // SurfaceActions
 
 std::optional<QRect> SurfaceController::toolbarRect() const {
-    if (parts_.toolbar == nullptr || !parts_.toolbar->isVisible()) {
+    if (toolbar_ == nullptr || !toolbar_->isVisible()) {
         return std::nullopt;
     }
-    return parts_.toolbar->windowRect();
+    return toolbar_->windowRect();
 }
 
 void SurfaceController::forwardToToolbar(PointerMessage message, QPoint relative) {
-    if (parts_.toolbar != nullptr) {
-        parts_.toolbar->deliverMouseEvent(eventTypeOf(message), relative);
+    if (toolbar_ != nullptr) {
+        toolbar_->deliverMouseEvent(eventTypeOf(message), relative);
     }
 }
 
 void SurfaceController::setToolbarImages(int normalBitmap, int hotBitmap) {
-    if (parts_.toolbar == nullptr) {
+    if (toolbar_ == nullptr) {
         return;
     }
-    (void)parts_.toolbar->SetTrueColorBitmap(CTrueColorToolBar::NormalImages, normalBitmap,
-                                             kToolbarImageWidth);
-    (void)parts_.toolbar->SetTrueColorBitmap(CTrueColorToolBar::HotImages, hotBitmap,
-                                             kToolbarImageWidth);
+    (void)toolbar_->SetTrueColorBitmap(CTrueColorToolBar::NormalImages, normalBitmap,
+                                       kToolbarImageWidth);
+    (void)toolbar_->SetTrueColorBitmap(CTrueColorToolBar::HotImages, hotBitmap, kToolbarImageWidth);
 }
 
 void SurfaceController::showToolbar() {
-    if (parts_.toolbar == nullptr) {
+    if (toolbar_ == nullptr) {
         return;
     }
-    parts_.toolbar->show();
-    parts_.toolbar->update();
+    toolbar_->show();
+    toolbar_->update();
     keepToolbarOnTop();
 }
 
 void SurfaceController::keepToolbarOnTop() {
     // The surfaces cover the screen: the toolbar and the eraser stay above.
-    if (parts_.toolbar != nullptr && parts_.toolbar->isVisible()) {
-        parts_.toolbar->raise();
+    if (toolbar_ != nullptr && toolbar_->isVisible()) {
+        toolbar_->raise();
     }
     if (eraser_) {
         eraser_->raise();
@@ -243,10 +244,10 @@ void SurfaceController::refreshSurface(Surface surface) {
 }
 
 void SurfaceController::placeFrame(bool fullScreen) {
-    if (parts_.frame == nullptr) {
+    if (frame_ == nullptr) {
         return;
     }
-    parts_.frame->setGeometry(fullScreen ? overlay_->geometry() : frameRestGeometry_);
+    frame_->setGeometry(fullScreen ? overlay_->geometry() : QRect(-12, -12, 12, 12));
 }
 
 void SurfaceController::drawLiveSegment(Surface surface, QPoint from, QPoint to) {
@@ -283,8 +284,8 @@ void SurfaceController::createEraser() {
         QTimer::singleShot(0, overlay_.get(), [this] { gestures_.leftUp(Surface::Overlay); });
     };
     eraser_->show();
-    if (parts_.view != nullptr) {
-        parts_.view->m_eraser = eraser_.get();
+    if (view_ != nullptr) {
+        view_->m_eraser = eraser_.get();
     }
 }
 
@@ -292,8 +293,8 @@ void SurfaceController::destroyEraser() {
     if (parts_.state.eraserWindow == eraser_.get()) {
         parts_.state.eraserWindow = nullptr;
     }
-    if (parts_.view != nullptr) {
-        parts_.view->m_eraser = nullptr;
+    if (view_ != nullptr) {
+        view_->m_eraser = nullptr;
     }
     eraser_.reset();
 }

@@ -76,8 +76,8 @@ public:
     SurfaceController(const SurfaceController&) = delete;
     SurfaceController& operator=(const SurfaceController&) = delete;
 
-    // Puts the handlers of the surface, tool, colour, width, clear and save
-    // commands into the view.
+    // Puts the handlers of the surface, tool, colour, width and save commands
+    // into the view, and repaints the surfaces when the view clears the board.
     void installCommands();
 
     [[nodiscard]] DrawingWindow& overlay() { return *overlay_; }
@@ -127,6 +127,10 @@ private:
 
     Parts parts_;
     SurfaceDialogs dialogs_;
+    // The view, toolbar and frame go when the frame closes, before us.
+    QPointer<CMyView> view_;
+    QPointer<CTrueColorToolBar> toolbar_;
+    QPointer<QWidget> frame_;
     std::unique_ptr<DrawingWindow> overlay_;
     std::unique_ptr<DrawingWindow> board_;
     GestureLogic gestures_;
@@ -135,7 +139,6 @@ private:
     std::unique_ptr<CEraser> eraser_;
     std::unique_ptr<FolderChooser> ownChooser_;
     std::unique_ptr<BoardSaver> saver_;
-    QRect frameRestGeometry_;
 };
 
 }  // namespace kalvo

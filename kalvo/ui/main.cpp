@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     common::Platform platform = common::makePlatform();
-    kalvo::CMyApp theApp(paths, platform.shell.get());
+    kalvo::CMyApp theApp(paths, platform.shell.get(), platform.windows.get());
     if (!theApp.InitInstance()) {
         return 1;
     }
