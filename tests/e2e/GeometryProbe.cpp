@@ -3,13 +3,22 @@
 // objectName is a control or command number,
 //   NAME X Y W H TITLE-OF-ITS-WINDOW
 // in global screen pixels, to $TK_GEOMETRY_FILE whenever a widget is shown,
-// hidden, moved or resized. The file is replaced whole (written aside and
-// renamed), so a reader never sees half of it.
+// hidden, moved or resized. A colour dialog adds its basic colour cells, as
+// "swatch.RRGGBB", and its OK button, as "colordialog.ok". The file is
+// replaced whole (written aside and renamed), so a reader never sees half of
+// it.
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QByteArray>
+#include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
@@ -55,17 +64,60 @@ protected:
     }
 
 private:
+    static QByteArray line(const QByteArray& name, QWidget* w, QRect r) {
+        const QPoint g = w->mapToGlobal(r.topLeft());
+        return name + ' ' + QByteArray::number(g.x()) + ' ' + QByteArray::number(g.y()) + ' ' +
+               QByteArray::number(r.width()) + ' ' + QByteArray::number(r.height()) + ' ' +
+               w->window()->windowTitle().simplified().toUtf8() + '\n';
+    }
+
+    // The basic colours are the dialog's tallest colour grid (the custom
+    // colours have two rows), found as the buddy of its label: 8 columns of 6,
+    // filled column by column with the standard colours.
+    static QByteArray colorDialog(QColorDialog* dialog) {
+        QByteArray text;
+        QWidget* basic = nullptr;
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            QWidget* w = label->buddy();
+            if (w != nullptr && qobject_cast<QAbstractButton*>(w) == nullptr &&
+                qobject_cast<QLineEdit*>(w) == nullptr &&
+                qobject_cast<QAbstractSpinBox*>(w) == nullptr &&
+                (basic == nullptr || w->height() > basic->height())) {
+                basic = w;
+            }
+        }
+        if (QWidget* w = basic) {
+            constexpr int kRows = 6, kColumns = 8;
+            const int cw = w->width() / kColumns, ch = w->height() / kRows;
+            for (int c = 0; c < kColumns; ++c) {
+                for (int r = 0; r < kRows; ++r) {
+                    const QColor colour = QColorDialog::standardColor(r + c * kRows);
+                    const QByteArray name =
+                        "swatch." + colour.name(QColor::HexRgb).mid(1).toUpper().toLatin1();
+                    text += line(name, w, QRect(c * cw, r * ch, cw, ch));
+                }
+            }
+        }
+        if (auto* box = dialog->findChild<QDialogButtonBox*>()) {
+            if (QPushButton* ok = box->button(QDialogButtonBox::Ok); ok && ok->isVisible()) {
+                text += line("colordialog.ok", ok, ok->rect());
+            }
+        }
+        return text;
+    }
+
     void dump() {
         QByteArray text;
         for (QWidget* w : QApplication::allWidgets()) {
-            if (!isNumber(w->objectName()) || !w->isVisible() || !w->window()->isVisible()) {
+            if (!w->isVisible() || !w->window()->isVisible()) {
                 continue;
             }
-            const QPoint g = w->mapToGlobal(QPoint(0, 0));
-            text += w->objectName().toUtf8() + ' ' + QByteArray::number(g.x()) + ' ' +
-                    QByteArray::number(g.y()) + ' ' + QByteArray::number(w->width()) + ' ' +
-                    QByteArray::number(w->height()) + ' ' +
-                    w->window()->windowTitle().simplified().toUtf8() + '\n';
+            if (isNumber(w->objectName())) {
+                text += line(w->objectName().toUtf8(), w, w->rect());
+            }
+            if (auto* dialog = qobject_cast<QColorDialog*>(w)) {
+                text += colorDialog(dialog);
+            }
         }
         if (text == last_) {
             return;

@@ -155,6 +155,9 @@ void DetectionLoop::run(std::stop_token stop) {
             continue;
         }
 
+        if (trace_ != nullptr) {
+            trace_->frameGrabbed();
+        }
         const TrackingSettings& st = s_.settings;
         FrameSearchSettings search;
         search.f13Trig = st.F13Trig;
@@ -178,6 +181,9 @@ void DetectionLoop::run(std::stop_token stop) {
             s_.display.publish(frame);
         }
         s_.status.countFrame(searchState.shownCount);
+        if (trace_ != nullptr) {
+            trace_->frameProcessed();
+        }
 
         // Re-read every time, so the slider acts from the next sleep on.
         const int interval = std::clamp<int>(st.SamplingInterval, 0, 1000);

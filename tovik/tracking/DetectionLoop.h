@@ -21,6 +21,7 @@
 #include "tovik/tracking/PointerMapper.h"
 #include "tovik/tracking/SpotDetector.h"
 #include "tovik/tracking/TrackingSettings.h"
+#include "tovik/tracking/TrackingTrace.h"
 
 namespace tovik {
 
@@ -115,6 +116,9 @@ public:
     void stop();
 
     void setShowPicture(bool show) { showPicture_.store(show); }
+    // Records each frame and its processing time (see TrackingTrace); set
+    // before start(). Null: nothing is recorded.
+    void setTrace(TrackingTrace* trace) { trace_ = trace; }
     [[nodiscard]] bool showPicture() const { return showPicture_.load(); }
     [[nodiscard]] bool started() const { return thread_.joinable(); }
     [[nodiscard]] bool parked() const;
@@ -128,6 +132,7 @@ private:
 
     Services s_;
     std::chrono::milliseconds grabTimeout_;
+    TrackingTrace* trace_ = nullptr;
     std::atomic<bool> showPicture_{false};
     std::atomic<bool> finished_{false};
 
