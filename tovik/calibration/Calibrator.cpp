@@ -212,6 +212,9 @@ CalibrationOutcome Calibrator::OnManualCalibrate() {
     cv::Size frameSize = s_.frames.FrameSize();
     state_.Window = {0, frameSize.width, 0, frameSize.height};
 
+    // Only an Esc pressed while the dots are up aborts: a press latched
+    // earlier (on the console, or during the chessboard) is dropped here.
+    (void)s_.keys.asyncKeyState(common::VK_ESCAPE_KEY);
     s_.canvas.Text(0, 0, kManualPrompt);
     s_.canvas.Flush();
     s_.clock.sleepFor(milliseconds(200));

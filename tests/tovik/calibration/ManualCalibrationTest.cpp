@@ -146,6 +146,14 @@ TEST(ManualCalibration, EscDuringTheFourthDotKeepsTheFirstRowAndChangesNothingEl
               (std::vector<std::string>{"StopPreview", "ShowAutoThreshold", "StartPreview"}));
 }
 
+TEST(ManualCalibration, EscPressedBeforeTheDotsAppearDoesNotAbort) {
+    CalibrationRig rig;
+    rig.touchDotsWithPen();
+    rig.otherKeys->tap(common::VK_ESCAPE_KEY);
+
+    EXPECT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
+}
+
 TEST(ManualCalibration, ClosingTheWindowWithEscAbortsToo) {
     CalibrationRig rig;
     rig.touchDotsWithPen();
