@@ -24,6 +24,15 @@ void CMyDoc::ClearSegments() {
     changed();
 }
 
+int CMyDoc::RemoveSegmentsIf(const std::function<bool(const CHandwright&)>& doomed) {
+    const auto removed = std::erase_if(
+        m_segments, [&](const std::unique_ptr<CHandwright>& s) { return doomed(*s); });
+    if (removed > 0) {
+        changed();
+    }
+    return static_cast<int>(removed);
+}
+
 CHandwright* CMyDoc::GetSegment(int index) const {
     if (index < 0 || index >= GetSegmentCount()) {
         return nullptr;

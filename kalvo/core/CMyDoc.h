@@ -24,6 +24,9 @@ public:
     void DeleteSegment(int index);
     // Texts are kept.
     void ClearSegments();
+    // Deletes every segment the predicate accepts in one pass over the list;
+    // the others keep their order. Returns how many went.
+    int RemoveSegmentsIf(const std::function<bool(const CHandwright&)>& doomed);
 
     [[nodiscard]] int GetSegmentCount() const { return static_cast<int>(m_segments.size()); }
     // Null outside 0..count-1.

@@ -1,7 +1,5 @@
 #include "kalvo/core/EraseLogic.h"
 
-#include <vector>
-
 #include "kalvo/core/CHandwright.h"
 #include "kalvo/core/CMyDoc.h"
 
@@ -25,19 +23,8 @@ bool segmentInside(const CHandwright& segment, const EraseBox& box) {
 
 int eraseSegmentsInside(CMyDoc& doc, const EraseBox& box) {
     // The scan runs on every pointer move over lists of many thousands of
-    // segments: collect first, then delete from the back so that the indices
-    // still to go stay valid and nothing moves twice.
-    std::vector<int> doomed;
-    const int count = doc.GetSegmentCount();
-    for (int i = 0; i < count; ++i) {
-        if (segmentInside(*doc.GetSegment(i), box)) {
-            doomed.push_back(i);
-        }
-    }
-    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) {
-        doc.DeleteSegment(*it);
-    }
-    return static_cast<int>(doomed.size());
+    // segments: one pass that closes the gaps as it goes.
+    return doc.RemoveSegmentsIf([&box](const CHandwright& s) { return segmentInside(s, box); });
 }
 
 }  // namespace kalvo

@@ -103,11 +103,17 @@ TEST(EraseLogic, NeighboursGoInOnePass) {
     doc.AddSegment(2, 2, 3, 3, 0, 1);
     doc.AddSegment(900, 900, 901, 901, 0, 1);
     doc.AddSegment(3, 3, 4, 4, 0, 1);
+    doc.AddSegment(950, 950, 951, 951, 0, 1);
+    int changes = 0;
+    doc.SetChangeCallback([&] { ++changes; });
 
     EXPECT_EQ(eraseSegmentsInside(doc, eraseBoxAround(0, 0)), 4);
+    EXPECT_EQ(eraseSegmentsInside(doc, eraseBoxAround(-500, -500)), 0);
 
-    ASSERT_EQ(doc.GetSegmentCount(), 1);
+    ASSERT_EQ(doc.GetSegmentCount(), 2);
     EXPECT_EQ(doc.GetSegment(0)->m_x1, 900);
+    EXPECT_EQ(doc.GetSegment(1)->m_x1, 950);
+    EXPECT_EQ(changes, 1);  // one change for the pass, none for a pass that finds nothing
 }
 
 TEST(EraseLogic, PaintRectangleIncludesItsFarEdges) {
