@@ -230,10 +230,31 @@ say "pen taps 'Draw on the screen' at $DRAW"
 "$DRIVER" tap $DRAW | pen
 sleep 0.4
 
-say "pen draws: $PARTS_FIRST"
+# Kalvo's pen starts red.
+say "pen draws in red: $PARTS_FIRST"
 "$DRIVER" figure --screen "$SIZE" --parts "$PARTS_FIRST" --color FF0000 --figure "$FIGURE" | pen
-say "pen draws: $PARTS_SECOND"
-"$DRIVER" figure --screen "$SIZE" --parts "$PARTS_SECOND" --color FF0000 --figure "$FIGURE" | pen
+
+# Blue from the colour dialog, picked with the pen as well; should the dialog
+# not come, the rest is drawn in red and the report says so.
+SECOND=FF0000
+COLOR_BUTTON=$("$DRIVER" geometry "$RUN/kalvo.geometry" 32823 --timeout 5) || fail "no colour button"
+say "pen taps 'Color Setting' at $COLOR_BUTTON"
+# shellcheck disable=SC2086
+"$DRIVER" tap $COLOR_BUTTON | pen
+if SWATCH=$("$DRIVER" geometry "$RUN/kalvo.geometry" swatch.0000FF --timeout 8); then
+  say "pen picks blue at $SWATCH"
+  # shellcheck disable=SC2086
+  "$DRIVER" tap $SWATCH | pen
+  OK_BUTTON=$("$DRIVER" geometry "$RUN/kalvo.geometry" colordialog.ok --timeout 3) || fail "no OK in the colour dialog"
+  # shellcheck disable=SC2086
+  "$DRIVER" tap $OK_BUTTON | pen
+  SECOND=0000FF
+  sleep 0.4
+else
+  say "no colour dialog: one colour only"
+fi
+say "pen draws in #$SECOND: $PARTS_SECOND"
+"$DRIVER" figure --screen "$SIZE" --parts "$PARTS_SECOND" --color "$SECOND" --figure "$FIGURE" | pen
 sleep 0.6
 
 "$DRIVER" screenshot "$OUT/demo.png" || fail "no screenshot"
