@@ -105,7 +105,9 @@ void ControlChannel::run(std::stop_token stop) {
         if (socket_) {
             first = 1;
             if ((fds[0].revents & POLLIN) != 0) {
-                const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+                // Non-blocking, so a client that never reads its replies
+                // cannot stall this thread (and with it the camera's close).
+                const int client = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
                 if (client >= 0) {
                     peers.push_back({client, {}});
                 }
@@ -136,8 +138,10 @@ void ControlChannel::run(std::stop_token stop) {
                 peers[i].pending.erase(0, nl + 1);
                 const std::string reply = handler_(line, stop) + "\n";
                 if (socket_) {
-                    // Best effort: a client that went away gets nothing.
-                    (void)::send(peers[i].fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+                    // Best effort: a client that went away, or lets its
+                    // replies pile up unread, gets nothing.
+                    (void)::send(peers[i].fd, reply.data(), reply.size(),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
                 }
             }
             if (peers[i].pending.size() > 65536) {

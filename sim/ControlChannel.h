@@ -3,7 +3,8 @@
 // language arriving through a FIFO (made beforehand with mkfifo) or a Unix
 // stream socket (created when the path does not exist). Socket clients get
 // one reply line per command, "ok" or "error: ...", once it has been carried
-// out, so a driver script can wait for a glide to end.
+// out, so a driver script can wait for a glide to end. Replies a client
+// leaves unread beyond the socket's buffer are dropped, never waited for.
 
 #include <functional>
 #include <memory>

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <thread>
 
 #include <opencv2/imgproc.hpp>
@@ -265,6 +266,37 @@ TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {
     EXPECT_FALSE(camera->plugged());
     camera.reset();
     EXPECT_FALSE(std::filesystem::exists(path));  // the socket is removed
+}
+
+// A client that sends commands but never reads its replies must neither
+// stall the channel nor keep the camera (and so the program) from closing.
+TEST(SimCamera, ControlSocketClientThatNeverReadsStallsNothing) {
+    const auto path = tempPath("deaf.sock");
+    auto camera = makeSim("fps=0,control=" + path.string());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::string script;
+    for (int i = 0; i < 3000; ++i) {
+        script += "lit 1\n";
+    }
+    script += "move 7 8\n";
+    ASSERT_EQ(::write(fd, script.data(), script.size()), static_cast<ssize_t>(script.size()));
+
+    bool reachedLast = false;
+    for (int i = 0; i < 1000 && !reachedLast; ++i) {
+        reachedLast = camera->pen().state().position == cv::Point2d(7, 8);
+        std::this_thread::sleep_for(10ms);
+    }
+    auto destroyed = std::async(std::launch::async, [&camera] { camera.reset(); });
+    const bool closedInTime = destroyed.wait_for(10s) == std::future_status::ready;
+    ::close(fd);  // lets a stalled channel go, so the test itself ends
+    destroyed.wait();
+
+    EXPECT_TRUE(reachedLast) << "the channel stopped carrying out commands";
+    EXPECT_TRUE(closedInTime) << "closing the camera waited for the client";
 }
 
 TEST(SimCamera, ControlFifoAndScriptFile) {
