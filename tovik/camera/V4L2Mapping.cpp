@@ -169,8 +169,10 @@ bool convertFrame(std::uint32_t fourcc, cv::Size size, size_t bytesPerLine, cons
             return true;
         case V4L2_PIX_FMT_NV12:
         case V4L2_PIX_FMT_YUV420:
-            // Planar: the planes follow each other without row padding.
-            if (!need(static_cast<size_t>(w) * static_cast<size_t>(h) * 3 / 2)) {
+            // Planar: the planes follow each other without row padding. The
+            // chroma planes halve both sides, so odd sides cannot be read.
+            if (w % 2 != 0 || h % 2 != 0 ||
+                !need(static_cast<size_t>(w) * static_cast<size_t>(h) * 3 / 2)) {
                 return false;
             }
             cv::cvtColor(

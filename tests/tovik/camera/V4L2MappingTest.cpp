@@ -186,4 +186,24 @@ TEST(V4L2Mapping, RejectsShortOrDamagedBuffers) {
                                            bytes.size(), frame));
 }
 
+// Planar 4:2:0 needs even sides; an odd size a driver reports is refused, not
+// thrown out of the grab (which would end the detection thread).
+TEST(V4L2Mapping, PlanarFramesNeedEvenSides) {
+    for (const std::uint32_t format : {V4L2_PIX_FMT_NV12, V4L2_PIX_FMT_YUV420}) {
+        SCOPED_TRACE(format);
+        const std::vector<uchar> bytes(64 * 64 * 2, 128);
+        cv::Mat frame;
+
+        EXPECT_TRUE(
+            tovik::v4l2::convertFrame(format, {4, 2}, 4, bytes.data(), bytes.size(), 0, frame));
+        EXPECT_EQ(frame.size(), cv::Size(4, 2));
+        for (const cv::Size odd : {cv::Size(5, 2), cv::Size(4, 3), cv::Size(2, 1)}) {
+            bool converted = true;
+            EXPECT_NO_THROW(converted = tovik::v4l2::convertFrame(format, odd, 0, bytes.data(),
+                                                                  bytes.size(), 0, frame));
+            EXPECT_FALSE(converted) << odd;
+        }
+    }
+}
+
 }  // namespace
