@@ -35,8 +35,8 @@ std::vector<std::uint8_t> BmpWriter::encode(const ScreenCapture& capture) {
                            : capture.image.convertToFormat(QImage::Format_RGB32);
     const auto width = static_cast<std::uint32_t>(img.width());
     const auto height = static_cast<std::uint32_t>(img.height());
-    const std::uint32_t rowSize = bmpRowSize(width, static_cast<std::uint32_t>(bpp));
-    const std::uint64_t imageSize = std::uint64_t{rowSize} * height;
+    const std::uint64_t rowSize = bmpRowSize(width, static_cast<std::uint32_t>(bpp));
+    const std::uint64_t imageSize = rowSize * height;
     if (imageSize + kHeaderSize > 0xFFFFFFFFull) {
         return {};
     }

@@ -16,7 +16,8 @@ struct ScreenCapture {
     int bitsPerPixel = 32;  // 24 or 32: the depth the file is written at
 };
 
-[[nodiscard]] constexpr std::uint32_t bmpRowSize(std::uint32_t width, std::uint32_t bitsPerPixel) {
+// In 64 bits: width x bits per pixel overflows 32 bits for very wide images.
+[[nodiscard]] constexpr std::uint64_t bmpRowSize(std::uint64_t width, std::uint64_t bitsPerPixel) {
     return ((width * bitsPerPixel + 31) / 32) * 4;
 }
 

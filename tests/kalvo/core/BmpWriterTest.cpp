@@ -32,6 +32,9 @@ TEST(BmpWriter, RowSizeRoundsUpToFourBytes) {
     EXPECT_EQ(bmpRowSize(5, 24), 16u);
     EXPECT_EQ(bmpRowSize(5, 32), 20u);
     EXPECT_EQ(bmpRowSize(1920, 32), 7680u);
+    // Widths whose bit count no longer fits in 32 bits.
+    EXPECT_EQ(bmpRowSize(1u << 27, 32), std::uint64_t{1} << 29);
+    EXPECT_EQ(bmpRowSize(0xFFFFFFFFu, 24), 0x300000000ull);
 }
 
 TEST(BmpWriter, HeadersFollowTheFileFormat) {
@@ -39,7 +42,7 @@ TEST(BmpWriter, HeadersFollowTheFileFormat) {
         SCOPED_TRACE(bpp);
         const auto bytes = BmpWriter::encode({pattern(5, 3), bpp});
 
-        const std::uint32_t row = bmpRowSize(5, static_cast<std::uint32_t>(bpp));
+        const std::uint64_t row = bmpRowSize(5, static_cast<std::uint32_t>(bpp));
         ASSERT_EQ(bytes.size(), 54 + row * 3);
         EXPECT_EQ(bytes[0], 'B');
         EXPECT_EQ(bytes[1], 'M');
