@@ -1,6 +1,7 @@
 #include "kalvo/ui/DrawingWindow.h"
 
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -62,6 +63,12 @@ const char* DrawingWindow::className() const {
 }
 
 bool DrawingWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
+        // Nothing here looks different when active. Qt's own handling would
+        // repaint the whole window, and a repaint while the eraser window
+        // exists erases every segment under it (the same for focus below).
+        return true;
+    }
     if (event->type() == QEvent::WinIdChange && internalWinId() != 0) {
         // Qt names every window after the program; other programs (and the
         // presentation lookup of a second copy) know ours by these classes.
@@ -138,6 +145,14 @@ void DrawingWindow::paintEvent(QPaintEvent* event) {
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.drawImage(rect, ink_.image(), rect);
     }
+}
+
+void DrawingWindow::focusInEvent(QFocusEvent* event) {
+    event->accept();
+}
+
+void DrawingWindow::focusOutEvent(QFocusEvent* event) {
+    event->accept();
 }
 
 void DrawingWindow::closeEvent(QCloseEvent* event) {

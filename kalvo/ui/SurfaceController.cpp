@@ -1,5 +1,7 @@
 #include "kalvo/ui/SurfaceController.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -162,8 +164,10 @@ void SurfaceController::OnSaveImage() {
     if (!saver_ || !dialogs_.grabScreen) {
         return;
     }
-    // The picture holds what is shown now: the surfaces' last repaint first.
-    overlay_->repaint();
+    // The picture holds what is shown now: pending repaints first. Not a
+    // repaint of the whole overlay: while the eraser window exists that would
+    // erase every segment on it.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const ScreenCapture capture = dialogs_.grabScreen();
     (void)saver_->save(capture);
     parts_.state.folderChosen = saver_->folderChosen() ? 1 : 0;

@@ -320,6 +320,21 @@ TEST_F(DrawingSurfaceTest, SaveAsksFolderOnceAndWritesTheCapture) {
     EXPECT_TRUE(std::filesystem::exists(surfaces_->saver()->lastSavedPath()));
 }
 
+TEST_F(DrawingSurfaceTest, SaveWithEraserSelectedKeepsTheSegments) {
+    folder_.folder = dir_.path().toStdString();
+    frame_->OnCommand(ID_DRAW_ON_SCREEN);
+    doc_.AddSegment(100, 100, 200, 200, kBlue, 3);
+    QTest::qWait(20);  // the overlay has shown itself before the user picks the eraser
+    frame_->OnCommand(ID_ERASER);
+    surfaces_->overlay().activateWindow();  // focus moves between the windows
+
+    frame_->OnCommand(ID_SAVE_IMAGE);
+    QTest::qWait(20);
+
+    EXPECT_EQ(doc_.GetSegmentCount(), 1);
+    EXPECT_FALSE(surfaces_->saver()->lastSavedPath().empty());
+}
+
 TEST_F(DrawingSurfaceTest, SaveCancelledWritesNothingAndAsksAgain) {
     frame_->OnCommand(ID_SAVE_IMAGE);
     frame_->OnCommand(ID_SAVE_IMAGE);
