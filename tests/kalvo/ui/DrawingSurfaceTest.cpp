@@ -217,6 +217,26 @@ TEST_F(DrawingSurfaceTest, EraserWindowFollowsDragErasesAndParks) {
     EXPECT_EQ(frame_->GetActiveView()->m_eraser, nullptr);
 }
 
+TEST_F(DrawingSurfaceTest, PressAndReleaseOnEraserWindowReachTheOverlay) {
+    frame_->OnCommand(ID_DRAW_ON_SCREEN);
+    frame_->OnCommand(ID_ERASER);
+    CEraser* eraser = surfaces_->eraser();
+    ASSERT_NE(eraser, nullptr);
+
+    QTest::mousePress(eraser, Qt::LeftButton, {}, {5, 5});
+    QTest::qWait(10);  // posted to the overlay
+
+    EXPECT_EQ(drawingState().erasing, 1);
+    EXPECT_EQ(drawingState().lastPoint.x, 0);
+    EXPECT_EQ(eraser->geometry().topLeft(), QPoint(0, 0));
+
+    QTest::mouseRelease(eraser, Qt::LeftButton, {}, {5, 5});
+    EXPECT_EQ(drawingState().erasing, 0);
+    QTest::qWait(10);
+
+    EXPECT_EQ(eraser->geometry().topLeft(), QPoint(-200, -210));
+}
+
 TEST_F(DrawingSurfaceTest, ColourCommandEndsStrokeOpensAtColourButtonAndCancelKeepsColour) {
     frame_->OnCommand(ID_DRAW_ON_SCREEN);
     QTest::mousePress(&surfaces_->overlay(), Qt::LeftButton, {}, {10, 10});
