@@ -53,7 +53,8 @@ void CText::Draw(QPainter& painter) const {
     painter.setBackgroundMode(Qt::TransparentMode);
     // The text is placed by its top-left corner, not by its baseline.
     const QFontMetrics metrics(font, painter.device());
-    painter.drawText(QPoint(m_x, m_y + metrics.ascent()), m_text);
+    // In floating point: a loaded position near the 32-bit limit must not overflow.
+    painter.drawText(QPointF(m_x, static_cast<double>(m_y) + metrics.ascent()), m_text);
     painter.restore();
 }
 

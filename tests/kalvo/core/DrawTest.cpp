@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
 
 #include "kalvo/core/CHandwright.h"
 #include "kalvo/core/CText.h"
@@ -129,6 +131,20 @@ TEST(TextDrawing, TextIsWrittenBelowAndRightOfItsPointInThePenColour) {
     }
     EXPECT_GT(inked, 10);
     EXPECT_EQ(countNonWhite(drawn(empty, kBlue)), 0);
+}
+
+TEST(TextDrawing, PositionsAtTheIntegerLimitsDrawNothingVisible) {
+    // Positions come unchecked from loaded archives.
+    CText text;
+    text.m_text = QStringLiteral("HH");
+    text.m_faceName = QStringLiteral("DejaVu Sans");
+    for (const std::int32_t y :
+         {std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()}) {
+        text.m_x = 4;
+        text.m_y = y;
+
+        EXPECT_EQ(countNonWhite(drawn(text, kBlue)), 0) << y;
+    }
 }
 
 }  // namespace
