@@ -15,10 +15,6 @@
 namespace kalvo {
 namespace {
 
-COLORREF fromQColor(const QColor& c) {
-    return makeColorRef(c.red(), c.green(), c.blue());
-}
-
 void fillRow(QPainter& dc, int left, int right, int y, COLORREF c) {
     if (right >= left) {
         dc.fillRect(QRect(left, y, right - left + 1, 1), toQColor(c));
@@ -46,10 +42,6 @@ QString measuredText(const QString& text) {
 }
 
 }  // namespace
-
-QColor toQColor(COLORREF c) {
-    return QColor(colorRed(c), colorGreen(c), colorBlue(c));
-}
 
 MenuXPMetrics MenuXPMetrics::systemDefaults() {
     MenuXPMetrics m;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "kalvo/core/ColorRef.h"
+#include "kalvo/core/QtColor.h"
 #include "kalvo/ui/CKeyHelper.h"
 
 class QPainter;
@@ -41,8 +42,6 @@ struct MenuXPMetrics {
 
     [[nodiscard]] static MenuXPMetrics systemDefaults();
 };
-
-[[nodiscard]] QColor toQColor(COLORREF c);
 
 class CMenuXPItem {
 public:
