@@ -106,6 +106,11 @@ void CBitmapDialog::RebuildRegion() {
     for (const RegionRect& r : bitmapRegionRuns(*m_pBitmap, m_crTransparent, size())) {
         region += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
+    if (region.isEmpty()) {
+        // An empty mask would mean "no mask" (the whole window); a picture
+        // with no opaque pixel leaves nothing of the window instead.
+        region = QRegion(-1, -1, 1, 1);
+    }
     setMask(region);
 }
 

@@ -79,6 +79,20 @@ TEST(CBitmapDialog, BitmapSourcesSetOwnershipAndShape) {
     EXPECT_EQ(dlg.bitmap(), nullptr);
 }
 
+TEST(CBitmapDialog, ShapedWindowOfAWhollyTransparentPictureShowsNothing) {
+    QImage blank(4, 2, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    CBitmapDialog dlg(nullptr, nullptr, 0, &blank);
+    dlg.resize(4, 2);
+
+    dlg.SetShaped(true);
+
+    // Qt reads an empty mask as no mask at all, that is the whole window.
+    const QRegion visible =
+        dlg.mask().isEmpty() ? QRegion(dlg.rect()) : dlg.mask().intersected(dlg.rect());
+    EXPECT_TRUE(visible.isEmpty());
+}
+
 TEST(CBitmapDialog, LoadsByResourceNameOrFromAFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
