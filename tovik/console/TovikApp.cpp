@@ -86,9 +86,8 @@ int CTovikApp::InitInstance() {
     sim::SimCamera* simulator = sim::asSimulator(backend_.get());
     camera.setBackend(std::move(backend_));
     PresenterMessageSink sink(messages_);
-    QtCameraDialogs dialogs;
     camera.setMessageSink(&sink);
-    camera.setDialogs(&dialogs);
+    camera.setDialogs(&dialogs_);
     struct Detach {
         CCameraDS& c;
         ~Detach() {

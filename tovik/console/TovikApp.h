@@ -9,6 +9,7 @@
 
 #include "common/ini/ProgramPaths.h"
 #include "tovik/camera/CaptureBackend.h"
+#include "tovik/console/CameraDialogsQt.h"
 #include "tovik/console/CommandLine.h"
 
 namespace tovik {
@@ -40,6 +41,8 @@ public:
     // Runs the console; default exec(). Tests drive the console instead.
     std::function<int(CTovikDlg&)> runConsole;
     std::string lockName = "TovikMainAppMutex";
+    // The format page and the properties dialog the camera layer shows.
+    [[nodiscard]] QtCameraDialogs& cameraDialogs() { return dialogs_; }
 
 private:
     bool openCamera();
@@ -48,6 +51,7 @@ private:
     common::ProgramPaths paths_;
     std::unique_ptr<CaptureBackend> backend_;
     MessagePresenter& messages_;
+    QtCameraDialogs dialogs_;
 };
 
 }  // namespace tovik

@@ -1,0 +1,501 @@
+// The main console: its controls, collapse and expand, Run / Pause / Continue
+// with their button states, the tray, exit, and the dialogs it opens.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSlider>
+
+#include "ConsoleFixture.h"
+#include "tovik/console/AboutDlg.h"
+#include "tovik/console/CountDownDlg.h"
+#include "tovik/console/DialogUnits.h"
+#include "tovik/console/FrameView.h"
+#include "tovik/console/SelectDlg.h"
+#include "tovik/console/SettingDlg.h"
+
+namespace tovik::testing {
+
+QString ConsoleFixture::text(int id) const {
+    QWidget* w = console->control(id);
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        return b->text();
+    }
+    if (auto* g = qobject_cast<QGroupBox*>(w)) {
+        return g->title();
+    }
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+        return l->text();
+    }
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        return e->text();
+    }
+    return QStringLiteral("<no text>");
+}
+
+namespace {
+
+using ConsoleTest = ConsoleFixture;
+
+struct ControlRow {
+    int id;
+    const char* text;  // nullptr: no text to check
+    int x, y, w, h;
+    bool hidden;
+};
+
+TEST_F(ConsoleTest, EveryControlOfTheTemplateIsPlacedWithItsText) {
+    CTovikDlg& dlg = makeConsole();
+    const DialogUnits du(dlg.font());
+    const ControlRow rows[] = {
+        {1079, "校准", 15, 12, 169, 44, false},
+        {1005, "自动(&A)", 25, 26, 52, 22, false},
+        {1009, "手动(&M)", 93, 26, 49, 22, false},
+        {1080, "命令", 15, 59, 169, 39, false},
+        {1006, "运行(&R)", 26, 70, 50, 21, false},
+        {1007, "暂停(&P)", 93, 70, 50, 21, false},
+        {1081, "设置", 15, 101, 169, 45, false},
+        {1058, "高级设置(&S)", 27, 115, 50, 23, false},
+        {1040, "打开画面", 93, 115, 50, 23, false},
+        {1067, "显示状态↓", 17, 156, 53, 27, false},
+        {1057, "最小化(&N)", 74, 156, 52, 27, false},
+        {2, "退出", 130, 156, 52, 27, false},
+        {1027, nullptr, 192, 16, 216, 172, false},
+        {1047, "调整摄像头(&D)", 353, 169, 50, 14, true},
+        {1008, "关于(&B)", 234, 21, 36, 12, true},
+        {1071, "Show", 197, 21, 34, 12, true},
+        {1025, nullptr, 381, 20, 22, 12, true},
+        {1032, nullptr, 151, 124, 22, 12, true},
+        {1082, "运行状态", 15, 209, 393, 42, true},
+        {1028, nullptr, 23, 228, 28, 12, true},
+        {1083, "帧/秒", 54, 229, 18, 8, true},
+        {1084, "x:", 77, 229, 8, 8, true},
+        {1030, nullptr, 89, 228, 28, 12, true},
+        {1085, "y:", 119, 230, 8, 8, true},
+        {1031, nullptr, 132, 228, 28, 12, true},
+        {1086, "左键", 165, 230, 15, 8, true},
+        {1026, nullptr, 183, 228, 26, 12, true},
+        {1087, "面积", 214, 230, 15, 8, true},
+        {1029, nullptr, 231, 228, 28, 12, true},
+        {1088, "采样间隔", 264, 230, 36, 8, true},
+        {1036, nullptr, 297, 227, 74, 15, true},
+        {1066, nullptr, 374, 227, 23, 14, true},
+    };
+    for (const ControlRow& r : rows) {
+        QWidget* w = dlg.control(r.id);
+        ASSERT_NE(w, nullptr) << r.id;
+        EXPECT_EQ(w->geometry(), du.rect(r.x, r.y, r.w, r.h)) << r.id;
+        if (r.text != nullptr) {
+            EXPECT_EQ(text(r.id), QString::fromUtf8(r.text)) << r.id;
+        }
+        // Collapsed: the status panel is out of sight as well.
+        EXPECT_EQ(w->isHidden(), r.hidden) << r.id;
+    }
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Vesko-控制台"));
+    EXPECT_EQ(dlg.control(1005)->toolTip(), QStringLiteral("自动标定"));
+    EXPECT_EQ(dlg.control(1009)->toolTip(), QStringLiteral("手动9点标定"));
+    EXPECT_EQ(dlg.control(1058)->toolTip(), QStringLiteral("修改软件参数"));
+    EXPECT_EQ(dlg.width(), du.x(423));
+    EXPECT_TRUE(dlg.control(1066)->property("readOnly").toBool());
+}
+
+TEST_F(ConsoleTest, StartsCollapsedAndTogglesTheStatusPanel) {
+    CTovikDlg& dlg = makeConsole();
+    dlg.show();
+    EXPECT_EQ(dlg.height(), 390);
+    EXPECT_EQ(dlg.StatusShown, 0);
+    EXPECT_FALSE(dlg.control(1082)->isVisible());
+
+    dlg.OnToggleStatus();
+    EXPECT_EQ(dlg.height(), 490);
+    EXPECT_EQ(dlg.StatusShown, 1);
+    EXPECT_EQ(text(1067), QStringLiteral("隐藏状态↑"));
+    EXPECT_TRUE(dlg.control(1082)->isVisible());
+    EXPECT_TRUE(dlg.control(1036)->isVisible());
+
+    QTest::mouseClick(button(1067), Qt::LeftButton);
+    EXPECT_EQ(dlg.height(), 390);
+    EXPECT_EQ(text(1067), QStringLiteral("显示状态↓"));
+    EXPECT_FALSE(dlg.control(1029)->isVisible());
+}
+
+TEST_F(ConsoleTest, InitialisationPushesTheSettingsToTheCamera) {
+    QFile ini(QString::fromStdString(paths.iniPath));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Camera]\ncamBrightness=5\ncamGamma=120\ncamGain=7\n");
+    ini.close();
+    backend->exposures.clear();
+
+    CTovikDlg& dlg = makeConsole();
+
+    EXPECT_EQ(backend->imageControls[0], 5);
+    EXPECT_EQ(backend->imageControls[1], 10);  // default contrast
+    EXPECT_EQ(backend->imageControls[5], 120);
+    EXPECT_EQ(backend->imageControls[7], 7);
+    ASSERT_FALSE(backend->exposureLog().empty());
+    EXPECT_EQ(backend->exposureLog().back(), (FakeCaptureBackend::ExposureRequest{0, true}));
+    // The interval starts at 21 whatever the slider's range did.
+    EXPECT_EQ(dlg.Settings().SamplingInterval.get(), 21);
+    EXPECT_EQ(text(1066), QStringLiteral("21"));
+    EXPECT_EQ(dlg.findChild<QSlider*>(QStringLiteral("1036"))->value(), 21);
+}
+
+TEST_F(ConsoleTest, SliderAndIntervalFollowEachOther) {
+    CTovikDlg& dlg = makeConsole();
+    auto* slider = dlg.findChild<QSlider*>(QStringLiteral("1036"));
+    EXPECT_EQ(slider->minimum(), 1);
+    EXPECT_EQ(slider->maximum(), 60);
+
+    slider->setValue(40);
+
+    EXPECT_EQ(text(1066), QStringLiteral("40"));
+    EXPECT_EQ(dlg.Settings().SamplingInterval.get(), 40);
+}
+
+TEST_F(ConsoleTest, RunBeforeACalibrationIsRefused) {
+    CTovikDlg& dlg = makeConsole();
+
+    QTest::mouseClick(button(1006), Qt::LeftButton);
+
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text,
+              QStringLiteral("摄像头模式已改变，请点击“标定”按钮重新进行标定"));
+    EXPECT_EQ(messages.messages[0].caption, QStringLiteral("请先标定"));
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(dlg.ThreadStarted, 0);
+    EXPECT_TRUE(button(1006)->isEnabled());
+    EXPECT_FALSE(button(1007)->isEnabled());
+    EXPECT_FALSE(button(1040)->isEnabled());
+    EXPECT_TRUE(dlg.previewTimerActive());
+}
+
+TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
+    CTovikDlg& dlg = makeConsole();
+    calibrate();
+    const auto enabled = [&](int id) { return dlg.control(id)->isEnabled(); };
+    const auto lastExposure = [&] { return backend->exposureLog().back(); };
+    using E = FakeCaptureBackend::ExposureRequest;
+    // Idle.
+    EXPECT_TRUE(enabled(1005) && enabled(1009) && enabled(1047) && enabled(1006));
+    EXPECT_FALSE(enabled(1007));
+
+    dlg.OnRun();  // Tracking
+    EXPECT_EQ(dlg.ThreadStarted, 1);
+    EXPECT_EQ(dlg.Running, 1);
+    EXPECT_FALSE(enabled(1005) || enabled(1009) || enabled(1047) || enabled(1006));
+    EXPECT_TRUE(enabled(1007) && enabled(1040));
+    EXPECT_EQ(text(1007), QStringLiteral("暂停(&P)"));
+    EXPECT_FALSE(dlg.previewTimerActive());
+    EXPECT_EQ(lastExposure(), (E{-6, false}));
+    EXPECT_TRUE(dlg.isMinimized());  // no tray here: hidden by minimising
+
+    dlg.OnPause();  // Paused
+    EXPECT_EQ(dlg.Running, 0);
+    EXPECT_EQ(dlg.Paused, 1);
+    EXPECT_TRUE(dlg.Loop()->parked());
+    EXPECT_TRUE(enabled(1005) && enabled(1009) && enabled(1047));
+    EXPECT_FALSE(enabled(1006));
+    EXPECT_EQ(text(1007), QStringLiteral("继续"));
+    EXPECT_TRUE(dlg.previewTimerActive());
+    EXPECT_EQ(lastExposure(), (E{0, true}));
+
+    dlg.Settings().RunExpoTime = 0;
+    dlg.OnPause();  // Tracking again
+    EXPECT_EQ(dlg.Running, 1);
+    EXPECT_EQ(dlg.Paused, 0);
+    EXPECT_FALSE(enabled(1005) || enabled(1009) || enabled(1047) || enabled(1006));
+    EXPECT_EQ(text(1007), QStringLiteral("暂停(&P)"));
+    EXPECT_FALSE(dlg.previewTimerActive());
+    EXPECT_EQ(lastExposure(), (E{0, true}));  // Continue: automatic for 0
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(ConsoleTest, ASecondRunIsRefusedByTheThreadGuard) {
+    CTovikDlg& dlg = makeConsole();
+    calibrate();
+    dlg.OnRun();
+
+    dlg.OnRun();
+
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, QStringLiteral("光笔检测线程已经打开"));
+    EXPECT_EQ(messages.messages[0].caption, QStringLiteral("Vesko·控制台"));
+}
+
+TEST_F(ConsoleTest, TrackingDrivesThePointerAndTheStatusControls) {
+    CTovikDlg& dlg = makeConsole();
+    calibrate();
+    dlg.Settings().F13Trig = 0;
+    dlg.Settings().AutoTh = 0;
+    dlg.Settings().Amp = 100;
+    backend->setSpot(true, {320, 240});
+
+    dlg.OnRun();
+    ASSERT_TRUE(WaitUntil([&] {
+        dlg.statusTick();
+        return text(1026) == QStringLiteral("按下");
+    }));
+
+    EXPECT_EQ(text(1030), QStringLiteral("640"));
+    EXPECT_EQ(text(1031), QStringLiteral("480"));  // 960 - 480, from the bottom
+    EXPECT_GT(text(1029).toInt(), 5);
+    EXPECT_GT(text(1025).toInt(), 0);
+    bool pressed = false;
+    for (const auto& e : injector.events()) {
+        pressed |= (e.flags & common::MouseFlags::LeftDown) != 0;
+    }
+    EXPECT_TRUE(pressed);
+
+    // The picture: the processed frames reach control 1027 once switched on.
+    const int before = dlg.picture()->framesShown();
+    dlg.OnTogglePicture();
+    EXPECT_EQ(text(1040), QStringLiteral("关闭画面"));
+    EXPECT_TRUE(WaitUntil([&] {
+        dlg.statusTick();
+        return dlg.picture()->framesShown() > before;
+    }));
+    dlg.OnTogglePicture();
+    EXPECT_EQ(text(1040), QStringLiteral("打开画面"));
+
+    backend->setSpot(false);
+    EXPECT_TRUE(WaitUntil([&] {
+        dlg.statusTick();
+        return text(1026) == QStringLiteral("弹起");
+    }));
+}
+
+TEST_F(ConsoleTest, ThePreviewDrawsOnlyWhileTheThreadIsNotRunning) {
+    CTovikDlg& dlg = makeConsole();
+    calibrate();
+    int shown = dlg.picture()->framesShown();
+    dlg.previewTick();
+    EXPECT_EQ(dlg.picture()->framesShown(), ++shown);
+
+    dlg.PreviewSuspended = 1;
+    dlg.previewTick();
+    EXPECT_EQ(dlg.picture()->framesShown(), shown);
+    dlg.PreviewSuspended = 0;
+
+    dlg.OnRun();
+    dlg.previewTick();
+    EXPECT_EQ(dlg.picture()->framesShown(), shown);
+
+    dlg.OnPause();
+    dlg.previewTick();
+    EXPECT_EQ(dlg.picture()->framesShown(), shown + 1);
+}
+
+TEST_F(ConsoleTest, RateTimerShowsFramesPerSecondOfTheUtcClock) {
+    CTovikDlg& dlg = makeConsole();
+    RateReading now{12, 0, 0, 0, 0};
+    dlg.utcNow = [&] { return now; };
+
+    dlg.rateTick();  // against the zero reading
+    EXPECT_EQ(text(1028), QStringLiteral("0"));
+    now.second = 2;
+    dlg.rateTick();  // no frames counted while idle
+    EXPECT_EQ(text(1028), QStringLiteral("0"));
+}
+
+std::vector<std::pair<QString, QString>> MenuItems(QMenu& menu) {
+    std::vector<std::pair<QString, QString>> items;
+    for (QAction* a : menu.actions()) {
+        items.emplace_back(a->objectName(), a->text());
+    }
+    return items;
+}
+
+TEST_F(ConsoleTest, TrayMenuIsBuiltFromTheStateEachTime) {
+    CTovikDlg& dlg = makeConsole();
+    calibrate();
+    using V = std::vector<std::pair<QString, QString>>;
+    EXPECT_EQ(MenuItems(*dlg.buildTrayMenu()), (V{{"1071", "显示主界面"},
+                                                  {"1005", "自动标定"},
+                                                  {"1009", "手动9点标定"},
+                                                  {"1006", "运行(&R)"},
+                                                  {"2", "退出"}}));
+    dlg.OnRun();
+    EXPECT_EQ(MenuItems(*dlg.buildTrayMenu()),
+              (V{{"1071", "显示主界面"}, {"1007", "暂停(&P)"}, {"2", "退出"}}));
+    dlg.OnPause();
+    EXPECT_EQ(MenuItems(*dlg.buildTrayMenu()), (V{{"1071", "显示主界面"},
+                                                  {"1005", "自动标定"},
+                                                  {"1009", "手动9点标定"},
+                                                  {"1007", "继续"},
+                                                  {"2", "退出"}}));
+}
+
+TEST_F(ConsoleTest, TrayMenuItemsRunTheConsoleCommands) {
+    CTovikDlg& dlg = makeConsole();
+    calibrate();
+    auto menu = dlg.buildTrayMenu();
+    menu->findChild<QAction*>(QStringLiteral("1006"))->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(dlg.Running, 1);
+
+    menu = dlg.buildTrayMenu();
+    messages.answerNext(MessageResult::Cancel);
+    menu->findChild<QAction*>(QStringLiteral("2"))->trigger();
+    QApplication::processEvents();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, QStringLiteral("是否真的退出？"));
+    EXPECT_EQ(dlg.Running, 1);  // cancelled: still tracking
+}
+
+TEST_F(ConsoleTest, TheTrayIconAndBalloonComeOnlyWithTheFirstHide) {
+    CTovikDlg& dlg = makeConsole();
+    dlg.trayAvailable = [] { return true; };
+    dlg.show();
+
+    dlg.HideToTray();
+    EXPECT_FALSE(dlg.isVisible());
+    dlg.OnTrayActivated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(dlg.isVisible());
+    dlg.HideToTray();
+
+    EXPECT_EQ(dlg.TrayIconAdded, 1);
+    EXPECT_EQ(dlg.BalloonsShown, 1);
+    ASSERT_NE(dlg.trayIcon(), nullptr);
+    EXPECT_EQ(dlg.trayIcon()->toolTip(), QStringLiteral("Vesko-控制台"));
+    EXPECT_FALSE(dlg.isVisible());
+    dlg.runCommand(1071);
+    EXPECT_TRUE(dlg.isVisible());
+}
+
+TEST_F(ConsoleTest, WithoutATrayHidingMinimises) {
+    CTovikDlg& dlg = makeConsole();
+    dlg.show();
+
+    QTest::mouseClick(button(1057), Qt::LeftButton);
+
+    EXPECT_TRUE(dlg.isMinimized());
+    EXPECT_EQ(dlg.TrayIconAdded, 0);
+    dlg.OnShowConsole();
+    EXPECT_FALSE(dlg.isMinimized());
+}
+
+TEST_F(ConsoleTest, EnterDoesNothingAndEscapeAsksBeforeExiting) {
+    CTovikDlg& dlg = makeConsole();
+    dlg.show();
+
+    QTest::keyClick(&dlg, Qt::Key_Return);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(messages.messages.empty());
+
+    messages.answerNext(MessageResult::Cancel);
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, QStringLiteral("是否真的退出？"));
+    EXPECT_EQ(messages.messages[0].caption, QStringLiteral("Vesko-控制台"));
+    EXPECT_EQ(messages.messages[0].buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(paths.iniPath)));  // nothing saved
+
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_FALSE(camera.connected());
+    QFile ini(QString::fromStdString(paths.iniPath));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray saved = ini.readAll();
+    EXPECT_TRUE(saved.contains("RunExpoTime=-6"));
+    EXPECT_TRUE(saved.contains("[Functions]"));
+}
+
+TEST_F(ConsoleTest, ExitWhilePausedSavesAndStopsTheThread) {
+    CTovikDlg& dlg = makeConsole();
+    calibrate();
+    dlg.OnRun();
+    dlg.OnPause();
+    dlg.Settings().Amp = 77;
+
+    dlg.OnExit();
+
+    EXPECT_EQ(dlg.StopRequested, 1);
+    EXPECT_TRUE(dlg.Loop()->finished());
+    EXPECT_FALSE(camera.connected());
+    QFile ini(QString::fromStdString(paths.iniPath));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("Amp=77"));
+}
+
+TEST_F(ConsoleTest, AdvancedSettingsExchangeSixteenValuesOnOkOnly) {
+    CTovikDlg& dlg = makeConsole();
+    dlg.Settings().DbClickThd = 33;
+    dlg.runModal = [&](QDialog& d) {
+        auto& s = dynamic_cast<CSettingDlg&>(d);
+        s.show();
+        EXPECT_EQ(s.Amp, 180);
+        EXPECT_EQ(s.Running, 0);
+        s.findChild<QComboBox*>(QStringLiteral("1000"))->setEditText(QStringLiteral("200"));
+        s.findChild<QComboBox*>(QStringLiteral("1004"))->setEditText(QStringLiteral("12"));
+        s.OnOK();
+        return s.result();
+    };
+    dlg.OnAdvancedSettings();
+    EXPECT_EQ(dlg.Settings().Amp.get(), 200);
+    EXPECT_EQ(dlg.Settings().Move.get(), 12);
+    EXPECT_EQ(dlg.Settings().DbClickThd.get(), 33);
+
+    dlg.runModal = [&](QDialog& d) {
+        auto& s = dynamic_cast<CSettingDlg&>(d);
+        s.show();
+        s.findChild<QComboBox*>(QStringLiteral("1000"))->setEditText(QStringLiteral("90"));
+        s.reject();
+        return s.result();
+    };
+    dlg.OnAdvancedSettings();
+    EXPECT_EQ(dlg.Settings().Amp.get(), 200);
+}
+
+TEST_F(ConsoleTest, CameraDialogValuesComeBackHoweverItEnds) {
+    CTovikDlg& dlg = makeConsole();
+    dlg.Settings().camGamma = 111;
+    int suspendedDuring = -1;
+    dlg.runModal = [&](QDialog& d) {
+        auto& s = dynamic_cast<CSelectDlg&>(d);
+        suspendedDuring = dlg.PreviewSuspended;
+        EXPECT_EQ(s.camGamma, 111);
+        s.camBrightness = 9;
+        return int(QDialog::Rejected);
+    };
+
+    dlg.OnAdjustCamera();
+
+    EXPECT_EQ(suspendedDuring, 1);
+    EXPECT_EQ(dlg.PreviewSuspended, 0);
+    EXPECT_EQ(dlg.Settings().camBrightness.get(), 9);
+    EXPECT_EQ(dlg.Settings().camGamma.get(), 111);
+}
+
+TEST_F(ConsoleTest, AboutAndCountDownRunAsModalDialogs) {
+    CTovikDlg& dlg = makeConsole();
+    auto windowMenu = dlg.buildWindowMenu();
+    ASSERT_EQ(windowMenu->actions().size(), 1);
+    EXPECT_EQ(windowMenu->actions()[0]->objectName(), QStringLiteral("16"));
+    EXPECT_EQ(windowMenu->actions()[0]->text(), QStringLiteral("关于 Tovik(&A)..."));
+
+    QString title;
+    int seconds = 0;
+    dlg.runModal = [&](QDialog& d) {
+        title = d.windowTitle();
+        if (auto* c = dynamic_cast<CCountDownDlg*>(&d)) {
+            seconds = c->SecondsLeft;
+            return int(QDialog::Accepted);
+        }
+        return int(QDialog::Accepted);
+    };
+    dlg.runCommand(1008);
+    EXPECT_EQ(title, QStringLiteral("`"));
+    EXPECT_EQ(dlg.RunCountDown(), int(QDialog::Accepted));
+    EXPECT_EQ(title, QStringLiteral("标定完成"));
+    EXPECT_EQ(seconds, 5);
+}
+
+}  // namespace
+}  // namespace tovik::testing

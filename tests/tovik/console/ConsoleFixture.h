@@ -1,0 +1,84 @@
+#pragma once
+// A console over a fake camera, with recorded messages and pointer events.
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "FakeCaptureBackend.h"
+#include "tovik/camera/CameraDS.h"
+#include "tovik/console/MessagePresenter.h"
+#include "tovik/console/TovikDlg.h"
+
+namespace tovik::testing {
+
+class ConsoleFixture : public ::testing::Test {
+protected:
+    ConsoleFixture() {
+        auto b = std::make_unique<FakeCaptureBackend>(3);
+        backend = b.get();
+        camera.setBackend(std::move(b));
+        camera.setMessageSink(&cameraMessages);
+        EXPECT_TRUE(camera.OpenDevice(0, false, 640, 480));
+        paths.programDir = dir.path().toStdString() + "/";
+        paths.programPath = paths.programDir + "tovik";
+        paths.iniPath = paths.programDir + "tovik.ini";
+        paths.dataDir = paths.programDir;
+        CameraIndex = 0;
+    }
+
+    CTovikDlg& makeConsole() {
+        console = std::make_unique<CTovikDlg>(
+            ConsoleServices{camera, keys, injector, clock, screen, messages, paths});
+        console->trayAvailable = [] { return false; };
+        console->runModal = [](QDialog&) { return int(QDialog::Rejected); };
+        return *console;
+    }
+
+    // A calibration for a 640x480 camera filling a 1280x960 screen at twice
+    // its size, over a flat grey background.
+    void calibrate() {
+        CalibrationState& c = console->Calibration();
+        c.Homography = cv::Matx33f(2, 0, 0, 0, 2, 0, 0, 0, 1);
+        c.BackgroundFrame = cv::Mat(480, 640, CV_8UC3, cv::Scalar::all(40));
+        c.Window = {0, 640, 0, 480};
+        c.AutoThreshold = 100;
+        c.Calibrated = 1;
+    }
+
+    QPushButton* button(int id) const {
+        return console->findChild<QPushButton*>(QString::number(id));
+    }
+    QString text(int id) const;
+
+    template <class Pred>
+    static bool WaitUntil(Pred pred, int ms = 5000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!pred()) {
+            if (std::chrono::steady_clock::now() > end) {
+                return false;
+            }
+            QApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+
+    QTemporaryDir dir;
+    FakeCaptureBackend* backend = nullptr;
+    CCameraDS camera;
+    RecordingMessageSink cameraMessages;
+    common::ProgramPaths paths;
+    common::ScriptedKeyState keys;
+    common::RecordingInjector injector;
+    common::SystemClock clock;
+    common::FixedScreenInfo screen{{1280, 960}};
+    RecordingMessagePresenter messages;
+    std::unique_ptr<CTovikDlg> console;
+};
+
+}  // namespace tovik::testing

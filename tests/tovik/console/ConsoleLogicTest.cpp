@@ -1,0 +1,195 @@
+// The console's pure rules: tray menu, frame rate, command line, field
+// parsing, dialog units and the calibration file.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <fstream>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "tovik/console/CalibrationFile.h"
+#include "tovik/console/CommandLine.h"
+#include "tovik/console/ControlIds.h"
+#include "tovik/console/DialogUnits.h"
+#include "tovik/console/FrameRate.h"
+#include "tovik/console/IntegerField.h"
+#include "tovik/console/StringTable.h"
+#include "tovik/console/TrayMenu.h"
+
+namespace tovik {
+namespace {
+
+std::vector<std::pair<int, std::string_view>> Items(bool started, bool running) {
+    std::vector<std::pair<int, std::string_view>> out;
+    for (const TrayMenuItem& i : BuildTrayMenu(started, running)) {
+        out.emplace_back(i.command, StringText(i.stringId));
+    }
+    return out;
+}
+
+TEST(TrayMenuTest, ItemsFollowTheTrackingState) {
+    using V = std::vector<std::pair<int, std::string_view>>;
+    EXPECT_EQ(Items(false, false), (V{{1071, "显示主界面"},
+                                      {1005, "自动标定"},
+                                      {1009, "手动9点标定"},
+                                      {1006, "运行(&R)"},
+                                      {2, "退出"}}));
+    EXPECT_EQ(Items(true, true), (V{{1071, "显示主界面"}, {1007, "暂停(&P)"}, {2, "退出"}}));
+    EXPECT_EQ(Items(true, false), (V{{1071, "显示主界面"},
+                                     {1005, "自动标定"},
+                                     {1009, "手动9点标定"},
+                                     {1007, "继续"},
+                                     {2, "退出"}}));
+}
+
+TEST(StringTableTest, HoldsTheNumberedTextsAndNothingElse) {
+    EXPECT_EQ(StringText(151), "摄像头模式已改变，请点击“标定”按钮重新进行标定");
+    EXPECT_EQ(StringText(136), "秒后自动运行...");
+    EXPECT_EQ(StringText(101), "关于 Tovik(&A)...");
+    EXPECT_EQ(StringText(161), "自动对码");
+    EXPECT_TRUE(StringText(139).empty());
+    EXPECT_TRUE(StringText(162).empty());
+    int count = 0;
+    for (int id = 101; id <= 161; ++id) {
+        count += StringText(id).empty() ? 0 : 1;
+    }
+    EXPECT_EQ(count, 58);
+}
+
+TEST(FrameRateTest, CountsFramesOverTheTimeOfDay) {
+    const RateReading zero{};
+    // The first tick compares with a zero reading: about nothing per second.
+    EXPECT_EQ(FrameRate(zero, {10, 0, 0, 0, 600.0}), 0);
+    EXPECT_EQ(FrameRate({10, 0, 0, 0, 100.0}, {10, 0, 2, 0, 200.0}), 50);
+    EXPECT_EQ(FrameRate({10, 0, 0, 500, 100.0}, {10, 0, 2, 0, 175.0}), 50);  // 1.5 s
+    EXPECT_EQ(FrameRate({10, 0, 0, 0, 100.0}, {10, 0, 2, 0, 100.0}), 0);     // paused
+    // Across midnight the date is ignored: one negative figure.
+    EXPECT_EQ(FrameRate({23, 59, 59, 0, 0.0}, {0, 0, 1, 0, 200000.0}), -2);  // over -86398 s
+    // Two readings of the same instant must not divide by zero.
+    EXPECT_EQ(FrameRate({10, 0, 0, 0, 100.0}, {10, 0, 0, 0, 160.0}), 0);
+}
+
+TEST(CommandLineTest, OptionsAndErrors) {
+    const CommandLine a = ParseCommandLine(
+        {"--camera", "sim:fps=0", "--calibration-file=c.yml", "--run", "--print-messages"});
+    EXPECT_TRUE(a.error.empty());
+    EXPECT_EQ(a.camera, "sim:fps=0");
+    EXPECT_EQ(a.calibrationFile, "c.yml");
+    EXPECT_TRUE(a.run);
+    EXPECT_TRUE(a.printMessages);
+    EXPECT_FALSE(a.listCameras);
+
+    EXPECT_EQ(ParseCommandLine({}).camera, "v4l2");
+    EXPECT_TRUE(ParseCommandLine({"--list-cameras"}).listCameras);
+    EXPECT_TRUE(ParseCommandLine({"--print-settings"}).printSettings);
+    EXPECT_FALSE(ParseCommandLine({"--camera"}).error.empty());
+    EXPECT_FALSE(ParseCommandLine({"--frobnicate"}).error.empty());
+}
+
+TEST(CommandLineTest, HelpNamesTheFileLocations) {
+    common::ProgramPaths paths;
+    paths.iniPath = "/opt/tovik/tovik.ini";
+    paths.dataDir = "/opt/tovik/";
+    const std::string help = HelpText(paths);
+    EXPECT_NE(help.find("/opt/tovik/tovik.ini"), std::string::npos);
+    EXPECT_NE(help.find("~/.config/tovik/"), std::string::npos);
+    EXPECT_NE(help.find("~/.local/share/tovik/"), std::string::npos);
+    EXPECT_NE(help.find("--calibration-file"), std::string::npos);
+}
+
+TEST(CommandLineTest, ConsoleCommandsByNameOrNumber) {
+    EXPECT_EQ(ParseConsoleCommand("run\n"), ids::Run);
+    EXPECT_EQ(ParseConsoleCommand(" Pause "), ids::Pause);
+    EXPECT_EQ(ParseConsoleCommand("exit"), ids::Exit);
+    EXPECT_EQ(ParseConsoleCommand("1071"), ids::ShowConsole);
+    EXPECT_EQ(ParseConsoleCommand(""), 0);
+    EXPECT_EQ(ParseConsoleCommand("12x"), 0);
+    EXPECT_EQ(ParseConsoleCommand("-5"), 0);
+}
+
+TEST(IntegerFieldTest, AcceptsOnlyWholeIntegers) {
+    EXPECT_EQ(ParseIntegerField(QStringLiteral("180")), 180);
+    EXPECT_EQ(ParseIntegerField(QStringLiteral(" -6 ")), -6);
+    EXPECT_EQ(ParseIntegerField(QStringLiteral("+3")), 3);
+    EXPECT_EQ(ParseIntegerField(QStringLiteral("-2147483648")), std::numeric_limits<int>::min());
+    EXPECT_FALSE(ParseIntegerField(QStringLiteral("")));
+    EXPECT_FALSE(ParseIntegerField(QStringLiteral("-")));
+    EXPECT_FALSE(ParseIntegerField(QStringLiteral("12abc")));
+    EXPECT_FALSE(ParseIntegerField(QStringLiteral("1.5")));
+    EXPECT_FALSE(ParseIntegerField(QStringLiteral("99999999999")));
+    EXPECT_EQ(LeadingInteger(QStringLiteral("-3")), -3);
+    EXPECT_EQ(LeadingInteger(QStringLiteral("abc")), 0);
+    EXPECT_EQ(RangeMessage(QStringLiteral("检测阈值"), 1, 255),
+              QStringLiteral("检测阈值: 请输入 1 到 255 之间的整数"));
+}
+
+TEST(DialogUnitsTest, ConvertsWithTheBaseUnits) {
+    const DialogUnits du(7, 14);
+    EXPECT_EQ(du.x(4), 7);
+    EXPECT_EQ(du.y(8), 14);
+    EXPECT_EQ(du.x(423), 740);  // 740.25
+    EXPECT_EQ(du.y(209), 366);  // 365.75
+    // Rectangles keep their right and bottom edges on the converted grid.
+    EXPECT_EQ(du.rect(25, 26, 52, 22), QRect(44, 46, 91, 38));
+}
+
+class CalibrationFileTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    std::string path(const char* name) const { return (dir.path() + "/" + name).toStdString(); }
+};
+
+TEST_F(CalibrationFileTest, FlatBackgroundRoundTrip) {
+    CalibrationFileContent c;
+    c.homography = cv::Matx33f(2, 0, 1, 0, 2, 3, 0, 0, 1);
+    c.window = {10, 600, 20, 460};
+    c.autoThreshold = 77;
+    c.backgroundGrey = 30;
+    ASSERT_TRUE(WriteCalibrationFile(path("c.yml"), c));
+
+    CalibrationState state;
+    std::string error;
+    ASSERT_TRUE(LoadCalibrationFile(path("c.yml"), {640, 480}, state, error)) << error;
+
+    EXPECT_EQ(state.Calibrated, 1);
+    EXPECT_EQ(state.AutoThreshold, 77);
+    EXPECT_EQ(state.Window, (DetectionWindow{10, 600, 20, 460}));
+    EXPECT_EQ(state.Homography(0, 2), 1.0f);
+    EXPECT_EQ(state.Homography(1, 2), 3.0f);
+    ASSERT_EQ(state.BackgroundFrame.size(), cv::Size(640, 480));
+    EXPECT_EQ(state.BackgroundFrame.at<cv::Vec3b>(5, 5), cv::Vec3b(30, 30, 30));
+}
+
+TEST_F(CalibrationFileTest, BackgroundImageRelativeToTheFile) {
+    cv::imwrite(path("bg.png"), cv::Mat(48, 64, CV_8UC3, cv::Scalar(1, 2, 3)));
+    CalibrationFileContent c;
+    c.backgroundPath = "bg.png";
+    c.window = {0, 64, 0, 48};
+    ASSERT_TRUE(WriteCalibrationFile(path("c.yml"), c));
+
+    CalibrationState state;
+    std::string error;
+    ASSERT_TRUE(LoadCalibrationFile(path("c.yml"), {640, 480}, state, error)) << error;
+    EXPECT_EQ(state.BackgroundFrame.size(), cv::Size(64, 48));
+    EXPECT_EQ(state.BackgroundFrame.at<cv::Vec3b>(0, 0), cv::Vec3b(1, 2, 3));
+}
+
+TEST_F(CalibrationFileTest, BadFilesAreRefusedWithAMessageAndChangeNothing) {
+    std::ofstream(path("no_window.yml")) << "%YAML:1.0\n---\nhomography: !!opencv-matrix\n"
+                                            "   rows: 3\n   cols: 3\n   dt: f\n"
+                                            "   data: [1,0,0,0,1,0,0,0,1]\n"
+                                            "auto_threshold: 5\nbackground_grey: 3\n";
+    std::ofstream(path("garbage.yml")) << "this is : not [ yaml\n";
+    CalibrationState state;
+    for (const char* name : {"missing.yml", "no_window.yml", "garbage.yml"}) {
+        std::string error;
+        EXPECT_FALSE(LoadCalibrationFile(path(name), {640, 480}, state, error)) << name;
+        EXPECT_FALSE(error.empty()) << name;
+    }
+    EXPECT_EQ(state.Calibrated, 0);
+    EXPECT_TRUE(state.BackgroundFrame.empty());
+}
+
+}  // namespace
+}  // namespace tovik

@@ -1,0 +1,324 @@
+// The tovik program under the X server of the test run, with the simulated
+// camera: the pen moves the X pointer and clicks into a test window; Pause
+// with the pen down keeps the button pressed; Exit while paused saves the
+// settings and ends the process; a second copy is refused.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/CameraPose.h"
+#include "tovik/console/CalibrationFile.h"
+
+// After OpenCV: the X headers define macros (COUNT, Status) its headers use.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+namespace tovik {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// A started program with its stdin writable and stderr kept in a file.
+struct Process {
+    pid_t pid = -1;
+    int stdinFd = -1;
+    int status = 0;
+    bool exited = false;
+
+    bool waitExit(std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        while (Clock::now() < end) {
+            const pid_t r = ::waitpid(pid, &status, WNOHANG);
+            if (r == pid) {
+                exited = true;
+                return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+    void send(const std::string& line) const {
+        const std::string text = line + "\n";
+        [[maybe_unused]] const ssize_t n = ::write(stdinFd, text.data(), text.size());
+    }
+    ~Process() {
+        if (stdinFd >= 0) {
+            ::close(stdinFd);
+        }
+        if (pid > 0 && !exited) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+        }
+    }
+};
+
+std::unique_ptr<Process> Start(const std::vector<std::string>& args, const fs::path& errFile) {
+    int in[2];
+    if (::pipe(in) != 0) {
+        return nullptr;
+    }
+    auto p = std::make_unique<Process>();
+    p->pid = ::fork();
+    if (p->pid == 0) {
+        ::dup2(in[0], STDIN_FILENO);
+        ::close(in[0]);
+        ::close(in[1]);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(err, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (const auto& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    p->stdinFd = in[1];
+    return p;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The simulated pen's control socket: one command, one reply.
+class PenChannel {
+public:
+    bool connect(const fs::path& path, std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        while (Clock::now() < end) {
+            fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un addr{};
+            addr.sun_family = AF_UNIX;
+            std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+            if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+                return true;
+            }
+            ::close(fd_);
+            fd_ = -1;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+    std::string command(const std::string& line) {
+        const std::string text = line + "\n";
+        if (::write(fd_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+            return "write failed";
+        }
+        std::string reply;
+        char c = 0;
+        while (::read(fd_, &c, 1) == 1 && c != '\n') {
+            reply += c;
+        }
+        return reply;
+    }
+    ~PenChannel() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+
+private:
+    int fd_ = -1;
+};
+
+class ConsoleProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "needs the X server of the test run (DISPLAY)";
+        }
+        display = XOpenDisplay(nullptr);
+        ASSERT_NE(display, nullptr);
+        screen = {DisplayWidth(display, DefaultScreen(display)),
+                  DisplayHeight(display, DefaultScreen(display))};
+        dir = fs::temp_directory_path() / ("tovik_console_x11_" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "run");
+        // The program is copied so that its settings file lands in our folder.
+        fs::copy_file(fs::path(TK_BINARY_DIR) / "bin" / "tovik", dir / "tovik");
+        ::setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
+    }
+
+    void TearDown() override {
+        if (display != nullptr) {
+            // Leave no button pressed for the tests that share this server.
+            XTestFakeButtonEvent(display, 1, False, CurrentTime);
+            XFlush(display);
+            XCloseDisplay(display);
+        }
+        fs::remove_all(dir);
+    }
+
+    // A calibration that inverts the simulator's pose for this screen.
+    fs::path writeCalibration(const std::string& poseName) const {
+        std::string error;
+        const auto pose = sim::CameraPose::parse(poseName, error);
+        EXPECT_TRUE(pose) << error;
+        const cv::Matx33d toCamera = pose->homography(screen, {640, 480});
+        CalibrationFileContent c;
+        c.homography = cv::Matx33f(toCamera.inv());
+        c.window = {0, 640, 0, 480};
+        c.autoThreshold = 230;  // only the pen's saturated spot
+        c.backgroundGrey = 0;
+        c.frameSize = {640, 480};
+        const fs::path path = dir / "calibration.yml";
+        EXPECT_TRUE(WriteCalibrationFile(path.string(), c));
+        return path;
+    }
+
+    std::vector<std::string> args(const std::string& cal) const {
+        return {(dir / "tovik").string(),
+                "--camera",
+                "sim:scene=blank,pose=upright,fps=60,noise=0,scenesize=" +
+                    std::to_string(screen.width) + "x" + std::to_string(screen.height) +
+                    ",control=" + (dir / "pen.sock").string(),
+                "--calibration-file",
+                cal,
+                "--run",
+                "--print-messages",
+                "--commands-from-stdin"};
+    }
+
+    bool pointerNear(int x, int y, unsigned* mask = nullptr) const {
+        Window root = 0, child = 0;
+        int rx = 0, ry = 0, wx = 0, wy = 0;
+        unsigned m = 0;
+        XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rx, &ry, &wx, &wy, &m);
+        if (mask != nullptr) {
+            *mask = m;
+        }
+        return std::abs(rx - x) <= 3 && std::abs(ry - y) <= 3;
+    }
+
+    // Waits for an event of that type on the window.
+    bool waitEvent(Window w, int type, std::chrono::milliseconds limit) const {
+        const auto end = Clock::now() + limit;
+        while (Clock::now() < end) {
+            XEvent e;
+            if (XCheckTypedWindowEvent(display, w, type, &e)) {
+                return true;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
+    Display* display = nullptr;
+    cv::Size screen;
+    fs::path dir;
+};
+
+TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
+    const fs::path cal = writeCalibration("upright");
+    // The window the pen clicks into, in the bottom-right corner, away from
+    // the console (centred on a display without a window manager).
+    const int wx = screen.width - 320, wy = screen.height - 270;
+    const Window target = XCreateSimpleWindow(display, DefaultRootWindow(display), wx, wy, 300, 250,
+                                              0, 0, WhitePixel(display, 0));
+    XSetWindowAttributes attrs{};
+    attrs.override_redirect = True;
+    XChangeWindowAttributes(display, target, CWOverrideRedirect, &attrs);
+    XSelectInput(display, target, ButtonPressMask | ButtonReleaseMask);
+    XMapRaised(display, target);
+    XSync(display, False);
+
+    auto tovik = Start(args(cal.string()), dir / "stderr.txt");
+    ASSERT_NE(tovik, nullptr);
+    PenChannel pen;
+    ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << ReadFile(dir / "stderr.txt");
+    std::this_thread::sleep_for(300ms);
+    XRaiseWindow(display, target);
+    XSync(display, False);
+
+    // Touch inside the test window: the pointer follows, the button goes down.
+    const int px = wx + 220, py = wy + 180;
+    EXPECT_EQ(pen.command("move " + std::to_string(px) + " " + std::to_string(py)), "ok");
+    EXPECT_EQ(pen.command("lit 1"), "ok");
+    EXPECT_EQ(pen.command("f13 1"), "ok");
+    const auto end = Clock::now() + 20s;
+    while (!pointerNear(px, py) && Clock::now() < end) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(pointerNear(px, py)) << ReadFile(dir / "stderr.txt");
+    EXPECT_TRUE(waitEvent(target, ButtonPress, 10s));
+
+    // Lift the pen: the release reaches the window.
+    EXPECT_EQ(pen.command("lit 0"), "ok");
+    EXPECT_EQ(pen.command("f13 0"), "ok");
+    EXPECT_TRUE(waitEvent(target, ButtonRelease, 10s));
+
+    // A second copy is refused and leaves the first one running.
+    auto second = Start(args(cal.string()), dir / "stderr2.txt");
+    ASSERT_TRUE(second->waitExit(20s));
+    EXPECT_TRUE(WIFEXITED(second->status));
+    EXPECT_EQ(WEXITSTATUS(second->status), 4);
+    EXPECT_NE(ReadFile(dir / "stderr2.txt").find("已有一个Vesko控制台程序在运行"),
+              std::string::npos);
+    EXPECT_FALSE(tovik->waitExit(10ms));
+
+    // Touch again, pause with the pen down, lift it: the button stays down.
+    EXPECT_EQ(pen.command("lit 1"), "ok");
+    EXPECT_EQ(pen.command("f13 1"), "ok");
+    EXPECT_TRUE(waitEvent(target, ButtonPress, 10s));
+    tovik->send("pause");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(pen.command("lit 0"), "ok");
+    EXPECT_EQ(pen.command("f13 0"), "ok");
+    EXPECT_FALSE(waitEvent(target, ButtonRelease, 500ms));
+    unsigned mask = 0;
+    pointerNear(px, py, &mask);
+    EXPECT_TRUE(mask & Button1Mask);
+
+    // Exit while paused: the question is answered, settings saved, the
+    // process ends promptly (measured generously).
+    tovik->send("exit");
+    EXPECT_TRUE(tovik->waitExit(5s)) << ReadFile(dir / "stderr.txt");
+    EXPECT_TRUE(WIFEXITED(tovik->status));
+    EXPECT_EQ(WEXITSTATUS(tovik->status), 0);
+    const std::string stderrText = ReadFile(dir / "stderr.txt");
+    EXPECT_NE(stderrText.find("是否真的退出？"), std::string::npos);
+    const std::string ini = ReadFile(dir / "tovik.ini");
+    for (const char* key : {"[Software]", "Amp=180", "RunExpoTime=-6", "[Camera]", "camGamma=130",
+                            "[Functions]", "F13Trig=1"}) {
+        EXPECT_NE(ini.find(key), std::string::npos) << key;
+    }
+    XDestroyWindow(display, target);
+}
+
+TEST_F(ConsoleProcessTest, CommandLineErrorsGoToStderr) {
+    auto bad = Start({(dir / "tovik").string(), "--camera", "sim:bogus=1"}, dir / "err.txt");
+    ASSERT_TRUE(bad->waitExit(20s));
+    EXPECT_EQ(WEXITSTATUS(bad->status), 2);
+    EXPECT_NE(ReadFile(dir / "err.txt").find("--camera"), std::string::npos);
+
+    auto badCal = Start({(dir / "tovik").string(), "--camera", "sim:fps=0", "--calibration-file",
+                         (dir / "missing.yml").string(), "--print-messages"},
+                        dir / "err2.txt");
+    ASSERT_TRUE(badCal->waitExit(20s));
+    EXPECT_EQ(WEXITSTATUS(badCal->status), 2);
+    EXPECT_NE(ReadFile(dir / "err2.txt").find("missing.yml"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tovik

@@ -1,0 +1,236 @@
+// The advanced settings dialog: lists, validation, defaults, and the camera
+// requests it makes at once.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "FakeCaptureBackend.h"
+#include "tovik/camera/CameraDS.h"
+#include "tovik/console/MessagePresenter.h"
+#include "tovik/console/SettingDlg.h"
+
+namespace tovik::testing {
+namespace {
+
+using E = FakeCaptureBackend::ExposureRequest;
+
+class SettingDlgTest : public ::testing::Test {
+protected:
+    SettingDlgTest() {
+        auto b = std::make_unique<FakeCaptureBackend>(3);
+        backend = b.get();
+        camera.setBackend(std::move(b));
+        EXPECT_TRUE(camera.OpenDevice(0, false, 640, 480));
+        CameraIndex = 0;
+    }
+
+    CSettingDlg& open(int running = 0, int autoTh = 1) {
+        dlg = std::make_unique<CSettingDlg>(camera, messages);
+        dlg->Amp = 180;
+        dlg->Area = 5;
+        dlg->AreaUp = 1000;
+        dlg->Move = 5;
+        dlg->RunExpoTime = -6;
+        dlg->MouseLeft = 1;
+        dlg->F13Trig = 1;
+        dlg->AutoTh = autoTh;
+        dlg->Running = running;
+        dlg->camBrightness = 1;
+        dlg->camContrast = 2;
+        dlg->camHue = 3;
+        dlg->camSaturation = 4;
+        dlg->camSharpness = 5;
+        dlg->camGamma = 6;
+        dlg->camBacklightCompensation = 7;
+        dlg->camGain = 8;
+        dlg->show();
+        return *dlg;
+    }
+    QComboBox* combo(int id) { return dlg->findChild<QComboBox*>(QString::number(id)); }
+    QCheckBox* check(int id) { return dlg->findChild<QCheckBox*>(QString::number(id)); }
+    QStringList items(int id) {
+        QStringList list;
+        for (int i = 0; i < combo(id)->count(); ++i) {
+            list << combo(id)->itemText(i);
+        }
+        return list;
+    }
+    void choose(int id, const QString& item) {
+        QComboBox* box = combo(id);
+        const int index = box->findText(item);
+        ASSERT_GE(index, 0) << item.toStdString();
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+
+    FakeCaptureBackend* backend = nullptr;
+    CCameraDS camera;
+    RecordingMessagePresenter messages;
+    std::unique_ptr<CSettingDlg> dlg;
+};
+
+TEST_F(SettingDlgTest, ShowsItsControlsListsAndValues) {
+    CSettingDlg& d = open();
+
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("高级设置(&S)"));
+    EXPECT_EQ(items(1000).size(), 22);
+    EXPECT_EQ(items(1000).front(), QStringLiteral("15"));
+    EXPECT_EQ(items(1000).back(), QStringLiteral("255"));
+    EXPECT_EQ(items(1001), (QStringList{"2", "5", "10", "20", "30", "40", "50"}));
+    EXPECT_EQ(items(1054), (QStringList{"80", "100", "150", "200", "300"}));
+    EXPECT_EQ(items(1004), (QStringList{"0", "2", "4", "8", "10", "12"}));
+    EXPECT_EQ(items(1005).size(), 10);
+    EXPECT_EQ(items(1005).back(), QStringLiteral("-10"));
+    EXPECT_EQ(items(1074), (QStringList{"0", "1", "2"}));
+    EXPECT_EQ(combo(1000)->currentText(), QStringLiteral("180"));
+    EXPECT_EQ(combo(1054)->currentText(), QStringLiteral("1000"));
+    EXPECT_EQ(combo(1005)->currentText(), QStringLiteral("-6"));
+    EXPECT_FALSE(combo(1074)->isEditable());
+    EXPECT_EQ(check(1035)->text(), QStringLiteral("激活鼠标左键"));
+    EXPECT_EQ(check(1036)->text(), QStringLiteral("自动对码"));
+    EXPECT_EQ(check(1078)->text(), QStringLiteral("自动(&A)"));
+    EXPECT_EQ(d.findChild<QPushButton*>(QStringLiteral("1003"))->text(),
+              QStringLiteral("载入默认设置"));
+    EXPECT_EQ(d.findChild<QGroupBox*>(QStringLiteral("1094"))->title(),
+              QStringLiteral("摄像头设置"));
+    EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("1095"))->text(), QStringLiteral("选择摄像头"));
+}
+
+TEST_F(SettingDlgTest, OutOfRangeOrNonNumericFieldsKeepTheDialogOpen) {
+    CSettingDlg& d = open(0, 0);
+    combo(1000)->setEditText(QStringLiteral("0"));
+
+    d.OnOK();
+
+    EXPECT_NE(d.result(), int(QDialog::Accepted));
+    EXPECT_TRUE(d.isVisible());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, QStringLiteral("检测阈值: 请输入 1 到 255 之间的整数"));
+    const QWidget* focus = d.focusWidget();
+    EXPECT_TRUE(focus == combo(1000) || focus == combo(1000)->lineEdit());
+
+    combo(1000)->setEditText(QStringLiteral("200"));
+    combo(1001)->setEditText(QStringLiteral("lots"));
+    d.OnOK();
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[1].text, QStringLiteral("最小光斑: 请输入 1 到 4000 之间的整数"));
+    EXPECT_EQ(d.Amp, 200);  // the fields before the bad one are stored
+
+    const std::pair<int, const char*> bad[] = {
+        {1054, "最大光斑: 请输入 2 到 4000 之间的整数"},
+        {1004, "允差: 请输入 0 到 12 之间的整数"},
+        {1005, "曝光时间: 请输入 -10 到 0 之间的整数"},
+    };
+    combo(1001)->setEditText(QStringLiteral("5"));
+    for (const auto& [id, message] : bad) {
+        const QString before = combo(id)->currentText();
+        combo(id)->setEditText(QStringLiteral("4001"));
+        d.OnOK();
+        EXPECT_EQ(messages.messages.back().text, QString::fromUtf8(message));
+        combo(id)->setEditText(before);
+    }
+    EXPECT_TRUE(d.isVisible());
+}
+
+TEST_F(SettingDlgTest, LargestSpotMayBeBelowTheSmallestAndOkStoresAllFields) {
+    CSettingDlg& d = open(0, 0);
+    combo(1001)->setEditText(QStringLiteral("300"));
+    combo(1054)->setEditText(QStringLiteral("80"));
+    combo(1005)->setEditText(QStringLiteral("0"));
+    check(1035)->setChecked(false);
+    check(1036)->setChecked(false);
+
+    d.OnOK();
+
+    EXPECT_EQ(d.result(), int(QDialog::Accepted));
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(d.Area, 300);
+    EXPECT_EQ(d.AreaUp, 80);
+    EXPECT_EQ(d.RunExpoTime, 0);
+    EXPECT_EQ(d.MouseLeft, 0);
+    EXPECT_EQ(d.F13Trig, 0);
+}
+
+TEST_F(SettingDlgTest, DefaultsFillTheFieldsAndSetExposureMinusSixAtOnce) {
+    CSettingDlg& d = open(0, 0);
+    check(1036)->setChecked(false);  // F13 off, not stored yet
+    combo(1000)->setEditText(QStringLiteral("30"));
+    combo(1004)->setEditText(QStringLiteral("12"));
+    check(1035)->setChecked(false);
+    backend->exposures.clear();
+
+    d.findChild<QPushButton*>(QStringLiteral("1003"))->click();
+
+    EXPECT_EQ(combo(1000)->currentText(), QStringLiteral("180"));
+    EXPECT_EQ(combo(1001)->currentText(), QStringLiteral("5"));
+    EXPECT_EQ(combo(1054)->currentText(), QStringLiteral("1000"));
+    EXPECT_EQ(combo(1004)->currentText(), QStringLiteral("5"));
+    EXPECT_EQ(combo(1005)->currentText(), QStringLiteral("-6"));
+    EXPECT_TRUE(check(1035)->isChecked());
+    EXPECT_FALSE(check(1036)->isChecked());  // untouched
+    EXPECT_FALSE(check(1078)->isChecked());
+    EXPECT_TRUE(combo(1000)->isEnabled());
+    EXPECT_EQ(backend->exposureLog(), (std::vector<E>{{-6, false}}));
+}
+
+TEST_F(SettingDlgTest, ChoosingAnExposureActsOnTheCameraAtOnce) {
+    CSettingDlg& d = open();
+    combo(1000)->setEditText(QStringLiteral("99"));  // typed, not confirmed
+    backend->exposures.clear();
+
+    choose(1005, QStringLiteral("-3"));
+
+    EXPECT_EQ(backend->exposureLog(), (std::vector<E>{{-3, false}}));
+    EXPECT_EQ(d.RunExpoTime, -3);
+    EXPECT_EQ(combo(1005)->currentText(), QStringLiteral("-3"));
+    EXPECT_EQ(combo(1000)->currentText(), QStringLiteral("180"));  // back to the stored value
+}
+
+TEST_F(SettingDlgTest, AutomaticThresholdBoxEnablesTheThresholdField) {
+    open(0, 1);
+    EXPECT_FALSE(combo(1000)->isEnabled());
+
+    check(1078)->click();
+    EXPECT_TRUE(combo(1000)->isEnabled());
+    EXPECT_EQ(dlg->AutoTh, 0);
+
+    check(1078)->click();
+    EXPECT_FALSE(combo(1000)->isEnabled());
+}
+
+TEST_F(SettingDlgTest, DeviceListIsLockedWhileTrackingRuns) {
+    open(1);
+    EXPECT_FALSE(combo(1074)->isEnabled());
+    open(0);
+    EXPECT_TRUE(combo(1074)->isEnabled());
+}
+
+TEST_F(SettingDlgTest, SwitchingDevicesReopensAtVgaWithTheImageValues) {
+    CSettingDlg& d = open();
+    backend->exposures.clear();
+    backend->opens.clear();
+
+    choose(1074, QStringLiteral("2"));
+
+    ASSERT_EQ(backend->opens.size(), 1u);
+    EXPECT_EQ(backend->opens[0].first, 2);
+    EXPECT_EQ(backend->opens[0].second, cv::Size(640, 480));
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(backend->imageControls[i], i + 1) << i;
+    }
+    EXPECT_EQ(backend->exposureLog(), (std::vector<E>{{0, true}}));
+    EXPECT_EQ(CameraIndex, 2);
+    EXPECT_EQ(d.SelectedDevice, 2);
+
+    d.reject();  // the switch stays
+    EXPECT_EQ(CameraIndex, 2);
+    CameraIndex = 0;
+}
+
+}  // namespace
+}  // namespace tovik::testing

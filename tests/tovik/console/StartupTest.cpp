@@ -1,0 +1,144 @@
+// Start-up order: a camera must be present, then no second copy, then the
+// camera opens (or another is chosen) before the console runs.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <cstdlib>
+
+#include "FakeCaptureBackend.h"
+#include "common/platform/InstanceLock.h"
+#include "tovik/camera/CameraDS.h"
+#include "tovik/console/MessagePresenter.h"
+#include "tovik/console/TovikApp.h"
+#include "tovik/console/TovikDlg.h"
+
+namespace tovik::testing {
+namespace {
+
+class StartupTest : public ::testing::Test {
+protected:
+    StartupTest() {
+        // Lock files in a folder of this test only.
+        ::setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
+        paths.programDir = runtime.path().toStdString() + "/";
+        paths.iniPath = paths.programDir + "tovik.ini";
+        paths.dataDir = paths.programDir;
+        CameraIndex = 0;
+    }
+    ~StartupTest() override { CameraIndex = 0; }
+
+    CTovikApp& makeApp(int devices) {
+        auto b = std::make_unique<FakeCaptureBackend>(devices);
+        backend = b.get();
+        app = std::make_unique<CTovikApp>(CommandLine{}, paths, std::move(b), messages);
+        app->lockName = "TovikStartupTest";
+        app->cameraDialogs().runHook = [this](QDialog&) {
+            ++formatPages;
+            return int(QDialog::Accepted);  // the current format, selected
+        };
+        app->runConsole = [this](CTovikDlg& console) {
+            ++consoleRuns;
+            consoleCameraOpen = console.Camera().connected();
+            return 0;
+        };
+        return *app;
+    }
+
+    QTemporaryDir runtime;
+    common::ProgramPaths paths;
+    RecordingMessagePresenter messages;
+    FakeCaptureBackend* backend = nullptr;
+    std::unique_ptr<CTovikApp> app;
+    int consoleRuns = 0;
+    int formatPages = 0;
+    bool consoleCameraOpen = false;
+};
+
+TEST_F(StartupTest, NoDeviceIsReportedBeforeTheSecondCopyCheck) {
+    const auto other = common::InstanceLock::tryAcquire("TovikStartupTest");
+    ASSERT_NE(other, nullptr);
+
+    const int code = makeApp(0).InitInstance();
+
+    EXPECT_EQ(code, exitcode::NoDevice);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, QStringLiteral("请将Vesko与电脑连接"));
+    EXPECT_EQ(messages.messages[0].caption, QStringLiteral("提示"));
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(consoleRuns, 0);
+}
+
+TEST_F(StartupTest, ASecondCopyIsRefusedWithAWarning) {
+    const auto other = common::InstanceLock::tryAcquire("TovikStartupTest");
+    ASSERT_NE(other, nullptr);
+
+    const int code = makeApp(1).InitInstance();
+
+    EXPECT_EQ(code, exitcode::AlreadyRunning);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, QStringLiteral("已有一个Vesko控制台程序在运行"));
+    EXPECT_EQ(messages.messages[0].caption, QStringLiteral("提示"));
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(consoleRuns, 0);
+    EXPECT_TRUE(backend->opens.empty());  // the camera is left alone
+}
+
+TEST_F(StartupTest, OpensTheCameraAtVgaAndRunsTheConsole) {
+    const int code = makeApp(2).InitInstance();
+
+    EXPECT_EQ(code, exitcode::Ok);
+    EXPECT_EQ(consoleRuns, 1);
+    EXPECT_TRUE(consoleCameraOpen);
+    ASSERT_FALSE(backend->opens.empty());
+    EXPECT_EQ(backend->opens[0], (std::pair<int, cv::Size>{0, {640, 480}}));
+    EXPECT_TRUE(messages.messages.empty());
+    // The lock went with the run: another start is possible.
+    EXPECT_NE(common::InstanceLock::tryAcquire("TovikStartupTest"), nullptr);
+}
+
+TEST_F(StartupTest, ARefusedSizeFallsBackToTheFormatPage) {
+    CTovikApp& a = makeApp(1);
+    backend->refuse640 = true;
+
+    EXPECT_EQ(a.InitInstance(), exitcode::Ok);
+
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, QStringLiteral("摄像头出错"));
+    EXPECT_EQ(messages.messages[0].caption, QStringLiteral("信息"));
+    EXPECT_EQ(formatPages, 1);
+    EXPECT_EQ(consoleRuns, 1);
+    EXPECT_TRUE(consoleCameraOpen);
+}
+
+TEST_F(StartupTest, WithoutAnyWorkingCameraTheConsoleNeverStarts) {
+    CTovikApp& a = makeApp(2);
+    backend->refuseAll = true;
+    int offers = 0;
+    a.pickDevice = [&](const std::vector<DeviceInfo>& devices) -> std::optional<int> {
+        EXPECT_EQ(devices.size(), 2u);
+        return ++offers == 1 ? std::optional<int>(1) : std::nullopt;
+    };
+
+    EXPECT_EQ(a.InitInstance(), exitcode::NoCamera);
+
+    EXPECT_EQ(offers, 2);
+    EXPECT_EQ(consoleRuns, 0);
+    EXPECT_EQ(CameraIndex, 1);
+}
+
+TEST_F(StartupTest, AnotherDeviceCanBeChosenWhenTheFirstFails) {
+    CTovikApp& a = makeApp(2);
+    a.pickDevice = [&](const std::vector<DeviceInfo>&) -> std::optional<int> {
+        backend->refuseAll = false;
+        return 1;
+    };
+    backend->refuseAll = true;
+
+    EXPECT_EQ(a.InitInstance(), exitcode::Ok);
+
+    EXPECT_EQ(consoleRuns, 1);
+    EXPECT_EQ(backend->openIndex, 1);
+}
+
+}  // namespace
+}  // namespace tovik::testing
