@@ -482,18 +482,8 @@ void CTovikDlg::HideToTray() {
         tray_ = std::make_unique<QSystemTrayIcon>(ProgramIcon());
         tray_->setToolTip(LoadString(102).left(128));
         trayMenu_ = std::make_unique<QMenu>();
-        connect(trayMenu_.get(), &QMenu::aboutToShow, this, [this] {
-            trayMenu_->clear();
-            for (const TrayMenuItem& item : BuildTrayMenu(ThreadStarted != 0, Running != 0)) {
-                QAction* action = trayMenu_->addAction(LoadString(item.stringId));
-                action->setObjectName(QString::number(item.command));
-                const int command = item.command;
-                connect(action, &QAction::triggered, this, [this, command] {
-                    // After the menu has closed, like a posted command.
-                    QTimer::singleShot(0, this, [this, command] { runCommand(command); });
-                });
-            }
-        });
+        // Built afresh from the state every time it opens.
+        connect(trayMenu_.get(), &QMenu::aboutToShow, this, [this] { fillTrayMenu(*trayMenu_); });
         tray_->setContextMenu(trayMenu_.get());
         connect(tray_.get(), &QSystemTrayIcon::activated, this, &CTovikDlg::OnTrayActivated);
         tray_->show();
@@ -511,14 +501,22 @@ void CTovikDlg::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
     }
 }
 
-std::unique_ptr<QMenu> CTovikDlg::buildTrayMenu() {
-    auto menu = std::make_unique<QMenu>();
+void CTovikDlg::fillTrayMenu(QMenu& menu) {
+    menu.clear();
     for (const TrayMenuItem& item : BuildTrayMenu(ThreadStarted != 0, Running != 0)) {
-        QAction* action = menu->addAction(LoadString(item.stringId));
+        QAction* action = menu.addAction(LoadString(item.stringId));
         action->setObjectName(QString::number(item.command));
         const int command = item.command;
-        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+        connect(action, &QAction::triggered, this, [this, command] {
+            // After the menu has closed, like a posted command.
+            QTimer::singleShot(0, this, [this, command] { runCommand(command); });
+        });
     }
+}
+
+std::unique_ptr<QMenu> CTovikDlg::buildTrayMenu() {
+    auto menu = std::make_unique<QMenu>();
+    fillTrayMenu(*menu);
     return menu;
 }
 

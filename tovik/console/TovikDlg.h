@@ -145,6 +145,7 @@ private:
     void setEnabled(int id, bool enabled);
     [[nodiscard]] TrackingCalibration snapshotCalibration() const;
     void showStatusPanel(bool show);
+    void fillTrayMenu(QMenu& menu);
 
     ConsoleServices services_;
     TrackingSettings settings_;
