@@ -85,6 +85,10 @@ function(tk_test name)
   endif()
   set_tests_properties(${name} PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT}
                                           ENVIRONMENT "${env}")
+  if(A_LABEL STREQUAL "x11")
+    # They share the runner's display (pointer, focus, root window): one at a time.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x11_display)
+  endif()
 endfunction()
 
 # One target that builds every unit test, for the sanitizer run.

@@ -1,6 +1,5 @@
-# Build steps of the pickers and the help page. Included once (from
-# kalvo/jpgdll/CMakeLists.txt, and it may also be included from
-# kalvo/ui/CMakeLists.txt).
+# Build steps of the pickers and the help page, included from
+# kalvo/ui/CMakeLists.txt.
 include_guard(GLOBAL)
 set(_kalvo_ui_dir ${CMAKE_CURRENT_LIST_DIR})
 
