@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+#include "common/platform/Clock.h"
+#include "common/platform/KeyState.h"
+#include "common/platform/X11InputInjector.h"
+#include "common/platform/X11ScreenInfo.h"
+#include "sim/BackendFactory.h"
+#include "sim/PenKeyState.h"
+#include "sim/SimCamera.h"
+#include "tovik/camera/CameraDS.h"
+#include "tovik/console/CountDownDlg.h"
+#include "tovik/console/MessagePresenter.h"
+#include "tovik/console/TovikDlg.h"
+
+namespace tovik {
+namespace {
+
+bool haveDisplay() {
+    const char* d = std::getenv("DISPLAY");
+    return d != nullptr && *d != '\0' && QGuiApplication::platformName() == "xcb";
+}
+
+template <class Pred>
+bool waitFor(Pred done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// The console's automatic calibration button, filmed by the simulated camera
+// on the X screen, ends in tracking; the pen then drives the X pointer.
+TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePen) {
+    if (!haveDisplay()) {
+        GTEST_SKIP() << "needs an X display";
+    }
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tk-console-calib-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::string error;
+    auto backend = makeCaptureBackend("sim:scene=screen,pose=keystone,fps=30", error);
+    ASSERT_TRUE(backend) << error;
+    sim::SimCamera* sim = sim::asSimulator(backend.get());
+    CCameraDS camera;
+    camera.setBackend(std::move(backend));
+    ASSERT_TRUE(camera.OpenDevice(0, false, 640, 480));
+    sim::PenKeyState keys(sim->sharedPen(), std::make_unique<common::ScriptedKeyState>());
+    auto injector = common::X11InputInjector::open(nullptr);
+    auto screen = common::X11ScreenInfo::open(nullptr);
+    ASSERT_TRUE(injector && screen);
+    common::SystemClock clock;
+    RecordingMessagePresenter messages;
+    common::ProgramPaths paths;
+    paths.programDir = dir.string() + "/";
+    paths.dataDir = paths.programDir;
+    paths.iniPath = (dir / "tovik.ini").string();
+    auto dlg = std::make_unique<CTovikDlg>(
+        ConsoleServices{camera, keys, *injector, clock, *screen, messages, paths});
+    int countDowns = 0;
+    dlg->runModal = [&](QDialog& d) {
+        auto* countDown = dynamic_cast<CCountDownDlg*>(&d);
+        if (countDown == nullptr) {
+            return static_cast<int>(QDialog::Rejected);
+        }
+        ++countDowns;
+        // Let the count run out, a second at a time.
+        for (int s = 0; s < 5; ++s) {
+            countDown->tick();
+        }
+        return countDown->result();
+    };
+    dlg->show();
+
+    dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
+    ASSERT_TRUE(waitFor([&] { return dlg->Running == 1; }, 60000));
+
+    EXPECT_EQ(countDowns, 1);
+    EXPECT_EQ(dlg->Calibration().Calibrated, 1);
+    const auto* report = dlg->findChild<QLabel*>(QStringLiteral("CalibrationReport"));
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(report->text().contains(QStringLiteral("35")));
+    for (const QPoint target : {QPoint(400, 300), QPoint(1000, 620), QPoint(150, 700)}) {
+        sim->setPen({double(target.x()), double(target.y())}, true);
+        sim->pen().setButton(true);
+        const bool reached = waitFor(
+            [&] {
+                const QPoint p = QCursor::pos();
+                return std::hypot(p.x() - target.x(), p.y() - target.y()) <= 3.0;
+            },
+            5000);
+        EXPECT_TRUE(reached) << "pointer at " << QCursor::pos().x() << "," << QCursor::pos().y()
+                             << " for " << target.x() << "," << target.y();
+        sim->pen().setLit(false);
+        sim->pen().setButton(false);
+        waitFor([] { return false; }, 200);
+    }
+    dlg.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+}  // namespace
+}  // namespace tovik
