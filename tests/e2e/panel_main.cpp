@@ -1,12 +1,16 @@
 // A desktop panel for the private X screen: a bar along the bottom edge whose
 // right end is a notification area (the freedesktop system tray protocol with
 // XEmbed), so programs that hide to the tray can do so on the test screen.
-//   e2e_panel [--height PX]
+// There is no window manager on that screen, so the panel also carries out
+// minimise requests (the ICCCM WM_CHANGE_STATE message): the window is
+// unmapped and marked iconic.
+//   e2e_panel [--height PX] [--no-tray]
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,11 +35,16 @@ int ignoreErrors(Display*, XErrorEvent*) {
 
 int main(int argc, char** argv) {
     int height = 30;
-    if (argc == 3 && std::strcmp(argv[1], "--height") == 0) {
-        height = std::atoi(argv[2]);
-    } else if (argc != 1) {
-        std::fprintf(stderr, "usage: e2e_panel [--height PX]\n");
-        return 2;
+    bool tray = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--height") == 0 && i + 1 < argc) {
+            height = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--no-tray") == 0) {
+            tray = false;
+        } else {
+            std::fprintf(stderr, "usage: e2e_panel [--height PX] [--no-tray]\n");
+            return 2;
+        }
     }
     if (height < 16 || height > 200) {
         std::fprintf(stderr, "e2e_panel: height from 16 to 200\n");
@@ -54,9 +63,9 @@ int main(int argc, char** argv) {
     const int width = DisplayWidth(d, screen);
     const int top = DisplayHeight(d, screen) - height;
 
-    XColor bar{}, tray{}, exact{};
+    XColor bar{}, slotColour{}, exact{};
     XAllocNamedColor(d, DefaultColormap(d, screen), "#1f2d44", &bar, &exact);
-    XAllocNamedColor(d, DefaultColormap(d, screen), "#35486a", &tray, &exact);
+    XAllocNamedColor(d, DefaultColormap(d, screen), "#35486a", &slotColour, &exact);
     XSetWindowAttributes a{};
     a.override_redirect = True;  // a panel, not a managed window
     a.background_pixel = bar.pixel;
@@ -78,21 +87,27 @@ int main(int argc, char** argv) {
     const long horizontal = 0;
     XChangeProperty(d, panel, orientation, XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&horizontal), 1);
-    XSetSelectionOwner(d, selection, panel, CurrentTime);
-    if (XGetSelectionOwner(d, selection) != panel) {
-        std::fprintf(stderr, "e2e_panel: another notification area runs\n");
-        return 1;
+    if (tray) {
+        XSetSelectionOwner(d, selection, panel, CurrentTime);
+        if (XGetSelectionOwner(d, selection) != panel) {
+            std::fprintf(stderr, "e2e_panel: another notification area runs\n");
+            return 1;
+        }
+        // Tell waiting icons that a notification area is there.
+        XClientMessageEvent announce{};
+        announce.type = ClientMessage;
+        announce.window = root;
+        announce.message_type = manager;
+        announce.format = 32;
+        announce.data.l[0] = CurrentTime;
+        announce.data.l[1] = static_cast<long>(selection);
+        announce.data.l[2] = static_cast<long>(panel);
+        XSendEvent(d, root, False, StructureNotifyMask, reinterpret_cast<XEvent*>(&announce));
     }
-    // Tell waiting icons that a notification area is there.
-    XClientMessageEvent announce{};
-    announce.type = ClientMessage;
-    announce.window = root;
-    announce.message_type = manager;
-    announce.format = 32;
-    announce.data.l[0] = CurrentTime;
-    announce.data.l[1] = static_cast<long>(selection);
-    announce.data.l[2] = static_cast<long>(panel);
-    XSendEvent(d, root, False, StructureNotifyMask, reinterpret_cast<XEvent*>(&announce));
+    // Minimise requests are sent to the root window.
+    const Atom changeState = XInternAtom(d, "WM_CHANGE_STATE", False);
+    const Atom wmState = XInternAtom(d, "WM_STATE", False);
+    XSelectInput(d, root, SubstructureNotifyMask);
     XFlush(d);
 
     // Each icon gets a square slot from the right end.
@@ -120,10 +135,18 @@ int main(int argc, char** argv) {
         }
         XEvent e;
         XNextEvent(d, &e);
-        if (e.type == ClientMessage && e.xclient.message_type == opcode &&
-            e.xclient.data.l[1] == kRequestDock) {
+        if (e.type == ClientMessage && e.xclient.message_type == changeState &&
+            e.xclient.data.l[0] == IconicState) {
+            const Window w = e.xclient.window;
+            const long state[2] = {IconicState, 0};
+            XChangeProperty(d, w, wmState, wmState, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(state), 2);
+            XUnmapWindow(d, w);
+            XFlush(d);
+        } else if (e.type == ClientMessage && e.xclient.message_type == opcode &&
+                   e.xclient.data.l[1] == kRequestDock) {
             const auto icon = static_cast<Window>(e.xclient.data.l[2]);
-            XSetWindowBackground(d, icon, tray.pixel);
+            XSetWindowBackground(d, icon, slotColour.pixel);
             XReparentWindow(d, icon, panel, 0, 0);
             XSelectInput(d, icon, StructureNotifyMask);
             icons.push_back(icon);
@@ -142,7 +165,9 @@ int main(int argc, char** argv) {
         } else if (e.type == DestroyNotify || e.type == ReparentNotify) {
             const Window gone =
                 e.type == DestroyNotify ? e.xdestroywindow.window : e.xreparent.window;
-            if (e.type == ReparentNotify && e.xreparent.parent == panel) {
+            // Root-window notifications are about other windows: only icons count.
+            if ((e.type == ReparentNotify && e.xreparent.parent == panel) ||
+                std::find(icons.begin(), icons.end(), gone) == icons.end()) {
                 continue;
             }
             std::erase(icons, gone);

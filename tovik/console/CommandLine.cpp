@@ -81,6 +81,10 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "  --commands-from-stdin    read console commands from stdin, one per line:\n"
            "                           a command number, or run, pause, show, hide, exit\n"
            "\n"
+           "Environment:\n"
+           "  TOVIK_EVENT_LOG=PATH     record each tracked frame, pointer event and\n"
+           "                           completed calibration in PATH (one line each)\n"
+           "\n"
            "Files:\n"
            "  settings file:      "
         << paths.iniPath

@@ -18,6 +18,7 @@
 #include "tovik/console/MessagePresenter.h"
 #include "tovik/console/StringTable.h"
 #include "tovik/console/TovikDlg.h"
+#include "tovik/tracking/TrackingTrace.h"
 
 namespace tovik {
 
@@ -120,9 +121,27 @@ int CTovikApp::InitInstance() {
         keys = std::make_unique<sim::PenKeyState>(simulator->sharedPen(), std::move(keys));
     }
     common::SystemClock clock;
-    ConsoleServices services{camera,    *keys, *platform.injector, clock, *platform.screen,
-                             messages_, paths_};
+    // Developer hook (TOVIK_EVENT_LOG): frames, pointer events and
+    // calibrations recorded for end-to-end measurements.
+    const std::unique_ptr<TrackingTrace> trace = TrackingTrace::fromEnvironment();
+    std::unique_ptr<TracingInjector> tracing;
+    common::InputInjector* injector = platform.injector.get();
+    if (trace) {
+        if (simulator != nullptr) {
+            trace->setFrameQuery([simulator]() -> std::optional<FrameStamp> {
+                const std::optional<sim::SimCamera::FrameInfo> info = simulator->lastGrabbed();
+                if (!info) {
+                    return std::nullopt;
+                }
+                return FrameStamp{info->number, info->captured};
+            });
+        }
+        tracing = std::make_unique<TracingInjector>(*injector, *trace);
+        injector = tracing.get();
+    }
+    ConsoleServices services{camera, *keys, *injector, clock, *platform.screen, messages_, paths_};
     CTovikDlg console(services);
+    console.SetTrace(trace.get());
 
     if (!options_.calibrationFile.empty()) {
         std::string error;

@@ -279,6 +279,7 @@ void CTovikDlg::OnRun() {
         display_,
     };
     loop_ = std::make_unique<DetectionLoop>(std::move(s));
+    loop_->setTrace(trace_);
     loop_->setShowPicture(ShowPicture != 0);
     loop_->start();
     ThreadStarted = 1;

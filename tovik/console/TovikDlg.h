@@ -103,6 +103,10 @@ public:
     // Shows AutoThreshold in the hidden control 1032.
     void ShowAutoThreshold(int value);
     [[nodiscard]] DetectionLoop* Loop() { return loop_.get(); }
+    // Developer hook: tracking and completed calibrations are recorded here
+    // (null: nowhere). Set before the first Run.
+    void SetTrace(TrackingTrace* trace) { trace_ = trace; }
+    [[nodiscard]] TrackingTrace* Trace() const { return trace_; }
 
     // Runs a modal dialog; tests replace it to act on the dialog instead.
     std::function<int(QDialog&)> runModal;
@@ -148,6 +152,7 @@ private:
     void fillTrayMenu(QMenu& menu);
 
     ConsoleServices services_;
+    TrackingTrace* trace_ = nullptr;
     TrackingSettings settings_;
     CalibrationState calibration_;
 
