@@ -38,7 +38,15 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
     hooks.stopPreview = [&dlg] { dlg.stopPreviewTimer(); };
     hooks.startPreview = [&dlg] { dlg.startPreviewTimer(); };
     hooks.showAutoThreshold = [&dlg](int value) { dlg.ShowAutoThreshold(value); };
-    hooks.showReport = [&dlg](const CalibrationReport& r) { showReportLine(dlg, r); };
+    hooks.showReport = [&dlg](const CalibrationReport& r) {
+        showReportLine(dlg, r);
+        // The report comes once the new homography is in place.
+        if (TrackingTrace* trace = dlg.Trace()) {
+            trace->calibrationCompleted(
+                r.kind == CalibrationReport::Kind::Automatic ? "auto" : "manual",
+                dlg.Calibration().Homography);
+        }
+    };
     hooks.runCountDown = [&dlg](int) { return dlg.RunCountDown() == QDialog::Accepted; };
     hooks.threadStarted = [&dlg] { return dlg.ThreadStarted != 0; };
     hooks.onRun = [&dlg] { dlg.OnRun(); };
