@@ -14,7 +14,7 @@ class SimCamera;
 }  // namespace sim
 
 namespace tovik {
-// Null with `error` set when the spec is not understood.
+// Null with `error` set when the camera text is not understood.
 [[nodiscard]] std::unique_ptr<CaptureBackend> makeCaptureBackend(const std::string& spec,
                                                                  std::string& error);
 }  // namespace tovik

@@ -30,11 +30,7 @@ std::unique_ptr<X11InputInjector> X11InputInjector::open(const char* displayName
     if (!impl->display) {
         return nullptr;
     }
-    int eventBase = 0;
-    int errorBase = 0;
-    int major = 0;
-    int minor = 0;
-    if (!XTestQueryExtension(impl->display.get(), &eventBase, &errorBase, &major, &minor)) {
+    if (!x11::hasXTest(impl->display.get())) {
         return nullptr;
     }
     return std::unique_ptr<X11InputInjector>(new X11InputInjector(std::move(impl)));

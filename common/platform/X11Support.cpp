@@ -1,5 +1,7 @@
 #include "common/platform/X11Support.h"
 
+#include <X11/extensions/XTest.h>
+
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
 
@@ -162,6 +164,14 @@ std::vector<int> keycodesForVk(Display* display, int vk) {
         }
     }
     return codes;
+}
+
+bool hasXTest(Display* display) {
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    return XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor) != 0;
 }
 
 }  // namespace common::x11

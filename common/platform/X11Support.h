@@ -25,6 +25,9 @@ using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 // resized since the connection was opened).
 [[nodiscard]] ScreenSize rootSize(Display* display);
 
+// Whether the server offers the XTest extension (pointer and key injection).
+[[nodiscard]] bool hasXTest(Display* display);
+
 // The keysym of a virtual-key number, or 0 (NoSymbol) when it has none here.
 [[nodiscard]] unsigned long keysymForVk(int vk);
 

@@ -105,12 +105,7 @@ std::unique_ptr<X11WindowFinder> X11WindowFinder::open(const char* displayName) 
     if (!impl->display) {
         return nullptr;
     }
-    int eventBase = 0;
-    int errorBase = 0;
-    int major = 0;
-    int minor = 0;
-    impl->hasXTest =
-        XTestQueryExtension(impl->display.get(), &eventBase, &errorBase, &major, &minor);
+    impl->hasXTest = x11::hasXTest(impl->display.get());
     return std::unique_ptr<X11WindowFinder>(new X11WindowFinder(std::move(impl)));
 }
 
