@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Pen to ink, end to end, on a private X screen: a compositor, an ordinary
-# window, Kalvo and Tovik watching the screen through the simulated camera.
+# Pen to ink, end to end, on a private X screen: a compositor, a panel with a
+# notification area, an ordinary window, Kalvo and Tovik watching the screen
+# through the simulated camera.
 # The script clicks Tovik's automatic calibration with the pointer, waits for
 # tracking, then steers the simulated light pen to pick Kalvo's screen pen and
 # draw a house, a star and "OK". It leaves demo.png, report.json and the run's
@@ -53,7 +54,7 @@ case $POSE in
   keystone | upright | mirrored | upside-down | rotated) ;;
   *) echo "demo: unknown pose $POSE" >&2; usage ;;
 esac
-for tool in tovik kalvo e2e_driver e2e_report e2e_desktop libe2e_geometry_probe.so; do
+for tool in tovik kalvo e2e_driver e2e_report e2e_desktop e2e_panel libe2e_geometry_probe.so; do
   [[ -e $BIN/$tool ]] || { echo "demo: $BIN/$tool is missing (build first)" >&2; exit 2; }
 done
 for tool in Xvfb xcompmgr setsid; do
@@ -118,6 +119,7 @@ teardown() {
   ((TORN_DOWN)) && return 0
   TORN_DOWN=1
   [[ -n $WATCHDOG ]] && kill -- "-$WATCHDOG" 2>/dev/null
+  [[ -n $PEN_PID ]] && kill "$PEN_PID" 2>/dev/null
   local i pid deadline
   # Programs first, the X server last, so nothing complains about a lost display.
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
@@ -191,6 +193,8 @@ export XDG_DATA_HOME=$RUN/home/.local/share QT_QPA_PLATFORM=xcb
 unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS || true
 
 spawn xcompmgr xcompmgr
+# A panel with a notification area, where Tovik hides while it tracks.
+spawn panel "$BIN/e2e_panel"
 spawn desktop "$BIN/e2e_desktop" --geometry "$((W * 84 / 100))x$((H * 78 / 100))+$((W * 8 / 100))+$((H * 11 / 100))"
 
 # Copies of the programs, so their settings files (beside them) are this
@@ -223,16 +227,31 @@ say "calibrated ($(awk '/^calibration /{k=$2} END{print k}' "$TOVIK_LOG")); coun
 wait_for_line "$TOVIK_LOG" '^frame ' 15 tovik "tracking"
 say "tracking"
 
-pen() { "$DRIVER" pen "$SOCKET" --timeout 10 || fail "the pen's control channel failed"; }
+# Runs pen commands from standard input. The driver runs in the background
+# and is waited for, so an interrupt is acted on at once, not after a stroke.
+PEN_PID=
+pen() {
+  local script=$RUN/pen-script
+  cat >"$script"
+  "$DRIVER" pen "$SOCKET" --timeout 10 <"$script" &
+  PEN_PID=$!
+  wait "$PEN_PID" || fail "the pen's control channel failed"
+  PEN_PID=
+}
+tap_at() { # X Y
+  "$DRIVER" tap "$@" >"$RUN/tap" || fail "no tap at '$*'"
+  pen <"$RUN/tap"
+}
 DRAW=$("$DRIVER" geometry "$RUN/kalvo.geometry" 32771 --timeout 10) || fail "Kalvo's toolbar did not show"
 say "pen taps 'Draw on the screen' at $DRAW"
 # shellcheck disable=SC2086
-"$DRIVER" tap $DRAW | pen
+tap_at $DRAW
 sleep 0.4
 
 # Kalvo's pen starts red.
 say "pen draws in red: $PARTS_FIRST"
-"$DRIVER" figure --screen "$SIZE" --parts "$PARTS_FIRST" --color FF0000 --figure "$FIGURE" | pen
+"$DRIVER" figure --screen "$SIZE" --parts "$PARTS_FIRST" --color FF0000 --figure "$FIGURE" >"$RUN/strokes"
+pen <"$RUN/strokes"
 
 # Blue from the colour dialog, picked with the pen as well; should the dialog
 # not come, the rest is drawn in red and the report says so.
@@ -240,21 +259,22 @@ SECOND=FF0000
 COLOR_BUTTON=$("$DRIVER" geometry "$RUN/kalvo.geometry" 32823 --timeout 5) || fail "no colour button"
 say "pen taps 'Color Setting' at $COLOR_BUTTON"
 # shellcheck disable=SC2086
-"$DRIVER" tap $COLOR_BUTTON | pen
+tap_at $COLOR_BUTTON
 if SWATCH=$("$DRIVER" geometry "$RUN/kalvo.geometry" swatch.0000FF --timeout 8); then
   say "pen picks blue at $SWATCH"
   # shellcheck disable=SC2086
-  "$DRIVER" tap $SWATCH | pen
+  tap_at $SWATCH
   OK_BUTTON=$("$DRIVER" geometry "$RUN/kalvo.geometry" colordialog.ok --timeout 3) || fail "no OK in the colour dialog"
   # shellcheck disable=SC2086
-  "$DRIVER" tap $OK_BUTTON | pen
+  tap_at $OK_BUTTON
   SECOND=0000FF
   sleep 0.4
 else
   say "no colour dialog: one colour only"
 fi
 say "pen draws in #$SECOND: $PARTS_SECOND"
-"$DRIVER" figure --screen "$SIZE" --parts "$PARTS_SECOND" --color "$SECOND" --figure "$FIGURE" | pen
+"$DRIVER" figure --screen "$SIZE" --parts "$PARTS_SECOND" --color "$SECOND" --figure "$FIGURE" >"$RUN/strokes"
+pen <"$RUN/strokes"
 sleep 0.6
 
 "$DRIVER" screenshot "$OUT/demo.png" || fail "no screenshot"

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QEventLoop>
 #include <QInputDialog>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -48,7 +49,17 @@ CTovikApp::CTovikApp(CommandLine options, common::ProgramPaths paths,
       backend_(std::move(backend)),
       messages_(messages) {
     pickDevice = PickDeviceDialog;
-    runConsole = [](CTovikDlg& dialog) { return dialog.exec(); };
+    runConsole = [](CTovikDlg& dialog) {
+        // Not exec(): that also returns when Run hides the console to the
+        // tray, which would end the program. The console ends through done()
+        // (Exit) only.
+        QEventLoop loop;
+        QObject::connect(&dialog, &QDialog::finished, &loop,
+                         [&loop](int result) { loop.exit(result); });
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.show();
+        return loop.exec();
+    };
 }
 
 CTovikApp::~CTovikApp() = default;
