@@ -81,6 +81,7 @@ chmod 700 "$RUN/runtime"
 PIDS=()
 NAMES=()
 WATCHDOG=
+PEN_PID=
 spawn() { # name command...
   local name=$1
   shift
@@ -118,8 +119,8 @@ LEFT=0
 teardown() {
   ((TORN_DOWN)) && return 0
   TORN_DOWN=1
-  [[ -n $WATCHDOG ]] && kill -- "-$WATCHDOG" 2>/dev/null
-  [[ -n $PEN_PID ]] && kill "$PEN_PID" 2>/dev/null
+  [[ -n $WATCHDOG ]] && { kill -- "-$WATCHDOG" 2>/dev/null || true; }
+  [[ -n $PEN_PID ]] && { kill "$PEN_PID" 2>/dev/null || true; }
   local i pid deadline
   # Programs first, the X server last, so nothing complains about a lost display.
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
@@ -229,7 +230,6 @@ say "tracking"
 
 # Runs pen commands from standard input. The driver runs in the background
 # and is waited for, so an interrupt is acted on at once, not after a stroke.
-PEN_PID=
 pen() {
   local script=$RUN/pen-script
   cat >"$script"
