@@ -10,24 +10,6 @@ namespace {
 // Longest wait one line may ask for; longer values are almost certainly typos.
 constexpr int kMaxMs = 3'600'000;
 
-std::vector<std::string_view> split(std::string_view line) {
-    std::vector<std::string_view> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) {
-            ++i;
-        }
-        const size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
-            ++i;
-        }
-        if (i > start) {
-            words.push_back(line.substr(start, i - start));
-        }
-    }
-    return words;
-}
-
 bool toDouble(std::string_view w, double& out) {
     const char* end = w.data() + w.size();
     auto [p, ec] = std::from_chars(w.data(), end, out);
@@ -54,8 +36,26 @@ bool toSwitch(std::string_view w, bool& out) {
 
 }  // namespace
 
+std::vector<std::string_view> splitWords(std::string_view line) {
+    std::vector<std::string_view> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) {
+            ++i;
+        }
+        const size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
+            ++i;
+        }
+        if (i > start) {
+            words.push_back(line.substr(start, i - start));
+        }
+    }
+    return words;
+}
+
 std::optional<PenCommand> parsePenCommand(std::string_view line, std::string& error) {
-    const std::vector<std::string_view> w = split(line);
+    const std::vector<std::string_view> w = splitWords(line);
     PenCommand c;
     if (w.empty() || w[0].starts_with('#')) {
         return c;

@@ -22,6 +22,9 @@ struct PenCommand {
 };
 
 // Empty with `error` set when the line is not a command.
+// The blank-separated words of one line (spaces, tabs, a stray CR).
+[[nodiscard]] std::vector<std::string_view> splitWords(std::string_view line);
+
 [[nodiscard]] std::optional<PenCommand> parsePenCommand(std::string_view line, std::string& error);
 
 // Every line of a script; empty with `error` naming the first bad line.

@@ -43,10 +43,7 @@ bool CBitmapDialog::LoadBitmapById(int resourceId) {
     if (img.isNull()) {
         return false;
     }
-    m_ownedBitmap = std::make_unique<QImage>(std::move(img));
-    m_pBitmap = m_ownedBitmap.get();
-    m_bOwnsBitmap = true;
-    m_bHasBitmap = true;
+    AdoptBitmap(std::move(img));
     update();
     return true;
 }
@@ -61,10 +58,7 @@ bool CBitmapDialog::LoadBitmapByName(const char* resourceName, const QString& fi
     if (img.isNull()) {
         return false;
     }
-    m_ownedBitmap = std::make_unique<QImage>(std::move(img));
-    m_pBitmap = m_ownedBitmap.get();
-    m_bOwnsBitmap = true;
-    m_bHasBitmap = true;
+    AdoptBitmap(std::move(img));
     RebuildRegion();
     return true;
 }
@@ -75,12 +69,16 @@ bool CBitmapDialog::CopyBitmap(const QImage& bitmap) {
     if (copy.isNull()) {
         return false;
     }
-    m_ownedBitmap = std::make_unique<QImage>(std::move(copy));
+    AdoptBitmap(std::move(copy));
+    RebuildRegion();
+    return true;
+}
+
+void CBitmapDialog::AdoptBitmap(QImage image) {
+    m_ownedBitmap = std::make_unique<QImage>(std::move(image));
     m_pBitmap = m_ownedBitmap.get();
     m_bOwnsBitmap = true;
     m_bHasBitmap = true;
-    RebuildRegion();
-    return true;
 }
 
 void CBitmapDialog::SetBitmap(const QImage* bitmap) {

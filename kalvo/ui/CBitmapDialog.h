@@ -45,6 +45,8 @@ public:
 protected:
     // Cuts the window to the bitmap's opaque runs (or to its whole rectangle).
     void RebuildRegion();
+    // Takes the picture as the dialog's own background.
+    void AdoptBitmap(QImage image);
 
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -1,5 +1,7 @@
 #include "RunLogs.h"
 
+#include "sim/PenCommand.h"
+
 #include <charconv>
 #include <cmath>
 #include <sstream>
@@ -7,25 +9,6 @@
 namespace e2e {
 
 namespace {
-
-// Splits a line at blanks.
-std::vector<std::string_view> words(std::string_view line) {
-    std::vector<std::string_view> out;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) {
-            ++i;
-        }
-        const size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
-            ++i;
-        }
-        if (i > start) {
-            out.push_back(line.substr(start, i - start));
-        }
-    }
-    return out;
-}
 
 template <typename T>
 bool number(std::string_view text, T& out, int base = 10) {
@@ -57,7 +40,7 @@ bool forEachLine(std::istream& in, std::string& error, Parse parse) {
         ++lineNumber;
         const std::string_view line(text.data() + pos, nl - pos);
         pos = nl + 1;
-        const std::vector<std::string_view> w = words(line);
+        const std::vector<std::string_view> w = sim::splitWords(line);
         if (w.empty() || w[0].starts_with('#')) {
             continue;
         }
