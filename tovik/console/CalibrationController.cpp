@@ -31,7 +31,9 @@ public:
     explicit Canvas(QObject* ui) : ui_(ui) {}
 
     void Show(bool acceptsEscape) override {
-        closedByUser_ = false;
+        // A close forced by the controller stays, also when it came before
+        // the window.
+        closedByUser_ = forcedClose_.load();
         onUi(ui_, [&] {
             destroyWindow();
             window_ = new CalibrationWindow(acceptsEscape);
@@ -96,13 +98,17 @@ public:
             w->deleteLater();
         }
     }
-    void closeByUser() { closedByUser_ = true; }
+    void closeByUser() {
+        forcedClose_ = true;
+        closedByUser_ = true;
+    }
     [[nodiscard]] CalibrationWindow* window() const { return window_; }
 
 private:
     QObject* ui_;
     QPointer<CalibrationWindow> window_;
     std::atomic<bool> closedByUser_{false};
+    std::atomic<bool> forcedClose_{false};
 };
 
 class CalibrationController::Host final : public CalibrationHost {

@@ -99,6 +99,9 @@ CTovikDlg::CTovikDlg(ConsoleServices services, QWidget* parent)
 }
 
 CTovikDlg::~CTovikDlg() {
+    // A calibration's worker uses the camera, the settings and the calibration
+    // state held here: it ends first, not later with the child objects.
+    EndCalibration();
     // The thread ends before the camera and the calibration it reads go.
     if (loop_) {
         loop_->stop();
@@ -327,7 +330,9 @@ void CTovikDlg::OnPause() {
 }
 
 void CTovikDlg::OnExit() {
-    if (exiting_) {
+    // A running calibration owns the camera and the calibration state; it
+    // ends by itself (or by Esc for the manual one) before the console may.
+    if (exiting_ || CalibrationRunning()) {
         return;
     }
     if (services_.messages.show(this, LoadString(150), LoadString(102), MessageIcon::Information,

@@ -65,6 +65,10 @@ public:
     void OnAdvancedSettings();
     void OnAutoCalibrate();
     void OnManualCalibrate();
+    // A calibration is using the camera and the calibration state.
+    [[nodiscard]] bool CalibrationRunning() const;
+    // Ends a calibration in progress (the manual one as by Esc) and waits for it.
+    void EndCalibration();
     // Runs the command of that number as its button or menu item would;
     // false for an unknown number.
     bool runCommand(int command);

@@ -77,4 +77,13 @@ void CTovikDlg::OnManualCalibrate() {
     (void)controllerOf(*this).startManual();
 }
 
+bool CTovikDlg::CalibrationRunning() const {
+    const auto* c = findChild<CalibrationController*>(QStringLiteral("CalibrationController"));
+    return c != nullptr && c->running();
+}
+
+void CTovikDlg::EndCalibration() {
+    delete findChild<CalibrationController*>(QStringLiteral("CalibrationController"));
+}
+
 }  // namespace tovik

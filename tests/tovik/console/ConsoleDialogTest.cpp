@@ -407,6 +407,34 @@ TEST_F(ConsoleTest, EnterDoesNothingAndEscapeAsksBeforeExiting) {
     EXPECT_TRUE(saved.contains("[Functions]"));
 }
 
+TEST_F(ConsoleTest, ExitWaitsWhileACalibrationUsesTheCamera) {
+    CTovikDlg& dlg = makeConsole();
+    dlg.show();
+    dlg.OnManualCalibrate();
+    ASSERT_TRUE(WaitUntil([&] { return dlg.CalibrationRunning(); }));
+
+    dlg.OnExit();
+
+    EXPECT_TRUE(messages.messages.empty());  // not even the question
+    EXPECT_TRUE(camera.connected());
+    keys.setDown(common::VK_ESCAPE_KEY, true);
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.CalibrationRunning(); }));
+    keys.setDown(common::VK_ESCAPE_KEY, false);
+    dlg.OnExit();
+    EXPECT_FALSE(camera.connected());
+}
+
+TEST_F(ConsoleTest, ClosingTheConsoleEndsACalibrationInProgressFirst) {
+    CTovikDlg& dlg = makeConsole();
+    dlg.show();
+    dlg.OnManualCalibrate();
+    ASSERT_TRUE(WaitUntil([&] { return dlg.CalibrationRunning(); }));
+
+    console.reset();  // the worker must not outlive what it uses
+
+    EXPECT_EQ(console, nullptr);
+}
+
 TEST_F(ConsoleTest, ExitWhilePausedSavesAndStopsTheThread) {
     CTovikDlg& dlg = makeConsole();
     calibrate();
