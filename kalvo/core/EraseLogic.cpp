@@ -14,7 +14,9 @@ EraseBox eraseBoxOfPaintRect(const QRect& rect) {
 }
 
 QRect repaintRectOf(const EraseBox& box) {
-    return QRect(QPoint(box.left, box.top), QPoint(box.right, box.bottom));
+    // A repaint while the eraser window exists deletes what its rectangle
+    // holds, far edges included: the rectangle whose test is exactly the box.
+    return QRect(box.left, box.top, box.right - box.left, box.bottom - box.top);
 }
 
 bool segmentInside(const CHandwright& segment, const EraseBox& box) {

@@ -32,7 +32,8 @@ struct EraseBox {
 // system's paint rectangle is tested: left..left + width, top..top + height.
 [[nodiscard]] EraseBox eraseBoxOfPaintRect(const QRect& rect);
 
-// The area a repaint must cover to show the result of erasing the box.
+// The area repainted to show the result of erasing the box; its paint test
+// (eraseBoxOfPaintRect) is the box itself, so that repaint takes nothing more.
 [[nodiscard]] QRect repaintRectOf(const EraseBox& box);
 
 [[nodiscard]] bool segmentInside(const CHandwright& segment, const EraseBox& box);

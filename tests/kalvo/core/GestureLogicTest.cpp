@@ -140,7 +140,7 @@ TEST_F(GestureLogicTest, EraserDragMovesWindowErasesAroundPointerAndParksOnRelea
     EXPECT_EQ(doc.GetSegment(0)->m_x1, 150);
     const std::vector<std::string> pressAndMove{"cursor 168", "raise eraser 30,40 20x20",
                                                 "move eraser 274,271 198x123",
-                                                "repaint overlay 200,200 201x201"};
+                                                "repaint overlay 200,200 200x200"};
     EXPECT_EQ(actions.calls, pressAndMove);
 
     actions.calls.clear();
@@ -149,6 +149,28 @@ TEST_F(GestureLogicTest, EraserDragMovesWindowErasesAroundPointerAndParksOnRelea
     EXPECT_EQ(state.erasing, 0);
     const std::vector<std::string> release{"move eraser -200,-210 198x123", "cursor 233"};
     EXPECT_EQ(actions.calls, release);
+}
+
+TEST_F(GestureLogicTest, RepaintAfterAnEraseTakesNothingBeyondTheEraseBox) {
+    state.penSelected = 0;
+    actions.eraser = true;
+    doc.AddSegment(290, 290, 310, 310, 0, 1);  // inside: erased, so the area is repainted
+    doc.AddSegment(350, 350, 401, 401, 0, 1);  // one past the box's right and bottom sides
+    doc.AddSegment(199, 199, 250, 250, 0, 1);  // one before its left and top sides
+    gesture.leftDown(Surface::Overlay, {300, 300});
+    gesture.mouseMove(Surface::Overlay, {300, 300});
+    ASSERT_FALSE(actions.repainted.empty());
+
+    // The window repaints what was asked; with the eraser window up, that
+    // repaint deletes what lies inside the repainted area.
+    for (const QRect& area : actions.repainted) {
+        EXPECT_FALSE(gesture.paint(area));
+    }
+
+    const std::vector<Segment> left = segmentsOf(doc);
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].x2, 401);
+    EXPECT_EQ(left[1].x1, 199);
 }
 
 TEST_F(GestureLogicTest, RightPressStopsErasing) {

@@ -28,6 +28,7 @@ public:
     std::optional<QRect> toolbar;
     bool eraser = false;
     std::vector<std::string> calls;
+    std::vector<QRect> repainted;
     // Runs for sendLeftUp, as the window's handler would.
     std::function<void(Surface)> onLeftUp;
 
@@ -58,6 +59,7 @@ public:
     }
     void repaintArea(Surface s, const QRect& area) override {
         calls.push_back("repaint " + surfaceName(s) + " " + rectText(area));
+        repainted.push_back(area);
     }
     void setCursor(int icon) override { calls.push_back("cursor " + std::to_string(icon)); }
     void sendLeftUp(Surface s) override {
