@@ -118,7 +118,15 @@ void DrawingWindow::drawLiveSegment(QPoint from, QPoint to) {
 
 void DrawingWindow::paintEvent(QPaintEvent* event) {
     const QRect rect = event->rect();
-    const bool drawInk = handler_ == nullptr || handler_->paintRequested(*this, rect);
+    // Each rectangle of the repainted region on its own: repaints asked for
+    // apart (two eraser moves) arrive merged, and the bounding rectangle of
+    // the merge would take the segments between them too.
+    bool drawInk = true;
+    if (handler_ != nullptr) {
+        for (const QRect& part : event->region()) {
+            drawInk = handler_->paintRequested(*this, part) && drawInk;
+        }
+    }
     if (drawInk) {
         // A repaint that only shows live segments needs no redraw of the
         // whole document; anything else redraws every segment and text.
@@ -128,7 +136,9 @@ void DrawingWindow::paintEvent(QPaintEvent* event) {
         }
     } else {
         // The ink there is gone from the screen; keep the layer in step.
-        ink_.clear(rect);
+        for (const QRect& part : event->region()) {
+            ink_.clear(part);
+        }
     }
     liveArea_ = QRegion();
 

@@ -22,7 +22,8 @@ struct DrawingState;
 class DrawingWindowHandler {
 public:
     virtual ~DrawingWindowHandler() = default;
-    // A repaint of `rect`: true to draw the ink, false to draw none there.
+    // A repaint of `rect` (once for each rectangle of the repainted region):
+    // true to draw the ink, false to draw none there.
     [[nodiscard]] virtual bool paintRequested(DrawingWindow& window, const QRect& rect) = 0;
     virtual void closeRequested(DrawingWindow& window) = 0;
     virtual void keyDown(DrawingWindow& window, int vk) = 0;

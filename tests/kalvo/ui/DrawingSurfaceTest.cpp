@@ -217,6 +217,27 @@ TEST_F(DrawingSurfaceTest, EraserWindowFollowsDragErasesAndParks) {
     EXPECT_EQ(frame_->GetActiveView()->m_eraser, nullptr);
 }
 
+TEST_F(DrawingSurfaceTest, ErasesRepaintedTogetherKeepTheSegmentsBetweenThem) {
+    frame_->OnCommand(ID_WHITEBOARD);
+    DrawingWindow& board = surfaces_->board();
+    QCoreApplication::processEvents();
+    doc_.AddSegment(100, 100, 110, 110, kBlue, 2);  // under the first erase
+    doc_.AddSegment(250, 250, 260, 260, kBlue, 2);  // between the two boxes
+    doc_.AddSegment(400, 400, 410, 410, kBlue, 2);  // under the second erase
+    frame_->OnCommand(ID_ERASER);
+
+    // Two pointer moves before the window gets to repaint: their repaints
+    // arrive as one.
+    surfaces_->leftDown(board, {100, 100});
+    surfaces_->mouseMove(board, {105, 105});
+    surfaces_->mouseMove(board, {405, 405});
+    ASSERT_EQ(doc_.GetSegmentCount(), 1);
+    QCoreApplication::processEvents();
+
+    ASSERT_EQ(doc_.GetSegmentCount(), 1);
+    EXPECT_EQ(doc_.GetSegment(0)->m_x1, 250);
+}
+
 TEST_F(DrawingSurfaceTest, PressAndReleaseOnEraserWindowReachTheOverlay) {
     frame_->OnCommand(ID_DRAW_ON_SCREEN);
     frame_->OnCommand(ID_ERASER);
