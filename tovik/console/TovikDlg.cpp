@@ -251,6 +251,11 @@ TrackingCalibration CTovikDlg::snapshotCalibration() const {
 }
 
 void CTovikDlg::OnRun() {
+    // The event loop runs during a calibration: its worker owns the camera
+    // and is writing the calibration that a thread would snapshot.
+    if (calibrationHoldsConsole()) {
+        return;
+    }
     if (calibration_.Calibrated == 0) {
         services_.messages.show(this, LoadString(151), LoadString(152), MessageIcon::Information,
                                 MessageButtons::Ok);
@@ -300,8 +305,10 @@ void CTovikDlg::OnRun() {
 }
 
 void CTovikDlg::OnPause() {
-    if (!loop_) {
-        return;  // nothing to pause before the first Run
+    // Nothing to pause before the first Run; nothing to resume while a
+    // calibration replaces what the thread reads.
+    if (!loop_ || calibrationHoldsConsole()) {
+        return;
     }
     if (Paused == 0) {
         // Parked between frames: the preview and calibration may use the
@@ -587,6 +594,9 @@ bool CTovikDlg::runCommand(int command) {
 }
 
 void CTovikDlg::OnAdjustCamera() {
+    if (calibrationHoldsConsole()) {
+        return;  // switching devices would close the camera under the calibration
+    }
     PreviewSuspended = 1;
     CSelectDlg dialog(services_.camera, this);
     dialog.camBrightness = settings_.camBrightness;
@@ -610,6 +620,9 @@ void CTovikDlg::OnAdjustCamera() {
 }
 
 void CTovikDlg::OnAdvancedSettings() {
+    if (calibrationHoldsConsole()) {
+        return;  // switching devices would close the camera under the calibration
+    }
     CSettingDlg dialog(services_.camera, services_.messages, this);
     TrackingSettings& s = settings_;
     dialog.Amp = s.Amp;

@@ -69,6 +69,10 @@ public:
     [[nodiscard]] bool CalibrationRunning() const;
     // Ends a calibration in progress (the manual one as by Esc) and waits for it.
     void EndCalibration();
+    // Run (or Continue of a parked thread) as a completed calibration's
+    // count-down asks; other commands that touch the camera, the calibration
+    // or the tracking state wait while a calibration runs.
+    void RunAfterCalibration(bool continueThread);
     // Runs the command of that number as its button or menu item would;
     // false for an unknown number.
     bool runCommand(int command);
@@ -154,6 +158,9 @@ private:
     [[nodiscard]] TrackingCalibration snapshotCalibration() const;
     void showStatusPanel(bool show);
     void fillTrayMenu(QMenu& menu);
+    // A calibration is using the camera and the calibration state, and is not
+    // the one asking for the command.
+    [[nodiscard]] bool calibrationHoldsConsole() const;
 
     ConsoleServices services_;
     TrackingTrace* trace_ = nullptr;
@@ -179,6 +186,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<QMenu> trayMenu_;
     bool exiting_ = false;
+    bool calibrationFinishing_ = false;
 };
 
 }  // namespace tovik

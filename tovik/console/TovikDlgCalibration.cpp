@@ -49,8 +49,8 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
     };
     hooks.runCountDown = [&dlg](int) { return dlg.RunCountDown() == QDialog::Accepted; };
     hooks.threadStarted = [&dlg] { return dlg.ThreadStarted != 0; };
-    hooks.onRun = [&dlg] { dlg.OnRun(); };
-    hooks.onPause = [&dlg] { dlg.OnPause(); };
+    hooks.onRun = [&dlg] { dlg.RunAfterCalibration(false); };
+    hooks.onPause = [&dlg] { dlg.RunAfterCalibration(true); };
     c = new CalibrationController(
         {dlg.Camera(), dlg.Settings(), dlg.Calibration(), dlg.Keys(), dlg.SettingsFilePath(),
          dlg.ProgramDirectory(), std::move(hooks), &dlg.TimeSource()},
@@ -62,16 +62,17 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
 }  // namespace
 
 // Offered only while tracking never started or is paused, so the detection
-// thread is parked for the whole calibration.
+// thread is parked for the whole calibration (a thread that did not reach its
+// safe point when paused keeps the calibration out).
 void CTovikDlg::OnAutoCalibrate() {
-    if (Running != 0) {
+    if (Running != 0 || (loop_ && !loop_->parked())) {
         return;
     }
     (void)controllerOf(*this).startAuto();
 }
 
 void CTovikDlg::OnManualCalibrate() {
-    if (Running != 0) {
+    if (Running != 0 || (loop_ && !loop_->parked())) {
         return;
     }
     (void)controllerOf(*this).startManual();
@@ -80,6 +81,20 @@ void CTovikDlg::OnManualCalibrate() {
 bool CTovikDlg::CalibrationRunning() const {
     const auto* c = findChild<CalibrationController*>(QStringLiteral("CalibrationController"));
     return c != nullptr && c->running();
+}
+
+bool CTovikDlg::calibrationHoldsConsole() const {
+    return CalibrationRunning() && !calibrationFinishing_;
+}
+
+void CTovikDlg::RunAfterCalibration(bool continueThread) {
+    calibrationFinishing_ = true;
+    if (continueThread) {
+        OnPause();
+    } else {
+        OnRun();
+    }
+    calibrationFinishing_ = false;
 }
 
 void CTovikDlg::EndCalibration() {

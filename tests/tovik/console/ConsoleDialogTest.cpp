@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QSlider>
 
+#include <functional>
+
 #include "ConsoleFixture.h"
 #include "tovik/console/AboutDlg.h"
 #include "tovik/console/CountDownDlg.h"
@@ -433,6 +435,53 @@ TEST_F(ConsoleTest, ClosingTheConsoleEndsACalibrationInProgressFirst) {
     console.reset();  // the worker must not outlive what it uses
 
     EXPECT_EQ(console, nullptr);
+}
+
+// The event loop runs while a calibration works, so the console's other
+// commands can arrive (buttons, tray menu). Those that would start or resume
+// the thread, or open a dialog that switches devices, wait for it to end.
+TEST_F(ConsoleTest, TrackingAndCameraCommandsWaitWhileACalibrationRuns) {
+    CTovikDlg& dlg = makeConsole();
+    calibrate();
+    int dialogs = 0;
+    dlg.runModal = [&](QDialog&) {
+        ++dialogs;
+        return int(QDialog::Rejected);
+    };
+    dlg.show();
+    const auto calibrateThenEsc = [&](const std::function<void()>& during) {
+        dlg.OnManualCalibrate();
+        ASSERT_TRUE(WaitUntil([&] { return dlg.CalibrationRunning(); }));
+        during();
+        keys.setDown(common::VK_ESCAPE_KEY, true);
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.CalibrationRunning(); }));
+        keys.setDown(common::VK_ESCAPE_KEY, false);
+    };
+
+    // From Idle: Run would start a thread on the camera the worker grabs.
+    calibrateThenEsc([&] {
+        dlg.OnRun();
+        dlg.OnAdvancedSettings();
+        dlg.OnAdjustCamera();
+        EXPECT_EQ(dlg.ThreadStarted, 0);
+        EXPECT_EQ(dlg.Loop(), nullptr);
+        EXPECT_EQ(dialogs, 0);
+    });
+    dlg.OnRun();
+    ASSERT_EQ(dlg.ThreadStarted, 1);
+
+    // From Paused: Continue would snapshot a calibration being replaced.
+    dlg.OnPause();
+    ASSERT_TRUE(dlg.Loop()->parked());
+    calibrateThenEsc([&] {
+        dlg.OnPause();
+        EXPECT_EQ(dlg.Paused, 1);
+        EXPECT_EQ(dlg.Running, 0);
+        EXPECT_TRUE(dlg.Loop()->parked());
+    });
+    dlg.OnPause();
+    EXPECT_EQ(dlg.Paused, 0);
+    EXPECT_EQ(dlg.Running, 1);
 }
 
 TEST_F(ConsoleTest, ExitWhilePausedSavesAndStopsTheThread) {
