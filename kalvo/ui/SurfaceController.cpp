@@ -324,6 +324,9 @@ bool SurfaceController::paintRequested(DrawingWindow& window, const QRect& rect)
 
 void SurfaceController::closeRequested(DrawingWindow& window) {
     (void)window;
+    // The box is modal: a release while it is up never reaches the drawing
+    // window, and the next move would go on with the stroke or the drag.
+    modes_.EndStroke();
     if (dialogs_.messageBox) {
         dialogs_.messageBox(QStringLiteral("WM_CLOSE"));
     }

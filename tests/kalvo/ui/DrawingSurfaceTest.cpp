@@ -167,6 +167,23 @@ TEST_F(DrawingSurfaceTest, CloseRequestKeepsWindowAndShowsMessage) {
     EXPECT_EQ(messages_, std::vector<QString>{QStringLiteral("WM_CLOSE")});
 }
 
+TEST_F(DrawingSurfaceTest, CloseRequestDuringAStrokeEndsIt) {
+    frame_->OnCommand(ID_DRAW_ON_SCREEN);
+    DrawingWindow& overlay = surfaces_->overlay();
+    QTest::mousePress(&overlay, Qt::LeftButton, {}, {50, 50});
+    QTest::mouseMove(&overlay, {100, 50});
+    ASSERT_EQ(doc_.GetSegmentCount(), 1);
+
+    // The box is modal: the button's release while it is up never reaches
+    // the overlay, so the next move must not continue the stroke.
+    EXPECT_FALSE(overlay.close());
+    QTest::mouseMove(&overlay, {400, 300});
+
+    EXPECT_EQ(drawingState().drawing, 0);
+    EXPECT_EQ(doc_.GetSegmentCount(), 1);
+    EXPECT_EQ(messages_.size(), 1u);
+}
+
 TEST_F(DrawingSurfaceTest, StrokeOnOverlayStoresSegmentsAndShowsLiveInk) {
     frame_->OnCommand(ID_DRAW_ON_SCREEN);
     DrawingWindow& overlay = surfaces_->overlay();
