@@ -346,6 +346,11 @@ void CTovikDlg::OnExit() {
                                 MessageButtons::OkCancel) != MessageResult::Ok) {
         return;
     }
+    // The question runs its own event loop: a calibration may have started
+    // from the tray menu meanwhile.
+    if (CalibrationRunning()) {
+        return;
+    }
     exiting_ = true;
     SaveSettings(settings_, services_.paths.iniPath);
     StopRequested = 1;

@@ -12,9 +12,11 @@
 #include <QSlider>
 
 #include <functional>
+#include <utility>
 
 #include "ConsoleFixture.h"
 #include "tovik/console/AboutDlg.h"
+#include "tovik/console/ControlIds.h"
 #include "tovik/console/CountDownDlg.h"
 #include "tovik/console/DialogUnits.h"
 #include "tovik/console/FrameView.h"
@@ -419,6 +421,44 @@ TEST_F(ConsoleTest, ExitWaitsWhileACalibrationUsesTheCamera) {
 
     EXPECT_TRUE(messages.messages.empty());  // not even the question
     EXPECT_TRUE(camera.connected());
+    keys.setDown(common::VK_ESCAPE_KEY, true);
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.CalibrationRunning(); }));
+    keys.setDown(common::VK_ESCAPE_KEY, false);
+    dlg.OnExit();
+    EXPECT_FALSE(camera.connected());
+}
+
+// A calibration can start (from the tray menu) while the exit question is
+// open; answering OK then must not close the camera under it.
+TEST_F(ConsoleTest, ExitAnsweredWhileACalibrationStartedWaits) {
+    struct Presenter final : MessagePresenter {
+        std::function<void()> onQuestion;
+        int shown = 0;
+        MessageResult show(QWidget*, const QString&, const QString&, MessageIcon,
+                           MessageButtons) override {
+            ++shown;
+            if (auto f = std::exchange(onQuestion, nullptr)) {
+                f();
+            }
+            return MessageResult::Ok;
+        }
+    } presenter;
+    console = std::make_unique<CTovikDlg>(
+        ConsoleServices{camera, keys, injector, clock, screen, presenter, paths});
+    CTovikDlg& dlg = *console;
+    dlg.trayAvailable = [] { return false; };
+    dlg.show();
+    presenter.onQuestion = [&] {
+        (void)dlg.runCommand(ids::ManualCalibrate);
+        ASSERT_TRUE(WaitUntil([&] { return dlg.CalibrationRunning(); }));
+    };
+
+    dlg.OnExit();
+
+    EXPECT_EQ(presenter.shown, 1);
+    EXPECT_TRUE(camera.connected());
+    EXPECT_EQ(dlg.StopRequested, 0);
+    EXPECT_TRUE(dlg.CalibrationRunning());
     keys.setDown(common::VK_ESCAPE_KEY, true);
     ASSERT_TRUE(WaitUntil([&] { return !dlg.CalibrationRunning(); }));
     keys.setDown(common::VK_ESCAPE_KEY, false);
