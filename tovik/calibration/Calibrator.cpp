@@ -182,6 +182,11 @@ bool Calibrator::escapePressed() {
 bool Calibrator::waitPass(Wait wait, int threshold, int& count, float& cx, float& cy) {
     const bool f13 = s_.keys.asyncKeyState(common::VK_F13_KEY) != 0;
     cv::Mat* frame = s_.frames.GrabFrame();
+    if (frame == nullptr) {
+        // A closed or vanished camera answers at once: without a pause the
+        // wait would spin a core until Esc.
+        s_.clock.sleepFor(milliseconds(10));
+    }
     // A missing frame, or one the background cannot be subtracted from, is
     // skipped; the Esc test still runs so the user can always leave.
     if (frame != nullptr && sameShape(*frame, state_.BackgroundFrame)) {

@@ -253,6 +253,27 @@ TEST(ManualCalibration, EscStillWorksWhenTheCameraStopsDelivering) {
     EXPECT_EQ(rig.grabber.grabs, 5);
 }
 
+// Grabs from a closed camera fail at once; the wait for a touch pauses
+// between them rather than spinning until Esc.
+TEST(ManualCalibration, WaitPausesBetweenGrabsThatBringNothing) {
+    CalibrationRig rig;
+    common::Clock::time_point at10;
+    rig.grabber.beforeGrab = [&] {
+        if (rig.grabber.grabs == 4) {
+            rig.camera.CloseDevice();
+        }
+        if (rig.grabber.grabs == 10) {
+            at10 = rig.clock.now();
+        }
+        if (rig.grabber.grabs == 30) {
+            rig.otherKeys->tap(common::VK_ESCAPE_KEY);
+        }
+    };
+
+    EXPECT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Aborted);
+    EXPECT_GE(rig.clock.now() - at10, std::chrono::milliseconds(20 * 5));
+}
+
 TEST(CaptureBackground, ReplacesTheBackgroundOnlyWhenAFrameComes) {
     CalibrationRig rig;
 
