@@ -1,5 +1,6 @@
 #include "kalvo/ui/CTrueColorToolBar.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
@@ -266,6 +267,13 @@ void CTrueColorToolBar::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     QWidget::mouseDoubleClickEvent(event);
+}
+
+void CTrueColorToolBar::closeEvent(QCloseEvent* event) {
+    // The toolbar stays until the program ends through its exit button (the
+    // frame then hides it): closed any other way, nothing would be left to
+    // end the program from.
+    event->ignore();
 }
 
 bool CTrueColorToolBar::event(QEvent* event) {

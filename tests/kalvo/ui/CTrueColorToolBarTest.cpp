@@ -77,6 +77,19 @@ TEST_F(ToolbarTest, FloatsAlwaysOnTopWithoutSystemFrameAndCaptionedPenOstraLab) 
     EXPECT_EQ(frame_->windowTitle(), " Kalvo");
 }
 
+TEST_F(ToolbarTest, OnlyTheExitButtonTakesTheToolbarAway) {
+    // A close request from the window system (a close key, a task list)
+    // would leave the program running with nothing to end it from.
+    EXPECT_FALSE(bar_->close());
+    EXPECT_TRUE(bar_->isVisible());
+
+    QSignalSpy closed(frame_.get(), &CMainFrame::closed);
+    frame_->OnCommand(ID_EXIT);
+
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(bar_->isVisible());
+}
+
 TEST_F(ToolbarTest, StandsAsOneColumnNearTheRightEdgeAndOnTheScreen) {
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     const QRect window = bar_->windowRect();
