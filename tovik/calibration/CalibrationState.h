@@ -28,8 +28,8 @@ struct CalibrationState {
 
 // The inclusive extremes of the camera pixels whose mapped screen point lies
 // strictly inside the screen, starting from the frame centre.
-[[nodiscard]] DetectionWindow ComputeDetectionWindow(const cv::Matx33f& homography,
-                                                     cv::Size frame, common::ScreenSize screen);
+[[nodiscard]] DetectionWindow ComputeDetectionWindow(const cv::Matx33f& homography, cv::Size frame,
+                                                     common::ScreenSize screen);
 
 // The direct per-pixel form of the same computation: the reference the fast
 // one is tested against.
