@@ -17,6 +17,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "X11TestSupport.h"
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
 #include "sim/BackendFactory.h"
@@ -30,25 +31,8 @@
 namespace tovik {
 namespace {
 
-bool haveDisplay() {
-    const char* d = std::getenv("DISPLAY");
-    return d != nullptr && *d != '\0' && QGuiApplication::platformName() == "xcb";
-}
-
-// Serves the event loop until `done` holds or `ms` pass.
-template <class Pred>
-bool waitFor(Pred done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using testing::haveDisplay;
+using testing::waitFor;
 
 cv::Vec3b screenPixel(sim::ScreenScene& screen, int x, int y) {
     cv::Mat shot;

@@ -15,6 +15,7 @@
 
 #include <unistd.h>
 
+#include "X11TestSupport.h"
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
 #include "common/platform/X11InputInjector.h"
@@ -30,24 +31,8 @@
 namespace tovik {
 namespace {
 
-bool haveDisplay() {
-    const char* d = std::getenv("DISPLAY");
-    return d != nullptr && *d != '\0' && QGuiApplication::platformName() == "xcb";
-}
-
-template <class Pred>
-bool waitFor(Pred done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using testing::haveDisplay;
+using testing::waitFor;
 
 // The console's automatic calibration button, filmed by the simulated camera
 // on the X screen, ends in tracking; the pen then drives the X pointer.
