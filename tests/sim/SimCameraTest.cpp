@@ -236,14 +236,24 @@ TEST(SimCamera, FrameLogRecordsEveryDeliveredFrame) {
     std::filesystem::remove(path);
 }
 
-TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {
-    const auto path = tempPath("control.sock");
-    auto camera = makeSim("fps=0,control=" + path.string());
+// A client of the simulator's control socket; -1 when it cannot connect.
+int connectTo(const std::filesystem::path& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {
+    const auto path = tempPath("control.sock");
+    auto camera = makeSim("fps=0,control=" + path.string());
+    const int fd = connectTo(path);
+    ASSERT_GE(fd, 0);
 
     const std::string script = "move 100 200\nlit 1\nf13 1\nbogus 1\nunplug\n";
     ASSERT_EQ(::write(fd, script.data(), script.size()), static_cast<ssize_t>(script.size()));
@@ -273,11 +283,8 @@ TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {
 TEST(SimCamera, ControlSocketClientThatNeverReadsStallsNothing) {
     const auto path = tempPath("deaf.sock");
     auto camera = makeSim("fps=0,control=" + path.string());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const int fd = connectTo(path);
+    ASSERT_GE(fd, 0);
     std::string script;
     for (int i = 0; i < 3000; ++i) {
         script += "lit 1\n";
