@@ -191,7 +191,7 @@ WATCHDOG=$!
 
 export HOME=$RUN/home XDG_RUNTIME_DIR=$RUN/runtime XDG_CONFIG_HOME=$RUN/home/.config
 export XDG_DATA_HOME=$RUN/home/.local/share QT_QPA_PLATFORM=xcb
-unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS || true
+unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY XDG_SESSION_TYPE || true
 
 spawn xcompmgr xcompmgr
 # A panel with a notification area, where Tovik hides while it tracks.

@@ -34,6 +34,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (!value(cl.calibrationFile)) {
                 return cl;
             }
+        } else if (name == "--input") {
+            std::string backend;
+            if (!value(backend)) {
+                return cl;
+            }
+            const std::optional<common::InputBackend> parsed = common::parseInputBackend(backend);
+            if (!parsed) {
+                cl.error = "--input must be xtest or uinput, not " + backend;
+                return cl;
+            }
+            cl.input = *parsed;
         } else if (a == "--list-cameras") {
             cl.listCameras = true;
         } else if (a == "--print-settings") {
@@ -66,6 +77,9 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "  --list-cameras           print one line per device: INDEX, NAME, SIZES\n"
            "                           (tab-separated) and exit\n"
            "  --print-settings         print the settings file's path and values and exit\n"
+           "  --input xtest|uinput     how the pen drives the pointer: XTest (X11\n"
+           "                           sessions) or the kernel's uinput device (the\n"
+           "                           default in a Wayland session; see the README)\n"
            "  --help                   print this text and exit\n"
            "\n"
            "Developer and test options:\n"
