@@ -25,6 +25,7 @@ constexpr ScreenSize kNullScreen{1280, 800};
 class DroppingInjector final : public InputInjector {
 public:
     void send(std::uint32_t, std::int32_t, std::int32_t) override {}
+    void setTargetArea(ScreenRect) override {}
 };
 
 Platform nullPlatform() {
@@ -50,7 +51,7 @@ UinputIoctl ioctlOf(const PlatformOptions& options) {
 void makeUinputPointer(Platform& p, const PlatformOptions& options) {
     UinputOpen opened = openDevice(options);
     if (opened.fd >= 0) {
-        p.injector = UinputInjector::create(opened.fd, p.screen->primarySize(), ioctlOf(options),
+        p.injector = UinputInjector::create(opened.fd, p.screen->monitors(), ioctlOf(options),
                                             opened.problem);
     }
     if (!p.injector) {

@@ -16,25 +16,30 @@ UinputSpec UinputInjector::deviceSpec(ScreenSize desktop) {
     return spec;
 }
 
-std::unique_ptr<UinputInjector> UinputInjector::create(int fd, ScreenSize desktop,
+std::unique_ptr<UinputInjector> UinputInjector::create(int fd, const std::vector<Monitor>& monitors,
                                                        UinputIoctl ioctl, std::string& problem) {
+    // The desktop runs from (0, 0) to the far edges of its monitors.
+    ScreenSize desktop;
+    for (const Monitor& m : monitors) {
+        desktop.width = std::max(desktop.width, m.rect.x + m.rect.width);
+        desktop.height = std::max(desktop.height, m.rect.y + m.rect.height);
+    }
+    const ScreenRect primary = findMonitor(monitors, "").value_or(Monitor{}).rect;
     std::unique_ptr<UinputDevice> device =
         UinputDevice::create(fd, deviceSpec(desktop), std::move(ioctl), problem);
     if (!device) {
         return nullptr;
     }
-    return std::unique_ptr<UinputInjector>(new UinputInjector(std::move(device), desktop));
+    return std::unique_ptr<UinputInjector>(new UinputInjector(std::move(device), desktop, primary));
 }
 
-UinputInjector::UinputInjector(std::unique_ptr<UinputDevice> device, ScreenSize desktop)
-    : device_(std::move(device)), desktop_(desktop), area_(desktop) {}
+UinputInjector::UinputInjector(std::unique_ptr<UinputDevice> device, ScreenSize desktop,
+                               ScreenRect primary)
+    : device_(std::move(device)), desktop_(desktop), primary_(primary), area_(primary) {}
 
-void UinputInjector::setArea(int x, int y, int width, int height) {
+void UinputInjector::setTargetArea(ScreenRect area) {
     std::lock_guard lock(mutex_);
-    areaX_ = std::clamp(x, 0, std::max(desktop_.width - 1, 0));
-    areaY_ = std::clamp(y, 0, std::max(desktop_.height - 1, 0));
-    area_ = {std::clamp(width, 0, desktop_.width - areaX_),
-             std::clamp(height, 0, desktop_.height - areaY_)};
+    area_ = area.width > 0 && area.height > 0 ? area : primary_;
 }
 
 void UinputInjector::moveTo(int x, int y, std::vector<input_event>& out) {
@@ -50,9 +55,9 @@ void UinputInjector::send(std::uint32_t flags, std::int32_t dx, std::int32_t dy)
     std::vector<input_event> events;
     if (flags & MouseFlags::Move) {
         if (flags & MouseFlags::Absolute) {
-            // The same pixel the XTest back end moves to, offset into the area.
+            // The same pixel the XTest back end moves to.
             const PixelPoint p = absoluteToPixel(dx, dy, area_);
-            moveTo(areaX_ + p.x, areaY_ + p.y, events);
+            moveTo(p.x, p.y, events);
         } else if (dx != 0 || dy != 0) {
             // The device only knows absolute positions: a relative move starts
             // where our last move put the pointer. A move by nothing (the

@@ -4,6 +4,8 @@
 // X11 session, a Wayland session and on the console. Thread-safe.
 
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "common/platform/InputInjector.h"
 #include "common/platform/ScreenInfo.h"
@@ -18,30 +20,28 @@ public:
     // and BTN_RIGHT.
     [[nodiscard]] static UinputSpec deviceSpec(ScreenSize desktop);
 
-    // Creates the device on fd (taken). Null, with problem set, on failure.
-    // Absolute coordinates span the whole desktop until setArea.
-    [[nodiscard]] static std::unique_ptr<UinputInjector> create(int fd, ScreenSize desktop,
-                                                                UinputIoctl ioctl,
-                                                                std::string& problem);
+    // Creates the device on fd (taken) for a desktop made of these monitors.
+    // Null, with problem set, on failure.
+    [[nodiscard]] static std::unique_ptr<UinputInjector> create(
+        int fd, const std::vector<Monitor>& monitors, UinputIoctl ioctl, std::string& problem);
 
     // Flags as for every injector: the move (absolute or relative pixels),
     // then the buttons; each step is one report closed by SYN_REPORT.
     void send(std::uint32_t flags, std::int32_t dx, std::int32_t dy) override;
 
-    // The desktop rectangle absolute coordinates span, in pixels; clamped
-    // into the desktop.
-    void setArea(int x, int y, int width, int height);
+    // Absolute coordinates span this rectangle of the desktop; empty: the
+    // primary monitor again.
+    void setTargetArea(ScreenRect area) override;
 
 private:
-    UinputInjector(std::unique_ptr<UinputDevice> device, ScreenSize desktop);
+    UinputInjector(std::unique_ptr<UinputDevice> device, ScreenSize desktop, ScreenRect primary);
     void moveTo(int x, int y, std::vector<input_event>& out);
 
     std::unique_ptr<UinputDevice> device_;
     const ScreenSize desktop_;
+    const ScreenRect primary_;
     std::mutex mutex_;
-    int areaX_ = 0;
-    int areaY_ = 0;
-    ScreenSize area_;
+    ScreenRect area_;
     int x_ = 0;  // where the last move put the pointer, for relative moves
     int y_ = 0;
 };

@@ -36,11 +36,15 @@ std::vector<Record> decoded(const std::vector<input_event>& events) {
 
 constexpr Record kSyn{EV_SYN, SYN_REPORT, 0};
 
+std::vector<common::Monitor> oneMonitor(int width, int height) {
+    return {{"default", {0, 0, width, height}, true}};
+}
+
 TEST(UinputInjector, SetsUpAnAbsolutePointerOverTheDesktopAndDestroysItAtTheEnd) {
     UinputRecorder uinput;
     std::string problem;
 
-    auto injector = common::UinputInjector::create(uinput.takeWriteEnd(), {1920, 1080},
+    auto injector = common::UinputInjector::create(uinput.takeWriteEnd(), oneMonitor(1920, 1080),
                                                    uinput.ioctl(), problem);
     ASSERT_TRUE(injector) << problem;
     injector.reset();
@@ -73,8 +77,8 @@ TEST(UinputInjector, SetsUpAnAbsolutePointerOverTheDesktopAndDestroysItAtTheEnd)
 TEST(UinputInjector, WritesEachMoveAndButtonAsOneReport) {
     UinputRecorder uinput;
     std::string problem;
-    auto injector =
-        common::UinputInjector::create(uinput.takeWriteEnd(), {1280, 800}, uinput.ioctl(), problem);
+    auto injector = common::UinputInjector::create(uinput.takeWriteEnd(), oneMonitor(1280, 800),
+                                                   uinput.ioctl(), problem);
     ASSERT_TRUE(injector) << problem;
     struct Case {
         std::uint32_t flags;
@@ -120,22 +124,34 @@ TEST(UinputInjector, WritesEachMoveAndButtonAsOneReport) {
     }
 }
 
-TEST(UinputInjector, AreaConfinesAbsoluteCoordinatesToOneMonitor) {
+TEST(UinputInjector, TargetAreaConfinesAbsoluteCoordinatesToOneMonitor) {
+    // A laptop panel on the left and a projector to its right, taller.
+    const std::vector<common::Monitor> monitors = {{"eDP-1", {0, 0, 1920, 1080}, false},
+                                                   {"HDMI-1", {1920, 0, 1280, 1200}, true}};
     UinputRecorder uinput;
     std::string problem;
-    auto injector = common::UinputInjector::create(uinput.takeWriteEnd(), {3200, 1080},
-                                                   uinput.ioctl(), problem);
+    auto injector =
+        common::UinputInjector::create(uinput.takeWriteEnd(), monitors, uinput.ioctl(), problem);
     ASSERT_TRUE(injector) << problem;
+    const auto calls = uinput.calls();
+    ASSERT_GE(calls.size(), 8u);
+    EXPECT_EQ(calls[5].abs.absinfo.maximum, 3199);  // the axes span the whole desktop
+    EXPECT_EQ(calls[7].abs.absinfo.maximum, 1199);
 
-    injector->setArea(1920, 0, 1280, 800);
-    injector->send(Mouse::Absolute | Mouse::Move, 32768, 32768);
+    injector->send(Mouse::Absolute | Mouse::Move, 32768, 32768);  // the primary by default
+    injector->setTargetArea(monitors[0].rect);
     injector->send(Mouse::Absolute | Mouse::Move, 65536, 65536);
+    injector->setTargetArea({});
+    injector->send(Mouse::Absolute | Mouse::Move, 0, 0);
 
     EXPECT_EQ(decoded(uinput.records()), (std::vector<Record>{{EV_ABS, ABS_X, 2560},
-                                                              {EV_ABS, ABS_Y, 400},
+                                                              {EV_ABS, ABS_Y, 600},
                                                               kSyn,
-                                                              {EV_ABS, ABS_X, 3199},
-                                                              {EV_ABS, ABS_Y, 799},
+                                                              {EV_ABS, ABS_X, 1919},
+                                                              {EV_ABS, ABS_Y, 1079},
+                                                              kSyn,
+                                                              {EV_ABS, ABS_X, 1920},
+                                                              {EV_ABS, ABS_Y, 0},
                                                               kSyn}));
 }
 
