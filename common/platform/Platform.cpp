@@ -93,7 +93,8 @@ Platform makePlatform(const PlatformOptions& options) {
     p.wayland = isWaylandSession();
 
     std::unique_ptr<X11InputInjector> xtest;
-    if (options.input != InputBackend::Uinput) {
+    if (options.input == InputBackend::XTest ||
+        (options.input == InputBackend::Automatic && !p.wayland)) {
         xtest = X11InputInjector::open(options.displayName);
     }
     p.input = chooseInputBackend(options.input, p.wayland, xtest != nullptr);

@@ -175,6 +175,20 @@ TEST(WaylandPointer, ScenarioEventsArriveAsUinputRecordsAtTheXTestPositions) {
             },
             screen);
     }
+    {
+        // --input xtest in a Wayland session: XTest, and no uinput device.
+        tktest::EnvOverride session("XDG_SESSION_TYPE", "wayland");
+        bool asked = false;
+        options.input = common::InputBackend::XTest;
+        options.openUinput = [&] {
+            asked = true;
+            return common::UinputOpen{-1, "not here"};
+        };
+        const common::Platform forced = common::makePlatform(options);
+        EXPECT_EQ(forced.input, common::InputBackend::XTest);
+        EXPECT_FALSE(asked);
+        EXPECT_EQ(forced.injectionProblem, "");
+    }
     XCloseDisplay(display);
 
     ASSERT_GT(xtest.size(), 100u);
