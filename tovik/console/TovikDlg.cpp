@@ -80,8 +80,11 @@ CTovikDlg::CTovikDlg(ConsoleServices services, QWidget* parent)
     utcNow = CurrentUtc;
 
     setObjectName(QStringLiteral("201"));
-    // A caption and a frame, no window-menu, minimise or close box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // A caption and a frame, no window-menu, minimise or close box. A normal
+    // window, not a dialog: taskbars leave dialogs out (on X11 Qt makes a
+    // parentless dialog transient for the program), and the console has its
+    // own taskbar entry.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Vesko-控制台"));
     setWindowIcon(ProgramIcon());
     setFont(DialogFont(9));
