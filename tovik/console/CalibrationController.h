@@ -39,6 +39,8 @@ struct ConsoleCalibrationHooks {
     std::function<bool()> threadStarted;
     std::function<void()> onRun;
     std::function<void()> onPause;
+    // Calibration files that could not be written, in words for the user.
+    std::function<void(const std::string& reason)> filesNotWritten;
 };
 
 class CalibrationController final : public QObject {
@@ -84,7 +86,7 @@ private:
     class Frames;
 
     bool start(bool automatic);
-    void done(CalibrationOutcome outcome);
+    void done(CalibrationOutcome outcome, const std::string& filesError);
 
     Services s_;
     common::SystemClock systemClock_;
