@@ -18,6 +18,7 @@
 
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
+#include "common/platform/ScreenInfo.h"
 #include "tovik/calibration/CalibrationServices.h"
 #include "tovik/calibration/CalibrationState.h"
 #include "tovik/calibration/Calibrator.h"
@@ -41,6 +42,9 @@ struct ConsoleCalibrationHooks {
     std::function<void()> onPause;
     // Calibration files that could not be written, in words for the user.
     std::function<void(const std::string& reason)> filesNotWritten;
+    // The monitor to calibrate, in device pixels; unset or empty: the
+    // primary screen.
+    std::function<common::ScreenRect()> targetScreen;
 };
 
 class CalibrationController final : public QObject {

@@ -54,6 +54,7 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
     hooks.filesNotWritten = [&dlg](const std::string& reason) {
         dlg.ReportFileNotWritten(QStringLiteral("The calibration files were not saved."), reason);
     };
+    hooks.targetScreen = [&dlg] { return dlg.TargetScreen(); };
     c = new CalibrationController(
         {dlg.Camera(), dlg.Settings(), dlg.Calibration(), dlg.Keys(), dlg.SettingsFilePath(),
          dlg.ProgramDirectory(), std::move(hooks), &dlg.TimeSource()},
