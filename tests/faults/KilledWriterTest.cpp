@@ -100,14 +100,25 @@ TEST(KilledWriter, NeverLeavesAPartFileUnderTheRealName) {
 
     // Most kills land between writes; go on until a few landed inside one.
     while (kills < 100 && (kills < 20 || midWrite < 3) && std::chrono::steady_clock::now() < end) {
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            ::close(out[0]);
+            ::close(out[1]);
             ::execl(writer.c_str(), writer.c_str(), dir.path().c_str(),
                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 400));
+        ::close(out[1]);
+        // Past its start-up, so that the kill lands among the writes.
+        char c = 0;
+        while (::read(out[0], &c, 1) == 1 && c != '\n') {
+        }
+        ::close(out[0]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 300));
         ::kill(pid, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
