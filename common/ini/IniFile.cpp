@@ -88,14 +88,21 @@ std::string_view unquote(std::string_view v) {
     return v;
 }
 
-// A value spans one line: line breaks inside it would change the file's
-// structure, so they are written as spaces.
-std::string oneLine(std::string_view value) {
+// The text written for a value. It spans one line: line breaks inside it would
+// change the file's structure, so they are written as spaces. A value the
+// reader would not give back as it is (blanks at either end, or wrapped in
+// quotes itself) is written in double quotes, which the reader removes.
+std::string storedForm(std::string_view value) {
     std::string out(value);
     for (char& c : out) {
         if (c == '\n' || c == '\r') {
             c = ' ';
         }
+    }
+    const bool blankEnds = !out.empty() && (isBlank(out.front()) || isBlank(out.back()));
+    if (blankEnds || unquote(out).size() != out.size()) {
+        out.insert(out.begin(), '"');
+        out.push_back('"');
     }
     return out;
 }
@@ -304,7 +311,7 @@ std::string IniFile::newLineEnd() const {
 }
 
 void IniFile::setValue(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string v = oneLine(value);
+    const std::string v = storedForm(value);
     const std::string_view sectionName = trim(section);
     const std::string_view keyName = trim(key);
     const std::string eol = newLineEnd();

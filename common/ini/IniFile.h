@@ -45,6 +45,8 @@ public:
 
     // Replaces the first matching key in place, or adds the key after the last
     // key line of the first matching section, or adds the section at the end.
+    // value() then gives `value` back, with line breaks as spaces (a value
+    // with blanks at its ends or in quotes is written in double quotes).
     void setValue(std::string_view section, std::string_view key, std::string_view value);
     void setInt(std::string_view section, std::string_view key, std::int32_t value);  // "%d"
 
