@@ -375,7 +375,12 @@ void CTovikDlg::OnExit() {
         return;
     }
     exiting_ = true;
-    SaveSettings(settings_, services_.paths.iniPath);
+    if (const common::FileWriteResult r = SaveSettings(settings_, services_.paths.iniPath);
+        !r.ok()) {
+        // Before anything stops: the user may free space and note the values.
+        ReportFileNotWritten(QStringLiteral("The settings were not saved."),
+                             r.describe(services_.paths.iniPath));
+    }
     StopRequested = 1;
     // A parked thread is woken by the stop itself; it ends at its safe point
     // and is joined before the camera goes.
@@ -390,6 +395,11 @@ void CTovikDlg::OnExit() {
         tray_->hide();
     }
     QDialog::done(QDialog::Rejected);
+}
+
+void CTovikDlg::ReportFileNotWritten(const QString& what, const std::string& reason) {
+    services_.messages.show(this, what + QLatin1Char('\n') + QString::fromStdString(reason),
+                            LoadString(102), MessageIcon::Warning, MessageButtons::Ok);
 }
 
 void CTovikDlg::accept() {}

@@ -52,13 +52,12 @@ void LoadSettings(TrackingSettings& settings, const std::string& iniPath) {
     settings.Screen = ini.getString(kScreenSection, kScreenKey, "");
 }
 
-bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) {
+common::FileWriteResult SaveSettings(const TrackingSettings& settings, const std::string& iniPath) {
     common::IniFile ini(iniPath);
     // Loading first keeps every other line of the file, [CalibParams]
-    // included. A file that exists but cannot be read is not replaced.
-    if (!ini.load()) {
-        return false;
-    }
+    // included. A file that exists but cannot be read is not replaced: save()
+    // refuses it.
+    (void)ini.load();
     for (const Key& k : kKeys) {
         ini.setInt(k.section, k.name, (settings.*k.member).get());
     }

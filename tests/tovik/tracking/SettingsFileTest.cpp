@@ -5,8 +5,10 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "common/WriteFault.h"
 #include "tovik/tracking/SettingsFile.h"
 
 namespace tovik {
@@ -139,6 +141,24 @@ TEST_F(SettingsFileTest, UnwritablePlaceReportsFailure) {
     TrackingSettings s;
 
     EXPECT_FALSE(SaveSettings(s, (dir / "no-such-folder" / "Tovik.ini").string()));
+}
+
+TEST_F(SettingsFileTest, FullDiskOrReadOnlyFolderKeepsTheOldFileAndSaysWhy) {
+    TrackingSettings s;
+    ASSERT_TRUE(SaveSettings(s, path));
+    const std::string before = read();
+    s.Amp = 20;
+
+    for (const auto& [bytes, error, reason] : {std::tuple{std::size_t{0}, EROFS, "read-only"},
+                                               {std::size_t{40}, ENOSPC, "disk is full"}}) {
+        tktest::ScopedWriteFault fault(bytes, error);
+        const common::FileWriteResult r = SaveSettings(s, path);
+        EXPECT_EQ(r.error, error);
+        EXPECT_NE(r.describe(path).find(reason), std::string::npos) << r.describe(path);
+    }
+
+    EXPECT_EQ(read(), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 TEST_F(SettingsFileTest, ScreenIsWrittenOnceChosenAndClearedWhenUnset) {
