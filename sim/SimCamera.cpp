@@ -201,7 +201,9 @@ SimCamera::~SimCamera() {
 std::vector<tovik::DeviceInfo> SimCamera::enumerate() {
     std::vector<tovik::DeviceInfo> list;
     for (size_t i = 0; i < devices_.size(); ++i) {
-        list.push_back({"Simulated camera " + std::to_string(i), options_.sizes});
+        tovik::DeviceInfo info{"Simulated camera " + std::to_string(i), options_.sizes, {}, {}};
+        info.frameRates.assign(options_.sizes.size(), options_.fps);
+        list.push_back(std::move(info));
     }
     return list;
 }
@@ -546,6 +548,15 @@ void SimCamera::unplug() {
 void SimCamera::plug() {
     std::lock_guard lock(mutex_);
     plugged_ = true;
+}
+
+bool SimCamera::deviceLost() const {
+    std::lock_guard lock(mutex_);
+    return openIndex_ >= 0 && !plugged_;
+}
+
+double SimCamera::frameRate() const {
+    return isOpen() ? options_.fps : 0.0;
 }
 
 bool SimCamera::plugged() const {

@@ -57,6 +57,8 @@ public:
     void close() override;
     [[nodiscard]] bool isOpen() const override;
     [[nodiscard]] cv::Size frameSize() const override;
+    [[nodiscard]] double frameRate() const override;
+    [[nodiscard]] bool deviceLost() const override;
     bool grab(cv::Mat& frame, std::chrono::milliseconds timeout) override;
     [[nodiscard]] bool hasExposureControl() override;
     bool setExposure(int log2Seconds, bool automatic) override;

@@ -63,7 +63,7 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "Options:\n"
            "  --camera SPEC            capture back end: v4l2 (default) or sim:OPTIONS\n"
            "                           (the simulated camera and pen)\n"
-           "  --list-cameras           print one line per device: INDEX, NAME, SIZES\n"
+           "  --list-cameras           print one line per device: INDEX, NAME, SIZES@FPS\n"
            "                           (tab-separated) and exit\n"
            "  --print-settings         print the settings file's path and values and exit\n"
            "  --help                   print this text and exit\n"

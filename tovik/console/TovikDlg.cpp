@@ -432,10 +432,19 @@ void CTovikDlg::statusTick() {
         setText(ids::PosXEdit, QString::number(v.x));
         setText(ids::PosYEdit, QString::number(v.yFromBottom));
     }
-    if (v.button != DetectionStatus::Button::Unknown) {
+    // An unplugged camera shows in the button field until it is back; the
+    // back end reopens it by itself.
+    const CaptureBackend* backend = services_.camera.backend();
+    const bool lost = backend != nullptr && backend->deviceLost();
+    if (lost) {
+        setText(ids::ButtonStateEdit, QStringLiteral("摄像头已断开"));
+    } else if (v.button != DetectionStatus::Button::Unknown) {
         setText(ids::ButtonStateEdit,
                 LoadString(v.button == DetectionStatus::Button::Down ? 153 : 154));
+    } else if (cameraLostShown_) {
+        setText(ids::ButtonStateEdit, QString());
     }
+    cameraLostShown_ = lost;
     shown_ = v;
     if (ShowPicture != 0 && display_.takeIfNewer(displayFrame_, displaySeen_)) {
         picture_->setFrame(displayFrame_);
