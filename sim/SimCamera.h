@@ -111,6 +111,11 @@ private:
     struct Device {
         bool exposureAuto = true;
         int exposure = -6;
+        // The exposure before the last change, in effect until the change
+        // reaches the frames (with the exposure lag of the optics).
+        bool previousAuto = true;
+        int previousExposure = -6;
+        Clock::time_point changed{};
         std::map<tovik::ImageControl, int> controls;
     };
     struct QueuedFrame {
@@ -121,7 +126,12 @@ private:
 
     void produce(std::stop_token stop);
     [[nodiscard]] bool refuses(const char* name) const;
-    [[nodiscard]] cv::Mat lookupTable() const;  // caller holds mutex_
+    // Grey levels for screen levels, with the exposure in effect at `at`;
+    // the caller holds mutex_.
+    [[nodiscard]] cv::Mat lookupTable(Clock::time_point at = Clock::now()) const;
+    // The exposure in effect at `at` (automatic, value); caller holds mutex_.
+    [[nodiscard]] std::pair<bool, int> exposureAt(const Device& d, Clock::time_point at) const;
+    void noteExposureChange(Device& d);
     void stopProducer();
 
     SimOptions options_;

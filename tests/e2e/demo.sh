@@ -8,8 +8,10 @@
 # logs in the output folder and ends every process it started.
 #
 #   demo.sh [--size WxH] [--pose keystone|upright|mirrored|upside-down|rotated]
-#           [--out DIR] [--bin DIR] [--test]
+#           [--optics ideal|webcam] [--out DIR] [--bin DIR] [--test]
 #
+# --optics webcam: the simulated camera has a cheap webcam's lens and sensor
+# (distortion, blur, noise, bloom, room light, exposure lag; see README).
 # --test: the shorter scenario the test suite runs (1024 x 768, house and
 # "OK"); the exit status says whether every check passed.
 set -euo pipefail
@@ -17,6 +19,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 SIZE=1280x800
 POSE=keystone
+OPTICS=ideal
 OUT=$ROOT/demo-output
 BIN=$ROOT/build/dev/bin
 TEST=0
@@ -25,7 +28,7 @@ PARTS_SECOND=star,ok
 LIMIT=88 # seconds for the whole run, teardown included
 
 usage() {
-  sed -n '8,11p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  sed -n '8,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
@@ -33,6 +36,7 @@ while (($#)); do
   case $1 in
     --size) SIZE=${2:?}; shift 2 ;;
     --pose) POSE=${2:?}; shift 2 ;;
+    --optics) OPTICS=${2:?}; shift 2 ;;
     --out) OUT=${2:?}; shift 2 ;;
     --bin) BIN=${2:?}; shift 2 ;;
     --test) TEST=1; shift ;;
@@ -53,6 +57,10 @@ H=${BASH_REMATCH[2]}
 case $POSE in
   keystone | upright | mirrored | upside-down | rotated) ;;
   *) echo "demo: unknown pose $POSE" >&2; usage ;;
+esac
+case $OPTICS in
+  ideal | webcam) ;;
+  *) echo "demo: unknown optics $OPTICS" >&2; usage ;;
 esac
 for tool in tovik kalvo e2e_driver e2e_report e2e_desktop e2e_panel libe2e_geometry_probe.so; do
   [[ -e $BIN/$tool ]] || { echo "demo: $BIN/$tool is missing (build first)" >&2; exit 2; }
@@ -216,7 +224,7 @@ spawn kalvo env LD_PRELOAD="$PROBE" TK_GEOMETRY_FILE="$RUN/kalvo.geometry" \
 say "Tovik, its camera watching the screen ($POSE)"
 spawn tovik env LD_PRELOAD="$PROBE" TK_GEOMETRY_FILE="$RUN/tovik.geometry" \
   TOVIK_EVENT_LOG="$TOVIK_LOG" "$RUN/bin/tovik" --print-messages \
-  --camera "sim:screen,pose=$POSE,control=$SOCKET,log=$SIM_LOG"
+  --camera "sim:screen,pose=$POSE,optics=$OPTICS,control=$SOCKET,log=$SIM_LOG"
 
 # ---- the user's part ----
 AUTO=$("$DRIVER" geometry "$RUN/tovik.geometry" 1005 --timeout 20) || fail "Tovik's console did not show"
