@@ -630,6 +630,20 @@ cv::Matx33d SimCamera::poseMatrix() const {
     return pose_.homography(screen, frame);
 }
 
+bool SimCamera::cameraPoint(cv::Point2d screen, cv::Point2d& camera) const {
+    const cv::Matx33d h = poseMatrix();
+    cv::Size frame;
+    {
+        std::lock_guard lock(mutex_);
+        frame = frameSize_.empty() ? options_.sizes.front() : frameSize_;
+    }
+    if (!projectPoint(h, screen, camera)) {
+        return false;
+    }
+    camera = distort(camera, frame, options_.optics);
+    return true;
+}
+
 void SimCamera::unplug() {
     std::lock_guard lock(mutex_);
     plugged_ = false;

@@ -84,6 +84,9 @@ public:
     void setPose(const CameraPose& pose);
     // Screen pixels to camera pixels for the current scene and frame sizes.
     [[nodiscard]] cv::Matx33d poseMatrix() const;
+    // Where the frames show a screen point: the pose, then the lens. False
+    // when the pose sends it to infinity.
+    bool cameraPoint(cv::Point2d screen, cv::Point2d& camera) const;
 
     // The device stops (or resumes) delivering frames; it stays listed.
     void unplug();

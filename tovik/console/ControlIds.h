@@ -49,6 +49,11 @@ inline constexpr int F13Trig = 1036;
 inline constexpr int AreaUp = 1054;
 inline constexpr int Device = 1074;
 inline constexpr int AutoTh = 1078;
+// Accuracy options, below the original controls.
+inline constexpr int AccuracyGroup = 1200;
+inline constexpr int LensCorrection = 1201;
+inline constexpr int SubPixelSpot = 1202;
+inline constexpr int PointerSmoothing = 1203;
 }  // namespace setting
 
 // Camera selection (dialog 204).

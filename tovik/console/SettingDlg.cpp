@@ -54,7 +54,7 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
     setFont(DialogFont(8));
     const DialogUnits du(font());
     setWindowTitle(QStringLiteral("高级设置"));
-    setFixedSize(du.size(347, 137));
+    setFixedSize(du.size(347, 167));
     setStyleSheet(kClassicGroupBoxStyle);
 
     AddControl<QGroupBox>(this, du, 1089, 15, 13, 172, 94, LoadString(119));
@@ -87,6 +87,17 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
     f13Trig_->setLayoutDirection(Qt::RightToLeft);
     FitWidth(*mouseLeft_, du, 92);
     FitWidth(*f13Trig_, du, 218);
+
+    // Accuracy options: a row of their own below the original controls.
+    AddControl<QGroupBox>(this, du, ids::setting::AccuracyGroup, 15, 133, 312, 27,
+                          QStringLiteral("精度"));
+    lensCorrection_ = AddControl<QCheckBox>(this, du, ids::setting::LensCorrection, 25, 144, 90, 11,
+                                            QStringLiteral("镜头畸变校正"));
+    subPixelSpot_ = AddControl<QCheckBox>(this, du, ids::setting::SubPixelSpot, 125, 144, 90, 11,
+                                          QStringLiteral("亚像素光斑"));
+    pointerSmoothing_ = AddControl<QCheckBox>(this, du, ids::setting::PointerSmoothing, 225, 144,
+                                              90, 11, QStringLiteral("指针平滑"));
+    lensCorrection_->setToolTip(QStringLiteral("下次自动标定起生效"));
 
     auto* ok = AddControl<QPushButton>(this, du, ids::IDOK, 219, 113, 50, 14, LoadString(133));
     auto* cancel =
@@ -155,6 +166,9 @@ bool CSettingDlg::UpdateData(bool fromControls) {
         device_->setCurrentIndex(SelectedDevice < device_->count() ? SelectedDevice : -1);
         f13Trig_->setChecked(F13Trig != 0);
         autoTh_->setChecked(AutoTh != 0);
+        lensCorrection_->setChecked(LensCorrection != 0);
+        subPixelSpot_->setChecked(SubPixelSpot != 0);
+        pointerSmoothing_->setChecked(PointerSmoothing != 0);
         return true;
     }
     if (!readField(amp_, Amp, 1, 255, 120) || !readField(area_, Area, 1, 4000, 121) ||
@@ -170,6 +184,9 @@ bool CSettingDlg::UpdateData(bool fromControls) {
     }
     F13Trig = f13Trig_->isChecked() ? 1 : 0;
     AutoTh = autoTh_->isChecked() ? 1 : 0;
+    LensCorrection = lensCorrection_->isChecked() ? 1 : 0;
+    SubPixelSpot = subPixelSpot_->isChecked() ? 1 : 0;
+    PointerSmoothing = pointerSmoothing_->isChecked() ? 1 : 0;
     return true;
 }
 

@@ -38,6 +38,10 @@ public:
     int F13Trig = 1;
     int Running = 0;  // read only: the device cannot be switched while tracking runs
     int AutoTh = 1;
+    // Accuracy options (section "Accuracy" of the settings file).
+    int LensCorrection = 0;
+    int SubPixelSpot = 0;
+    int PointerSmoothing = 0;
 
     // Fills the lists and shows the members; runs once, when the dialog is
     // first shown.
@@ -73,6 +77,10 @@ private:
     QCheckBox* autoTh_ = nullptr;
     QCheckBox* mouseLeft_ = nullptr;
     QCheckBox* f13Trig_ = nullptr;
+    // Accuracy options.
+    QCheckBox* lensCorrection_ = nullptr;
+    QCheckBox* subPixelSpot_ = nullptr;
+    QCheckBox* pointerSmoothing_ = nullptr;
 };
 
 }  // namespace tovik

@@ -247,6 +247,7 @@ TrackingCalibration CTovikDlg::snapshotCalibration() const {
     c.background = calibration_.BackgroundFrame.clone();
     c.autoThreshold = calibration_.AutoThreshold;
     c.window = calibration_.Window;
+    c.lens = calibration_.Lens;
     return c;
 }
 
@@ -656,6 +657,10 @@ void CTovikDlg::OnAdvancedSettings() {
     dialog.camBacklightCompensation = s.camBacklightCompensation;
     dialog.camGain = s.camGain;
     dialog.Running = Running;
+    // Accuracy options.
+    dialog.LensCorrection = s.LensCorrection;
+    dialog.SubPixelSpot = s.SubPixelSpot;
+    dialog.PointerSmoothing = s.PointerSmoothing;
     if (runModal(dialog) != QDialog::Accepted) {
         return;
     }
@@ -675,6 +680,10 @@ void CTovikDlg::OnAdvancedSettings() {
     s.camGamma = dialog.camGamma;
     s.camBacklightCompensation = dialog.camBacklightCompensation;
     s.camGain = dialog.camGain;
+    // Accuracy options.
+    s.LensCorrection = dialog.LensCorrection;
+    s.SubPixelSpot = dialog.SubPixelSpot;
+    s.PointerSmoothing = dialog.PointerSmoothing;
 }
 
 int CTovikDlg::RunCountDown() {

@@ -35,6 +35,23 @@ constexpr std::array<Key, 17> kKeys{{
     {"Functions", "F13Trig", &TrackingSettings::F13Trig, 1},
 }};
 
+// Accuracy options, in a section of their own after the others.
+constexpr std::array<Key, 3> kAccuracyKeys{{
+    {"Accuracy", "LensCorrection", &TrackingSettings::LensCorrection, 0},
+    {"Accuracy", "SubPixelSpot", &TrackingSettings::SubPixelSpot, 0},
+    {"Accuracy", "PointerSmoothing", &TrackingSettings::PointerSmoothing, 0},
+}};
+
+template <typename F>
+void forEachKey(F f) {
+    for (const Key& k : kKeys) {
+        f(k);
+    }
+    for (const Key& k : kAccuracyKeys) {
+        f(k);
+    }
+}
+
 constexpr const char* kCalibSection = "CalibParams";
 
 }  // namespace
@@ -44,9 +61,8 @@ void LoadSettings(TrackingSettings& settings, const std::string& iniPath) {
     common::IniFile ini(iniPath);
     // An unreadable file reads as empty: every key takes its default.
     (void)ini.load();
-    for (const Key& k : kKeys) {
-        (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault);
-    }
+    forEachKey(
+        [&](const Key& k) { (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault); });
 }
 
 bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) {
@@ -56,9 +72,7 @@ bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) 
     if (!ini.load()) {
         return false;
     }
-    for (const Key& k : kKeys) {
-        ini.setInt(k.section, k.name, (settings.*k.member).get());
-    }
+    forEachKey([&](const Key& k) { ini.setInt(k.section, k.name, (settings.*k.member).get()); });
     return ini.save();
 }
 
@@ -76,9 +90,7 @@ CalibParams ReadCalibParams(const std::string& iniPath) {
 void PrintSettings(std::ostream& out, const TrackingSettings& settings, const CalibParams& calib,
                    const std::string& iniPath) {
     out << "SettingsFile=" << iniPath << '\n';
-    for (const Key& k : kKeys) {
-        out << k.name << '=' << (settings.*k.member).get() << '\n';
-    }
+    forEachKey([&](const Key& k) { out << k.name << '=' << (settings.*k.member).get() << '\n'; });
     out << "SmoothWndLen=" << calib.SmoothWndLen << '\n';
     out << "ManCalibAmpThd=" << calib.ManCalibAmpThd << '\n';
     out << "ManCalibAreaThd=" << calib.ManCalibAreaThd << '\n';

@@ -156,6 +156,31 @@ TEST_F(SettingDlgTest, LargestSpotMayBeBelowTheSmallestAndOkStoresAllFields) {
     EXPECT_EQ(d.F13Trig, 0);
 }
 
+TEST_F(SettingDlgTest, AccuracyOptionsShowAndStoreTheirValues) {
+    dlg = std::make_unique<CSettingDlg>(camera, messages);
+    dlg->Amp = 180;
+    dlg->Area = 5;
+    dlg->AreaUp = 1000;
+    dlg->Move = 5;
+    dlg->RunExpoTime = -6;
+    dlg->SubPixelSpot = 1;
+    dlg->show();
+    CSettingDlg& d = *dlg;
+    const bool shownSubPixel = check(1202)->isChecked();
+    const bool shownLens = check(1201)->isChecked();
+    check(1201)->setChecked(true);
+    check(1202)->setChecked(false);
+    check(1203)->setChecked(true);
+
+    d.OnOK();
+
+    EXPECT_TRUE(shownSubPixel);
+    EXPECT_FALSE(shownLens);
+    EXPECT_EQ(d.LensCorrection, 1);
+    EXPECT_EQ(d.SubPixelSpot, 0);
+    EXPECT_EQ(d.PointerSmoothing, 1);
+}
+
 TEST_F(SettingDlgTest, DefaultsFillTheFieldsAndSetExposureMinusSixAtOnce) {
     CSettingDlg& d = open(0, 0);
     check(1036)->setChecked(false);  // F13 off, not stored yet

@@ -52,11 +52,12 @@ protected:
 };
 
 const std::vector<std::string> kDefaultFile = {
-    "[Software]",      "Amp=180",         "Area=5",         "AreaUp=1000",
-    "Move=5",          "DbClickThd=20",   "RunExpoTime=-6", "AutoTh=1",
-    "[Camera]",        "camBrightness=0", "camContrast=10", "camHue=0",
-    "camSaturation=0", "camSharpness=4",  "camGamma=130",   "camBacklightCompensation=1",
-    "camGain=0",       "[Functions]",     "MouseLeft=1",    "F13Trig=1",
+    "[Software]",      "Amp=180",          "Area=5",         "AreaUp=1000",
+    "Move=5",          "DbClickThd=20",    "RunExpoTime=-6", "AutoTh=1",
+    "[Camera]",        "camBrightness=0",  "camContrast=10", "camHue=0",
+    "camSaturation=0", "camSharpness=4",   "camGamma=130",   "camBacklightCompensation=1",
+    "camGain=0",       "[Functions]",      "MouseLeft=1",    "F13Trig=1",
+    "[Accuracy]",      "LensCorrection=0", "SubPixelSpot=0", "PointerSmoothing=0",
 };
 
 TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesAll17Keys) {
@@ -74,6 +75,22 @@ TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesAll17Keys) {
 
     ASSERT_TRUE(SaveSettings(s, path));
     EXPECT_EQ(lines(), kDefaultFile);
+}
+
+TEST_F(SettingsFileTest, AccuracyOptionsRoundTripInTheirOwnSection) {
+    write("[Accuracy]\nSubPixelSpot=1\nPointerSmoothing=1\n");
+    TrackingSettings s;
+
+    LoadSettings(s, path);
+    s.LensCorrection = 1;
+    s.PointerSmoothing = 0;
+    ASSERT_TRUE(SaveSettings(s, path));
+    TrackingSettings back;
+    LoadSettings(back, path);
+
+    EXPECT_EQ(back.LensCorrection, 1);
+    EXPECT_EQ(back.SubPixelSpot, 1);
+    EXPECT_EQ(back.PointerSmoothing, 0);
 }
 
 TEST_F(SettingsFileTest, LoadingOverwritesEveryPersistedMember) {
