@@ -90,6 +90,7 @@ PIDS=()
 NAMES=()
 WATCHDOG=
 PEN_PID=
+INK_PID=
 spawn() { # name command...
   local name=$1
   shift
@@ -129,6 +130,7 @@ teardown() {
   TORN_DOWN=1
   [[ -n $WATCHDOG ]] && { kill -- "-$WATCHDOG" 2>/dev/null || true; }
   [[ -n $PEN_PID ]] && { kill "$PEN_PID" 2>/dev/null || true; }
+  [[ -n $INK_PID ]] && { kill "$INK_PID" 2>/dev/null || true; }
   local i pid deadline
   # Programs first, the X server last, so nothing complains about a lost display.
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
@@ -210,6 +212,10 @@ spawn desktop "$BIN/e2e_desktop" --geometry "$((W * 84 / 100))x$((H * 78 / 100))
 # run's own, with every value at its default.
 cp "$BIN/tovik" "$BIN/kalvo" "$RUN/bin/"
 [[ -e $BIN/jpgdll.so ]] && cp "$BIN/jpgdll.so" "$RUN/bin/"
+# Through a webcam's optics Tovik runs with its accuracy options on.
+if [[ $OPTICS == webcam ]]; then
+  printf '[Accuracy]\nLensCorrection=1\nSubPixelSpot=1\nPointerSmoothing=1\n' >"$RUN/bin/tovik.ini"
+fi
 PROBE=$BIN/libe2e_geometry_probe.so
 SOCKET=$RUN/pen.sock
 SIM_LOG=$LOGS/sim-frames.log
@@ -256,9 +262,16 @@ say "pen taps 'Draw on the screen' at $DRAW"
 tap_at $DRAW
 sleep 0.4
 
+# Frame capture to ink on the screen, watched from here to the last stroke.
+INK_LOG=$LOGS/ink-latency.log
+"$DRIVER" inkwatch "$TOVIK_LOG" "$INK_LOG" &
+INK_PID=$!
+
 # Kalvo's pen starts red.
 say "pen draws in red: $PARTS_FIRST"
 "$DRIVER" figure --screen "$SIZE" --parts "$PARTS_FIRST" --color FF0000 --figure "$FIGURE" >"$RUN/strokes"
+# The pen rests a moment where the first stroke starts: the held-pen jitter.
+sed -i '0,/^lit 1$/s//lit 1\nwait 1200/' "$RUN/strokes"
 pen <"$RUN/strokes"
 
 # Blue from the colour dialog, picked with the pen as well; should the dialog
@@ -284,6 +297,9 @@ say "pen draws in #$SECOND: $PARTS_SECOND"
 "$DRIVER" figure --screen "$SIZE" --parts "$PARTS_SECOND" --color "$SECOND" --figure "$FIGURE" >"$RUN/strokes"
 pen <"$RUN/strokes"
 sleep 0.6
+kill "$INK_PID" 2>/dev/null || true
+wait "$INK_PID" 2>/dev/null || true
+INK_PID=
 
 "$DRIVER" screenshot "$OUT/demo.png" || fail "no screenshot"
 say "screenshot $OUT/demo.png"
@@ -294,6 +310,6 @@ say "all processes ended ($LEFT left)"
 rc=0
 "$BIN/e2e_report" --screen "$SIZE" --pose "$POSE" --sim-log "$SIM_LOG" --tovik-log "$TOVIK_LOG" \
   --kalvo-dump "$DUMP" --figure "$FIGURE" --screenshot "$OUT/demo.png" --leftover "$LEFT" \
-  --json "$OUT/report.json" || rc=$?
+  --ink-log "$INK_LOG" --json "$OUT/report.json" || rc=$?
 say "report $OUT/report.json"
 exit $rc
