@@ -67,6 +67,14 @@ namespace {
 template <typename Ioctl>
 SizeMap sizeFormats(int fd, Ioctl xioctl) {
     SizeMap sizes;
+    // A range offers only the usual sizes, and the device's present one.
+    v4l2_format present{};
+    present.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    cv::Size current;
+    if (xioctl(fd, VIDIOC_G_FMT, &present) == 0) {
+        current = cv::Size(static_cast<int>(present.fmt.pix.width),
+                           static_cast<int>(present.fmt.pix.height));
+    }
     v4l2_fmtdesc desc{};
     desc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     for (desc.index = 0; desc.index < kMaxFormats && xioctl(fd, VIDIOC_ENUM_FMT, &desc) == 0;
@@ -116,7 +124,7 @@ SizeMap sizeFormats(int fd, Ioctl xioctl) {
             if (fs.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
                 add({static_cast<int>(fs.discrete.width), static_cast<int>(fs.discrete.height)});
             } else {
-                for (const cv::Size& s : v4l2::stepwiseSizes(fs.stepwise)) {
+                for (const cv::Size& s : v4l2::stepwiseSizes(fs.stepwise, current)) {
                     add(s);
                 }
                 break;  // a range is reported once

@@ -49,8 +49,9 @@ inline constexpr int F13Trig = 1036;
 inline constexpr int AreaUp = 1054;
 inline constexpr int Device = 1074;
 inline constexpr int AutoTh = 1078;
-// Accuracy options, below the original controls.
-inline constexpr int AccuracyGroup = 1200;
+// Rows added below the original controls.
+inline constexpr int Screen = 1100;
+// Accuracy options, a row below the others.
 inline constexpr int LensCorrection = 1201;
 inline constexpr int SubPixelSpot = 1202;
 inline constexpr int PointerSmoothing = 1203;

@@ -54,7 +54,7 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
     setFont(DialogFont(8));
     const DialogUnits du(font());
     setWindowTitle(QStringLiteral("高级设置"));
-    setFixedSize(du.size(347, 167));
+    setFixedSize(du.size(347, 137));
     setStyleSheet(kClassicGroupBoxStyle);
 
     AddControl<QGroupBox>(this, du, 1089, 15, 13, 172, 94, LoadString(119));
@@ -88,21 +88,24 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
     FitWidth(*mouseLeft_, du, 92);
     FitWidth(*f13Trig_, du, 218);
 
-    // Accuracy options: a row of their own below the original controls.
-    AddControl<QGroupBox>(this, du, ids::setting::AccuracyGroup, 15, 133, 312, 27,
-                          QStringLiteral("精度"));
-    lensCorrection_ = AddControl<QCheckBox>(this, du, ids::setting::LensCorrection, 25, 144, 90, 11,
-                                            QStringLiteral("镜头畸变校正"));
-    subPixelSpot_ = AddControl<QCheckBox>(this, du, ids::setting::SubPixelSpot, 125, 144, 90, 11,
-                                          QStringLiteral("亚像素光斑"));
-    pointerSmoothing_ = AddControl<QCheckBox>(this, du, ids::setting::PointerSmoothing, 225, 144,
-                                              90, 11, QStringLiteral("指针平滑"));
-    lensCorrection_->setToolTip(QStringLiteral("下次自动标定起生效"));
-
     auto* ok = AddControl<QPushButton>(this, du, ids::IDOK, 219, 113, 50, 14, LoadString(133));
     auto* cancel =
         AddControl<QPushButton>(this, du, ids::IDCANCEL, 272, 113, 50, 14, LoadString(134));
     ok->setDefault(true);
+
+    const int screenRow = addExtraRow(QStringLiteral("投影屏幕:"));
+    screen_ = AddCombo(this, du, ids::setting::Screen, 73, screenRow + 1, 254, true);
+
+    // Accuracy options: one row of three switches.
+    const int accuracyRow = addExtraRow(QStringLiteral("精度:"));
+    lensCorrection_ =
+        AddControl<QCheckBox>(this, du, ids::setting::LensCorrection, 73, accuracyRow + 3, 84, 11,
+                              QStringLiteral("镜头畸变校正"));
+    subPixelSpot_ = AddControl<QCheckBox>(this, du, ids::setting::SubPixelSpot, 161,
+                                          accuracyRow + 3, 80, 11, QStringLiteral("亚像素光斑"));
+    pointerSmoothing_ = AddControl<QCheckBox>(this, du, ids::setting::PointerSmoothing, 245,
+                                              accuracyRow + 3, 80, 11, QStringLiteral("指针平滑"));
+    lensCorrection_->setToolTip(QStringLiteral("下次标定起生效"));
 
     connect(ok, &QPushButton::clicked, this, &CSettingDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -110,6 +113,16 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
     connect(exposure_, &QComboBox::activated, this, &CSettingDlg::OnExposureChanged);
     connect(device_, &QComboBox::activated, this, &CSettingDlg::OnDeviceChanged);
     connect(autoTh_, &QCheckBox::clicked, this, &CSettingDlg::OnAutoThresholdClicked);
+}
+
+int CSettingDlg::addExtraRow(const QString& label) {
+    const DialogUnits du(font());
+    const int top = 137 + 18 * extraRows_;
+    ++extraRows_;
+    setFixedSize(du.size(347, 137 + 18 * extraRows_));
+    auto* text = AddControl<QLabel>(this, du, -1, 15, top + 3, 54, 9, label);
+    text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return top;
 }
 
 void CSettingDlg::showEvent(QShowEvent* event) {
@@ -136,6 +149,20 @@ void CSettingDlg::OnInitDialog() {
     const int count = camera_.CountDevices();
     for (int i = 0; i < count; ++i) {
         device_->addItem(QString::number(i));
+    }
+    // Items carry the value written to the settings: "" for the primary,
+    // else the monitor's name.
+    screen_->addItem(QStringLiteral("主显示器"), QString());
+    for (const common::Monitor& m : Monitors) {
+        const QString name = QString::fromStdString(m.name);
+        screen_->addItem(QStringLiteral("%1 (%2x%3+%4+%5)%6")
+                             .arg(name)
+                             .arg(m.rect.width)
+                             .arg(m.rect.height)
+                             .arg(m.rect.x)
+                             .arg(m.rect.y)
+                             .arg(m.primary ? QStringLiteral(" *") : QString()),
+                         name);
     }
     UpdateData(false);
 }
@@ -166,6 +193,12 @@ bool CSettingDlg::UpdateData(bool fromControls) {
         device_->setCurrentIndex(SelectedDevice < device_->count() ? SelectedDevice : -1);
         f13Trig_->setChecked(F13Trig != 0);
         autoTh_->setChecked(AutoTh != 0);
+        const int item = screen_->findData(QString::fromStdString(Screen));
+        if (item >= 0) {
+            screen_->setCurrentIndex(item);
+        } else {
+            screen_->setEditText(QString::fromStdString(Screen));
+        }
         lensCorrection_->setChecked(LensCorrection != 0);
         subPixelSpot_->setChecked(SubPixelSpot != 0);
         pointerSmoothing_->setChecked(PointerSmoothing != 0);
@@ -184,6 +217,11 @@ bool CSettingDlg::UpdateData(bool fromControls) {
     }
     F13Trig = f13Trig_->isChecked() ? 1 : 0;
     AutoTh = autoTh_->isChecked() ? 1 : 0;
+    // A listed item stores its monitor; typed text is taken as a name or
+    // index as it stands.
+    const int item = screen_->findText(screen_->currentText());
+    Screen = (item >= 0 ? screen_->itemData(item).toString() : screen_->currentText().trimmed())
+                 .toStdString();
     LensCorrection = lensCorrection_->isChecked() ? 1 : 0;
     SubPixelSpot = subPixelSpot_->isChecked() ? 1 : 0;
     PointerSmoothing = pointerSmoothing_->isChecked() ? 1 : 0;

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <cstdio>
 
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/AboutDlg.h"
@@ -79,8 +80,11 @@ CTovikDlg::CTovikDlg(ConsoleServices services, QWidget* parent)
     utcNow = CurrentUtc;
 
     setObjectName(QStringLiteral("201"));
-    // A caption and a frame, no window-menu, minimise or close box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // A caption and a frame, no window-menu, minimise or close box. A normal
+    // window, not a dialog: taskbars leave dialogs out (on X11 Qt makes a
+    // parentless dialog transient for the program), and the console has its
+    // own taskbar entry.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Vesko-控制台"));
     setWindowIcon(ProgramIcon());
     setFont(DialogFont(9));
@@ -251,6 +255,16 @@ TrackingCalibration CTovikDlg::snapshotCalibration() const {
     return c;
 }
 
+common::ScreenRect CTovikDlg::TargetScreen() {
+    const std::string& choice =
+        services_.screenChoice.empty() ? settings_.Screen : services_.screenChoice;
+    const common::TargetScreen target = common::resolveTargetScreen(services_.screen, choice);
+    if (!target.warning.empty()) {
+        std::fprintf(stderr, "tovik: screen: %s\n", target.warning.c_str());
+    }
+    return target.monitor.rect;
+}
+
 void CTovikDlg::OnRun() {
     // The event loop runs during a calibration: its worker owns the camera
     // and is writing the calibration that a thread would snapshot.
@@ -283,7 +297,7 @@ void CTovikDlg::OnRun() {
         services_.keys,
         services_.injector,
         services_.clock,
-        services_.screen,
+        TargetScreen(),
         status_,
         display_,
     };
@@ -657,6 +671,8 @@ void CTovikDlg::OnAdvancedSettings() {
     dialog.camBacklightCompensation = s.camBacklightCompensation;
     dialog.camGain = s.camGain;
     dialog.Running = Running;
+    dialog.Screen = s.Screen;
+    dialog.Monitors = services_.screen.monitors();
     // Accuracy options.
     dialog.LensCorrection = s.LensCorrection;
     dialog.SubPixelSpot = s.SubPixelSpot;
@@ -680,6 +696,7 @@ void CTovikDlg::OnAdvancedSettings() {
     s.camGamma = dialog.camGamma;
     s.camBacklightCompensation = dialog.camBacklightCompensation;
     s.camGain = dialog.camGain;
+    s.Screen = dialog.Screen;
     // Accuracy options.
     s.LensCorrection = dialog.LensCorrection;
     s.SubPixelSpot = dialog.SubPixelSpot;

@@ -42,17 +42,9 @@ constexpr std::array<Key, 3> kAccuracyKeys{{
     {"Accuracy", "PointerSmoothing", &TrackingSettings::PointerSmoothing, 0},
 }};
 
-template <typename F>
-void forEachKey(F f) {
-    for (const Key& k : kKeys) {
-        f(k);
-    }
-    for (const Key& k : kAccuracyKeys) {
-        f(k);
-    }
-}
-
 constexpr const char* kCalibSection = "CalibParams";
+constexpr const char* kScreenSection = "Software";
+constexpr const char* kScreenKey = "Screen";
 
 }  // namespace
 
@@ -61,8 +53,13 @@ void LoadSettings(TrackingSettings& settings, const std::string& iniPath) {
     common::IniFile ini(iniPath);
     // An unreadable file reads as empty: every key takes its default.
     (void)ini.load();
-    forEachKey(
-        [&](const Key& k) { (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault); });
+    for (const Key& k : kKeys) {
+        (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault);
+    }
+    settings.Screen = ini.getString(kScreenSection, kScreenKey, "");
+    for (const Key& k : kAccuracyKeys) {
+        (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault);
+    }
 }
 
 bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) {
@@ -72,7 +69,16 @@ bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) 
     if (!ini.load()) {
         return false;
     }
-    forEachKey([&](const Key& k) { ini.setInt(k.section, k.name, (settings.*k.member).get()); });
+    for (const Key& k : kKeys) {
+        ini.setInt(k.section, k.name, (settings.*k.member).get());
+    }
+    // Written once chosen, so a file that never named a monitor keeps its keys.
+    if (!settings.Screen.empty() || ini.value(kScreenSection, kScreenKey)) {
+        ini.setValue(kScreenSection, kScreenKey, settings.Screen);
+    }
+    for (const Key& k : kAccuracyKeys) {
+        ini.setInt(k.section, k.name, (settings.*k.member).get());
+    }
     return ini.save();
 }
 
@@ -90,7 +96,13 @@ CalibParams ReadCalibParams(const std::string& iniPath) {
 void PrintSettings(std::ostream& out, const TrackingSettings& settings, const CalibParams& calib,
                    const std::string& iniPath) {
     out << "SettingsFile=" << iniPath << '\n';
-    forEachKey([&](const Key& k) { out << k.name << '=' << (settings.*k.member).get() << '\n'; });
+    for (const Key& k : kKeys) {
+        out << k.name << '=' << (settings.*k.member).get() << '\n';
+    }
+    out << kScreenKey << '=' << settings.Screen << '\n';
+    for (const Key& k : kAccuracyKeys) {
+        out << k.name << '=' << (settings.*k.member).get() << '\n';
+    }
     out << "SmoothWndLen=" << calib.SmoothWndLen << '\n';
     out << "ManCalibAmpThd=" << calib.ManCalibAmpThd << '\n';
     out << "ManCalibAreaThd=" << calib.ManCalibAreaThd << '\n';

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <functional>
 
 #include "FakeCaptureBackend.h"
 #include "tovik/camera/CameraDS.h"
@@ -29,7 +30,8 @@ protected:
         CameraIndex = 0;
     }
 
-    CSettingDlg& open(int running = 0, int autoTh = 1) {
+    CSettingDlg& open(int running = 0, int autoTh = 1,
+                      const std::function<void(CSettingDlg&)>& beforeShow = {}) {
         dlg = std::make_unique<CSettingDlg>(camera, messages);
         dlg->Amp = 180;
         dlg->Area = 5;
@@ -48,6 +50,9 @@ protected:
         dlg->camGamma = 6;
         dlg->camBacklightCompensation = 7;
         dlg->camGain = 8;
+        if (beforeShow) {
+            beforeShow(*dlg);
+        }
         dlg->show();
         return *dlg;
     }
@@ -156,16 +161,29 @@ TEST_F(SettingDlgTest, LargestSpotMayBeBelowTheSmallestAndOkStoresAllFields) {
     EXPECT_EQ(d.F13Trig, 0);
 }
 
+TEST_F(SettingDlgTest, ScreenListOffersTheMonitorsAndStoresANameOrWhatWasTyped) {
+    open(0, 1, [](CSettingDlg& d) {
+        d.Monitors = {{"eDP-1", {0, 0, 1280, 800}, true}, {"HDMI-1", {1280, 0, 1024, 768}, false}};
+        d.Screen = "HDMI-1";
+    });
+    QComboBox* screen = combo(1100);
+
+    EXPECT_EQ(items(1100),
+              (QStringList{"主显示器", "eDP-1 (1280x800+0+0) *", "HDMI-1 (1024x768+1280+0)"}));
+    EXPECT_EQ(screen->currentIndex(), 2);
+    EXPECT_LE(screen->geometry().bottom(), dlg->height());  // the dialog grew to hold it
+
+    screen->setCurrentIndex(0);
+    dlg->OnOK();
+    EXPECT_EQ(dlg->Screen, "");
+
+    screen->setEditText(QStringLiteral(" 1 "));
+    dlg->OnOK();
+    EXPECT_EQ(dlg->Screen, "1");
+}
+
 TEST_F(SettingDlgTest, AccuracyOptionsShowAndStoreTheirValues) {
-    dlg = std::make_unique<CSettingDlg>(camera, messages);
-    dlg->Amp = 180;
-    dlg->Area = 5;
-    dlg->AreaUp = 1000;
-    dlg->Move = 5;
-    dlg->RunExpoTime = -6;
-    dlg->SubPixelSpot = 1;
-    dlg->show();
-    CSettingDlg& d = *dlg;
+    CSettingDlg& d = open(0, 1, [](CSettingDlg& dialog) { dialog.SubPixelSpot = 1; });
     const bool shownSubPixel = check(1202)->isChecked();
     const bool shownLens = check(1201)->isChecked();
     check(1201)->setChecked(true);
@@ -179,6 +197,7 @@ TEST_F(SettingDlgTest, AccuracyOptionsShowAndStoreTheirValues) {
     EXPECT_EQ(d.LensCorrection, 1);
     EXPECT_EQ(d.SubPixelSpot, 0);
     EXPECT_EQ(d.PointerSmoothing, 1);
+    EXPECT_LE(check(1203)->geometry().bottom(), dlg->height());
 }
 
 TEST_F(SettingDlgTest, DefaultsFillTheFieldsAndSetExposureMinusSixAtOnce) {
