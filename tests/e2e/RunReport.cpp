@@ -229,8 +229,8 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         std::map<std::uint64_t, cv::Point2d> moveAt;  // by causing frame
         for (const TraceEvent& e : run.trace.events) {
             if ((e.flags & (Move | Absolute)) == (Move | Absolute)) {
-                const common::PixelPoint at =
-                    common::absoluteToPixel(e.dx, e.dy, {run.screen.width, run.screen.height});
+                const common::PixelPoint at = common::absoluteToPixel(
+                    e.dx, e.dy, {0, 0, run.screen.width, run.screen.height});
                 moveAt[e.frame] = toPoint(at.x, at.y);
             }
         }

@@ -418,7 +418,8 @@ int inkwatch(const std::vector<std::string>& args) {
                             &e.dx, &e.dy, &frame, &capture) == 7 &&
                 std::strcmp(kind, "event") == 0 && (flags & 0x8001) == 0x8001 &&
                 (flags & 0x0006) == 0 && capture != 0) {
-                const common::PixelPoint at = common::absoluteToPixel(e.dx, e.dy, {width, height});
+                const common::PixelPoint at =
+                    common::absoluteToPixel(e.dx, e.dy, {0, 0, width, height});
                 pending.push_back({std::clamp(at.x - 1, 0, width - kPatch),
                                    std::clamp(at.y - 1, 0, height - kPatch), capture});
             }
