@@ -8,8 +8,10 @@
 # logs in the output folder and ends every process it started.
 #
 #   demo.sh [--size WxH] [--pose keystone|upright|mirrored|upside-down|rotated]
-#           [--out DIR] [--bin DIR] [--test]
+#           [--optics ideal|webcam] [--out DIR] [--bin DIR] [--test]
 #
+# --optics webcam: the simulated camera has a cheap webcam's lens and sensor
+# (distortion, blur, noise, bloom, room light, exposure lag; see README).
 # --test: the shorter scenario the test suite runs (1024 x 768, house and
 # "OK"); the exit status says whether every check passed.
 set -euo pipefail
@@ -17,6 +19,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 SIZE=1280x800
 POSE=keystone
+OPTICS=ideal
 OUT=$ROOT/demo-output
 BIN=$ROOT/build/dev/bin
 TEST=0
@@ -25,7 +28,7 @@ PARTS_SECOND=star,ok
 LIMIT=88 # seconds for the whole run, teardown included
 
 usage() {
-  sed -n '8,11p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  sed -n '8,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
@@ -33,6 +36,7 @@ while (($#)); do
   case $1 in
     --size) SIZE=${2:?}; shift 2 ;;
     --pose) POSE=${2:?}; shift 2 ;;
+    --optics) OPTICS=${2:?}; shift 2 ;;
     --out) OUT=${2:?}; shift 2 ;;
     --bin) BIN=${2:?}; shift 2 ;;
     --test) TEST=1; shift ;;
@@ -53,6 +57,10 @@ H=${BASH_REMATCH[2]}
 case $POSE in
   keystone | upright | mirrored | upside-down | rotated) ;;
   *) echo "demo: unknown pose $POSE" >&2; usage ;;
+esac
+case $OPTICS in
+  ideal | webcam) ;;
+  *) echo "demo: unknown optics $OPTICS" >&2; usage ;;
 esac
 for tool in tovik kalvo e2e_driver e2e_report e2e_desktop e2e_panel libe2e_geometry_probe.so; do
   [[ -e $BIN/$tool ]] || { echo "demo: $BIN/$tool is missing (build first)" >&2; exit 2; }
@@ -82,6 +90,7 @@ PIDS=()
 NAMES=()
 WATCHDOG=
 PEN_PID=
+INK_PID=
 spawn() { # name command...
   local name=$1
   shift
@@ -102,7 +111,9 @@ pid_of() { # name
 leftovers() {
   local n=0 pid f
   for pid in "${PIDS[@]}"; do
-    kill -0 -- "-$pid" 2>/dev/null && n=$((n + 1))
+    # Zombies are not running: an init that does not reap (some containers)
+    # leaves them behind, e.g. the session bus launcher's.
+    ps -o stat= -g "$pid" 2>/dev/null | grep -qv '^Z' && n=$((n + 1))
   done
   for f in /proc/[0-9]*/environ; do
     if grep -qsz "^TK_E2E_RUN=$RUN_ID\$" "$f" 2>/dev/null; then
@@ -121,6 +132,7 @@ teardown() {
   TORN_DOWN=1
   [[ -n $WATCHDOG ]] && { kill -- "-$WATCHDOG" 2>/dev/null || true; }
   [[ -n $PEN_PID ]] && { kill "$PEN_PID" 2>/dev/null || true; }
+  [[ -n $INK_PID ]] && { kill "$INK_PID" 2>/dev/null || true; }
   local i pid deadline
   # Programs first, the X server last, so nothing complains about a lost display.
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
@@ -205,6 +217,10 @@ spawn desktop "$BIN/e2e_desktop" --geometry "$((W * 84 / 100))x$((H * 78 / 100))
 # run's own, with every value at its default.
 cp "$BIN/tovik" "$BIN/kalvo" "$RUN/bin/"
 [[ -e $BIN/jpgdll.so ]] && cp "$BIN/jpgdll.so" "$RUN/bin/"
+# Through a webcam's optics Tovik runs with its accuracy options on.
+if [[ $OPTICS == webcam ]]; then
+  printf '[Accuracy]\nLensCorrection=1\nSubPixelSpot=1\nPointerSmoothing=1\n' >"$RUN/bin/tovik.ini"
+fi
 PROBE=$BIN/libe2e_geometry_probe.so
 SOCKET=$RUN/pen.sock
 SIM_LOG=$LOGS/sim-frames.log
@@ -219,7 +235,7 @@ spawn kalvo env LD_PRELOAD="$PROBE" TK_GEOMETRY_FILE="$RUN/kalvo.geometry" \
 say "Tovik, its camera watching the screen ($POSE)"
 spawn tovik env LD_PRELOAD="$PROBE" TK_GEOMETRY_FILE="$RUN/tovik.geometry" \
   TOVIK_EVENT_LOG="$TOVIK_LOG" "$RUN/bin/tovik" --print-messages \
-  --camera "sim:screen,pose=$POSE,control=$SOCKET,log=$SIM_LOG"
+  --camera "sim:screen,pose=$POSE,optics=$OPTICS,control=$SOCKET,log=$SIM_LOG"
 
 # ---- the user's part ----
 AUTO=$("$DRIVER" geometry "$RUN/tovik.geometry" 1005 --timeout 20) || fail "Tovik's console did not show"
@@ -251,9 +267,16 @@ say "pen taps 'Draw on the screen' at $DRAW"
 tap_at $DRAW
 sleep 0.4
 
+# Frame capture to ink on the screen, watched from here to the last stroke.
+INK_LOG=$LOGS/ink-latency.log
+"$DRIVER" inkwatch "$TOVIK_LOG" "$INK_LOG" &
+INK_PID=$!
+
 # Kalvo's pen starts red.
 say "pen draws in red: $PARTS_FIRST"
 "$DRIVER" figure --screen "$SIZE" --parts "$PARTS_FIRST" --color FF0000 --figure "$FIGURE" >"$RUN/strokes"
+# The pen rests a moment where the first stroke starts: the held-pen jitter.
+sed -i '0,/^lit 1$/s//lit 1\nwait 1200/' "$RUN/strokes"
 pen <"$RUN/strokes"
 
 # Blue from the colour dialog, picked with the pen as well; should the dialog
@@ -279,6 +302,9 @@ say "pen draws in #$SECOND: $PARTS_SECOND"
 "$DRIVER" figure --screen "$SIZE" --parts "$PARTS_SECOND" --color "$SECOND" --figure "$FIGURE" >"$RUN/strokes"
 pen <"$RUN/strokes"
 sleep 0.6
+kill "$INK_PID" 2>/dev/null || true
+wait "$INK_PID" 2>/dev/null || true
+INK_PID=
 
 "$DRIVER" screenshot "$OUT/demo.png" || fail "no screenshot"
 say "screenshot $OUT/demo.png"
@@ -289,6 +315,6 @@ say "all processes ended ($LEFT left)"
 rc=0
 "$BIN/e2e_report" --screen "$SIZE" --pose "$POSE" --sim-log "$SIM_LOG" --tovik-log "$TOVIK_LOG" \
   --kalvo-dump "$DUMP" --figure "$FIGURE" --screenshot "$OUT/demo.png" --leftover "$LEFT" \
-  --json "$OUT/report.json" || rc=$?
+  --ink-log "$INK_LOG" --json "$OUT/report.json" || rc=$?
 say "report $OUT/report.json"
 exit $rc

@@ -260,6 +260,7 @@ TrackingCalibration CTovikDlg::snapshotCalibration() const {
     c.background = calibration_.BackgroundFrame.clone();
     c.autoThreshold = calibration_.AutoThreshold;
     c.window = calibration_.Window;
+    c.lens = calibration_.Lens;
     return c;
 }
 
@@ -465,10 +466,19 @@ void CTovikDlg::statusTick() {
         setText(ids::PosXEdit, QString::number(v.x));
         setText(ids::PosYEdit, QString::number(v.yFromBottom));
     }
-    if (v.button != DetectionStatus::Button::Unknown) {
+    // An unplugged camera shows in the button field until it is back; the
+    // back end reopens it by itself.
+    const CaptureBackend* backend = services_.camera.backend();
+    const bool lost = backend != nullptr && backend->deviceLost();
+    if (lost) {
+        setText(ids::ButtonStateEdit, QStringLiteral("摄像头已断开"));
+    } else if (v.button != DetectionStatus::Button::Unknown) {
         setText(ids::ButtonStateEdit,
                 LoadString(v.button == DetectionStatus::Button::Down ? 153 : 154));
+    } else if (cameraLostShown_) {
+        setText(ids::ButtonStateEdit, QString());
     }
+    cameraLostShown_ = lost;
     shown_ = v;
     if (ShowPicture != 0 && display_.takeIfNewer(displayFrame_, displaySeen_)) {
         picture_->setFrame(displayFrame_);
@@ -682,6 +692,10 @@ void CTovikDlg::OnAdvancedSettings() {
     dialog.Running = Running;
     dialog.Screen = s.Screen;
     dialog.Monitors = services_.screen.monitors();
+    // Accuracy options.
+    dialog.LensCorrection = s.LensCorrection;
+    dialog.SubPixelSpot = s.SubPixelSpot;
+    dialog.PointerSmoothing = s.PointerSmoothing;
     if (runModal(dialog) != QDialog::Accepted) {
         return;
     }
@@ -702,6 +716,10 @@ void CTovikDlg::OnAdvancedSettings() {
     s.camBacklightCompensation = dialog.camBacklightCompensation;
     s.camGain = dialog.camGain;
     s.Screen = dialog.Screen;
+    // Accuracy options.
+    s.LensCorrection = dialog.LensCorrection;
+    s.SubPixelSpot = dialog.SubPixelSpot;
+    s.PointerSmoothing = dialog.PointerSmoothing;
 }
 
 int CTovikDlg::RunCountDown() {

@@ -190,6 +190,7 @@ private:
     std::unique_ptr<DetectionLoop> loop_;
     bool threadGuard_ = false;  // the "ThdMutex" of this process
     DetectionStatus::Values shown_;
+    bool cameraLostShown_ = false;
 
     cv::Mat previewFrame_;
     cv::Mat displayFrame_;

@@ -306,6 +306,14 @@ TEST_F(ConsoleTest, TrackingDrivesThePointerAndTheStatusControls) {
         dlg.statusTick();
         return text(1026) == QStringLiteral("弹起");
     }));
+
+    // An unplugged camera shows there until it is back.
+    backend->lost = true;
+    dlg.statusTick();
+    EXPECT_EQ(text(1026), QStringLiteral("摄像头已断开"));
+    backend->lost = false;
+    dlg.statusTick();
+    EXPECT_EQ(text(1026), QStringLiteral("弹起"));
 }
 
 TEST_F(ConsoleTest, ThePreviewDrawsOnlyWhileTheThreadIsNotRunning) {
