@@ -2,18 +2,24 @@
 
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
+#include "kalvo/core/EditHistory.h"
 #include "kalvo/core/ToolbarCommands.h"
 
 namespace kalvo {
 
-ModeLogic::ModeLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions)
-    : state_(state), doc_(doc), actions_(actions) {}
+ModeLogic::ModeLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions,
+                     EditHistory* history)
+    : state_(state), doc_(doc), actions_(actions), history_(history) {}
 
 void ModeLogic::dropBoardContents() {
     if (actions_.hasEraser()) {
         actions_.destroyEraser();
     }
     doc_.ClearSegments();
+    // The next surface starts empty: nothing of this one comes back.
+    if (history_ != nullptr) {
+        history_->clear();
+    }
 }
 
 void ModeLogic::OnDrawOnScreen() {
@@ -81,10 +87,28 @@ void ModeLogic::OnEraser() {
 
 void ModeLogic::OnClearBoard() {
     doc_.ClearSegments();
+    refreshActiveSurface();
+}
+
+void ModeLogic::refreshActiveSurface() {
     if (state_.mode == kModeScreen) {
         actions_.refreshSurface(Surface::Overlay);
     } else if (state_.mode == kModeWhiteboard) {
         actions_.refreshSurface(Surface::Board);
+    }
+}
+
+void ModeLogic::OnUndo() {
+    EndStroke();
+    if (history_ != nullptr && history_->undo()) {
+        refreshActiveSurface();
+    }
+}
+
+void ModeLogic::OnRedo() {
+    EndStroke();
+    if (history_ != nullptr && history_->redo()) {
+        refreshActiveSurface();
     }
 }
 
@@ -103,6 +127,12 @@ bool ModeLogic::IsCommandEnabled(int command) const {
     }
     if (command == ID_WHITEBOARD) {
         return state_.screenActive == 0;
+    }
+    if (command == ID_EDIT_UNDO) {
+        return history_ != nullptr && history_->canUndo();
+    }
+    if (command == ID_EDIT_REDO) {
+        return history_ != nullptr && history_->canRedo();
     }
     return true;
 }

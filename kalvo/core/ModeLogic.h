@@ -8,11 +8,15 @@
 namespace kalvo {
 
 class CMyDoc;
+class EditHistory;
 struct DrawingState;
 
 class ModeLogic {
 public:
-    ModeLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions);
+    // history: undone and redone by OnUndo and OnRedo, forgotten when a
+    // surface is left (null: no undo).
+    ModeLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions,
+              EditHistory* history = nullptr);
 
     // Command 32771: the overlay on (from no mode) or off (from screen mode).
     void OnDrawOnScreen();
@@ -26,18 +30,25 @@ public:
     void OnClearBoard();
     // Ends a stroke or an eraser drag in progress on the active surface.
     void EndStroke();
+    // Undo and redo (Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z, the toolbar's menu):
+    // the active surface repaints when a step was replayed.
+    void OnUndo();
+    void OnRedo();
 
     // 32771 only while the whiteboard is off, 32781 only while the overlay is
-    // off; every other command is left to its own handler (true).
+    // off, undo and redo while there is a step to replay; every other command
+    // is left to its own handler (true).
     [[nodiscard]] bool IsCommandEnabled(int command) const;
 
 private:
     // Leaving a surface: no eraser window and no segment survive it.
     void dropBoardContents();
+    void refreshActiveSurface();
 
     DrawingState& state_;
     CMyDoc& doc_;
     SurfaceActions& actions_;
+    EditHistory* history_;
 };
 
 }  // namespace kalvo

@@ -20,6 +20,10 @@ inline constexpr int ID_HELP = 57670;
 inline constexpr int ID_UNUSED_BUTTON = 32837;  // has no handler anywhere: always disabled
 inline constexpr int ID_EXIT = 32824;
 
+// Not on the toolbar: the drawing windows' keys and the toolbar's context menu.
+inline constexpr int ID_EDIT_UNDO = 57643;
+inline constexpr int ID_EDIT_REDO = 57644;
+
 struct ToolbarButtonInfo {
     int command;
     const char* tooltip;  // null: no tooltip

@@ -11,6 +11,7 @@
 #include "kalvo/core/ToolbarPlacement.h"
 #include "kalvo/ui/CMyView.h"
 #include "kalvo/ui/CTrueColorToolBar.h"
+#include "kalvo/ui/CaptionMenu.h"
 
 namespace kalvo {
 
@@ -52,6 +53,12 @@ bool CMainFrame::OnCreate() {
     }
     connect(m_wndToolBar.get(), &CTrueColorToolBar::commandTriggered, this,
             [this](int command) { OnCommand(command); });
+    connect(m_wndToolBar.get(), &CTrueColorToolBar::captionMenuRequested, this, [this](QPoint at) {
+        const auto enabled = [this](int command) { return IsCommandEnabled(command); };
+        if (const int command = ChooseCaptionCommand(at, enabled, m_wndToolBar.get())) {
+            OnCommand(command);
+        }
+    });
 
     setWindowTitle(QString::fromLatin1(kTitle));
     QIcon icon;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/ini/IniFile.h"
+#include "kalvo/core/BoardSaver.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DocumentDump.h"
 #include "kalvo/core/DrawingState.h"
@@ -74,6 +75,7 @@ bool CMyApp::InitInstance() {
     parts.windows = windows_;
     parts.presentationClasses = presentationClassesFromIni(ini);
     parts.programFolder = paths_.programDir;
+    parts.saveFormat = parseSaveFormat(ini.getString(kSaveSection, kSaveFormatKey, ""));
     surfaces_ = std::make_unique<SurfaceController>(std::move(parts));
     surfaces_->installCommands();
 

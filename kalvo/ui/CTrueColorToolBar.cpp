@@ -231,6 +231,11 @@ void CTrueColorToolBar::paintEvent(QPaintEvent*) {
 }
 
 void CTrueColorToolBar::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton && captionRect().contains(event->position().toPoint())) {
+        event->accept();
+        emit captionMenuRequested(event->globalPosition().toPoint());
+        return;
+    }
     if (event->button() == Qt::LeftButton && captionRect().contains(event->position().toPoint())) {
         dragging_ = true;
         dragOffset_ = event->globalPosition().toPoint() - pos();

@@ -67,6 +67,8 @@ public:
 
 signals:
     void commandTriggered(int command);
+    // A right click on the caption strip, at a screen point.
+    void captionMenuRequested(QPoint screenPos);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

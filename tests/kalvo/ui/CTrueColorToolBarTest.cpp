@@ -1,7 +1,9 @@
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -10,8 +12,10 @@
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ToolbarCommands.h"
 #include "kalvo/ui/CMainFrame.h"
+#include "kalvo/ui/CMenuXP.h"
 #include "kalvo/ui/CMyView.h"
 #include "kalvo/ui/CTrueColorToolBar.h"
+#include "kalvo/ui/CaptionMenu.h"
 #include "kalvo/ui/ToolbarButton.h"
 
 namespace kalvo {
@@ -173,6 +177,30 @@ TEST_F(ToolbarTest, DraggingTheCaptionMovesTheToolbar) {
     bar_->deliverMouseEvent(QEvent::MouseButtonRelease, grip + QPoint(-30, 12));
 
     EXPECT_EQ(bar_->pos(), start + QPoint(-30, 12));
+}
+
+TEST_F(ToolbarTest, RightClickOnTheCaptionOffersUndoAndRedoThroughTheFrame) {
+    int undone = 0;
+    bool canRedo = false;
+    frame_->GetActiveView()->SetCommandHandler(ID_EDIT_UNDO, [&] { ++undone; });
+    frame_->GetActiveView()->SetCommandHandler(
+        ID_EDIT_REDO, [] {}, [&] { return canRedo; });
+    QTimer::singleShot(0, [&] {
+        auto* popup = qobject_cast<CMenuXPPopup*>(QApplication::activePopupWidget());
+        ASSERT_NE(popup, nullptr);
+        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->layout().itemRects[0].center());
+    });
+
+    QTest::mouseClick(bar_, Qt::RightButton, {}, bar_->captionRect().center());
+    QTest::mouseClick(bar_, Qt::RightButton, {}, bar_->buttonRect(3).center());  // not the caption
+
+    EXPECT_EQ(undone, 1);
+    const auto menu =
+        BuildCaptionMenu([&](int command) { return frame_->IsCommandEnabled(command); });
+    ASSERT_EQ(menu->GetMenuItemCount(), 2);
+    EXPECT_EQ(menu->GetItem(0).m_id, ID_EDIT_UNDO);
+    EXPECT_EQ(menu->GetItemFlags(0), 0u);
+    EXPECT_EQ(menu->GetItemFlags(1), MF_GRAYED);
 }
 
 TEST_F(ToolbarTest, EachModeHasItsOwnImagesAndKeepsTheDisabledSet) {
