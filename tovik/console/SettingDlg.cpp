@@ -46,7 +46,17 @@ void FillList(QComboBox* box, std::initializer_list<int> values) {
     }
 }
 
+// The row of the right-click settings, below the template's controls.
+constexpr int kRightClickRowHeight = 20;
+
 }  // namespace
+
+void CSettingDlg::addRightClickRow(const DialogUnits& du) {
+    AddRightLabel(this, du, 1102, 180, 15, 136, 56, 9);
+    rightHold_ = AddCombo(this, du, ids::setting::RightHold, 73, 134, 64, true);
+    AddRightLabel(this, du, 1103, 181, 147, 136, 36, 9);
+    rightRadius_ = AddCombo(this, du, ids::setting::RightRadius, 186, 134, 40, true);
+}
 
 CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget* parent)
     : QDialog(parent), SelectedDevice(CameraIndex), camera_(camera), messages_(messages) {
@@ -54,7 +64,7 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
     setFont(DialogFont(8));
     const DialogUnits du(font());
     setWindowTitle(QStringLiteral("高级设置"));
-    setFixedSize(du.size(347, 137));
+    setFixedSize(du.size(347, 137 + kRightClickRowHeight));
     setStyleSheet(kClassicGroupBoxStyle);
 
     AddControl<QGroupBox>(this, du, 1089, 15, 13, 172, 94, LoadString(119));
@@ -93,6 +103,8 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
         AddControl<QPushButton>(this, du, ids::IDCANCEL, 272, 113, 50, 14, LoadString(134));
     ok->setDefault(true);
 
+    addRightClickRow(du);
+
     connect(ok, &QPushButton::clicked, this, &CSettingDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(defaults, &QPushButton::clicked, this, &CSettingDlg::OnLoadDefaults);
@@ -121,6 +133,8 @@ void CSettingDlg::OnInitDialog() {
     FillList(areaUp_, {80, 100, 150, 200, 300});
     FillList(move_, {0, 2, 4, 8, 10, 12});
     FillList(exposure_, {-1, -2, -3, -4, -5, -6, -7, -8, -9, -10});
+    FillList(rightHold_, {0, 300, 500, 800, 1000, 1500, 2000, 3000});
+    FillList(rightRadius_, {2, 4, 8, 12, 16, 24, 32, 50});
     amp_->setEnabled(AutoTh == 0);
     const int count = camera_.CountDevices();
     for (int i = 0; i < count; ++i) {
@@ -155,6 +169,8 @@ bool CSettingDlg::UpdateData(bool fromControls) {
         device_->setCurrentIndex(SelectedDevice < device_->count() ? SelectedDevice : -1);
         f13Trig_->setChecked(F13Trig != 0);
         autoTh_->setChecked(AutoTh != 0);
+        rightHold_->setEditText(QString::number(RightHold));
+        rightRadius_->setEditText(QString::number(RightRadius));
         return true;
     }
     if (!readField(amp_, Amp, 1, 255, 120) || !readField(area_, Area, 1, 4000, 121) ||
@@ -170,7 +186,14 @@ bool CSettingDlg::UpdateData(bool fromControls) {
     }
     F13Trig = f13Trig_->isChecked() ? 1 : 0;
     AutoTh = autoTh_->isChecked() ? 1 : 0;
-    return true;
+    // 0 switches the hold off; any other value lies in 300..3000.
+    int hold = RightHold;
+    if (ParseIntegerField(rightHold_->currentText()) != 0 &&
+        !readField(rightHold_, hold, 300, 3000, 180)) {
+        return false;
+    }
+    RightHold = ParseIntegerField(rightHold_->currentText()) == 0 ? 0 : hold;
+    return readField(rightRadius_, RightRadius, 2, 50, 181);
 }
 
 void CSettingDlg::sendExposure() {

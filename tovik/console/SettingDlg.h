@@ -13,6 +13,7 @@ class QPushButton;
 namespace tovik {
 
 class CCameraDS;
+class DialogUnits;
 class MessagePresenter;
 
 class CSettingDlg final : public QDialog {
@@ -38,6 +39,9 @@ public:
     int F13Trig = 1;
     int Running = 0;  // read only: the device cannot be switched while tracking runs
     int AutoTh = 1;
+    // A right click by holding still: 0 off or 300..3000 ms, radius 2..50 px.
+    int RightHold = 0;
+    int RightRadius = 8;
 
     // Fills the lists and shows the members; runs once, when the dialog is
     // first shown.
@@ -58,6 +62,7 @@ protected:
 
 private:
     bool readField(QComboBox* box, int& member, int minimum, int maximum, int nameId);
+    void addRightClickRow(const DialogUnits& du);
     void sendExposure();
 
     CCameraDS& camera_;
@@ -73,6 +78,8 @@ private:
     QCheckBox* autoTh_ = nullptr;
     QCheckBox* mouseLeft_ = nullptr;
     QCheckBox* f13Trig_ = nullptr;
+    QComboBox* rightHold_ = nullptr;
+    QComboBox* rightRadius_ = nullptr;
 };
 
 }  // namespace tovik

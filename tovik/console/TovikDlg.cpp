@@ -647,6 +647,8 @@ void CTovikDlg::OnAdvancedSettings() {
     dialog.camBacklightCompensation = s.camBacklightCompensation;
     dialog.camGain = s.camGain;
     dialog.Running = Running;
+    dialog.RightHold = s.RightHold;
+    dialog.RightRadius = s.RightRadius;
     if (runModal(dialog) != QDialog::Accepted) {
         return;
     }
@@ -666,6 +668,8 @@ void CTovikDlg::OnAdvancedSettings() {
     s.camGamma = dialog.camGamma;
     s.camBacklightCompensation = dialog.camBacklightCompensation;
     s.camGain = dialog.camGain;
+    s.RightHold = dialog.RightHold;
+    s.RightRadius = dialog.RightRadius;
 }
 
 int CTovikDlg::RunCountDown() {

@@ -173,6 +173,8 @@ void DetectionLoop::run(std::stop_token stop) {
         pointer.move = st.Move;
         pointer.mouseLeft = st.MouseLeft;
         pointer.f13Trig = st.F13Trig;
+        pointer.rightHold = st.RightHold;
+        pointer.rightRadius = st.RightRadius;
         mapper.onFrame(found.spot, found.cx, found.cy, calibration.homography, pointer);
         if (found.spot) {
             MarkSpot(frame, found.cx, found.cy);

@@ -1,5 +1,6 @@
 #include "tovik/tracking/SettingsFile.h"
 
+#include <algorithm>
 #include <array>
 
 #include "common/ini/IniFile.h"
@@ -35,9 +36,29 @@ constexpr std::array<Key, 17> kKeys{{
     {"Functions", "F13Trig", &TrackingSettings::F13Trig, 1},
 }};
 
+// Keys beyond the 17, kept apart: a file is only given them once the user
+// sets one (in the dialog or by hand), so a file of the 17 keeps its form.
+struct ExtraKey {
+    Key key;
+    std::int32_t (*clamp)(std::int32_t);
+};
+
+constexpr std::array<ExtraKey, 2> kExtraKeys{{
+    {{"Functions", "RightHold", &TrackingSettings::RightHold, 0}, &ClampRightHold},
+    {{"Functions", "RightRadius", &TrackingSettings::RightRadius, 8}, &ClampRightRadius},
+}};
+
 constexpr const char* kCalibSection = "CalibParams";
 
 }  // namespace
+
+std::int32_t ClampRightHold(std::int32_t ms) {
+    return ms <= 0 ? 0 : std::clamp(ms, kRightHoldMin, kRightHoldMax);
+}
+
+std::int32_t ClampRightRadius(std::int32_t px) {
+    return std::clamp(px, kRightRadiusMin, kRightRadiusMax);
+}
 
 void LoadSettings(TrackingSettings& settings, const std::string& iniPath) {
     settings.SamplingInterval = 21;
@@ -46,6 +67,9 @@ void LoadSettings(TrackingSettings& settings, const std::string& iniPath) {
     (void)ini.load();
     for (const Key& k : kKeys) {
         (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault);
+    }
+    for (const auto& [k, clamp] : kExtraKeys) {
+        (settings.*k.member) = clamp(ini.getInt(k.section, k.name, k.fileDefault));
     }
 }
 
@@ -58,6 +82,12 @@ bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) 
     }
     for (const Key& k : kKeys) {
         ini.setInt(k.section, k.name, (settings.*k.member).get());
+    }
+    for (const auto& [k, clamp] : kExtraKeys) {
+        const std::int32_t v = (settings.*k.member).get();
+        if (v != k.fileDefault || ini.value(k.section, k.name)) {
+            ini.setInt(k.section, k.name, v);
+        }
     }
     return ini.save();
 }
@@ -77,6 +107,9 @@ void PrintSettings(std::ostream& out, const TrackingSettings& settings, const Ca
                    const std::string& iniPath) {
     out << "SettingsFile=" << iniPath << '\n';
     for (const Key& k : kKeys) {
+        out << k.name << '=' << (settings.*k.member).get() << '\n';
+    }
+    for (const auto& [k, clamp] : kExtraKeys) {
         out << k.name << '=' << (settings.*k.member).get() << '\n';
     }
     out << "SmoothWndLen=" << calib.SmoothWndLen << '\n';

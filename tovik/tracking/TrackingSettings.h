@@ -53,6 +53,10 @@ struct TrackingSettings {
     // [Functions]
     SharedInt MouseLeft{1};
     SharedInt F13Trig{1};
+    // [Functions], beyond the 17: a right click by holding the pen still.
+    // RightHold 0 = off, else 300..3000 ms; RightRadius 2..50 px.
+    SharedInt RightHold{0};
+    SharedInt RightRadius{8};
     // Never persisted: 21 at every start, 1..60 from the slider.
     SharedInt SamplingInterval{21};
 };

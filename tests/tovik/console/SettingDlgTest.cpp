@@ -156,6 +156,34 @@ TEST_F(SettingDlgTest, LargestSpotMayBeBelowTheSmallestAndOkStoresAllFields) {
     EXPECT_EQ(d.F13Trig, 0);
 }
 
+TEST_F(SettingDlgTest, RightClickHoldIsOffOrWithinItsRangesAndStoredOnOk) {
+    CSettingDlg& d = open(0, 0);
+    d.RightHold = 0;
+    d.RightRadius = 8;
+    d.UpdateData(false);
+    EXPECT_EQ(combo(1100)->currentText(), QStringLiteral("0"));
+    EXPECT_EQ(combo(1101)->currentText(), QStringLiteral("8"));
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"299", "1100"}, {"3001", "1100"}, {"1", "1101"}, {"51", "1101"}};
+    for (const auto& [text, id] : bad) {
+        combo(1100)->setEditText(QStringLiteral("800"));
+        combo(1101)->setEditText(QStringLiteral("12"));
+        combo(QString::fromLatin1(id).toInt())->setEditText(QString::fromLatin1(text));
+        d.OnOK();
+        EXPECT_NE(d.result(), int(QDialog::Accepted)) << text;
+    }
+    EXPECT_EQ(messages.messages.front().text,
+              QStringLiteral("长按右键(毫秒): 请输入 300 到 3000 之间的整数"));
+    combo(1100)->setEditText(QStringLiteral("800"));
+    combo(1101)->setEditText(QStringLiteral("12"));
+    d.OnOK();
+
+    EXPECT_EQ(d.result(), int(QDialog::Accepted));
+    EXPECT_EQ(d.RightHold, 800);
+    EXPECT_EQ(d.RightRadius, 12);
+}
+
 TEST_F(SettingDlgTest, DefaultsFillTheFieldsAndSetExposureMinusSixAtOnce) {
     CSettingDlg& d = open(0, 0);
     check(1036)->setChecked(false);  // F13 off, not stored yet

@@ -76,6 +76,37 @@ TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesAll17Keys) {
     EXPECT_EQ(lines(), kDefaultFile);
 }
 
+TEST_F(SettingsFileTest, RightClickKeysAreBroughtIntoRangeAndWrittenOnceUsed) {
+    struct Case {
+        const char* text;
+        std::int32_t hold;
+        std::int32_t radius;
+    };
+    for (const Case c : {Case{"RightHold=100\nRightRadius=1", 300, 2},
+                         Case{"RightHold=5000\nRightRadius=99", 3000, 50},
+                         Case{"RightHold=-4\nRightRadius=12", 0, 12}}) {
+        write(std::string("[Functions]\n") + c.text + "\n");
+        TrackingSettings s;
+        LoadSettings(s, path);
+        EXPECT_EQ(s.RightHold, c.hold) << c.text;
+        EXPECT_EQ(s.RightRadius, c.radius) << c.text;
+    }
+
+    fs::remove(path);
+    TrackingSettings s;
+    LoadSettings(s, path);
+    s.RightHold = 800;
+    ASSERT_TRUE(SaveSettings(s, path));
+    TrackingSettings again;
+    LoadSettings(again, path);
+
+    std::vector<std::string> expected = kDefaultFile;
+    expected.push_back("RightHold=800");
+    EXPECT_EQ(lines(), expected);
+    EXPECT_EQ(again.RightHold, 800);
+    EXPECT_EQ(again.RightRadius, 8);
+}
+
 TEST_F(SettingsFileTest, LoadingOverwritesEveryPersistedMember) {
     write("[Software]\nAmp=77\nMove=0\n[Functions]\nF13Trig=0\n");
     TrackingSettings s;
@@ -155,7 +186,8 @@ TEST_F(SettingsFileTest, PrintShowsPathThenEveryValue) {
     std::erase_if(expected, [](const std::string& l) { return l.front() == '['; });
     expected[0] = "Amp=42";
     expected.insert(expected.begin(), "SettingsFile=" + path);
-    expected.insert(expected.end(), {"SmoothWndLen=5", "ManCalibAmpThd=180", "ManCalibAreaThd=11"});
+    expected.insert(expected.end(), {"RightHold=0", "RightRadius=8", "SmoothWndLen=5",
+                                     "ManCalibAmpThd=180", "ManCalibAreaThd=11"});
     std::vector<std::string> got;
     std::istringstream in(out.str());
     for (std::string l; std::getline(in, l);) {
