@@ -4,7 +4,7 @@
 //   e2e_report --screen WxH --pose NAME [--frame-size WxH] --sim-log FILE
 //              --tovik-log FILE --kalvo-dump FILE --figure FILE
 //              [--screenshot PNG] [--leftover N] [--calibration auto|manual]
-//              [--json OUT]
+//              [--right-clicks N] [--json OUT]
 
 #include <cstdio>
 #include <fstream>
@@ -24,7 +24,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: e2e_report --screen WxH --pose NAME [--frame-size WxH] --sim-log FILE "
                  "--tovik-log FILE --kalvo-dump FILE --figure FILE [--screenshot PNG] "
-                 "[--leftover N] [--calibration auto|manual] [--json OUT]\n");
+                 "[--leftover N] [--calibration auto|manual] [--right-clicks N] [--json OUT]\n");
     return 2;
 }
 
@@ -83,6 +83,9 @@ int main(int argc, char** argv) {
     e2e::Limits limits;
     if (opt.contains("calibration")) {
         limits.calibration = opt["calibration"];
+    }
+    if (opt.contains("right-clicks")) {
+        limits.rightClicks = std::atoi(opt["right-clicks"].c_str());
     }
     if (opt.contains("leftover")) {
         run.leftoverProcesses = std::atoi(opt["leftover"].c_str());
