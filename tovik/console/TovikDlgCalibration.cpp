@@ -26,6 +26,9 @@ void showReportLine(CTovikDlg& dlg, const CalibrationReport& report) {
         line->setGeometry(8, panel->height() - h - 2, panel->width() - 16, h);
     }
     line->setText(CalibrationController::reportText(report));
+    // A fit too poor to track well stands out.
+    line->setStyleSheet(report.suggestsRecalibration() ? QStringLiteral("color: #C00000;")
+                                                       : QString());
     line->show();
 }
 

@@ -8,6 +8,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "tovik/console/CalibrationController.h"
 #include "tovik/console/CalibrationFile.h"
 #include "tovik/console/CommandLine.h"
 #include "tovik/console/ControlIds.h"
@@ -26,6 +27,20 @@ std::vector<std::pair<int, std::string_view>> Items(bool started, bool running) 
         out.emplace_back(i.command, StringText(i.stringId));
     }
     return out;
+}
+
+TEST(CalibrationReportText, AdvisesCalibratingAgainOnlyAboveTenPixels) {
+    CalibrationReport report;
+    report.points = 9;
+    report.meanError = 3.2;
+    report.maxError = 10.0;
+    const QString atTen = CalibrationController::reportText(report);
+    report.maxError = 10.01;
+    const QString above = CalibrationController::reportText(report);
+
+    EXPECT_EQ(atTen, QStringLiteral("标定误差：平均 3.20 像素，最大 10.00 像素（9 点）"));
+    EXPECT_EQ(above, QStringLiteral("标定误差：平均 3.20 像素，最大 10.01 像素（9 点）。"
+                                    "最大误差超过 10 像素，建议重新标定"));
 }
 
 TEST(TrayMenuTest, ItemsFollowTheTrackingState) {
