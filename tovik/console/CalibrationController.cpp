@@ -7,6 +7,7 @@
 
 #include "tovik/calibration/FolderCalibrationFiles.h"
 #include "tovik/console/CalibrationWindow.h"
+#include "tovik/console/DeviceGeometry.h"
 #include "tovik/console/StringTable.h"
 #include "tovik/tracking/SettingsFile.h"
 
@@ -29,7 +30,7 @@ void onUi(QObject* context, F&& f) {
 
 class CalibrationController::Canvas final : public CalibrationCanvas {
 public:
-    explicit Canvas(QObject* ui) : ui_(ui) {}
+    Canvas(QObject* ui, const ConsoleCalibrationHooks& hooks) : ui_(ui), hooks_(hooks) {}
 
     void Show(bool acceptsEscape) override {
         // A close forced by the controller stays, also when it came before
@@ -37,7 +38,8 @@ public:
         closedByUser_ = forcedClose_.load();
         onUi(ui_, [&] {
             destroyWindow();
-            window_ = new CalibrationWindow(acceptsEscape);
+            window_ = new CalibrationWindow(
+                acceptsEscape, hooks_.targetScreen ? hooks_.targetScreen() : common::ScreenRect{});
             QObject::connect(window_, &CalibrationWindow::escapeClosed, ui_,
                              [this] { closedByUser_ = true; });
             window_->showOnScreen();
@@ -46,13 +48,18 @@ public:
     common::ScreenSize ScreenSize() override {
         common::ScreenSize size;
         onUi(ui_, [&] {
-            QRect r;
+            // Device pixels: the homography must map onto the pixels the
+            // pointer injector addresses, whatever Qt's scale factor.
+            common::ScreenRect r;
             if (window_) {
-                r = window_->geometry();
-            } else if (QGuiApplication::primaryScreen() != nullptr) {
-                r = QGuiApplication::primaryScreen()->geometry();
+                r = window_->target();
+            } else if (hooks_.targetScreen) {
+                r = hooks_.targetScreen();
             }
-            size = {r.width(), r.height()};
+            if (r.width <= 0 || r.height <= 0) {
+                r = primaryDeviceRect();
+            }
+            size = r.size();
         });
         return size;
     }
@@ -107,6 +114,7 @@ public:
 
 private:
     QObject* ui_;
+    const ConsoleCalibrationHooks& hooks_;
     QPointer<CalibrationWindow> window_;
     std::atomic<bool> closedByUser_{false};
     std::atomic<bool> forcedClose_{false};
@@ -216,7 +224,7 @@ private:
 CalibrationController::CalibrationController(Services services, QObject* parent)
     : QObject(parent),
       s_(std::move(services)),
-      canvas_(std::make_unique<Canvas>(this)),
+      canvas_(std::make_unique<Canvas>(this, s_.hooks)),
       host_(std::make_unique<Host>(this, s_.hooks, closing_, report_)),
       cursor_(std::make_unique<Cursor>(this)),
       exposure_(std::make_unique<Exposure>(this, s_.camera)),

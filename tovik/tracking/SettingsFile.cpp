@@ -43,12 +43,19 @@ struct ExtraKey {
     std::int32_t (*clamp)(std::int32_t);
 };
 
-constexpr std::array<ExtraKey, 2> kExtraKeys{{
+std::int32_t ClampFlag(std::int32_t v) {
+    return v != 0 ? 1 : 0;
+}
+
+constexpr std::array<ExtraKey, 3> kExtraKeys{{
     {{"Functions", "RightHold", &TrackingSettings::RightHold, 0}, &ClampRightHold},
     {{"Functions", "RightRadius", &TrackingSettings::RightRadius, 8}, &ClampRightRadius},
+    {{"Software", "ReuseCalibration", &TrackingSettings::ReuseCalibration, 0}, &ClampFlag},
 }};
 
 constexpr const char* kCalibSection = "CalibParams";
+constexpr const char* kScreenSection = "Software";
+constexpr const char* kScreenKey = "Screen";
 
 }  // namespace
 
@@ -71,6 +78,7 @@ void LoadSettings(TrackingSettings& settings, const std::string& iniPath) {
     for (const auto& [k, clamp] : kExtraKeys) {
         (settings.*k.member) = clamp(ini.getInt(k.section, k.name, k.fileDefault));
     }
+    settings.Screen = ini.getString(kScreenSection, kScreenKey, "");
 }
 
 bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) {
@@ -88,6 +96,10 @@ bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) 
         if (v != k.fileDefault || ini.value(k.section, k.name)) {
             ini.setInt(k.section, k.name, v);
         }
+    }
+    // Written once chosen, so a file that never named a monitor keeps its keys.
+    if (!settings.Screen.empty() || ini.value(kScreenSection, kScreenKey)) {
+        ini.setValue(kScreenSection, kScreenKey, settings.Screen);
     }
     return ini.save();
 }
@@ -112,6 +124,7 @@ void PrintSettings(std::ostream& out, const TrackingSettings& settings, const Ca
     for (const auto& [k, clamp] : kExtraKeys) {
         out << k.name << '=' << (settings.*k.member).get() << '\n';
     }
+    out << kScreenKey << '=' << settings.Screen << '\n';
     out << "SmoothWndLen=" << calib.SmoothWndLen << '\n';
     out << "ManCalibAmpThd=" << calib.ManCalibAmpThd << '\n';
     out << "ManCalibAreaThd=" << calib.ManCalibAreaThd << '\n';

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace tovik {
 
@@ -57,8 +58,16 @@ struct TrackingSettings {
     // RightHold 0 = off, else 300..3000 ms; RightRadius 2..50 px.
     SharedInt RightHold{0};
     SharedInt RightRadius{8};
+    // [Software] "ReuseCalibration": 1 keeps a completed calibration and
+    // uses it at the next start when camera and screen match; 0 = off.
+    SharedInt ReuseCalibration{0};
     // Never persisted: 21 at every start, 1..60 from the slider.
     SharedInt SamplingInterval{21};
+
+    // [Software] "Screen": the projected monitor, by name or index; empty for
+    // the primary. Read by the UI thread only (calibration and Run resolve
+    // it), never by the detection thread.
+    std::string Screen;
 };
 
 }  // namespace tovik
