@@ -121,20 +121,4 @@ void ModeLogic::EndStroke() {
     }
 }
 
-bool ModeLogic::IsCommandEnabled(int command) const {
-    if (command == ID_DRAW_ON_SCREEN) {
-        return state_.boardActive == 0;
-    }
-    if (command == ID_WHITEBOARD) {
-        return state_.screenActive == 0;
-    }
-    if (command == ID_EDIT_UNDO) {
-        return history_ != nullptr && history_->canUndo();
-    }
-    if (command == ID_EDIT_REDO) {
-        return history_ != nullptr && history_->canRedo();
-    }
-    return true;
-}
-
 }  // namespace kalvo

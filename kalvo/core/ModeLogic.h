@@ -1,7 +1,7 @@
 #pragma once
 // The surface modes and tools behind the toolbar's commands: screen overlay
 // and whiteboard on and off, pen and eraser, clearing the board, ending a
-// stroke before a dialog opens, and which commands are enabled.
+// stroke before a dialog opens.
 
 #include "kalvo/core/SurfaceActions.h"
 
@@ -34,11 +34,6 @@ public:
     // the active surface repaints when a step was replayed.
     void OnUndo();
     void OnRedo();
-
-    // 32771 only while the whiteboard is off, 32781 only while the overlay is
-    // off, undo and redo while there is a step to replay; every other command
-    // is left to its own handler (true).
-    [[nodiscard]] bool IsCommandEnabled(int command) const;
 
 private:
     // Leaving a surface: no eraser window and no segment survive it.

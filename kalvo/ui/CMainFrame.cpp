@@ -11,7 +11,6 @@
 #include "kalvo/core/ToolbarPlacement.h"
 #include "kalvo/ui/CMyView.h"
 #include "kalvo/ui/CTrueColorToolBar.h"
-#include "kalvo/ui/CaptionMenu.h"
 
 namespace kalvo {
 
@@ -53,18 +52,9 @@ bool CMainFrame::OnCreate() {
     }
     connect(m_wndToolBar.get(), &CTrueColorToolBar::commandTriggered, this,
             [this](int command) { OnCommand(command); });
-    connect(m_wndToolBar.get(), &CTrueColorToolBar::captionMenuRequested, this, [this](QPoint at) {
-        const auto enabled = [this](int command) { return IsCommandEnabled(command); };
-        if (const int command = ChooseCaptionCommand(at, enabled, m_wndToolBar.get())) {
-            OnCommand(command);
-        }
-    });
 
     setWindowTitle(QString::fromLatin1(kTitle));
-    QIcon icon;
-    for (int size : {16, 32, 48}) {
-        icon.addFile(QStringLiteral(":/kalvo/toolbar/%1-%2.png").arg(IDI_MAIN_FRAME).arg(size));
-    }
+    const QIcon icon = programIcon(IDI_MAIN_FRAME);
     setWindowIcon(icon);
     m_wndToolBar->setWindowIcon(icon);
 

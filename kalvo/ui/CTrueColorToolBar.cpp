@@ -1,23 +1,29 @@
 #include "kalvo/ui/CTrueColorToolBar.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
 
-#include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ToolbarCommands.h"
 #include "kalvo/core/TrueColorStrip.h"
 #include "kalvo/ui/ToolbarButton.h"
 
-// The toolbar's images live in a static library; pull its resources in.
+// The toolbar's images and the program icons live in a static library; pull
+// its resources in once.
 static void initToolbarResources() {
-    Q_INIT_RESOURCE(toolbar);
+    static const bool done = [] {
+        Q_INIT_RESOURCE(toolbar);
+        return true;
+    }();
+    (void)done;
 }
 
 namespace kalvo {
@@ -54,7 +60,20 @@ CTrueColorToolBar::CTrueColorToolBar(QWidget* parent)
 CTrueColorToolBar::~CTrueColorToolBar() = default;
 
 QString CTrueColorToolBar::bitmapPath(int bitmapId) {
+    initToolbarResources();
     return QStringLiteral(":/kalvo/toolbar/%1.bmp").arg(bitmapId);
+}
+
+QIcon programIcon(int iconId) {
+    initToolbarResources();
+    QIcon icon;
+    for (int size : {16, 32, 48}) {
+        const QString path = QStringLiteral(":/kalvo/toolbar/%1-%2.png").arg(iconId).arg(size);
+        if (QFile::exists(path)) {
+            icon.addFile(path);
+        }
+    }
+    return icon;
 }
 
 bool CTrueColorToolBar::LoadTrueColorToolBar(int buttonWidth, int normalBitmap, int hotBitmap,
@@ -96,11 +115,6 @@ bool CTrueColorToolBar::SetTrueColorBitmap(ImageList which, int bitmapId, int bu
         layoutButtons();
     }
     return true;
-}
-
-bool CTrueColorToolBar::SetImagesForMode(int mode) {
-    const ModeImages ids = imagesForMode(mode);
-    return LoadTrueColorToolBar(kToolbarImageWidth, ids.normal, ids.hot, 0);
 }
 
 int CTrueColorToolBar::WrapToRows(int rows, bool larger) {
@@ -163,8 +177,17 @@ QRect CTrueColorToolBar::captionRect() const {
 }
 
 void CTrueColorToolBar::updateCommandStates(const std::function<bool(int)>& isEnabled) {
+    isEnabled_ = isEnabled;
     for (ToolbarButton* b : buttons_) {
         b->setEnabled(isEnabled(b->command()));
+    }
+    if (contextMenu_ != nullptr) {
+        for (QAction* action : contextMenu_->actions()) {
+            const int command = action->objectName().toInt();
+            if (command != 0 && command != ID_APP_ABOUT) {
+                action->setEnabled(isEnabled(command));
+            }
+        }
     }
 }
 
@@ -231,11 +254,6 @@ void CTrueColorToolBar::paintEvent(QPaintEvent*) {
 }
 
 void CTrueColorToolBar::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::RightButton && captionRect().contains(event->position().toPoint())) {
-        event->accept();
-        emit captionMenuRequested(event->globalPosition().toPoint());
-        return;
-    }
     if (event->button() == Qt::LeftButton && captionRect().contains(event->position().toPoint())) {
         dragging_ = true;
         dragOffset_ = event->globalPosition().toPoint() - pos();
@@ -274,6 +292,28 @@ void CTrueColorToolBar::mouseDoubleClickEvent(QMouseEvent* event) {
     QWidget::mouseDoubleClickEvent(event);
 }
 
+void CTrueColorToolBar::contextMenuEvent(QContextMenuEvent* event) {
+    if (contextMenu_ == nullptr) {
+        contextMenu_ = new QMenu(this);
+        for (const auto& [command, text] : {std::pair{ID_EDIT_UNDO, "撤销(&U)\tCtrl+Z"},
+                                            std::pair{ID_EDIT_REDO, "重做(&R)\tCtrl+Y"}}) {
+            QAction* action = contextMenu_->addAction(QString::fromUtf8(text));
+            action->setObjectName(QString::number(command));
+            connect(action, &QAction::triggered, this,
+                    [this, command = command] { emit commandTriggered(command); });
+        }
+        contextMenu_->addSeparator();
+        QAction* about = contextMenu_->addAction(QStringLiteral("关于 Kalvo(&A)..."));
+        about->setObjectName(QString::number(ID_APP_ABOUT));
+        connect(about, &QAction::triggered, this, [this] { emit commandTriggered(ID_APP_ABOUT); });
+    }
+    if (isEnabled_) {
+        updateCommandStates(isEnabled_);
+    }
+    contextMenu_->popup(event->globalPos());
+    event->accept();
+}
+
 void CTrueColorToolBar::closeEvent(QCloseEvent* event) {
     // The toolbar stays until the program ends through its exit button (the
     // frame then hides it): closed any other way, nothing would be left to
@@ -283,15 +323,6 @@ void CTrueColorToolBar::closeEvent(QCloseEvent* event) {
 
 bool CTrueColorToolBar::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::WindowActivate) {
-        // Activating the toolbar over the screen overlay keeps the overlay up.
-        DrawingState& state = drawingState();
-        // Only shown: update() would repaint the whole overlay, and a repaint
-        // while the eraser window exists erases every segment under it.
-        if (state.mode == kModeScreen && state.overlayWindow) {
-            state.overlayWindow->show();
-        }
-    }
     if (event->type() == QEvent::Leave) {
         setHotButton(nullptr);
     }

@@ -5,9 +5,12 @@
 // one set per surface mode, whose bottom-left colour is transparent.
 
 #include <QEvent>
+#include <QIcon>
 #include <QPixmap>
 #include <QPoint>
 #include <QWidget>
+
+class QMenu;
 
 #include <functional>
 #include <vector>
@@ -15,6 +18,10 @@
 namespace kalvo {
 
 class ToolbarButton;
+
+// Program icon 149 (the frame and toolbar) or 151 (the drawing windows) at
+// 16, 32 and 48 pixels; null for any other number.
+[[nodiscard]] QIcon programIcon(int iconId);
 
 class CTrueColorToolBar final : public QWidget {
     Q_OBJECT
@@ -33,9 +40,6 @@ public:
     // One image set from the strip of bitmapId, cut into buttonWidth-wide
     // images; false when the strip is missing or narrower than a button.
     bool SetTrueColorBitmap(ImageList which, int bitmapId, int buttonWidth);
-    // The normal and hot sets of a surface mode (0 none, 1 screen, 2
-    // whiteboard); the disabled set stays as it is.
-    bool SetImagesForMode(int mode);
 
     // Lays the buttons out in `rows` rows (more when `larger` and the buttons
     // do not fit) and resizes the window; returns the rows used.
@@ -55,7 +59,7 @@ public:
     // The caption strip in toolbar coordinates.
     [[nodiscard]] QRect captionRect() const;
 
-    // Enables each button by its command.
+    // Enables each button, and each command of the context menu, by its command.
     void updateCommandStates(const std::function<bool(int)>& isEnabled);
 
     // Delivers a mouse event at a toolbar-relative point as if it had happened
@@ -65,10 +69,13 @@ public:
     // toolbar. Returns whether the point lies in the toolbar.
     bool deliverMouseEvent(QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
 
+    // The context menu, once opened: undo and redo (for a pen user without a
+    // keyboard at hand), then the About box (command 57664). Each action is
+    // named by its command.
+    [[nodiscard]] QMenu* contextMenu() const { return contextMenu_; }
+
 signals:
     void commandTriggered(int command);
-    // A right click on the caption strip, at a screen point.
-    void captionMenuRequested(QPoint screenPos);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -76,6 +83,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -88,6 +96,8 @@ private:
     int columns_ = 1;
     bool dragging_ = false;
     QPoint dragOffset_;
+    QMenu* contextMenu_ = nullptr;        // child, owned by Qt
+    std::function<bool(int)> isEnabled_;  // the last one given to updateCommandStates
 };
 
 }  // namespace kalvo

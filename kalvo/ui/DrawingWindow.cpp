@@ -12,6 +12,7 @@
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ToolbarCommands.h"
+#include "kalvo/ui/CTrueColorToolBar.h"
 #include "kalvo/ui/SurfaceNative.h"
 
 namespace kalvo {
@@ -63,6 +64,7 @@ DrawingWindow::DrawingWindow(Surface kind, const CMyDoc& doc, const DrawingState
     const bool overlay = kind_ == Surface::Overlay;
     setObjectName(QString::fromLatin1(className()));
     setWindowTitle(QString::fromUtf8(overlay ? kOverlayTitle : kBoardTitle));
+    setWindowIcon(programIcon(IDI_DRAWING_WINDOW));
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, !overlay);

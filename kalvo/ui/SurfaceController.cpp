@@ -118,11 +118,9 @@ void SurfaceController::installCommands() {
     view->SetCommandHandler(ID_COLOR_SETTING, [this] { OnColorSetting(); });
     view->SetCommandHandler(ID_LINE_WIDTH, [this] { OnLineWidthMenu(); });
     view->SetCommandHandler(
-        ID_EDIT_UNDO, [this] { modes_.OnUndo(); },
-        [this] { return modes_.IsCommandEnabled(ID_EDIT_UNDO); });
+        ID_EDIT_UNDO, [this] { modes_.OnUndo(); }, [this] { return history_.canUndo(); });
     view->SetCommandHandler(
-        ID_EDIT_REDO, [this] { modes_.OnRedo(); },
-        [this] { return modes_.IsCommandEnabled(ID_EDIT_REDO); });
+        ID_EDIT_REDO, [this] { modes_.OnRedo(); }, [this] { return history_.canRedo(); });
     if (saver_) {
         view->SetCommandHandler(ID_SAVE_IMAGE, [this] { OnSaveImage(); });
     }
@@ -218,9 +216,8 @@ void SurfaceController::setToolbarImages(int normalBitmap, int hotBitmap) {
     if (toolbar_ == nullptr) {
         return;
     }
-    (void)toolbar_->SetTrueColorBitmap(CTrueColorToolBar::NormalImages, normalBitmap,
-                                       kToolbarImageWidth);
-    (void)toolbar_->SetTrueColorBitmap(CTrueColorToolBar::HotImages, hotBitmap, kToolbarImageWidth);
+    // The disabled set stays the one loaded at start.
+    (void)toolbar_->LoadTrueColorToolBar(kToolbarImageWidth, normalBitmap, hotBitmap, 0);
 }
 
 void SurfaceController::showToolbar() {

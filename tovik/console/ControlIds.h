@@ -49,9 +49,11 @@ inline constexpr int F13Trig = 1036;
 inline constexpr int AreaUp = 1054;
 inline constexpr int Device = 1074;
 inline constexpr int AutoTh = 1078;
+// Rows added below the original controls.
+inline constexpr int Screen = 1100;
 // Right click by holding still.
-inline constexpr int RightHold = 1100;
-inline constexpr int RightRadius = 1101;
+inline constexpr int RightHold = 1101;
+inline constexpr int RightRadius = 1102;
 }  // namespace setting
 
 // Camera selection (dialog 204).

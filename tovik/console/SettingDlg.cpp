@@ -46,17 +46,7 @@ void FillList(QComboBox* box, std::initializer_list<int> values) {
     }
 }
 
-// The row of the right-click settings, below the template's controls.
-constexpr int kRightClickRowHeight = 20;
-
 }  // namespace
-
-void CSettingDlg::addRightClickRow(const DialogUnits& du) {
-    AddRightLabel(this, du, 1102, 180, 15, 136, 56, 9);
-    rightHold_ = AddCombo(this, du, ids::setting::RightHold, 73, 134, 64, true);
-    AddRightLabel(this, du, 1103, 181, 147, 136, 36, 9);
-    rightRadius_ = AddCombo(this, du, ids::setting::RightRadius, 186, 134, 40, true);
-}
 
 CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget* parent)
     : QDialog(parent), SelectedDevice(CameraIndex), camera_(camera), messages_(messages) {
@@ -64,7 +54,7 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
     setFont(DialogFont(8));
     const DialogUnits du(font());
     setWindowTitle(QStringLiteral("高级设置"));
-    setFixedSize(du.size(347, 137 + kRightClickRowHeight));
+    setFixedSize(du.size(347, 137));
     setStyleSheet(kClassicGroupBoxStyle);
 
     AddControl<QGroupBox>(this, du, 1089, 15, 13, 172, 94, LoadString(119));
@@ -103,7 +93,13 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
         AddControl<QPushButton>(this, du, ids::IDCANCEL, 272, 113, 50, 14, LoadString(134));
     ok->setDefault(true);
 
-    addRightClickRow(du);
+    const int screenRow = addExtraRow(QStringLiteral("投影屏幕:"));
+    screen_ = AddCombo(this, du, ids::setting::Screen, 73, screenRow + 1, 254, true);
+    // Right click by holding still.
+    const int holdRow = addExtraRow(LoadString(180));
+    rightHold_ = AddCombo(this, du, ids::setting::RightHold, 73, holdRow + 1, 64, true);
+    AddRightLabel(this, du, -1, 181, 147, holdRow + 3, 36, 9);
+    rightRadius_ = AddCombo(this, du, ids::setting::RightRadius, 186, holdRow + 1, 40, true);
 
     connect(ok, &QPushButton::clicked, this, &CSettingDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -111,6 +107,16 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
     connect(exposure_, &QComboBox::activated, this, &CSettingDlg::OnExposureChanged);
     connect(device_, &QComboBox::activated, this, &CSettingDlg::OnDeviceChanged);
     connect(autoTh_, &QCheckBox::clicked, this, &CSettingDlg::OnAutoThresholdClicked);
+}
+
+int CSettingDlg::addExtraRow(const QString& label) {
+    const DialogUnits du(font());
+    const int top = 137 + 18 * extraRows_;
+    ++extraRows_;
+    setFixedSize(du.size(347, 137 + 18 * extraRows_));
+    auto* text = AddControl<QLabel>(this, du, -1, 15, top + 3, 54, 9, label);
+    text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return top;
 }
 
 void CSettingDlg::showEvent(QShowEvent* event) {
@@ -139,6 +145,20 @@ void CSettingDlg::OnInitDialog() {
     const int count = camera_.CountDevices();
     for (int i = 0; i < count; ++i) {
         device_->addItem(QString::number(i));
+    }
+    // Items carry the value written to the settings: "" for the primary,
+    // else the monitor's name.
+    screen_->addItem(QStringLiteral("主显示器"), QString());
+    for (const common::Monitor& m : Monitors) {
+        const QString name = QString::fromStdString(m.name);
+        screen_->addItem(QStringLiteral("%1 (%2x%3+%4+%5)%6")
+                             .arg(name)
+                             .arg(m.rect.width)
+                             .arg(m.rect.height)
+                             .arg(m.rect.x)
+                             .arg(m.rect.y)
+                             .arg(m.primary ? QStringLiteral(" *") : QString()),
+                         name);
     }
     UpdateData(false);
 }
@@ -169,6 +189,12 @@ bool CSettingDlg::UpdateData(bool fromControls) {
         device_->setCurrentIndex(SelectedDevice < device_->count() ? SelectedDevice : -1);
         f13Trig_->setChecked(F13Trig != 0);
         autoTh_->setChecked(AutoTh != 0);
+        const int item = screen_->findData(QString::fromStdString(Screen));
+        if (item >= 0) {
+            screen_->setCurrentIndex(item);
+        } else {
+            screen_->setEditText(QString::fromStdString(Screen));
+        }
         rightHold_->setEditText(QString::number(RightHold));
         rightRadius_->setEditText(QString::number(RightRadius));
         return true;
@@ -186,6 +212,11 @@ bool CSettingDlg::UpdateData(bool fromControls) {
     }
     F13Trig = f13Trig_->isChecked() ? 1 : 0;
     AutoTh = autoTh_->isChecked() ? 1 : 0;
+    // A listed item stores its monitor; typed text is taken as a name or
+    // index as it stands.
+    const int item = screen_->findText(screen_->currentText());
+    Screen = (item >= 0 ? screen_->itemData(item).toString() : screen_->currentText().trimmed())
+                 .toStdString();
     // 0 switches the hold off; any other value lies in 300..3000.
     int hold = RightHold;
     if (ParseIntegerField(rightHold_->currentText()) != 0 &&

@@ -5,6 +5,10 @@
 // after Accepted.
 
 #include <QDialog>
+#include <string>
+#include <vector>
+
+#include "common/platform/ScreenInfo.h"
 
 class QCheckBox;
 class QComboBox;
@@ -13,7 +17,6 @@ class QPushButton;
 namespace tovik {
 
 class CCameraDS;
-class DialogUnits;
 class MessagePresenter;
 
 class CSettingDlg final : public QDialog {
@@ -39,6 +42,10 @@ public:
     int F13Trig = 1;
     int Running = 0;  // read only: the device cannot be switched while tracking runs
     int AutoTh = 1;
+    // The projected monitor: a name, an index, or empty for the primary; the
+    // list offers the monitors there are.
+    std::string Screen;
+    std::vector<common::Monitor> Monitors;
     // A right click by holding still: 0 off or 300..3000 ms, radius 2..50 px.
     int RightHold = 0;
     int RightRadius = 8;
@@ -61,8 +68,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // A row below the original controls for a setting they lack: the dialog
+    // grows by one row; returns the row's top in dialog units.
+    int addExtraRow(const QString& label);
     bool readField(QComboBox* box, int& member, int minimum, int maximum, int nameId);
-    void addRightClickRow(const DialogUnits& du);
     void sendExposure();
 
     CCameraDS& camera_;
@@ -78,6 +87,8 @@ private:
     QCheckBox* autoTh_ = nullptr;
     QCheckBox* mouseLeft_ = nullptr;
     QCheckBox* f13Trig_ = nullptr;
+    QComboBox* screen_ = nullptr;
+    int extraRows_ = 0;
     QComboBox* rightHold_ = nullptr;
     QComboBox* rightRadius_ = nullptr;
 };

@@ -12,7 +12,6 @@
 #include "kalvo/core/GestureLogic.h"
 #include "kalvo/core/ModeLogic.h"
 #include "kalvo/core/RecordingSurfaceActions.h"
-#include "kalvo/core/ToolbarCommands.h"
 
 namespace kalvo {
 namespace {
@@ -66,11 +65,11 @@ TEST_F(EditHistoryTest, StrokesUndoWholeAndRedoInOrder) {
     EXPECT_EQ(actions.calls.back(), "refresh board");
     modes.OnUndo();
     EXPECT_EQ(doc.GetSegmentCount(), 0);
-    EXPECT_FALSE(modes.IsCommandEnabled(ID_EDIT_UNDO));
+    EXPECT_FALSE(history.canUndo());
     modes.OnRedo();
     modes.OnRedo();
     EXPECT_EQ(board(), both);
-    EXPECT_FALSE(modes.IsCommandEnabled(ID_EDIT_REDO));
+    EXPECT_FALSE(history.canRedo());
 }
 
 TEST_F(EditHistoryTest, OneEraserDragIsOneStepAndComesBackInPlace) {
@@ -114,10 +113,10 @@ TEST_F(EditHistoryTest, NewStrokeCutsRedoButAClickWithoutMovementDoesNot) {
     modes.OnUndo();
 
     stroke(50, 50, 0);  // a click: no segment
-    EXPECT_TRUE(modes.IsCommandEnabled(ID_EDIT_REDO));
+    EXPECT_TRUE(history.canRedo());
     stroke(0, 200, 1);
 
-    EXPECT_FALSE(modes.IsCommandEnabled(ID_EDIT_REDO));
+    EXPECT_FALSE(history.canRedo());
     modes.OnRedo();
     EXPECT_EQ(doc.GetSegmentCount(), 3);
     modes.OnUndo();

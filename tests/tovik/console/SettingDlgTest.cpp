@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <functional>
 
 #include "FakeCaptureBackend.h"
 #include "tovik/camera/CameraDS.h"
@@ -29,7 +30,8 @@ protected:
         CameraIndex = 0;
     }
 
-    CSettingDlg& open(int running = 0, int autoTh = 1) {
+    CSettingDlg& open(int running = 0, int autoTh = 1,
+                      const std::function<void(CSettingDlg&)>& beforeShow = {}) {
         dlg = std::make_unique<CSettingDlg>(camera, messages);
         dlg->Amp = 180;
         dlg->Area = 5;
@@ -48,6 +50,9 @@ protected:
         dlg->camGamma = 6;
         dlg->camBacklightCompensation = 7;
         dlg->camGain = 8;
+        if (beforeShow) {
+            beforeShow(*dlg);
+        }
         dlg->show();
         return *dlg;
     }
@@ -161,27 +166,48 @@ TEST_F(SettingDlgTest, RightClickHoldIsOffOrWithinItsRangesAndStoredOnOk) {
     d.RightHold = 0;
     d.RightRadius = 8;
     d.UpdateData(false);
-    EXPECT_EQ(combo(1100)->currentText(), QStringLiteral("0"));
-    EXPECT_EQ(combo(1101)->currentText(), QStringLiteral("8"));
+    EXPECT_EQ(combo(1101)->currentText(), QStringLiteral("0"));
+    EXPECT_EQ(combo(1102)->currentText(), QStringLiteral("8"));
 
     const std::pair<const char*, const char*> bad[] = {
-        {"299", "1100"}, {"3001", "1100"}, {"1", "1101"}, {"51", "1101"}};
+        {"299", "1101"}, {"3001", "1101"}, {"1", "1102"}, {"51", "1102"}};
     for (const auto& [text, id] : bad) {
-        combo(1100)->setEditText(QStringLiteral("800"));
-        combo(1101)->setEditText(QStringLiteral("12"));
+        combo(1101)->setEditText(QStringLiteral("800"));
+        combo(1102)->setEditText(QStringLiteral("12"));
         combo(QString::fromLatin1(id).toInt())->setEditText(QString::fromLatin1(text));
         d.OnOK();
         EXPECT_NE(d.result(), int(QDialog::Accepted)) << text;
     }
     EXPECT_EQ(messages.messages.front().text,
               QStringLiteral("长按右键(毫秒): 请输入 300 到 3000 之间的整数"));
-    combo(1100)->setEditText(QStringLiteral("800"));
-    combo(1101)->setEditText(QStringLiteral("12"));
+    combo(1101)->setEditText(QStringLiteral("800"));
+    combo(1102)->setEditText(QStringLiteral("12"));
     d.OnOK();
 
     EXPECT_EQ(d.result(), int(QDialog::Accepted));
     EXPECT_EQ(d.RightHold, 800);
     EXPECT_EQ(d.RightRadius, 12);
+}
+
+TEST_F(SettingDlgTest, ScreenListOffersTheMonitorsAndStoresANameOrWhatWasTyped) {
+    open(0, 1, [](CSettingDlg& d) {
+        d.Monitors = {{"eDP-1", {0, 0, 1280, 800}, true}, {"HDMI-1", {1280, 0, 1024, 768}, false}};
+        d.Screen = "HDMI-1";
+    });
+    QComboBox* screen = combo(1100);
+
+    EXPECT_EQ(items(1100),
+              (QStringList{"主显示器", "eDP-1 (1280x800+0+0) *", "HDMI-1 (1024x768+1280+0)"}));
+    EXPECT_EQ(screen->currentIndex(), 2);
+    EXPECT_LE(screen->geometry().bottom(), dlg->height());  // the dialog grew to hold it
+
+    screen->setCurrentIndex(0);
+    dlg->OnOK();
+    EXPECT_EQ(dlg->Screen, "");
+
+    screen->setEditText(QStringLiteral(" 1 "));
+    dlg->OnOK();
+    EXPECT_EQ(dlg->Screen, "1");
 }
 
 TEST_F(SettingDlgTest, DefaultsFillTheFieldsAndSetExposureMinusSixAtOnce) {
