@@ -6,6 +6,8 @@ constexpr std::uint32_t kMove = common::MouseFlags::Move;
 constexpr std::uint32_t kAbsolute = common::MouseFlags::Absolute;
 constexpr std::uint32_t kLeftDown = common::MouseFlags::LeftDown;
 constexpr std::uint32_t kLeftUp = common::MouseFlags::LeftUp;
+constexpr std::uint32_t kRightDown = common::MouseFlags::RightDown;
+constexpr std::uint32_t kRightUp = common::MouseFlags::RightUp;
 }  // namespace
 
 #include <X11/extensions/XTest.h>
@@ -73,6 +75,12 @@ void X11InputInjector::send(std::uint32_t flags, std::int32_t dx, std::int32_t d
     }
     if (flags & kLeftUp) {
         XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    }
+    if (flags & kRightDown) {
+        XTestFakeButtonEvent(d, 3, True, CurrentTime);
+    }
+    if (flags & kRightUp) {
+        XTestFakeButtonEvent(d, 3, False, CurrentTime);
     }
     // A round trip: the events have taken effect when send returns, so
     // whoever asks the server next (another connection) sees them.

@@ -4,6 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +36,22 @@ bool exists(const std::string& path) {
 }
 
 }  // namespace
+
+SaveFormat parseSaveFormat(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lower == "bmp") {
+        return SaveFormat::Bmp;
+    }
+    if (lower == "jpg" || lower == "jpeg") {
+        return SaveFormat::Jpg;
+    }
+    if (lower == "png") {
+        return SaveFormat::Png;
+    }
+    return SaveFormat::Default;
+}
 
 std::string imageBaseName(const std::tm& t) {
     char buf[96];
@@ -103,6 +124,18 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
         folderChosen_ = true;
     }
 
+    if (format_ == SaveFormat::Png) {
+        // Through a temporary file, as the bitmap: a failed write leaves nothing.
+        const std::string pngPath = saveFolder_ + base + ".png";
+        QSaveFile file(QString::fromStdString(pngPath));
+        QImageWriter writer(&file, "png");
+        if (!file.open(QIODevice::WriteOnly) || !writer.write(capture.image) || !file.commit()) {
+            return SaveResult::WriteFailed;
+        }
+        lastSavedPath_ = pngPath;
+        return SaveResult::SavedPng;
+    }
+
     const std::string bmpPath = saveFolder_ + base + ".bmp";
     if (const common::FileWriteResult r = BmpWriter::writeFile(capture, bmpPath); !r.ok()) {
         lastError_ = r.describe(bmpPath);
@@ -111,7 +144,7 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
     const std::string jpgPath = saveFolder_ + base + ".jpg";
     // The converter's result says nothing we rely on: the .jpg it leaves is
     // the saved image. Without one the .bmp stays, so the save is never lost.
-    if (convertToJpeg(bmpPath, jpgPath) && exists(jpgPath)) {
+    if (format_ != SaveFormat::Bmp && convertToJpeg(bmpPath, jpgPath) && exists(jpgPath)) {
         ::unlink(bmpPath.c_str());
         lastSavedPath_ = jpgPath;
         return SaveResult::SavedJpeg;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "kalvo/core/BmpWriter.h"
 
@@ -26,10 +27,25 @@ public:
 enum class SaveResult {
     SavedBmp,      // the .bmp file is the saved image
     SavedJpeg,     // the converter wrote the .jpg file; the .bmp was removed
+    SavedPng,      // Qt's image writer wrote the .png file
     Cancelled,     // the folder choice was cancelled: nothing written
     WriteFailed,   // the bitmap could not be written: nothing left behind
     InvalidImage,  // empty capture or unsupported depth
 };
+
+// Key "FORMAT" of section "SAVE" in kalvo.ini. Without the key a save writes
+// the bitmap and the converter, when present, turns it into JPEG.
+enum class SaveFormat {
+    Default,
+    Bmp,  // the bitmap only, the converter is not used
+    Jpg,  // through the converter; the bitmap stays when it is missing
+    Png,  // Qt's image writer: lossless and small
+};
+inline constexpr const char* kSaveSection = "SAVE";
+inline constexpr const char* kSaveFormatKey = "FORMAT";
+
+// "bmp", "jpg" (or "jpeg"), "png" in any case; anything else is Default.
+[[nodiscard]] SaveFormat parseSaveFormat(std::string_view text);
 
 // "%d-%d-%d-%d-%d-%d" of year, month, day, hour, minute, second.
 [[nodiscard]] std::string imageBaseName(const std::tm& localTime);
@@ -69,6 +85,9 @@ public:
     [[nodiscard]] const std::string& saveFolder() const { return saveFolder_; }  // ends in '/'
     [[nodiscard]] const std::string& browseStartPath() const { return browseStartPath_; }
 
+    void setFormat(SaveFormat format) { format_ = format; }
+    [[nodiscard]] SaveFormat format() const { return format_; }
+
     // The picture folder used when the program's folder is not writable.
     void setFallbackFolder(std::string folder) { fallbackFolder_ = std::move(folder); }
 
@@ -82,6 +101,7 @@ private:
     FolderChooser& chooser_;
     LocalTimeFn localTime_;
     std::string fallbackFolder_;
+    SaveFormat format_ = SaveFormat::Default;
     bool folderChosen_ = false;
     std::string saveFolder_;
     std::string browseStartPath_;

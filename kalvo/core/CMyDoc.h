@@ -12,6 +12,21 @@
 
 namespace kalvo {
 
+// Told of each change of the segment list in detail, so that it can be taken
+// back (EditHistory). Copies of removed segments are handed over before they go.
+class SegmentListObserver {
+public:
+    struct Removed {
+        int index;  // position in the list before the removal
+        CHandwright segment;
+    };
+    virtual ~SegmentListObserver() = default;
+    // The new segment is the last in the list.
+    virtual void segmentAppended(const CHandwright& segment) = 0;
+    // Ascending positions.
+    virtual void segmentsRemoved(std::vector<Removed> removed) = 0;
+};
+
 class CMyDoc {
 public:
     CMyDoc() = default;
@@ -41,12 +56,22 @@ public:
     // changes nothing).
     void SetChangeCallback(std::function<void()> callback) { onChange_ = std::move(callback); }
 
+    // Null: none. Not owned.
+    void SetObserver(SegmentListObserver* observer) { observer_ = observer; }
+    // Puts segments back at their positions (ascending, as segmentsRemoved
+    // reported them), and removes the last `count` segments: the observer's
+    // own replay of a change, so the observer is not told; the change
+    // callback is.
+    void InsertSegments(const std::vector<SegmentListObserver::Removed>& segments);
+    void RemoveLastSegments(int count);
+
 private:
     void changed() const;
 
     std::vector<std::unique_ptr<CHandwright>> m_segments;
     std::vector<std::unique_ptr<CText>> m_texts;
     std::function<void()> onChange_;
+    SegmentListObserver* observer_ = nullptr;
 };
 
 }  // namespace kalvo

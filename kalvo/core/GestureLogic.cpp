@@ -2,6 +2,7 @@
 
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
+#include "kalvo/core/EditHistory.h"
 #include "kalvo/core/EraseLogic.h"
 
 namespace kalvo {
@@ -15,8 +16,9 @@ bool toolbarRectContains(const QRect& rect, QPoint point) {
            point.y() >= rect.top() && point.y() < rect.top() + rect.height();
 }
 
-GestureLogic::GestureLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions)
-    : state_(state), doc_(doc), actions_(actions) {}
+GestureLogic::GestureLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions,
+                           EditHistory* history)
+    : state_(state), doc_(doc), actions_(actions), history_(history) {}
 
 bool GestureLogic::routeToToolbar(PointerMessage message, QPoint point) {
     const std::optional<QRect> rect = actions_.toolbarRect();
@@ -32,6 +34,9 @@ void GestureLogic::leftDown(Surface surface, QPoint point) {
     state_.lastPoint = {point.x(), point.y()};
     if (routeToToolbar(PointerMessage::LeftDown, point)) {
         return;
+    }
+    if (history_ != nullptr) {
+        history_->beginStep();
     }
     if (state_.penSelected == 1) {
         state_.drawing = 1;
@@ -73,6 +78,9 @@ void GestureLogic::leftUp(Surface surface) {
     }
     state_.drawing = 0;
     state_.erasing = 0;
+    if (history_ != nullptr) {
+        history_->endStep();
+    }
     if (state_.penSelected == 0) {
         actions_.moveEraser(kEraserParkedGeometry, false);
         actions_.setCursor(IDC_ERASER_CURSOR);
@@ -80,6 +88,9 @@ void GestureLogic::leftUp(Surface surface) {
 }
 
 void GestureLogic::rightDown() {
+    if (state_.erasing && history_ != nullptr) {
+        history_->endStep();
+    }
     state_.erasing = 0;
 }
 

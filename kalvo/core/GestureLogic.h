@@ -12,6 +12,7 @@
 namespace kalvo {
 
 class CMyDoc;
+class EditHistory;
 struct DrawingState;
 
 // Where the eraser window stands while it follows the pointer, and where it
@@ -26,7 +27,9 @@ inline constexpr QSize kEraserPressedSize{20, 20};
 
 class GestureLogic {
 public:
-    GestureLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions);
+    // history: each stroke and eraser drag becomes one of its steps (null: none).
+    GestureLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions,
+                 EditHistory* history = nullptr);
 
     void leftDown(Surface surface, QPoint point);
     void mouseMove(Surface surface, QPoint point);
@@ -47,6 +50,7 @@ private:
     DrawingState& state_;
     CMyDoc& doc_;
     SurfaceActions& actions_;
+    EditHistory* history_;
 };
 
 }  // namespace kalvo

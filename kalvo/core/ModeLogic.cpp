@@ -2,18 +2,24 @@
 
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
+#include "kalvo/core/EditHistory.h"
 #include "kalvo/core/ToolbarCommands.h"
 
 namespace kalvo {
 
-ModeLogic::ModeLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions)
-    : state_(state), doc_(doc), actions_(actions) {}
+ModeLogic::ModeLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions,
+                     EditHistory* history)
+    : state_(state), doc_(doc), actions_(actions), history_(history) {}
 
 void ModeLogic::dropBoardContents() {
     if (actions_.hasEraser()) {
         actions_.destroyEraser();
     }
     doc_.ClearSegments();
+    // The next surface starts empty: nothing of this one comes back.
+    if (history_ != nullptr) {
+        history_->clear();
+    }
 }
 
 void ModeLogic::OnDrawOnScreen() {
@@ -81,10 +87,28 @@ void ModeLogic::OnEraser() {
 
 void ModeLogic::OnClearBoard() {
     doc_.ClearSegments();
+    refreshActiveSurface();
+}
+
+void ModeLogic::refreshActiveSurface() {
     if (state_.mode == kModeScreen) {
         actions_.refreshSurface(Surface::Overlay);
     } else if (state_.mode == kModeWhiteboard) {
         actions_.refreshSurface(Surface::Board);
+    }
+}
+
+void ModeLogic::OnUndo() {
+    EndStroke();
+    if (history_ != nullptr && history_->undo()) {
+        refreshActiveSurface();
+    }
+}
+
+void ModeLogic::OnRedo() {
+    EndStroke();
+    if (history_ != nullptr && history_->redo()) {
+        refreshActiveSurface();
     }
 }
 

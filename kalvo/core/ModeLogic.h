@@ -8,11 +8,15 @@
 namespace kalvo {
 
 class CMyDoc;
+class EditHistory;
 struct DrawingState;
 
 class ModeLogic {
 public:
-    ModeLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions);
+    // history: undone and redone by OnUndo and OnRedo, forgotten when a
+    // surface is left (null: no undo).
+    ModeLogic(DrawingState& state, CMyDoc& doc, SurfaceActions& actions,
+              EditHistory* history = nullptr);
 
     // Command 32771: the overlay on (from no mode) or off (from screen mode).
     void OnDrawOnScreen();
@@ -26,14 +30,20 @@ public:
     void OnClearBoard();
     // Ends a stroke or an eraser drag in progress on the active surface.
     void EndStroke();
+    // Undo and redo (Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z, the toolbar's menu):
+    // the active surface repaints when a step was replayed.
+    void OnUndo();
+    void OnRedo();
 
 private:
     // Leaving a surface: no eraser window and no segment survive it.
     void dropBoardContents();
+    void refreshActiveSurface();
 
     DrawingState& state_;
     CMyDoc& doc_;
     SurfaceActions& actions_;
+    EditHistory* history_;
 };
 
 }  // namespace kalvo

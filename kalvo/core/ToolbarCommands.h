@@ -22,6 +22,10 @@ inline constexpr int ID_EXIT = 32824;
 // The About box, from the toolbar's context menu.
 inline constexpr int ID_APP_ABOUT = 57664;
 
+// Not on the toolbar: the drawing windows' keys and the toolbar's context menu.
+inline constexpr int ID_EDIT_UNDO = 57643;
+inline constexpr int ID_EDIT_REDO = 57644;
+
 struct ToolbarButtonInfo {
     int command;
     const char* tooltip;  // null: no tooltip

@@ -8,6 +8,7 @@
 
 #include "common/ini/IniFile.h"
 #include "common/platform/UinputKeyboard.h"
+#include "kalvo/core/BoardSaver.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DocumentDump.h"
 #include "kalvo/core/DrawingState.h"
@@ -109,6 +110,7 @@ bool CMyApp::InitInstance() {
             return capture;
         };
     }
+    parts.saveFormat = parseSaveFormat(ini.getString(kSaveSection, kSaveFormatKey, ""));
     surfaces_ = std::make_unique<SurfaceController>(std::move(parts), std::move(dialogs));
     surfaces_->installCommands();
 

@@ -46,7 +46,12 @@ common::FileWriteResult CMyView::SavePreferences() {
     return prefs.save(m_iniPath.toStdString());
 }
 
-void CMyView::SetCommandHandler(int command, Handler handler) {
+void CMyView::SetCommandHandler(int command, Handler handler, std::function<bool()> enabled) {
+    if (handler && enabled) {
+        enablers_[command] = std::move(enabled);
+    } else {
+        enablers_.erase(command);
+    }
     if (handler) {
         handlers_[command] = std::move(handler);
     } else {
@@ -73,6 +78,9 @@ bool CMyView::OnCommand(int command) {
 bool CMyView::IsCommandEnabled(int command) const {
     if (!HasCommandHandler(command)) {
         return false;
+    }
+    if (const auto it = enablers_.find(command); it != enablers_.end()) {
+        return it->second();
     }
     const DrawingState& state = drawingState();
     if (command == ID_DRAW_ON_SCREEN) {

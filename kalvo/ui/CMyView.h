@@ -32,8 +32,9 @@ public:
 
     [[nodiscard]] CMyDoc& GetDocument() const { return doc_; }
 
-    // Puts a handler in the slot of a command (an empty one clears it).
-    void SetCommandHandler(int command, Handler handler);
+    // Puts a handler in the slot of a command (an empty one clears it);
+    // `enabled`, when given, also decides whether the command is enabled.
+    void SetCommandHandler(int command, Handler handler, std::function<bool()> enabled = {});
     [[nodiscard]] bool HasCommandHandler(int command) const;
     // Runs the command's handler; false when the command has none.
     bool OnCommand(int command);
@@ -77,6 +78,7 @@ private:
     ExternalTools* tools_ = nullptr;
     std::unordered_map<int, Handler> handlers_;
     bool preferencesSaved_ = false;
+    std::unordered_map<int, std::function<bool()>> enablers_;
 };
 
 }  // namespace kalvo

@@ -177,8 +177,17 @@ QRect CTrueColorToolBar::captionRect() const {
 }
 
 void CTrueColorToolBar::updateCommandStates(const std::function<bool(int)>& isEnabled) {
+    isEnabled_ = isEnabled;
     for (ToolbarButton* b : buttons_) {
         b->setEnabled(isEnabled(b->command()));
+    }
+    if (contextMenu_ != nullptr) {
+        for (QAction* action : contextMenu_->actions()) {
+            const int command = action->objectName().toInt();
+            if (command != 0 && command != ID_APP_ABOUT) {
+                action->setEnabled(isEnabled(command));
+            }
+        }
     }
 }
 
@@ -286,9 +295,20 @@ void CTrueColorToolBar::mouseDoubleClickEvent(QMouseEvent* event) {
 void CTrueColorToolBar::contextMenuEvent(QContextMenuEvent* event) {
     if (contextMenu_ == nullptr) {
         contextMenu_ = new QMenu(this);
+        for (const auto& [command, text] : {std::pair{ID_EDIT_UNDO, "撤销(&U)\tCtrl+Z"},
+                                            std::pair{ID_EDIT_REDO, "重做(&R)\tCtrl+Y"}}) {
+            QAction* action = contextMenu_->addAction(QString::fromUtf8(text));
+            action->setObjectName(QString::number(command));
+            connect(action, &QAction::triggered, this,
+                    [this, command = command] { emit commandTriggered(command); });
+        }
+        contextMenu_->addSeparator();
         QAction* about = contextMenu_->addAction(QStringLiteral("关于 Kalvo(&A)..."));
         about->setObjectName(QString::number(ID_APP_ABOUT));
         connect(about, &QAction::triggered, this, [this] { emit commandTriggered(ID_APP_ABOUT); });
+    }
+    if (isEnabled_) {
+        updateCommandStates(isEnabled_);
     }
     contextMenu_->popup(event->globalPos());
     event->accept();

@@ -59,7 +59,7 @@ public:
     // The caption strip in toolbar coordinates.
     [[nodiscard]] QRect captionRect() const;
 
-    // Enables each button by its command.
+    // Enables each button, and each command of the context menu, by its command.
     void updateCommandStates(const std::function<bool(int)>& isEnabled);
 
     // Delivers a mouse event at a toolbar-relative point as if it had happened
@@ -69,7 +69,9 @@ public:
     // toolbar. Returns whether the point lies in the toolbar.
     bool deliverMouseEvent(QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
 
-    // The context menu (one item: the About box, command 57664), once opened.
+    // The context menu, once opened: undo and redo (for a pen user without a
+    // keyboard at hand), then the About box (command 57664). Each action is
+    // named by its command.
     [[nodiscard]] QMenu* contextMenu() const { return contextMenu_; }
 
 signals:
@@ -94,7 +96,8 @@ private:
     int columns_ = 1;
     bool dragging_ = false;
     QPoint dragOffset_;
-    QMenu* contextMenu_ = nullptr;  // child, owned by Qt
+    QMenu* contextMenu_ = nullptr;        // child, owned by Qt
+    std::function<bool(int)> isEnabled_;  // the last one given to updateCommandStates
 };
 
 }  // namespace kalvo

@@ -40,6 +40,20 @@ int virtualKeyOf(int qtKey) {
     }
 }
 
+int editCommandOf(int qtKey, Qt::KeyboardModifiers modifiers) {
+    // Keypad and keyboard-layout bits do not matter; Alt and Meta do.
+    const Qt::KeyboardModifiers held =
+        modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (qtKey == Qt::Key_Z && held == Qt::ControlModifier) {
+        return ID_EDIT_UNDO;
+    }
+    if ((qtKey == Qt::Key_Y && held == Qt::ControlModifier) ||
+        (qtKey == Qt::Key_Z && held == (Qt::ControlModifier | Qt::ShiftModifier))) {
+        return ID_EDIT_REDO;
+    }
+    return 0;
+}
+
 DrawingWindow::DrawingWindow(Surface kind, const CMyDoc& doc, const DrawingState& state,
                              QRect screen)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::Tool),
@@ -178,6 +192,10 @@ void DrawingWindow::closeEvent(QCloseEvent* event) {
 
 void DrawingWindow::keyPressEvent(QKeyEvent* event) {
     if (handler_ != nullptr) {
+        if (const int command = editCommandOf(event->key(), event->modifiers())) {
+            handler_->editCommand(*this, command);
+            return;
+        }
         handler_->keyDown(*this, virtualKeyOf(event->key()));
     }
     QWidget::keyPressEvent(event);

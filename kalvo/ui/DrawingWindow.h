@@ -27,6 +27,8 @@ public:
     [[nodiscard]] virtual bool paintRequested(DrawingWindow& window, const QRect& rect) = 0;
     virtual void closeRequested(DrawingWindow& window) = 0;
     virtual void keyDown(DrawingWindow& window, int vk) = 0;
+    // An editing key: ID_EDIT_UNDO or ID_EDIT_REDO.
+    virtual void editCommand(DrawingWindow& window, int command) = 0;
     virtual void mouseMove(DrawingWindow& window, QPoint point) = 0;
     virtual void leftDown(DrawingWindow& window, QPoint point) = 0;
     virtual void leftUp(DrawingWindow& window, QPoint point) = 0;
@@ -36,6 +38,9 @@ public:
 // Virtual-key number of a Qt key for the keys the surfaces care about
 // (Page Up 0x21, Page Down 0x22); 0 for others.
 [[nodiscard]] int virtualKeyOf(int qtKey);
+
+// Ctrl+Z undoes; Ctrl+Y and Ctrl+Shift+Z redo (ID_EDIT_...); 0 for any other key.
+[[nodiscard]] int editCommandOf(int qtKey, Qt::KeyboardModifiers modifiers);
 
 class DrawingWindow final : public QWidget {
     Q_OBJECT

@@ -65,8 +65,9 @@ SurfaceController::SurfaceController(Parts parts, SurfaceDialogs dialogs)
       view_(parts_.view),
       toolbar_(parts_.toolbar),
       frame_(parts_.frame),
-      gestures_(parts_.state, parts_.doc, *this),
-      modes_(parts_.state, parts_.doc, *this) {
+      history_(parts_.doc),
+      gestures_(parts_.state, parts_.doc, *this, &history_),
+      modes_(parts_.state, parts_.doc, *this, &history_) {
     const QRect screen = parts_.screen.isEmpty() ? primaryScreenRect() : parts_.screen;
     overlay_ = std::make_unique<DrawingWindow>(Surface::Overlay, parts_.doc, parts_.state, screen);
     board_ = std::make_unique<DrawingWindow>(Surface::Board, parts_.doc, parts_.state, screen);
@@ -88,6 +89,7 @@ SurfaceController::SurfaceController(Parts parts, SurfaceDialogs dialogs)
         }
         saver_ = std::make_unique<BoardSaver>(parts_.programFolder, *chooser);
         saver_->setFallbackFolder(userPicturesFolder());
+        saver_->setFormat(parts_.saveFormat);
     }
 }
 
@@ -116,6 +118,10 @@ void SurfaceController::installCommands() {
     view->SetCommandHandler(ID_ERASER, [this] { modes_.OnEraser(); });
     view->SetCommandHandler(ID_COLOR_SETTING, [this] { OnColorSetting(); });
     view->SetCommandHandler(ID_LINE_WIDTH, [this] { OnLineWidthMenu(); });
+    view->SetCommandHandler(
+        ID_EDIT_UNDO, [this] { modes_.OnUndo(); }, [this] { return history_.canUndo(); });
+    view->SetCommandHandler(
+        ID_EDIT_REDO, [this] { modes_.OnRedo(); }, [this] { return history_.canRedo(); });
     if (saver_) {
         view->SetCommandHandler(ID_SAVE_IMAGE, [this] { OnSaveImage(); });
     }
@@ -351,6 +357,19 @@ void SurfaceController::closeRequested(DrawingWindow& window) {
 
 void SurfaceController::keyDown(DrawingWindow& window, int vk) {
     OnKeyDown(window.kind(), vk);
+}
+
+void SurfaceController::editCommand(DrawingWindow& window, int command) {
+    (void)window;
+    // Through the view when there is one, as the toolbar's menu goes.
+    if (view_ != nullptr && view_->OnCommand(command)) {
+        return;
+    }
+    if (command == ID_EDIT_UNDO) {
+        modes_.OnUndo();
+    } else if (command == ID_EDIT_REDO) {
+        modes_.OnRedo();
+    }
 }
 
 void SurfaceController::mouseMove(DrawingWindow& window, QPoint point) {

@@ -13,7 +13,9 @@
 #include <optional>
 
 #include "kalvo/core/BmpWriter.h"
+#include "kalvo/core/BoardSaver.h"
 #include "kalvo/core/ColorRef.h"
+#include "kalvo/core/EditHistory.h"
 #include "kalvo/core/GestureLogic.h"
 #include "kalvo/core/ModeLogic.h"
 #include "kalvo/core/PresentationKeys.h"
@@ -68,7 +70,8 @@ public:
         common::WindowFinder* windows = nullptr;  // page keys; null: no forwarding
         std::vector<PresentationClass> presentationClasses = {};
         std::string programFolder = {};  // for the saver; empty: no save command
-        QRect screen = {};               // empty: the primary screen
+        SaveFormat saveFormat = SaveFormat::Default;
+        QRect screen = {};  // empty: the primary screen
         // Types a page key to whichever window has the keyboard focus, for a
         // presentation that is no X window (Wayland); empty: no such path.
         std::function<bool(int vk)> typeKey = {};
@@ -88,6 +91,7 @@ public:
     [[nodiscard]] DrawingWindow& window(Surface surface);
     [[nodiscard]] ModeLogic& modes() { return modes_; }
     [[nodiscard]] GestureLogic& gestures() { return gestures_; }
+    [[nodiscard]] EditHistory& history() { return history_; }
     [[nodiscard]] CEraser* eraser() const { return eraser_.get(); }
     [[nodiscard]] BoardSaver* saver() const { return saver_.get(); }
 
@@ -120,6 +124,7 @@ public:
     [[nodiscard]] bool paintRequested(DrawingWindow& window, const QRect& rect) override;
     void closeRequested(DrawingWindow& window) override;
     void keyDown(DrawingWindow& window, int vk) override;
+    void editCommand(DrawingWindow& window, int command) override;
     void mouseMove(DrawingWindow& window, QPoint point) override;
     void leftDown(DrawingWindow& window, QPoint point) override;
     void leftUp(DrawingWindow& window, QPoint point) override;
@@ -136,6 +141,7 @@ private:
     QPointer<QWidget> frame_;
     std::unique_ptr<DrawingWindow> overlay_;
     std::unique_ptr<DrawingWindow> board_;
+    EditHistory history_;
     GestureLogic gestures_;
     ModeLogic modes_;
     std::unique_ptr<PresentationKeys> keys_;

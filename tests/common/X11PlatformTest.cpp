@@ -30,6 +30,8 @@ using namespace std::chrono_literals;
 constexpr std::uint32_t kMove = common::MouseFlags::Move;
 constexpr std::uint32_t kLeftDown = common::MouseFlags::LeftDown;
 constexpr std::uint32_t kLeftUp = common::MouseFlags::LeftUp;
+constexpr std::uint32_t kRightDown = common::MouseFlags::RightDown;
+constexpr std::uint32_t kRightUp = common::MouseFlags::RightUp;
 constexpr std::uint32_t kAbs = 0x8000;  // the Absolute flag; XInput defines a macro of that name
 
 struct DisplayCloser {
@@ -171,6 +173,15 @@ TEST_F(X11Test, PressAndReleaseReachTheWindowUnderThePointer) {
     EXPECT_EQ(press->xbutton.y, 40);
     ASSERT_TRUE(release) << "no ButtonRelease reached the window";
     EXPECT_EQ(release->xbutton.button, 1u);
+
+    injector->send(kRightDown, 0, 0);
+    const auto rightPress = waitForEvent(win, ButtonPress);
+    injector->send(kRightUp, 0, 0);
+    const auto rightRelease = waitForEvent(win, ButtonRelease);
+
+    ASSERT_TRUE(rightPress && rightRelease) << "the right button did not reach the window";
+    EXPECT_EQ(rightPress->xbutton.button, 3u);
+    EXPECT_EQ(rightRelease->xbutton.button, 3u);
     XDestroyWindow(d(), win);
 }
 

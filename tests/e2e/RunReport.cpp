@@ -16,6 +16,8 @@ using common::MouseFlags::Absolute;
 using common::MouseFlags::LeftDown;
 using common::MouseFlags::LeftUp;
 using common::MouseFlags::Move;
+using common::MouseFlags::RightDown;
+using common::MouseFlags::RightUp;
 
 bool project(const cv::Matx33d& h, cv::Point2d in, cv::Point2d& out) {
     const cv::Vec3d v = h * cv::Vec3d(in.x, in.y, 1.0);
@@ -164,8 +166,8 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         byNumber[f.number] = &f;
     }
     std::vector<double> errors, latencies;
-    int unknownFrames = 0, unbalanced = 0;
-    bool down = false;
+    int unknownFrames = 0, unbalanced = 0, rightUnbalanced = 0;
+    bool down = false, rightDown = false;
     for (const TraceEvent& e : run.trace.events) {
         if (e.captureUs == 0) {
             ++unknownFrames;
@@ -197,6 +199,16 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             ++r.releaseCount;
             unbalanced += down ? 0 : 1;
             down = false;
+        }
+        // A right click comes after the left button's release.
+        if ((e.flags & RightDown) != 0) {
+            rightUnbalanced += (rightDown || down) ? 1 : 0;
+            rightDown = true;
+        }
+        if ((e.flags & RightUp) != 0) {
+            r.rightClickCount += rightDown ? 1 : 0;
+            rightUnbalanced += rightDown ? 0 : 1;
+            rightDown = false;
         }
     }
     if (!errors.empty()) {
@@ -289,6 +301,14 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
              std::to_string(r.releaseCount) + ")");
     }
 
+    if (rightUnbalanced > 0 || rightDown) {
+        fail("right presses and releases do not pair up");
+    }
+    if (limits.rightClicks >= 0 && r.rightClickCount != limits.rightClicks) {
+        fail(std::to_string(r.rightClickCount) + " right clicks, " +
+             std::to_string(limits.rightClicks) + " expected");
+    }
+
     // Kalvo's ink against the figure.
     const std::vector<Sample> samples = samplesAlong(run.figure, 3.0);
     const double tol = limits.inkTolerancePx;
@@ -365,6 +385,7 @@ std::string reportJson(const Report& r) {
         << "  \"pointer_error_max_px\": " << fixed(r.pointerErrorMaxPx, 3) << ",\n"
         << "  \"press_count\": " << r.pressCount << ",\n"
         << "  \"release_count\": " << r.releaseCount << ",\n"
+        << "  \"right_click_count\": " << r.rightClickCount << ",\n"
         << "  \"frames\": " << r.frames << ",\n"
         << "  \"fps\": " << fixed(r.fps, 2) << ",\n"
         << "  \"detect_ms_mean\": " << fixed(r.detectMsMean, 3) << ",\n"
@@ -384,7 +405,8 @@ std::string reportText(const Report& r) {
         << fixed(r.calibrationErrorPx, 2) << " px over the screen\n"
         << "pointer       error mean " << fixed(r.pointerErrorMeanPx, 2) << " px, max "
         << fixed(r.pointerErrorMaxPx, 2) << " px over " << r.moveEvents << " moves; "
-        << r.pressCount << " presses, " << r.releaseCount << " releases\n"
+        << r.pressCount << " presses, " << r.releaseCount << " releases, " << r.rightClickCount
+        << " right clicks\n"
         << "tracking      " << r.frames << " frames at " << fixed(r.fps, 1) << " fps, "
         << fixed(r.detectMsMean, 2) << " ms per frame, latency p95 " << fixed(r.latencyMsP95, 1)
         << " ms, held-pen jitter " << fixed(r.holdJitterPxRms, 2) << " px RMS, ink latency p95 "

@@ -39,6 +39,7 @@ struct Limits {
     double minCoverage = 0.9;   // share of the figure with ink of its colour nearby
     double minOnFigure = 0.9;   // share of Kalvo's segments lying along the figure
     double minScreenInk = 0.8;  // share of the figure with ink pixels in the screenshot
+    int rightClicks = -1;       // right clicks the scenario made; -1: not checked
 };
 
 struct Report {
@@ -50,6 +51,7 @@ struct Report {
     double pointerErrorMaxPx = kNone;
     int pressCount = 0;
     int releaseCount = 0;
+    int rightClickCount = 0;  // right presses, each followed by its release
     std::uint64_t frames = 0;
     double fps = kNone;
     double detectMsMean = kNone;

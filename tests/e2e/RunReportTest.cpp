@@ -182,6 +182,30 @@ TEST(RunReport, ButtonsMustPairUp) {
     EXPECT_FALSE(computeReport(noPress).ok);
 }
 
+TEST(RunReport, RightClicksAreCountedAndCheckedWhenExpected) {
+    RunRecords run = goodRun();
+    const TraceEvent last = run.trace.events.back();  // the left release
+    run.trace.events.pop_back();
+    for (const std::uint32_t flags : {0x0005u, 0x0009u, 0x0011u}) {
+        run.trace.events.push_back({last.sendUs, flags, 0, 0, last.frame, last.captureUs});
+    }
+    Limits one;
+    one.rightClicks = 1;
+    Limits none;
+    none.rightClicks = 0;
+    RunRecords lostUp = run;
+    lostUp.trace.events.pop_back();
+
+    const Report r = computeReport(run, one);
+
+    EXPECT_TRUE(r.ok) << reportText(r);
+    EXPECT_EQ(r.rightClickCount, 1);
+    EXPECT_NE(reportJson(r).find("\"right_click_count\": 1,"), std::string::npos);
+    EXPECT_FALSE(computeReport(run, none).ok);
+    EXPECT_FALSE(computeReport(lostUp).ok);
+    EXPECT_TRUE(computeReport(goodRun(), none).ok);
+}
+
 TEST(RunReport, LatencyIsThe95thPercentileOfCaptureToEvent) {
     RunRecords run = goodRun();
     for (size_t i = 0; i < 3; ++i) {
@@ -278,6 +302,7 @@ TEST(RunReport, JsonHasExactlyTheReportKeysWithNullForUnknown) {
                                                "pointer_error_max_px",
                                                "press_count",
                                                "release_count",
+                                               "right_click_count",
                                                "frames",
                                                "fps",
                                                "detect_ms_mean",

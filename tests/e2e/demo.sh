@@ -4,7 +4,8 @@
 # through the simulated camera.
 # The script clicks Tovik's automatic calibration with the pointer, waits for
 # tracking, then steers the simulated light pen to pick Kalvo's screen pen and
-# draw a house, a star and "OK". It leaves demo.png, report.json and the run's
+# draw a house, a star and "OK", and holds the pen still for one right click.
+# It leaves demo.png, report.json and the run's
 # logs in the output folder and ends every process it started.
 #
 #   demo.sh [--size WxH] [--pose keystone|upright|mirrored|upside-down|rotated]
@@ -217,9 +218,13 @@ spawn desktop "$BIN/e2e_desktop" --geometry "$((W * 84 / 100))x$((H * 78 / 100))
 # run's own, with every value at its default.
 cp "$BIN/tovik" "$BIN/kalvo" "$RUN/bin/"
 [[ -e $BIN/jpgdll.so ]] && cp "$BIN/jpgdll.so" "$RUN/bin/"
-# Through a webcam's optics Tovik runs with its accuracy options on.
+# ---- Tovik's settings for the run: a right click by holding still (the one
+# setting away from its default) and, through a webcam's optics, the accuracy
+# options ----
+RIGHT_HOLD_MS=600
+printf '[Functions]\r\nRightHold=%d\r\n' "$RIGHT_HOLD_MS" >"$RUN/bin/tovik.ini"
 if [[ $OPTICS == webcam ]]; then
-  printf '[Accuracy]\nLensCorrection=1\nSubPixelSpot=1\nPointerSmoothing=1\n' >"$RUN/bin/tovik.ini"
+  printf '[Accuracy]\r\nLensCorrection=1\r\nSubPixelSpot=1\r\nPointerSmoothing=1\r\n' >>"$RUN/bin/tovik.ini"
 fi
 PROBE=$BIN/libe2e_geometry_probe.so
 SOCKET=$RUN/pen.sock
@@ -301,6 +306,12 @@ fi
 say "pen draws in #$SECOND: $PARTS_SECOND"
 "$DRIVER" figure --screen "$SIZE" --parts "$PARTS_SECOND" --color "$SECOND" --figure "$FIGURE" >"$RUN/strokes"
 pen <"$RUN/strokes"
+
+# ---- right click: the pen held still above the figures, clear of the toolbar ----
+say "pen holds still at $((W / 2)) $((H * 15 / 100)) for a right click"
+"$DRIVER" tap $((W / 2)) $((H * 15 / 100)) --hold $((RIGHT_HOLD_MS + 500)) >"$RUN/hold" ||
+  fail "no hold script"
+pen <"$RUN/hold"
 sleep 0.6
 kill "$INK_PID" 2>/dev/null || true
 wait "$INK_PID" 2>/dev/null || true
@@ -315,6 +326,6 @@ say "all processes ended ($LEFT left)"
 rc=0
 "$BIN/e2e_report" --screen "$SIZE" --pose "$POSE" --sim-log "$SIM_LOG" --tovik-log "$TOVIK_LOG" \
   --kalvo-dump "$DUMP" --figure "$FIGURE" --screenshot "$OUT/demo.png" --leftover "$LEFT" \
-  --ink-log "$INK_LOG" --json "$OUT/report.json" || rc=$?
+  --ink-log "$INK_LOG" --right-clicks 1 --json "$OUT/report.json" || rc=$?
 say "report $OUT/report.json"
 exit $rc

@@ -9,7 +9,8 @@
 //                     [--speed PX_PER_S] [--figure FILE]
 //       prints the pen script that draws the parts; appends their strokes to
 //       FILE
-//   e2e_driver tap X Y            prints the pen script of one tap
+//   e2e_driver tap X Y [--hold MS]
+//       prints the pen script of one tap, or of the pen held still MS ms
 //   e2e_driver pen SOCKET [--timeout S]
 //       sends the script on standard input to the simulator's control socket,
 //       one command at a time, each waited for
@@ -64,7 +65,7 @@ int usage() {
                  "       e2e_driver screenshot OUT.png\n"
                  "       e2e_driver figure --screen WxH --parts LIST --color RRGGBB "
                  "[--speed N] [--figure FILE]\n"
-                 "       e2e_driver tap X Y\n"
+                 "       e2e_driver tap X Y [--hold MS]\n"
                  "       e2e_driver pen SOCKET [--timeout S]\n"
                  "       e2e_driver inkwatch TOVIK_LOG OUT\n");
     return 2;
@@ -239,11 +240,14 @@ int figure(const std::vector<std::string>& args) {
 }
 
 int tap(const std::vector<std::string>& args) {
-    double x = 0, y = 0;
-    if (args.size() != 2 || !toDouble(args[0], x) || !toDouble(args[1], y)) {
+    double x = 0, y = 0, hold = 0;
+    const bool held = args.size() == 4 && args[2] == "--hold" && toDouble(args[3], hold) &&
+                      hold > 0 && hold < 60000;
+    if ((args.size() != 2 && !held) || !toDouble(args[0], x) || !toDouble(args[1], y)) {
         return usage();
     }
-    printScript(e2e::tapScript({x, y}));
+    printScript(held ? e2e::tapScript({x, y}, static_cast<int>(std::lround(hold)))
+                     : e2e::tapScript({x, y}));
     return 0;
 }
 

@@ -4,7 +4,7 @@
 //   e2e_report --screen WxH --pose NAME [--frame-size WxH] --sim-log FILE
 //              --tovik-log FILE --kalvo-dump FILE --figure FILE
 //              [--screenshot PNG] [--leftover N] [--calibration auto|manual]
-//              [--ink-log FILE]
+//              [--ink-log FILE] [--right-clicks N]
 //              [--json OUT]
 
 #include <cstdio>
@@ -25,7 +25,8 @@ int usage() {
     std::fprintf(stderr,
                  "usage: e2e_report --screen WxH --pose NAME [--frame-size WxH] --sim-log FILE "
                  "--tovik-log FILE --kalvo-dump FILE --figure FILE [--screenshot PNG] "
-                 "[--leftover N] [--calibration auto|manual] [--ink-log FILE] [--json OUT]\n");
+                 "[--leftover N] [--calibration auto|manual] [--ink-log FILE] [--right-clicks N] "
+                 "[--json OUT]\n");
     return 2;
 }
 
@@ -84,6 +85,9 @@ int main(int argc, char** argv) {
     e2e::Limits limits;
     if (opt.contains("calibration")) {
         limits.calibration = opt["calibration"];
+    }
+    if (opt.contains("right-clicks")) {
+        limits.rightClicks = std::atoi(opt["right-clicks"].c_str());
     }
     if (opt.contains("leftover")) {
         run.leftoverProcesses = std::atoi(opt["leftover"].c_str());

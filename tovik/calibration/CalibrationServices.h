@@ -80,6 +80,10 @@ struct CalibrationReport {
     int points = 0;
     double meanError = 0.0;
     double maxError = 0.0;
+
+    // Beyond this largest error the user is told to calibrate again.
+    static constexpr double kRecalibrateAbovePx = 10.0;
+    [[nodiscard]] bool suggestsRecalibration() const { return maxError > kRecalibrateAbovePx; }
 };
 
 // The console's side: its preview timer, the hidden threshold control, the

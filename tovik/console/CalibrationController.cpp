@@ -8,6 +8,7 @@
 #include "tovik/calibration/FolderCalibrationFiles.h"
 #include "tovik/console/CalibrationWindow.h"
 #include "tovik/console/DeviceGeometry.h"
+#include "tovik/console/StringTable.h"
 #include "tovik/tracking/SettingsFile.h"
 
 namespace tovik {
@@ -308,10 +309,14 @@ void CalibrationController::done(CalibrationOutcome outcome, const std::string& 
 }
 
 QString CalibrationController::reportText(const CalibrationReport& report) {
-    return QStringLiteral("标定误差：平均 %1 像素，最大 %2 像素（%3 点）")
-        .arg(report.meanError, 0, 'f', 2)
-        .arg(report.maxError, 0, 'f', 2)
-        .arg(report.points);
+    QString text = QStringLiteral("标定误差：平均 %1 像素，最大 %2 像素（%3 点）")
+                       .arg(report.meanError, 0, 'f', 2)
+                       .arg(report.maxError, 0, 'f', 2)
+                       .arg(report.points);
+    if (report.suggestsRecalibration()) {
+        text += QStringLiteral("。") + LoadString(182);
+    }
+    return text;
 }
 
 }  // namespace tovik

@@ -55,6 +55,9 @@ inline constexpr int Screen = 1100;
 inline constexpr int LensCorrection = 1201;
 inline constexpr int SubPixelSpot = 1202;
 inline constexpr int PointerSmoothing = 1203;
+// Right click by holding still.
+inline constexpr int RightHold = 1101;
+inline constexpr int RightRadius = 1102;
 }  // namespace setting
 
 // Camera selection (dialog 204).

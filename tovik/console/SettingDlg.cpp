@@ -95,6 +95,11 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
 
     const int screenRow = addExtraRow(QStringLiteral("投影屏幕:"));
     screen_ = AddCombo(this, du, ids::setting::Screen, 73, screenRow + 1, 254, true);
+    // Right click by holding still.
+    const int holdRow = addExtraRow(LoadString(180));
+    rightHold_ = AddCombo(this, du, ids::setting::RightHold, 73, holdRow + 1, 64, true);
+    AddRightLabel(this, du, -1, 181, 147, holdRow + 3, 36, 9);
+    rightRadius_ = AddCombo(this, du, ids::setting::RightRadius, 186, holdRow + 1, 40, true);
 
     // Accuracy options: one row of three switches.
     const int accuracyRow = addExtraRow(QStringLiteral("精度:"));
@@ -145,6 +150,8 @@ void CSettingDlg::OnInitDialog() {
     FillList(areaUp_, {80, 100, 150, 200, 300});
     FillList(move_, {0, 2, 4, 8, 10, 12});
     FillList(exposure_, {-1, -2, -3, -4, -5, -6, -7, -8, -9, -10});
+    FillList(rightHold_, {0, 300, 500, 800, 1000, 1500, 2000, 3000});
+    FillList(rightRadius_, {2, 4, 8, 12, 16, 24, 32, 50});
     amp_->setEnabled(AutoTh == 0);
     const int count = camera_.CountDevices();
     for (int i = 0; i < count; ++i) {
@@ -202,6 +209,8 @@ bool CSettingDlg::UpdateData(bool fromControls) {
         lensCorrection_->setChecked(LensCorrection != 0);
         subPixelSpot_->setChecked(SubPixelSpot != 0);
         pointerSmoothing_->setChecked(PointerSmoothing != 0);
+        rightHold_->setEditText(QString::number(RightHold));
+        rightRadius_->setEditText(QString::number(RightRadius));
         return true;
     }
     if (!readField(amp_, Amp, 1, 255, 120) || !readField(area_, Area, 1, 4000, 121) ||
@@ -225,7 +234,14 @@ bool CSettingDlg::UpdateData(bool fromControls) {
     LensCorrection = lensCorrection_->isChecked() ? 1 : 0;
     SubPixelSpot = subPixelSpot_->isChecked() ? 1 : 0;
     PointerSmoothing = pointerSmoothing_->isChecked() ? 1 : 0;
-    return true;
+    // 0 switches the hold off; any other value lies in 300..3000.
+    int hold = RightHold;
+    if (ParseIntegerField(rightHold_->currentText()) != 0 &&
+        !readField(rightHold_, hold, 300, 3000, 180)) {
+        return false;
+    }
+    RightHold = ParseIntegerField(rightHold_->currentText()) == 0 ? 0 : hold;
+    return readField(rightRadius_, RightRadius, 2, 50, 181);
 }
 
 void CSettingDlg::sendExposure() {

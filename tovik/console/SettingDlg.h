@@ -50,6 +50,9 @@ public:
     int LensCorrection = 0;
     int SubPixelSpot = 0;
     int PointerSmoothing = 0;
+    // A right click by holding still: 0 off or 300..3000 ms, radius 2..50 px.
+    int RightHold = 0;
+    int RightRadius = 8;
 
     // Fills the lists and shows the members; runs once, when the dialog is
     // first shown.
@@ -94,6 +97,8 @@ private:
     QCheckBox* lensCorrection_ = nullptr;
     QCheckBox* subPixelSpot_ = nullptr;
     QCheckBox* pointerSmoothing_ = nullptr;
+    QComboBox* rightHold_ = nullptr;
+    QComboBox* rightRadius_ = nullptr;
 };
 
 }  // namespace tovik

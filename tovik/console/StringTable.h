@@ -72,6 +72,13 @@ inline constexpr StringEntry kStringTable[] = {
     {159, "手动标定：请用交互笔点击屏幕上的红点。退出请按Esc键"},
     {160, "选择摄像头"},
     {161, "自动对码"},
+    // Right click by holding the pen still, the largest-error advice and the
+    // stored calibration.
+    {180, "长按右键(毫秒)"},
+    {181, "半径"},
+    {182, "最大误差超过 10 像素，建议重新标定"},
+    {183, "使用保存的标定 %1（%2 标定）"},
+    {184, "保存的标定不可用：%1"},
 };
 
 // The text of a string number; empty for a number the table does not hold.

@@ -182,6 +182,8 @@ int CTovikApp::InitInstance() {
             std::fprintf(stderr, "tovik: %s\n", error.c_str());
             return exitcode::BadArguments;
         }
+    } else {
+        console.RestoreStoredCalibration();
     }
 
     std::unique_ptr<QSocketNotifier> commands;

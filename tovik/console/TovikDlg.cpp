@@ -696,6 +696,8 @@ void CTovikDlg::OnAdvancedSettings() {
     dialog.LensCorrection = s.LensCorrection;
     dialog.SubPixelSpot = s.SubPixelSpot;
     dialog.PointerSmoothing = s.PointerSmoothing;
+    dialog.RightHold = s.RightHold;
+    dialog.RightRadius = s.RightRadius;
     if (runModal(dialog) != QDialog::Accepted) {
         return;
     }
@@ -720,6 +722,8 @@ void CTovikDlg::OnAdvancedSettings() {
     s.LensCorrection = dialog.LensCorrection;
     s.SubPixelSpot = dialog.SubPixelSpot;
     s.PointerSmoothing = dialog.PointerSmoothing;
+    s.RightHold = dialog.RightHold;
+    s.RightRadius = dialog.RightRadius;
 }
 
 int CTovikDlg::RunCountDown() {

@@ -33,6 +33,7 @@ class CCameraDS;
 class CCountDownDlg;
 class FrameView;
 class MessagePresenter;
+struct CalibrationOrigin;
 
 // What the console works with; the program passes the real ones, tests
 // doubles.
@@ -71,6 +72,13 @@ public:
     [[nodiscard]] bool CalibrationRunning() const;
     // Ends a calibration in progress (the manual one as by Esc) and waits for it.
     void EndCalibration();
+    // With "ReuseCalibration" on: the stored calibration, when it was made for
+    // this camera and monitor, becomes the calibration, and the status panel
+    // names it; one that does not match or cannot be read is left unused and
+    // the panel says why. Called once at start-up.
+    void RestoreStoredCalibration();
+    // The camera, frame size and monitor a calibration made now is made for.
+    [[nodiscard]] CalibrationOrigin CurrentCalibrationOrigin();
     // Run (or Continue of a parked thread) as a completed calibration's
     // count-down asks; other commands that touch the camera, the calibration
     // or the tracking state wait while a calibration runs.

@@ -4,16 +4,22 @@
 #include <QGroupBox>
 #include <QLabel>
 
+#include <chrono>
+#include <cstdio>
+
+#include "tovik/camera/CameraDS.h"
 #include "tovik/console/CalibrationController.h"
+#include "tovik/console/StoredCalibration.h"
+#include "tovik/console/StringTable.h"
 #include "tovik/console/TovikDlg.h"
 
 namespace tovik {
 
 namespace {
 
-// A line at the bottom of the status panel ("运行状态") with the fit of the
-// last calibration.
-void showReportLine(CTovikDlg& dlg, const CalibrationReport& report) {
+// A line at the bottom of the status panel ("运行状态") about the calibration
+// in use: the fit of the last one, or the stored one taken at start-up.
+void showCalibrationLine(CTovikDlg& dlg, const QString& text, bool warning) {
     auto* panel = dlg.findChild<QGroupBox*>(QStringLiteral("1082"));
     if (panel == nullptr) {
         return;
@@ -25,8 +31,28 @@ void showReportLine(CTovikDlg& dlg, const CalibrationReport& report) {
         const int h = line->fontMetrics().height();
         line->setGeometry(8, panel->height() - h - 2, panel->width() - 16, h);
     }
-    line->setText(CalibrationController::reportText(report));
+    line->setText(text);
+    line->setStyleSheet(warning ? QStringLiteral("color: #C00000;") : QString());
     line->show();
+}
+
+void showReportLine(CTovikDlg& dlg, const CalibrationReport& report) {
+    // A fit too poor to track well stands out.
+    showCalibrationLine(dlg, CalibrationController::reportText(report),
+                        report.suggestsRecalibration());
+}
+
+// Kept for the next start when "ReuseCalibration" is on; a failure only
+// costs that, so it is told on stderr and calibration goes on.
+void storeForNextStart(CTovikDlg& dlg) {
+    if (dlg.Settings().ReuseCalibration == 0) {
+        return;
+    }
+    std::string error;
+    if (!StoreCalibration(dlg.ProgramDirectory(), dlg.Calibration(), dlg.CurrentCalibrationOrigin(),
+                          error)) {
+        std::fprintf(stderr, "tovik: the calibration is not kept: %s\n", error.c_str());
+    }
 }
 
 CalibrationController& controllerOf(CTovikDlg& dlg) {
@@ -40,6 +66,7 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
     hooks.showAutoThreshold = [&dlg](int value) { dlg.ShowAutoThreshold(value); };
     hooks.showReport = [&dlg](const CalibrationReport& r) {
         showReportLine(dlg, r);
+        storeForNextStart(dlg);
         // The report comes once the new homography is in place.
         if (TrackingTrace* trace = dlg.Trace()) {
             trace->calibrationCompleted(
@@ -99,6 +126,39 @@ void CTovikDlg::RunAfterCalibration(bool continueThread) {
         OnRun();
     }
     calibrationFinishing_ = false;
+}
+
+CalibrationOrigin CTovikDlg::CurrentCalibrationOrigin() {
+    CalibrationOrigin origin;
+    const std::vector<DeviceInfo> devices = Camera().Devices();
+    if (CameraIndex >= 0 && CameraIndex < static_cast<int>(devices.size())) {
+        origin.camera = devices[static_cast<std::size_t>(CameraIndex)].name;
+    }
+    origin.frameSize = {Camera().frameWidth(), Camera().frameHeight()};
+    origin.screen = TargetScreen();
+    origin.madeAt = std::chrono::duration_cast<std::chrono::seconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+    return origin;
+}
+
+void CTovikDlg::RestoreStoredCalibration() {
+    if (Settings().ReuseCalibration == 0) {
+        return;
+    }
+    std::string error;
+    const std::optional<CalibrationOrigin> stored =
+        LoadStoredCalibration(ProgramDirectory(), CurrentCalibrationOrigin(), Calibration(), error);
+    if (stored) {
+        showCalibrationLine(*this,
+                            LoadString(183)
+                                .arg(QString::fromLatin1(kStoredCalibrationFile))
+                                .arg(QString::fromStdString(FormatMadeAt(stored->madeAt))),
+                            false);
+    } else if (!error.empty()) {
+        std::fprintf(stderr, "tovik: the stored calibration is not used: %s\n", error.c_str());
+        showCalibrationLine(*this, LoadString(184).arg(QString::fromStdString(error)), true);
+    }
 }
 
 void CTovikDlg::EndCalibration() {

@@ -176,6 +176,8 @@ void DetectionLoop::run(std::stop_token stop) {
         pointer.mouseLeft = st.MouseLeft;
         pointer.f13Trig = st.F13Trig;
         pointer.smoothing = st.PointerSmoothing;
+        pointer.rightHold = st.RightHold;
+        pointer.rightRadius = st.RightRadius;
         const cv::Point2f straight = calibration.lens.undistort({found.cx, found.cy});
         mapper.onFrame(found.spot, straight.x, straight.y, calibration.homography, pointer);
         if (found.spot) {

@@ -13,6 +13,8 @@ using common::MouseFlags::Absolute;
 using common::MouseFlags::LeftDown;
 using common::MouseFlags::LeftUp;
 using common::MouseFlags::Move;
+using common::MouseFlags::RightDown;
+using common::MouseFlags::RightUp;
 
 // Truncation toward zero, saturated to the 32-bit range; NaN gives 0.
 std::int32_t truncSaturate(double v) {
@@ -78,6 +80,11 @@ void PointerMapper::onFrame(bool spot, float cx, float cy, const cv::Matx33f& ho
         if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
             return;
         }
+        if (rightClicked_) {
+            // After a right click the touch only waits for the pen to lift:
+            // the cursor stays where the menu opened.
+            return;
+        }
         if (settings.smoothing != 0) {
             // Each touch starts afresh: its press lands where the pen landed.
             if (!penDown_) {
@@ -116,11 +123,24 @@ void PointerMapper::onFrame(bool spot, float cx, float cy, const cv::Matx33f& ho
             }
             penDown_ = true;
             status_.showButton(true);
+            holdArmed_ = settings.mouseLeft != 0 && settings.rightHold > 0;
+            holdStart_ = clock_.now();
+            holdPos_ = p;
+        } else {
+            holdForRightClick(p, settings);
         }
         return;
     }
 
     if (!penDown_) {
+        return;
+    }
+    holdArmed_ = false;
+    if (rightClicked_) {
+        // Both buttons were released when the right click was sent.
+        rightClicked_ = false;
+        penDown_ = false;
+        status_.showButton(false);
         return;
     }
     if (settings.mouseLeft != 0) {
@@ -137,6 +157,34 @@ void PointerMapper::onFrame(bool spot, float cx, float cy, const cv::Matx33f& ho
     }
     penDown_ = false;
     status_.showButton(false);
+}
+
+}  // namespace tovik
+
+namespace tovik {
+
+void PointerMapper::holdForRightClick(const cv::Point2d& p, const FrameSettings& settings) {
+    if (!holdArmed_) {
+        return;
+    }
+    if (distance(p, holdPos_) > settings.rightRadius) {
+        holdArmed_ = false;  // moved away: an ordinary press or drag
+        return;
+    }
+    const auto held =
+        std::chrono::duration_cast<std::chrono::milliseconds>(clock_.now() - holdStart_).count();
+    if (held < settings.rightHold) {
+        return;
+    }
+    // The left press becomes a right click where the cursor is; the touch
+    // ends no double click.
+    injector_.send(Move | LeftUp, 0, 0);
+    injector_.send(Move | RightDown, 0, 0);
+    injector_.send(Move | RightUp, 0, 0);
+    holdArmed_ = false;
+    rightClicked_ = true;
+    clickPending_ = 0;
+    tapSnapped_ = false;
 }
 
 }  // namespace tovik

@@ -35,6 +35,10 @@ public:
         std::int32_t mouseLeft = 1;  // MouseLeft: emulate the button
         std::int32_t f13Trig = 1;    // F13Trig: selects the snapped-press form
         std::int32_t smoothing = 0;  // PointerSmoothing: One-Euro filter on the position
+        // RightHold: a press held this many milliseconds within rightRadius
+        // pixels of where it began becomes a right click; 0 = off.
+        std::int32_t rightHold = 0;
+        std::int32_t rightRadius = 8;  // RightRadius
     };
 
     // One frame: whether it holds a spot and, when it does, the centroid in
@@ -52,6 +56,8 @@ public:
     [[nodiscard]] bool tapSnapped() const { return tapSnapped_; }
     [[nodiscard]] cv::Point2d lastMovePos() const { return lastMovePos_; }
     [[nodiscard]] cv::Point2d mappedPoint() const { return mapped_; }
+    // A right click was sent for the current touch; the rest of it is ignored.
+    [[nodiscard]] bool rightClicked() const { return rightClicked_; }
 
 private:
     common::InputInjector& injector_;
@@ -68,6 +74,13 @@ private:
     common::Clock::time_point firstPressTime_{};
     cv::Point2d firstPressPos_{0, 0};
     OneEuroFilter smoother_;
+
+    // Holding still for a right click: where and when this touch's press was.
+    void holdForRightClick(const cv::Point2d& p, const FrameSettings& settings);
+    bool holdArmed_ = false;
+    bool rightClicked_ = false;
+    common::Clock::time_point holdStart_{};
+    cv::Point2d holdPos_{0, 0};
 };
 
 }  // namespace tovik

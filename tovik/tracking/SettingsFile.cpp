@@ -1,5 +1,6 @@
 #include "tovik/tracking/SettingsFile.h"
 
+#include <algorithm>
 #include <array>
 
 #include "common/ini/IniFile.h"
@@ -35,11 +36,28 @@ constexpr std::array<Key, 17> kKeys{{
     {"Functions", "F13Trig", &TrackingSettings::F13Trig, 1},
 }};
 
+// Keys beyond the 17, kept apart: a file is only given them once the user
+// sets one (in the dialog or by hand), so a file of the 17 keeps its form.
+struct ExtraKey {
+    Key key;
+    std::int32_t (*clamp)(std::int32_t);
+};
+
+std::int32_t ClampFlag(std::int32_t v) {
+    return v != 0 ? 1 : 0;
+}
+
+constexpr std::array<ExtraKey, 3> kExtraKeys{{
+    {{"Functions", "RightHold", &TrackingSettings::RightHold, 0}, &ClampRightHold},
+    {{"Functions", "RightRadius", &TrackingSettings::RightRadius, 8}, &ClampRightRadius},
+    {{"Software", "ReuseCalibration", &TrackingSettings::ReuseCalibration, 0}, &ClampFlag},
+}};
+
 // Accuracy options, in a section of their own after the others.
-constexpr std::array<Key, 3> kAccuracyKeys{{
-    {"Accuracy", "LensCorrection", &TrackingSettings::LensCorrection, 0},
-    {"Accuracy", "SubPixelSpot", &TrackingSettings::SubPixelSpot, 0},
-    {"Accuracy", "PointerSmoothing", &TrackingSettings::PointerSmoothing, 0},
+constexpr std::array<ExtraKey, 3> kAccuracyKeys{{
+    {{"Accuracy", "LensCorrection", &TrackingSettings::LensCorrection, 0}, &ClampFlag},
+    {{"Accuracy", "SubPixelSpot", &TrackingSettings::SubPixelSpot, 0}, &ClampFlag},
+    {{"Accuracy", "PointerSmoothing", &TrackingSettings::PointerSmoothing, 0}, &ClampFlag},
 }};
 
 constexpr const char* kCalibSection = "CalibParams";
@@ -47,6 +65,14 @@ constexpr const char* kScreenSection = "Software";
 constexpr const char* kScreenKey = "Screen";
 
 }  // namespace
+
+std::int32_t ClampRightHold(std::int32_t ms) {
+    return ms <= 0 ? 0 : std::clamp(ms, kRightHoldMin, kRightHoldMax);
+}
+
+std::int32_t ClampRightRadius(std::int32_t px) {
+    return std::clamp(px, kRightRadiusMin, kRightRadiusMax);
+}
 
 void LoadSettings(TrackingSettings& settings, const std::string& iniPath) {
     settings.SamplingInterval = 21;
@@ -56,9 +82,12 @@ void LoadSettings(TrackingSettings& settings, const std::string& iniPath) {
     for (const Key& k : kKeys) {
         (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault);
     }
+    for (const auto& [k, clamp] : kExtraKeys) {
+        (settings.*k.member) = clamp(ini.getInt(k.section, k.name, k.fileDefault));
+    }
     settings.Screen = ini.getString(kScreenSection, kScreenKey, "");
-    for (const Key& k : kAccuracyKeys) {
-        (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault);
+    for (const auto& [k, clamp] : kAccuracyKeys) {
+        (settings.*k.member) = clamp(ini.getInt(k.section, k.name, k.fileDefault));
     }
 }
 
@@ -71,12 +100,21 @@ common::FileWriteResult SaveSettings(const TrackingSettings& settings, const std
     for (const Key& k : kKeys) {
         ini.setInt(k.section, k.name, (settings.*k.member).get());
     }
+    const auto writeOnceUsed = [&](const Key& k) {
+        const std::int32_t v = (settings.*k.member).get();
+        if (v != k.fileDefault || ini.value(k.section, k.name)) {
+            ini.setInt(k.section, k.name, v);
+        }
+    };
+    for (const auto& extra : kExtraKeys) {
+        writeOnceUsed(extra.key);
+    }
     // Written once chosen, so a file that never named a monitor keeps its keys.
     if (!settings.Screen.empty() || ini.value(kScreenSection, kScreenKey)) {
         ini.setValue(kScreenSection, kScreenKey, settings.Screen);
     }
-    for (const Key& k : kAccuracyKeys) {
-        ini.setInt(k.section, k.name, (settings.*k.member).get());
+    for (const auto& extra : kAccuracyKeys) {
+        writeOnceUsed(extra.key);
     }
     return ini.save();
 }
@@ -98,8 +136,11 @@ void PrintSettings(std::ostream& out, const TrackingSettings& settings, const Ca
     for (const Key& k : kKeys) {
         out << k.name << '=' << (settings.*k.member).get() << '\n';
     }
+    for (const auto& [k, clamp] : kExtraKeys) {
+        out << k.name << '=' << (settings.*k.member).get() << '\n';
+    }
     out << kScreenKey << '=' << settings.Screen << '\n';
-    for (const Key& k : kAccuracyKeys) {
+    for (const auto& [k, clamp] : kAccuracyKeys) {
         out << k.name << '=' << (settings.*k.member).get() << '\n';
     }
     out << "SmoothWndLen=" << calib.SmoothWndLen << '\n';

@@ -54,6 +54,13 @@ struct TrackingSettings {
     // [Functions]
     SharedInt MouseLeft{1};
     SharedInt F13Trig{1};
+    // [Functions], beyond the 17: a right click by holding the pen still.
+    // RightHold 0 = off, else 300..3000 ms; RightRadius 2..50 px.
+    SharedInt RightHold{0};
+    SharedInt RightRadius{8};
+    // [Software] "ReuseCalibration": 1 keeps a completed calibration and
+    // uses it at the next start when camera and screen match; 0 = off.
+    SharedInt ReuseCalibration{0};
     // [Accuracy]: improvements beyond the plain homography, all off by
     // default. LensCorrection acts from the next automatic calibration.
     SharedInt LensCorrection{0};

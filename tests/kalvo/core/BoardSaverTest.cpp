@@ -124,6 +124,30 @@ TEST(BoardSaver, WithConverterOnlyTheJpegRemainsAndDecodesToTheScreenSize) {
     EXPECT_NEAR(c.green(), 40, 8);
 }
 
+TEST(BoardSaver, FormatKeyChoosesBitmapOnlyOrPngWithTheSameName) {
+    ASSERT_TRUE(fs::exists(kBinFolder + "jpgdll.so")) << "build the jpgdll target first";
+    TempDir target;
+    ScriptedChooser chooser;
+    chooser.answers = {target.path()};
+    int second = 0;
+    BoardSaver saver(kBinFolder, chooser, [&] { return at(2020, 1, 2, 3, 4, second++); });
+    QImage picture(9, 5, QImage::Format_RGB32);
+    picture.fill(qRgb(10, 20, 30));
+    picture.setPixel(8, 4, qRgb(250, 0, 7));
+
+    saver.setFormat(parseSaveFormat("BMP"));
+    EXPECT_EQ(saver.save({picture, 32}), SaveResult::SavedBmp);  // converter present, unused
+    saver.setFormat(parseSaveFormat("png"));
+    EXPECT_EQ(saver.save({picture, 32}), SaveResult::SavedPng);
+
+    EXPECT_EQ(target.files(), (std::set<std::string>{"2020-1-2-3-4-0.bmp", "2020-1-2-3-4-1.png"}));
+    const QImage png(QString::fromStdString(saver.lastSavedPath()));
+    ASSERT_FALSE(png.isNull());
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), picture);  // lossless
+    EXPECT_EQ(parseSaveFormat("jpeg"), SaveFormat::Jpg);
+    EXPECT_EQ(parseSaveFormat("gif"), SaveFormat::Default);
+}
+
 TEST(BoardSaver, JpegLeftByAConverterReportingFailureIsTheSavedImage) {
     const std::string faulty = TK_BINARY_DIR "/faulty_converter/";
     ASSERT_TRUE(fs::exists(faulty + "jpgdll.so")) << "build the faulty_converter target first";

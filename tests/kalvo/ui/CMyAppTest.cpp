@@ -157,10 +157,9 @@ TEST_F(CMyAppTest, ToolbarContextMenuOpensTheAboutBox) {
 
     QCoreApplication::sendEvent(&bar, &rightClick);
     ASSERT_NE(bar.contextMenu(), nullptr);
-    const QList<QAction*> items = bar.contextMenu()->actions();
-    ASSERT_EQ(items.size(), 1);
-    EXPECT_EQ(items[0]->objectName(), QString::number(ID_APP_ABOUT));
-    items[0]->trigger();
+    auto* about = bar.contextMenu()->findChild<QAction*>(QString::number(ID_APP_ABOUT));
+    ASSERT_NE(about, nullptr);
+    about->trigger();
 
     EXPECT_EQ(dialog, QStringLiteral("100"));
     EXPECT_EQ(title, QStringLiteral("关于 Kalvo"));

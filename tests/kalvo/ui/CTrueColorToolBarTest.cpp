@@ -1,4 +1,6 @@
+#include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -173,6 +175,33 @@ TEST_F(ToolbarTest, DraggingTheCaptionMovesTheToolbar) {
     bar_->deliverMouseEvent(QEvent::MouseButtonRelease, grip + QPoint(-30, 12));
 
     EXPECT_EQ(bar_->pos(), start + QPoint(-30, 12));
+}
+
+TEST_F(ToolbarTest, ContextMenuOffersUndoAndRedoEnabledByTheirCommands) {
+    int undone = 0;
+    bool canRedo = false;
+    frame_->GetActiveView()->SetCommandHandler(ID_EDIT_UNDO, [&] { ++undone; });
+    frame_->GetActiveView()->SetCommandHandler(
+        ID_EDIT_REDO, [] {}, [&] { return canRedo; });
+    const QPoint at = bar_->captionRect().center();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, bar_->mapToGlobal(at));
+
+    QCoreApplication::sendEvent(bar_, &rightClick);
+    ASSERT_NE(bar_->contextMenu(), nullptr);
+    const QList<QAction*> items = bar_->contextMenu()->actions();
+    ASSERT_GE(items.size(), 2);
+    const bool redoWhileNothing = items[1]->isEnabled();
+    canRedo = true;
+    frame_->UpdateToolbarStates();
+    items[0]->trigger();
+
+    EXPECT_EQ(items[0]->objectName(), QString::number(ID_EDIT_UNDO));
+    EXPECT_EQ(items[1]->objectName(), QString::number(ID_EDIT_REDO));
+    EXPECT_TRUE(items[0]->isEnabled());
+    EXPECT_FALSE(redoWhileNothing);
+    EXPECT_TRUE(items[1]->isEnabled());
+    EXPECT_EQ(undone, 1);
+    bar_->contextMenu()->hide();
 }
 
 TEST_F(ToolbarTest, MissingStripsAreRefused) {

@@ -218,6 +218,77 @@ TEST_F(DrawingSurfaceX11, PageDownReachesPresentationPane) {
     XDestroyWindow(d, show);
 }
 
+TEST_F(DrawingSurfaceX11, CtrlZTakesTheStrokeOffTheBoardAndCtrlYPutsItBack) {
+    KALVO_RUN_ON_PRIVATE_DISPLAY(false);
+    DisplayPtr x(XOpenDisplay(nullptr));
+    ASSERT_TRUE(x);
+    Display* d = x.get();
+    drawingState().penColor = 0xFF0000;  // blue
+    drawingState().penWidth = 6;
+    auto surfaces = makeSurfaces(nullptr);
+    surfaces->modes().OnWhiteboard();
+    DrawingWindow& board = surfaces->board();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&board));
+    XSetInputFocus(d, static_cast<Window>(board.winId()), RevertToParent, CurrentTime);
+    XSync(d, False);
+    QTest::qWait(100);
+    const auto blueAlongTheStroke = [&] {
+        XImage* shot = XGetImage(d, DefaultRootWindow(d), 0, 0, 1024, 768, AllPlanes, ZPixmap);
+        int blue = 0;
+        for (int px = 310; px < 500; px += 10) {
+            blue += rootPixel(shot, px, 400) == 0xFF0000FFu;
+        }
+        XDestroyImage(shot);
+        return blue;
+    };
+    const auto key = [&](KeySym sym, bool shift) {
+        const KeyCode ctrl = XKeysymToKeycode(d, XK_Control_L);
+        const KeyCode shiftKey = XKeysymToKeycode(d, XK_Shift_L);
+        const KeyCode k = XKeysymToKeycode(d, sym);
+        XTestFakeKeyEvent(d, ctrl, True, CurrentTime);
+        if (shift) {
+            XTestFakeKeyEvent(d, shiftKey, True, CurrentTime);
+        }
+        XTestFakeKeyEvent(d, k, True, CurrentTime);
+        XTestFakeKeyEvent(d, k, False, CurrentTime);
+        if (shift) {
+            XTestFakeKeyEvent(d, shiftKey, False, CurrentTime);
+        }
+        XTestFakeKeyEvent(d, ctrl, False, CurrentTime);
+        XFlush(d);
+    };
+    XTestFakeMotionEvent(d, 0, 300, 400, CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XFlush(d);
+    QTest::qWait(50);
+    for (int px = 320; px <= 500; px += 20) {
+        XTestFakeMotionEvent(d, 0, px, 400, CurrentTime);
+        XFlush(d);
+        QTest::qWait(10);
+    }
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XFlush(d);
+    waitUntil([&] { return drawingState().drawing == 0 && doc.GetSegmentCount() > 0; });
+    waitUntil([&] { return blueAlongTheStroke() == 19; });
+    ASSERT_EQ(blueAlongTheStroke(), 19);
+    const int segments = doc.GetSegmentCount();
+
+    key(XK_z, false);
+    waitUntil([&] { return blueAlongTheStroke() == 0; });
+
+    EXPECT_EQ(doc.GetSegmentCount(), 0);
+    EXPECT_EQ(blueAlongTheStroke(), 0);
+    key(XK_y, false);
+    waitUntil([&] { return blueAlongTheStroke() == 19; });
+    EXPECT_EQ(doc.GetSegmentCount(), segments);
+    EXPECT_EQ(blueAlongTheStroke(), 19);
+    key(XK_z, false);
+    waitUntil([&] { return doc.GetSegmentCount() == 0; });
+    key(XK_z, true);  // Ctrl+Shift+Z redoes as well
+    waitUntil([&] { return blueAlongTheStroke() == 19; });
+    EXPECT_EQ(blueAlongTheStroke(), 19);
+}
+
 TEST_F(DrawingSurfaceX11, WindowsCarryTheirClassNames) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(false);
     auto surfaces = makeSurfaces(nullptr);

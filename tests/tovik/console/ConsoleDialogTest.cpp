@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QSlider>
 
+#include <fstream>
 #include <functional>
 #include <utility>
 
@@ -23,6 +24,7 @@
 #include "tovik/console/FrameView.h"
 #include "tovik/console/SelectDlg.h"
 #include "tovik/console/SettingDlg.h"
+#include "tovik/console/StoredCalibration.h"
 #include "tovik/tracking/SettingsFile.h"
 
 namespace tovik::testing {
@@ -204,6 +206,39 @@ TEST_F(ConsoleTest, RunBeforeACalibrationIsRefused) {
     EXPECT_FALSE(button(1007)->isEnabled());
     EXPECT_FALSE(button(1040)->isEnabled());
     EXPECT_TRUE(dlg.previewTimerActive());
+}
+
+TEST_F(ConsoleTest, StoredCalibrationIsTakenAtStartOnlyWhenReuseIsOnAndItMatches) {
+    makeConsole();
+    calibrate();
+    const CalibrationOrigin here = console->CurrentCalibrationOrigin();
+    std::string error;
+    ASSERT_TRUE(StoreCalibration(paths.dataDir, console->Calibration(), here, error)) << error;
+    const auto line = [this] {
+        const auto* l = console->findChild<QLabel*>(QStringLiteral("CalibrationReport"));
+        return l ? l->text() : QString();
+    };
+
+    makeConsole().RestoreStoredCalibration();  // ReuseCalibration is off
+    EXPECT_EQ(console->Calibration().Calibrated, 0);
+    std::ofstream(paths.iniPath) << "[Software]\nReuseCalibration=1\n";
+    makeConsole().RestoreStoredCalibration();
+
+    EXPECT_EQ(console->Calibration().Calibrated, 1);
+    EXPECT_EQ(console->Calibration().Homography, cv::Matx33f(2, 0, 0, 0, 2, 0, 0, 0, 1));
+    EXPECT_EQ(here.camera, camera.Devices()[0].name);
+    EXPECT_TRUE(line().startsWith(QStringLiteral("使用保存的标定 StoredCalibration.yml（")))
+        << line().toStdString();
+    QTest::mouseClick(button(1006), Qt::LeftButton);
+    EXPECT_EQ(console->ThreadStarted, 1);  // Run is allowed at once
+    console->OnPause();
+
+    CalibrationOrigin elsewhere = here;
+    elsewhere.screen.width = 1024;
+    ASSERT_TRUE(StoreCalibration(paths.dataDir, console->Calibration(), elsewhere, error));
+    makeConsole().RestoreStoredCalibration();
+    EXPECT_EQ(console->Calibration().Calibrated, 0);
+    EXPECT_TRUE(line().startsWith(QStringLiteral("保存的标定不可用："))) << line().toStdString();
 }
 
 TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {

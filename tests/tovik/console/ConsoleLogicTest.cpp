@@ -4,16 +4,19 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <fstream>
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "tovik/console/CalibrationController.h"
 #include "tovik/console/CalibrationFile.h"
 #include "tovik/console/CommandLine.h"
 #include "tovik/console/ControlIds.h"
 #include "tovik/console/DialogUnits.h"
 #include "tovik/console/FrameRate.h"
 #include "tovik/console/IntegerField.h"
+#include "tovik/console/StoredCalibration.h"
 #include "tovik/console/StringTable.h"
 #include "tovik/console/TrayMenu.h"
 
@@ -26,6 +29,20 @@ std::vector<std::pair<int, std::string_view>> Items(bool started, bool running) 
         out.emplace_back(i.command, StringText(i.stringId));
     }
     return out;
+}
+
+TEST(CalibrationReportText, AdvisesCalibratingAgainOnlyAboveTenPixels) {
+    CalibrationReport report;
+    report.points = 9;
+    report.meanError = 3.2;
+    report.maxError = 10.0;
+    const QString atTen = CalibrationController::reportText(report);
+    report.maxError = 10.01;
+    const QString above = CalibrationController::reportText(report);
+
+    EXPECT_EQ(atTen, QStringLiteral("标定误差：平均 3.20 像素，最大 10.00 像素（9 点）"));
+    EXPECT_EQ(above, QStringLiteral("标定误差：平均 3.20 像素，最大 10.01 像素（9 点）。"
+                                    "最大误差超过 10 像素，建议重新标定"));
 }
 
 TEST(TrayMenuTest, ItemsFollowTheTrackingState) {
@@ -177,6 +194,55 @@ TEST_F(CalibrationFileTest, BackgroundImageRelativeToTheFile) {
     ASSERT_TRUE(LoadCalibrationFile(path("c.yml"), {640, 480}, state, error)) << error;
     EXPECT_EQ(state.BackgroundFrame.size(), cv::Size(64, 48));
     EXPECT_EQ(state.BackgroundFrame.at<cv::Vec3b>(0, 0), cv::Vec3b(1, 2, 3));
+}
+
+TEST_F(CalibrationFileTest, StoredCalibrationComesBackOnlyForItsCameraFrameAndScreen) {
+    const std::string folder = path("");
+    CalibrationState made;
+    made.Homography = cv::Matx33f(2, 0.5f, 1, 0, 2, 3, 0, 0.001f, 1);
+    made.Window = {10, 600, 20, 460};
+    made.AutoThreshold = 170;
+    made.BackgroundFrame = cv::Mat(480, 640, CV_8UC3, cv::Scalar(10, 20, 30));
+    made.BackgroundFrame.at<cv::Vec3b>(7, 9) = {200, 100, 50};
+    const CalibrationOrigin origin{"Sim Cam 0", {640, 480}, {1920, 0, 1280, 800}, 1'780'000'000};
+    std::string error;
+    ASSERT_TRUE(StoreCalibration(folder, made, origin, error)) << error;
+
+    CalibrationState state;
+    const std::optional<CalibrationOrigin> back =
+        LoadStoredCalibration(folder, origin, state, error);
+
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(back->madeAt, origin.madeAt);
+    EXPECT_EQ(state.Calibrated, 1);
+    EXPECT_EQ(state.Homography, made.Homography);
+    EXPECT_EQ(state.Window, made.Window);
+    EXPECT_EQ(state.AutoThreshold, 170);
+    EXPECT_EQ(cv::norm(state.BackgroundFrame, made.BackgroundFrame, cv::NORM_INF), 0.0);
+
+    CalibrationOrigin otherCamera = origin, otherSize = origin, otherScreen = origin;
+    otherCamera.camera = "USB Cam";
+    otherSize.frameSize = {1280, 720};
+    otherScreen.screen.x = 0;
+    for (const CalibrationOrigin& o : {otherCamera, otherSize, otherScreen}) {
+        CalibrationState untouched;
+        EXPECT_FALSE(LoadStoredCalibration(folder, o, untouched, error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(untouched.Calibrated, 0);
+    }
+    EXPECT_NE(error.find("1280x800+0+0"), std::string::npos) << error;
+
+    std::filesystem::remove(folder + kStoredBackgroundFile);
+    CalibrationState noBackground;
+    EXPECT_FALSE(LoadStoredCalibration(folder, origin, noBackground, error));
+    EXPECT_FALSE(error.empty());
+    std::ofstream(folder + kStoredCalibrationFile) << "this is : not [ yaml\n";
+    EXPECT_FALSE(LoadStoredCalibration(folder, origin, noBackground, error));
+    EXPECT_FALSE(error.empty());
+    std::filesystem::remove(folder + kStoredCalibrationFile);
+    EXPECT_FALSE(LoadStoredCalibration(folder, origin, noBackground, error));
+    EXPECT_TRUE(error.empty());  // nothing stored: nothing to say
+    EXPECT_EQ(noBackground.Calibrated, 0);
 }
 
 TEST_F(CalibrationFileTest, BadFilesAreRefusedWithAMessageAndChangeNothing) {

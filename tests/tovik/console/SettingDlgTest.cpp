@@ -161,6 +161,34 @@ TEST_F(SettingDlgTest, LargestSpotMayBeBelowTheSmallestAndOkStoresAllFields) {
     EXPECT_EQ(d.F13Trig, 0);
 }
 
+TEST_F(SettingDlgTest, RightClickHoldIsOffOrWithinItsRangesAndStoredOnOk) {
+    CSettingDlg& d = open(0, 0);
+    d.RightHold = 0;
+    d.RightRadius = 8;
+    d.UpdateData(false);
+    EXPECT_EQ(combo(1101)->currentText(), QStringLiteral("0"));
+    EXPECT_EQ(combo(1102)->currentText(), QStringLiteral("8"));
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"299", "1101"}, {"3001", "1101"}, {"1", "1102"}, {"51", "1102"}};
+    for (const auto& [text, id] : bad) {
+        combo(1101)->setEditText(QStringLiteral("800"));
+        combo(1102)->setEditText(QStringLiteral("12"));
+        combo(QString::fromLatin1(id).toInt())->setEditText(QString::fromLatin1(text));
+        d.OnOK();
+        EXPECT_NE(d.result(), int(QDialog::Accepted)) << text;
+    }
+    EXPECT_EQ(messages.messages.front().text,
+              QStringLiteral("长按右键(毫秒): 请输入 300 到 3000 之间的整数"));
+    combo(1101)->setEditText(QStringLiteral("800"));
+    combo(1102)->setEditText(QStringLiteral("12"));
+    d.OnOK();
+
+    EXPECT_EQ(d.result(), int(QDialog::Accepted));
+    EXPECT_EQ(d.RightHold, 800);
+    EXPECT_EQ(d.RightRadius, 12);
+}
+
 TEST_F(SettingDlgTest, ScreenListOffersTheMonitorsAndStoresANameOrWhatWasTyped) {
     open(0, 1, [](CSettingDlg& d) {
         d.Monitors = {{"eDP-1", {0, 0, 1280, 800}, true}, {"HDMI-1", {1280, 0, 1024, 768}, false}};

@@ -374,3 +374,115 @@ TEST_F(PointerMapperTest, HugeCoordinatesSaturate) {
 
 }  // namespace
 }  // namespace tovik
+
+namespace tovik {
+namespace {
+
+constexpr Flags kRightClickHere[] = {0x0005, 0x0009, 0x0011};
+
+class RightHoldTest : public PointerMapperTest {
+protected:
+    RightHoldTest() {
+        settings.rightHold = 500;
+        settings.rightRadius = 8;
+    }
+    static std::vector<Ev> rightClick() {
+        std::vector<Ev> out;
+        for (const Flags f : kRightClickHere) {
+            out.push_back(here(f));
+        }
+        return out;
+    }
+};
+
+TEST_F(RightHoldTest, HoldingStillReleasesLeftClicksRightAndWaitsForTheLift) {
+    for (const int f13 : {1, 0}) {
+        SCOPED_TRACE(f13);
+        settings.f13Trig = f13;
+        PointerMapper m(injector, status, clock, kScreen, 20);
+        m.onFrame(true, 100, 200, homography, settings);
+        after(300ms);
+        m.onFrame(true, 105, 204, homography, settings);  // 6.4 px: within the radius
+        after(199ms);
+        m.onFrame(true, 106, 200, homography, settings);
+        ASSERT_EQ(take().size(), 3u);  // moves and the press only
+
+        after(1ms);
+        m.onFrame(true, 106, 200, homography, settings);  // 500 ms held
+
+        EXPECT_EQ(take(), rightClick());
+        EXPECT_TRUE(m.rightClicked());
+        m.onFrame(true, 300, 300, homography, settings);  // nothing until the lift
+        m.onFrame(false, 0, 0, homography, settings);
+        EXPECT_TRUE(take().empty());
+        EXPECT_FALSE(m.rightClicked());
+        EXPECT_EQ(m.clickPending(), 0);
+        EXPECT_FALSE(m.penDown());
+        EXPECT_EQ(status.buttons.back(), false);
+    }
+}
+
+TEST_F(RightHoldTest, SnappedSecondPressHeldStillIsARightClickInBothPressForms) {
+    for (const int f13 : {1, 0}) {
+        SCOPED_TRACE(f13);
+        settings.f13Trig = f13;
+        PointerMapper m(injector, status, clock, kScreen, 20);
+        m.onFrame(true, 100, 200, homography, settings);
+        after(40ms);
+        m.onFrame(false, 0, 0, homography, settings);
+        after(60ms);
+        m.onFrame(true, 104, 200, homography, settings);  // snapped double-click press
+        take();
+
+        after(500ms);
+        m.onFrame(true, 104, 200, homography, settings);
+
+        EXPECT_EQ(take(), rightClick());
+        m.onFrame(false, 0, 0, homography, settings);
+        EXPECT_TRUE(take().empty());
+        EXPECT_FALSE(m.tapSnapped());
+    }
+}
+
+TEST_F(RightHoldTest, MovingOutOfTheRadiusOrLiftingEarlyKeepsTheLeftButton) {
+    spot(100, 200);
+    after(100ms);
+    spot(100, 208.5f);  // 8.5 px: out of the radius, for the rest of the touch
+    after(100ms);
+    spot(100, 200);
+    after(2s);
+    spot(100, 200);
+    none();
+    std::vector<Ev> drag = take();
+    EXPECT_EQ(drag.back(), here(kReleaseHere));
+    for (const Ev& e : drag) {
+        EXPECT_EQ(e.flags & 0x18u, 0u) << e;
+    }
+
+    spot(500, 500);
+    after(499ms);
+    spot(500, 500);
+    none();  // lifted 1 ms early
+
+    EXPECT_EQ(take(),
+              (std::vector<Ev>{at(kMoveAbs, 500, 500), here(kPressHere), here(kReleaseHere)}));
+}
+
+TEST_F(RightHoldTest, OffOrWithoutTheLeftButtonNothingHappens) {
+    for (const auto& [hold, left] : {std::pair{0, 1}, std::pair{500, 0}}) {
+        settings.rightHold = hold;
+        settings.mouseLeft = left;
+        PointerMapper m(injector, status, clock, kScreen, 20);
+        m.onFrame(true, 100, 200, homography, settings);
+        after(3s);
+        m.onFrame(true, 100, 200, homography, settings);
+
+        for (const Ev& e : take()) {
+            EXPECT_EQ(e.flags & 0x18u, 0u) << e;
+        }
+        EXPECT_FALSE(m.rightClicked());
+    }
+}
+
+}  // namespace
+}  // namespace tovik

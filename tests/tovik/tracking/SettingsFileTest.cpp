@@ -55,12 +55,11 @@ protected:
 };
 
 const std::vector<std::string> kDefaultFile = {
-    "[Software]",      "Amp=180",          "Area=5",         "AreaUp=1000",
-    "Move=5",          "DbClickThd=20",    "RunExpoTime=-6", "AutoTh=1",
-    "[Camera]",        "camBrightness=0",  "camContrast=10", "camHue=0",
-    "camSaturation=0", "camSharpness=4",   "camGamma=130",   "camBacklightCompensation=1",
-    "camGain=0",       "[Functions]",      "MouseLeft=1",    "F13Trig=1",
-    "[Accuracy]",      "LensCorrection=0", "SubPixelSpot=0", "PointerSmoothing=0",
+    "[Software]",      "Amp=180",         "Area=5",         "AreaUp=1000",
+    "Move=5",          "DbClickThd=20",   "RunExpoTime=-6", "AutoTh=1",
+    "[Camera]",        "camBrightness=0", "camContrast=10", "camHue=0",
+    "camSaturation=0", "camSharpness=4",  "camGamma=130",   "camBacklightCompensation=1",
+    "camGain=0",       "[Functions]",     "MouseLeft=1",    "F13Trig=1",
 };
 
 TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesAll17Keys) {
@@ -94,6 +93,39 @@ TEST_F(SettingsFileTest, AccuracyOptionsRoundTripInTheirOwnSection) {
     EXPECT_EQ(back.LensCorrection, 1);
     EXPECT_EQ(back.SubPixelSpot, 1);
     EXPECT_EQ(back.PointerSmoothing, 0);
+    // Present in the file, so kept there even at its default.
+    EXPECT_NE(read().find("PointerSmoothing=0"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, RightClickKeysAreBroughtIntoRangeAndWrittenOnceUsed) {
+    struct Case {
+        const char* text;
+        std::int32_t hold;
+        std::int32_t radius;
+    };
+    for (const Case c : {Case{"RightHold=100\nRightRadius=1", 300, 2},
+                         Case{"RightHold=5000\nRightRadius=99", 3000, 50},
+                         Case{"RightHold=-4\nRightRadius=12", 0, 12}}) {
+        write(std::string("[Functions]\n") + c.text + "\n");
+        TrackingSettings s;
+        LoadSettings(s, path);
+        EXPECT_EQ(s.RightHold, c.hold) << c.text;
+        EXPECT_EQ(s.RightRadius, c.radius) << c.text;
+    }
+
+    fs::remove(path);
+    TrackingSettings s;
+    LoadSettings(s, path);
+    s.RightHold = 800;
+    ASSERT_TRUE(SaveSettings(s, path));
+    TrackingSettings again;
+    LoadSettings(again, path);
+
+    std::vector<std::string> expected = kDefaultFile;
+    expected.push_back("RightHold=800");
+    EXPECT_EQ(lines(), expected);
+    EXPECT_EQ(again.RightHold, 800);
+    EXPECT_EQ(again.RightRadius, 8);
 }
 
 TEST_F(SettingsFileTest, LoadingOverwritesEveryPersistedMember) {
@@ -210,9 +242,10 @@ TEST_F(SettingsFileTest, PrintShowsPathThenEveryValue) {
     std::erase_if(expected, [](const std::string& l) { return l.front() == '['; });
     expected[0] = "Amp=42";
     expected.insert(expected.begin(), "SettingsFile=" + path);
-    // The monitor follows the [Functions] keys; the [Accuracy] keys come after it.
-    expected.insert(std::find(expected.begin(), expected.end(), "F13Trig=1") + 1, "Screen=");
-    expected.insert(expected.end(), {"SmoothWndLen=5", "ManCalibAmpThd=180", "ManCalibAreaThd=11"});
+    expected.insert(expected.end(),
+                    {"RightHold=0", "RightRadius=8", "ReuseCalibration=0",
+                     "Screen=", "LensCorrection=0", "SubPixelSpot=0", "PointerSmoothing=0",
+                     "SmoothWndLen=5", "ManCalibAmpThd=180", "ManCalibAreaThd=11"});
     std::vector<std::string> got;
     std::istringstream in(out.str());
     for (std::string l; std::getline(in, l);) {
