@@ -221,7 +221,8 @@ cp "$BIN/tovik" "$BIN/kalvo" "$RUN/bin/"
 # ---- Tovik's settings for the run: a right click by holding still (the one
 # setting away from its default) and, through a webcam's optics, the accuracy
 # options ----
-RIGHT_HOLD_MS=600
+# Longer than the pen's rest at the first stroke, which must stay a press.
+RIGHT_HOLD_MS=2000
 printf '[Functions]\r\nRightHold=%d\r\n' "$RIGHT_HOLD_MS" >"$RUN/bin/tovik.ini"
 if [[ $OPTICS == webcam ]]; then
   printf '[Accuracy]\r\nLensCorrection=1\r\nSubPixelSpot=1\r\nPointerSmoothing=1\r\n' >>"$RUN/bin/tovik.ini"
