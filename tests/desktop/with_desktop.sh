@@ -25,7 +25,8 @@
 #   TK_DESKTOP_PRIMARY  index of the primary monitor.
 # Defaults: --wm none, --screens 1280x800. --bin: where desktop_x11 is
 # (default: $TK_BIN, else build/dev/bin of this checkout). --log DIR keeps the
-# X server's, the bus's and the window manager's output there.
+# X server's, the bus's and the window manager's output there, and
+# leftover.log: one line per process that outlived the desktop (empty: none).
 #
 # Exit status: the command's; 125 when the desktop could not be set up; 124
 # when something the run started was still alive after the teardown (it is
@@ -121,6 +122,7 @@ mkdir -p "$RUN/runtime" "$RUN/home"
 chmod 700 "$RUN/runtime"
 [[ -n $LOGDIR ]] && mkdir -p "$LOGDIR"
 LOGS=${LOGDIR:-$RUN}
+: >"$LOGS/leftover.log"
 export TK_DESKTOP_RUN=$RUN_ID
 
 PIDS=()
@@ -164,21 +166,31 @@ teardown() {
     LEFT=$(wc -w <<<"$rest")
     echo "with_desktop: $LEFT processes outlived the desktop:" >&2
     for pid in $rest; do
-      echo "  $pid $(tr '\0' ' ' </proc/"$pid"/cmdline 2>/dev/null)" >&2
-    done
+      echo "$pid $(tr '\0' ' ' </proc/"$pid"/cmdline 2>/dev/null)"
+    done | tee -a "$LOGS/leftover.log" >&2
     # shellcheck disable=SC2086
     kill -KILL $rest 2>/dev/null || true
   fi
   rm -rf "$RUN"
 }
 RC=125
+CMD_PID=
 on_exit() {
   teardown
   ((LEFT > 0 && RC == 0)) && RC=124
   exit $RC
 }
 trap on_exit EXIT
-trap 'echo "with_desktop: interrupted" >&2; RC=130; exit 130' INT TERM HUP
+interrupted() {
+  echo "with_desktop: interrupted" >&2
+  if [[ -n $CMD_PID ]]; then
+    kill -TERM "$CMD_PID" 2>/dev/null || true
+    wait "$CMD_PID" 2>/dev/null || true
+  fi
+  RC=130
+  exit 130
+}
+trap interrupted INT TERM HUP
 
 show_log() { # name
   [[ -s $LOGS/$1.log ]] && { echo "--- $1:" >&2; tail -n 20 "$LOGS/$1.log" >&2; }
@@ -260,7 +272,12 @@ fi
 export TK_DESKTOP_WM=$WM TK_DESKTOP_SCREEN=$SCREEN TK_DESKTOP_PRIMARY=$PRIMARY
 export TK_DESKTOP_MONITORS="${MONITORS[*]}"
 
-# ---- the command, in the foreground; its exit status is ours ----
+# ---- the command; its exit status is ours ----
+# Waited for in the background, so a signal is acted on at once; standard
+# input stays the caller's.
 RC=0
-"$@" || RC=$?
+"$@" <&0 &
+CMD_PID=$!
+wait "$CMD_PID" || RC=$?
+CMD_PID=
 exit $RC
