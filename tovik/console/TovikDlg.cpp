@@ -658,6 +658,8 @@ void CTovikDlg::OnAdvancedSettings() {
     dialog.camBacklightCompensation = s.camBacklightCompensation;
     dialog.camGain = s.camGain;
     dialog.Running = Running;
+    dialog.Screen = s.Screen;
+    dialog.Monitors = services_.screen.monitors();
     if (runModal(dialog) != QDialog::Accepted) {
         return;
     }
@@ -677,6 +679,7 @@ void CTovikDlg::OnAdvancedSettings() {
     s.camGamma = dialog.camGamma;
     s.camBacklightCompensation = dialog.camBacklightCompensation;
     s.camGain = dialog.camGain;
+    s.Screen = dialog.Screen;
 }
 
 int CTovikDlg::RunCountDown() {
