@@ -283,6 +283,9 @@ fi
 
 # ---- the user's part ----
 AUTO=$("$DRIVER" geometry "$RUN/tovik.geometry" 1005 --timeout 20) || fail "Tovik's console did not show"
+# The console is listed when Qt shows it; a window manager maps it a moment
+# later (mutter fades it in): a user sees it first, then clicks.
+sleep 1
 say "click 自动(&A) at $AUTO"
 # shellcheck disable=SC2086
 "$DRIVER" click $AUTO
