@@ -7,9 +7,11 @@
 //       monitor primary, and the screen's own output monitor must go.
 //   desktop_x11 wait-wm [--composite] [--timeout S]
 //       waits until a window manager has taken over the screen (the root's
-//       _NET_SUPPORTING_WM_CHECK names a live window that names itself) and,
-//       with --composite, until a compositing manager owns _NET_WM_CM_Sn;
-//       prints the manager's name.
+//       _NET_SUPPORTING_WM_CHECK names a live window that names itself, and
+//       a window mapped now gets mapped by the manager: some announce
+//       themselves before they serve map requests, and lose those that come
+//       meanwhile) and, with --composite, until a compositing manager owns
+//       _NET_WM_CM_Sn; prints the manager's name.
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -160,6 +162,32 @@ std::string windowName(Display* d, Window w) {
     return name.empty() ? std::string("unnamed") : name;
 }
 
+// Maps a small window and waits until the window manager has mapped it,
+// asking again now and then; false at the deadline.
+bool managerMapsWindows(Display* d, std::chrono::steady_clock::time_point deadline) {
+    XSetWindowAttributes a{};
+    a.event_mask = StructureNotifyMask;
+    const Window w = XCreateWindow(d, DefaultRootWindow(d), 0, 0, 8, 8, 0, CopyFromParent,
+                                   InputOutput, CopyFromParent, CWEventMask, &a);
+    XStoreName(d, w, "desktop_x11 probe");
+    bool mapped = false;
+    while (!mapped && std::chrono::steady_clock::now() < deadline) {
+        XMapWindow(d, w);
+        XFlush(d);
+        const auto retry = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (!mapped && std::chrono::steady_clock::now() < retry) {
+            XEvent e;
+            while (!mapped && XCheckTypedWindowEvent(d, w, MapNotify, &e)) {
+                mapped = true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    XDestroyWindow(d, w);
+    XSync(d, False);
+    return mapped;
+}
+
 int waitWm(Display* d, int argc, char** argv) {
     bool composite = false;
     double timeout = 30;
@@ -182,6 +210,10 @@ int waitWm(Display* d, int argc, char** argv) {
         const Window w = checkWindow(d, DefaultRootWindow(d), check);
         const bool managed = w != 0 && checkWindow(d, w, check) == w;
         if (managed && (!composite || XGetSelectionOwner(d, cm) != None)) {
+            if (!managerMapsWindows(d, deadline)) {
+                std::fprintf(stderr, "desktop_x11: the window manager maps no window\n");
+                return 1;
+            }
             std::printf("%s\n", windowName(d, w).c_str());
             return 0;
         }

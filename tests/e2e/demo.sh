@@ -244,7 +244,7 @@ export QT_QPA_PLATFORM=xcb
 # A panel with a notification area, where Tovik hides while it tracks; a
 # window manager minimises windows itself.
 PANEL=(--monitor "$PRIMARY")
-[[ $TK_DESKTOP_WM != none ]] && PANEL+=(--no-minimise)
+[[ $TK_DESKTOP_WM != none ]] && PANEL+=(--dock)
 spawn panel "$BIN/e2e_panel" "${PANEL[@]}"
 spawn desktop "$BIN/e2e_desktop" --geometry \
   "$((PW * 84 / 100))x$((PH * 78 / 100))+$((PX + PW * 8 / 100))+$((PY + PH * 11 / 100))"
