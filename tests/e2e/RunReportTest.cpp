@@ -82,8 +82,9 @@ TEST(RunReport, GoodRunPassesWithTheNumbersItWasBuiltWith) {
     EXPECT_NEAR(r.segmentsOnFigure, 1.0, 1e-9);
 }
 
-// The same run on the right-hand monitor of two: absolute coordinates span
-// that monitor, the pen and the ink are in X screen pixels.
+// The same run on the right-hand monitor of two: absolute coordinates and
+// Kalvo's surface span that monitor, the pen and the figure are in X screen
+// pixels.
 TEST(RunReport, PointerIsMeasuredOnTheTargetMonitor) {
     RunRecords run = goodRun(1.0);
     run.screen = {2 * kScreen.width, kScreen.height};
@@ -95,15 +96,12 @@ TEST(RunReport, PointerIsMeasuredOnTheTargetMonitor) {
     for (cv::Point2d& p : run.figure[0].points) {
         p += right;
     }
-    for (Segment& g : *run.segments) {
-        g.x1 += kScreen.width;
-        g.x2 += kScreen.width;
-    }
     const Report r = computeReport(run);
 
     EXPECT_TRUE(r.ok) << reportText(r);
     EXPECT_NEAR(r.pointerErrorMaxPx, 1.0, 1e-9);
     EXPECT_NEAR(r.calibrationErrorPx, 0.0, 1e-6);
+    EXPECT_NEAR(r.figureCoverage, 1.0, 1e-9);
 }
 
 TEST(RunReport, CalibrationErrorIsTheMeanRoundTripDistance) {
