@@ -69,6 +69,9 @@ public:
         std::vector<PresentationClass> presentationClasses = {};
         std::string programFolder = {};  // for the saver; empty: no save command
         QRect screen = {};               // empty: the primary screen
+        // Types a page key to whichever window has the keyboard focus, for a
+        // presentation that is no X window (Wayland); empty: no such path.
+        std::function<bool(int vk)> typeKey = {};
     };
 
     SurfaceController(Parts parts, SurfaceDialogs dialogs = SurfaceDialogs::standard());

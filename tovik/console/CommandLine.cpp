@@ -42,6 +42,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (!value(cl.calibrationFile)) {
                 return cl;
             }
+        } else if (name == "--input") {
+            std::string backend;
+            if (!value(backend)) {
+                return cl;
+            }
+            const std::optional<common::InputBackend> parsed = common::parseInputBackend(backend);
+            if (!parsed) {
+                cl.error = "--input must be xtest or uinput, not " + backend;
+                return cl;
+            }
+            cl.input = *parsed;
         } else if (a == "--list-cameras") {
             cl.listCameras = true;
         } else if (a == "--print-settings") {
@@ -77,6 +88,9 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "                           such as HDMI-1, or 0, 1, ...); default: the\n"
            "                           settings file's \"Screen\", else the primary\n"
            "  --print-settings         print the settings file's path and values and exit\n"
+           "  --input xtest|uinput     how the pen drives the pointer: XTest (X11\n"
+           "                           sessions) or the kernel's uinput device (the\n"
+           "                           default in a Wayland session; see the README)\n"
            "  --help                   print this text and exit\n"
            "\n"
            "Developer and test options:\n"

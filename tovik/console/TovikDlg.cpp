@@ -80,8 +80,11 @@ CTovikDlg::CTovikDlg(ConsoleServices services, QWidget* parent)
     utcNow = CurrentUtc;
 
     setObjectName(QStringLiteral("201"));
-    // A caption and a frame, no window-menu, minimise or close box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // A caption and a frame, no window-menu, minimise or close box. A normal
+    // window, not a dialog: taskbars leave dialogs out (on X11 Qt makes a
+    // parentless dialog transient for the program), and the console has its
+    // own taskbar entry.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Vesko-控制台"));
     setWindowIcon(ProgramIcon());
     setFont(DialogFont(9));
@@ -234,6 +237,15 @@ void CTovikDlg::showStatusPanel(bool show) {
     for (const int id : kStatusPanelIds) {
         control(id)->setVisible(show);
     }
+}
+
+void CTovikDlg::SetPenButtonProblem(const QString& problem) {
+    auto* group = findChild<QGroupBox*>(QString::number(1082));
+    if (group == nullptr || problem.isEmpty()) {
+        return;
+    }
+    group->setTitle(QStringLiteral("运行状态 — 笔按钮不可用，F13Trig 无法使用"));
+    group->setToolTip(problem);
 }
 
 void CTovikDlg::setEnabled(int id, bool enabled) {

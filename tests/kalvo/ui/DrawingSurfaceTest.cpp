@@ -18,11 +18,13 @@
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ToolbarCommands.h"
+#include "kalvo/core/TrueColorStrip.h"
 #include "kalvo/ui/CEraser.h"
 #include "kalvo/ui/CMainFrame.h"
 #include "kalvo/ui/CMyView.h"
 #include "kalvo/ui/CTrueColorToolBar.h"
 #include "kalvo/ui/SurfaceController.h"
+#include "kalvo/ui/ToolbarButton.h"
 
 namespace kalvo {
 namespace {
@@ -79,6 +81,10 @@ protected:
         parts.windows = &windows_;
         parts.programFolder = dir_.path().toStdString() + "/";
         parts.screen = QRect(0, 0, 800, 600);
+        parts.typeKey = [this](int vk) {
+            typed_.push_back({vk, surfaces_->overlay().isVisible()});
+            return true;
+        };
         surfaces_ = std::make_unique<SurfaceController>(std::move(parts), std::move(dialogs));
         surfaces_->installCommands();
     }
@@ -114,6 +120,7 @@ protected:
     std::optional<ColorRequest> colorAsked_;
     std::optional<QPoint> widthAskedAt_;
     std::vector<QString> messages_;
+    std::vector<std::pair<int, bool>> typed_;  // keys typed blind, and whether the overlay showed
 };
 
 TEST_F(DrawingSurfaceTest, OverlayRepaintLeavesWhiteTransparentAndColoursOpaque) {
@@ -141,9 +148,14 @@ TEST_F(DrawingSurfaceTest, WhiteboardShowsWhiteUnderTheInk) {
     EXPECT_EQ(shown.pixel(50, 50), qRgba(255, 255, 255, 255));
 }
 
-TEST_F(DrawingSurfaceTest, WindowsAreHiddenFramelessAndNamed) {
+TEST_F(DrawingSurfaceTest, WindowsAreHiddenFramelessNamedAndCarryIcon151) {
     DrawingWindow& overlay = surfaces_->overlay();
     DrawingWindow& board = surfaces_->board();
+    const auto icon = [](const QIcon& i) {
+        return i.pixmap(32).toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    const QImage icon151 =
+        QImage(QStringLiteral(":/kalvo/toolbar/151-32.png")).convertToFormat(QImage::Format_ARGB32);
 
     EXPECT_FALSE(overlay.isVisible());
     EXPECT_FALSE(board.isVisible());
@@ -155,6 +167,45 @@ TEST_F(DrawingSurfaceTest, WindowsAreHiddenFramelessAndNamed) {
     EXPECT_EQ(overlay.geometry(), QRect(0, 0, 800, 600));
     EXPECT_EQ(drawingState().overlayWindow, &overlay);
     EXPECT_EQ(drawingState().boardWindow, &board);
+    ASSERT_FALSE(icon151.isNull());
+    EXPECT_EQ(icon(overlay.windowIcon()), icon151);
+    EXPECT_EQ(icon(board.windowIcon()), icon151);
+}
+
+TEST_F(DrawingSurfaceTest, EachSurfaceShowsItsOwnNormalAndHotImagesAndKeepsTheDisabledSet) {
+    CTrueColorToolBar& bar = *frame_->toolBar();
+    const auto argb = [](const QImage& image) {
+        return image.convertToFormat(QImage::Format_ARGB32);
+    };
+    const auto strip = [&](int id, int index) {
+        return argb(splitTrueColorStrip(QImage(CTrueColorToolBar::bitmapPath(id)), 24)
+                        .at(std::size_t(index)));
+    };
+    // Every button shows image i of the normal strip and of the hot strip.
+    const auto shows = [&](int normal, int hot) {
+        for (int i = 0; i < bar.buttonCount(); ++i) {
+            if (argb(bar.button(i)->normalImage().toImage()) != strip(normal, i) ||
+                argb(bar.button(i)->hotImage().toImage()) != strip(hot, i)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::vector<bool> seen;
+
+    seen.push_back(shows(209, 208));
+    frame_->OnCommand(ID_DRAW_ON_SCREEN);
+    seen.push_back(shows(207, 210));
+    frame_->OnCommand(ID_DRAW_ON_SCREEN);
+    seen.push_back(shows(209, 208));
+    frame_->OnCommand(ID_WHITEBOARD);
+    seen.push_back(shows(211, 212));
+    const QImage disabledOnBoard = argb(bar.button(10)->disabledImage().toImage());
+    frame_->OnCommand(ID_WHITEBOARD);
+    seen.push_back(shows(209, 208));
+
+    EXPECT_EQ(seen, std::vector<bool>(5, true));
+    EXPECT_EQ(disabledOnBoard, strip(209, 10));
 }
 
 TEST_F(DrawingSurfaceTest, CloseRequestKeepsWindowAndShowsMessage) {
@@ -321,8 +372,23 @@ TEST_F(DrawingSurfaceTest, PageDownOnOverlayGoesToPresentationAndClears) {
     QTest::keyClick(&overlay, Qt::Key_PageDown);
 
     EXPECT_EQ(windows_.tappedKeys(), std::vector<int>{common::VK_NEXT_KEY});
+    EXPECT_TRUE(typed_.empty());
     ASSERT_EQ(windows_.activated().size(), 2u);
     EXPECT_EQ(windows_.activated()[0], common::WindowId{8});
+    EXPECT_EQ(doc_.GetSegmentCount(), 0);
+}
+
+TEST_F(DrawingSurfaceTest, PageDownWithoutAnXPresentationIsTypedToTheWindowBeneath) {
+    frame_->OnCommand(ID_DRAW_ON_SCREEN);
+    DrawingWindow& overlay = surfaces_->overlay();
+    stroke(overlay, {{10, 10}, {20, 20}});
+
+    QTest::keyClick(&overlay, Qt::Key_PageDown);
+
+    // Typed while the overlay was out of the way, which then came back.
+    EXPECT_EQ(typed_, (std::vector<std::pair<int, bool>>{{common::VK_NEXT_KEY, false}}));
+    EXPECT_TRUE(overlay.isVisible());
+    EXPECT_TRUE(windows_.tappedKeys().empty());
     EXPECT_EQ(doc_.GetSegmentCount(), 0);
 }
 
@@ -335,6 +401,7 @@ TEST_F(DrawingSurfaceTest, PageKeysOnWhiteboardDoNothingSpecial) {
     QTest::keyClick(&board, Qt::Key_PageUp);
 
     EXPECT_TRUE(windows_.tappedKeys().empty());
+    EXPECT_TRUE(typed_.empty());
     EXPECT_EQ(doc_.GetSegmentCount(), 1);
 }
 

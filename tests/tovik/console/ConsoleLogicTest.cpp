@@ -85,6 +85,10 @@ TEST(CommandLineTest, OptionsAndErrors) {
     EXPECT_TRUE(ParseCommandLine({"--print-settings"}).printSettings);
     EXPECT_FALSE(ParseCommandLine({"--camera"}).error.empty());
     EXPECT_FALSE(ParseCommandLine({"--frobnicate"}).error.empty());
+    EXPECT_EQ(ParseCommandLine({}).input, common::InputBackend::Automatic);
+    EXPECT_EQ(ParseCommandLine({"--input", "uinput"}).input, common::InputBackend::Uinput);
+    EXPECT_EQ(ParseCommandLine({"--input=xtest"}).input, common::InputBackend::XTest);
+    EXPECT_FALSE(ParseCommandLine({"--input", "wayland"}).error.empty());
 }
 
 TEST(CommandLineTest, HelpNamesTheFileLocations) {
