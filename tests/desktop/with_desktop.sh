@@ -43,7 +43,7 @@ LOGDIR=
 KEEP_HOME=0
 
 usage() {
-  sed -n '4,5p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  sed -n '4,6p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
   exit 125
 }
 die() {
