@@ -22,6 +22,22 @@ struct Peer {
 
 }  // namespace
 
+std::vector<std::string> takeLines(std::string& pending, std::string_view bytes) {
+    pending.append(bytes);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    size_t nl;
+    while ((nl = pending.find('\n', start)) != std::string::npos) {
+        lines.emplace_back(pending, start, nl - start);
+        start = nl + 1;
+    }
+    pending.erase(0, start);
+    if (pending.size() > kMaxPendingLine) {
+        pending.clear();
+    }
+    return lines;
+}
+
 std::unique_ptr<ControlChannel> ControlChannel::open(const std::string& path, Handler handler,
                                                      std::string& error) {
     struct stat st {};
@@ -130,12 +146,11 @@ void ControlChannel::run(std::stop_token stop) {
             if (n < 0) {
                 continue;
             }
-            peers[i].pending.append(buffer, static_cast<size_t>(n));
-            size_t nl;
-            while ((nl = peers[i].pending.find('\n')) != std::string::npos &&
-                   !stop.stop_requested()) {
-                const std::string line = peers[i].pending.substr(0, nl);
-                peers[i].pending.erase(0, nl + 1);
+            for (const std::string& line :
+                 takeLines(peers[i].pending, std::string_view(buffer, static_cast<size_t>(n)))) {
+                if (stop.stop_requested()) {
+                    break;
+                }
                 const std::string reply = handler_(line, stop) + "\n";
                 if (socket_) {
                     // Best effort: a client that went away, or lets its
@@ -143,9 +158,6 @@ void ControlChannel::run(std::stop_token stop) {
                     (void)::send(peers[i].fd, reply.data(), reply.size(),
                                  MSG_NOSIGNAL | MSG_DONTWAIT);
                 }
-            }
-            if (peers[i].pending.size() > 65536) {
-                peers[i].pending.clear();  // no newline in sight: not our language
             }
         }
     }

@@ -12,8 +12,15 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace sim {
+
+// Appends bytes that arrived to `pending` and takes out every complete line,
+// in order, without its '\n'. A remainder longer than kMaxPendingLine with no
+// line end in sight is dropped: it is not the control language.
+inline constexpr std::size_t kMaxPendingLine = 65536;
+[[nodiscard]] std::vector<std::string> takeLines(std::string& pending, std::string_view bytes);
 
 class ControlChannel {
 public:

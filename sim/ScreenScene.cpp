@@ -7,20 +7,57 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 
+#include <map>
+#include <optional>
+
 #include <opencv2/imgproc.hpp>
 
 namespace sim {
 
 namespace {
 
-// XShmAttach reports failure (a remote server, no shared memory) through the
-// error handler; this flag catches it while the attach is synchronised.
-bool gAttachFailed = false;
-int onAttachError(Display*, XErrorEvent*) {
-    gAttachFailed = true;
-    return 0;
+// Xlib reports protocol errors through one process-wide handler, whose
+// default ends the process. The screen can change under a capture (a resize
+// between measuring the root and reading it gives BadMatch), so errors on
+// the scenes' own connections are counted here instead; errors on other
+// connections go to the handler that was there before.
+std::mutex gErrorMutex;
+std::map<Display*, int> gErrors;  // the scenes' connections, errors seen
+XErrorHandler gPrevious = nullptr;
+
+int onError(Display* display, XErrorEvent* event) {
+    {
+        std::lock_guard lock(gErrorMutex);
+        const auto it = gErrors.find(display);
+        if (it != gErrors.end()) {
+            ++it->second;
+            return 0;
+        }
+    }
+    return gPrevious != nullptr ? gPrevious(display, event) : 0;
 }
-std::mutex gErrorHandlerMutex;
+
+void watchErrors(Display* display) {
+    std::lock_guard lock(gErrorMutex);
+    static const bool installed = [] {
+        gPrevious = XSetErrorHandler(onError);
+        return true;
+    }();
+    (void)installed;
+    gErrors[display] = 0;
+}
+
+void unwatchErrors(Display* display) {
+    std::lock_guard lock(gErrorMutex);
+    gErrors.erase(display);
+}
+
+// Errors on `display` so far.
+int errorsOn(Display* display) {
+    std::lock_guard lock(gErrorMutex);
+    const auto it = gErrors.find(display);
+    return it == gErrors.end() ? 0 : it->second;
+}
 
 }  // namespace
 
@@ -32,7 +69,8 @@ struct ScreenScene::X {
     bool shm = false;
     XShmSegmentInfo segment{};
     XImage* shmImage = nullptr;
-    cv::Mat converted;  // frames from servers whose pixels are not BGRA
+    cv::Mat converted;                // frames from servers whose pixels are not BGRA
+    std::optional<cv::Size> assumed;  // see assumeSizeOnce
 
     void releaseShm() {
         if (shmImage != nullptr) {
@@ -67,13 +105,12 @@ struct ScreenScene::X {
         segment.readOnly = False;
         bool ok = segment.shmaddr != reinterpret_cast<char*>(-1);
         if (ok) {
-            std::lock_guard lock(gErrorHandlerMutex);
-            gAttachFailed = false;
-            auto previous = XSetErrorHandler(onAttachError);
+            // A remote server or one without shared memory refuses the
+            // attach with an error, seen once the request is synchronised.
+            const int before = errorsOn(display);
             ok = XShmAttach(display, &segment) != 0;
             XSync(display, False);
-            XSetErrorHandler(previous);
-            ok = ok && !gAttachFailed;
+            ok = ok && errorsOn(display) == before;
         }
         // Marked for removal now: the segment goes away with the last detach,
         // also when the process dies.
@@ -140,6 +177,7 @@ ScreenScene::ScreenScene(const std::string& displayName, cv::Rect area) {
         XCloseDisplay(display);
         return;
     }
+    watchErrors(display);
     x_ = std::make_unique<X>();
     x_->display = display;
     x_->root = root;
@@ -152,6 +190,7 @@ ScreenScene::~ScreenScene() {
     if (x_) {
         x_->releaseShm();
         XCloseDisplay(x_->display);
+        unwatchErrors(x_->display);
     }
 }
 
@@ -175,6 +214,13 @@ cv::Point ScreenScene::origin() const {
     return x_ ? x_->area.tl() : cv::Point();
 }
 
+void ScreenScene::assumeSizeOnce(cv::Size size) {
+    std::lock_guard lock(mutex_);
+    if (x_) {
+        x_->assumed = size;
+    }
+}
+
 bool ScreenScene::capture(cv::Mat& out) {
     std::lock_guard lock(mutex_);
     if (!x_) {
@@ -191,15 +237,22 @@ bool ScreenScene::capture(cv::Mat& out) {
     if (!x.area.empty() && (x.area & screen) != x.area) {
         return false;
     }
-    const cv::Size now = x.area.empty() ? screen.size() : x.area.size();
+    cv::Size now = x.area.empty() ? screen.size() : x.area.size();
+    if (x.assumed) {
+        now = *x.assumed;
+        x.assumed.reset();
+    }
     if (now != x.size) {
         x.size = now;
         if (x.shm) {
             x.shm = x.createShm();
         }
     }
+    // A failed read (the screen shrank after it was measured) costs this
+    // frame only: the next capture measures again.
     if (x.shm) {
         if (XShmGetImage(x.display, x.root, x.shmImage, x.area.x, x.area.y, AllPlanes) == 0) {
+            x.size = {};
             return false;
         }
         return x.toMat(x.shmImage, out);
@@ -208,6 +261,7 @@ bool ScreenScene::capture(cv::Mat& out) {
         XGetImage(x.display, x.root, x.area.x, x.area.y, static_cast<unsigned>(x.size.width),
                   static_cast<unsigned>(x.size.height), AllPlanes, ZPixmap);
     if (image == nullptr) {
+        x.size = {};
         return false;
     }
     cv::Mat wrapped;

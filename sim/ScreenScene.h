@@ -24,7 +24,12 @@ public:
     [[nodiscard]] bool isOpen() const;
     [[nodiscard]] bool usesSharedMemory() const;
 
+    // A failed read (an X error such as a resize during the capture) gives
+    // false for that frame; the next capture measures the screen again.
     bool capture(cv::Mat& out) override;
+    // Test hook: the next capture takes `size` for the screen's size, as if
+    // the screen had been resized right after it was measured.
+    void assumeSizeOnce(cv::Size size);
     [[nodiscard]] cv::Size size() const override;
     [[nodiscard]] cv::Point origin() const override;
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <opencv2/calib3d.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "sim/ControlChannel.h"
@@ -48,6 +49,58 @@ constexpr ControlSpec kControls[] = {
     {ImageControl::Gain, "gain", "Gain", 0, 100, 0},
 };
 
+// The pinhole camera the distortion coefficients refer to.
+cv::Matx33d lensMatrix(cv::Size frame, const Optics& o) {
+    const double f = o.focal * frame.width;
+    return {f, 0, frame.width / 2.0, 0, f, frame.height / 2.0, 0, 0, 1};
+}
+
+// Where the bent lens shows an ideal image point.
+cv::Point2d distort(cv::Point2d p, cv::Size frame, const Optics& o) {
+    if (o.k1 == 0 && o.k2 == 0) {
+        return p;
+    }
+    const double f = o.focal * frame.width, cx = frame.width / 2.0, cy = frame.height / 2.0;
+    const double x = (p.x - cx) / f, y = (p.y - cy) / f, r2 = x * x + y * y;
+    const double g = 1 + o.k1 * r2 + o.k2 * r2 * r2;
+    return {cx + f * x * g, cy + f * y * g};
+}
+
+// The pen's spot as a real pen makes it: a saturated ellipse (a disc
+// stretched by the tilt along a fixed direction) inside a soft halo, added
+// to the image as light.
+void drawSpot(cv::Mat& image, cv::Point2d at, double radius, const Optics& o) {
+    constexpr double kAzimuth = 30.0 * CV_PI / 180.0;  // direction the pen leans
+    constexpr double kHalo = 150.0;                    // halo peak, grey levels
+    const double stretch = 1.0 / std::cos(o.tilt * CV_PI / 180.0);
+    const double reach = radius * stretch * (1.0 + 3.0 * o.bloom) + 2.0;
+    const cv::Rect box = cv::Rect(cv::Point(static_cast<int>(std::floor(at.x - reach)),
+                                            static_cast<int>(std::floor(at.y - reach))),
+                                  cv::Point(static_cast<int>(std::ceil(at.x + reach)) + 1,
+                                            static_cast<int>(std::ceil(at.y + reach)) + 1)) &
+                         cv::Rect(0, 0, image.cols, image.rows);
+    const double ca = std::cos(kAzimuth), sa = std::sin(kAzimuth);
+    for (int v = box.y; v < box.y + box.height; ++v) {
+        auto* row = image.ptr<cv::Vec3b>(v);
+        for (int u = box.x; u < box.x + box.width; ++u) {
+            const double dx = u - at.x, dy = v - at.y;
+            const double along = (dx * ca + dy * sa) / stretch, across = -dx * sa + dy * ca;
+            const double d = std::hypot(along, across);  // in pixels of the unstretched disc
+            // One pixel of anti-aliasing at the edge of the core.
+            double light = std::clamp(radius - d + 0.5, 0.0, 1.0) * 255.0;
+            if (o.bloom > 0 && d > radius) {
+                const double s = (d - radius) / (o.bloom * radius);
+                light = std::max(light, kHalo * std::exp(-0.5 * s * s));
+            }
+            if (light > 0) {
+                for (int c = 0; c < 3; ++c) {
+                    row[u][c] = cv::saturate_cast<uchar>(row[u][c] + light);
+                }
+            }
+        }
+    }
+}
+
 const ControlSpec& specOf(ImageControl c) {
     for (const ControlSpec& s : kControls) {
         if (s.control == c) {
@@ -62,14 +115,16 @@ const ControlSpec& specOf(ImageControl c) {
 struct SimCamera::Render {
     cv::Size sceneSize, frameSize;
     cv::Matx33d homography;
+    double k1 = 0, k2 = 0;
     bool mapsValid = false;
     cv::Mat map1, map2;  // fixed-point remap tables, camera pixel -> screen pixel
     cv::Mat warped;      // for four-channel scenes
     cv::Mat noisePlus, noiseMinus;
     cv::Size noiseFor;
+    int noiseAmplitude = 0;
     std::mt19937_64 random;
 
-    void buildMaps(cv::Size scene, cv::Size frame, const cv::Matx33d& h) {
+    void buildMaps(cv::Size scene, cv::Size frame, const cv::Matx33d& h, const Optics& optics) {
         cv::Mat grid(frame, CV_32FC2);
         for (int v = 0; v < frame.height; ++v) {
             auto* row = grid.ptr<cv::Vec2f>(v);
@@ -77,12 +132,25 @@ struct SimCamera::Render {
                 row[u] = {static_cast<float>(u), static_cast<float>(v)};
             }
         }
+        if (optics.k1 != 0 || optics.k2 != 0) {
+            // Each pixel of the bent image shows what the ideal lens puts at
+            // its undistorted position.
+            const cv::Matx33d k = lensMatrix(frame, optics);
+            const cv::Vec4d d(optics.k1, optics.k2, 0, 0);
+            cv::Mat flat = grid.reshape(2, frame.area()), ideal;
+            cv::undistortPoints(
+                flat, ideal, k, d, cv::noArray(), k,
+                cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 20, 1e-6));
+            grid = ideal.reshape(2, frame.height);
+        }
         cv::Mat screenPoints;
         cv::perspectiveTransform(grid, screenPoints, cv::Mat(h.inv()));
         cv::convertMaps(screenPoints, cv::noArray(), map1, map2, CV_16SC2);
         sceneSize = scene;
         frameSize = frame;
         homography = h;
+        k1 = optics.k1;
+        k2 = optics.k2;
         mapsValid = true;
     }
 
@@ -98,6 +166,7 @@ struct SimCamera::Render {
         plus.convertTo(noisePlus, CV_8U);
         minus.convertTo(noiseMinus, CV_8U);
         noiseFor = frame;
+        noiseAmplitude = amplitude;
     }
 };
 
@@ -208,7 +277,9 @@ SimCamera::~SimCamera() {
 std::vector<tovik::DeviceInfo> SimCamera::enumerate() {
     std::vector<tovik::DeviceInfo> list;
     for (size_t i = 0; i < devices_.size(); ++i) {
-        list.push_back({"Simulated camera " + std::to_string(i), options_.sizes});
+        tovik::DeviceInfo info{"Simulated camera " + std::to_string(i), options_.sizes, {}, {}};
+        info.frameRates.assign(options_.sizes.size(), options_.fps);
+        list.push_back(std::move(info));
     }
     return list;
 }
@@ -291,6 +362,7 @@ bool SimCamera::renderFrame() {
     CameraPose pose;
     cv::Mat lut;
     cv::Mat image;
+    double noise = options_.noise;
     {
         std::lock_guard lock(mutex_);
         if (openIndex_ < 0 || !plugged_) {
@@ -298,7 +370,14 @@ bool SimCamera::renderFrame() {
         }
         size = frameSize_;
         pose = pose_;
-        lut = lookupTable();
+        const Clock::time_point now = Clock::now();
+        lut = lookupTable(now);
+        // A short exposure needs more amplification, which shows as noise.
+        const auto [automatic, exposure] =
+            exposureAt(devices_[static_cast<size_t>(openIndex_)], now);
+        if (!automatic && exposure < -6) {
+            noise *= std::exp2(options_.optics.noiseGrowth * (-6 - exposure));
+        }
         if (!spare_.empty()) {
             image = std::move(spare_.back());
             spare_.pop_back();
@@ -311,10 +390,12 @@ bool SimCamera::renderFrame() {
     }
     const LightPen::State pen = pen_->stateAt(captured);
     Render& r = *render_;
+    const Optics& optics = options_.optics;
     const cv::Matx33d h = pose.homography(screen.size(), size);
     const cv::Point origin = scene_->origin();
-    if (!r.mapsValid || r.sceneSize != screen.size() || r.frameSize != size || r.homography != h) {
-        r.buildMaps(screen.size(), size, h);
+    if (!r.mapsValid || r.sceneSize != screen.size() || r.frameSize != size || r.homography != h ||
+        r.k1 != optics.k1 || r.k2 != optics.k2) {
+        r.buildMaps(screen.size(), size, h, optics);
     }
     image.create(size, CV_8UC3);
     const cv::Scalar wall = cv::Scalar::all(kWallLevel);
@@ -325,9 +406,12 @@ bool SimCamera::renderFrame() {
         cv::remap(screen, image, r.map1, r.map2, cv::INTER_LINEAR, cv::BORDER_CONSTANT, wall);
     }
     cv::LUT(image, lut, image);
-    const int amplitude = static_cast<int>(std::lround(options_.noise));
-    if (amplitude > 0) {
-        if (r.noiseFor != size) {
+    auto addNoise = [&] {
+        const int amplitude = static_cast<int>(std::lround(noise));
+        if (amplitude <= 0) {
+            return;
+        }
+        if (r.noiseFor != size || r.noiseAmplitude != amplitude) {
             r.buildNoise(size, amplitude, options_.seed);
         }
         const int dy = static_cast<int>(r.random() % 16);
@@ -336,20 +420,30 @@ bool SimCamera::renderFrame() {
         cv::Mat flat = image.reshape(1);
         cv::add(flat, r.noisePlus(window), flat);
         cv::subtract(flat, r.noiseMinus(window), flat);
-    }
-    if (pen.lit) {
-        cv::Point2d at;
-        if (projectPoint(h, pen.position - cv::Point2d(origin), at)) {
+    };
+    cv::Point2d at;
+    const bool spot = pen.lit && projectPoint(h, pen.position - cv::Point2d(origin), at) &&
+                      std::abs(at.x) < 1e6 && std::abs(at.y) < 1e6;
+    if (optics.any()) {
+        // Light reaches the sensor through the lens: the spot is drawn into
+        // the scene, the lens blurs both, the sensor adds its noise last.
+        if (spot) {
+            drawSpot(image, distort(at, size, optics), options_.penRadius, optics);
+        }
+        if (optics.blur > 0) {
+            cv::GaussianBlur(image, image, cv::Size(), optics.blur);
+        }
+        addNoise();
+    } else {
+        addNoise();
+        if (spot) {
             // Sub-pixel centre (4 fractional bits); the core is saturated.
             constexpr int kShift = 4;
             constexpr double kScale = 1 << kShift;
             const cv::Point centre(static_cast<int>(std::lround(at.x * kScale)),
                                    static_cast<int>(std::lround(at.y * kScale)));
-            if (std::abs(at.x) < 1e6 && std::abs(at.y) < 1e6) {
-                cv::circle(image, centre,
-                           static_cast<int>(std::lround(options_.penRadius * kScale)),
-                           cv::Scalar::all(255), cv::FILLED, cv::LINE_AA, kShift);
-            }
+            cv::circle(image, centre, static_cast<int>(std::lround(options_.penRadius * kScale)),
+                       cv::Scalar::all(255), cv::FILLED, cv::LINE_AA, kShift);
         }
     }
     std::lock_guard lock(mutex_);
@@ -423,12 +517,14 @@ bool SimCamera::setExposure(int log2Seconds, bool automatic) {
     }
     Device& d = devices_[static_cast<size_t>(openIndex_)];
     if (automatic) {
+        noteExposureChange(d);
         d.exposureAuto = true;
         return true;
     }
     if (log2Seconds < kExposureMin || log2Seconds > kExposureMax) {
         return false;
     }
+    noteExposureChange(d);
     d.exposureAuto = false;
     d.exposure = log2Seconds;
     return true;
@@ -544,6 +640,20 @@ cv::Matx33d SimCamera::poseMatrix() const {
     return pose_.homography(screen, frame) * shift;
 }
 
+bool SimCamera::cameraPoint(cv::Point2d screen, cv::Point2d& camera) const {
+    const cv::Matx33d h = poseMatrix();
+    cv::Size frame;
+    {
+        std::lock_guard lock(mutex_);
+        frame = frameSize_.empty() ? options_.sizes.front() : frameSize_;
+    }
+    if (!projectPoint(h, screen, camera)) {
+        return false;
+    }
+    camera = distort(camera, frame, options_.optics);
+    return true;
+}
+
 void SimCamera::unplug() {
     std::lock_guard lock(mutex_);
     plugged_ = false;
@@ -556,6 +666,15 @@ void SimCamera::unplug() {
 void SimCamera::plug() {
     std::lock_guard lock(mutex_);
     plugged_ = true;
+}
+
+bool SimCamera::deviceLost() const {
+    std::lock_guard lock(mutex_);
+    return openIndex_ >= 0 && !plugged_;
+}
+
+double SimCamera::frameRate() const {
+    return isOpen() ? options_.fps : 0.0;
 }
 
 bool SimCamera::plugged() const {
@@ -588,20 +707,42 @@ int SimCamera::modelLevel(int v) const {
     return lookupTable().at<uchar>(std::clamp(v, 0, 255));
 }
 
-cv::Mat SimCamera::lookupTable() const {
+void SimCamera::noteExposureChange(Device& d) {
+    // What the frames show until the change reaches them.
+    const auto [automatic, value] = exposureAt(d, Clock::now());
+    d.previousAuto = automatic;
+    d.previousExposure = value;
+    d.changed = Clock::now();
+}
+
+std::pair<bool, int> SimCamera::exposureAt(const Device& d, Clock::time_point at) const {
+    if (options_.optics.exposureLag) {
+        // One frame period (a 30 Hz one for a camera paced by its grabs).
+        const double period = 1.0 / (options_.fps > 0 ? options_.fps : 30.0);
+        if (at - d.changed < std::chrono::duration<double>(period)) {
+            return {d.previousAuto, d.previousExposure};
+        }
+    }
+    return {d.exposureAuto, d.exposure};
+}
+
+cv::Mat SimCamera::lookupTable(Clock::time_point at) const {
     Device defaults;
     for (const ControlSpec& s : kControls) {
         defaults.controls[s.control] = s.defaultValue;
     }
     const Device& d = openIndex_ >= 0 ? devices_[static_cast<size_t>(openIndex_)] : defaults;
+    const auto [automatic, value] = exposureAt(d, at);
+    const double ambient = options_.optics.ambient;
+    // Automatic exposure brings the lit white screen to kAutoWhite.
     const double exposure =
-        d.exposureAuto ? kAutoWhite / 255.0 : std::exp2(d.exposure + kExposureOffset);
+        automatic ? kAutoWhite / (255.0 + ambient) : std::exp2(value + kExposureOffset);
     const double gain = 1.0 + d.controls.at(ImageControl::Gain) / 32.0;
     const double contrast = d.controls.at(ImageControl::Contrast) / 10.0;
     const double brightness = d.controls.at(ImageControl::Brightness);
     cv::Mat lut(1, 256, CV_8U);
     for (int i = 0; i < 256; ++i) {
-        double v = i * exposure * gain;
+        double v = (i + ambient) * exposure * gain;
         v = (v - 128.0) * contrast + 128.0 + brightness;
         lut.at<uchar>(i) = cv::saturate_cast<uchar>(v);
     }

@@ -57,6 +57,8 @@ public:
     void close() override;
     [[nodiscard]] bool isOpen() const override;
     [[nodiscard]] cv::Size frameSize() const override;
+    [[nodiscard]] double frameRate() const override;
+    [[nodiscard]] bool deviceLost() const override;
     bool grab(cv::Mat& frame, std::chrono::milliseconds timeout) override;
     [[nodiscard]] bool hasExposureControl() override;
     bool setExposure(int log2Seconds, bool automatic) override;
@@ -83,6 +85,9 @@ public:
     // Pen (X screen) pixels to camera pixels for the current scene and frame
     // sizes.
     [[nodiscard]] cv::Matx33d poseMatrix() const;
+    // Where the frames show a screen point: the pose, then the lens. False
+    // when the pose sends it to infinity.
+    bool cameraPoint(cv::Point2d screen, cv::Point2d& camera) const;
 
     // The device stops (or resumes) delivering frames; it stays listed.
     void unplug();
@@ -110,6 +115,11 @@ private:
     struct Device {
         bool exposureAuto = true;
         int exposure = -6;
+        // The exposure before the last change, in effect until the change
+        // reaches the frames (with the exposure lag of the optics).
+        bool previousAuto = true;
+        int previousExposure = -6;
+        Clock::time_point changed{};
         std::map<tovik::ImageControl, int> controls;
     };
     struct QueuedFrame {
@@ -120,7 +130,12 @@ private:
 
     void produce(std::stop_token stop);
     [[nodiscard]] bool refuses(const char* name) const;
-    [[nodiscard]] cv::Mat lookupTable() const;  // caller holds mutex_
+    // Grey levels for screen levels, with the exposure in effect at `at`;
+    // the caller holds mutex_.
+    [[nodiscard]] cv::Mat lookupTable(Clock::time_point at = Clock::now()) const;
+    // The exposure in effect at `at` (automatic, value); caller holds mutex_.
+    [[nodiscard]] std::pair<bool, int> exposureAt(const Device& d, Clock::time_point at) const;
+    void noteExposureChange(Device& d);
     void stopProducer();
 
     SimOptions options_;

@@ -55,6 +55,20 @@ const std::set<std::string> kControlNames = {"brightness", "contrast",  "hue",
 
 }  // namespace
 
+Optics webcamOptics() {
+    Optics o;
+    o.k1 = -0.18;
+    o.k2 = 0.04;
+    o.focal = 0.75;
+    o.blur = 1.2;
+    o.noiseGrowth = 0.5;
+    o.bloom = 1.0;
+    o.tilt = 30;
+    o.ambient = 25;
+    o.exposureLag = true;
+    return o;
+}
+
 std::optional<SimOptions> parseSimOptions(std::string_view text, std::string& error) {
     SimOptions o;
     std::vector<std::string_view> tokens =
@@ -186,10 +200,53 @@ std::optional<SimOptions> parseSimOptions(std::string_view text, std::string& er
                     o.sizes.push_back(s);
                 }
             }
+        } else if (name == "optics") {
+            if (value == "webcam") {
+                const double noise = o.noise;
+                o.optics = webcamOptics();
+                o.noise = std::max(noise, 3.0);
+            } else if (value == "ideal") {
+                o.optics = Optics{};
+            } else {
+                return bad("expected webcam or ideal");
+            }
+        } else if (name == "k1" || name == "k2") {
+            double& k = name == "k1" ? o.optics.k1 : o.optics.k2;
+            if (!number(value, k) || std::abs(k) > 1) {
+                return bad("expected a distortion coefficient from -1 to 1");
+            }
+        } else if (name == "blur") {
+            if (!number(value, o.optics.blur) || o.optics.blur < 0 || o.optics.blur > 10) {
+                return bad("expected a blur sigma in camera pixels from 0 to 10");
+            }
+        } else if (name == "noisegrowth") {
+            if (!number(value, o.optics.noiseGrowth) || o.optics.noiseGrowth < 0 ||
+                o.optics.noiseGrowth > 2) {
+                return bad("expected a noise growth per exposure stop from 0 to 2");
+            }
+        } else if (name == "bloom") {
+            if (!number(value, o.optics.bloom) || o.optics.bloom < 0 || o.optics.bloom > 10) {
+                return bad("expected a halo size in spot radii from 0 to 10");
+            }
+        } else if (name == "tilt") {
+            if (!number(value, o.optics.tilt) || o.optics.tilt < 0 || o.optics.tilt > 75) {
+                return bad("expected a pen tilt in degrees from 0 to 75");
+            }
+        } else if (name == "ambient") {
+            if (!number(value, o.optics.ambient) || o.optics.ambient < 0 ||
+                o.optics.ambient > 255) {
+                return bad("expected room light in grey levels from 0 to 255");
+            }
+        } else if (name == "aelag") {
+            if (value != "0" && value != "1") {
+                return bad("expected 0 or 1");
+            }
+            o.optics.exposureLag = value == "1";
         } else {
             error = "unknown sim option '" + name +
                     "' (scene, scenesize, display, area, pose, count, fps, queue, noise, seed, "
-                    "penradius, control, script, log, refuse, missing, size, sizes)";
+                    "penradius, control, script, log, refuse, missing, size, sizes, optics, k1, "
+                    "k2, blur, noisegrowth, bloom, tilt, ambient, aelag)";
             return std::nullopt;
         }
     }

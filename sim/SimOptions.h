@@ -16,6 +16,27 @@
 
 namespace sim {
 
+// What a real lens and sensor add to the ideal camera; all off by default.
+// "optics=webcam" sets the values of a cheap wide-angle webcam (README).
+struct Optics {
+    double k1 = 0, k2 = 0;     // radial distortion, OpenCV's model
+    double focal = 0.75;       // focal length in frame widths (for k1, k2)
+    double blur = 0;           // defocus: Gaussian sigma in camera pixels
+    double noiseGrowth = 0;    // noise x 2^(growth * stops) below exposure -6
+    double bloom = 0;          // halo around the pen's spot, sigma in spot radii
+    double tilt = 0;           // pen tilt from the screen's normal, degrees
+    double ambient = 0;        // room light on the screen, in screen grey levels
+    bool exposureLag = false;  // exposure changes reach frames one period late
+    [[nodiscard]] bool any() const {
+        return k1 != 0 || k2 != 0 || blur > 0 || noiseGrowth > 0 || bloom > 0 || tilt > 0 ||
+               ambient > 0 || exposureLag;
+    }
+};
+
+// The "webcam" profile: barrel distortion, a soft focus, a noisy sensor at
+// short exposures, a blooming pen held at an angle, a lit room.
+[[nodiscard]] Optics webcamOptics();
+
 struct SimOptions {
     enum class Scene { Blank, Screen };
     Scene scene = Scene::Blank;
@@ -39,6 +60,7 @@ struct SimOptions {
     std::set<std::string> missing;
     // Frame sizes every device offers; the first is its current size.
     std::vector<cv::Size> sizes{{640, 480}, {1280, 720}, {320, 240}};
+    Optics optics;
 };
 
 // Options text without the "sim:" prefix; empty with `error` set on bad input.

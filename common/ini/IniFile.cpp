@@ -88,14 +88,21 @@ std::string_view unquote(std::string_view v) {
     return v;
 }
 
-// A value spans one line: line breaks inside it would change the file's
-// structure, so they are written as spaces.
-std::string oneLine(std::string_view value) {
+// The text written for a value. It spans one line: line breaks inside it would
+// change the file's structure, so they are written as spaces. A value the
+// reader would not give back as it is (blanks at either end, or wrapped in
+// quotes itself) is written in double quotes, which the reader removes.
+std::string storedForm(std::string_view value) {
     std::string out(value);
     for (char& c : out) {
         if (c == '\n' || c == '\r') {
             c = ' ';
         }
+    }
+    const bool blankEnds = !out.empty() && (isBlank(out.front()) || isBlank(out.back()));
+    if (blankEnds || unquote(out).size() != out.size()) {
+        out.insert(out.begin(), '"');
+        out.push_back('"');
     }
     return out;
 }
@@ -117,33 +124,6 @@ std::string keyLine(std::string_view key, std::string_view value) {
     line += '=';
     line += value;
     return line;
-}
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// The file a save replaces: the target of a symbolic link, so the link stays.
-std::string resolveTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            std::string r(real);
-            std::free(real);
-            return r;
-        }
-    }
-    return path;
 }
 
 }  // namespace
@@ -181,7 +161,7 @@ const std::string& IniFile::path() const {
 bool IniFile::load() {
     bom_.clear();
     lines_.clear();
-    loadFailed_ = false;
+    loadError_ = 0;
 
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -189,13 +169,13 @@ bool IniFile::load() {
         if (errno == ENOENT || errno == ENOTDIR) {
             return true;
         }
-        loadFailed_ = true;
+        loadError_ = errno;
         return false;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
         ::close(fd);
-        loadFailed_ = true;
+        loadError_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return false;
     }
     std::string data;
@@ -214,8 +194,8 @@ bool IniFile::load() {
             if (errno == EINTR) {
                 continue;
             }
+            loadError_ = errno;
             ::close(fd);
-            loadFailed_ = true;
             return false;
         }
         if (n == 0) {
@@ -225,8 +205,13 @@ bool IniFile::load() {
     }
     ::close(fd);
     data.resize(got);
+    loadText(data);
+    return true;
+}
 
-    std::string_view rest(data);
+void IniFile::loadText(std::string_view rest) {
+    bom_.clear();
+    lines_.clear();
     if (rest.substr(0, kBom.size()) == kBom) {
         bom_ = kBom;
         rest.remove_prefix(kBom.size());
@@ -243,34 +228,9 @@ bool IniFile::load() {
         lines_.push_back({std::string(rest.substr(0, textLen)), crlf ? "\r\n" : "\n"});
         rest.remove_prefix(nl + 1);
     }
-    return true;
 }
 
-bool IniFile::save() const {
-    if (loadFailed_) {
-        return false;
-    }
-    const std::string target = resolveTarget(path_);
-    std::string tmp = target + ".XXXXXX";
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-
-    struct stat old {};
-    mode_t mode;
-    if (::stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-        // Keeps the owner when run with the rights to do so; harmless otherwise.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-            // Not permitted for ordinary users; the file then belongs to us.
-        }
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-
+std::string IniFile::text() const {
     std::string data = bom_;
     std::size_t total = data.size();
     for (const Line& l : lines_) {
@@ -281,16 +241,14 @@ bool IniFile::save() const {
         data += l.text;
         data += l.eol;
     }
+    return data;
+}
 
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, data) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) {
-        ok = ::rename(tmp.c_str(), target.c_str()) == 0;
+FileWriteResult IniFile::save() const {
+    if (loadError_ != 0) {
+        return {loadError_};
     }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-    }
-    return ok;
+    return writeFileSafely(path_, text());
 }
 
 std::size_t IniFile::findSection(std::string_view section) const {
@@ -353,7 +311,7 @@ std::string IniFile::newLineEnd() const {
 }
 
 void IniFile::setValue(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string v = oneLine(value);
+    const std::string v = storedForm(value);
     const std::string_view sectionName = trim(section);
     const std::string_view keyName = trim(key);
     const std::string eol = newLineEnd();

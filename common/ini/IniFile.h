@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ini/SafeWrite.h"
+
 namespace common {
 
 // Integer reading rule: skip leading spaces, optional '-' (also accept '+'), decimal digits,
@@ -25,11 +27,14 @@ public:
     // exists but cannot be read. After such a failure save() refuses to write,
     // so the unread content is never replaced.
     bool load();
+    // Takes `data` as the file's content, as load() does with the file's bytes.
+    void loadText(std::string_view data);
 
-    // Writes a temporary file in the same folder and renames it over the old
-    // one (keeping its permissions); false on failure, the old file intact.
-    // Creates the file when it is missing.
-    [[nodiscard]] bool save() const;
+    // Writes through writeFileSafely (the old file stays intact on failure);
+    // creates the file when it is missing.
+    [[nodiscard]] FileWriteResult save() const;
+    // The bytes save() writes: the loaded ones, changed only where set.
+    [[nodiscard]] std::string text() const;
 
     [[nodiscard]] std::optional<std::string> value(std::string_view section,
                                                    std::string_view key) const;
@@ -40,6 +45,8 @@ public:
 
     // Replaces the first matching key in place, or adds the key after the last
     // key line of the first matching section, or adds the section at the end.
+    // value() then gives `value` back, with line breaks as spaces (a value
+    // with blanks at its ends or in quotes is written in double quotes).
     void setValue(std::string_view section, std::string_view key, std::string_view value);
     void setInt(std::string_view section, std::string_view key, std::int32_t value);  // "%d"
 
@@ -60,7 +67,7 @@ private:
     std::string path_;
     std::string bom_;
     std::vector<Line> lines_;
-    bool loadFailed_ = false;
+    int loadError_ = 0;  // errno of a failed load; save() refuses then
 };
 
 }  // namespace common

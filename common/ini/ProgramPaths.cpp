@@ -8,7 +8,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <vector>
+
+#include "common/ini/SafeWrite.h"
 
 namespace common {
 
@@ -69,9 +72,9 @@ void copyIfMissing(const std::string& from, const std::string& to) {
         return;
     }
     std::ifstream in(from, std::ios::binary);
-    std::ofstream out(to, std::ios::binary);
-    if (in && out) {
-        out << in.rdbuf();
+    std::ostringstream bytes;
+    if (in && bytes << in.rdbuf()) {
+        (void)writeFileSafely(to, bytes.str());
     }
 }
 

@@ -1,12 +1,6 @@
 #include "kalvo/core/BmpWriter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace kalvo {
 namespace {
@@ -80,41 +74,14 @@ std::vector<std::uint8_t> BmpWriter::encode(const ScreenCapture& capture) {
     return out;
 }
 
-bool writeFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::string tmpl = path + ".XXXXXX";
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ok = false;
-        } else {
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    // mkstemp creates the file 0600; saved pictures are ordinary user files.
-    ok = ok && ::fchmod(fd, 0644) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(tmpl.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmpl.c_str());
-    }
-    return ok;
-}
-
-bool BmpWriter::writeFile(const ScreenCapture& capture, const std::string& path) {
+common::FileWriteResult BmpWriter::writeFile(const ScreenCapture& capture,
+                                             const std::string& path) {
     const std::vector<std::uint8_t> bytes = encode(capture);
     if (bytes.empty()) {
-        return false;
+        return {EINVAL};
     }
-    return writeFileAtomically(path, bytes.data(), bytes.size());
+    return common::writeFileSafely(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace kalvo

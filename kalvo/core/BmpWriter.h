@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ini/SafeWrite.h"
+
 namespace kalvo {
 
 struct ScreenCapture {
@@ -29,13 +31,11 @@ public:
     // is neither 24 nor 32.
     [[nodiscard]] static std::vector<std::uint8_t> encode(const ScreenCapture& capture);
 
-    // Writes through a temporary file in the same folder renamed over `path`,
-    // so a failed write leaves neither a partial file nor a stray temporary.
-    [[nodiscard]] static bool writeFile(const ScreenCapture& capture, const std::string& path);
+    // Writes through common::writeFileSafely, so a failed write leaves
+    // neither a partial file nor a stray temporary; a capture encode()
+    // refuses gives EINVAL.
+    [[nodiscard]] static common::FileWriteResult writeFile(const ScreenCapture& capture,
+                                                           const std::string& path);
 };
-
-// Writes bytes to `path` through a temporary file renamed into place.
-[[nodiscard]] bool writeFileAtomically(const std::string& path, const std::uint8_t* data,
-                                       std::size_t size);
 
 }  // namespace kalvo

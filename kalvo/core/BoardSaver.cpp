@@ -104,7 +104,8 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
     }
 
     const std::string bmpPath = saveFolder_ + base + ".bmp";
-    if (!BmpWriter::writeFile(capture, bmpPath)) {
+    if (const common::FileWriteResult r = BmpWriter::writeFile(capture, bmpPath); !r.ok()) {
+        lastError_ = r.describe(bmpPath);
         return SaveResult::WriteFailed;
     }
     const std::string jpgPath = saveFolder_ + base + ".jpg";

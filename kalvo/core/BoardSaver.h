@@ -63,6 +63,8 @@ public:
 
     // Path of the last file written (.bmp or .jpg), empty before.
     [[nodiscard]] const std::string& lastSavedPath() const { return lastSavedPath_; }
+    // Why the last save failed to write, in words for the user.
+    [[nodiscard]] const std::string& lastError() const { return lastError_; }
     [[nodiscard]] bool folderChosen() const { return folderChosen_; }
     [[nodiscard]] const std::string& saveFolder() const { return saveFolder_; }  // ends in '/'
     [[nodiscard]] const std::string& browseStartPath() const { return browseStartPath_; }
@@ -84,6 +86,7 @@ private:
     std::string saveFolder_;
     std::string browseStartPath_;
     std::string lastSavedPath_;
+    std::string lastError_;
 };
 
 }  // namespace kalvo

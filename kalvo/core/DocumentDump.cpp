@@ -1,8 +1,9 @@
 #include "kalvo/core/DocumentDump.h"
 
 #include <QBuffer>
-#include <QSaveFile>
+#include <QFile>
 
+#include "common/ini/SafeWrite.h"
 #include "kalvo/core/CArchive.h"
 #include "kalvo/core/CMyDoc.h"
 
@@ -20,16 +21,11 @@ QByteArray serializeSegments(const CMyDoc& doc) {
 }
 
 bool dumpSegments(const CMyDoc& doc, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
     const QByteArray bytes = serializeSegments(doc);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return common::writeFileSafely(
+               QFile::encodeName(path).toStdString(),
+               std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+        .ok();
 }
 
 }  // namespace kalvo

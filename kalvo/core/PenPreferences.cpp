@@ -60,22 +60,18 @@ PenPreferences PenPreferences::load(const std::string& iniPath) {
     return prefs;
 }
 
-bool PenPreferences::save(const std::string& iniPath) const {
+common::FileWriteResult PenPreferences::save(const std::string& iniPath) const {
     common::IniFile ini(iniPath);
-    if (!ini.load()) {
-        return false;
-    }
+    (void)ini.load();  // a file that cannot be read is not replaced: save() refuses it
     ini.setInt(kPenSection, "COLOR", static_cast<std::int32_t>(color));  // "%ld" of a 32-bit long
     ini.setInt(kPenSection, "TYPE", style);
     ini.setInt(kPenSection, "L", width);
     return ini.save();
 }
 
-bool saveFramePosition(const std::string& iniPath, int left, int top) {
+common::FileWriteResult saveFramePosition(const std::string& iniPath, int left, int top) {
     common::IniFile ini(iniPath);
-    if (!ini.load()) {
-        return false;
-    }
+    (void)ini.load();
     ini.setInt(kPositionSection, "CX", left);
     ini.setInt(kPositionSection, "CY", top);
     return ini.save();

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/ini/SafeWrite.h"
 #include "kalvo/core/ColorRef.h"
 
 namespace kalvo {
@@ -22,12 +23,13 @@ struct PenPreferences {
     [[nodiscard]] static PenPreferences load(const std::string& iniPath);
 
     // "COLOR" as the signed decimal of the colour reference, "TYPE", "L".
-    // False when the file cannot be written (callers ignore it).
-    [[nodiscard]] bool save(const std::string& iniPath) const;
+    // On failure the old file is left as it was.
+    [[nodiscard]] common::FileWriteResult save(const std::string& iniPath) const;
 };
 
 // "CX" and "CY" in section "POSITION".
-[[nodiscard]] bool saveFramePosition(const std::string& iniPath, int left, int top);
+[[nodiscard]] common::FileWriteResult saveFramePosition(const std::string& iniPath, int left,
+                                                        int top);
 
 // The "COLOR" rule on a text: up to 19 characters, leading blanks, a sign,
 // decimal digits; anything else ends the number. Out-of-range values stop at

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ini/SafeWrite.h"
+
 namespace {
 
 enum Result : int {
@@ -63,33 +65,6 @@ bool readWholeFile(const char* path, std::vector<std::uint8_t>& out) {
     ::close(fd);
     out.resize(done);
     return true;
-}
-
-bool writeAtomically(const char* path, const unsigned char* data, unsigned long size) {
-    std::string tmpl = std::string(path) + ".XXXXXX";
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = true;
-    unsigned long done = 0;
-    while (ok && done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        if (ok) {
-            done += static_cast<unsigned long>(n);
-        }
-    }
-    ok = ok && ::fchmod(fd, 0644) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(tmpl.c_str(), path) == 0;
-    if (!ok) {
-        ::unlink(tmpl.c_str());
-    }
-    return ok;
 }
 
 struct BmpView {
@@ -166,7 +141,8 @@ extern "C" __attribute__((visibility("default"))) int BmpToJpg(const char* bmpPa
     int result = kOk;
     if (rc != 0 || jpeg == nullptr) {
         result = kEncodeFailed;
-    } else if (!writeAtomically(jpgPath, jpeg, jpegSize)) {
+    } else if (!common::writeFileSafely(
+                   jpgPath, std::string_view(reinterpret_cast<const char*>(jpeg), jpegSize))) {
         result = kCannotWrite;
     }
     tjFree(jpeg);

@@ -108,15 +108,25 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     closed_ = true;
     stateTimer_.stop();
     const QPoint topLeft = frameGeometry().topLeft();
-    (void)saveFramePosition(m_iniPath.toStdString(), topLeft.x(), topLeft.y());
+    const std::string ini = m_iniPath.toStdString();
+    common::FileWriteResult saved = saveFramePosition(ini, topLeft.x(), topLeft.y());
     if (view_) {
+        // The pen preferences, after the position; the view then does not
+        // write them again when it ends.
+        if (const common::FileWriteResult pen = view_->SavePreferences(); saved.ok()) {
+            saved = pen;
+        }
         // The keyboard started from the toolbar goes with the program.
         if (ExternalTools* tools = view_->GetExternalTools()) {
             tools->stopKeyboard();
         }
-        // Ending the view writes the pen preferences, after the position.
         delete view_;
         view_ = nullptr;
+    }
+    if (!saved.ok() && m_reportError) {
+        m_reportError(
+            QStringLiteral("Kalvo could not save its preferences (pen colour and width).\n") +
+            QString::fromStdString(saved.describe(ini)));
     }
     if (m_wndToolBar) {
         m_wndToolBar->hide();

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 #include "common/ini/ProgramPaths.h"
@@ -53,6 +54,9 @@ public:
 
     QString m_iniPath;
     std::unique_ptr<CTrueColorToolBar> m_wndToolBar;
+    // Tells the user, at exit, that the preferences were not written (the
+    // application sets a warning box); unset: nothing is shown.
+    std::function<void(const QString& text)> m_reportError;
 
 signals:
     // The frame has closed: the program ends.

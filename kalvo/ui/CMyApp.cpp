@@ -1,6 +1,7 @@
 #include "kalvo/ui/CMyApp.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
@@ -77,6 +78,10 @@ bool CMyApp::InitInstance() {
         CAboutDlg about;
         about.exec();
     });
+    frame_->m_reportError = [](const QString& text) {
+        std::fprintf(stderr, "kalvo: %s\n", qPrintable(text));
+        QMessageBox::warning(nullptr, QStringLiteral("Kalvo"), text);
+    };
 
     // The two drawing windows, created hidden, and the commands that drive them.
     common::IniFile ini(paths_.iniPath);

@@ -31,17 +31,19 @@ CMyView::CMyView(CMyDoc& doc, const common::ProgramPaths& paths, QWidget* parent
 }
 
 CMyView::~CMyView() {
-    SavePreferences();
+    if (!preferencesSaved_) {
+        (void)SavePreferences();
+    }
 }
 
-void CMyView::SavePreferences() const {
+common::FileWriteResult CMyView::SavePreferences() {
+    preferencesSaved_ = true;
     const DrawingState& state = drawingState();
     PenPreferences prefs;
     prefs.color = state.penColor;
     prefs.style = state.penStyle;
     prefs.width = state.penWidth;
-    // A file that cannot be written is ignored: there is no one to tell at exit.
-    (void)prefs.save(m_iniPath.toStdString());
+    return prefs.save(m_iniPath.toStdString());
 }
 
 void CMyView::SetCommandHandler(int command, Handler handler) {

@@ -11,6 +11,8 @@
 #include <functional>
 #include <unordered_map>
 
+#include "common/ini/SafeWrite.h"
+
 #include "common/ini/ProgramPaths.h"
 
 namespace kalvo {
@@ -44,7 +46,9 @@ public:
     void SetExternalTools(ExternalTools* tools);
     [[nodiscard]] ExternalTools* GetExternalTools() const { return tools_; }
 
-    void SavePreferences() const;
+    // Writes the pen keys; the view's end writes them only when this did not
+    // run before.
+    common::FileWriteResult SavePreferences();
 
     // The eraser window while the eraser tool is selected.
     QPointer<QWidget> m_eraser;
@@ -72,6 +76,7 @@ private:
     CMyDoc& doc_;
     ExternalTools* tools_ = nullptr;
     std::unordered_map<int, Handler> handlers_;
+    bool preferencesSaved_ = false;
 };
 
 }  // namespace kalvo

@@ -170,7 +170,10 @@ void SurfaceController::OnSaveImage() {
     // erase every segment on it.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const ScreenCapture capture = dialogs_.grabScreen();
-    (void)saver_->save(capture);
+    if (saver_->save(capture) == SaveResult::WriteFailed && dialogs_.messageBox) {
+        dialogs_.messageBox(QStringLiteral("The picture was not saved.\n") +
+                            QString::fromStdString(saver_->lastError()));
+    }
     parts_.state.folderChosen = saver_->folderChosen() ? 1 : 0;
     parts_.state.browseStartPath = QString::fromStdString(saver_->browseStartPath());
     if (view_ != nullptr && saver_->folderChosen()) {

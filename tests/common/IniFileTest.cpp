@@ -282,6 +282,25 @@ TEST_F(IniFileTest, TenMegabyteFileAndVeryLongLinesAreHandled) {
     EXPECT_EQ(readBytes(path), expected);
 }
 
+TEST_F(IniFileTest, EveryOneLineValueReadsBackAsWritten) {
+    IniFile ini = loaded();
+    const char* const values[] = {" HDMI-1", "tab\t", "\"quoted\"", "'single'",
+                                  "\"\"",    "\"",    "a b"};
+
+    for (const char* v : values) {
+        ini.setValue("Software", "Screen", v);
+        EXPECT_EQ(ini.getString("Software", "Screen", "-"), v);
+    }
+    ASSERT_TRUE(ini.save());
+    IniFile reread(path);
+    ASSERT_TRUE(reread.load());
+
+    EXPECT_EQ(reread.getString("Software", "Screen", "-"), "a b");
+    EXPECT_EQ(readBytes(path), "[Software]\nScreen=a b\n");
+    ini.setValue("Software", "Screen", " x ");
+    EXPECT_EQ(ini.text(), "[Software]\nScreen=\" x \"\n");
+}
+
 TEST_F(IniFileTest, SaveKeepsPermissionsAndLeavesNoTemporaryFiles) {
     writeBytes(path, "[S]\na=1\n");
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);

@@ -210,6 +210,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         r.pointerErrorMaxPx = *std::max_element(errors.begin(), errors.end());
     }
     r.latencyMsP95 = percentile(latencies, 95);
+    r.inkLatencyMsP95 = percentile(run.inkLatenciesMs, 95);
     if (errors.empty()) {
         fail("no pointer move to measure");
     } else {
@@ -222,6 +223,62 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     }
     if (unknownFrames > 0) {
         fail(std::to_string(unknownFrames) + " pointer events without a known camera frame");
+    }
+
+    // The pointer while the pen is held still: its position at each frame of
+    // a hold is that of the last absolute move caused by a frame up to it.
+    {
+        std::map<std::uint64_t, cv::Point2d> moveAt;  // by causing frame
+        for (const TraceEvent& e : run.trace.events) {
+            if ((e.flags & (Move | Absolute)) == (Move | Absolute)) {
+                const common::PixelPoint at = common::absoluteToPixel(
+                    e.dx, e.dy, {target.x, target.y, target.width, target.height});
+                moveAt[e.frame] = toPoint(at.x, at.y);
+            }
+        }
+        double sum = 0;
+        int samples = 0;
+        auto closeRun = [&](size_t begin, size_t end) {
+            constexpr size_t kMinRun = 20, kSettle = 10;
+            if (end - begin < kMinRun) {
+                return;
+            }
+            std::vector<cv::Point2d> held;
+            for (size_t i = begin + kSettle; i < end; ++i) {
+                const auto it = moveAt.upper_bound(run.simFrames[i].number);
+                if (it != moveAt.begin()) {
+                    held.push_back(std::prev(it)->second);
+                }
+            }
+            if (held.empty()) {
+                return;
+            }
+            cv::Point2d mean(0, 0);
+            for (const cv::Point2d& p : held) {
+                mean += p;
+            }
+            mean /= static_cast<double>(held.size());
+            for (const cv::Point2d& p : held) {
+                sum += (p - mean).dot(p - mean);
+                ++samples;
+            }
+        };
+        size_t begin = 0;
+        for (size_t i = 1; i <= run.simFrames.size(); ++i) {
+            const bool same = i < run.simFrames.size() && run.simFrames[i].lit &&
+                              run.simFrames[begin].lit &&
+                              run.simFrames[i].pen == run.simFrames[begin].pen;
+            if (!same) {
+                closeRun(begin, i);
+                begin = i;
+            }
+        }
+        if (samples > 0) {
+            r.holdJitterPxRms = std::sqrt(sum / samples);
+            if (!(r.holdJitterPxRms < limits.holdJitterPx)) {
+                fail("pointer jitter while held " + fixed(r.holdJitterPxRms, 2) + " px RMS");
+            }
+        }
     }
     if (!(r.latencyMsP95 < limits.latencyP95Ms)) {
         fail("95th percentile latency " + fixed(r.latencyMsP95, 1) + " ms");
@@ -321,6 +378,8 @@ std::string reportJson(const Report& r) {
         << "  \"fps\": " << fixed(r.fps, 2) << ",\n"
         << "  \"detect_ms_mean\": " << fixed(r.detectMsMean, 3) << ",\n"
         << "  \"latency_ms_p95\": " << fixed(r.latencyMsP95, 2) << ",\n"
+        << "  \"hold_jitter_px_rms\": " << fixed(r.holdJitterPxRms, 3) << ",\n"
+        << "  \"ink_latency_ms_p95\": " << fixed(r.inkLatencyMsP95, 2) << ",\n"
         << "  \"segments\": " << (r.segments < 0 ? std::string("null") : std::to_string(r.segments))
         << ",\n"
         << "  \"ok\": " << (r.ok ? "true" : "false") << "\n"
@@ -337,7 +396,8 @@ std::string reportText(const Report& r) {
         << r.pressCount << " presses, " << r.releaseCount << " releases\n"
         << "tracking      " << r.frames << " frames at " << fixed(r.fps, 1) << " fps, "
         << fixed(r.detectMsMean, 2) << " ms per frame, latency p95 " << fixed(r.latencyMsP95, 1)
-        << " ms\n"
+        << " ms, held-pen jitter " << fixed(r.holdJitterPxRms, 2) << " px RMS, ink latency p95 "
+        << fixed(r.inkLatencyMsP95, 1) << " ms\n"
         << "ink           "
         << (r.segments < 0 ? std::string("no dump") : std::to_string(r.segments)) << " segments, "
         << fixed(r.figureCoverage * 100, 0) << " % of the figure covered, "

@@ -30,8 +30,9 @@ struct RunRecords {
     // the monitor (the toolbar stands on the target one). Empty: no dump.
     std::optional<std::vector<Segment>> segments;
     std::vector<Stroke> figure;
-    cv::Mat screenshot;          // 8-bit BGR of the whole X screen; empty: none taken
-    int leftoverProcesses = -1;  // processes alive after teardown; -1: not checked
+    cv::Mat screenshot;                  // 8-bit BGR of the whole X screen; empty: none taken
+    int leftoverProcesses = -1;          // processes alive after teardown; -1: not checked
+    std::vector<double> inkLatenciesMs;  // frame capture to ink on the screen
 };
 
 struct Limits {
@@ -39,6 +40,7 @@ struct Limits {
     double pointerMeanPx = 3;
     double pointerMaxPx = 6;
     double latencyP95Ms = 50;
+    double holdJitterPx = 0.3;  // RMS, while the pen is held still
     double inkTolerancePx = 8;  // how far ink may lie from the figure
     double minCoverage = 0.9;   // share of the figure with ink of its colour nearby
     double minOnFigure = 0.9;   // share of Kalvo's segments lying along the figure
@@ -58,6 +60,11 @@ struct Report {
     double fps = kNone;
     double detectMsMean = kNone;
     double latencyMsP95 = kNone;
+    // RMS spread of the pointer while the pen is held lit and still (runs of
+    // at least 20 frames, the first 10 of each left to settle); NaN: no hold.
+    double holdJitterPxRms = kNone;
+    // Camera capture to the ink on the screen; NaN when not measured.
+    double inkLatencyMsP95 = kNone;
     int segments = -1;  // -1: no dump
     bool ok = false;
 

@@ -62,6 +62,36 @@ RunRecords goodRun(double offset = 1.0) {
     return run;
 }
 
+// Adds a hold of 30 frames at (400, 300) after the run, the pointer moved
+// on every frame alternately `swing` px left and right of the pen.
+void addHold(RunRecords& run, double swing) {
+    const std::int64_t t0 = 9'000'000;
+    for (int i = 0; i < 30; ++i) {
+        SimFrame f{200 + static_cast<std::uint64_t>(i), t0 + i * 33'333, {400, 300}, true};
+        run.simFrames.push_back(f);
+        const double x = 400 + (i % 2 == 0 ? swing : -swing);
+        run.trace.events.push_back({f.captureUs + 8'000, 0x8001, absoluteFor(x, kScreen.width),
+                                    absoluteFor(300, kScreen.height), f.number, f.captureUs});
+    }
+}
+
+TEST(RunReport, HoldJitterIsThePointersSpreadWhileThePenStaysStill) {
+    RunRecords still = goodRun();
+    addHold(still, 0);
+    RunRecords shaky = goodRun();
+    addHold(shaky, 1);
+
+    const Report calm = computeReport(still);
+    const Report jittery = computeReport(shaky);
+    const Report none = computeReport(goodRun());
+
+    EXPECT_NEAR(calm.holdJitterPxRms, 0.0, 1e-9);
+    EXPECT_TRUE(calm.ok) << reportText(calm);
+    EXPECT_NEAR(jittery.holdJitterPxRms, 1.0, 1e-9);  // pixels 399 and 401 around 400
+    EXPECT_FALSE(jittery.ok);
+    EXPECT_TRUE(std::isnan(none.holdJitterPxRms));  // the glide never holds still
+}
+
 TEST(RunReport, GoodRunPassesWithTheNumbersItWasBuiltWith) {
     const Report r = computeReport(goodRun(1.0));
 
@@ -274,6 +304,8 @@ TEST(RunReport, JsonHasExactlyTheReportKeysWithNullForUnknown) {
                                                "fps",
                                                "detect_ms_mean",
                                                "latency_ms_p95",
+                                               "hold_jitter_px_rms",
+                                               "ink_latency_ms_p95",
                                                "segments",
                                                "ok"};
     EXPECT_EQ(keys, expected);

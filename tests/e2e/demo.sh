@@ -12,13 +12,15 @@
 #   demo.sh [--size WxH] [--screens WxH+WxH...[,primary=N]] [--projector N]
 #           [--wm none|openbox|mutter|kwin|xfwm4]
 #           [--pose keystone|upright|mirrored|upside-down|rotated]
-#           [--out DIR] [--bin DIR] [--test]
+#           [--optics ideal|webcam] [--out DIR] [--bin DIR] [--test]
 #
 # --screens: monitors side by side (see with_desktop.sh); --size WxH is one
 # monitor of that size. --projector: the monitor the camera films and Tovik
-# targets, counted from 0 (default: the last). --test: the shorter scenario
-# the test suite runs (1024 x 768, house and "OK"); the exit status says
-# whether every check passed.
+# targets, counted from 0 (default: the last). --optics webcam: the simulated
+# camera has a cheap webcam's lens and sensor (distortion, blur, noise, bloom,
+# room light, exposure lag; see README). --test: the shorter scenario the test
+# suite runs (1024 x 768, house and "OK"); the exit status says whether every
+# check passed.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -33,7 +35,7 @@ else
 fi
 
 usage() {
-  sed -n '12,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  sed -n '12,16p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
@@ -43,6 +45,7 @@ if ((!inner)); then
   PROJECTOR=
   WM=none
   POSE=keystone
+  OPTICS=ideal
   OUT=$ROOT/demo-output
   BIN=$ROOT/build/dev/bin
   TEST=0
@@ -54,6 +57,7 @@ if ((!inner)); then
       --projector) PROJECTOR=${2:?}; shift 2 ;;
       --wm) WM=${2:?}; shift 2 ;;
       --pose) POSE=${2:?}; shift 2 ;;
+      --optics) OPTICS=${2:?}; shift 2 ;;
       --out) OUT=${2:?}; shift 2 ;;
       --bin) BIN=${2:?}; shift 2 ;;
       --test) TEST=1; shift ;;
@@ -80,6 +84,10 @@ if ((!inner)); then
     keystone | upright | mirrored | upside-down | rotated) ;;
     *) echo "demo: unknown pose $POSE" >&2; usage ;;
   esac
+  case $OPTICS in
+    ideal | webcam) ;;
+    *) echo "demo: unknown optics $OPTICS" >&2; usage ;;
+  esac
   for tool in tovik kalvo e2e_driver e2e_report e2e_desktop e2e_panel libe2e_geometry_probe.so desktop_x11; do
     [[ -e $BIN/$tool ]] || { echo "demo: $BIN/$tool is missing (build first)" >&2; exit 2; }
   done
@@ -99,7 +107,7 @@ if ((!inner)); then
   RUN_ID=${RUN##*/}
   mkdir -p "$RUN/bin"
   export DEMO_T0=$T0 DEMO_RUN=$RUN DEMO_RUN_ID=$RUN_ID DEMO_OUT=$OUT DEMO_LOGS=$LOGS DEMO_BIN=$BIN
-  export DEMO_POSE=$POSE DEMO_PROJECTOR=$PROJECTOR DEMO_PARTS_FIRST=$PARTS_FIRST
+  export DEMO_POSE=$POSE DEMO_OPTICS=$OPTICS DEMO_PROJECTOR=$PROJECTOR DEMO_PARTS_FIRST=$PARTS_FIRST
   export DEMO_PARTS_SECOND=$PARTS_SECOND
 
   DESKTOP_PID=
@@ -150,7 +158,8 @@ if ((!inner)); then
   "$BIN/e2e_report" --screen "$SCREEN" --monitor "$MONITOR" --pose "$POSE" \
     --sim-log "$LOGS/sim-frames.log" --tovik-log "$LOGS/tovik-events.log" \
     --kalvo-dump "$LOGS/kalvo-document.bin" --figure "$LOGS/figure.txt" \
-    --screenshot "$OUT/demo.png" --leftover "$LEFT" --json "$OUT/report.json" || rc=$?
+    --screenshot "$OUT/demo.png" --leftover "$LEFT" --ink-log "$LOGS/ink-latency.log" \
+    --json "$OUT/report.json" || rc=$?
   printf '%3ds  %s\n' $((EPOCHSECONDS - T0)) "report $OUT/report.json"
   exit $rc
 fi
@@ -173,7 +182,7 @@ PRIMARY=${MONITORS[$TK_DESKTOP_PRIMARY]}
 [[ $PROJ =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]
 PW=${BASH_REMATCH[1]} PH=${BASH_REMATCH[2]} PX=${BASH_REMATCH[3]} PY=${BASH_REMATCH[4]}
 echo "$TK_DESKTOP_SCREEN $PROJ" >"$RUN/desktop"
-CAMERA="sim:screen,pose=$DEMO_POSE,control=$RUN/pen.sock,log=$LOGS/sim-frames.log"
+CAMERA="sim:screen,pose=$DEMO_POSE,optics=$DEMO_OPTICS,control=$RUN/pen.sock,log=$LOGS/sim-frames.log"
 TOVIK_SCREEN=()
 if ((${#MONITORS[@]} > 1)); then
   CAMERA+=",area=$PROJ"
@@ -183,6 +192,7 @@ fi
 PIDS=()
 NAMES=()
 PEN_PID=
+INK_PID=
 spawn() { # name command...
   local name=$1
   shift
@@ -203,6 +213,7 @@ teardown() {
   ((TORN_DOWN)) && return 0
   TORN_DOWN=1
   [[ -n $PEN_PID ]] && { kill "$PEN_PID" 2>/dev/null || true; }
+  [[ -n $INK_PID ]] && { kill "$INK_PID" 2>/dev/null || true; }
   local i
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
     kill -TERM -- "-${PIDS[$i]}" 2>/dev/null || true
@@ -253,6 +264,10 @@ spawn desktop "$BIN/e2e_desktop" --geometry \
 # run's own, with every value at its default.
 cp "$BIN/tovik" "$BIN/kalvo" "$RUN/bin/"
 [[ -e $BIN/jpgdll.so ]] && cp "$BIN/jpgdll.so" "$RUN/bin/"
+# Through a webcam's optics Tovik runs with its accuracy options on.
+if [[ $DEMO_OPTICS == webcam ]]; then
+  printf '[Accuracy]\nLensCorrection=1\nSubPixelSpot=1\nPointerSmoothing=1\n' >"$RUN/bin/tovik.ini"
+fi
 PROBE=$BIN/libe2e_geometry_probe.so
 SOCKET=$RUN/pen.sock
 TOVIK_LOG=$LOGS/tovik-events.log
@@ -314,9 +329,15 @@ say "pen taps 'Draw on the screen' at $DRAW"
 tap_at $DRAW
 sleep 0.4
 
+# Frame capture to ink on the screen, watched from here to the last stroke.
+"$DRIVER" inkwatch "$TOVIK_LOG" "$LOGS/ink-latency.log" --monitor "$PROJ" &
+INK_PID=$!
+
 # Kalvo's pen starts red.
 say "pen draws in red: $DEMO_PARTS_FIRST"
 "$DRIVER" figure --screen "$PROJ" --parts "$DEMO_PARTS_FIRST" --color FF0000 --figure "$FIGURE" >"$RUN/strokes"
+# The pen rests a moment where the first stroke starts: the held-pen jitter.
+sed -i '0,/^lit 1$/s//lit 1\nwait 1200/' "$RUN/strokes"
 pen <"$RUN/strokes"
 
 # Blue from the colour dialog, picked with the pen as well; should the dialog
@@ -342,6 +363,9 @@ say "pen draws in #$SECOND: $DEMO_PARTS_SECOND"
 "$DRIVER" figure --screen "$PROJ" --parts "$DEMO_PARTS_SECOND" --color "$SECOND" --figure "$FIGURE" >"$RUN/strokes"
 pen <"$RUN/strokes"
 sleep 0.6
+kill "$INK_PID" 2>/dev/null || true
+wait "$INK_PID" 2>/dev/null || true
+INK_PID=
 
 "$DRIVER" screenshot "$OUT/demo.png" || fail "no screenshot"
 say "screenshot $OUT/demo.png"

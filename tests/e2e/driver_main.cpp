@@ -14,14 +14,25 @@
 //   e2e_driver pen SOCKET [--timeout S]
 //       sends the script on standard input to the simulator's control socket,
 //       one command at a time, each waited for
+//   e2e_driver inkwatch TOVIK_LOG OUT [--monitor WxH+X+Y]
+//       until stopped (SIGTERM): follows Tovik's event log (absolute
+//       coordinates span the monitor, the whole screen by default) and, for each
+//       pointer move, polls the screen about every millisecond through XShm
+//       until ink shows at the pointer; writes "ink CAPTURE_US SEEN_US" or
+//       "miss CAPTURE_US" (no ink within 500 ms: a tap on a button) to OUT
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -35,10 +46,13 @@
 #include <opencv2/imgproc.hpp>
 
 #include "Figure.h"
+#include "RunLogs.h"
+#include "common/platform/AbsoluteMapping.h"
 #include "sim/ScreenScene.h"
 
 // Last: Xlib's macros (Complex, Status, ...) collide with names above.
 #include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
 #include <X11/extensions/XTest.h>
 
 namespace {
@@ -54,7 +68,8 @@ int usage() {
                  "       e2e_driver figure --screen WxH[+X+Y] --parts LIST --color RRGGBB "
                  "[--speed N] [--figure FILE]\n"
                  "       e2e_driver tap X Y\n"
-                 "       e2e_driver pen SOCKET [--timeout S]\n");
+                 "       e2e_driver pen SOCKET [--timeout S]\n"
+                 "       e2e_driver inkwatch TOVIK_LOG OUT [--monitor WxH+X+Y]\n");
     return 2;
 }
 
@@ -355,6 +370,125 @@ int pen(const std::vector<std::string>& args) {
     return status;
 }
 
+volatile sig_atomic_t gStop = 0;
+
+// Ink of the demo's colours (red, blue) in a BGRA pixel.
+bool isInk(const unsigned char* p) {
+    const int b = p[0], g = p[1], r = p[2];
+    return (r > 180 && g < 90 && b < 90) || (b > 180 && r < 90 && g < 90);
+}
+
+int inkwatch(const std::vector<std::string>& args) {
+    common::ScreenRect target;
+    if (args.size() == 4 &&
+        (args[2] != "--monitor" || std::sscanf(args[3].c_str(), "%dx%d+%d+%d", &target.width,
+                                               &target.height, &target.x, &target.y) != 4)) {
+        return usage();
+    }
+    if (args.size() != 2 && args.size() != 4) {
+        return usage();
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr || !XShmQueryExtension(display)) {
+        std::fprintf(stderr, "e2e_driver: no display with XShm\n");
+        return 1;
+    }
+    const int screen = DefaultScreen(display);
+    const Window root = DefaultRootWindow(display);
+    const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+    if (target.width <= 0) {
+        target = {0, 0, width, height};
+    }
+    // A 3 x 3 patch around the pointer: the previous segment ends at least
+    // the dead band (Move) away, so ink here is this move's.
+    constexpr int kPatch = 3;
+    XShmSegmentInfo segment{};
+    XImage* image = XShmCreateImage(display, DefaultVisual(display, screen),
+                                    static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap,
+                                    nullptr, &segment, kPatch, kPatch);
+    if (image == nullptr || image->bits_per_pixel != 32) {
+        std::fprintf(stderr, "e2e_driver: cannot make a shared image\n");
+        return 1;
+    }
+    segment.shmid =
+        shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * kPatch, IPC_CREAT | 0600);
+    segment.shmaddr = image->data = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
+    segment.readOnly = False;
+    XShmAttach(display, &segment);
+    XSync(display, False);
+    shmctl(segment.shmid, IPC_RMID, nullptr);
+    std::signal(SIGTERM, [](int) { gStop = 1; });
+    std::signal(SIGINT, [](int) { gStop = 1; });
+
+    std::ifstream log(args[0]);
+    std::ofstream out(args[1]);
+    struct Pending {
+        int x, y;
+        std::int64_t captureUs;
+    };
+    std::vector<Pending> pending;
+    std::string partial;
+    auto nowUs = [] {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   Clock::now().time_since_epoch())
+            .count();
+    };
+    while (gStop == 0) {
+        // New complete lines of the log.
+        std::string line;
+        while (std::getline(log, line)) {
+            if (log.eof()) {
+                partial += line;  // the writer is mid-line: keep it for later
+                break;
+            }
+            line = partial + line;
+            partial.clear();
+            e2e::TraceEvent e;
+            char kind[16] = {};
+            unsigned flags = 0;
+            long long send = 0, capture = 0;
+            unsigned long long frame = 0;
+            if (std::sscanf(line.c_str(), "%15s %lld %u %d %d %llu %lld", kind, &send, &flags,
+                            &e.dx, &e.dy, &frame, &capture) == 7 &&
+                std::strcmp(kind, "event") == 0 && (flags & 0x8001) == 0x8001 &&
+                (flags & 0x0006) == 0 && capture != 0) {
+                const common::PixelPoint at = common::absoluteToPixel(e.dx, e.dy, target);
+                pending.push_back({std::clamp(at.x - 1, 0, width - kPatch),
+                                   std::clamp(at.y - 1, 0, height - kPatch), capture});
+            }
+        }
+        log.clear();
+        for (size_t i = 0; i < pending.size();) {
+            const Pending& p = pending[i];
+            bool ink = false;
+            if (XShmGetImage(display, root, image, p.x, p.y, AllPlanes) != 0) {
+                for (int y = 0; y < kPatch && !ink; ++y) {
+                    for (int x = 0; x < kPatch && !ink; ++x) {
+                        ink = isInk(reinterpret_cast<unsigned char*>(image->data) +
+                                    y * image->bytes_per_line + x * 4);
+                    }
+                }
+            }
+            const std::int64_t now = nowUs();
+            if (ink) {
+                out << "ink " << p.captureUs << ' ' << now << '\n';
+            } else if (now - p.captureUs > 500'000) {
+                out << "miss " << p.captureUs << '\n';
+            } else {
+                ++i;
+                continue;
+            }
+            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        out.flush();
+        std::this_thread::sleep_for(std::chrono::microseconds(900));
+    }
+    XShmDetach(display, &segment);
+    XCloseDisplay(display);
+    shmdt(segment.shmaddr);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -380,6 +514,9 @@ int main(int argc, char** argv) {
     }
     if (command == "pen") {
         return pen(args);
+    }
+    if (command == "inkwatch") {
+        return inkwatch(args);
     }
     return usage();
 }

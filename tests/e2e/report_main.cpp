@@ -4,6 +4,7 @@
 //   e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME [--frame-size WxH] --sim-log FILE
 //              --tovik-log FILE --kalvo-dump FILE --figure FILE
 //              [--screenshot PNG] [--leftover N] [--calibration auto|manual]
+//              [--ink-log FILE]
 //              [--json OUT]
 
 #include <cstdio>
@@ -25,7 +26,7 @@ int usage() {
                  "usage: e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME "
                  "[--frame-size WxH] --sim-log FILE "
                  "--tovik-log FILE --kalvo-dump FILE --figure FILE [--screenshot PNG] "
-                 "[--leftover N] [--calibration auto|manual] [--json OUT]\n");
+                 "[--leftover N] [--calibration auto|manual] [--ink-log FILE] [--json OUT]\n");
     return 2;
 }
 
@@ -125,6 +126,18 @@ int main(int argc, char** argv) {
                       });
     if (!read) {
         return 2;
+    }
+    if (opt.contains("ink-log")) {
+        // "ink CAPTURE_US SEEN_US" per pointer move whose ink was seen.
+        std::ifstream in(opt["ink-log"]);
+        std::string kind;
+        long long capture = 0, seen = 0;
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream fields(line);
+            if (fields >> kind >> capture >> seen && kind == "ink") {
+                run.inkLatenciesMs.push_back(static_cast<double>(seen - capture) / 1000.0);
+            }
+        }
     }
     if (opt.contains("screenshot")) {
         run.screenshot = cv::imread(opt["screenshot"], cv::IMREAD_COLOR);

@@ -356,3 +356,85 @@ TEST(SimCamera, ClosingWakesAWaitingGrab) {
 }
 
 }  // namespace
+
+namespace {
+
+// Centroid and extent of the pixels brighter than 128.
+struct Blob {
+    cv::Point2d centre;
+    double area = 0;
+    double elongation = 0;  // major over minor axis
+};
+Blob brightBlob(const cv::Mat& frame) {
+    cv::Mat grey, bright;
+    cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
+    cv::threshold(grey, bright, 128, 255, cv::THRESH_BINARY);
+    const cv::Moments m = cv::moments(bright, true);
+    Blob b;
+    b.area = m.m00;
+    if (m.m00 > 0) {
+        b.centre = {m.m10 / m.m00, m.m01 / m.m00};
+        const double a = m.mu20 / m.m00, c = m.mu02 / m.m00, bb = m.mu11 / m.m00;
+        const double root = std::sqrt(4 * bb * bb + (a - c) * (a - c));
+        b.elongation = std::sqrt((a + c + root) / (a + c - root));
+    }
+    return b;
+}
+
+TEST(SimCameraOptics, TheLensBendsTowardsTheCentreAndThePenLeansItsSpot) {
+    auto ideal = makeSim("fps=0,noise=0,pose=upright,penradius=4");
+    auto bent = makeSim("fps=0,noise=0,pose=upright,penradius=4,k1=-0.2,tilt=45");
+    for (auto* c : {ideal.get(), bent.get()}) {
+        ASSERT_TRUE(c->open(0, {640, 480}));
+        ASSERT_TRUE(c->setExposure(-6, false));
+        c->setPen({60, 50}, true);  // near a corner of the screen
+    }
+
+    const Blob straight = brightBlob(grab(*ideal));
+    const Blob barrel = brightBlob(grab(*bent));
+
+    const cv::Point2d centre(320, 240);
+    EXPECT_LT(cv::norm(barrel.centre - centre), cv::norm(straight.centre - centre) - 10);
+    EXPECT_NEAR(straight.elongation, 1.0, 0.1);
+    EXPECT_NEAR(barrel.elongation, 1.0 / std::cos(CV_PI / 4), 0.2);
+}
+
+TEST(SimCameraOptics, ShortExposuresAreNoisierAndChangesArriveAFrameLate) {
+    auto camera = makeSim("fps=0,noise=2,noisegrowth=0.5,aelag=1,ambient=25");
+    ASSERT_TRUE(camera->open(0, {640, 480}));
+    EXPECT_NEAR(centreLevel(*camera, grab(*camera)), 200, 4);
+
+    ASSERT_TRUE(camera->setExposure(-6, false));
+    const int lagging = centreLevel(*camera, grab(*camera));
+    std::this_thread::sleep_for(40ms);
+    const cv::Mat at6 = grab(*camera);
+    ASSERT_TRUE(camera->setExposure(-10, false));
+    std::this_thread::sleep_for(40ms);
+    const cv::Mat at10 = grab(*camera);
+
+    EXPECT_NEAR(lagging, 200, 4);  // still the automatic exposure
+    EXPECT_LT(centreLevel(*camera, at6), 60);
+    cv::Scalar mean6, sd6, mean10, sd10;
+    const cv::Rect middle(280, 200, 80, 80);
+    cv::meanStdDev(at6(middle), mean6, sd6);
+    cv::meanStdDev(at10(middle), mean10, sd10);
+    EXPECT_GT(sd10[1], 2.5 * sd6[1]);  // 2^(0.5 * 4) = 4 times the amplitude
+}
+
+TEST(SimCameraOptics, WebcamProfileKeepsTheSpotFindable) {
+    auto camera = makeSim("fps=0,optics=webcam,penradius=5");
+    ASSERT_TRUE(camera->open(0, {640, 480}));
+    ASSERT_TRUE(camera->setExposure(-8, false));
+    std::this_thread::sleep_for(40ms);
+    camera->setPen({640, 400}, true);
+
+    const Blob spot = brightBlob(grab(*camera));
+
+    cv::Point2d expected;
+    ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), {640, 400}, expected));
+    EXPECT_GT(spot.area, 40);
+    EXPECT_NEAR(spot.centre.x, expected.x, 3);  // near the middle the lens barely bends
+    EXPECT_NEAR(spot.centre.y, expected.y, 3);
+}
+
+}  // namespace

@@ -66,6 +66,20 @@ TEST(SimOptions, FreePoseKeepsItsCommas) {
     EXPECT_NEAR(p.y, 480, 1e-9);
 }
 
+TEST(SimOptions, WebcamOpticsProfileAndSingleOptics) {
+    std::string error;
+    const auto webcam = sim::parseSimOptions("optics=webcam,blur=0.5", error);
+    ASSERT_TRUE(webcam) << error;
+    EXPECT_EQ(webcam->optics.k1, sim::webcamOptics().k1);
+    EXPECT_TRUE(webcam->optics.exposureLag);
+    EXPECT_EQ(webcam->optics.blur, 0.5);  // later options override the profile
+    EXPECT_GE(webcam->noise, 3);
+
+    const auto plain = sim::parseSimOptions("fps=0", error);
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(plain->optics.any());
+}
+
 TEST(SimOptions, BadOptionsAreExplained) {
     for (const char* bad : {"scene=window",
                             "count=-1",
@@ -86,6 +100,12 @@ TEST(SimOptions, BadOptionsAreExplained) {
                             "fps",
                             "=3",
                             "count=2x",
+                            "optics=dslr",
+                            "k1=2",
+                            "blur=-1",
+                            "tilt=80",
+                            "aelag=yes",
+                            "ambient=300",
                             "area=1024x768",
                             "area=1024x768+5",
                             "area=1024x768+-1+0",

@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include "common/platform/ScreenInfo.h"
+#include "tovik/tracking/LensModel.h"
 #include "tovik/tracking/SpotDetector.h"
 
 namespace tovik {
@@ -19,6 +20,9 @@ struct CalibrationState {
     std::int32_t AutoThreshold = 0;
     DetectionWindow Window;  // all 0 until the first calibration
     std::int32_t Calibrated = 0;
+    // The lens's distortion, when the automatic calibration estimated it; the
+    // homography then starts from straightened camera points.
+    LensModel Lens;
 };
 
 // Mean of the blue channel over columns 160..479, rows 130..359 mapped to a

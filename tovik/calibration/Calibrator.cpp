@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "tovik/calibration/CalibrationGeometry.h"
+#include "tovik/calibration/LensEstimate.h"
 
 namespace tovik {
 
@@ -154,6 +155,18 @@ CalibrationOutcome Calibrator::OnAutoCalibrate() {
         return OnManualCalibrate();
     }
 
+    // With lens correction on, the corners are refined to sub-pixel
+    // positions first: the distortion is estimated from their small bends.
+    if (settings_.LensCorrection != 0) {
+        cv::Mat grey;
+        cv::cvtColor(smoothed, grey, cv::COLOR_BGR2GRAY);
+        try {
+            cv::cornerSubPix(
+                grey, corners, cv::Size(5, 5), cv::Size(-1, -1),
+                cv::TermCriteria(cv::TermCriteria::EPS | cv::TermCriteria::COUNT, 30, 0.01));
+        } catch (const cv::Exception&) {
+        }
+    }
     cameraPoints_ = corners;
     std::vector<cv::Point2f> targets;
     layout_ = AssignBoardTargets(corners, cell, targets);
@@ -163,6 +176,15 @@ CalibrationOutcome Calibrator::OnAutoCalibrate() {
     cv::Mat grey;
     cv::cvtColor(smoothed, grey, cv::COLOR_BGR2GRAY);
     screenPoints_ = OrientBoardTargets(grey, corners, cell, screen, SnapToDrawnEdges(targets));
+    // Lens correction (an option): the corners straightened before the
+    // homography, and tracking straightens each spot the same way.
+    state_.Lens = {};
+    if (settings_.LensCorrection != 0) {
+        if (const auto lens = EstimateLens(cameraPoints_, screenPoints_, frameSize)) {
+            state_.Lens = *lens;
+            cameraPoints_ = lens->undistort(cameraPoints_);
+        }
+    }
     estimateHomography();
     // The exposure stays at that of the successful attempt until tracking
     // sets its own.
@@ -229,6 +251,7 @@ CalibrationOutcome Calibrator::OnManualCalibrate() {
         state_.Window = {0, frameSize.width, 0, frameSize.height};
     }
     detector_.window = state_.Window;
+    detector_.weighted = settings_.SubPixelSpot != 0;
 
     std::vector<cv::Point2f> camera(9);
     std::vector<cv::Point2f> targets(9);
@@ -272,6 +295,15 @@ CalibrationOutcome Calibrator::OnManualCalibrate() {
 
     cameraPoints_ = camera;
     screenPoints_ = targets;
+    // Lens correction (an option): the nine touches show the bending too,
+    // enough for its main coefficient.
+    state_.Lens = {};
+    if (settings_.LensCorrection != 0) {
+        if (const auto lens = EstimateLens(cameraPoints_, screenPoints_, frameSize)) {
+            state_.Lens = *lens;
+            cameraPoints_ = lens->undistort(cameraPoints_);
+        }
+    }
     layout_ = 0;
     estimateHomography();
     (void)s_.files.SaveMatrix("HomographyMat.txt", "HomographyMat", state_.Homography);

@@ -1,12 +1,10 @@
 #include "tovik/calibration/FolderCalibrationFiles.h"
 
-#include <cstdio>
-#include <fstream>
 #include <vector>
 
-#include <unistd.h>
-
 #include <opencv2/imgcodecs.hpp>
+
+#include "common/ini/SafeWrite.h"
 
 namespace tovik {
 
@@ -20,27 +18,13 @@ std::string FolderCalibrationFiles::pathOf(const std::string& name) const {
     return folder_ + name;
 }
 
-bool FolderCalibrationFiles::writeFile(const std::string& name, const void* data, size_t size) {
+bool FolderCalibrationFiles::writeFile(const std::string& name, std::string_view data) {
     const std::string target = pathOf(name);
-    const std::string temp = target + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temp.c_str());
-            return false;
-        }
+    const common::FileWriteResult r = common::writeFileSafely(target, data);
+    if (!r.ok() && lastError_.empty()) {
+        lastError_ = r.describe(target);
     }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    return r.ok();
 }
 
 bool FolderCalibrationFiles::SaveImage(const std::string& name, const cv::Mat& image) {
@@ -55,7 +39,8 @@ bool FolderCalibrationFiles::SaveImage(const std::string& name, const cv::Mat& i
     } catch (const cv::Exception&) {
         return false;
     }
-    return writeFile(name, bytes.data(), bytes.size());
+    return writeFile(name,
+                     std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 std::string MatrixYaml(const std::string& objectName, const cv::Matx33f& matrix) {
@@ -68,7 +53,7 @@ std::string MatrixYaml(const std::string& objectName, const cv::Matx33f& matrix)
 bool FolderCalibrationFiles::SaveMatrix(const std::string& name, const std::string& objectName,
                                         const cv::Matx33f& matrix) {
     const std::string text = MatrixYaml(objectName, matrix);
-    return !text.empty() && writeFile(name, text.data(), text.size());
+    return !text.empty() && writeFile(name, text);
 }
 
 }  // namespace tovik

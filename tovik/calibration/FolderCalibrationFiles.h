@@ -1,10 +1,11 @@
 #pragma once
 // Calibration files in one folder (the program's folder, or the per-user data
-// folder when that is not writable). Each file is written to a temporary
-// name and renamed over the old one, so a failed write never leaves half a
-// file behind.
+// folder when that is not writable). Each file goes through
+// common::writeFileSafely, so a failed write never leaves half a file behind.
 
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "tovik/calibration/CalibrationServices.h"
 
@@ -22,10 +23,15 @@ public:
 
     [[nodiscard]] std::string pathOf(const std::string& name) const;
 
+    // The first write failure since the last takeError(), in words for the
+    // user; empty when every file was written.
+    [[nodiscard]] std::string takeError() { return std::exchange(lastError_, {}); }
+
 private:
-    bool writeFile(const std::string& name, const void* data, size_t size);
+    bool writeFile(const std::string& name, std::string_view data);
 
     std::string folder_;
+    std::string lastError_;
 };
 
 // The YAML text of a 3x3 float matrix stored under `objectName`.

@@ -149,6 +149,10 @@ bool CCameraDS::OpenDevice(int index, bool showFormatPage, int width, int height
     return true;
 }
 
+std::string CCameraDS::lastError() const {
+    return backend_ ? backend_->lastError() : std::string();
+}
+
 cv::Mat* CCameraDS::GrabFrame() {
     if (!connected_ || !backend_) {
         return nullptr;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -52,6 +53,9 @@ public:
     bool GetImageControls(int& brightness, int& contrast, int& hue, int& saturation, int& sharpness,
                           int& gamma, int& backlightCompensation, int& gain);
     void ShowDeviceProperties();
+
+    // Why the last OpenDevice failed, for the user; empty when it did not.
+    [[nodiscard]] std::string lastError() const;
 
     [[nodiscard]] bool connected() const { return connected_; }
     [[nodiscard]] int frameWidth() const { return frameWidth_; }

@@ -14,6 +14,10 @@ namespace tovik {
 struct DeviceInfo {
     std::string name;
     std::vector<cv::Size> frameSizes;  // sizes the device can deliver
+    // The highest frame rate at each of frameSizes (same order); 0 unknown.
+    std::vector<double> frameRates;
+    // Why the device cannot be used (no permission...); empty when it can.
+    std::string problem;
 };
 
 // The eight image controls in their fixed order.
@@ -52,6 +56,14 @@ public:
     virtual void close() = 0;
     [[nodiscard]] virtual bool isOpen() const = 0;
     [[nodiscard]] virtual cv::Size frameSize() const = 0;
+    // Frames per second asked of the open device; 0 when unknown.
+    [[nodiscard]] virtual double frameRate() const { return 0; }
+    // Why the last open failed, in words for the user; empty when it did not.
+    [[nodiscard]] virtual std::string lastError() const { return {}; }
+    // The open device went away (unplugged). It stays open: grabs fail
+    // without waiting until the same device is back, then frames resume.
+    // Safe to ask from any thread.
+    [[nodiscard]] virtual bool deviceLost() const { return false; }
     // Copies the newest frame (8-bit BGR, top row first) into `frame`, reusing
     // its buffer when the size matches; waits at most `timeout` and returns
     // false when no frame came.

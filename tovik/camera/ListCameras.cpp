@@ -1,14 +1,22 @@
 #include "tovik/camera/ListCameras.h"
 
+#include <cmath>
+#include <cstdio>
+
 namespace tovik {
 
-std::string formatFrameSizes(const std::vector<cv::Size>& sizes) {
+std::string formatFrameSizes(const std::vector<cv::Size>& sizes, const std::vector<double>& rates) {
     std::string text;
-    for (const cv::Size& s : sizes) {
+    for (size_t i = 0; i < sizes.size(); ++i) {
         if (!text.empty()) {
             text += ',';
         }
-        text += std::to_string(s.width) + 'x' + std::to_string(s.height);
+        text += std::to_string(sizes[i].width) + 'x' + std::to_string(sizes[i].height);
+        if (i < rates.size() && rates[i] > 0) {
+            char rate[32];
+            std::snprintf(rate, sizeof rate, "@%g", std::round(rates[i] * 100) / 100);
+            text += rate;
+        }
     }
     return text;
 }
@@ -23,7 +31,12 @@ void ListCameras(std::ostream& out, CCameraDS& camera) {
                 c = ' ';
             }
         }
-        out << i << '\t' << name << '\t' << formatFrameSizes(devices[i].frameSizes) << '\n';
+        out << i << '\t' << name << '\t'
+            << formatFrameSizes(devices[i].frameSizes, devices[i].frameRates);
+        if (!devices[i].problem.empty()) {
+            out << '\t' << devices[i].problem;
+        }
+        out << '\n';
     }
 }
 

@@ -11,10 +11,13 @@
 
 namespace tovik {
 
-// "640x480,320x240"
-[[nodiscard]] std::string formatFrameSizes(const std::vector<cv::Size>& sizes);
+// "640x480@30,320x240@30": each size with the highest frame rate the device
+// offers there (left out where unknown).
+[[nodiscard]] std::string formatFrameSizes(const std::vector<cv::Size>& sizes,
+                                           const std::vector<double>& rates = {});
 
-// One line per device: INDEX<TAB>NAME<TAB>SIZES; nothing when there are none.
+// One line per device: INDEX<TAB>NAME<TAB>SIZES, and <TAB>PROBLEM for a device
+// that cannot be used (no permission...); nothing when there are none.
 void ListCameras(std::ostream& out, CCameraDS& camera);
 
 }  // namespace tovik

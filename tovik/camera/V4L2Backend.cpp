@@ -1,11 +1,7 @@
 #include "tovik/camera/V4L2Backend.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,33 +14,59 @@ namespace tovik {
 
 namespace {
 
-int xioctl(int fd, unsigned long request, void* arg) {
+// Buffers the driver fills in turn; the newest is picked by draining them.
+constexpr unsigned kBufferCount = 4;
+// Bounds on the enumeration loops: a driver that never says "no more" (or
+// reports a menu range of two billion entries) must not hang the program.
+constexpr std::uint32_t kMaxFormats = 64;
+constexpr std::uint32_t kMaxSizes = 256;
+constexpr std::uint32_t kMaxIntervals = 64;
+constexpr int kMaxControls = 1024;
+constexpr std::int64_t kMaxMenuIndexes = 256;
+
+std::string fixedString(const unsigned char* text, size_t size) {
+    const char* p = reinterpret_cast<const char*>(text);
+    return std::string(p, strnlen(p, size));
+}
+
+// What the device gives at one frame size: the format to ask for and the
+// shortest frame interval it offers in that format.
+struct SizeChoice {
+    std::uint32_t fourcc = 0;
+    v4l2_fract interval{0, 0};
+    [[nodiscard]] double fps() const {
+        return interval.numerator == 0 ? 0.0
+                                       : static_cast<double>(interval.denominator) /
+                                             static_cast<double>(interval.numerator);
+    }
+};
+
+using SizeMap = std::map<std::pair<int, int>, SizeChoice>;
+
+}  // namespace
+
+V4L2Backend::V4L2Backend(std::string devDir, std::unique_ptr<V4L2Device> device)
+    : devDir_(std::move(devDir)), dev_(device ? std::move(device) : makeSystemV4L2Device()) {}
+
+V4L2Backend::~V4L2Backend() {
+    close();
+}
+
+int V4L2Backend::xioctl(int fd, unsigned long request, void* arg) const {
     int r;
     do {
-        r = ::ioctl(fd, request, arg);
+        r = dev_->ioctl(fd, request, arg);
     } while (r < 0 && errno == EINTR);
     return r;
 }
 
-// Buffers the driver fills in turn; the newest is picked by draining them.
-constexpr unsigned kBufferCount = 4;
+namespace {
 
-struct Fd {
-    int fd;
-    explicit Fd(const std::string& path)
-        : fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC)) {}
-    ~Fd() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-};
-
-// Frame sizes of every convertible format, each with its best format.
-std::map<std::pair<int, int>, std::uint32_t> sizeFormats(int fd) {
-    std::map<std::pair<int, int>, std::uint32_t> sizes;
+// Every size of every convertible format, each with the format that gives the
+// highest frame rate there (the better-ranked format on a tie).
+template <typename Ioctl>
+SizeMap sizeFormats(int fd, Ioctl xioctl) {
+    SizeMap sizes;
     // A range offers only the usual sizes, and the device's present one.
     v4l2_format present{};
     present.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -55,21 +77,50 @@ std::map<std::pair<int, int>, std::uint32_t> sizeFormats(int fd) {
     }
     v4l2_fmtdesc desc{};
     desc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    for (desc.index = 0; xioctl(fd, VIDIOC_ENUM_FMT, &desc) == 0; ++desc.index) {
+    for (desc.index = 0; desc.index < kMaxFormats && xioctl(fd, VIDIOC_ENUM_FMT, &desc) == 0;
+         ++desc.index) {
         const int rank = v4l2::pixelFormatRank(desc.pixelformat);
         if (rank < 0) {
             continue;
         }
         auto add = [&](cv::Size s) {
-            auto [it, inserted] =
-                sizes.emplace(std::make_pair(s.width, s.height), desc.pixelformat);
-            if (!inserted && v4l2::pixelFormatRank(it->second) > rank) {
-                it->second = desc.pixelformat;
+            SizeChoice c;
+            c.fourcc = desc.pixelformat;
+            v4l2_frmivalenum fi{};
+            fi.pixel_format = desc.pixelformat;
+            fi.width = static_cast<std::uint32_t>(s.width);
+            fi.height = static_cast<std::uint32_t>(s.height);
+            for (fi.index = 0;
+                 fi.index < kMaxIntervals && xioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &fi) == 0;
+                 ++fi.index) {
+                const v4l2_fract f =
+                    fi.type == V4L2_FRMIVAL_TYPE_DISCRETE ? fi.discrete : fi.stepwise.min;
+                if (f.numerator == 0 || f.denominator == 0) {
+                    continue;
+                }
+                SizeChoice candidate = c;
+                candidate.interval = f;
+                if (candidate.fps() > c.fps()) {
+                    c.interval = f;
+                }
+                if (fi.type != V4L2_FRMIVAL_TYPE_DISCRETE) {
+                    break;  // a range is reported once
+                }
+            }
+            auto [it, inserted] = sizes.emplace(std::make_pair(s.width, s.height), c);
+            if (inserted) {
+                return;
+            }
+            const double now = it->second.fps(), offered = c.fps();
+            if (offered > now + 1e-6 ||
+                (offered > now - 1e-6 && v4l2::pixelFormatRank(it->second.fourcc) > rank)) {
+                it->second = c;
             }
         };
         v4l2_frmsizeenum fs{};
         fs.pixel_format = desc.pixelformat;
-        for (fs.index = 0; xioctl(fd, VIDIOC_ENUM_FRAMESIZES, &fs) == 0; ++fs.index) {
+        for (fs.index = 0; fs.index < kMaxSizes && xioctl(fd, VIDIOC_ENUM_FRAMESIZES, &fs) == 0;
+             ++fs.index) {
             if (fs.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
                 add({static_cast<int>(fs.discrete.width), static_cast<int>(fs.discrete.height)});
             } else {
@@ -83,66 +134,95 @@ std::map<std::pair<int, int>, std::uint32_t> sizeFormats(int fd) {
     return sizes;
 }
 
-}  // namespace
-
-V4L2Backend::V4L2Backend(std::string devDir) : devDir_(std::move(devDir)) {}
-
-V4L2Backend::~V4L2Backend() {
-    close();
+std::string openProblem(const std::string& path, int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return "permission denied for " + path +
+                   ": add your user to the 'video' group (sudo usermod -aG video $USER) and log "
+                   "in again";
+        case EBUSY:
+            return path + " is busy: another program is using the camera; close it and try again";
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return path + " is gone (unplugged?)";
+        default:
+            return "cannot open " + path + ": " + std::strerror(error);
+    }
 }
 
-std::vector<std::string> V4L2Backend::captureNodes() const {
-    std::vector<std::pair<int, std::string>> nodes;
-    if (DIR* dir = ::opendir(devDir_.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (const auto n = v4l2::videoNodeNumber(entry->d_name)) {
-                nodes.emplace_back(*n, devDir_ + "/" + entry->d_name);
+}  // namespace
+
+std::vector<V4L2Backend::Node> V4L2Backend::captureNodes() const {
+    std::vector<std::pair<int, std::string>> numbered;
+    for (const std::string& name : dev_->list(devDir_)) {
+        if (const auto n = v4l2::videoNodeNumber(name)) {
+            numbered.emplace_back(*n, devDir_ + "/" + name);
+        }
+    }
+    std::sort(numbered.begin(), numbered.end());
+    std::vector<Node> nodes;
+    for (const auto& [number, path] : numbered) {
+        const int fd = dev_->open(path);
+        if (fd < 0) {
+            // Listed all the same, so the user learns why the camera is unusable.
+            if (errno == EACCES || errno == EPERM || errno == EBUSY) {
+                nodes.push_back({path, path, {}, errno});
             }
+            continue;
         }
-        ::closedir(dir);
-    }
-    std::sort(nodes.begin(), nodes.end());
-    std::vector<std::string> paths;
-    for (const auto& [number, path] : nodes) {
-        Fd f(path);
         v4l2_capability caps{};
-        if (f.fd >= 0 && xioctl(f.fd, VIDIOC_QUERYCAP, &caps) == 0 &&
-            v4l2::isVideoCaptureNode(caps)) {
-            paths.push_back(path);
+        if (xioctl(fd, VIDIOC_QUERYCAP, &caps) == 0 && v4l2::isVideoCaptureNode(caps)) {
+            nodes.push_back({path, fixedString(caps.card, sizeof caps.card),
+                             fixedString(caps.bus_info, sizeof caps.bus_info), 0});
         }
+        dev_->close(fd);
     }
-    return paths;
+    return nodes;
 }
 
 std::vector<DeviceInfo> V4L2Backend::enumerate() {
     std::vector<DeviceInfo> devices;
-    for (const std::string& path : captureNodes()) {
-        Fd f(path);
-        v4l2_capability caps{};
-        if (f.fd < 0 || xioctl(f.fd, VIDIOC_QUERYCAP, &caps) != 0) {
+    for (const Node& node : captureNodes()) {
+        DeviceInfo info;
+        info.name = node.card;
+        if (node.openError != 0) {
+            info.problem = openProblem(node.path, node.openError);
+            devices.push_back(std::move(info));
             continue;
         }
-        DeviceInfo info;
-        info.name = reinterpret_cast<const char*>(caps.card);
-        std::vector<cv::Size> sizes;
-        for (const auto& [wh, format] : sizeFormats(f.fd)) {
-            sizes.emplace_back(wh.first, wh.second);
+        const int fd = dev_->open(node.path);
+        if (fd < 0) {
+            continue;  // gone between the two looks
         }
-        std::sort(sizes.begin(), sizes.end(), [](cv::Size a, cv::Size b) {
-            return a.area() != b.area() ? a.area() > b.area() : a.width > b.width;
+        const SizeMap formats =
+            sizeFormats(fd, [this](int f, unsigned long r, void* a) { return xioctl(f, r, a); });
+        std::vector<std::pair<cv::Size, double>> sizes;
+        for (const auto& [wh, choice] : formats) {
+            sizes.emplace_back(cv::Size(wh.first, wh.second), choice.fps());
+        }
+        std::sort(sizes.begin(), sizes.end(), [](const auto& a, const auto& b) {
+            return a.first.area() != b.first.area() ? a.first.area() > b.first.area()
+                                                    : a.first.width > b.first.width;
         });
         // The current format leads the list: the format page starts there.
         v4l2_format fmt{};
         fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        if (xioctl(f.fd, VIDIOC_G_FMT, &fmt) == 0) {
+        if (xioctl(fd, VIDIOC_G_FMT, &fmt) == 0) {
             const cv::Size current(static_cast<int>(fmt.fmt.pix.width),
                                    static_cast<int>(fmt.fmt.pix.height));
-            const auto it = std::find(sizes.begin(), sizes.end(), current);
+            const auto it = std::find_if(sizes.begin(), sizes.end(),
+                                         [&](const auto& s) { return s.first == current; });
             if (it != sizes.end()) {
                 std::rotate(sizes.begin(), it, it + 1);
             }
         }
-        info.frameSizes = std::move(sizes);
+        dev_->close(fd);
+        for (const auto& [size, fps] : sizes) {
+            info.frameSizes.push_back(size);
+            info.frameRates.push_back(fps);
+        }
         devices.push_back(std::move(info));
     }
     return devices;
@@ -150,99 +230,207 @@ std::vector<DeviceInfo> V4L2Backend::enumerate() {
 
 bool V4L2Backend::open(int index, cv::Size size) {
     close();
-    const std::vector<std::string> nodes = captureNodes();
+    lastError_.clear();
+    const std::vector<Node> nodes = captureNodes();
     if (index < 0 || index >= static_cast<int>(nodes.size())) {
+        lastError_ = "no camera number " + std::to_string(index);
         return false;
     }
-    fd_ = ::open(nodes[static_cast<size_t>(index)].c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    const Node& node = nodes[static_cast<size_t>(index)];
+    if (!openNode(node, size)) {
+        return false;
+    }
+    card_ = node.card;
+    busInfo_ = node.busInfo;
+    return true;
+}
+
+bool V4L2Backend::openNode(const Node& node, cv::Size size) {
+    const std::string& path = node.path;
+    auto fail = [&](std::string why) {
+        lastError_ = std::move(why);
+        releaseStream();
+        return false;
+    };
+    // An ioctl refused because another program streams from the device.
+    auto ioctlFailure = [&](const char* what) {
+        const int e = errno;
+        if (e == EBUSY) {
+            return fail(node.card + " (" + path +
+                        ") is busy: another program is using the camera; close it and try "
+                        "again");
+        }
+        if (e == ENODEV) {
+            return fail(node.card + " (" + path + ") was unplugged");
+        }
+        return fail(node.card + " (" + path + "): " + what + " failed: " + std::strerror(e));
+    };
+    fd_ = dev_->open(path);
     if (fd_ < 0) {
-        return false;
+        return fail(openProblem(path, errno));
     }
-    const auto formats = sizeFormats(fd_);
+    const SizeMap formats =
+        sizeFormats(fd_, [this](int f, unsigned long r, void* a) { return xioctl(f, r, a); });
     const auto it = formats.find({size.width, size.height});
     if (it == formats.end()) {
-        close();
-        return false;
+        return fail(node.card + " does not deliver " + std::to_string(size.width) + "x" +
+                    std::to_string(size.height));
     }
     v4l2_format fmt{};
     fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     fmt.fmt.pix.width = static_cast<std::uint32_t>(size.width);
     fmt.fmt.pix.height = static_cast<std::uint32_t>(size.height);
-    fmt.fmt.pix.pixelformat = it->second;
+    fmt.fmt.pix.pixelformat = it->second.fourcc;
     fmt.fmt.pix.field = V4L2_FIELD_NONE;
+    if (xioctl(fd_, VIDIOC_S_FMT, &fmt) != 0) {
+        return ioctlFailure("setting the format");
+    }
     // The driver may adjust the request; anything but the exact size fails.
-    if (xioctl(fd_, VIDIOC_S_FMT, &fmt) != 0 ||
-        fmt.fmt.pix.width != static_cast<std::uint32_t>(size.width) ||
+    if (fmt.fmt.pix.width != static_cast<std::uint32_t>(size.width) ||
         fmt.fmt.pix.height != static_cast<std::uint32_t>(size.height) ||
         v4l2::pixelFormatRank(fmt.fmt.pix.pixelformat) < 0) {
-        close();
-        return false;
+        return fail(node.card + " does not deliver " + std::to_string(size.width) + "x" +
+                    std::to_string(size.height));
     }
     pixelFormat_ = fmt.fmt.pix.pixelformat;
     bytesPerLine_ = fmt.fmt.pix.bytesperline;
+
+    // The highest frame rate at this size: less delay from pen to pointer.
+    fps_ = 0;
+    if (it->second.interval.numerator != 0) {
+        v4l2_streamparm parm{};
+        parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        parm.parm.capture.timeperframe = it->second.interval;
+        if (xioctl(fd_, VIDIOC_S_PARM, &parm) == 0 &&
+            parm.parm.capture.timeperframe.numerator != 0) {
+            fps_ = static_cast<double>(parm.parm.capture.timeperframe.denominator) /
+                   parm.parm.capture.timeperframe.numerator;
+        }
+    }
 
     v4l2_requestbuffers request{};
     request.count = kBufferCount;
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
-    if (xioctl(fd_, VIDIOC_REQBUFS, &request) != 0 || request.count < 1) {
-        close();
-        return false;
+    if (xioctl(fd_, VIDIOC_REQBUFS, &request) != 0) {
+        return ioctlFailure("requesting buffers");
     }
-    for (unsigned i = 0; i < request.count; ++i) {
+    if (request.count < 1) {
+        return fail(node.card + " (" + path + ") gave no capture buffers");
+    }
+    for (unsigned i = 0; i < request.count && i < 32; ++i) {
         v4l2_buffer b{};
         b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         b.memory = V4L2_MEMORY_MMAP;
         b.index = i;
         if (xioctl(fd_, VIDIOC_QUERYBUF, &b) != 0) {
-            close();
-            return false;
+            return ioctlFailure("querying a buffer");
         }
-        void* p = ::mmap(nullptr, b.length, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, b.m.offset);
+        void* p = dev_->mmap(b.length, fd_, b.m.offset);
         if (p == MAP_FAILED) {
-            close();
-            return false;
+            return ioctlFailure("mapping a buffer");
         }
         buffers_.push_back({p, b.length});
         if (xioctl(fd_, VIDIOC_QBUF, &b) != 0) {
-            close();
-            return false;
+            return ioctlFailure("queueing a buffer");
         }
     }
     v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     if (xioctl(fd_, VIDIOC_STREAMON, &type) != 0) {
-        close();
-        return false;
+        return ioctlFailure("starting the stream");
     }
     size_ = size;
     return true;
 }
 
-void V4L2Backend::close() {
+void V4L2Backend::releaseStream() {
     if (fd_ >= 0) {
         v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         xioctl(fd_, VIDIOC_STREAMOFF, &type);
     }
     for (const Buffer& b : buffers_) {
-        ::munmap(b.start, b.length);
+        dev_->munmap(b.start, b.length);
     }
     buffers_.clear();
     if (fd_ >= 0) {
-        ::close(fd_);
+        dev_->close(fd_);
     }
     fd_ = -1;
+}
+
+void V4L2Backend::close() {
+    releaseStream();
+    lost_.store(false);
     size_ = {};
+    fps_ = 0;
     pixelFormat_ = 0;
     bytesPerLine_ = 0;
+    card_.clear();
+    busInfo_.clear();
+    applied_.clear();
+}
+
+void V4L2Backend::markLost() {
+    releaseStream();
+    lost_.store(true);
+    nextReconnect_ = std::chrono::steady_clock::now();
+}
+
+bool V4L2Backend::reconnect() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextReconnect_) {
+        return false;
+    }
+    nextReconnect_ = now + kReconnectPeriod;
+    // The same device: same name on the same port first, else the same name.
+    const std::vector<Node> nodes = captureNodes();
+    std::vector<const Node*> candidates;
+    for (const Node& n : nodes) {
+        if (n.openError == 0 && n.card == card_ && n.busInfo == busInfo_) {
+            candidates.push_back(&n);
+        }
+    }
+    for (const Node& n : nodes) {
+        if (n.openError == 0 && n.card == card_ && n.busInfo != busInfo_) {
+            candidates.push_back(&n);
+        }
+    }
+    const std::string keep = lastError_;
+    for (const Node* n : candidates) {
+        if (openNode(*n, size_)) {
+            busInfo_ = n->busInfo;
+            lost_.store(false);
+            lastError_ = keep;
+            for (const auto& [id, value] : applied_) {
+                v4l2_control c{id, value};
+                xioctl(fd_, VIDIOC_S_CTRL, &c);
+            }
+            return true;
+        }
+    }
+    lastError_ = keep;
+    return false;
 }
 
 bool V4L2Backend::grab(cv::Mat& frame, std::chrono::milliseconds timeout) {
+    if (lost_.load() && !reconnect()) {
+        return false;  // at once: the callers poll again on their own schedule
+    }
     if (fd_ < 0) {
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::optional<v4l2_buffer> newest;
     unsigned drained = 0;
+    // Asks the device whether it is still there after a failed wait.
+    auto checkGone = [this] {
+        v4l2_capability caps{};
+        if (xioctl(fd_, VIDIOC_QUERYCAP, &caps) != 0 && errno == ENODEV) {
+            markLost();
+            return true;
+        }
+        return false;
+    };
     while (true) {
         v4l2_buffer b{};
         b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -255,8 +443,15 @@ bool V4L2Backend::grab(cv::Mat& frame, std::chrono::milliseconds timeout) {
             newest = b;
             continue;
         }
+        if (errno == ENODEV) {
+            markLost();
+            return false;
+        }
         if (errno != EAGAIN) {
-            break;  // the device went away
+            if (checkGone()) {
+                return false;
+            }
+            break;
         }
         // When every buffer was full the driver may have been dropping frames
         // for a while: what we hold is old, so wait for the next one.
@@ -268,12 +463,15 @@ bool V4L2Backend::grab(cv::Mat& frame, std::chrono::milliseconds timeout) {
         if (left.count() <= 0) {
             break;
         }
-        pollfd p{fd_, POLLIN, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(left.count()));
+        short revents = 0;
+        const int r = dev_->poll(fd_, POLLIN, revents, static_cast<int>(left.count()));
         if (r < 0 && errno != EINTR) {
             break;
         }
-        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        if (r > 0 && (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            if (checkGone()) {
+                return false;
+            }
             break;
         }
         drained = 0;
@@ -308,18 +506,15 @@ bool V4L2Backend::setExposure(int log2Seconds, bool automatic) {
     if (fd_ < 0) {
         return false;
     }
-    v4l2_control mode{V4L2_CID_EXPOSURE_AUTO, 0};
     if (automatic) {
-        mode.value = V4L2_EXPOSURE_APERTURE_PRIORITY;
-        if (xioctl(fd_, VIDIOC_S_CTRL, &mode) == 0) {
+        if (setControl(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY)) {
             return true;
         }
         // Some drivers offer only full automatic next to manual.
-        mode.value = V4L2_EXPOSURE_AUTO;
-        return xioctl(fd_, VIDIOC_S_CTRL, &mode) == 0;
+        return setControl(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_AUTO);
     }
-    mode.value = V4L2_EXPOSURE_MANUAL;
-    if (hasControl(V4L2_CID_EXPOSURE_AUTO) && xioctl(fd_, VIDIOC_S_CTRL, &mode) != 0) {
+    if (hasControl(V4L2_CID_EXPOSURE_AUTO) &&
+        !setControl(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL)) {
         return false;
     }
     v4l2_queryctrl q{};
@@ -327,9 +522,8 @@ bool V4L2Backend::setExposure(int log2Seconds, bool automatic) {
     if (xioctl(fd_, VIDIOC_QUERYCTRL, &q) != 0) {
         return false;
     }
-    v4l2_control time{V4L2_CID_EXPOSURE_ABSOLUTE,
-                      v4l2::exposureUnits(log2Seconds, q.minimum, q.maximum)};
-    return xioctl(fd_, VIDIOC_S_CTRL, &time) == 0;
+    return setControl(V4L2_CID_EXPOSURE_ABSOLUTE,
+                      v4l2::exposureUnits(log2Seconds, q.minimum, q.maximum));
 }
 
 bool V4L2Backend::hasImageControls() {
@@ -360,52 +554,70 @@ std::vector<ControlInfo> V4L2Backend::controls() {
     }
     v4l2_queryctrl q{};
     q.id = V4L2_CTRL_FLAG_NEXT_CTRL;
-    while (xioctl(fd_, VIDIOC_QUERYCTRL, &q) == 0) {
+    std::uint32_t previous = 0;
+    for (int n = 0; n < kMaxControls && xioctl(fd_, VIDIOC_QUERYCTRL, &q) == 0;
+         ++n, q.id |= V4L2_CTRL_FLAG_NEXT_CTRL) {
+        if (q.id <= previous) {
+            break;  // a driver that does not advance would loop for ever
+        }
+        previous = q.id;
         bool supported = false;
         const ControlInfo::Type type = v4l2::controlType(q.type, supported);
-        if (supported && (q.flags & V4L2_CTRL_FLAG_DISABLED) == 0) {
+        // A range upside down cannot be offered (a broken driver).
+        if (supported && (q.flags & V4L2_CTRL_FLAG_DISABLED) == 0 && q.minimum <= q.maximum) {
             ControlInfo c;
             c.id = q.id;
-            c.name = std::string(reinterpret_cast<const char*>(q.name),
-                                 strnlen(reinterpret_cast<const char*>(q.name), sizeof q.name));
+            c.name = fixedString(q.name, sizeof q.name);
             c.type = type;
             c.minimum = q.minimum;
             c.maximum = q.maximum;
-            c.step = q.step;
-            c.defaultValue = q.default_value;
+            c.step = std::max(q.step, 1);
+            c.defaultValue = std::clamp(q.default_value, q.minimum, q.maximum);
             v4l2_control value{q.id, 0};
             if ((q.flags & V4L2_CTRL_FLAG_WRITE_ONLY) == 0 && type != ControlInfo::Type::Button &&
                 xioctl(fd_, VIDIOC_G_CTRL, &value) == 0) {
                 c.value = value.value;
             }
             if (type == ControlInfo::Type::Menu) {
-                for (int i = q.minimum; i <= q.maximum; ++i) {
+                // Menus are short; the indexes asked are bounded whatever
+                // range the driver claims.
+                const std::int64_t first = std::max(q.minimum, 0);
+                const std::int64_t last =
+                    std::min<std::int64_t>(q.maximum, first + kMaxMenuIndexes - 1);
+                for (std::int64_t i = first; i <= last; ++i) {
                     v4l2_querymenu m{};
                     m.id = q.id;
                     m.index = static_cast<std::uint32_t>(i);
                     if (xioctl(fd_, VIDIOC_QUERYMENU, &m) != 0) {
                         continue;  // gaps in a menu are allowed
                     }
-                    if (q.type == V4L2_CTRL_TYPE_INTEGER_MENU) {
-                        c.menuItems.emplace_back(i, std::to_string(m.value));
-                    } else {
-                        c.menuItems.emplace_back(
-                            i, std::string(
-                                   reinterpret_cast<const char*>(m.name),
-                                   strnlen(reinterpret_cast<const char*>(m.name), sizeof m.name)));
-                    }
+                    c.menuItems.emplace_back(static_cast<int>(i),
+                                             q.type == V4L2_CTRL_TYPE_INTEGER_MENU
+                                                 ? std::to_string(m.value)
+                                                 : fixedString(m.name, sizeof m.name));
+                }
+                if (c.menuItems.empty()) {
+                    continue;  // nothing to choose from
                 }
             }
             list.push_back(std::move(c));
         }
-        q.id |= V4L2_CTRL_FLAG_NEXT_CTRL;
     }
     return list;
 }
 
 bool V4L2Backend::setControl(unsigned id, int value) {
     v4l2_control c{id, value};
-    return fd_ >= 0 && xioctl(fd_, VIDIOC_S_CTRL, &c) == 0;
+    if (fd_ < 0 || xioctl(fd_, VIDIOC_S_CTRL, &c) != 0) {
+        return false;
+    }
+    const auto it = std::find_if(applied_.begin(), applied_.end(),
+                                 [id](const auto& a) { return a.first == id; });
+    if (it != applied_.end()) {
+        applied_.erase(it);
+    }
+    applied_.emplace_back(id, value);
+    return true;
 }
 
 }  // namespace tovik

@@ -1,19 +1,26 @@
 #pragma once
 // Capture from V4L2 video nodes: our own memory-mapped streaming with
-// bounded waits, frames converted to BGR, controls through the driver's ioctls.
+// bounded waits, frames converted to BGR, controls through the driver's
+// ioctls. Every kernel call goes through a V4L2Device, so the back end runs
+// against replayed device descriptions in tests.
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tovik/camera/CaptureBackend.h"
+#include "tovik/camera/V4L2Device.h"
 
 namespace tovik {
 
 class V4L2Backend final : public CaptureBackend {
 public:
-    // devDir: where the video nodes live (tests point it elsewhere).
-    explicit V4L2Backend(std::string devDir = "/dev");
+    // devDir: where the video nodes live. device: the kernel calls; the real
+    // ones when null.
+    explicit V4L2Backend(std::string devDir = "/dev", std::unique_ptr<V4L2Device> device = nullptr);
     ~V4L2Backend() override;
     V4L2Backend(const V4L2Backend&) = delete;
     V4L2Backend& operator=(const V4L2Backend&) = delete;
@@ -21,8 +28,11 @@ public:
     [[nodiscard]] std::vector<DeviceInfo> enumerate() override;
     bool open(int index, cv::Size size) override;
     void close() override;
-    [[nodiscard]] bool isOpen() const override { return fd_ >= 0; }
+    [[nodiscard]] bool isOpen() const override { return fd_ >= 0 || lost_.load(); }
     [[nodiscard]] cv::Size frameSize() const override { return size_; }
+    [[nodiscard]] double frameRate() const override { return fps_; }
+    [[nodiscard]] std::string lastError() const override { return lastError_; }
+    [[nodiscard]] bool deviceLost() const override { return lost_.load(); }
     bool grab(cv::Mat& frame, std::chrono::milliseconds timeout) override;
 
     [[nodiscard]] bool hasExposureControl() override;
@@ -33,22 +43,47 @@ public:
     [[nodiscard]] std::vector<ControlInfo> controls() override;
     bool setControl(unsigned id, int value) override;
 
+    // How often a lost device is looked for again.
+    static constexpr std::chrono::milliseconds kReconnectPeriod{500};
+
 private:
     struct Buffer {
         void* start = nullptr;
         size_t length = 0;
     };
-    // Capture nodes in node-number order, as paths.
-    [[nodiscard]] std::vector<std::string> captureNodes() const;
+    struct Node {
+        std::string path;
+        std::string card;
+        std::string busInfo;
+        int openError = 0;  // errno of a node that cannot be opened
+    };
+    int xioctl(int fd, unsigned long request, void* arg) const;
+    // Capture nodes in node-number order, and nodes we may not open.
+    [[nodiscard]] std::vector<Node> captureNodes() const;
+    bool openNode(const Node& node, cv::Size size);
+    void releaseStream();
+    void markLost();
+    bool reconnect();
     bool convert(const Buffer& buffer, size_t bytesUsed, cv::Mat& frame) const;
     bool hasControl(std::uint32_t id) const;
 
     std::string devDir_;
+    std::unique_ptr<V4L2Device> dev_;
     int fd_ = -1;
     cv::Size size_;
+    double fps_ = 0;
     std::uint32_t pixelFormat_ = 0;
     std::uint32_t bytesPerLine_ = 0;
     std::vector<Buffer> buffers_;
+    std::string lastError_;
+    // Identity of the open device, to find it again after an unplug.
+    std::string card_;
+    std::string busInfo_;
+    std::atomic<bool> lost_{false};
+    std::chrono::steady_clock::time_point nextReconnect_{};
+    // Control values set since the open, re-applied when the device returns
+    // (a re-plugged camera starts from its defaults).
+    std::vector<std::pair<std::uint32_t, int>> applied_;
 };
 
 }  // namespace tovik

@@ -287,12 +287,13 @@ bool CalibrationController::start(bool automatic) {
             host_->StartPreview();
         }
         QMetaObject::invokeMethod(
-            this, [this, outcome] { done(outcome); }, Qt::QueuedConnection);
+            this, [this, outcome, error = files.takeError()] { done(outcome, error); },
+            Qt::QueuedConnection);
     });
     return true;
 }
 
-void CalibrationController::done(CalibrationOutcome outcome) {
+void CalibrationController::done(CalibrationOutcome outcome, const std::string& filesError) {
     if (worker_.joinable()) {
         worker_.join();
     }
@@ -300,6 +301,9 @@ void CalibrationController::done(CalibrationOutcome outcome) {
     // it; it goes now that the procedure has returned.
     canvas_->destroyWindow();
     running_ = false;
+    if (!filesError.empty() && s_.hooks.filesNotWritten) {
+        s_.hooks.filesNotWritten(filesError);
+    }
     emit finished(outcome);
 }
 

@@ -40,6 +40,8 @@ struct ConsoleCalibrationHooks {
     std::function<bool()> threadStarted;
     std::function<void()> onRun;
     std::function<void()> onPause;
+    // Calibration files that could not be written, in words for the user.
+    std::function<void(const std::string& reason)> filesNotWritten;
     // The monitor to calibrate, in device pixels; unset or empty: the
     // primary screen.
     std::function<common::ScreenRect()> targetScreen;
@@ -88,7 +90,7 @@ private:
     class Frames;
 
     bool start(bool automatic);
-    void done(CalibrationOutcome outcome);
+    void done(CalibrationOutcome outcome, const std::string& filesError);
 
     Services s_;
     common::SystemClock systemClock_;

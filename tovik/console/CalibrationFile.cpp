@@ -5,6 +5,8 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "common/ini/SafeWrite.h"
+
 namespace tovik {
 
 bool LoadCalibrationFile(const std::string& path, cv::Size cameraFrame, CalibrationState& state,
@@ -93,10 +95,9 @@ bool LoadCalibrationFile(const std::string& path, cv::Size cameraFrame, Calibrat
 
 bool WriteCalibrationFile(const std::string& path, const CalibrationFileContent& content) {
     try {
-        cv::FileStorage fs(path, cv::FileStorage::WRITE);
-        if (!fs.isOpened()) {
-            return false;
-        }
+        // Built in memory and written whole, like every file the programs write.
+        cv::FileStorage fs(".yml", cv::FileStorage::WRITE | cv::FileStorage::MEMORY |
+                                       cv::FileStorage::FORMAT_YAML);
         fs << "homography" << cv::Mat(content.homography);
         fs << "window"
            << std::vector<int>{content.window.left, content.window.right, content.window.top,
@@ -111,7 +112,7 @@ bool WriteCalibrationFile(const std::string& path, const CalibrationFileContent&
                    << std::vector<int>{content.frameSize.width, content.frameSize.height};
             }
         }
-        return true;
+        return common::writeFileSafely(path, fs.releaseAndGetString()).ok();
     } catch (const cv::Exception&) {
         return false;
     }

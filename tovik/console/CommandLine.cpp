@@ -82,7 +82,7 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "Options:\n"
            "  --camera SPEC            capture back end: v4l2 (default) or sim:OPTIONS\n"
            "                           (the simulated camera and pen)\n"
-           "  --list-cameras           print one line per device: INDEX, NAME, SIZES\n"
+           "  --list-cameras           print one line per device: INDEX, NAME, SIZES@FPS\n"
            "                           (tab-separated) and exit\n"
            "  --screen NAME|INDEX      the projected monitor for this run (an RandR name\n"
            "                           such as HDMI-1, or 0, 1, ...); default: the\n"

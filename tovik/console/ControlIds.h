@@ -51,6 +51,10 @@ inline constexpr int Device = 1074;
 inline constexpr int AutoTh = 1078;
 // Rows added below the original controls.
 inline constexpr int Screen = 1100;
+// Accuracy options, a row below the others.
+inline constexpr int LensCorrection = 1201;
+inline constexpr int SubPixelSpot = 1202;
+inline constexpr int PointerSmoothing = 1203;
 }  // namespace setting
 
 // Camera selection (dialog 204).

@@ -96,6 +96,17 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
     const int screenRow = addExtraRow(QStringLiteral("投影屏幕:"));
     screen_ = AddCombo(this, du, ids::setting::Screen, 73, screenRow + 1, 254, true);
 
+    // Accuracy options: one row of three switches.
+    const int accuracyRow = addExtraRow(QStringLiteral("精度:"));
+    lensCorrection_ =
+        AddControl<QCheckBox>(this, du, ids::setting::LensCorrection, 73, accuracyRow + 3, 84, 11,
+                              QStringLiteral("镜头畸变校正"));
+    subPixelSpot_ = AddControl<QCheckBox>(this, du, ids::setting::SubPixelSpot, 161,
+                                          accuracyRow + 3, 80, 11, QStringLiteral("亚像素光斑"));
+    pointerSmoothing_ = AddControl<QCheckBox>(this, du, ids::setting::PointerSmoothing, 245,
+                                              accuracyRow + 3, 80, 11, QStringLiteral("指针平滑"));
+    lensCorrection_->setToolTip(QStringLiteral("下次标定起生效"));
+
     connect(ok, &QPushButton::clicked, this, &CSettingDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(defaults, &QPushButton::clicked, this, &CSettingDlg::OnLoadDefaults);
@@ -188,6 +199,9 @@ bool CSettingDlg::UpdateData(bool fromControls) {
         } else {
             screen_->setEditText(QString::fromStdString(Screen));
         }
+        lensCorrection_->setChecked(LensCorrection != 0);
+        subPixelSpot_->setChecked(SubPixelSpot != 0);
+        pointerSmoothing_->setChecked(PointerSmoothing != 0);
         return true;
     }
     if (!readField(amp_, Amp, 1, 255, 120) || !readField(area_, Area, 1, 4000, 121) ||
@@ -208,6 +222,9 @@ bool CSettingDlg::UpdateData(bool fromControls) {
     const int item = screen_->findText(screen_->currentText());
     Screen = (item >= 0 ? screen_->itemData(item).toString() : screen_->currentText().trimmed())
                  .toStdString();
+    LensCorrection = lensCorrection_->isChecked() ? 1 : 0;
+    SubPixelSpot = subPixelSpot_->isChecked() ? 1 : 0;
+    PointerSmoothing = pointerSmoothing_->isChecked() ? 1 : 0;
     return true;
 }
 

@@ -46,6 +46,10 @@ public:
     // list offers the monitors there are.
     std::string Screen;
     std::vector<common::Monitor> Monitors;
+    // Accuracy options (section "Accuracy" of the settings file).
+    int LensCorrection = 0;
+    int SubPixelSpot = 0;
+    int PointerSmoothing = 0;
 
     // Fills the lists and shows the members; runs once, when the dialog is
     // first shown.
@@ -86,6 +90,10 @@ private:
     QCheckBox* f13Trig_ = nullptr;
     QComboBox* screen_ = nullptr;
     int extraRows_ = 0;
+    // Accuracy options.
+    QCheckBox* lensCorrection_ = nullptr;
+    QCheckBox* subPixelSpot_ = nullptr;
+    QCheckBox* pointerSmoothing_ = nullptr;
 };
 
 }  // namespace tovik

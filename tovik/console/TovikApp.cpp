@@ -66,11 +66,20 @@ CTovikApp::~CTovikApp() = default;
 
 bool CTovikApp::openCamera() {
     CCameraDS& camera = theCamera();
+    // The back end's reason (busy, no permission...) follows the usual text.
+    auto failed = [&] {
+        QString text = LoadString(144);
+        const std::string why = camera.lastError();
+        if (!why.empty()) {
+            text += QStringLiteral("\n") + QString::fromStdString(why);
+        }
+        messages_.show(nullptr, LoadString(143), text, MessageIcon::Information,
+                       MessageButtons::Ok);
+    };
     if (camera.OpenDevice(CameraIndex, false, 640, 480)) {
         return true;
     }
-    messages_.show(nullptr, LoadString(143), LoadString(144), MessageIcon::Information,
-                   MessageButtons::Ok);
+    failed();
     if (camera.OpenDevice(CameraIndex, true, 320, 240)) {
         return true;
     }
@@ -86,8 +95,7 @@ bool CTovikApp::openCamera() {
             camera.OpenDevice(CameraIndex, true, 320, 240)) {
             return true;
         }
-        messages_.show(nullptr, LoadString(143), LoadString(144), MessageIcon::Information,
-                       MessageButtons::Ok);
+        failed();
     }
 }
 

@@ -260,6 +260,7 @@ TrackingCalibration CTovikDlg::snapshotCalibration() const {
     c.background = calibration_.BackgroundFrame.clone();
     c.autoThreshold = calibration_.AutoThreshold;
     c.window = calibration_.Window;
+    c.lens = calibration_.Lens;
     return c;
 }
 
@@ -375,7 +376,12 @@ void CTovikDlg::OnExit() {
         return;
     }
     exiting_ = true;
-    SaveSettings(settings_, services_.paths.iniPath);
+    if (const common::FileWriteResult r = SaveSettings(settings_, services_.paths.iniPath);
+        !r.ok()) {
+        // Before anything stops: the user may free space and note the values.
+        ReportFileNotWritten(QStringLiteral("The settings were not saved."),
+                             r.describe(services_.paths.iniPath));
+    }
     StopRequested = 1;
     // A parked thread is woken by the stop itself; it ends at its safe point
     // and is joined before the camera goes.
@@ -390,6 +396,11 @@ void CTovikDlg::OnExit() {
         tray_->hide();
     }
     QDialog::done(QDialog::Rejected);
+}
+
+void CTovikDlg::ReportFileNotWritten(const QString& what, const std::string& reason) {
+    services_.messages.show(this, what + QLatin1Char('\n') + QString::fromStdString(reason),
+                            LoadString(102), MessageIcon::Warning, MessageButtons::Ok);
 }
 
 void CTovikDlg::accept() {}
@@ -455,10 +466,19 @@ void CTovikDlg::statusTick() {
         setText(ids::PosXEdit, QString::number(v.x));
         setText(ids::PosYEdit, QString::number(v.yFromBottom));
     }
-    if (v.button != DetectionStatus::Button::Unknown) {
+    // An unplugged camera shows in the button field until it is back; the
+    // back end reopens it by itself.
+    const CaptureBackend* backend = services_.camera.backend();
+    const bool lost = backend != nullptr && backend->deviceLost();
+    if (lost) {
+        setText(ids::ButtonStateEdit, QStringLiteral("摄像头已断开"));
+    } else if (v.button != DetectionStatus::Button::Unknown) {
         setText(ids::ButtonStateEdit,
                 LoadString(v.button == DetectionStatus::Button::Down ? 153 : 154));
+    } else if (cameraLostShown_) {
+        setText(ids::ButtonStateEdit, QString());
     }
+    cameraLostShown_ = lost;
     shown_ = v;
     if (ShowPicture != 0 && display_.takeIfNewer(displayFrame_, displaySeen_)) {
         picture_->setFrame(displayFrame_);
@@ -672,6 +692,10 @@ void CTovikDlg::OnAdvancedSettings() {
     dialog.Running = Running;
     dialog.Screen = s.Screen;
     dialog.Monitors = services_.screen.monitors();
+    // Accuracy options.
+    dialog.LensCorrection = s.LensCorrection;
+    dialog.SubPixelSpot = s.SubPixelSpot;
+    dialog.PointerSmoothing = s.PointerSmoothing;
     if (runModal(dialog) != QDialog::Accepted) {
         return;
     }
@@ -692,6 +716,10 @@ void CTovikDlg::OnAdvancedSettings() {
     s.camBacklightCompensation = dialog.camBacklightCompensation;
     s.camGain = dialog.camGain;
     s.Screen = dialog.Screen;
+    // Accuracy options.
+    s.LensCorrection = dialog.LensCorrection;
+    s.SubPixelSpot = dialog.SubPixelSpot;
+    s.PointerSmoothing = dialog.PointerSmoothing;
 }
 
 int CTovikDlg::RunCountDown() {

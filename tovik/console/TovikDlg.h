@@ -75,6 +75,8 @@ public:
     // count-down asks; other commands that touch the camera, the calibration
     // or the tracking state wait while a calibration runs.
     void RunAfterCalibration(bool continueThread);
+    // Tells the user that a file was not written (the old one is intact).
+    void ReportFileNotWritten(const QString& what, const std::string& reason);
     // Runs the command of that number as its button or menu item would;
     // false for an unknown number.
     bool runCommand(int command);
@@ -188,6 +190,7 @@ private:
     std::unique_ptr<DetectionLoop> loop_;
     bool threadGuard_ = false;  // the "ThdMutex" of this process
     DetectionStatus::Values shown_;
+    bool cameraLostShown_ = false;
 
     cv::Mat previewFrame_;
     cv::Mat displayFrame_;

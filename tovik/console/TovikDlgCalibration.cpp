@@ -51,6 +51,9 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
     hooks.threadStarted = [&dlg] { return dlg.ThreadStarted != 0; };
     hooks.onRun = [&dlg] { dlg.RunAfterCalibration(false); };
     hooks.onPause = [&dlg] { dlg.RunAfterCalibration(true); };
+    hooks.filesNotWritten = [&dlg](const std::string& reason) {
+        dlg.ReportFileNotWritten(QStringLiteral("The calibration files were not saved."), reason);
+    };
     hooks.targetScreen = [&dlg] { return dlg.TargetScreen(); };
     c = new CalibrationController(
         {dlg.Camera(), dlg.Settings(), dlg.Calibration(), dlg.Keys(), dlg.SettingsFilePath(),

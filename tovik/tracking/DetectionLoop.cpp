@@ -167,6 +167,7 @@ void DetectionLoop::run(std::stop_token stop) {
         search.autoThreshold = calibration.autoThreshold;
         search.area = st.Area;
         search.areaUp = st.AreaUp;
+        search.subPixel = st.SubPixelSpot;
         const FrameSearchResult found =
             SearchFrame(*detector, s_.keys, frame, calibration.background, search, searchState);
 
@@ -174,7 +175,9 @@ void DetectionLoop::run(std::stop_token stop) {
         pointer.move = st.Move;
         pointer.mouseLeft = st.MouseLeft;
         pointer.f13Trig = st.F13Trig;
-        mapper.onFrame(found.spot, found.cx, found.cy, calibration.homography, pointer);
+        pointer.smoothing = st.PointerSmoothing;
+        const cv::Point2f straight = calibration.lens.undistort({found.cx, found.cy});
+        mapper.onFrame(found.spot, straight.x, straight.y, calibration.homography, pointer);
         if (found.spot) {
             MarkSpot(frame, found.cx, found.cy);
         }

@@ -18,6 +18,7 @@
 #include "common/platform/InputInjector.h"
 #include "common/platform/KeyState.h"
 #include "common/platform/ScreenInfo.h"
+#include "tovik/tracking/LensModel.h"
 #include "tovik/tracking/PointerMapper.h"
 #include "tovik/tracking/SpotDetector.h"
 #include "tovik/tracking/TrackingSettings.h"
@@ -32,6 +33,7 @@ struct TrackingCalibration {
     cv::Mat background;  // 8-bit BGR, the camera frame size
     std::int32_t autoThreshold = 0;
     DetectionWindow window;
+    LensModel lens;  // applied to the spot before the homography when valid
 };
 
 // Status values the thread publishes and the UI shows from a timer.

@@ -14,6 +14,7 @@ FrameSearchResult SearchFrame(SpotDetector& detector, common::KeyState& keys, co
         return r;
     }
     r.searched = true;
+    detector.weighted = settings.subPixel != 0;
     const int threshold = settings.autoTh != 0 ? settings.autoThreshold : settings.amp;
     const bool comparable = frame.type() == CV_8UC3 && background.type() == frame.type() &&
                             background.size() == frame.size();

@@ -19,6 +19,7 @@ struct FrameSearchSettings {
     std::int32_t autoThreshold = 0;  // AutoThreshold of the last calibration
     std::int32_t area = 5;           // Area: smallest accepted count, inclusive
     std::int32_t areaUp = 1000;      // AreaUp: largest accepted count, inclusive
+    std::int32_t subPixel = 0;       // SubPixelSpot: brightness-weighted centroid
 };
 
 // Kept by the loop for the life of the thread.

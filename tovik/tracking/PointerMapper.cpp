@@ -74,10 +74,16 @@ void PointerMapper::onFrame(bool spot, float cx, float cy, const cv::Matx33f& ho
         if (out[2] == 0.0f) {
             return;
         }
-        const cv::Point2d p(static_cast<double>(out[0]) / out[2],
-                            static_cast<double>(out[1]) / out[2]);
+        cv::Point2d p(static_cast<double>(out[0]) / out[2], static_cast<double>(out[1]) / out[2]);
         if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
             return;
+        }
+        if (settings.smoothing != 0) {
+            // Each touch starts afresh: its press lands where the pen landed.
+            if (!penDown_) {
+                smoother_.reset();
+            }
+            p = smoother_.filter(p, clock_.now());
         }
         mapped_ = p;
         status_.showPosition(truncSaturate(p.x), truncSaturate(screen_.height - p.y));

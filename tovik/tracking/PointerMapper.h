@@ -10,6 +10,7 @@
 #include "common/platform/Clock.h"
 #include "common/platform/InputInjector.h"
 #include "common/platform/ScreenInfo.h"
+#include "tovik/tracking/OneEuroFilter.h"
 
 namespace tovik {
 
@@ -33,6 +34,7 @@ public:
         std::int32_t move = 5;       // Move: dead band in screen pixels
         std::int32_t mouseLeft = 1;  // MouseLeft: emulate the button
         std::int32_t f13Trig = 1;    // F13Trig: selects the snapped-press form
+        std::int32_t smoothing = 0;  // PointerSmoothing: One-Euro filter on the position
     };
 
     // One frame: whether it holds a spot and, when it does, the centroid in
@@ -65,6 +67,7 @@ private:
     bool tapSnapped_ = false;
     common::Clock::time_point firstPressTime_{};
     cv::Point2d firstPressPos_{0, 0};
+    OneEuroFilter smoother_;
 };
 
 }  // namespace tovik

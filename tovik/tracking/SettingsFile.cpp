@@ -35,6 +35,13 @@ constexpr std::array<Key, 17> kKeys{{
     {"Functions", "F13Trig", &TrackingSettings::F13Trig, 1},
 }};
 
+// Accuracy options, in a section of their own after the others.
+constexpr std::array<Key, 3> kAccuracyKeys{{
+    {"Accuracy", "LensCorrection", &TrackingSettings::LensCorrection, 0},
+    {"Accuracy", "SubPixelSpot", &TrackingSettings::SubPixelSpot, 0},
+    {"Accuracy", "PointerSmoothing", &TrackingSettings::PointerSmoothing, 0},
+}};
+
 constexpr const char* kCalibSection = "CalibParams";
 constexpr const char* kScreenSection = "Software";
 constexpr const char* kScreenKey = "Screen";
@@ -50,21 +57,26 @@ void LoadSettings(TrackingSettings& settings, const std::string& iniPath) {
         (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault);
     }
     settings.Screen = ini.getString(kScreenSection, kScreenKey, "");
+    for (const Key& k : kAccuracyKeys) {
+        (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault);
+    }
 }
 
-bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) {
+common::FileWriteResult SaveSettings(const TrackingSettings& settings, const std::string& iniPath) {
     common::IniFile ini(iniPath);
     // Loading first keeps every other line of the file, [CalibParams]
-    // included. A file that exists but cannot be read is not replaced.
-    if (!ini.load()) {
-        return false;
-    }
+    // included. A file that exists but cannot be read is not replaced: save()
+    // refuses it.
+    (void)ini.load();
     for (const Key& k : kKeys) {
         ini.setInt(k.section, k.name, (settings.*k.member).get());
     }
     // Written once chosen, so a file that never named a monitor keeps its keys.
     if (!settings.Screen.empty() || ini.value(kScreenSection, kScreenKey)) {
         ini.setValue(kScreenSection, kScreenKey, settings.Screen);
+    }
+    for (const Key& k : kAccuracyKeys) {
+        ini.setInt(k.section, k.name, (settings.*k.member).get());
     }
     return ini.save();
 }
@@ -87,6 +99,9 @@ void PrintSettings(std::ostream& out, const TrackingSettings& settings, const Ca
         out << k.name << '=' << (settings.*k.member).get() << '\n';
     }
     out << kScreenKey << '=' << settings.Screen << '\n';
+    for (const Key& k : kAccuracyKeys) {
+        out << k.name << '=' << (settings.*k.member).get() << '\n';
+    }
     out << "SmoothWndLen=" << calib.SmoothWndLen << '\n';
     out << "ManCalibAmpThd=" << calib.ManCalibAmpThd << '\n';
     out << "ManCalibAreaThd=" << calib.ManCalibAreaThd << '\n';

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "common/ini/SafeWrite.h"
 #include "tovik/tracking/TrackingSettings.h"
 
 namespace tovik {
@@ -21,9 +22,10 @@ struct CalibParams {
 void LoadSettings(TrackingSettings& settings, const std::string& iniPath);
 
 // Writes the 17 keys in their order with "%d", and "Screen" once it has been
-// set; [CalibParams] is never touched.
-// Returns false when the file could not be written (the caller goes on).
-bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath);
+// set; [CalibParams] is never touched. On failure the old file is left as it
+// was; the caller tells the user.
+[[nodiscard]] common::FileWriteResult SaveSettings(const TrackingSettings& settings,
+                                                   const std::string& iniPath);
 
 [[nodiscard]] CalibParams ReadCalibParams(const std::string& iniPath);
 

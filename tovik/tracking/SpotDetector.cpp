@@ -36,7 +36,7 @@ ScanBox clampWindow(const DetectionWindow& w, int cols, int rows) {
 // value only for runs that might hold one.
 template <bool Subtract>
 int scan(const cv::Mat& frame, const cv::Mat* background, const ScanBox& box, int thr,
-         cv::Point2f* out) {
+         cv::Point2f* out, std::uint16_t* weights) {
     int count = 0;
     const auto u8 = [](int v) { return static_cast<std::uint8_t>(v); };
     for (int y = box.y0; y < box.y1; ++y) {
@@ -52,8 +52,10 @@ int scan(const cv::Mat& frame, const cv::Mat* background, const ScanBox& box, in
                 c1 = std::max(c1 - b[i + 1], 0);
                 c2 = std::max(c2 - b[i + 2], 0);
             }
-            if (GreyOf(u8(c0), u8(c1), u8(c2)) >= thr) {
+            const int grey = GreyOf(u8(c0), u8(c1), u8(c2));
+            if (grey >= thr) {
                 out[count] = cv::Point2f(static_cast<float>(x), static_cast<float>(y));
+                weights[count] = static_cast<std::uint16_t>(std::min(grey - thr + 1, 511));
                 ++count;
             }
         };
@@ -108,7 +110,30 @@ void centroid(const cv::Point2f* pts, int count, float& cx, float& cy) {
     cy = sy / static_cast<float>(count);
 }
 
+// Brightness above the threshold as the weight: pixels that only just pass,
+// the ones noise flips in and out, count least, and the spot's position
+// moves by fractions of a pixel.
+void weightedCentroid(const cv::Point2f* pts, const std::uint16_t* weights, int count, float& cx,
+                      float& cy) {
+    double sw = 0, sx = 0, sy = 0;
+    for (int i = 0; i < count; ++i) {
+        sw += weights[i];
+        sx += weights[i] * static_cast<double>(pts[i].x);
+        sy += weights[i] * static_cast<double>(pts[i].y);
+    }
+    cx = static_cast<float>(sx / sw);
+    cy = static_cast<float>(sy / sw);
+}
+
 }  // namespace
+
+void SpotDetector::centre(int count, float& cx, float& cy) const {
+    if (weighted) {
+        weightedCentroid(SpotPixels.data(), SpotWeights.data(), count, cx, cy);
+    } else {
+        centroid(SpotPixels.data(), count, cx, cy);
+    }
+}
 
 int SpotDetector::DetectSpot(const cv::Mat& difference, int threshold, float& cx, float& cy) {
     if (difference.type() != CV_8UC3 || threshold > 255) {
@@ -118,9 +143,10 @@ int SpotDetector::DetectSpot(const cv::Mat& difference, int threshold, float& cx
     if (box.empty()) {
         return 0;
     }
-    const int count = scan<false>(difference, nullptr, box, threshold, SpotPixels.data());
+    const int count =
+        scan<false>(difference, nullptr, box, threshold, SpotPixels.data(), SpotWeights.data());
     if (count > 0) {
-        centroid(SpotPixels.data(), count, cx, cy);
+        centre(count, cx, cy);
     }
     return count;
 }
@@ -135,9 +161,10 @@ int SpotDetector::DetectSpotInFrame(const cv::Mat& frame, const cv::Mat& backgro
     if (box.empty()) {
         return 0;
     }
-    const int count = scan<true>(frame, &background, box, threshold, SpotPixels.data());
+    const int count =
+        scan<true>(frame, &background, box, threshold, SpotPixels.data(), SpotWeights.data());
     if (count > 0) {
-        centroid(SpotPixels.data(), count, cx, cy);
+        centre(count, cx, cy);
     }
     return count;
 }

@@ -36,6 +36,14 @@ public:
 
     DetectionWindow window;
     std::array<cv::Point2f, kMaxSpotPixels> SpotPixels{};
+
+    // Sub-pixel position: the centroid weighted by each pixel's brightness
+    // above the threshold instead of the plain mean (off by default).
+    bool weighted = false;
+    std::array<std::uint16_t, kMaxSpotPixels> SpotWeights{};
+
+private:
+    void centre(int count, float& cx, float& cy) const;
 };
 
 // Grey level of one BGR pixel, bit for bit as cv::cvtColor(COLOR_BGR2GRAY).

@@ -54,6 +54,11 @@ struct TrackingSettings {
     // [Functions]
     SharedInt MouseLeft{1};
     SharedInt F13Trig{1};
+    // [Accuracy]: improvements beyond the plain homography, all off by
+    // default. LensCorrection acts from the next automatic calibration.
+    SharedInt LensCorrection{0};
+    SharedInt SubPixelSpot{0};
+    SharedInt PointerSmoothing{0};
     // Never persisted: 21 at every start, 1..60 from the slider.
     SharedInt SamplingInterval{21};
 

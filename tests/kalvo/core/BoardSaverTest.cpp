@@ -12,6 +12,8 @@
 #include <fstream>
 #include <set>
 
+#include "common/WriteFault.h"
+
 namespace kalvo {
 namespace {
 
@@ -186,6 +188,27 @@ TEST(BoardSaver, UnwritableFolderSavesNothingAndLeavesNoStrayFile) {
     EXPECT_EQ(chooser.calls, 1);
 }
 
+TEST(BoardSaver, DiskFullMidWriteKeepsTheEarlierPictureAndSaysWhy) {
+    TempDir program, target;
+    ScriptedChooser chooser;
+    chooser.answers = {target.path()};
+    BoardSaver saver(program.path(), chooser, [] { return at(2011, 5, 27, 9, 3, 7); });
+    ASSERT_EQ(saver.save(capture(4, 4, qRgb(1, 2, 3))), SaveResult::SavedBmp);
+    const std::string path = target.path() + "/2011-5-27-9-3-7.bmp";
+    const auto before = fs::file_size(path);
+
+    SaveResult r;
+    {
+        tktest::ScopedWriteFault fault(100, ENOSPC);
+        r = saver.save(capture(64, 64, qRgb(9, 9, 9)));
+    }
+
+    EXPECT_EQ(r, SaveResult::WriteFailed);
+    EXPECT_EQ(target.files(), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
+    EXPECT_EQ(fs::file_size(path), before);
+    EXPECT_NE(saver.lastError().find("the disk is full"), std::string::npos) << saver.lastError();
+}
+
 TEST(BoardSaver, InvalidCaptureIsRefusedBeforeAskingForAFolder) {
     TempDir program;
     ScriptedChooser chooser;
@@ -250,7 +273,8 @@ TEST_F(JpgDll, ConvertsBottomUpAndTopDownBitmapsOfBothDepths) {
             }
             const std::string bmp = dir_.path() + "/in.bmp";
             const std::string jpg = dir_.path() + "/out.jpg";
-            ASSERT_TRUE(writeFileAtomically(bmp, bytes.data(), bytes.size()));
+            ASSERT_TRUE(common::writeFileSafely(
+                bmp, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
 
             ASSERT_EQ(convert_(bmp.c_str(), jpg.c_str()), 0);
 
@@ -288,7 +312,8 @@ TEST_F(JpgDll, BadInputGivesAnErrorAndWritesNothing) {
     const std::string jpg = dir_.path() + "/out.jpg";
     for (std::size_t i = 0; i < bad.size(); ++i) {
         const std::string bmp = dir_.path() + "/bad" + std::to_string(i) + ".bmp";
-        ASSERT_TRUE(writeFileAtomically(bmp, bad[i].data(), bad[i].size()));
+        ASSERT_TRUE(common::writeFileSafely(
+            bmp, std::string_view(reinterpret_cast<const char*>(bad[i].data()), bad[i].size())));
         EXPECT_NE(convert_(bmp.c_str(), jpg.c_str()), 0) << i;
     }
     EXPECT_NE(convert_((dir_.path() + "/missing.bmp").c_str(), jpg.c_str()), 0);

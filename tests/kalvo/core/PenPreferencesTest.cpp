@@ -1,8 +1,10 @@
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include "common/WriteFault.h"
 #include "common/ini/IniFile.h"
 #include "kalvo/core/PenPreferences.h"
 
@@ -53,6 +55,22 @@ TEST_F(PenPreferencesTest, SaveWritesDecimalValuesThatLoadBack) {
     }();
     EXPECT_EQ(ini.getString("PEN", "COLOR", ""), "16744512");
     EXPECT_EQ(ini.getString("Other", "keep", ""), "1");
+}
+
+TEST_F(PenPreferencesTest, FullDiskOrReadOnlyFolderKeepsTheOldPreferences) {
+    write("[PEN]\nCOLOR=65280\nTYPE=0\nL=5\n");
+    PenPreferences prefs;
+    prefs.color = 7;
+
+    for (const auto& [bytes, error] :
+         {std::pair{std::size_t{0}, EROFS}, {std::size_t{12}, ENOSPC}}) {
+        tktest::ScopedWriteFault fault(bytes, error);
+        EXPECT_EQ(prefs.save(path()).error, error);
+        EXPECT_EQ(saveFramePosition(path(), 1, 2).error, error);
+    }
+
+    EXPECT_EQ(read(), "[PEN]\nCOLOR=65280\nTYPE=0\nL=5\n");
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kalvo.ini"});
 }
 
 struct ColorCase {

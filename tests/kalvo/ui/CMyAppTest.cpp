@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "KalvoTestPaths.h"
+#include "common/WriteFault.h"
 #include "common/ini/IniFile.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DocumentDump.h"
@@ -60,6 +62,29 @@ TEST_F(CMyAppTest, FirstRunUsesDefaultsAndExitWritesPositionThenPen) {
     EXPECT_EQ(ini.getString("POSITION", "CX", ""), "-20");
     EXPECT_EQ(ini.getString("POSITION", "CY", ""), "-50");
     EXPECT_LT(iniText().indexOf("[POSITION]"), iniText().indexOf("[PEN]"));
+}
+
+TEST_F(CMyAppTest, ExitOnAReadOnlyFolderKeepsThePreferencesAndSaysWhy) {
+    const QByteArray before = "[PEN]\nCOLOR=65280\nTYPE=0\nL=5\n";
+    {
+        QFile file(QString::fromStdString(test::pathsIn(dir_).iniPath));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
+    CMyApp app(test::pathsIn(dir_));
+    ASSERT_TRUE(app.InitInstance());
+    QStringList reported;
+    app.GetMainFrame()->m_reportError = [&](const QString& text) { reported << text; };
+
+    {
+        tktest::ScopedWriteFault readOnly(0, EROFS);
+        app.GetMainFrame()->OnCommand(ID_EXIT);
+    }
+
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_TRUE(reported[0].contains(QStringLiteral("read-only"))) << reported[0].toStdString();
+    EXPECT_EQ(iniText(), before);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"kalvo.ini"});
 }
 
 TEST_F(CMyAppTest, PenChangesOfARunAreReadByTheNext) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "KalvoTestPaths.h"
+#include "common/WriteFault.h"
 #include "common/platform/KeyState.h"
 #include "common/platform/NullWindowFinder.h"
 #include "kalvo/core/BoardSaver.h"
@@ -443,6 +444,24 @@ TEST_F(DrawingSurfaceTest, SaveAsksFolderOnceAndWritesTheCapture) {
     EXPECT_EQ(frame_->GetActiveView()->m_saveFolder, QString::fromStdString(out + "/"));
     ASSERT_NE(surfaces_->saver(), nullptr);
     EXPECT_TRUE(std::filesystem::exists(surfaces_->saver()->lastSavedPath()));
+}
+
+TEST_F(DrawingSurfaceTest, SaveOnAFullDiskSaysWhyAndLeavesNoFile) {
+    const std::string out = dir_.path().toStdString() + "/saved";
+    std::filesystem::create_directories(out);
+    folder_.folder = out;
+
+    {
+        tktest::ScopedWriteFault full(1000, ENOSPC);
+        frame_->OnCommand(ID_SAVE_IMAGE);
+    }
+
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_TRUE(messages_[0].startsWith(
+        QString::fromStdString("The picture was not saved.\ncannot write " + out + "/")))
+        << messages_[0].toStdString();
+    EXPECT_TRUE(messages_[0].contains(QStringLiteral("the disk is full")));
+    EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
 TEST_F(DrawingSurfaceTest, SaveWithEraserSelectedKeepsTheSegments) {

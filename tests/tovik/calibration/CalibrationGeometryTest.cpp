@@ -4,6 +4,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "common/TempDir.h"
+#include "common/WriteFault.h"
 #include "tovik/calibration/CalibrationGeometry.h"
 #include "tovik/calibration/FolderCalibrationFiles.h"
 #include "tovik/calibration/HeadlessCanvas.h"
@@ -193,6 +194,29 @@ TEST(CalibrationFiles, UnwritableFolderFailsAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(FolderCalibrationFiles(dir.path()).SaveImage("e.bmp", cv::Mat()));
 
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(CalibrationFiles, FullDiskKeepsTheEarlierFilesAndNamesTheFirstFailure) {
+    tktest::TempDir dir;
+    FolderCalibrationFiles files(dir.path());
+    ASSERT_TRUE(files.SaveImage("Gg.bmp", cv::Mat(4, 4, CV_8UC3, cv::Scalar::all(9))));
+    ASSERT_TRUE(files.SaveMatrix("HomographyMat.txt", "HomographyMat", cv::Matx33f::eye()));
+    const std::string image = tktest::readBytes(dir.file("Gg.bmp"));
+    const std::string matrix = tktest::readBytes(dir.file("HomographyMat.txt"));
+    EXPECT_EQ(files.takeError(), "");
+
+    {
+        tktest::ScopedWriteFault fault(30, ENOSPC);
+        EXPECT_FALSE(files.SaveImage("Gg.bmp", cv::Mat(40, 40, CV_8UC3, cv::Scalar::all(1))));
+        EXPECT_FALSE(files.SaveMatrix("HomographyMat.txt", "HomographyMat", cv::Matx33f::zeros()));
+    }
+
+    EXPECT_EQ(tktest::readBytes(dir.file("Gg.bmp")), image);
+    EXPECT_EQ(tktest::readBytes(dir.file("HomographyMat.txt")), matrix);
+    EXPECT_EQ(tktest::entryCount(dir.path()), 2u);
+    const std::string error = files.takeError();
+    EXPECT_NE(error.find(dir.file("Gg.bmp") + ": the disk is full"), std::string::npos) << error;
+    EXPECT_EQ(files.takeError(), "");
 }
 
 }  // namespace

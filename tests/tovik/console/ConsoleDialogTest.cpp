@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "ConsoleFixture.h"
+#include "common/WriteFault.h"
 #include "tovik/console/AboutDlg.h"
 #include "tovik/console/ControlIds.h"
 #include "tovik/console/CountDownDlg.h"
@@ -22,6 +23,7 @@
 #include "tovik/console/FrameView.h"
 #include "tovik/console/SelectDlg.h"
 #include "tovik/console/SettingDlg.h"
+#include "tovik/tracking/SettingsFile.h"
 
 namespace tovik::testing {
 
@@ -304,6 +306,14 @@ TEST_F(ConsoleTest, TrackingDrivesThePointerAndTheStatusControls) {
         dlg.statusTick();
         return text(1026) == QStringLiteral("弹起");
     }));
+
+    // An unplugged camera shows there until it is back.
+    backend->lost = true;
+    dlg.statusTick();
+    EXPECT_EQ(text(1026), QStringLiteral("摄像头已断开"));
+    backend->lost = false;
+    dlg.statusTick();
+    EXPECT_EQ(text(1026), QStringLiteral("弹起"));
 }
 
 TEST_F(ConsoleTest, ThePreviewDrawsOnlyWhileTheThreadIsNotRunning) {
@@ -572,6 +582,31 @@ TEST_F(ConsoleTest, ExitWhilePausedSavesAndStopsTheThread) {
     QFile ini(QString::fromStdString(paths.iniPath));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_TRUE(ini.readAll().contains("Amp=77"));
+}
+
+TEST_F(ConsoleTest, ExitOnAFullDiskKeepsTheOldSettingsAndSaysWhy) {
+    CTovikDlg& dlg = makeConsole();
+    ASSERT_TRUE(SaveSettings(dlg.Settings(), paths.iniPath));
+    QFile ini(QString::fromStdString(paths.iniPath));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray before = ini.readAll();
+    ini.close();
+    dlg.Settings().Amp = 77;
+
+    {
+        tktest::ScopedWriteFault full(30, ENOSPC);
+        dlg.OnExit();
+    }
+
+    ASSERT_EQ(messages.messages.size(), 2u);  // the exit question, then the failure
+    EXPECT_EQ(messages.messages[1].icon, MessageIcon::Warning);
+    EXPECT_TRUE(
+        messages.messages[1].text.startsWith(QStringLiteral("The settings were not saved.")));
+    EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("the disk is full")))
+        << messages.messages[1].text.toStdString();
+    EXPECT_EQ(dlg.StopRequested, 1);  // the exit goes on
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), before);
 }
 
 TEST_F(ConsoleTest, AdvancedSettingsExchangeSixteenValuesOnOkOnly) {

@@ -25,6 +25,8 @@ public:
 
     explicit FakeCaptureBackend(int devices = 1) : devices_(devices) {}
 
+    std::atomic<bool> lost{false};  // reported as unplugged
+
     std::vector<DeviceInfo> enumerate() override {
         std::vector<DeviceInfo> list;
         for (int i = 0; i < devices_; ++i) {
@@ -33,7 +35,7 @@ public:
             if (refuse640) {
                 std::swap(sizes[0], sizes[1]);
             }
-            list.push_back({"Fake camera " + std::to_string(i), sizes});
+            list.push_back({"Fake camera " + std::to_string(i), sizes, {}, {}});
         }
         return list;
     }
@@ -57,6 +59,7 @@ public:
         std::lock_guard lock(mutex_);
         return open_;
     }
+    bool deviceLost() const override { return lost.load(); }
     cv::Size frameSize() const override {
         std::lock_guard lock(mutex_);
         return size_;

@@ -182,6 +182,24 @@ TEST_F(SettingDlgTest, ScreenListOffersTheMonitorsAndStoresANameOrWhatWasTyped) 
     EXPECT_EQ(dlg->Screen, "1");
 }
 
+TEST_F(SettingDlgTest, AccuracyOptionsShowAndStoreTheirValues) {
+    CSettingDlg& d = open(0, 1, [](CSettingDlg& dialog) { dialog.SubPixelSpot = 1; });
+    const bool shownSubPixel = check(1202)->isChecked();
+    const bool shownLens = check(1201)->isChecked();
+    check(1201)->setChecked(true);
+    check(1202)->setChecked(false);
+    check(1203)->setChecked(true);
+
+    d.OnOK();
+
+    EXPECT_TRUE(shownSubPixel);
+    EXPECT_FALSE(shownLens);
+    EXPECT_EQ(d.LensCorrection, 1);
+    EXPECT_EQ(d.SubPixelSpot, 0);
+    EXPECT_EQ(d.PointerSmoothing, 1);
+    EXPECT_LE(check(1203)->geometry().bottom(), dlg->height());
+}
+
 TEST_F(SettingDlgTest, DefaultsFillTheFieldsAndSetExposureMinusSixAtOnce) {
     CSettingDlg& d = open(0, 0);
     check(1036)->setChecked(false);  // F13 off, not stored yet

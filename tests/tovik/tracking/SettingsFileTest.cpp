@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "common/WriteFault.h"
 #include "tovik/tracking/SettingsFile.h"
 
 namespace tovik {
@@ -52,11 +55,12 @@ protected:
 };
 
 const std::vector<std::string> kDefaultFile = {
-    "[Software]",      "Amp=180",         "Area=5",         "AreaUp=1000",
-    "Move=5",          "DbClickThd=20",   "RunExpoTime=-6", "AutoTh=1",
-    "[Camera]",        "camBrightness=0", "camContrast=10", "camHue=0",
-    "camSaturation=0", "camSharpness=4",  "camGamma=130",   "camBacklightCompensation=1",
-    "camGain=0",       "[Functions]",     "MouseLeft=1",    "F13Trig=1",
+    "[Software]",      "Amp=180",          "Area=5",         "AreaUp=1000",
+    "Move=5",          "DbClickThd=20",    "RunExpoTime=-6", "AutoTh=1",
+    "[Camera]",        "camBrightness=0",  "camContrast=10", "camHue=0",
+    "camSaturation=0", "camSharpness=4",   "camGamma=130",   "camBacklightCompensation=1",
+    "camGain=0",       "[Functions]",      "MouseLeft=1",    "F13Trig=1",
+    "[Accuracy]",      "LensCorrection=0", "SubPixelSpot=0", "PointerSmoothing=0",
 };
 
 TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesAll17Keys) {
@@ -74,6 +78,22 @@ TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesAll17Keys) {
 
     ASSERT_TRUE(SaveSettings(s, path));
     EXPECT_EQ(lines(), kDefaultFile);
+}
+
+TEST_F(SettingsFileTest, AccuracyOptionsRoundTripInTheirOwnSection) {
+    write("[Accuracy]\nSubPixelSpot=1\nPointerSmoothing=1\n");
+    TrackingSettings s;
+
+    LoadSettings(s, path);
+    s.LensCorrection = 1;
+    s.PointerSmoothing = 0;
+    ASSERT_TRUE(SaveSettings(s, path));
+    TrackingSettings back;
+    LoadSettings(back, path);
+
+    EXPECT_EQ(back.LensCorrection, 1);
+    EXPECT_EQ(back.SubPixelSpot, 1);
+    EXPECT_EQ(back.PointerSmoothing, 0);
 }
 
 TEST_F(SettingsFileTest, LoadingOverwritesEveryPersistedMember) {
@@ -141,6 +161,24 @@ TEST_F(SettingsFileTest, UnwritablePlaceReportsFailure) {
     EXPECT_FALSE(SaveSettings(s, (dir / "no-such-folder" / "Tovik.ini").string()));
 }
 
+TEST_F(SettingsFileTest, FullDiskOrReadOnlyFolderKeepsTheOldFileAndSaysWhy) {
+    TrackingSettings s;
+    ASSERT_TRUE(SaveSettings(s, path));
+    const std::string before = read();
+    s.Amp = 20;
+
+    for (const auto& [bytes, error, reason] : {std::tuple{std::size_t{0}, EROFS, "read-only"},
+                                               {std::size_t{40}, ENOSPC, "disk is full"}}) {
+        tktest::ScopedWriteFault fault(bytes, error);
+        const common::FileWriteResult r = SaveSettings(s, path);
+        EXPECT_EQ(r.error, error);
+        EXPECT_NE(r.describe(path).find(reason), std::string::npos) << r.describe(path);
+    }
+
+    EXPECT_EQ(read(), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
 TEST_F(SettingsFileTest, ScreenIsWrittenOnceChosenAndClearedWhenUnset) {
     TrackingSettings s;
     ASSERT_TRUE(SaveSettings(s, path));
@@ -172,8 +210,9 @@ TEST_F(SettingsFileTest, PrintShowsPathThenEveryValue) {
     std::erase_if(expected, [](const std::string& l) { return l.front() == '['; });
     expected[0] = "Amp=42";
     expected.insert(expected.begin(), "SettingsFile=" + path);
-    expected.insert(expected.end(),
-                    {"Screen=", "SmoothWndLen=5", "ManCalibAmpThd=180", "ManCalibAreaThd=11"});
+    // The monitor follows the [Functions] keys; the [Accuracy] keys come after it.
+    expected.insert(std::find(expected.begin(), expected.end(), "F13Trig=1") + 1, "Screen=");
+    expected.insert(expected.end(), {"SmoothWndLen=5", "ManCalibAmpThd=180", "ManCalibAreaThd=11"});
     std::vector<std::string> got;
     std::istringstream in(out.str());
     for (std::string l; std::getline(in, l);) {

@@ -180,6 +180,30 @@ TEST(DetectSpot, CountsPixelEqualToThresholdAndNotOneBelow) {
     EXPECT_EQ(d.DetectSpot(diff, 201, cx, cy), 0);
 }
 
+TEST(DetectSpot, WeightedCentroidFavoursTheBrightPixels) {
+    cv::Mat diff(20, 20, CV_8UC3, cv::Scalar::all(0));
+    diff.at<cv::Vec3b>(5, 4) = cv::Vec3b(100, 100, 100);  // weight 1 at threshold 100
+    diff.at<cv::Vec3b>(5, 5) = cv::Vec3b(255, 255, 255);  // weight 156
+    diff.at<cv::Vec3b>(5, 6) = cv::Vec3b(200, 200, 200);  // weight 101
+    SpotDetector d;
+    d.window = {0, 20, 0, 20};
+    float plainX = 0, plainY = 0, weightedX = 0, weightedY = 0;
+
+    const int plain = d.DetectSpot(diff, 100, plainX, plainY);
+    d.weighted = true;
+    const int weighted = d.DetectSpot(diff, 100, weightedX, weightedY);
+    float fusedX = 0, fusedY = 0;
+    d.DetectSpotInFrame(diff, cv::Mat(diff.size(), CV_8UC3, cv::Scalar::all(0)), 100, fusedX,
+                        fusedY);
+
+    EXPECT_EQ(plain, 3);
+    EXPECT_EQ(weighted, 3);
+    EXPECT_FLOAT_EQ(plainX, 5.0f);
+    EXPECT_FLOAT_EQ(weightedX, (4 * 1 + 5 * 156 + 6 * 101) / 258.0f);
+    EXPECT_FLOAT_EQ(weightedY, 5.0f);
+    EXPECT_FLOAT_EQ(fusedX, weightedX);
+}
+
 TEST(DetectSpot, NeverScansTheRightColumnOrTheBottomRow) {
     // Bright everywhere except inside the window [5,9) x [3,7): only the
     // right column x = 9 and the bottom row y = 7 are bright next to it.

@@ -1,0 +1,312 @@
+// Accuracy under a cheap webcam's optics (sim optics=webcam), for both
+// calibrations, with the accuracy options off and on.
+//
+// Counters, all in screen pixels of a 1024 x 768 screen unless named:
+//   calib_mean_px, calib_max_px: a 16-pixel grid over the whole screen carried
+//     to the camera (pose and lens) and back through Tovik's mapping;
+//   pointer_mean_px, pointer_max_px: the pen held at 48 points over the
+//     screen, the mapped pointer after ten frames against the pen's position;
+//   jitter_rms_px: the mapped pointer's RMS spread while the pen is held still
+//     (five places, 60 frames each), before the Move dead band;
+//   smoothing_lag_ms: how far the smoothed pointer trails the unsmoothed one
+//     on a stroke at 600 px/s from its second frame on, as time (0 with
+//     smoothing off).
+// The path is the detection loop's own: SearchFrame, the lens correction,
+// PointerMapper; frames come from the simulator on demand, 33 ms apart on a
+// fake clock.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include <unistd.h>
+
+#include "common/platform/Clock.h"
+#include "common/platform/InputInjector.h"
+#include "common/platform/KeyState.h"
+#include "sim/PenKeyState.h"
+#include "sim/SimCamera.h"
+#include "tovik/calibration/Calibrator.h"
+#include "tovik/calibration/CameraCalibrationDevice.h"
+#include "tovik/calibration/FolderCalibrationFiles.h"
+#include "tovik/calibration/HeadlessCanvas.h"
+#include "tovik/tracking/FrameSearch.h"
+#include "tovik/tracking/HomographyMap.h"
+#include "tovik/tracking/PointerMapper.h"
+
+namespace {
+
+constexpr common::ScreenSize kScreen{1024, 768};
+constexpr auto kFrame = std::chrono::milliseconds(33);
+
+class QuietHost final : public tovik::CalibrationHost {
+public:
+    void StopPreview() override {}
+    void StartPreview() override {}
+    void ShowAutoThreshold(int) override {}
+    void ShowCalibrationReport(const tovik::CalibrationReport&) override {}
+    bool RunCountDown(int) override { return false; }
+    bool ThreadStarted() override { return false; }
+    void OnRun() override {}
+    void OnPause() override {}
+};
+
+class NoCursor final : public tovik::CursorControl {
+public:
+    void ShowCursor(bool) override {}
+};
+
+class NoStatus final : public tovik::TrackingStatusSink {
+public:
+    void showPosition(std::int32_t, std::int32_t) override {}
+    void showButton(bool) override {}
+};
+
+// The procedure's waits let the camera settle; the simulated one needs one
+// frame period (its exposure lag), so waits are cut to 40 ms of real time.
+class ShortWaitClock final : public common::Clock {
+public:
+    time_point now() const override { return std::chrono::steady_clock::now(); }
+    void sleepFor(std::chrono::milliseconds ms) override {
+        std::this_thread::sleep_for(std::min(ms, std::chrono::milliseconds(40)));
+    }
+};
+
+// Touches each red dot with the lit pen and F13, lets go on green.
+class PenHand final : public tovik::FrameGrabber {
+public:
+    PenHand(tovik::FrameGrabber& inner, tovik::HeadlessCanvas& canvas, sim::SimCamera& camera)
+        : inner_(inner), canvas_(canvas), camera_(camera) {}
+    cv::Mat* GrabFrame() override {
+        const auto dot = canvas_.lastDot();
+        const bool touch = canvas_.shown() && dot && dot->colour == tovik::DotColour::Red;
+        if (touch) {
+            camera_.setPen({double(dot->centre.x), double(dot->centre.y)}, true);
+        } else {
+            camera_.pen().setLit(false);
+        }
+        camera_.pen().setButton(touch);
+        return inner_.GrabFrame();
+    }
+    cv::Size FrameSize() override { return inner_.FrameSize(); }
+
+private:
+    tovik::FrameGrabber& inner_;
+    tovik::HeadlessCanvas& canvas_;
+    sim::SimCamera& camera_;
+};
+
+struct Result {
+    bool completed = false;
+    double calibMean = 0, calibMax = 0;
+    double pointerMean = 0, pointerMax = 0;
+    double jitter = 0;
+    double lagMs = 0;
+};
+
+cv::Point2d mapPoint(const tovik::CalibrationState& c, cv::Point2f camera) {
+    const cv::Point2f straight = c.Lens.undistort(camera);
+    const cv::Vec3f v = tovik::ApplyHomography(c.Homography, straight.x, straight.y);
+    return {v[0] / v[2], v[1] / v[2]};
+}
+
+Result measure(bool automatic, bool improved) {
+    Result r;
+    sim::SimOptions options;
+    std::string error;
+    options = *sim::parseSimOptions("optics=webcam,fps=0,pose=keystone,penradius=5", error);
+    options.sceneSize = {kScreen.width, kScreen.height};
+    auto backend = std::make_unique<sim::SimCamera>(options);
+    sim::SimCamera* camera = backend.get();
+    tovik::CCameraDS ds;
+    ds.setBackend(std::move(backend));
+    if (!ds.OpenDevice(0, false, 640, 480)) {
+        return r;
+    }
+
+    // Calibration.
+    tovik::TrackingSettings settings;
+    settings.RunExpoTime = -6;
+    settings.LensCorrection = improved ? 1 : 0;
+    settings.SubPixelSpot = improved ? 1 : 0;
+    settings.PointerSmoothing = improved ? 1 : 0;
+    tovik::CalibrationState state;
+    {
+        tovik::HeadlessCanvas canvas(kScreen, [camera](const cv::Mat& m) { camera->setScene(m); });
+        tovik::CameraCalibrationDevice device(ds);
+        PenHand hand(device, canvas, *camera);
+        sim::PenKeyState keys(camera->sharedPen(), std::make_unique<common::ScriptedKeyState>());
+        NoCursor cursor;
+        ShortWaitClock clock;
+        const std::string dir = (std::filesystem::temp_directory_path() /
+                                 ("tk-bench-accuracy-" + std::to_string(::getpid())))
+                                    .string();
+        std::filesystem::create_directories(dir);
+        tovik::FolderCalibrationFiles files(dir);
+        QuietHost host;
+        tovik::Calibrator calibrator({hand, device, canvas, keys, clock, cursor, files, host},
+                                     settings, state, [] { return tovik::CalibParams{}; });
+        r.completed = (automatic ? calibrator.OnAutoCalibrate() : calibrator.OnManualCalibrate()) ==
+                      tovik::CalibrationOutcome::Completed;
+        std::filesystem::remove_all(dir);
+    }
+    int n = 0;
+    for (int y = 0; y <= kScreen.height; y += 16) {
+        for (int x = 0; x <= kScreen.width; x += 16) {
+            cv::Point2d cam;
+            camera->cameraPoint({double(x), double(y)}, cam);
+            const double e = cv::norm(mapPoint(state, cv::Point2f(cam)) - cv::Point2d(x, y));
+            r.calibMean += e;
+            r.calibMax = std::max(r.calibMax, e);
+            ++n;
+        }
+    }
+    r.calibMean /= n;
+
+    // Tracking: the detection loop's steps on a blank white screen at the
+    // tracking exposure.
+    camera->setScene(cv::Mat(kScreen.height, kScreen.width, CV_8UC3, cv::Scalar::all(255)));
+    ds.SetExposure(settings.RunExpoTime, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    common::FakeClock clock;
+    common::RecordingInjector injector;
+    NoStatus status;
+    common::ScriptedKeyState keys;
+    auto detector = std::make_unique<tovik::SpotDetector>();
+    detector->window = state.Window;
+    tovik::FrameSearchState searchState;
+    tovik::FrameSearchSettings search;
+    search.f13Trig = 0;
+    search.autoTh = 1;
+    search.autoThreshold = state.AutoThreshold;
+    search.subPixel = settings.SubPixelSpot;
+    tovik::PointerMapper mapper(injector, status, clock, kScreen, 20);
+    tovik::PointerMapper plain(injector, status, clock, kScreen, 20);
+    tovik::PointerMapper::FrameSettings pointer;
+    pointer.move = 0;
+    pointer.mouseLeft = 0;
+    pointer.smoothing = settings.PointerSmoothing;
+    tovik::PointerMapper::FrameSettings unsmoothed = pointer;
+    unsmoothed.smoothing = 0;
+    // One frame through both mappers; false when no spot was found.
+    auto step = [&] {
+        clock.advance(kFrame);
+        cv::Mat* frame = ds.GrabFrame();
+        if (frame == nullptr) {
+            return false;
+        }
+        const tovik::FrameSearchResult found =
+            tovik::SearchFrame(*detector, keys, *frame, state.BackgroundFrame, search, searchState);
+        const cv::Point2f straight = state.Lens.undistort({found.cx, found.cy});
+        mapper.onFrame(found.spot, straight.x, straight.y, state.Homography, pointer);
+        plain.onFrame(found.spot, straight.x, straight.y, state.Homography, unsmoothed);
+        return found.spot;
+    };
+    n = 0;
+    for (int iy = 0; iy < 6; ++iy) {
+        for (int ix = 0; ix < 8; ++ix) {
+            const cv::Point2d at(30 + ix * (kScreen.width - 60) / 7.0,
+                                 30 + iy * (kScreen.height - 60) / 5.0);
+            camera->pen().setLit(false);
+            step();
+            camera->setPen(at, true);
+            bool seen = false;
+            for (int k = 0; k < 10; ++k) {
+                seen = step();
+            }
+            const double e = seen ? cv::norm(mapper.mappedPoint() - at) : 1e3;
+            r.pointerMean += e;
+            r.pointerMax = std::max(r.pointerMax, e);
+            ++n;
+        }
+    }
+    r.pointerMean /= n;
+
+    double sum = 0;
+    int samples = 0;
+    for (const cv::Point2d at :
+         {cv::Point2d(512, 384), cv::Point2d(100, 100), cv::Point2d(900, 650),
+          cv::Point2d(150, 680), cv::Point2d(880, 90)}) {
+        camera->pen().setLit(false);
+        step();
+        camera->setPen(at, true);
+        std::vector<cv::Point2d> held;
+        for (int k = 0; k < 70; ++k) {
+            if (step() && k >= 10) {
+                held.push_back(mapper.mappedPoint());
+            }
+        }
+        cv::Point2d mean(0, 0);
+        for (const auto& p : held) {
+            mean += p;
+        }
+        mean /= std::max<double>(1, held.size());
+        for (const auto& p : held) {
+            sum += (p - mean).dot(p - mean);
+            ++samples;
+        }
+    }
+    r.jitter = std::sqrt(sum / std::max(1, samples));
+
+    // A stroke at 600 px/s; the frames are 33 ms apart on the fake clock.
+    camera->pen().setLit(false);
+    step();
+    double lag = 0;
+    int lagged = 0;
+    for (int k = 0; k < 40; ++k) {
+        camera->setPen({200 + 600 * 0.033 * k, 400}, true);
+        // From the second frame of the stroke: the start, where the filter
+        // has yet to see the speed, counts too.
+        if (step() && k >= 1) {
+            lag += plain.mappedPoint().x - mapper.mappedPoint().x;
+            ++lagged;
+        }
+    }
+    r.lagMs = lagged > 0 ? lag / lagged / 600.0 * 1000.0 : 0;
+    return r;
+}
+
+void Accuracy(benchmark::State& state, bool automatic, bool improved) {
+    Result r;
+    for (auto _ : state) {
+        r = measure(automatic, improved);
+    }
+    state.counters["completed"] = r.completed ? 1 : 0;
+    state.counters["calib_mean_px"] = r.calibMean;
+    state.counters["calib_max_px"] = r.calibMax;
+    state.counters["pointer_mean_px"] = r.pointerMean;
+    state.counters["pointer_max_px"] = r.pointerMax;
+    state.counters["jitter_rms_px"] = r.jitter;
+    state.counters["smoothing_lag_ms"] = r.lagMs;
+    std::printf(
+        "%-9s improvements %-3s  calibration mean %.2f max %.2f | pointer mean %.2f max %.2f | "
+        "jitter %.3f px RMS | smoothing lag %.2f ms%s\n",
+        automatic ? "automatic" : "manual", improved ? "on" : "off", r.calibMean, r.calibMax,
+        r.pointerMean, r.pointerMax, r.jitter, r.lagMs, r.completed ? "" : "  (NOT COMPLETED)");
+}
+
+int registerAll() {
+    std::printf("Accuracy under optics=webcam on a 1024 x 768 screen (screen pixels).\n");
+    for (const bool automatic : {true, false}) {
+        for (const bool improved : {false, true}) {
+            const std::string name = std::string(automatic ? "Auto/" : "Manual/") +
+                                     (improved ? "improvements_on" : "improvements_off");
+            benchmark::RegisterBenchmark(name.c_str(), Accuracy, automatic, improved)
+                ->Iterations(1)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    return 0;
+}
+
+const int registered = registerAll();
+
+}  // namespace
+
+BENCHMARK_MAIN();

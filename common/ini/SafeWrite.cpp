@@ -1,0 +1,138 @@
+#include "common/ini/SafeWrite.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace common {
+
+namespace {
+
+// The injected fault: bytes allowed before it, or npos when none.
+constexpr std::size_t kNoFault = static_cast<std::size_t>(-1);
+std::atomic<std::size_t> faultAfter{kNoFault};
+std::atomic<int> faultError{0};
+
+// The file a save replaces: the target of a symbolic link, so the link stays.
+std::string resolveTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string r(real);
+            std::free(real);
+            return r;
+        }
+    }
+    return path;
+}
+
+int writeAll(int fd, std::string_view data) {
+    const std::size_t limit = faultAfter.load();
+    std::size_t allowed = limit == kNoFault ? data.size() : std::min(limit, data.size());
+    std::string_view part = data.substr(0, allowed);
+    while (!part.empty()) {
+        const ssize_t n = ::write(fd, part.data(), part.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        part.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return allowed < data.size() ? faultError.load() : 0;
+}
+
+}  // namespace
+
+std::string FileWriteResult::describe(const std::string& path) const {
+    if (error == 0) {
+        return {};
+    }
+    std::string reason;
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            reason = "the disk is full";
+            break;
+        case EROFS:
+            reason = "the folder is on a read-only file system";
+            break;
+        case EACCES:
+        case EPERM:
+            reason = "the folder may not be written to";
+            break;
+        case ENOENT:
+        case ENOTDIR:
+            reason = "the folder does not exist";
+            break;
+        default:
+            reason = std::strerror(error);
+            break;
+    }
+    return "cannot write " + path + ": " + reason + "; the previous file is left as it was";
+}
+
+FileWriteResult writeFileSafely(const std::string& path, std::string_view data) {
+    const std::string target = resolveTarget(path);
+    if (faultAfter.load() == 0) {
+        return {faultError.load()};
+    }
+    std::string tmp = target + ".XXXXXX";
+    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return {errno};
+    }
+
+    struct stat old {};
+    mode_t mode;
+    if (::stat(target.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+        // Keeps the owner when run with the rights to do so; harmless otherwise.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            // Not permitted for ordinary users; the file then belongs to us.
+        }
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+
+    int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
+    if (error == 0) {
+        error = writeAll(fd, data);
+    }
+    // Flushed before the rename: otherwise a crash of the machine could leave
+    // the new name pointing at a file whose data never reached the disk.
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(tmp.c_str());
+    }
+    return {error};
+}
+
+void injectWriteFault(std::size_t bytesBefore, int error) {
+    faultError.store(error);
+    faultAfter.store(bytesBefore);
+}
+
+void clearWriteFault() {
+    faultAfter.store(kNoFault);
+    faultError.store(0);
+}
+
+}  // namespace common

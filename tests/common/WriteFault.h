@@ -1,0 +1,33 @@
+#pragma once
+// A disk that fills, or a folder that refuses files, for the length of a scope:
+// every write through common::writeFileSafely fails with `error` once
+// `bytesBefore` bytes of the file have gone out (0: no file can be created).
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+#include "common/ini/SafeWrite.h"
+
+namespace tktest {
+
+class ScopedWriteFault {
+public:
+    ScopedWriteFault(std::size_t bytesBefore, int error) {
+        common::injectWriteFault(bytesBefore, error);
+    }
+    ~ScopedWriteFault() { common::clearWriteFault(); }
+    ScopedWriteFault(const ScopedWriteFault&) = delete;
+    ScopedWriteFault& operator=(const ScopedWriteFault&) = delete;
+};
+
+// Names in a folder, so a test can see that no temporary file was left.
+inline std::size_t entryCount(const std::string& dir) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) {
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace tktest

@@ -1,0 +1,126 @@
+// Tovik killed at random moments while it starts, asks to exit and saves its
+// settings: the settings file is always the old one or a whole new one.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "common/TempDir.h"
+#include "common/ini/IniFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Without DbClickThd, so a file Tovik wrote is told from this one.
+const std::string kOldFile =
+    "[Software]\nAmp=100\nArea=5\nAreaUp=1000\nMove=5\nRunExpoTime=-6\nAutoTh=1\n"
+    "[Camera]\ncamBrightness=0\ncamContrast=10\ncamHue=0\ncamSaturation=0\ncamSharpness=4\n"
+    "camGamma=130\ncamBacklightCompensation=1\ncamGain=0\n"
+    "[Functions]\nMouseLeft=1\nF13Trig=1\n[CalibParams]\nSmoothWndLen=7\n";
+
+// Starts Tovik, asks it to exit, and kills it after `delay` unless it ended
+// before; returns how long it ran.
+Clock::duration runOnce(const std::string& program, std::chrono::milliseconds delay, bool& killed) {
+    int in[2];
+    if (::pipe(in) != 0) {
+        return {};
+    }
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in[0], STDIN_FILENO);
+        ::close(in[0]);
+        ::close(in[1]);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::execl(program.c_str(), program.c_str(), "--camera", "sim:scene=blank,fps=30",
+                "--print-messages", "--commands-from-stdin", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    const std::string exitCommand = "exit\n";
+    [[maybe_unused]] const ssize_t n = ::write(in[1], exitCommand.data(), exitCommand.size());
+    int status = 0;
+    killed = false;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (Clock::now() - start >= delay) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            killed = true;
+            break;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    ::close(in[1]);
+    return Clock::now() - start;
+}
+
+void expectOldOrWhole(const std::string& path) {
+    const std::string text = tktest::readBytes(path);
+    if (text == kOldFile) {
+        return;
+    }
+    common::IniFile ini(path);
+    ASSERT_TRUE(ini.load());
+    for (const char* key :
+         {"Amp", "Area", "AreaUp", "Move", "DbClickThd", "RunExpoTime", "AutoTh"}) {
+        EXPECT_TRUE(ini.value("Software", key)) << key << " missing in:\n" << text;
+    }
+    EXPECT_EQ(ini.getInt("Camera", "camGamma", 0), 130) << text;
+    EXPECT_EQ(ini.getInt("Functions", "F13Trig", 0), 1) << text;
+    EXPECT_EQ(ini.getInt("CalibParams", "SmoothWndLen", 0), 7) << text;
+}
+
+TEST(KilledTovik, SettingsFileIsAlwaysTheOldOrAWholeNewOne) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "needs an X display";
+    }
+    tktest::TempDir dir;
+    fs::create_directories(dir.file("run"));
+    ::setenv("XDG_RUNTIME_DIR", dir.file("run").c_str(), 1);
+    // A copy, so that its settings file is ours.
+    const std::string program = dir.file("tovik");
+    fs::copy_file(TK_BINARY_DIR "/bin/tovik", program);
+    const std::string ini = dir.file("tovik.ini");
+
+    // A whole run first: how long a start and a confirmed exit take.
+    tktest::writeBytes(ini, kOldFile);
+    bool killed = false;
+    const auto whole = runOnce(program, 20s, killed);
+    ASSERT_FALSE(killed) << "Tovik did not exit";
+    ASSERT_NE(tktest::readBytes(ini), kOldFile) << "the exit did not save";
+    expectOldOrWhole(ini);
+
+    std::mt19937 random(17);
+    const auto span = std::chrono::duration_cast<std::chrono::milliseconds>(whole).count() + 1;
+    const auto end = Clock::now() + 60s;
+    int rounds = 0;
+    int kills = 0;
+    int saved = 0;
+    while (rounds < 12 && Clock::now() < end && !HasFailure()) {
+        tktest::writeBytes(ini, kOldFile);
+        // Around the end of a whole run, where the save happens.
+        runOnce(program, std::chrono::milliseconds(span / 2 + random() % span), killed);
+        kills += killed ? 1 : 0;
+        ++rounds;
+        expectOldOrWhole(ini);
+        saved += tktest::readBytes(ini) != kOldFile ? 1 : 0;
+    }
+    std::printf("%d rounds, %d killed before the exit ended, %d saved\n", rounds, kills, saved);
+    EXPECT_GE(kills, 1);
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+// The writers of both programs killed at random moments, over and over: the
+// file under each real name is always a whole one, from a single round.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QImage>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include "common/TempDir.h"
+#include "common/ini/IniFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const char* const kSettingsKeys[][2] = {
+    {"Software", "Amp"},         {"Software", "Area"},
+    {"Software", "AreaUp"},      {"Software", "Move"},
+    {"Software", "DbClickThd"},  {"Software", "RunExpoTime"},
+    {"Software", "AutoTh"},      {"Camera", "camBrightness"},
+    {"Camera", "camContrast"},   {"Camera", "camHue"},
+    {"Camera", "camSaturation"}, {"Camera", "camSharpness"},
+    {"Camera", "camGamma"},      {"Camera", "camBacklightCompensation"},
+    {"Camera", "camGain"},       {"Functions", "MouseLeft"},
+    {"Functions", "F13Trig"},
+};
+
+// Every key holds the same round number.
+void expectOneRound(const std::string& path, const char* const (*keys)[2], std::size_t count) {
+    common::IniFile ini(path);
+    ASSERT_TRUE(ini.load());
+    const auto first = ini.value(keys[0][0], keys[0][1]);
+    ASSERT_TRUE(first) << path << " lacks " << keys[0][1];
+    for (std::size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(ini.value(keys[i][0], keys[i][1]), first) << path << ": " << keys[i][1];
+    }
+}
+
+const char* const kNames[] = {"tovik.ini", "kalvo.ini", "picture.bmp", "Gg.bmp",
+                              "HomographyMat.txt"};
+
+// The writers' temporary files: the real name, a dot and six characters.
+bool isTemporary(const std::string& name) {
+    for (const std::string real : kNames) {
+        if (name.size() == real.size() + 7 && name.starts_with(real + ".")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void expectWholeFiles(const std::string& dir) {
+    if (fs::exists(dir + "/tovik.ini")) {
+        expectOneRound(dir + "/tovik.ini", kSettingsKeys, std::size(kSettingsKeys));
+    }
+    if (fs::exists(dir + "/kalvo.ini")) {
+        const char* const pen[][2] = {{"PEN", "COLOR"}, {"PEN", "TYPE"}, {"PEN", "L"}};
+        expectOneRound(dir + "/kalvo.ini", pen, std::size(pen));
+    }
+    if (fs::exists(dir + "/picture.bmp")) {
+        EXPECT_EQ(fs::file_size(dir + "/picture.bmp"), 54u + 1600u * 3u * 1200u);
+        const QImage picture(QString::fromStdString(dir + "/picture.bmp"));
+        ASSERT_EQ(picture.size(), QSize(1600, 1200));
+        EXPECT_EQ(picture.pixel(0, 0), picture.pixel(1599, 1199));
+    }
+    if (fs::exists(dir + "/Gg.bmp")) {
+        const cv::Mat image = cv::imread(dir + "/Gg.bmp", cv::IMREAD_UNCHANGED);
+        ASSERT_EQ(image.size(), cv::Size(640, 480));
+        EXPECT_EQ(image.at<cv::Vec3b>(0, 0), image.at<cv::Vec3b>(479, 639));
+    }
+    if (fs::exists(dir + "/HomographyMat.txt")) {
+        cv::FileStorage fs(dir + "/HomographyMat.txt", cv::FileStorage::READ);
+        cv::Mat h;
+        fs["HomographyMat"] >> h;
+        ASSERT_EQ(h.size(), cv::Size(3, 3));
+        EXPECT_EQ(h.at<float>(0, 0), h.at<float>(2, 2));
+    }
+}
+
+TEST(KilledWriter, NeverLeavesAPartFileUnderTheRealName) {
+    tktest::TempDir dir;
+    const std::string writer = TK_BINARY_DIR "/bin/tk_file_writer";
+    ASSERT_TRUE(fs::exists(writer)) << "build tk_file_writer first";
+    std::mt19937 random(17);
+    const auto end = std::chrono::steady_clock::now() + 30s;
+    int kills = 0;
+    int midWrite = 0;  // kills that left a temporary file: the write was under way
+
+    // Most kills land between writes; go on until a few landed inside one.
+    while (kills < 100 && (kills < 20 || midWrite < 3) && std::chrono::steady_clock::now() < end) {
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            ::close(out[0]);
+            ::close(out[1]);
+            ::execl(writer.c_str(), writer.c_str(), dir.path().c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        // Past its start-up, so that the kill lands among the writes.
+        char c = 0;
+        while (::read(out[0], &c, 1) == 1 && c != '\n') {
+        }
+        ::close(out[0]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 300));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself: " << status;
+        ++kills;
+
+        expectWholeFiles(dir.path());
+        for (const auto& e : fs::directory_iterator(dir.path())) {
+            if (isTemporary(e.path().filename().string())) {
+                ++midWrite;
+                fs::remove(e.path());
+            }
+        }
+        if (HasFailure()) {
+            break;
+        }
+    }
+    std::printf("%d kills, %d during a write\n", kills, midWrite);
+    EXPECT_GE(kills, 10);
+    EXPECT_GE(midWrite, 1) << "no kill landed during a write: the test proved nothing";
+}
+
+}  // namespace
