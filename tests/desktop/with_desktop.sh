@@ -170,8 +170,12 @@ teardown() {
     done | tee -a "$LOGS/leftover.log" >&2
     # shellcheck disable=SC2086
     kill -KILL $rest 2>/dev/null || true
+    # Gone before their folder goes, or they write into it again.
+    deadline=$((SECONDS + 2))
+    # shellcheck disable=SC2086
+    while kill -0 $rest 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
   fi
-  rm -rf "$RUN"
+  rm -rf "$RUN" 2>/dev/null || { sleep 0.2; rm -rf "$RUN"; }
 }
 RC=125
 CMD_PID=
