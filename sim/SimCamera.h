@@ -82,7 +82,8 @@ public:
 
     [[nodiscard]] CameraPose pose() const;
     void setPose(const CameraPose& pose);
-    // Screen pixels to camera pixels for the current scene and frame sizes.
+    // Pen (X screen) pixels to camera pixels for the current scene and frame
+    // sizes.
     [[nodiscard]] cv::Matx33d poseMatrix() const;
     // Where the frames show a screen point: the pose, then the lens. False
     // when the pose sends it to infinity.

@@ -129,12 +129,13 @@ double distanceToSegment(cv::Point2d p, cv::Point2d a, cv::Point2d b) {
 Report computeReport(const RunRecords& run, const Limits& limits) {
     Report r;
     auto fail = [&r](std::string why) { r.failures.push_back(std::move(why)); };
+    const cv::Rect target = run.monitor.empty() ? cv::Rect({}, run.screen) : run.monitor;
 
     // Calibration: the last one that completed.
     if (!run.trace.calibrations.empty()) {
         const TraceCalibration& c = run.trace.calibrations.back();
         r.calibration = c.kind;
-        r.calibrationErrorPx = calibrationError(run.pose, c.homography, run.screen);
+        r.calibrationErrorPx = calibrationError(run.pose, c.homography, target.size());
     }
     if (r.calibration != limits.calibration) {
         fail("the " + limits.calibration + " calibration did not complete" +
@@ -184,9 +185,10 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
                 ++unknownFrames;
                 continue;
             }
-            // Where the X server put the pointer for this event.
-            const common::PixelPoint at =
-                common::absoluteToPixel(e.dx, e.dy, {0, 0, run.screen.width, run.screen.height});
+            // Where the X server put the pointer for this event: absolute
+            // coordinates span the target monitor.
+            const common::PixelPoint at = common::absoluteToPixel(
+                e.dx, e.dy, {target.x, target.y, target.width, target.height});
             const cv::Point2d pointer = toPoint(at.x, at.y);
             errors.push_back(cv::norm(pointer - it->second->pen));
         }
@@ -242,7 +244,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         for (const TraceEvent& e : run.trace.events) {
             if ((e.flags & (Move | Absolute)) == (Move | Absolute)) {
                 const common::PixelPoint at = common::absoluteToPixel(
-                    e.dx, e.dy, {0, 0, run.screen.width, run.screen.height});
+                    e.dx, e.dy, {target.x, target.y, target.width, target.height});
                 moveAt[e.frame] = toPoint(at.x, at.y);
             }
         }
@@ -313,7 +315,14 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     const std::vector<Sample> samples = samplesAlong(run.figure, 3.0);
     const double tol = limits.inkTolerancePx;
     if (run.segments) {
-        const std::vector<Segment>& segs = *run.segments;
+        // Into X screen pixels, as the figure is.
+        std::vector<Segment> segs = *run.segments;
+        for (Segment& g : segs) {
+            g.x1 += target.x;
+            g.x2 += target.x;
+            g.y1 += target.y;
+            g.y2 += target.y;
+        }
         r.segments = static_cast<int>(segs.size());
         if (!samples.empty()) {
             int covered = 0;

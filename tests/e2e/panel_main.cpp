@@ -1,10 +1,13 @@
 // A desktop panel for the private X screen: a bar along the bottom edge whose
 // right end is a notification area (the freedesktop system tray protocol with
 // XEmbed), so programs that hide to the tray can do so on the test screen.
-// There is no window manager on that screen, so the panel also carries out
+// Without a window manager on that screen, the panel also carries out
 // minimise requests (the ICCCM WM_CHANGE_STATE message): the window is
-// unmapped and marked iconic.
-//   e2e_panel [--height PX] [--no-tray]
+// unmapped and marked iconic. Under a window manager (--dock) it is a dock
+// window that reserves its strip, so the work area leaves it out, as a real
+// panel's does, and minimising is the manager's. --monitor puts the bar along
+// the bottom of that monitor instead of the screen.
+//   e2e_panel [--height PX] [--no-tray] [--dock] [--monitor WxH+X+Y]
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -36,13 +39,23 @@ int ignoreErrors(Display*, XErrorEvent*) {
 int main(int argc, char** argv) {
     int height = 30;
     bool tray = true;
+    bool dock = false;
+    int mw = 0, mh = 0, mx = 0, my = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--height") == 0 && i + 1 < argc) {
             height = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--no-tray") == 0) {
             tray = false;
+        } else if (std::strcmp(argv[i], "--dock") == 0) {
+            dock = true;
+        } else if (std::strcmp(argv[i], "--monitor") == 0 && i + 1 < argc &&
+                   std::sscanf(argv[i + 1], "%dx%d+%d+%d", &mw, &mh, &mx, &my) == 4 && mw > 0 &&
+                   mh > 0) {
+            ++i;
         } else {
-            std::fprintf(stderr, "usage: e2e_panel [--height PX] [--no-tray]\n");
+            std::fprintf(stderr,
+                         "usage: e2e_panel [--height PX] [--no-tray] [--dock] "
+                         "[--monitor WxH+X+Y]\n");
             return 2;
         }
     }
@@ -60,21 +73,43 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onSignal);
     const int screen = DefaultScreen(d);
     const Window root = RootWindow(d, screen);
-    const int width = DisplayWidth(d, screen);
-    const int top = DisplayHeight(d, screen) - height;
+    if (mw == 0) {
+        mw = DisplayWidth(d, screen);
+        mh = DisplayHeight(d, screen);
+    }
+    const int width = mw;
+    const int top = my + mh - height;
 
     XColor bar{}, slotColour{}, exact{};
     XAllocNamedColor(d, DefaultColormap(d, screen), "#1f2d44", &bar, &exact);
     XAllocNamedColor(d, DefaultColormap(d, screen), "#35486a", &slotColour, &exact);
     XSetWindowAttributes a{};
-    a.override_redirect = True;  // a panel, not a managed window
+    a.override_redirect = dock ? False : True;  // no manager to place it otherwise
     a.background_pixel = bar.pixel;
     a.event_mask = SubstructureNotifyMask | StructureNotifyMask;
     const Window panel =
-        XCreateWindow(d, root, 0, top, static_cast<unsigned>(width), static_cast<unsigned>(height),
+        XCreateWindow(d, root, mx, top, static_cast<unsigned>(width), static_cast<unsigned>(height),
                       0, CopyFromParent, InputOutput, CopyFromParent,
                       CWOverrideRedirect | CWBackPixel | CWEventMask, &a);
     XStoreName(d, panel, "Panel");
+    if (dock) {
+        const Atom atom = XA_ATOM;
+        const Atom type = XInternAtom(d, "_NET_WM_WINDOW_TYPE_DOCK", False);
+        XChangeProperty(d, panel, XInternAtom(d, "_NET_WM_WINDOW_TYPE", False), atom, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+        // Reserved from the bottom of the X screen, along this monitor only.
+        const long bottom = DisplayHeight(d, screen) - top;
+        const long strut[12] = {0, 0, 0, bottom, 0, 0, 0, 0, 0, 0, mx, mx + width - 1};
+        XChangeProperty(d, panel, XInternAtom(d, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 12);
+        XChangeProperty(d, panel, XInternAtom(d, "_NET_WM_STRUT", False), XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 4);
+        XSizeHints hints{};
+        hints.flags = PPosition | USPosition;
+        hints.x = mx;
+        hints.y = top;
+        XSetWMNormalHints(d, panel, &hints);
+    }
     XMapWindow(d, panel);
 
     char selectionName[32];
@@ -135,7 +170,7 @@ int main(int argc, char** argv) {
         }
         XEvent e;
         XNextEvent(d, &e);
-        if (e.type == ClientMessage && e.xclient.message_type == changeState &&
+        if (!dock && e.type == ClientMessage && e.xclient.message_type == changeState &&
             e.xclient.data.l[0] == IconicState) {
             const Window w = e.xclient.window;
             const long state[2] = {IconicState, 0};
