@@ -165,7 +165,16 @@ void DrawingWindow::focusOutEvent(QFocusEvent* event) {
     event->accept();
 }
 
+void DrawingWindow::closeForExit() {
+    exiting_ = true;
+    close();
+}
+
 void DrawingWindow::closeEvent(QCloseEvent* event) {
+    if (exiting_) {
+        event->accept();
+        return;
+    }
     // A drawing window lives as long as the program.
     event->ignore();
     if (handler_ != nullptr) {

@@ -60,6 +60,8 @@ public:
     void refreshInk();
     // Draws one segment with the live pen of the drawing state.
     void drawLiveSegment(QPoint from, QPoint to);
+    // The program ends: closes the window without the close request's box.
+    void closeForExit();
 
     // What the overlay shows beneath the ink (null: the live desktop).
     [[nodiscard]] const QImage& background() const { return background_; }
@@ -87,6 +89,7 @@ private:
     DrawingWindowHandler* handler_ = nullptr;
     InkLayer ink_;
     bool inkStale_ = true;
+    bool exiting_ = false;
     QRegion liveArea_;  // painted since the last repaint by live segments only
     QImage background_;
 };

@@ -124,6 +124,12 @@ void SurfaceController::installCommands() {
     });
 }
 
+void SurfaceController::closeForExit() {
+    destroyEraser();
+    overlay_->closeForExit();
+    board_->closeForExit();
+}
+
 DrawingWindow& SurfaceController::window(Surface surface) {
     return surface == Surface::Overlay ? *overlay_ : *board_;
 }

@@ -79,6 +79,10 @@ public:
     // Puts the handlers of the surface, tool, colour, width and save commands
     // into the view, and repaints the surfaces when the view clears the board.
     void installCommands();
+    // The program ends: the eraser goes and both surfaces close without the
+    // box a close request from outside shows. Left open, a visible surface
+    // would refuse the application's quit.
+    void closeForExit();
 
     [[nodiscard]] DrawingWindow& overlay() { return *overlay_; }
     [[nodiscard]] DrawingWindow& board() { return *board_; }
