@@ -20,6 +20,7 @@
 #include "kalvo/ui/PickerResources.h"
 #include "kalvo/ui/QtFolderChooser.h"
 #include "kalvo/ui/ScreenGrab.h"
+#include "kalvo/ui/SurfaceNative.h"
 
 namespace kalvo {
 
@@ -79,6 +80,8 @@ SurfaceController::SurfaceController(Parts parts, SurfaceDialogs dialogs)
                            : parts_.presentationClasses;
         keys_ = std::make_unique<PresentationKeys>(*parts_.windows, std::move(classes));
     }
+    regrabTimer_.setSingleShot(true);
+    QObject::connect(&regrabTimer_, &QTimer::timeout, overlay_.get(), [this] { regrabOverlay(); });
     if (!parts_.programFolder.empty()) {
         FolderChooser* chooser = dialogs_.folderChooser;
         if (chooser == nullptr) {
@@ -126,6 +129,7 @@ void SurfaceController::installCommands() {
 
 void SurfaceController::closeForExit() {
     destroyEraser();
+    regrabTimer_.stop();
     overlay_->closeForExit();
     board_->closeForExit();
 }
@@ -250,7 +254,24 @@ void SurfaceController::hideSurface(Surface surface) {
 }
 
 void SurfaceController::refreshSurface(Surface surface) {
-    window(surface).refreshInk();
+    DrawingWindow& w = window(surface);
+    if (surface == Surface::Overlay && w.isVisible() && !compositorRunning()) {
+        // Without a compositor the overlay shows a picture of the screen
+        // taken when it appeared; what lies beneath has changed since (a
+        // cleared board shows the desktop of now, a page key turned the
+        // slide). Hide it, let the windows beneath draw, take a new picture.
+        w.hide();
+        regrabTimer_.start(kRegrabDelayMs);
+        return;
+    }
+    w.refreshInk();
+}
+
+void SurfaceController::regrabOverlay() {
+    // The screen mode may have ended meanwhile.
+    if (parts_.state.mode == kModeScreen && !overlay_->isVisible()) {
+        showSurface(Surface::Overlay);
+    }
 }
 
 void SurfaceController::placeFrame(bool fullScreen) {

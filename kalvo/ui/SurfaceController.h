@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -126,8 +127,13 @@ public:
     void leftUp(DrawingWindow& window, QPoint point) override;
     void rightDown(DrawingWindow& window, QPoint point) override;
 
+    // How long the overlay stays hidden when it takes a new picture of the
+    // screen: the windows beneath draw themselves meanwhile.
+    static constexpr int kRegrabDelayMs = 250;
+
 private:
     void keepToolbarOnTop();
+    void regrabOverlay();
 
     Parts parts_;
     SurfaceDialogs dialogs_;
@@ -143,6 +149,7 @@ private:
     std::unique_ptr<CEraser> eraser_;
     std::unique_ptr<FolderChooser> ownChooser_;
     std::unique_ptr<BoardSaver> saver_;
+    QTimer regrabTimer_;
 };
 
 }  // namespace kalvo
