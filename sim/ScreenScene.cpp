@@ -28,6 +28,7 @@ struct ScreenScene::X {
     Display* display = nullptr;
     Window root = 0;
     cv::Size size;
+    cv::Rect area;  // filmed part of the root; empty: all of it
     bool shm = false;
     XShmSegmentInfo segment{};
     XImage* shmImage = nullptr;
@@ -126,17 +127,24 @@ struct ScreenScene::X {
     }
 };
 
-ScreenScene::ScreenScene(const std::string& displayName) {
+ScreenScene::ScreenScene(const std::string& displayName, cv::Rect area) {
     Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
     if (display == nullptr) {
         return;
     }
+    const Window root = DefaultRootWindow(display);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, root, &attributes);
+    const cv::Rect screen(0, 0, attributes.width, attributes.height);
+    if (!area.empty() && (area & screen) != area) {
+        XCloseDisplay(display);
+        return;
+    }
     x_ = std::make_unique<X>();
     x_->display = display;
-    x_->root = DefaultRootWindow(display);
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display, x_->root, &attributes);
-    x_->size = {attributes.width, attributes.height};
+    x_->root = root;
+    x_->area = area;
+    x_->size = area.empty() ? screen.size() : area.size();
     x_->shm = XShmQueryExtension(display) && x_->createShm();
 }
 
@@ -162,18 +170,28 @@ cv::Size ScreenScene::size() const {
     return x_ ? x_->size : cv::Size();
 }
 
+cv::Point ScreenScene::origin() const {
+    std::lock_guard lock(mutex_);
+    return x_ ? x_->area.tl() : cv::Point();
+}
+
 bool ScreenScene::capture(cv::Mat& out) {
     std::lock_guard lock(mutex_);
     if (!x_) {
         return false;
     }
     X& x = *x_;
-    // The screen may be resized (xrandr) while we run.
+    // The screen may be resized (xrandr) while we run; a filmed area keeps
+    // its size while the screen still holds it.
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(x.display, x.root, &attributes) == 0) {
         return false;
     }
-    const cv::Size now(attributes.width, attributes.height);
+    const cv::Rect screen(0, 0, attributes.width, attributes.height);
+    if (!x.area.empty() && (x.area & screen) != x.area) {
+        return false;
+    }
+    const cv::Size now = x.area.empty() ? screen.size() : x.area.size();
     if (now != x.size) {
         x.size = now;
         if (x.shm) {
@@ -181,13 +199,14 @@ bool ScreenScene::capture(cv::Mat& out) {
         }
     }
     if (x.shm) {
-        if (XShmGetImage(x.display, x.root, x.shmImage, 0, 0, AllPlanes) == 0) {
+        if (XShmGetImage(x.display, x.root, x.shmImage, x.area.x, x.area.y, AllPlanes) == 0) {
             return false;
         }
         return x.toMat(x.shmImage, out);
     }
-    XImage* image = XGetImage(x.display, x.root, 0, 0, static_cast<unsigned>(x.size.width),
-                              static_cast<unsigned>(x.size.height), AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(x.display, x.root, x.area.x, x.area.y, static_cast<unsigned>(x.size.width),
+                  static_cast<unsigned>(x.size.height), AllPlanes, ZPixmap);
     if (image == nullptr) {
         return false;
     }

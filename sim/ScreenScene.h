@@ -13,8 +13,10 @@ namespace sim {
 
 class ScreenScene final : public SceneSource {
 public:
-    // displayName: empty for $DISPLAY. Check isOpen() afterwards.
-    explicit ScreenScene(const std::string& displayName);
+    // displayName: empty for $DISPLAY; area: the part of the root window
+    // filmed (one monitor), empty for all of it. Check isOpen() afterwards:
+    // false also when the area does not lie within the screen.
+    explicit ScreenScene(const std::string& displayName, cv::Rect area = {});
     ~ScreenScene() override;
     ScreenScene(const ScreenScene&) = delete;
     ScreenScene& operator=(const ScreenScene&) = delete;
@@ -24,6 +26,7 @@ public:
 
     bool capture(cv::Mat& out) override;
     [[nodiscard]] cv::Size size() const override;
+    [[nodiscard]] cv::Point origin() const override;
 
 private:
     struct X;

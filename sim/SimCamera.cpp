@@ -104,10 +104,16 @@ struct SimCamera::Render {
 std::unique_ptr<SimCamera> SimCamera::create(const SimOptions& options, std::string& error) {
     std::unique_ptr<SceneSource> scene;
     if (options.scene == SimOptions::Scene::Screen) {
-        auto screen = std::make_unique<ScreenScene>(options.display);
+        auto screen = std::make_unique<ScreenScene>(options.display, options.area);
         if (!screen->isOpen()) {
             error = "sim scene=screen: cannot open the X display " +
                     (options.display.empty() ? std::string("($DISPLAY)") : options.display);
+            if (!options.area.empty() && ScreenScene(options.display).isOpen()) {
+                error = "sim area: the X screen does not hold the area " +
+                        std::to_string(options.area.width) + "x" +
+                        std::to_string(options.area.height) + "+" + std::to_string(options.area.x) +
+                        "+" + std::to_string(options.area.y);
+            }
             return nullptr;
         }
         scene = std::move(screen);
@@ -188,7 +194,8 @@ SimCamera::SimCamera(const SimOptions& options, std::unique_ptr<SceneSource> sce
     }
     render_->random.seed(options_.seed);
     const cv::Size screen = scene_->size();
-    pen_->set({screen.width / 2.0, screen.height / 2.0}, false);
+    const cv::Point origin = scene_->origin();
+    pen_->set({origin.x + screen.width / 2.0, origin.y + screen.height / 2.0}, false);
 }
 
 SimCamera::~SimCamera() {
@@ -305,6 +312,7 @@ bool SimCamera::renderFrame() {
     const LightPen::State pen = pen_->stateAt(captured);
     Render& r = *render_;
     const cv::Matx33d h = pose.homography(screen.size(), size);
+    const cv::Point origin = scene_->origin();
     if (!r.mapsValid || r.sceneSize != screen.size() || r.frameSize != size || r.homography != h) {
         r.buildMaps(screen.size(), size, h);
     }
@@ -331,7 +339,7 @@ bool SimCamera::renderFrame() {
     }
     if (pen.lit) {
         cv::Point2d at;
-        if (projectPoint(h, pen.position, at)) {
+        if (projectPoint(h, pen.position - cv::Point2d(origin), at)) {
             // Sub-pixel centre (4 fractional bits); the core is saturated.
             constexpr int kShift = 4;
             constexpr double kScale = 1 << kShift;
@@ -529,9 +537,11 @@ void SimCamera::setPose(const CameraPose& pose) {
 
 cv::Matx33d SimCamera::poseMatrix() const {
     const cv::Size screen = scene_->size();
+    const cv::Point origin = scene_->origin();
     std::lock_guard lock(mutex_);
     const cv::Size frame = frameSize_.empty() ? options_.sizes.front() : frameSize_;
-    return pose_.homography(screen, frame);
+    const cv::Matx33d shift(1, 0, -origin.x, 0, 1, -origin.y, 0, 0, 1);
+    return pose_.homography(screen, frame) * shift;
 }
 
 void SimCamera::unplug() {

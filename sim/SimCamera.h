@@ -80,7 +80,8 @@ public:
 
     [[nodiscard]] CameraPose pose() const;
     void setPose(const CameraPose& pose);
-    // Screen pixels to camera pixels for the current scene and frame sizes.
+    // Pen (X screen) pixels to camera pixels for the current scene and frame
+    // sizes.
     [[nodiscard]] cv::Matx33d poseMatrix() const;
 
     // The device stops (or resumes) delivering frames; it stays listed.

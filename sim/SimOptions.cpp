@@ -105,6 +105,18 @@ std::optional<SimOptions> parseSimOptions(std::string_view text, std::string& er
             }
         } else if (name == "display") {
             o.display = value;
+        } else if (name == "area") {
+            // WxH+X+Y, as X geometry is written.
+            const size_t plus = value.find('+');
+            const size_t plus2 = plus == std::string_view::npos ? plus : value.find('+', plus + 1);
+            cv::Size s;
+            int x = -1, y = -1;
+            if (plus2 == std::string_view::npos || !parseSize(value.substr(0, plus), s) ||
+                !number(value.substr(plus + 1, plus2 - plus - 1), x) ||
+                !number(value.substr(plus2 + 1), y) || x < 0 || y < 0) {
+                return bad("expected WxH+X+Y");
+            }
+            o.area = cv::Rect(x, y, s.width, s.height);
         } else if (name == "pose") {
             std::string poseError;
             std::optional<CameraPose> pose = CameraPose::parse(value, poseError);
@@ -176,7 +188,7 @@ std::optional<SimOptions> parseSimOptions(std::string_view text, std::string& er
             }
         } else {
             error = "unknown sim option '" + name +
-                    "' (scene, scenesize, display, pose, count, fps, queue, noise, seed, "
+                    "' (scene, scenesize, display, area, pose, count, fps, queue, noise, seed, "
                     "penradius, control, script, log, refuse, missing, size, sizes)";
             return std::nullopt;
         }

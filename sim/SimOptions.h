@@ -21,6 +21,7 @@ struct SimOptions {
     Scene scene = Scene::Blank;
     cv::Size sceneSize{1280, 800};  // of the blank (drawn) scene
     std::string display;            // X display of scene=screen; empty: $DISPLAY
+    cv::Rect area;                  // part of the X screen filmed; empty: all of it
     CameraPose pose;
     int count = 1;     // simulated devices
     double fps = 30;   // 0: a frame is made when a grab asks for one

@@ -2,9 +2,11 @@
 // programs need no hook of their own: writes one line per visible widget whose
 // objectName is a control or command number,
 //   NAME X Y W H TITLE-OF-ITS-WINDOW
-// in global screen pixels, to $TK_GEOMETRY_FILE whenever a widget is shown,
-// hidden, moved or resized. A colour dialog adds its basic colour cells, as
-// "swatch.RRGGBB", and its OK button, as "colordialog.ok". The file is
+// in X screen (device) pixels, to $TK_GEOMETRY_FILE whenever a widget is
+// shown, hidden, moved or resized. A colour dialog adds its basic colour
+// cells, as "swatch.RRGGBB", and its OK button, as "colordialog.ok"; each
+// visible top-level window adds "window.CLASS" (its class name without the
+// namespace). The file is
 // replaced whole (written aside and renamed), so a reader never sees half of
 // it.
 
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
@@ -64,10 +67,17 @@ protected:
     }
 
 private:
+    // Qt's global coordinates are logical pixels, scaled about the top-left
+    // corner of each screen (which stays where it is in device pixels).
     static QByteArray line(const QByteArray& name, QWidget* w, QRect r) {
         const QPoint g = w->mapToGlobal(r.topLeft());
-        return name + ' ' + QByteArray::number(g.x()) + ' ' + QByteArray::number(g.y()) + ' ' +
-               QByteArray::number(r.width()) + ' ' + QByteArray::number(r.height()) + ' ' +
+        const QScreen* screen = w->screen();
+        const QPoint origin = screen != nullptr ? screen->geometry().topLeft() : QPoint();
+        const qreal f = w->devicePixelRatioF();
+        const QPoint d = origin + (g - origin) * f;
+        return name + ' ' + QByteArray::number(d.x()) + ' ' + QByteArray::number(d.y()) + ' ' +
+               QByteArray::number(qRound(r.width() * f)) + ' ' +
+               QByteArray::number(qRound(r.height() * f)) + ' ' +
                w->window()->windowTitle().simplified().toUtf8() + '\n';
     }
 
@@ -111,6 +121,11 @@ private:
         for (QWidget* w : QApplication::allWidgets()) {
             if (!w->isVisible() || !w->window()->isVisible()) {
                 continue;
+            }
+            if (w->isWindow()) {
+                QByteArray name = w->metaObject()->className();
+                name = name.mid(name.lastIndexOf(':') + 1);  // without its namespace
+                text += line("window." + name, w, w->rect());
             }
             if (isNumber(w->objectName())) {
                 text += line(w->objectName().toUtf8(), w, w->rect());

@@ -127,12 +127,13 @@ double distanceToSegment(cv::Point2d p, cv::Point2d a, cv::Point2d b) {
 Report computeReport(const RunRecords& run, const Limits& limits) {
     Report r;
     auto fail = [&r](std::string why) { r.failures.push_back(std::move(why)); };
+    const cv::Rect target = run.monitor.empty() ? cv::Rect({}, run.screen) : run.monitor;
 
     // Calibration: the last one that completed.
     if (!run.trace.calibrations.empty()) {
         const TraceCalibration& c = run.trace.calibrations.back();
         r.calibration = c.kind;
-        r.calibrationErrorPx = calibrationError(run.pose, c.homography, run.screen);
+        r.calibrationErrorPx = calibrationError(run.pose, c.homography, target.size());
     }
     if (r.calibration != limits.calibration) {
         fail("the " + limits.calibration + " calibration did not complete" +
@@ -182,10 +183,11 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
                 ++unknownFrames;
                 continue;
             }
-            // Where the X server put the pointer for this event.
+            // Where the X server put the pointer for this event: absolute
+            // coordinates span the target monitor.
             const common::PixelPoint at =
-                common::absoluteToPixel(e.dx, e.dy, {run.screen.width, run.screen.height});
-            const cv::Point2d pointer = toPoint(at.x, at.y);
+                common::absoluteToPixel(e.dx, e.dy, {target.width, target.height});
+            const cv::Point2d pointer = toPoint(target.x + at.x, target.y + at.y);
             errors.push_back(cv::norm(pointer - it->second->pen));
         }
         if ((e.flags & LeftDown) != 0) {

@@ -19,12 +19,16 @@ namespace e2e {
 
 struct RunRecords {
     cv::Size screen;
-    cv::Matx33d pose = cv::Matx33d::eye();  // the simulator's: screen pixels to camera pixels
+    // The monitor the camera films and Tovik targets, in X screen pixels;
+    // empty: the whole screen.
+    cv::Rect monitor;
+    // The simulator's: monitor pixels (from its top-left corner) to camera pixels.
+    cv::Matx33d pose = cv::Matx33d::eye();
     std::vector<SimFrame> simFrames;
     TovikTrace trace;
     std::optional<std::vector<Segment>> segments;  // empty: Kalvo left no dump
     std::vector<Stroke> figure;
-    cv::Mat screenshot;          // 8-bit BGR of the whole screen; empty: none taken
+    cv::Mat screenshot;          // 8-bit BGR of the whole X screen; empty: none taken
     int leftoverProcesses = -1;  // processes alive after teardown; -1: not checked
 };
 
@@ -63,9 +67,9 @@ struct Report {
     std::vector<std::string> failures;  // each check that did not pass
 };
 
-// Mean distance over a grid of screen points between each point and the
-// point it comes back as after the pose (screen to camera) and Tovik's
-// homography (camera to screen).
+// Mean distance over a grid of monitor points between each point and the
+// point it comes back as after the pose (monitor to camera) and Tovik's
+// homography (camera to its target monitor).
 [[nodiscard]] double calibrationError(const cv::Matx33d& pose, const cv::Matx33d& tovik,
                                       cv::Size screen);
 

@@ -82,6 +82,30 @@ TEST(RunReport, GoodRunPassesWithTheNumbersItWasBuiltWith) {
     EXPECT_NEAR(r.segmentsOnFigure, 1.0, 1e-9);
 }
 
+// The same run on the right-hand monitor of two: absolute coordinates span
+// that monitor, the pen and the ink are in X screen pixels.
+TEST(RunReport, PointerIsMeasuredOnTheTargetMonitor) {
+    RunRecords run = goodRun(1.0);
+    run.screen = {2 * kScreen.width, kScreen.height};
+    run.monitor = {kScreen.width, 0, kScreen.width, kScreen.height};
+    const cv::Point2d right(kScreen.width, 0);
+    for (SimFrame& f : run.simFrames) {
+        f.pen += right;
+    }
+    for (cv::Point2d& p : run.figure[0].points) {
+        p += right;
+    }
+    for (Segment& g : *run.segments) {
+        g.x1 += kScreen.width;
+        g.x2 += kScreen.width;
+    }
+    const Report r = computeReport(run);
+
+    EXPECT_TRUE(r.ok) << reportText(r);
+    EXPECT_NEAR(r.pointerErrorMaxPx, 1.0, 1e-9);
+    EXPECT_NEAR(r.calibrationErrorPx, 0.0, 1e-6);
+}
+
 TEST(RunReport, CalibrationErrorIsTheMeanRoundTripDistance) {
     // Tovik's homography lands every point 3 px right and 4 px down.
     const cv::Matx33d shifted = cv::Matx33d(1, 0, 3, 0, 1, 4, 0, 0, 1) * pose().inv();

@@ -1,86 +1,187 @@
 #!/usr/bin/env bash
-# Pen to ink, end to end, on a private X screen: a compositor, a panel with a
-# notification area, an ordinary window, Kalvo and Tovik watching the screen
-# through the simulated camera.
+# Pen to ink, end to end, on a private desktop (tests/desktop/with_desktop.sh:
+# X screen, session bus, window manager, compositor), with a panel holding a
+# notification area, an ordinary window, Kalvo and Tovik watching the
+# projector monitor through the simulated camera.
 # The script clicks Tovik's automatic calibration with the pointer, waits for
 # tracking, then steers the simulated light pen to pick Kalvo's screen pen and
 # draw a house, a star and "OK". It leaves demo.png, report.json and the run's
-# logs in the output folder and ends every process it started.
+# logs in the output folder (failure.png when a step fails) and ends every
+# process it started.
 #
-#   demo.sh [--size WxH] [--pose keystone|upright|mirrored|upside-down|rotated]
+#   demo.sh [--size WxH] [--screens WxH+WxH...[,primary=N]] [--projector N]
+#           [--wm none|openbox|mutter|kwin|xfwm4]
+#           [--pose keystone|upright|mirrored|upside-down|rotated]
 #           [--out DIR] [--bin DIR] [--test]
 #
-# --test: the shorter scenario the test suite runs (1024 x 768, house and
-# "OK"); the exit status says whether every check passed.
+# --screens: monitors side by side (see with_desktop.sh); --size WxH is one
+# monitor of that size. --projector: the monitor the camera films and Tovik
+# targets, counted from 0 (default: the last). --test: the shorter scenario
+# the test suite runs (1024 x 768, house and "OK"); the exit status says
+# whether every check passed.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-SIZE=1280x800
-POSE=keystone
-OUT=$ROOT/demo-output
-BIN=$ROOT/build/dev/bin
-TEST=0
-PARTS_FIRST=house
-PARTS_SECOND=star,ok
-LIMIT=88 # seconds for the whole run, teardown included
+SELF=$ROOT/tests/e2e/demo.sh
+WRAPPER=$ROOT/tests/desktop/with_desktop.sh
+
+# The part that runs on the desktop, started by with_desktop.sh below.
+if [[ ${1:-} == --on-desktop ]]; then
+  inner=1
+else
+  inner=0
+fi
 
 usage() {
-  sed -n '8,11p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  sed -n '12,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
-while (($#)); do
-  case $1 in
-    --size) SIZE=${2:?}; shift 2 ;;
-    --pose) POSE=${2:?}; shift 2 ;;
-    --out) OUT=${2:?}; shift 2 ;;
-    --bin) BIN=${2:?}; shift 2 ;;
-    --test) TEST=1; shift ;;
-    -h | --help) usage ;;
-    *) echo "demo: unknown option $1" >&2; usage ;;
-  esac
-done
-if ((TEST)); then
-  [[ $SIZE == 1280x800 ]] && SIZE=1024x768
+if ((!inner)); then
+  SIZE=1280x800
+  SCREENS=
+  PROJECTOR=
+  WM=none
+  POSE=keystone
+  OUT=$ROOT/demo-output
+  BIN=$ROOT/build/dev/bin
+  TEST=0
+  SIZE_GIVEN=0
+  while (($#)); do
+    case $1 in
+      --size) SIZE=${2:?}; SIZE_GIVEN=1; shift 2 ;;
+      --screens) SCREENS=${2:?}; shift 2 ;;
+      --projector) PROJECTOR=${2:?}; shift 2 ;;
+      --wm) WM=${2:?}; shift 2 ;;
+      --pose) POSE=${2:?}; shift 2 ;;
+      --out) OUT=${2:?}; shift 2 ;;
+      --bin) BIN=${2:?}; shift 2 ;;
+      --test) TEST=1; shift ;;
+      -h | --help) usage ;;
+      *) echo "demo: unknown option $1" >&2; usage ;;
+    esac
+  done
   PARTS_FIRST=house
-  PARTS_SECOND=ok
-  LIMIT=150
+  PARTS_SECOND=star,ok
+  LIMIT=100 # seconds for the whole run, teardown included
+  if ((TEST)); then
+    ((SIZE_GIVEN)) || SIZE=1024x768
+    PARTS_SECOND=ok
+    LIMIT=150
+  fi
+  [[ $SIZE =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "demo: --size WxH" >&2; exit 2; }
+  W=${BASH_REMATCH[1]}
+  H=${BASH_REMATCH[2]}
+  ((W >= 640 && H >= 480 && W <= 4096 && H <= 4096)) || { echo "demo: size out of range" >&2; exit 2; }
+  [[ -n $SCREENS && $SIZE_GIVEN == 1 ]] && { echo "demo: --size or --screens, not both" >&2; exit 2; }
+  SCREENS=${SCREENS:-$SIZE}
+  [[ -z $PROJECTOR || $PROJECTOR =~ ^[0-9]+$ ]] || { echo "demo: --projector N" >&2; exit 2; }
+  case $POSE in
+    keystone | upright | mirrored | upside-down | rotated) ;;
+    *) echo "demo: unknown pose $POSE" >&2; usage ;;
+  esac
+  for tool in tovik kalvo e2e_driver e2e_report e2e_desktop e2e_panel libe2e_geometry_probe.so desktop_x11; do
+    [[ -e $BIN/$tool ]] || { echo "demo: $BIN/$tool is missing (build first)" >&2; exit 2; }
+  done
+  for tool in Xvfb setsid; do
+    command -v "$tool" >/dev/null || { echo "demo: $tool is not installed" >&2; exit 2; }
+  done
+
+  T0=$SECONDS
+  mkdir -p "$OUT"
+  OUT=$(cd "$OUT" && pwd)
+  LOGS=$OUT/logs
+  rm -rf "$LOGS"
+  mkdir -p "$LOGS"
+  rm -f "$OUT/demo.png" "$OUT/failure.png" "$OUT/report.json"
+  # Short paths for the sockets; the run's own copies of the programs.
+  RUN=$(mktemp -d /tmp/tk-e2e.XXXXXX)
+  RUN_ID=${RUN##*/}
+  mkdir -p "$RUN/bin"
+  export DEMO_T0=$T0 DEMO_RUN=$RUN DEMO_RUN_ID=$RUN_ID DEMO_OUT=$OUT DEMO_LOGS=$LOGS DEMO_BIN=$BIN
+  export DEMO_POSE=$POSE DEMO_PROJECTOR=$PROJECTOR DEMO_PARTS_FIRST=$PARTS_FIRST
+  export DEMO_PARTS_SECOND=$PARTS_SECOND
+
+  DESKTOP_PID=
+  WATCHDOG=
+  on_exit() {
+    local rc=$?
+    [[ -n $WATCHDOG ]] && { kill -- "-$WATCHDOG" 2>/dev/null || true; }
+    if [[ -n $DESKTOP_PID ]]; then
+      kill -TERM "$DESKTOP_PID" 2>/dev/null || true
+      wait "$DESKTOP_PID" 2>/dev/null || true
+    fi
+    # Whatever still carries the run's mark goes too.
+    for pid in $(grep -lsz "^TK_E2E_RUN=$RUN_ID\$" /proc/[0-9]*/environ 2>/dev/null |
+      sed 's|/proc/\([0-9]*\)/environ|\1|'); do
+      kill -KILL "$pid" 2>/dev/null || true
+    done
+    rm -rf "$RUN"
+    exit $rc
+  }
+  trap on_exit EXIT
+  trap 'echo "demo: interrupted" >&2; exit 130' INT TERM HUP
+  # The whole run stays inside the limit: past it the script is told to stop
+  # and tears everything down.
+  setsid bash -c 'sleep "$1"; echo "demo: over $1 s, stopping" >&2; kill -TERM "$2"' _ \
+    "$LIMIT" $$ </dev/null &
+  WATCHDOG=$!
+
+  printf '%3ds  %s\n' 0 "desktop: $SCREENS, window manager $WM"
+  # Every process of the run carries its mark, so none can slip away.
+  rc=0
+  TK_E2E_RUN=$RUN_ID "$WRAPPER" --wm "$WM" --screens "$SCREENS" --compositor --bin "$BIN" \
+    --log "$LOGS/desktop" -- "$SELF" --on-desktop &
+  DESKTOP_PID=$!
+  wait "$DESKTOP_PID" || rc=$?
+  DESKTOP_PID=
+  # Processes of the run still there: what the desktop ended itself, and
+  # anything else carrying the mark.
+  LEFT=$(grep -c . "$LOGS/desktop/leftover.log" 2>/dev/null || true)
+  MARKED=$({ grep -lsz "^TK_E2E_RUN=$RUN_ID\$" /proc/[0-9]*/environ 2>/dev/null || true; } | wc -l)
+  LEFT=$((${LEFT:-0} + MARKED))
+  printf '%3ds  %s\n' $((SECONDS - T0)) "all processes ended ($LEFT left)"
+  if ((rc != 0 && rc != 124)); then
+    echo "demo: the run failed (status $rc)" >&2
+    exit 1
+  fi
+  read -r SCREEN MONITOR <"$RUN/desktop"
+  rc=0
+  "$BIN/e2e_report" --screen "$SCREEN" --monitor "$MONITOR" --pose "$POSE" \
+    --sim-log "$LOGS/sim-frames.log" --tovik-log "$LOGS/tovik-events.log" \
+    --kalvo-dump "$LOGS/kalvo-document.bin" --figure "$LOGS/figure.txt" \
+    --screenshot "$OUT/demo.png" --leftover "$LEFT" --json "$OUT/report.json" || rc=$?
+  printf '%3ds  %s\n' $((SECONDS - T0)) "report $OUT/report.json"
+  exit $rc
 fi
-[[ $SIZE =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "demo: --size WxH" >&2; exit 2; }
-W=${BASH_REMATCH[1]}
-H=${BASH_REMATCH[2]}
-((W >= 640 && H >= 480 && W <= 4096 && H <= 4096)) || { echo "demo: size out of range" >&2; exit 2; }
-case $POSE in
-  keystone | upright | mirrored | upside-down | rotated) ;;
-  *) echo "demo: unknown pose $POSE" >&2; usage ;;
-esac
-for tool in tovik kalvo e2e_driver e2e_report e2e_desktop e2e_panel libe2e_geometry_probe.so; do
-  [[ -e $BIN/$tool ]] || { echo "demo: $BIN/$tool is missing (build first)" >&2; exit 2; }
-done
-for tool in Xvfb xcompmgr setsid; do
-  command -v "$tool" >/dev/null || { echo "demo: $tool is not installed" >&2; exit 2; }
-done
 
+# ======================= on the desktop =======================
+RUN=$DEMO_RUN
+RUN_ID=$DEMO_RUN_ID
+OUT=$DEMO_OUT
+LOGS=$DEMO_LOGS
+BIN=$DEMO_BIN
 DRIVER=$BIN/e2e_driver
-T0=$SECONDS
-say() { printf '%3ds  %s\n' $((SECONDS - T0)) "$*"; }
+say() { printf '%3ds  %s\n' $((SECONDS - DEMO_T0)) "$*"; }
 
-mkdir -p "$OUT"
-OUT=$(cd "$OUT" && pwd)
-LOGS=$OUT/logs
-rm -rf "$LOGS"
-mkdir -p "$LOGS"
-rm -f "$OUT/demo.png" "$OUT/report.json"
-# Short paths for the sockets; private home, runtime and settings folders.
-RUN=$(mktemp -d /tmp/tk-e2e.XXXXXX)
-RUN_ID=${RUN##*/}
-mkdir -p "$RUN/home" "$RUN/bin" "$RUN/runtime"
-chmod 700 "$RUN/runtime"
+# The projector: the monitor the camera films; the panel stands on the primary.
+read -r -a MONITORS <<<"$TK_DESKTOP_MONITORS"
+P=${DEMO_PROJECTOR:-$((${#MONITORS[@]} - 1))}
+((P < ${#MONITORS[@]})) || { echo "demo: --projector $P: there are ${#MONITORS[@]} monitors" >&2; exit 2; }
+PROJ=${MONITORS[$P]}
+PRIMARY=${MONITORS[$TK_DESKTOP_PRIMARY]}
+[[ $PROJ =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]
+PW=${BASH_REMATCH[1]} PH=${BASH_REMATCH[2]} PX=${BASH_REMATCH[3]} PY=${BASH_REMATCH[4]}
+echo "$TK_DESKTOP_SCREEN $PROJ" >"$RUN/desktop"
+CAMERA="sim:screen,pose=$DEMO_POSE,control=$RUN/pen.sock,log=$LOGS/sim-frames.log"
+TOVIK_SCREEN=()
+if ((${#MONITORS[@]} > 1)); then
+  CAMERA+=",area=$PROJ"
+  TOVIK_SCREEN=(--screen "DP-$((P + 1))")
+fi
 
-# ---- processes: each in its own session, so a group kill ends it whole ----
 PIDS=()
 NAMES=()
-WATCHDOG=
 PEN_PID=
 spawn() { # name command...
   local name=$1
@@ -97,58 +198,26 @@ pid_of() { # name
   done
 }
 
-# Processes of this run still there: the groups we started, and anything
-# else carrying the run's mark in its environment.
-leftovers() {
-  local n=0 pid f
-  for pid in "${PIDS[@]}"; do
-    kill -0 -- "-$pid" 2>/dev/null && n=$((n + 1))
-  done
-  for f in /proc/[0-9]*/environ; do
-    if grep -qsz "^TK_E2E_RUN=$RUN_ID\$" "$f" 2>/dev/null; then
-      pid=${f#/proc/}
-      pid=${pid%/environ}
-      [[ " ${PIDS[*]} " == *" $pid "* ]] || n=$((n + 1))
-    fi
-  done
-  echo "$n"
-}
-
 TORN_DOWN=0
-LEFT=0
 teardown() {
   ((TORN_DOWN)) && return 0
   TORN_DOWN=1
-  [[ -n $WATCHDOG ]] && { kill -- "-$WATCHDOG" 2>/dev/null || true; }
   [[ -n $PEN_PID ]] && { kill "$PEN_PID" 2>/dev/null || true; }
-  local i pid deadline
-  # Programs first, the X server last, so nothing complains about a lost display.
+  local i
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
     kill -TERM -- "-${PIDS[$i]}" 2>/dev/null || true
-    deadline=$((SECONDS + 3))
+    local deadline=$((SECONDS + 3))
     while kill -0 -- "-${PIDS[$i]}" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
     kill -KILL -- "-${PIDS[$i]}" 2>/dev/null || true
   done
-  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-  # Anything that left its group but kept the mark.
-  for pid in $(grep -lsz "^TK_E2E_RUN=$RUN_ID\$" /proc/[0-9]*/environ 2>/dev/null |
-    sed 's|/proc/\([0-9]*\)/environ|\1|'); do
-    kill -KILL "$pid" 2>/dev/null || true
-  done
-  sleep 0.1
-  LEFT=$(leftovers)
+  for i in "${PIDS[@]}"; do wait "$i" 2>/dev/null || true; done
 }
-on_exit() {
-  local rc=$?
-  teardown
-  rm -rf "$RUN"
-  exit $rc
-}
-trap on_exit EXIT
+trap 'teardown' EXIT
 trap 'echo "demo: interrupted" >&2; exit 130' INT TERM HUP
 
 fail() {
   echo "demo: $*" >&2
+  "$DRIVER" screenshot "$OUT/failure.png" 2>/dev/null && echo "demo: screen at the failure: $OUT/failure.png" >&2
   local name
   for name in tovik kalvo; do
     if [[ -s $LOGS/$name.log ]]; then
@@ -170,33 +239,15 @@ wait_for_line() { # file regex seconds program what
   done
 }
 
-# ---- the screen ----
-say "private X screen $SIZE with a compositor"
-# The server writes its display number into a FIFO held open both ways, so
-# neither side blocks on opening it.
-FIFO=$RUN/displayfd
-mkfifo "$FIFO"
-exec 4<>"$FIFO"
-spawn xvfb Xvfb -displayfd 4 -screen 0 "${W}x${H}x24" -nolisten tcp -noreset
-DISPLAY_NUMBER=
-read -r -t 20 -u 4 DISPLAY_NUMBER || true
-exec 4>&-
-[[ $DISPLAY_NUMBER =~ ^[0-9]+$ ]] || fail "Xvfb did not start"
-export DISPLAY=:$DISPLAY_NUMBER
-# The whole run stays inside the limit: past it the script is told to stop
-# and tears everything down.
-setsid bash -c 'sleep "$1"; echo "demo: over $1 s, stopping" >&2; kill -TERM "$2"' _ \
-  "$LIMIT" $$ </dev/null &
-WATCHDOG=$!
-
-export HOME=$RUN/home XDG_RUNTIME_DIR=$RUN/runtime XDG_CONFIG_HOME=$RUN/home/.config
-export XDG_DATA_HOME=$RUN/home/.local/share QT_QPA_PLATFORM=xcb
-unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS || true
-
-spawn xcompmgr xcompmgr
-# A panel with a notification area, where Tovik hides while it tracks.
-spawn panel "$BIN/e2e_panel"
-spawn desktop "$BIN/e2e_desktop" --geometry "$((W * 84 / 100))x$((H * 78 / 100))+$((W * 8 / 100))+$((H * 11 / 100))"
+say "desktop $TK_DESKTOP_SCREEN on $DISPLAY ($TK_DESKTOP_WM); the projector is monitor $P, $PROJ"
+export QT_QPA_PLATFORM=xcb
+# A panel with a notification area, where Tovik hides while it tracks; a
+# window manager minimises windows itself.
+PANEL=(--monitor "$PRIMARY")
+[[ $TK_DESKTOP_WM != none ]] && PANEL+=(--no-minimise)
+spawn panel "$BIN/e2e_panel" "${PANEL[@]}"
+spawn desktop "$BIN/e2e_desktop" --geometry \
+  "$((PW * 84 / 100))x$((PH * 78 / 100))+$((PX + PW * 8 / 100))+$((PY + PH * 11 / 100))"
 
 # Copies of the programs, so their settings files (beside them) are this
 # run's own, with every value at its default.
@@ -204,19 +255,31 @@ cp "$BIN/tovik" "$BIN/kalvo" "$RUN/bin/"
 [[ -e $BIN/jpgdll.so ]] && cp "$BIN/jpgdll.so" "$RUN/bin/"
 PROBE=$BIN/libe2e_geometry_probe.so
 SOCKET=$RUN/pen.sock
-SIM_LOG=$LOGS/sim-frames.log
 TOVIK_LOG=$LOGS/tovik-events.log
-DUMP=$LOGS/kalvo-document.bin
 FIGURE=$LOGS/figure.txt
 : >"$FIGURE"
 
 say "Kalvo"
 spawn kalvo env LD_PRELOAD="$PROBE" TK_GEOMETRY_FILE="$RUN/kalvo.geometry" \
-  KALVO_DUMP_DOCUMENT="$DUMP" "$RUN/bin/kalvo"
-say "Tovik, its camera watching the screen ($POSE)"
+  KALVO_DUMP_DOCUMENT="$LOGS/kalvo-document.bin" "$RUN/bin/kalvo"
+say "Tovik, its camera watching the projector ($DEMO_POSE)"
 spawn tovik env LD_PRELOAD="$PROBE" TK_GEOMETRY_FILE="$RUN/tovik.geometry" \
-  TOVIK_EVENT_LOG="$TOVIK_LOG" "$RUN/bin/tovik" --print-messages \
-  --camera "sim:screen,pose=$POSE,control=$SOCKET,log=$SIM_LOG"
+  TOVIK_EVENT_LOG="$TOVIK_LOG" "$RUN/bin/tovik" --print-messages --camera "$CAMERA" \
+  "${TOVIK_SCREEN[@]}"
+
+# Kalvo's toolbar goes to the projector, dragged by its caption strip as a
+# user would, should it stand elsewhere.
+read -r _ TBX TBY TBW TBH _ < <(grep '^window.CTrueColorToolBar ' "$RUN/kalvo.geometry" 2>/dev/null) || true
+if [[ -z ${TBX:-} ]]; then
+  "$DRIVER" geometry "$RUN/kalvo.geometry" window.CTrueColorToolBar --timeout 20 >/dev/null ||
+    fail "Kalvo's toolbar did not show"
+  read -r _ TBX TBY TBW TBH _ < <(grep '^window.CTrueColorToolBar ' "$RUN/kalvo.geometry")
+fi
+if ((TBX < PX || TBX + TBW > PX + PW || TBY < PY || TBY + TBH > PY + PH)); then
+  say "drag Kalvo's toolbar from $TBX,$TBY onto the projector"
+  "$DRIVER" drag $((TBX + 8)) $((TBY + TBH / 2)) $((PX + PW - TBW - 40 + 8)) $((PY + PH / 4 + TBH / 2))
+  sleep 0.5
+fi
 
 # ---- the user's part ----
 AUTO=$("$DRIVER" geometry "$RUN/tovik.geometry" 1005 --timeout 20) || fail "Tovik's console did not show"
@@ -249,8 +312,8 @@ tap_at $DRAW
 sleep 0.4
 
 # Kalvo's pen starts red.
-say "pen draws in red: $PARTS_FIRST"
-"$DRIVER" figure --screen "$SIZE" --parts "$PARTS_FIRST" --color FF0000 --figure "$FIGURE" >"$RUN/strokes"
+say "pen draws in red: $DEMO_PARTS_FIRST"
+"$DRIVER" figure --screen "$PROJ" --parts "$DEMO_PARTS_FIRST" --color FF0000 --figure "$FIGURE" >"$RUN/strokes"
 pen <"$RUN/strokes"
 
 # Blue from the colour dialog, picked with the pen as well; should the dialog
@@ -272,20 +335,11 @@ if SWATCH=$("$DRIVER" geometry "$RUN/kalvo.geometry" swatch.0000FF --timeout 8);
 else
   say "no colour dialog: one colour only"
 fi
-say "pen draws in #$SECOND: $PARTS_SECOND"
-"$DRIVER" figure --screen "$SIZE" --parts "$PARTS_SECOND" --color "$SECOND" --figure "$FIGURE" >"$RUN/strokes"
+say "pen draws in #$SECOND: $DEMO_PARTS_SECOND"
+"$DRIVER" figure --screen "$PROJ" --parts "$DEMO_PARTS_SECOND" --color "$SECOND" --figure "$FIGURE" >"$RUN/strokes"
 pen <"$RUN/strokes"
 sleep 0.6
 
 "$DRIVER" screenshot "$OUT/demo.png" || fail "no screenshot"
 say "screenshot $OUT/demo.png"
-
-# ---- the end: every process goes, then the numbers ----
 teardown
-say "all processes ended ($LEFT left)"
-rc=0
-"$BIN/e2e_report" --screen "$SIZE" --pose "$POSE" --sim-log "$SIM_LOG" --tovik-log "$TOVIK_LOG" \
-  --kalvo-dump "$DUMP" --figure "$FIGURE" --screenshot "$OUT/demo.png" --leftover "$LEFT" \
-  --json "$OUT/report.json" || rc=$?
-say "report $OUT/report.json"
-exit $rc

@@ -4,11 +4,12 @@
 //       waits until a program's geometry file lists control NAME and prints
 //       the centre of it, "X Y"
 //   e2e_driver click X Y          an XTest left click on $DISPLAY
+//   e2e_driver drag X Y X2 Y2     an XTest drag with the left button
 //   e2e_driver screenshot OUT.png the whole X screen
-//   e2e_driver figure --screen WxH --parts house,star,ok --color RRGGBB
+//   e2e_driver figure --screen WxH[+X+Y] --parts house,star,ok --color RRGGBB
 //                     [--speed PX_PER_S] [--figure FILE]
-//       prints the pen script that draws the parts; appends their strokes to
-//       FILE
+//       prints the pen script that draws the parts on that screen (a monitor
+//       at X,Y of the X screen); appends their strokes to FILE
 //   e2e_driver tap X Y            prints the pen script of one tap
 //   e2e_driver pen SOCKET [--timeout S]
 //       sends the script on standard input to the simulator's control socket,
@@ -48,8 +49,9 @@ int usage() {
     std::fprintf(stderr,
                  "usage: e2e_driver geometry FILE NAME [--title TEXT] [--timeout S]\n"
                  "       e2e_driver click X Y\n"
+                 "       e2e_driver drag X Y X2 Y2\n"
                  "       e2e_driver screenshot OUT.png\n"
-                 "       e2e_driver figure --screen WxH --parts LIST --color RRGGBB "
+                 "       e2e_driver figure --screen WxH[+X+Y] --parts LIST --color RRGGBB "
                  "[--speed N] [--figure FILE]\n"
                  "       e2e_driver tap X Y\n"
                  "       e2e_driver pen SOCKET [--timeout S]\n");
@@ -103,9 +105,16 @@ int geometry(const std::vector<std::string>& args) {
     return 1;
 }
 
+// A press at (x, y), moves in steps to (x2, y2), a release there: a click
+// when both points are the same.
 int click(const std::vector<std::string>& args) {
-    double x = 0, y = 0;
-    if (args.size() != 2 || !toDouble(args[0], x) || !toDouble(args[1], y)) {
+    double x = 0, y = 0, x2 = 0, y2 = 0;
+    if ((args.size() != 2 && args.size() != 4) || !toDouble(args[0], x) || !toDouble(args[1], y)) {
+        return usage();
+    }
+    x2 = x;
+    y2 = y;
+    if (args.size() == 4 && (!toDouble(args[2], x2) || !toDouble(args[3], y2))) {
         return usage();
     }
     Display* display = XOpenDisplay(nullptr);
@@ -127,6 +136,14 @@ int click(const std::vector<std::string>& args) {
     XTestFakeButtonEvent(display, 1, True, CurrentTime);
     XSync(display, False);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    constexpr int kSteps = 20;
+    for (int i = 1; (x2 != x || y2 != y) && i <= kSteps; ++i) {
+        XTestFakeMotionEvent(display, DefaultScreen(display),
+                             static_cast<int>(std::lround(x + (x2 - x) * i / kSteps)),
+                             static_cast<int>(std::lround(y + (y2 - y) * i / kSteps)), CurrentTime);
+        XSync(display, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    }
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
     XSync(display, False);
     XCloseDisplay(display);
@@ -161,6 +178,7 @@ void printScript(const std::vector<std::string>& lines) {
 
 int figure(const std::vector<std::string>& args) {
     cv::Size screen;
+    cv::Point2d origin;
     std::vector<e2e::FigurePart> parts;
     std::uint32_t color = 0;
     bool haveColor = false;
@@ -169,10 +187,13 @@ int figure(const std::vector<std::string>& args) {
     for (size_t i = 0; i + 1 < args.size(); i += 2) {
         const std::string& v = args[i + 1];
         if (args[i] == "--screen") {
-            if (std::sscanf(v.c_str(), "%dx%d", &screen.width, &screen.height) != 2 ||
-                screen.width < 64 || screen.height < 64) {
+            int x = 0, y = 0;
+            const int n =
+                std::sscanf(v.c_str(), "%dx%d+%d+%d", &screen.width, &screen.height, &x, &y);
+            if ((n != 2 && n != 4) || screen.width < 64 || screen.height < 64 || x < 0 || y < 0) {
                 return usage();
             }
+            origin = {static_cast<double>(x), static_cast<double>(y)};
         } else if (args[i] == "--parts") {
             std::istringstream list(v);
             std::string name;
@@ -208,7 +229,10 @@ int figure(const std::vector<std::string>& args) {
     }
     std::vector<e2e::Stroke> strokes;
     for (e2e::FigurePart part : parts) {
-        for (e2e::Stroke& s : e2e::figureStrokes(part, e2e::figureBox(part, screen), color)) {
+        cv::Rect2d box = e2e::figureBox(part, screen);
+        box.x += origin.x;
+        box.y += origin.y;
+        for (e2e::Stroke& s : e2e::figureStrokes(part, box, color)) {
             strokes.push_back(std::move(s));
         }
     }
@@ -342,7 +366,7 @@ int main(int argc, char** argv) {
     if (command == "geometry") {
         return geometry(args);
     }
-    if (command == "click") {
+    if (command == "click" || (command == "drag" && args.size() == 4)) {
         return click(args);
     }
     if (command == "screenshot") {

@@ -1,10 +1,11 @@
 // A desktop panel for the private X screen: a bar along the bottom edge whose
 // right end is a notification area (the freedesktop system tray protocol with
 // XEmbed), so programs that hide to the tray can do so on the test screen.
-// There is no window manager on that screen, so the panel also carries out
+// Without a window manager on that screen, the panel also carries out
 // minimise requests (the ICCCM WM_CHANGE_STATE message): the window is
-// unmapped and marked iconic.
-//   e2e_panel [--height PX] [--no-tray]
+// unmapped and marked iconic; --no-minimise leaves them to the window manager.
+// --monitor puts the bar along the bottom of that monitor instead of the screen.
+//   e2e_panel [--height PX] [--no-tray] [--no-minimise] [--monitor WxH+X+Y]
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -36,13 +37,23 @@ int ignoreErrors(Display*, XErrorEvent*) {
 int main(int argc, char** argv) {
     int height = 30;
     bool tray = true;
+    bool minimise = true;
+    int mw = 0, mh = 0, mx = 0, my = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--height") == 0 && i + 1 < argc) {
             height = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--no-tray") == 0) {
             tray = false;
+        } else if (std::strcmp(argv[i], "--no-minimise") == 0) {
+            minimise = false;
+        } else if (std::strcmp(argv[i], "--monitor") == 0 && i + 1 < argc &&
+                   std::sscanf(argv[i + 1], "%dx%d+%d+%d", &mw, &mh, &mx, &my) == 4 && mw > 0 &&
+                   mh > 0) {
+            ++i;
         } else {
-            std::fprintf(stderr, "usage: e2e_panel [--height PX] [--no-tray]\n");
+            std::fprintf(stderr,
+                         "usage: e2e_panel [--height PX] [--no-tray] [--no-minimise] "
+                         "[--monitor WxH+X+Y]\n");
             return 2;
         }
     }
@@ -60,8 +71,12 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onSignal);
     const int screen = DefaultScreen(d);
     const Window root = RootWindow(d, screen);
-    const int width = DisplayWidth(d, screen);
-    const int top = DisplayHeight(d, screen) - height;
+    if (mw == 0) {
+        mw = DisplayWidth(d, screen);
+        mh = DisplayHeight(d, screen);
+    }
+    const int width = mw;
+    const int top = my + mh - height;
 
     XColor bar{}, slotColour{}, exact{};
     XAllocNamedColor(d, DefaultColormap(d, screen), "#1f2d44", &bar, &exact);
@@ -71,7 +86,7 @@ int main(int argc, char** argv) {
     a.background_pixel = bar.pixel;
     a.event_mask = SubstructureNotifyMask | StructureNotifyMask;
     const Window panel =
-        XCreateWindow(d, root, 0, top, static_cast<unsigned>(width), static_cast<unsigned>(height),
+        XCreateWindow(d, root, mx, top, static_cast<unsigned>(width), static_cast<unsigned>(height),
                       0, CopyFromParent, InputOutput, CopyFromParent,
                       CWOverrideRedirect | CWBackPixel | CWEventMask, &a);
     XStoreName(d, panel, "Panel");
@@ -135,7 +150,7 @@ int main(int argc, char** argv) {
         }
         XEvent e;
         XNextEvent(d, &e);
-        if (e.type == ClientMessage && e.xclient.message_type == changeState &&
+        if (minimise && e.type == ClientMessage && e.xclient.message_type == changeState &&
             e.xclient.data.l[0] == IconicState) {
             const Window w = e.xclient.window;
             const long state[2] = {IconicState, 0};

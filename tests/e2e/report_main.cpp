@@ -1,7 +1,7 @@
 // Computes the end-to-end report from a run's records, prints it and writes
 // report.json. Exit status 0 when every check passed, 1 when one failed, 2
 // for bad arguments or unreadable records.
-//   e2e_report --screen WxH --pose NAME [--frame-size WxH] --sim-log FILE
+//   e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME [--frame-size WxH] --sim-log FILE
 //              --tovik-log FILE --kalvo-dump FILE --figure FILE
 //              [--screenshot PNG] [--leftover N] [--calibration auto|manual]
 //              [--json OUT]
@@ -22,7 +22,8 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: e2e_report --screen WxH --pose NAME [--frame-size WxH] --sim-log FILE "
+                 "usage: e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME "
+                 "[--frame-size WxH] --sim-log FILE "
                  "--tovik-log FILE --kalvo-dump FILE --figure FILE [--screenshot PNG] "
                  "[--leftover N] [--calibration auto|manual] [--json OUT]\n");
     return 2;
@@ -79,7 +80,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "e2e_report: %s\n", error.c_str());
         return 2;
     }
-    run.pose = pose->homography(run.screen, frame);
+    run.monitor = cv::Rect({}, run.screen);
+    if (opt.contains("monitor")) {
+        cv::Rect& m = run.monitor;
+        if (std::sscanf(opt["monitor"].c_str(), "%dx%d+%d+%d", &m.width, &m.height, &m.x, &m.y) !=
+                4 ||
+            m.empty() || (m & cv::Rect({}, run.screen)) != m) {
+            return usage();
+        }
+    }
+    run.pose = pose->homography(run.monitor.size(), frame);
     e2e::Limits limits;
     if (opt.contains("calibration")) {
         limits.calibration = opt["calibration"];

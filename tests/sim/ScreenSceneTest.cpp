@@ -69,6 +69,66 @@ TEST(ScreenScene, SimulatedCameraFilmsTheScreen) {
     EXPECT_LT(frame.at<cv::Vec3b>(5, 5)[1], 30);            // the wall beside the screen
 }
 
+// One monitor of a wider screen: the camera sees that area only, and the pen
+// keeps the coordinates of the whole screen.
+TEST(ScreenScene, FilmsOneAreaWithThePenInScreenCoordinates) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "needs an X display";
+    }
+    Display* d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    const int width = DisplayWidth(d, DefaultScreen(d)),
+              height = DisplayHeight(d, DefaultScreen(d));
+    // Left half black, right half white; the area is the right half.
+    const Window root = DefaultRootWindow(d);
+    XSetWindowBackground(d, root, 0x000000);
+    XClearWindow(d, root);
+    GC gc = XCreateGC(d, root, 0, nullptr);
+    XSetForeground(d, gc, 0xffffff);
+    XSetSubwindowMode(d, gc, IncludeInferiors);
+    XFillRectangle(d, root, gc, width / 2, 0, static_cast<unsigned>(width - width / 2),
+                   static_cast<unsigned>(height));
+    XFreeGC(d, gc);
+    XSync(d, False);
+
+    const cv::Rect area(width / 2, 0, width - width / 2, height);
+    sim::ScreenScene scene("", area);
+    ASSERT_TRUE(scene.isOpen());
+    cv::Mat image;
+    ASSERT_TRUE(scene.capture(image));
+    EXPECT_EQ(image.size(), area.size());
+    EXPECT_EQ(scene.origin(), area.tl());
+    EXPECT_EQ(image.ptr(2)[4], 0xff);  // white from the area's first column
+
+    std::string error;
+    const std::string spec =
+        "sim:scene=screen,fps=0,noise=0,pose=upright,area=" + std::to_string(area.width) + "x" +
+        std::to_string(area.height) + "+" + std::to_string(area.x) + "+0";
+    auto backend = tovik::makeCaptureBackend(spec, error);
+    ASSERT_TRUE(backend) << error;
+    auto* camera = sim::asSimulator(backend.get());
+    ASSERT_TRUE(camera->open(0, {640, 480}));
+    const cv::Point2d pen(area.x + area.width * 0.25, area.height * 0.5);
+    camera->setPen(pen, true);
+    cv::Mat frame;
+    ASSERT_TRUE(camera->renderFrame());
+    ASSERT_TRUE(camera->grab(frame, std::chrono::milliseconds(1000)));
+    cv::Point2d spot;
+    ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), pen, spot));
+    // Where the pose puts a quarter across the filmed area.
+    cv::Point2d expected;
+    ASSERT_TRUE(sim::projectPoint(camera->pose().homography(area.size(), {640, 480}),
+                                  {area.width * 0.25, area.height * 0.5}, expected));
+    EXPECT_NEAR(cv::norm(spot - expected), 0, 1e-6);
+    EXPECT_EQ(frame.at<cv::Vec3b>(cv::Point(spot))[1], 255);
+
+    // An area the screen does not hold is refused with a reason.
+    EXPECT_FALSE(tovik::makeCaptureBackend(
+        "sim:scene=screen,area=" + std::to_string(width) + "x10+1+0", error));
+    EXPECT_NE(error.find("area"), std::string::npos) << error;
+    XCloseDisplay(d);
+}
+
 TEST(ScreenScene, MissingDisplayIsAClearError) {
     std::string error;
     EXPECT_FALSE(tovik::makeCaptureBackend("sim:scene=screen,display=:987", error));

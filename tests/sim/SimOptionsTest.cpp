@@ -13,13 +13,15 @@ TEST(SimOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(defaults->sizes.front(), cv::Size(640, 480));
 
     const auto o = sim::parseSimOptions(
-        "scene=screen,display=:7,pose=mirrored,count=3,fps=60,queue=5,noise=1.5,seed=42,"
+        "scene=screen,display=:7,area=1024x768+1280+16,pose=mirrored,count=3,fps=60,queue=5,noise="
+        "1.5,seed=42,"
         "penradius=6,control=/tmp/c,script=/tmp/s,log=/tmp/l,refuse=gamma+hue,refuse=gain,"
         "missing=exposure,sizes=320x240+640x480,size=640x480,scenesize=1024x768",
         error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->scene, sim::SimOptions::Scene::Screen);
     EXPECT_EQ(o->display, ":7");
+    EXPECT_EQ(o->area, cv::Rect(1280, 16, 1024, 768));
     EXPECT_EQ(o->pose.name(), "mirrored");
     EXPECT_EQ(o->count, 3);
     EXPECT_EQ(o->fps, 60);
@@ -65,11 +67,29 @@ TEST(SimOptions, FreePoseKeepsItsCommas) {
 }
 
 TEST(SimOptions, BadOptionsAreExplained) {
-    for (const char* bad :
-         {"scene=window", "count=-1", "count=17", "fps=fast", "queue=0", "noise=-1", "penradius=0",
-          "refuse=zoom", "missing=pen", "size=640", "size=640x0", "sizes=640x480+big",
-          "pose=h:1,2,3", "pose=h:0,0,0,0,0,0,0,0,0", "pose=tilted", "colour=red", "fps", "=3",
-          "count=2x"}) {
+    for (const char* bad : {"scene=window",
+                            "count=-1",
+                            "count=17",
+                            "fps=fast",
+                            "queue=0",
+                            "noise=-1",
+                            "penradius=0",
+                            "refuse=zoom",
+                            "missing=pen",
+                            "size=640",
+                            "size=640x0",
+                            "sizes=640x480+big",
+                            "pose=h:1,2,3",
+                            "pose=h:0,0,0,0,0,0,0,0,0",
+                            "pose=tilted",
+                            "colour=red",
+                            "fps",
+                            "=3",
+                            "count=2x",
+                            "area=1024x768",
+                            "area=1024x768+5",
+                            "area=1024x768+-1+0",
+                            "area=4x4+0+0"}) {
         std::string error;
         EXPECT_FALSE(sim::parseSimOptions(bad, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
