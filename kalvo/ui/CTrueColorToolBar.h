@@ -3,10 +3,17 @@
 // always-on-top window with its own caption "Pen-Ostra Lab", dragged by that
 // caption and never closed by the user. The images come from 24-bit strips,
 // one set per surface mode, whose bottom-left colour is transparent.
+//
+// It stays above everything, full-screen slide shows and Kalvo's own
+// surfaces included, under every common window manager: the window manager
+// does not manage it (no layer of theirs stays above a focused full-screen
+// window everywhere), it is raised again when another program's window comes
+// over it, and it steps beneath Kalvo's own dialogs that open over it.
 
 #include <QEvent>
 #include <QPixmap>
 #include <QPoint>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -76,8 +83,11 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void keepOnTop();
+
     void layoutButtons();
     void setHotButton(ToolbarButton* hot);
 
@@ -86,6 +96,7 @@ private:
     int columns_ = 1;
     bool dragging_ = false;
     QPoint dragOffset_;
+    QTimer stackTimer_;
 };
 
 }  // namespace kalvo
