@@ -77,21 +77,24 @@ bool DrawingWindow::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void DrawingWindow::showSurface() {
+void DrawingWindow::showSurface(const QRect& area) {
     if (kind_ == Surface::Overlay) {
         background_ = QImage();
         if (!compositorRunning()) {
             // Without a compositor the translucent window would show black:
             // show the desktop as it was just before the overlay appeared.
             if (QScreen* screen = QGuiApplication::primaryScreen()) {
-                background_ = screen->grabWindow(0).toImage().convertToFormat(
-                    QImage::Format_ARGB32_Premultiplied);
+                // The root window, from the desktop's corner.
+                const QPoint desktop = screen->virtualGeometry().topLeft();
+                background_ = screen
+                                  ->grabWindow(0, area.x() - desktop.x(), area.y() - desktop.y(),
+                                               area.width(), area.height())
+                                  .toImage()
+                                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
             }
         }
     }
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        setGeometry(screen->geometry());
-    }
+    setGeometry(area);
     inkStale_ = true;
     setNativeWindowClass(*this, className());  // before the window is mapped
     show();

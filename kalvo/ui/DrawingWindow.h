@@ -46,16 +46,16 @@ public:
     static constexpr const char* kOverlayTitle = "画板";
     static constexpr const char* kBoardTitle = "bai画板";
 
-    // Created hidden, covering `screen` (the primary screen's rectangle).
+    // Created hidden, covering `screen` until it is first shown.
     DrawingWindow(Surface kind, const CMyDoc& doc, const DrawingState& state, QRect screen);
 
     [[nodiscard]] Surface kind() const { return kind_; }
     void setHandler(DrawingWindowHandler* handler) { handler_ = handler; }
 
-    // Shows the window over the whole screen and redraws the ink. The overlay
-    // without a compositor first takes a picture of the screen to show under
-    // the ink.
-    void showSurface();
+    // Shows the window over `area` (a monitor, in Qt's screen coordinates)
+    // and redraws the ink. The overlay without a compositor first takes a
+    // picture of that area to show under the ink.
+    void showSurface(const QRect& area);
     // Redraws every segment and text at the next repaint (now, if visible).
     void refreshInk();
     // Draws one segment with the live pen of the drawing state.

@@ -203,11 +203,26 @@ void SurfaceController::OnKeyDown(Surface surface, int vk) {
 
 // SurfaceActions
 
+QRect SurfaceController::targetArea() const {
+    if (!parts_.screen.isEmpty()) {
+        return parts_.screen;
+    }
+    QScreen* screen = nullptr;
+    if (toolbar_ != nullptr) {
+        screen = QGuiApplication::screenAt(toolbar_->windowRect().center());
+    }
+    return screen != nullptr ? screen->geometry() : primaryScreenRect();
+}
+
 std::optional<QRect> SurfaceController::toolbarRect() const {
     if (toolbar_ == nullptr || !toolbar_->isVisible()) {
         return std::nullopt;
     }
-    return toolbar_->windowRect();
+    // In the drawing windows' coordinates, which start at their monitor's
+    // corner.
+    const Surface active = parts_.state.mode == kModeWhiteboard ? Surface::Board : Surface::Overlay;
+    const QPoint origin = active == Surface::Board ? board_->pos() : overlay_->pos();
+    return toolbar_->windowRect().translated(-origin);
 }
 
 void SurfaceController::forwardToToolbar(PointerMessage message, QPoint relative) {
@@ -245,7 +260,7 @@ void SurfaceController::keepToolbarOnTop() {
 }
 
 void SurfaceController::showSurface(Surface surface) {
-    window(surface).showSurface();
+    window(surface).showSurface(targetArea());
     keepToolbarOnTop();
 }
 
@@ -278,7 +293,7 @@ void SurfaceController::placeFrame(bool fullScreen) {
     if (frame_ == nullptr) {
         return;
     }
-    frame_->setGeometry(fullScreen ? overlay_->geometry() : QRect(-12, -12, 12, 12));
+    frame_->setGeometry(fullScreen ? targetArea() : QRect(-12, -12, 12, 12));
 }
 
 void SurfaceController::drawLiveSegment(Surface surface, QPoint from, QPoint to) {
@@ -334,7 +349,9 @@ void SurfaceController::moveEraser(const QRect& geometry, bool raise) {
     if (!eraser_) {
         return;
     }
-    eraser_->setGeometry(geometry);
+    // The geometry is in the active surface's coordinates.
+    const QPoint origin = parts_.state.mode == kModeWhiteboard ? board_->pos() : overlay_->pos();
+    eraser_->setGeometry(geometry.translated(origin));
     if (raise) {
         parts_.state.eraserWindow = eraser_.get();
         eraser_->raise();

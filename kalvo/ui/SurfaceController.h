@@ -69,7 +69,7 @@ public:
         common::WindowFinder* windows = nullptr;  // page keys; null: no forwarding
         std::vector<PresentationClass> presentationClasses = {};
         std::string programFolder = {};  // for the saver; empty: no save command
-        QRect screen = {};               // empty: the primary screen
+        QRect screen = {};               // fixed area to cover; empty: the toolbar's monitor
     };
 
     SurfaceController(Parts parts, SurfaceDialogs dialogs = SurfaceDialogs::standard());
@@ -126,6 +126,11 @@ public:
     void leftDown(DrawingWindow& window, QPoint point) override;
     void leftUp(DrawingWindow& window, QPoint point) override;
     void rightDown(DrawingWindow& window, QPoint point) override;
+
+    // The area a surface covers when it comes on: the monitor on which the
+    // toolbar stands (the primary one without a toolbar), in Qt's screen
+    // coordinates.
+    [[nodiscard]] QRect targetArea() const;
 
     // How long the overlay stays hidden when it takes a new picture of the
     // screen: the windows beneath draw themselves meanwhile.
