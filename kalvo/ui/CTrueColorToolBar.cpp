@@ -62,21 +62,32 @@ CTrueColorToolBar::CTrueColorToolBar(QWidget* parent)
 CTrueColorToolBar::~CTrueColorToolBar() = default;
 
 void CTrueColorToolBar::keepOnTop() {
-    if (!isVisible()) {
+    QWidget* modal = QApplication::activeModalWidget();
+    const bool dialogOver = modal != nullptr && modal != this && modal->isVisible() &&
+                            modal->frameGeometry().intersects(frameGeometry());
+    if (dialogOver) {
+        // No window manager puts its dialog above a window it does not
+        // manage, and the toolbar does nothing while a dialog is up: it
+        // steps aside until the dialog is gone.
+        if (isVisible()) {
+            hiddenForDialog_ = true;
+            hide();
+        }
         return;
     }
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal != nullptr && modal != this && modal->isVisible() &&
-        modal->frameGeometry().intersects(frameGeometry())) {
-        stackBelow(*this, *modal);
-    } else if (obscuredByOtherPrograms(*this)) {
+    if (hiddenForDialog_) {
+        hiddenForDialog_ = false;
+        show();
+        return;
+    }
+    if (isVisible() && obscuredByOtherPrograms(*this)) {
         raise();
     }
 }
 
 bool CTrueColorToolBar::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Show && watched != this && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->isWindow()) {
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && watched != this &&
+        watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow()) {
         // After the window manager has placed it.
         QTimer::singleShot(50, this, &CTrueColorToolBar::keepOnTop);
     }

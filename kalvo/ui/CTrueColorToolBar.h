@@ -97,6 +97,7 @@ private:
     bool dragging_ = false;
     QPoint dragOffset_;
     QTimer stackTimer_;
+    bool hiddenForDialog_ = false;
 };
 
 }  // namespace kalvo

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 #include "common/platform/KeyState.h"
 #include "kalvo/core/CMyDoc.h"
@@ -83,21 +84,31 @@ void DrawingWindow::showSurface(const QRect& area) {
         if (!compositorRunning()) {
             // Without a compositor the translucent window would show black:
             // show the desktop as it was just before the overlay appeared.
-            if (QScreen* screen = QGuiApplication::primaryScreen()) {
-                // The root window, from the desktop's corner.
-                const QPoint desktop = screen->virtualGeometry().topLeft();
-                background_ = screen
-                                  ->grabWindow(0, area.x() - desktop.x(), area.y() - desktop.y(),
-                                               area.width(), area.height())
-                                  .toImage()
-                                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QScreen* screen = QGuiApplication::screenAt(area.center());
+            if (screen == nullptr) {
+                screen = QGuiApplication::primaryScreen();
+            }
+            if (screen != nullptr) {
+                // Window 0 is the root; the area is given from the screen's corner.
+                const QPoint corner = area.topLeft() - screen->geometry().topLeft();
+                background_ =
+                    screen->grabWindow(0, corner.x(), corner.y(), area.width(), area.height())
+                        .toImage()
+                        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
             }
         }
     }
     setGeometry(area);
     inkStale_ = true;
     setNativeWindowClass(*this, className());  // before the window is mapped
-    show();
+    // Full-screen for the window manager too: a focused full-screen window
+    // (a slide show) would otherwise stay above it.
+    if (QWindow* handle = windowHandle()) {
+        if (QScreen* screen = QGuiApplication::screenAt(area.center())) {
+            handle->setScreen(screen);
+        }
+    }
+    showFullScreen();
     raise();
     activateWindow();
     setFocus(Qt::ActiveWindowFocusReason);

@@ -48,7 +48,13 @@ QEvent::Type eventTypeOf(PointerMessage message) {
 SurfaceDialogs SurfaceDialogs::standard() {
     SurfaceDialogs d;
     d.chooseColor = [](COLORREF current, QRect toolbarRect, QRect buttonRect) {
-        return CMYCOLORDLG::ChooseColor(current, toolbarRect, buttonRect);
+        // Over the surface in use: window managers keep a dialog above the
+        // window it belongs to, also a full-screen one.
+        const DrawingState& state = drawingState();
+        QWidget* surface = state.mode == kModeScreen       ? state.overlayWindow
+                           : state.mode == kModeWhiteboard ? state.boardWindow
+                                                           : nullptr;
+        return CMYCOLORDLG::ChooseColor(current, toolbarRect, buttonRect, surface);
     };
     d.chooseWidth = [](QPoint at) { return ChooseLineWidth(at); };
     d.messageBox = [](const QString& text) {
@@ -262,6 +268,16 @@ void SurfaceController::keepToolbarOnTop() {
 void SurfaceController::showSurface(Surface surface) {
     window(surface).showSurface(targetArea());
     keepToolbarOnTop();
+    // A compositing manager (mutter) may go on drawing a new full-screen
+    // window above the toolbar though the server stacks the toolbar higher:
+    // mapped anew, the toolbar is drawn on top again.
+    QTimer::singleShot(kRestackDelayMs, overlay_.get(), [this] {
+        if (toolbar_ != nullptr && toolbar_->isVisible() && compositorRunning()) {
+            toolbar_->hide();
+            toolbar_->show();
+        }
+        keepToolbarOnTop();
+    });
 }
 
 void SurfaceController::hideSurface(Surface surface) {

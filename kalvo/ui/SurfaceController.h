@@ -135,6 +135,8 @@ public:
     // How long the overlay stays hidden when it takes a new picture of the
     // screen: the windows beneath draw themselves meanwhile.
     static constexpr int kRegrabDelayMs = 250;
+    // When the toolbar is raised once more after a surface came on.
+    static constexpr int kRestackDelayMs = 200;
 
 private:
     void keepToolbarOnTop();

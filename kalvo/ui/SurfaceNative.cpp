@@ -103,6 +103,11 @@ bool setNativeWindowClass(QWidget& window, const char* name) {
     hint.res_name = text.data();
     hint.res_class = text.data();
     XSetClassHint(display, id, &hint);
+    // A compositing manager must not take a full-screen window out of its
+    // composition: the toolbar above it would no longer show.
+    long never = 2;
+    XChangeProperty(display, id, XInternAtom(display, "_NET_WM_BYPASS_COMPOSITOR", False),
+                    XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&never), 1);
     XFlush(display);
     return true;
 }
@@ -162,19 +167,6 @@ bool obscuredByOtherPrograms(const QWidget& window) {
     }
     XFree(kids);
     return obscured;
-}
-
-void stackBelow(const QWidget& window, const QWidget& above) {
-    Display* display = x11Display();
-    if (display == nullptr || window.internalWinId() == 0 || above.internalWinId() == 0) {
-        return;
-    }
-    XWindowChanges changes{};
-    changes.sibling = topLevelOf(display, static_cast<Window>(above.internalWinId()));
-    changes.stack_mode = Below;
-    XConfigureWindow(display, static_cast<Window>(window.internalWinId()), CWSibling | CWStackMode,
-                     &changes);
-    XFlush(display);
 }
 
 }  // namespace kalvo

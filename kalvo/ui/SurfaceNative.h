@@ -21,8 +21,4 @@ bool setNativeWindowClass(QWidget& window, const char* name);
 // and frames around them do not count.
 [[nodiscard]] bool obscuredByOtherPrograms(const QWidget& window);
 
-// Puts `window` (one the window manager does not manage) directly beneath
-// `above` (or beneath the frame the window manager put around it).
-void stackBelow(const QWidget& window, const QWidget& above);
-
 }  // namespace kalvo
