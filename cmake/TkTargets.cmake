@@ -91,6 +91,25 @@ function(tk_test name)
   endif()
 endfunction()
 
+# tk_desktop_test(NAME WM [SCREENS WxH+WxH[,primary=N]] [TIMEOUT s] COMMAND ...):
+# COMMAND on a private desktop (tests/desktop/with_desktop.sh) managed by WM
+# (none, openbox, mutter, kwin, xfwm4), labelled "desktop". The wrapper's
+# helper, desktop_x11, is built with the tests.
+function(tk_desktop_test name wm)
+  cmake_parse_arguments(A "" "SCREENS;TIMEOUT" "COMMAND" ${ARGN})
+  set(screens)
+  if(A_SCREENS)
+    set(screens --screens ${A_SCREENS})
+  endif()
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 240)
+  endif()
+  add_test(NAME ${name}
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/desktop/with_desktop.sh --wm ${wm} ${screens}
+                   --bin ${CMAKE_BINARY_DIR}/bin -- ${A_COMMAND})
+  set_tests_properties(${name} PROPERTIES LABELS desktop TIMEOUT ${A_TIMEOUT})
+endfunction()
+
 # One target that builds every unit test, for the sanitizer run.
 function(tk_finish_unit_tests)
   get_property(tests GLOBAL PROPERTY TK_UNIT_TESTS)

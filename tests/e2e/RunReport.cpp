@@ -185,9 +185,9 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             }
             // Where the X server put the pointer for this event: absolute
             // coordinates span the target monitor.
-            const common::PixelPoint at =
-                common::absoluteToPixel(e.dx, e.dy, {target.width, target.height});
-            const cv::Point2d pointer = toPoint(target.x + at.x, target.y + at.y);
+            const common::PixelPoint at = common::absoluteToPixel(
+                e.dx, e.dy, {target.x, target.y, target.width, target.height});
+            const cv::Point2d pointer = toPoint(at.x, at.y);
             errors.push_back(cv::norm(pointer - it->second->pen));
         }
         if ((e.flags & LeftDown) != 0) {

@@ -87,7 +87,7 @@ if ((!inner)); then
     command -v "$tool" >/dev/null || { echo "demo: $tool is not installed" >&2; exit 2; }
   done
 
-  T0=$SECONDS
+  T0=$EPOCHSECONDS
   mkdir -p "$OUT"
   OUT=$(cd "$OUT" && pwd)
   LOGS=$OUT/logs
@@ -140,7 +140,7 @@ if ((!inner)); then
   LEFT=$(grep -c . "$LOGS/desktop/leftover.log" 2>/dev/null || true)
   MARKED=$({ grep -lsz "^TK_E2E_RUN=$RUN_ID\$" /proc/[0-9]*/environ 2>/dev/null || true; } | wc -l)
   LEFT=$((${LEFT:-0} + MARKED))
-  printf '%3ds  %s\n' $((SECONDS - T0)) "all processes ended ($LEFT left)"
+  printf '%3ds  %s\n' $((EPOCHSECONDS - T0)) "all processes ended ($LEFT left)"
   if ((rc != 0 && rc != 124)); then
     echo "demo: the run failed (status $rc)" >&2
     exit 1
@@ -151,7 +151,7 @@ if ((!inner)); then
     --sim-log "$LOGS/sim-frames.log" --tovik-log "$LOGS/tovik-events.log" \
     --kalvo-dump "$LOGS/kalvo-document.bin" --figure "$LOGS/figure.txt" \
     --screenshot "$OUT/demo.png" --leftover "$LEFT" --json "$OUT/report.json" || rc=$?
-  printf '%3ds  %s\n' $((SECONDS - T0)) "report $OUT/report.json"
+  printf '%3ds  %s\n' $((EPOCHSECONDS - T0)) "report $OUT/report.json"
   exit $rc
 fi
 
@@ -162,7 +162,7 @@ OUT=$DEMO_OUT
 LOGS=$DEMO_LOGS
 BIN=$DEMO_BIN
 DRIVER=$BIN/e2e_driver
-say() { printf '%3ds  %s\n' $((SECONDS - DEMO_T0)) "$*"; }
+say() { printf '%3ds  %s\n' $((EPOCHSECONDS - DEMO_T0)) "$*"; }
 
 # The projector: the monitor the camera films; the panel stands on the primary.
 read -r -a MONITORS <<<"$TK_DESKTOP_MONITORS"
@@ -283,6 +283,9 @@ fi
 
 # ---- the user's part ----
 AUTO=$("$DRIVER" geometry "$RUN/tovik.geometry" 1005 --timeout 20) || fail "Tovik's console did not show"
+# The console is listed when Qt shows it; a window manager maps it a moment
+# later (mutter fades it in): a user sees it first, then clicks.
+sleep 1
 say "click 自动(&A) at $AUTO"
 # shellcheck disable=SC2086
 "$DRIVER" click $AUTO

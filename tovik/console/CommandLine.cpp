@@ -30,6 +30,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (!value(cl.camera)) {
                 return cl;
             }
+        } else if (name == "--screen") {
+            if (!value(cl.screen)) {
+                return cl;
+            }
+            if (cl.screen.empty()) {
+                cl.error = "--screen needs a monitor name or index";
+                return cl;
+            }
         } else if (name == "--calibration-file") {
             if (!value(cl.calibrationFile)) {
                 return cl;
@@ -65,6 +73,9 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "                           (the simulated camera and pen)\n"
            "  --list-cameras           print one line per device: INDEX, NAME, SIZES\n"
            "                           (tab-separated) and exit\n"
+           "  --screen NAME|INDEX      the projected monitor for this run (an RandR name\n"
+           "                           such as HDMI-1, or 0, 1, ...); default: the\n"
+           "                           settings file's \"Screen\", else the primary\n"
            "  --print-settings         print the settings file's path and values and exit\n"
            "  --help                   print this text and exit\n"
            "\n"
