@@ -6,17 +6,24 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
+
+#include <signal.h>
+#include <sys/types.h>
 
 #include "common/platform/X11WindowFinder.h"
 #include "kalvo/core/CMyDoc.h"
@@ -25,6 +32,7 @@
 #include "kalvo/ui/CMainFrame.h"
 #include "kalvo/ui/CMyApp.h"
 #include "kalvo/ui/CTrueColorToolBar.h"
+#include "kalvo/ui/DrawingWindow.h"
 #include "kalvo/ui/KalvoTestPaths.h"
 #include "kalvo/ui/SurfaceController.h"
 #include "kalvo/ui/ToolbarButton.h"
@@ -379,6 +387,125 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
             EXPECT_EQ(under, 0xFF000000u | colours[i]);
         }
     }
+}
+
+// The processes whose parent is `parent`.
+std::vector<pid_t> childrenOf(pid_t parent) {
+    std::vector<pid_t> out;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const pid_t pid = entry.toInt(&number);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!number || !stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        // "pid (name) state ppid ...": the name may hold blanks.
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toInt() == parent) {
+            out.push_back(pid);
+        }
+    }
+    return out;
+}
+
+// A real office suite's slide show: Page Down typed on the overlay turns the
+// slide, and the overlay (no compositor here) shows the new one.
+constexpr const char* kSlides = R"(<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
+ xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
+ xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
+ xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
+ office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.presentation">
+ <office:automatic-styles>
+  <style:page-layout style:name="L"><style:page-layout-properties fo:page-width="28cm" fo:page-height="21cm"/></style:page-layout>
+  <style:style style:name="r" style:family="graphic"><style:graphic-properties draw:fill="solid" draw:fill-color="#ff0000" draw:stroke="none"/></style:style>
+  <style:style style:name="g" style:family="graphic"><style:graphic-properties draw:fill="solid" draw:fill-color="#00ff00" draw:stroke="none"/></style:style>
+ </office:automatic-styles>
+ <office:master-styles><style:master-page style:name="M" style:page-layout-name="L"/></office:master-styles>
+ <office:body><office:presentation>
+  <draw:page draw:name="1" draw:master-page-name="M"><draw:rect draw:style-name="r" svg:x="0cm" svg:y="0cm" svg:width="28cm" svg:height="21cm"/></draw:page>
+  <draw:page draw:name="2" draw:master-page-name="M"><draw:rect draw:style-name="g" svg:x="0cm" svg:y="0cm" svg:width="28cm" svg:height="21cm"/></draw:page>
+ </office:presentation></office:body>
+</office:document>
+)";
+
+TEST_F(KalvoDesktop, PageDownOnTheOverlayTurnsTheSlideOfARealSlideShow) {
+    const QString launcher = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    ASSERT_FALSE(launcher.isEmpty()) << "needs the office suite (libreoffice-impress)";
+    // Its starter, which starts the program again after the first run made
+    // the profile; the program is its child.
+    const QString office =
+        QFileInfo(QFileInfo(launcher).canonicalFilePath()).absolutePath() + "/oosplash";
+    const QString slides = dir_.filePath(QStringLiteral("slides.fodp"));
+    QFile file(slides);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(kSlides);
+    file.close();
+    QProcess show;
+    // Ends the show and the program it started, however the test ends.
+    struct Ender {
+        QProcess& show;
+        ~Ender() {
+            for (const pid_t child : childrenOf(static_cast<pid_t>(show.processId()))) {
+                ::kill(child, SIGKILL);
+            }
+            show.kill();
+            show.waitForFinished(5000);
+        }
+    } ender{show};
+    show.start(office, {QStringLiteral("--norestore"), QStringLiteral("--nologo"),
+                        QStringLiteral("--nolockcheck"), QStringLiteral("--show"), slides});
+    ASSERT_TRUE(show.waitForStarted());
+    auto finder = common::X11WindowFinder::open(nullptr);
+    ASSERT_TRUE(finder);
+    const QPoint centre = primaryArea().center();
+    const KeyCode shift = XKeysymToKeycode(d(), XK_Shift_L);
+    const auto shows = [&](QRgb colour) { return rootPixel(d(), centre) == colour; };
+    // The show may wait for an input event before it paints: a harmless key.
+    const auto nudge = [&] {
+        XTestFakeKeyEvent(d(), shift, True, CurrentTime);
+        XTestFakeKeyEvent(d(), shift, False, CurrentTime);
+        XFlush(d());
+    };
+    const bool started = waitUntil(
+        [&] {
+            if (finder->findByClass("LibreOffice *", "", true) && shows(0xFFFF0000u)) {
+                return true;
+            }
+            nudge();
+            QTest::qWait(1000);
+            return false;
+        },
+        90000);
+    ASSERT_TRUE(started) << "the slide show did not come up";
+    startKalvo(finder.get());
+    app_->GetMainFrame()->OnCommand(ID_DRAW_ON_SCREEN);
+    DrawingWindow& overlay = app_->GetSurfaces()->overlay();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overlay));
+    QTest::qWait(500);
+
+    const KeyCode next = XKeysymToKeycode(d(), XK_Next);
+    XTestFakeKeyEvent(d(), next, True, CurrentTime);
+    XTestFakeKeyEvent(d(), next, False, CurrentTime);
+    XFlush(d());
+    const bool turned = waitUntil(
+        [&] {
+            if (shows(0xFF00FF00u) && overlay.isVisible()) {
+                return true;
+            }
+            QTest::qWait(500);
+            return false;
+        },
+        15000);
+    const QRgb underOverlay = overlay.background().isNull()
+                                  ? 0
+                                  : overlay.background().pixel(overlay.mapFromGlobal(centre));
+
+    EXPECT_TRUE(turned) << "the slide did not turn, or the overlay shows the old one";
+    EXPECT_EQ(underOverlay, 0xFF00FF00u);
 }
 
 }  // namespace
