@@ -22,8 +22,9 @@ namespace {
 // so that no platform passes a click through it to the window beneath.
 const QColor kOverlayFloor(0, 0, 0, 1);
 
-QPoint pointOf(const QMouseEvent* event) {
-    return event->position().toPoint();
+// In desktop coordinates: the surface stands on the toolbar's monitor.
+QPoint pointOf(const QWidget& window, const QMouseEvent* event) {
+    return event->position().toPoint() + window.pos();
 }
 
 }  // namespace
@@ -121,13 +122,17 @@ void DrawingWindow::refreshInk() {
 }
 
 void DrawingWindow::drawLiveSegment(QPoint from, QPoint to) {
-    const QRect touched =
-        ink_.drawLiveSegment(from, to, state_.penColor, state_.penWidth, state_.penStyle);
+    const QRect touched = ink_.drawLiveSegment(from - pos(), to - pos(), state_.penColor,
+                                               state_.penWidth, state_.penStyle);
     if (touched.isEmpty()) {
         return;
     }
     liveArea_ += touched;
     update(touched);
+}
+
+void DrawingWindow::repaintArea(const QRect& area) {
+    update(area.translated(-pos()));
 }
 
 void DrawingWindow::paintEvent(QPaintEvent* event) {
@@ -138,14 +143,14 @@ void DrawingWindow::paintEvent(QPaintEvent* event) {
     bool drawInk = true;
     if (handler_ != nullptr) {
         for (const QRect& part : event->region()) {
-            drawInk = handler_->paintRequested(*this, part) && drawInk;
+            drawInk = handler_->paintRequested(*this, part.translated(pos())) && drawInk;
         }
     }
     if (drawInk) {
         // A repaint that only shows live segments needs no redraw of the
         // whole document; anything else redraws every segment and text.
         if (inkStale_ || !(event->region() - liveArea_).isEmpty()) {
-            ink_.rebuild(doc_);
+            ink_.rebuild(doc_, pos());
             inkStale_ = false;
         }
     } else {
@@ -205,7 +210,7 @@ void DrawingWindow::keyPressEvent(QKeyEvent* event) {
 
 void DrawingWindow::mouseMoveEvent(QMouseEvent* event) {
     if (handler_ != nullptr) {
-        handler_->mouseMove(*this, pointOf(event));
+        handler_->mouseMove(*this, pointOf(*this, event));
     }
 }
 
@@ -214,9 +219,9 @@ void DrawingWindow::mousePressEvent(QMouseEvent* event) {
         return;
     }
     if (event->button() == Qt::LeftButton) {
-        handler_->leftDown(*this, pointOf(event));
+        handler_->leftDown(*this, pointOf(*this, event));
     } else if (event->button() == Qt::RightButton) {
-        handler_->rightDown(*this, pointOf(event));
+        handler_->rightDown(*this, pointOf(*this, event));
     }
 }
 
@@ -227,7 +232,7 @@ void DrawingWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void DrawingWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (handler_ != nullptr && event->button() == Qt::LeftButton) {
-        handler_->leftUp(*this, pointOf(event));
+        handler_->leftUp(*this, pointOf(*this, event));
     }
 }
 

@@ -17,8 +17,9 @@ class CMyDoc;
 class DrawingWindow;
 struct DrawingState;
 
-// The messages both drawing windows share. Points are the window's own
-// pixels, which are screen pixels since the windows cover the screen.
+// The messages both drawing windows share. Points and rectangles are in
+// desktop coordinates (the window's own pixels plus its position on the
+// desktop), as the document stores them.
 class DrawingWindowHandler {
 public:
     virtual ~DrawingWindowHandler() = default;
@@ -58,8 +59,11 @@ public:
     void showSurface(const QRect& area);
     // Redraws every segment and text at the next repaint (now, if visible).
     void refreshInk();
-    // Draws one segment with the live pen of the drawing state.
+    // Draws one segment (desktop coordinates) with the live pen of the
+    // drawing state.
     void drawLiveSegment(QPoint from, QPoint to);
+    // Repaints an area given in desktop coordinates.
+    void repaintArea(const QRect& area);
     // The program ends: closes the window without the close request's box.
     void closeForExit();
 

@@ -224,11 +224,7 @@ std::optional<QRect> SurfaceController::toolbarRect() const {
     if (toolbar_ == nullptr || !toolbar_->isVisible()) {
         return std::nullopt;
     }
-    // In the drawing windows' coordinates, which start at their monitor's
-    // corner.
-    const Surface active = parts_.state.mode == kModeWhiteboard ? Surface::Board : Surface::Overlay;
-    const QPoint origin = active == Surface::Board ? board_->pos() : overlay_->pos();
-    return toolbar_->windowRect().translated(-origin);
+    return toolbar_->windowRect();
 }
 
 void SurfaceController::forwardToToolbar(PointerMessage message, QPoint relative) {
@@ -317,7 +313,7 @@ void SurfaceController::drawLiveSegment(Surface surface, QPoint from, QPoint to)
 }
 
 void SurfaceController::repaintArea(Surface surface, const QRect& area) {
-    window(surface).update(area);
+    window(surface).repaintArea(area);
 }
 
 void SurfaceController::setCursor(int icon) {
@@ -365,9 +361,7 @@ void SurfaceController::moveEraser(const QRect& geometry, bool raise) {
     if (!eraser_) {
         return;
     }
-    // The geometry is in the active surface's coordinates.
-    const QPoint origin = parts_.state.mode == kModeWhiteboard ? board_->pos() : overlay_->pos();
-    eraser_->setGeometry(geometry.translated(origin));
+    eraser_->setGeometry(geometry);
     if (raise) {
         parts_.state.eraserWindow = eraser_.get();
         eraser_->raise();

@@ -26,6 +26,7 @@
 #include <sys/types.h>
 
 #include "common/platform/X11WindowFinder.h"
+#include "kalvo/core/CHandwright.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ToolbarCommands.h"
@@ -121,7 +122,7 @@ void sendNetWmMessage(Display* d, Window w, const char* type, long l0, long l1 =
 // Another program's window: a full-screen "slide show" or a bottom panel.
 class ForeignWindow {
 public:
-    // Unmanaged: placed exactly where asked, below what comes later.
+    // Unmanaged: placed exactly where asked, beneath everything.
     enum Kind { FullScreen, BottomPanel, Unmanaged };
     static constexpr int kPanelHeight = 40;
 
@@ -157,6 +158,9 @@ public:
                             PropModeReplace, reinterpret_cast<unsigned char*>(strut), 12);
         }
         XMapWindow(d, w_);
+        if (kind == Unmanaged) {
+            XLowerWindow(d, w_);  // a desktop: beneath every other window
+        }
         XSync(d, False);
     }
     ~ForeignWindow() {
@@ -372,6 +376,24 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
         const QImage& picture = surfaces.overlay().background();
         const bool composited = picture.isNull();
         const QRgb under = composited ? 0 : picture.pixel(5, 5);
+        // A stroke there: stored and shown where it was drawn on the desktop.
+        const QPoint from = monitor.topLeft() + QPoint(100, 200);
+        XTestFakeMotionEvent(d(), -1, from.x(), from.y(), CurrentTime);
+        XTestFakeButtonEvent(d(), 1, True, CurrentTime);
+        for (int step = 1; step <= 10; ++step) {
+            XTestFakeMotionEvent(d(), -1, from.x() + 20 * step, from.y(), CurrentTime);
+            XFlush(d());
+            QTest::qWait(20);
+        }
+        XTestFakeButtonEvent(d(), 1, False, CurrentTime);
+        XFlush(d());
+        CMyDoc& doc = app_->GetDocument();
+        waitUntil([&] { return doc.GetSegmentCount() > 0 && drawingState().drawing == 0; });
+        QTest::qWait(300);
+        const QPoint firstPoint = doc.GetSegmentCount() > 0
+                                      ? QPoint(doc.GetSegment(0)->m_x1, doc.GetSegment(0)->m_y1)
+                                      : QPoint();
+        const QRgb ink = rootPixel(d(), from + QPoint(100, 0));
         click(buttonCentre(ID_DRAW_ON_SCREEN));
         ASSERT_TRUE(waitUntil([&] { return !surfaces.overlay().isVisible(); }));
         click(buttonCentre(ID_WHITEBOARD));
@@ -383,6 +405,8 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
 
         EXPECT_EQ(overlay, monitor);
         EXPECT_EQ(board, monitor);
+        EXPECT_EQ(firstPoint, from);
+        EXPECT_EQ(ink, 0xFFFF0000u);  // the default pen, red
         if (!composited) {
             EXPECT_EQ(under, 0xFF000000u | colours[i]);
         }
