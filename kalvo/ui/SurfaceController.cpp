@@ -43,22 +43,25 @@ QEvent::Type eventTypeOf(PointerMessage message) {
     return QEvent::MouseMove;
 }
 
+// The surface on, if any. Dialogs belong to it: window managers keep a
+// dialog above the window it belongs to, also a full-screen one.
+QWidget* surfaceInUse() {
+    const DrawingState& state = drawingState();
+    return state.mode == kModeScreen       ? state.overlayWindow
+           : state.mode == kModeWhiteboard ? state.boardWindow
+                                           : nullptr;
+}
+
 }  // namespace
 
 SurfaceDialogs SurfaceDialogs::standard() {
     SurfaceDialogs d;
     d.chooseColor = [](COLORREF current, QRect toolbarRect, QRect buttonRect) {
-        // Over the surface in use: window managers keep a dialog above the
-        // window it belongs to, also a full-screen one.
-        const DrawingState& state = drawingState();
-        QWidget* surface = state.mode == kModeScreen       ? state.overlayWindow
-                           : state.mode == kModeWhiteboard ? state.boardWindow
-                                                           : nullptr;
-        return CMYCOLORDLG::ChooseColor(current, toolbarRect, buttonRect, surface);
+        return CMYCOLORDLG::ChooseColor(current, toolbarRect, buttonRect, surfaceInUse());
     };
     d.chooseWidth = [](QPoint at) { return ChooseLineWidth(at); };
     d.messageBox = [](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, surfaceInUse());
         box.exec();
     };
     d.grabScreen = [] { return kalvo::grabScreen(); };
