@@ -2,6 +2,8 @@
 // Stand-in for window lookup: windows a test declares, and a record of every
 // activation, key and close request. Thread-safe.
 
+#include <fnmatch.h>
+
 #include <algorithm>
 #include <mutex>
 
@@ -16,6 +18,9 @@ public:
         std::string className;
         std::string title;
         WindowId parent = 0;  // 0: top level
+        bool viewable = true;
+        bool fullScreen = false;
+        bool takesFocus = true;
     };
 
     // Windows are searched in the order they were added.
@@ -28,16 +33,17 @@ public:
         std::erase_if(windows_, [id](const FakeWindow& w) { return w.id == id; });
     }
 
-    std::optional<WindowId> findByClass(const std::string& className,
-                                        const std::string& childClass) override {
+    std::optional<WindowId> findByClass(const std::string& className, const std::string& childClass,
+                                        bool fullScreenOnly = false) override {
         std::lock_guard lock(mutex_);
         for (const FakeWindow& w : windows_) {
-            if (w.className != className) {
+            if (!w.viewable || (fullScreenOnly && !w.fullScreen) ||
+                fnmatch(className.c_str(), w.className.c_str(), 0) != 0) {
                 continue;
             }
             if (!childClass.empty()) {
                 for (const FakeWindow& c : windows_) {
-                    if (c.className == childClass && isDescendant(c, w.id)) {
+                    if (c.viewable && c.className == childClass && isDescendant(c, w.id)) {
                         return c.id;
                     }
                 }
@@ -55,9 +61,13 @@ public:
         }
         return std::nullopt;
     }
-    void activate(WindowId window) override {
+    // Windows the test did not declare take the focus too.
+    bool activate(WindowId window) override {
         std::lock_guard lock(mutex_);
         activated_.push_back(window);
+        return std::none_of(windows_.begin(), windows_.end(), [window](const FakeWindow& w) {
+            return w.id == window && !(w.viewable && w.takesFocus);
+        });
     }
     void tapKey(int vk) override {
         std::lock_guard lock(mutex_);

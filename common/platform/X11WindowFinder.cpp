@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <fnmatch.h>
 
 #include <algorithm>
 #include <mutex>
@@ -16,13 +17,16 @@ namespace common {
 
 namespace {
 
-bool hasClass(Display* d, Window w, const std::string& name) {
+// `pattern` may hold '*' for any text.
+bool hasClass(Display* d, Window w, const std::string& pattern) {
     XClassHint hint{};
     if (!XGetClassHint(d, w, &hint)) {
         return false;
     }
-    const bool match =
-        (hint.res_class && name == hint.res_class) || (hint.res_name && name == hint.res_name);
+    const auto matches = [&](const char* name) {
+        return name != nullptr && fnmatch(pattern.c_str(), name, 0) == 0;
+    };
+    const bool match = matches(hint.res_class) || matches(hint.res_name);
     if (hint.res_class) {
         XFree(hint.res_class);
     }
@@ -30,6 +34,40 @@ bool hasClass(Display* d, Window w, const std::string& name) {
         XFree(hint.res_name);
     }
     return match;
+}
+
+bool isViewable(Display* d, Window w) {
+    XWindowAttributes attrs{};
+    return XGetWindowAttributes(d, w, &attrs) && attrs.map_state == IsViewable;
+}
+
+// Marked full-screen by its window manager (or by itself), or as large as the
+// whole screen.
+bool isFullScreen(Display* d, Window w) {
+    const Atom state = XInternAtom(d, "_NET_WM_STATE", False);
+    const Atom full = XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    bool marked = false;
+    if (XGetWindowProperty(d, w, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+        const auto* atoms = reinterpret_cast<const Atom*>(data);
+        marked = format == 32 && std::find(atoms, atoms + count, full) != atoms + count;
+        XFree(data);
+    }
+    if (marked) {
+        return true;
+    }
+    XWindowAttributes attrs{};
+    if (!XGetWindowAttributes(d, w, &attrs)) {
+        return false;
+    }
+    return attrs.width >= DisplayWidth(d, DefaultScreen(d)) &&
+           attrs.height >= DisplayHeight(d, DefaultScreen(d));
 }
 
 std::vector<Window> childrenOf(Display* d, Window w) {
@@ -114,17 +152,21 @@ X11WindowFinder::X11WindowFinder(std::unique_ptr<Impl> impl) : impl_(std::move(i
 X11WindowFinder::~X11WindowFinder() = default;
 
 std::optional<WindowId> X11WindowFinder::findByClass(const std::string& className,
-                                                     const std::string& childClass) {
+                                                     const std::string& childClass,
+                                                     bool fullScreenOnly) {
     std::lock_guard lock(impl_->mutex);
     Display* d = impl_->display.get();
-    auto top =
-        depthFirst(d, DefaultRootWindow(d), [&](Window w) { return hasClass(d, w, className); });
+    auto top = depthFirst(d, DefaultRootWindow(d), [&](Window w) {
+        return hasClass(d, w, className) && isViewable(d, w) &&
+               (!fullScreenOnly || isFullScreen(d, w));
+    });
     if (!top) {
         return std::nullopt;
     }
     if (!childClass.empty()) {
-        if (auto child =
-                depthFirst(d, *top, [&](Window w) { return hasClass(d, w, childClass); })) {
+        if (auto child = depthFirst(d, *top, [&](Window w) {
+                return hasClass(d, w, childClass) && isViewable(d, w);
+            })) {
             return static_cast<WindowId>(*child);
         }
     }
@@ -146,7 +188,7 @@ std::optional<WindowId> X11WindowFinder::findByTitle(const std::string& title) {
     return static_cast<WindowId>(*found);
 }
 
-void X11WindowFinder::activate(WindowId window) {
+bool X11WindowFinder::activate(WindowId window) {
     std::lock_guard lock(impl_->mutex);
     Display* d = impl_->display.get();
     const auto w = static_cast<Window>(window);
@@ -162,11 +204,33 @@ void X11WindowFinder::activate(WindowId window) {
     XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask,
                &ev);
     XRaiseWindow(d, w);
-    XWindowAttributes attrs{};
-    if (XGetWindowAttributes(d, w, &attrs) && attrs.map_state == IsViewable) {
-        XSetInputFocus(d, w, RevertToParent, CurrentTime);
+    if (!isViewable(d, w)) {
+        XFlush(d);
+        return false;
     }
-    XFlush(d);
+    XSetInputFocus(d, w, RevertToParent, CurrentTime);
+    // The request above is done by now: the focus is in the window unless
+    // the server refused it.
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    for (int depth = 0; focus != 0 && focus != PointerRoot && depth < 64; ++depth) {
+        if (focus == w) {
+            return true;
+        }
+        Window root = 0;
+        Window parent = 0;
+        Window* kids = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(d, focus, &root, &parent, &kids, &count)) {
+            break;
+        }
+        if (kids) {
+            XFree(kids);
+        }
+        focus = parent;
+    }
+    return false;
 }
 
 void X11WindowFinder::tapKey(int vk) {

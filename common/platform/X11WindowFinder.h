@@ -16,10 +16,10 @@ public:
     X11WindowFinder(const X11WindowFinder&) = delete;
     X11WindowFinder& operator=(const X11WindowFinder&) = delete;
 
-    std::optional<WindowId> findByClass(const std::string& className,
-                                        const std::string& childClass) override;
+    std::optional<WindowId> findByClass(const std::string& className, const std::string& childClass,
+                                        bool fullScreenOnly = false) override;
     std::optional<WindowId> findByTitle(const std::string& title) override;
-    void activate(WindowId window) override;
+    bool activate(WindowId window) override;
     void tapKey(int vk) override;
     void requestClose(WindowId window) override;
 

@@ -3,17 +3,19 @@
 namespace kalvo {
 
 QPoint PlaceColorDialog(const QRect& toolbarRect, const QRect& buttonRect, const QSize& dialogSize,
-                        const QSize& screenSize) {
+                        const QRect& screen) {
     int x = toolbarRect.left() + buttonRect.left();
     int y = toolbarRect.top() + buttonRect.top();
-    if (x + dialogSize.width() > screenSize.width()) {
-        x = screenSize.width() - dialogSize.width();
+    const int right = screen.x() + screen.width();
+    const int bottom = screen.y() + screen.height();
+    if (x + dialogSize.width() > right) {
+        x = right - dialogSize.width();
     }
-    if (x < 0) {
-        x = 0;
+    if (x < screen.x()) {
+        x = screen.x();
     }
-    if (y + dialogSize.height() > screenSize.height()) {
-        y = screenSize.height() - dialogSize.height();
+    if (y + dialogSize.height() > bottom) {
+        y = bottom - dialogSize.height();
     }
     return {x, y};
 }

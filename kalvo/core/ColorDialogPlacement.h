@@ -9,10 +9,12 @@
 namespace kalvo {
 
 // toolbarRect: the toolbar control's window rectangle in screen coordinates;
-// buttonRect: the colour button in the toolbar's client coordinates.
-// The left edge is kept on the screen; the top edge has no lower bound, so a
-// dialog taller than the screen keeps its bottom on the screen's bottom edge.
+// buttonRect: the colour button in the toolbar's client coordinates;
+// dialogSize: the dialog with its window manager's frame; screen: the area
+// the dialog must stay in (the toolbar's monitor without panels). The left
+// edge is kept on the screen; the top edge has no lower bound, so a dialog
+// taller than the screen keeps its bottom on the screen's bottom edge.
 [[nodiscard]] QPoint PlaceColorDialog(const QRect& toolbarRect, const QRect& buttonRect,
-                                      const QSize& dialogSize, const QSize& screenSize);
+                                      const QSize& dialogSize, const QRect& screen);
 
 }  // namespace kalvo

@@ -28,13 +28,14 @@ void InkLayer::resize(QSize size) {
     image_.fill(Qt::transparent);
 }
 
-void InkLayer::rebuild(const CMyDoc& doc) {
+void InkLayer::rebuild(const CMyDoc& doc, QPoint origin) {
     if (image_.isNull()) {
         return;
     }
     image_.fill(Qt::white);
     {
         QPainter painter(&image_);
+        painter.translate(-origin);
         painter.setBrush(Qt::NoBrush);
         painter.setBackgroundMode(Qt::TransparentMode);
         const int segments = doc.GetSegmentCount();

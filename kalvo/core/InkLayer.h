@@ -27,8 +27,9 @@ public:
 
     // Redraws every segment in list order, then every text (black), over
     // white; pixels left exactly white become transparent, so white segments
-    // vanish here while they stay in the document.
-    void rebuild(const CMyDoc& doc);
+    // vanish here while they stay in the document. `origin`: the document
+    // point at the layer's corner.
+    void rebuild(const CMyDoc& doc, QPoint origin = {});
 
     // Draws one segment with the live pen (`style` is the stored style
     // number); returns the area it touched.

@@ -30,10 +30,15 @@ std::vector<PresentationClass> parsePresentationClasses(std::string_view text) {
         const std::string_view entry = text.substr(0, end);
         const std::size_t slash = entry.find('/');
         const std::string_view window = trimmed(entry.substr(0, slash));
-        const std::string_view child =
-            slash == std::string_view::npos ? std::string_view{} : trimmed(entry.substr(slash + 1));
+        std::string_view child =
+            slash == std::string_view::npos ? std::string_view{} : entry.substr(slash + 1);
+        const std::size_t second = child.find('/');
+        const std::string_view flags = second == std::string_view::npos
+                                           ? std::string_view{}
+                                           : trimmed(child.substr(second + 1));
+        child = trimmed(child.substr(0, second));
         if (!window.empty()) {
-            out.push_back({std::string(window), std::string(child)});
+            out.push_back({std::string(window), std::string(child), flags == "fullscreen"});
         }
         if (end == std::string_view::npos) {
             break;
@@ -62,7 +67,7 @@ PresentationKeys::PresentationKeys(common::WindowFinder& windows,
 
 std::optional<common::WindowId> PresentationKeys::findPresentation() const {
     for (const PresentationClass& c : classes_) {
-        if (auto found = windows_.findByClass(c.windowClass, c.childClass)) {
+        if (auto found = windows_.findByClass(c.windowClass, c.childClass, c.fullScreen)) {
             return found;
         }
     }
@@ -78,8 +83,13 @@ bool PresentationKeys::handleKeyDown(int mode, int vk, common::WindowId self) {
         return false;
     }
     // Activation and key go through one connection, so the key reaches the
-    // presentation before this window takes the focus back.
-    windows_.activate(*target);
+    // presentation before this window takes the focus back. A presentation
+    // that did not take the focus gets no key: it would land on this window
+    // and come back here.
+    if (!windows_.activate(*target)) {
+        windows_.activate(self);
+        return false;
+    }
     windows_.tapKey(vk);
     sleep_(std::chrono::milliseconds(1));
     windows_.activate(self);

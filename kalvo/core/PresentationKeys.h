@@ -20,20 +20,24 @@ class IniFile;
 namespace kalvo {
 
 struct PresentationClass {
-    std::string windowClass;
-    std::string childClass;  // empty: the window itself takes the key
+    std::string windowClass;  // '*' stands for any text
+    std::string childClass;   // empty: the window itself takes the key
+    bool fullScreen = false;  // only a full-screen window of the class counts
 
     bool operator==(const PresentationClass&) const = default;
 };
 
-// Tried in order; the last two are the slide show windows of a common office
-// suite (its presentation program's class, and its instance name).
+// Tried in order. A common office suite's running slide show is a
+// full-screen window of class "LibreOffice <version>" (its editor, class
+// "libreoffice-impress", must not get the keys); two common PDF viewers show
+// their presentations as full-screen windows of their own class.
 inline constexpr const char* kDefaultPresentationClasses =
-    "screenClass/paneClassDC;libreoffice-impress/;soffice/";
+    "screenClass/paneClassDC;LibreOffice *//fullscreen;Evince//fullscreen;okular//fullscreen";
 
-// "class/childClass" pairs separated by ';'. Blanks around names are dropped;
-// an entry without '/' has no child class; entries without a class are
-// skipped.
+// "class/childClass/fullscreen" entries separated by ';'. Blanks around names
+// are dropped; the child class and the third field are optional (the entry
+// counts only full-screen windows when the third field is "fullscreen");
+// entries without a class are skipped.
 [[nodiscard]] std::vector<PresentationClass> parsePresentationClasses(std::string_view text);
 
 // Section "PRESENTATION", key "CLASSES"; the default list when the key is

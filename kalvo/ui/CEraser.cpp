@@ -8,8 +8,10 @@ namespace kalvo {
 
 CEraser::CEraser(QWidget* parent)
     : CBitmapDialog(parent, nullptr, 0, nullptr,
+                    // Like the toolbar, outside the window manager's stacking:
+                    // it must stay above the full-screen drawing windows.
                     Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                        Qt::WindowDoesNotAcceptFocus) {
+                        Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint) {
     setObjectName(QStringLiteral("158"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     LoadBitmapById(kPictureId);

@@ -74,7 +74,14 @@ bool CMyApp::InitInstance() {
         std::fprintf(stderr, "kalvo: the toolbar images cannot be loaded\n");
         return false;
     }
-    QObject::connect(frame_.get(), &CMainFrame::closed, [] { QCoreApplication::quit(); });
+    // Quitting asks every visible window to close; the surfaces close
+    // quietly first, or the overlay's close box would stop the quit.
+    QObject::connect(frame_.get(), &CMainFrame::closed, [this] {
+        if (surfaces_) {
+            surfaces_->closeForExit();
+        }
+        QCoreApplication::quit();
+    });
     frame_->GetActiveView()->SetCommandHandler(ID_APP_ABOUT, [] {
         CAboutDlg about;
         about.exec();

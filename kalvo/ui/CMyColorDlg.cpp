@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include "kalvo/core/ColorDialogPlacement.h"
 
@@ -16,11 +17,48 @@ CMYCOLORDLG::CMYCOLORDLG(COLORREF initial, QRect toolbarRect, QRect buttonRect, 
     setWindowTitle(QStringLiteral("颜色"));
 }
 
+namespace {
+// How long after showing the dialog follows its frame's size.
+constexpr int kPlacingMs = 1500;
+}  // namespace
+
+QRect CMYCOLORDLG::screenArea() const {
+    const QScreen* screen = QGuiApplication::screenAt(m_toolbarRect.center());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+void CMYCOLORDLG::place() {
+    // pos() and move() are the frame's corner; the frame's size is known
+    // once the window manager has framed the window.
+    const QPoint target =
+        PlaceColorDialog(m_toolbarRect, m_buttonRect, frameGeometry().size(), screenArea());
+    if (target != pos()) {
+        move(target);
+    }
+}
+
 void CMYCOLORDLG::showEvent(QShowEvent* event) {
     QColorDialog::showEvent(event);
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
-    move(PlaceColorDialog(m_toolbarRect, m_buttonRect, frameGeometry().size(), screenSize));
+    place();
+    m_placing = true;
+    QTimer::singleShot(kPlacingMs, this, [this] { m_placing = false; });
+}
+
+void CMYCOLORDLG::moveEvent(QMoveEvent* event) {
+    QColorDialog::moveEvent(event);
+    if (m_placing) {
+        place();
+    }
+}
+
+void CMYCOLORDLG::resizeEvent(QResizeEvent* event) {
+    QColorDialog::resizeEvent(event);
+    if (m_placing) {
+        place();
+    }
 }
 
 COLORREF CMYCOLORDLG::chosenColorRef() const {

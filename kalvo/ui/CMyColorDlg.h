@@ -26,12 +26,22 @@ public:
 
     [[nodiscard]] COLORREF chosenColorRef() const;
 
+    // Where the dialog must stay: the toolbar's monitor without its panels.
+    [[nodiscard]] QRect screenArea() const;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void place();
+
     QRect m_toolbarRect;
     QRect m_buttonRect;
+    // While the window manager frames and places the new window: its frame
+    // is known only then, and the dialog goes where it fits with it.
+    bool m_placing = false;
 };
 
 }  // namespace kalvo

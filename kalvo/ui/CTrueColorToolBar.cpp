@@ -1,5 +1,6 @@
 #include "kalvo/ui/CTrueColorToolBar.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 
 #include "kalvo/core/ToolbarCommands.h"
 #include "kalvo/core/TrueColorStrip.h"
+#include "kalvo/ui/SurfaceNative.h"
 #include "kalvo/ui/ToolbarButton.h"
 
 // The toolbar's images and the program icons live in a static library; pull
@@ -33,13 +35,15 @@ namespace {
 constexpr int kBorder = 1;
 constexpr int kCaptionWidth = 16;
 constexpr int kGap = 2;
+// How often the toolbar looks whether another program's window covers it.
+constexpr int kStackCheckMs = 400;
 const QColor kFace(0xEE, 0xF0, 0xF3);  // the face the artwork was settled on
 
 }  // namespace
 
 CTrueColorToolBar::CTrueColorToolBar(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowDoesNotAcceptFocus) {
+                          Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint) {
     initToolbarResources();
     setObjectName(QStringLiteral("toolbar"));
     setWindowTitle(QString::fromLatin1(kCaption));
@@ -55,9 +59,46 @@ CTrueColorToolBar::CTrueColorToolBar(QWidget* parent)
         buttons_.push_back(b);
     }
     layoutButtons();
+    stackTimer_.setInterval(kStackCheckMs);
+    connect(&stackTimer_, &QTimer::timeout, this, &CTrueColorToolBar::keepOnTop);
+    // Kalvo's own dialogs that open over the toolbar stay above it.
+    qApp->installEventFilter(this);
 }
 
 CTrueColorToolBar::~CTrueColorToolBar() = default;
+
+void CTrueColorToolBar::keepOnTop() {
+    QWidget* modal = QApplication::activeModalWidget();
+    const bool dialogOver = modal != nullptr && modal != this && modal->isVisible() &&
+                            modal->frameGeometry().intersects(frameGeometry());
+    if (dialogOver) {
+        // No window manager puts its dialog above a window it does not
+        // manage, and the toolbar does nothing while a dialog is up: it
+        // steps aside until the dialog is gone.
+        if (isVisible()) {
+            hiddenForDialog_ = true;
+            hide();
+        }
+        return;
+    }
+    if (hiddenForDialog_) {
+        hiddenForDialog_ = false;
+        show();
+        return;
+    }
+    if (isVisible() && obscuredByOtherPrograms(*this)) {
+        raise();
+    }
+}
+
+bool CTrueColorToolBar::eventFilter(QObject* watched, QEvent* event) {
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && watched != this &&
+        watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow()) {
+        // After the window manager has placed it.
+        QTimer::singleShot(50, this, &CTrueColorToolBar::keepOnTop);
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 QString CTrueColorToolBar::bitmapPath(int bitmapId) {
     initToolbarResources();
@@ -325,6 +366,11 @@ bool CTrueColorToolBar::event(QEvent* event) {
     const bool handled = QWidget::event(event);
     if (event->type() == QEvent::Leave) {
         setHotButton(nullptr);
+    }
+    if (event->type() == QEvent::Show) {
+        stackTimer_.start();
+    } else if (event->type() == QEvent::Hide) {
+        stackTimer_.stop();
     }
     return handled;
 }

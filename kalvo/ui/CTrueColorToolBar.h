@@ -3,11 +3,18 @@
 // always-on-top window with its own caption "Pen-Ostra Lab", dragged by that
 // caption and never closed by the user. The images come from 24-bit strips,
 // one set per surface mode, whose bottom-left colour is transparent.
+//
+// It stays above everything, full-screen slide shows and Kalvo's own
+// surfaces included, under every common window manager: the window manager
+// does not manage it (no layer of theirs stays above a focused full-screen
+// window everywhere), it is raised again when another program's window comes
+// over it, and it steps beneath Kalvo's own dialogs that open over it.
 
 #include <QEvent>
 #include <QIcon>
 #include <QPixmap>
 #include <QPoint>
+#include <QTimer>
 #include <QWidget>
 
 class QMenu;
@@ -86,8 +93,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void keepOnTop();
+
     void layoutButtons();
     void setHotButton(ToolbarButton* hot);
 
@@ -98,6 +108,8 @@ private:
     QPoint dragOffset_;
     QMenu* contextMenu_ = nullptr;        // child, owned by Qt
     std::function<bool(int)> isEnabled_;  // the last one given to updateCommandStates
+    QTimer stackTimer_;
+    bool hiddenForDialog_ = false;
 };
 
 }  // namespace kalvo

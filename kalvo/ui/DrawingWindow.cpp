@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 #include "common/platform/KeyState.h"
 #include "kalvo/core/CMyDoc.h"
@@ -23,8 +24,9 @@ namespace {
 // so that no platform passes a click through it to the window beneath.
 const QColor kOverlayFloor(0, 0, 0, 1);
 
-QPoint pointOf(const QMouseEvent* event) {
-    return event->position().toPoint();
+// In desktop coordinates: the surface stands on the toolbar's monitor.
+QPoint pointOf(const QWidget& window, const QMouseEvent* event) {
+    return event->position().toPoint() + window.pos();
 }
 
 }  // namespace
@@ -94,24 +96,37 @@ bool DrawingWindow::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void DrawingWindow::showSurface() {
+void DrawingWindow::showSurface(const QRect& area) {
     if (kind_ == Surface::Overlay) {
         background_ = QImage();
         if (!compositorRunning()) {
             // Without a compositor the translucent window would show black:
             // show the desktop as it was just before the overlay appeared.
-            if (QScreen* screen = QGuiApplication::primaryScreen()) {
-                background_ = screen->grabWindow(0).toImage().convertToFormat(
-                    QImage::Format_ARGB32_Premultiplied);
+            QScreen* screen = QGuiApplication::screenAt(area.center());
+            if (screen == nullptr) {
+                screen = QGuiApplication::primaryScreen();
+            }
+            if (screen != nullptr) {
+                // Window 0 is the root; the area is given from the screen's corner.
+                const QPoint corner = area.topLeft() - screen->geometry().topLeft();
+                background_ =
+                    screen->grabWindow(0, corner.x(), corner.y(), area.width(), area.height())
+                        .toImage()
+                        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
             }
         }
     }
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        setGeometry(screen->geometry());
-    }
+    setGeometry(area);
     inkStale_ = true;
     setNativeWindowClass(*this, className());  // before the window is mapped
-    show();
+    // Full-screen for the window manager too: a focused full-screen window
+    // (a slide show) would otherwise stay above it.
+    if (QWindow* handle = windowHandle()) {
+        if (QScreen* screen = QGuiApplication::screenAt(area.center())) {
+            handle->setScreen(screen);
+        }
+    }
+    showFullScreen();
     raise();
     activateWindow();
     setFocus(Qt::ActiveWindowFocusReason);
@@ -124,13 +139,17 @@ void DrawingWindow::refreshInk() {
 }
 
 void DrawingWindow::drawLiveSegment(QPoint from, QPoint to) {
-    const QRect touched =
-        ink_.drawLiveSegment(from, to, state_.penColor, state_.penWidth, state_.penStyle);
+    const QRect touched = ink_.drawLiveSegment(from - pos(), to - pos(), state_.penColor,
+                                               state_.penWidth, state_.penStyle);
     if (touched.isEmpty()) {
         return;
     }
     liveArea_ += touched;
     update(touched);
+}
+
+void DrawingWindow::repaintArea(const QRect& area) {
+    update(area.translated(-pos()));
 }
 
 void DrawingWindow::paintEvent(QPaintEvent* event) {
@@ -141,14 +160,14 @@ void DrawingWindow::paintEvent(QPaintEvent* event) {
     bool drawInk = true;
     if (handler_ != nullptr) {
         for (const QRect& part : event->region()) {
-            drawInk = handler_->paintRequested(*this, part) && drawInk;
+            drawInk = handler_->paintRequested(*this, part.translated(pos())) && drawInk;
         }
     }
     if (drawInk) {
         // A repaint that only shows live segments needs no redraw of the
         // whole document; anything else redraws every segment and text.
         if (inkStale_ || !(event->region() - liveArea_).isEmpty()) {
-            ink_.rebuild(doc_);
+            ink_.rebuild(doc_, pos());
             inkStale_ = false;
         }
     } else {
@@ -182,7 +201,16 @@ void DrawingWindow::focusOutEvent(QFocusEvent* event) {
     event->accept();
 }
 
+void DrawingWindow::closeForExit() {
+    exiting_ = true;
+    close();
+}
+
 void DrawingWindow::closeEvent(QCloseEvent* event) {
+    if (exiting_) {
+        event->accept();
+        return;
+    }
     // A drawing window lives as long as the program.
     event->ignore();
     if (handler_ != nullptr) {
@@ -203,7 +231,7 @@ void DrawingWindow::keyPressEvent(QKeyEvent* event) {
 
 void DrawingWindow::mouseMoveEvent(QMouseEvent* event) {
     if (handler_ != nullptr) {
-        handler_->mouseMove(*this, pointOf(event));
+        handler_->mouseMove(*this, pointOf(*this, event));
     }
 }
 
@@ -212,9 +240,9 @@ void DrawingWindow::mousePressEvent(QMouseEvent* event) {
         return;
     }
     if (event->button() == Qt::LeftButton) {
-        handler_->leftDown(*this, pointOf(event));
+        handler_->leftDown(*this, pointOf(*this, event));
     } else if (event->button() == Qt::RightButton) {
-        handler_->rightDown(*this, pointOf(event));
+        handler_->rightDown(*this, pointOf(*this, event));
     }
 }
 
@@ -225,7 +253,7 @@ void DrawingWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void DrawingWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (handler_ != nullptr && event->button() == Qt::LeftButton) {
-        handler_->leftUp(*this, pointOf(event));
+        handler_->leftUp(*this, pointOf(*this, event));
     }
 }
 

@@ -17,8 +17,9 @@ class CMyDoc;
 class DrawingWindow;
 struct DrawingState;
 
-// The messages both drawing windows share. Points are the window's own
-// pixels, which are screen pixels since the windows cover the screen.
+// The messages both drawing windows share. Points and rectangles are in
+// desktop coordinates (the window's own pixels plus its position on the
+// desktop), as the document stores them.
 class DrawingWindowHandler {
 public:
     virtual ~DrawingWindowHandler() = default;
@@ -51,20 +52,25 @@ public:
     static constexpr const char* kOverlayTitle = "画板";
     static constexpr const char* kBoardTitle = "bai画板";
 
-    // Created hidden, covering `screen` (the primary screen's rectangle).
+    // Created hidden, covering `screen` until it is first shown.
     DrawingWindow(Surface kind, const CMyDoc& doc, const DrawingState& state, QRect screen);
 
     [[nodiscard]] Surface kind() const { return kind_; }
     void setHandler(DrawingWindowHandler* handler) { handler_ = handler; }
 
-    // Shows the window over the whole screen and redraws the ink. The overlay
-    // without a compositor first takes a picture of the screen to show under
-    // the ink.
-    void showSurface();
+    // Shows the window over `area` (a monitor, in Qt's screen coordinates)
+    // and redraws the ink. The overlay without a compositor first takes a
+    // picture of that area to show under the ink.
+    void showSurface(const QRect& area);
     // Redraws every segment and text at the next repaint (now, if visible).
     void refreshInk();
-    // Draws one segment with the live pen of the drawing state.
+    // Draws one segment (desktop coordinates) with the live pen of the
+    // drawing state.
     void drawLiveSegment(QPoint from, QPoint to);
+    // Repaints an area given in desktop coordinates.
+    void repaintArea(const QRect& area);
+    // The program ends: closes the window without the close request's box.
+    void closeForExit();
 
     // What the overlay shows beneath the ink (null: the live desktop).
     [[nodiscard]] const QImage& background() const { return background_; }
@@ -92,6 +98,7 @@ private:
     DrawingWindowHandler* handler_ = nullptr;
     InkLayer ink_;
     bool inkStale_ = true;
+    bool exiting_ = false;
     QRegion liveArea_;  // painted since the last repaint by live segments only
     QImage background_;
 };

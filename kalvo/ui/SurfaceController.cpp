@@ -21,6 +21,7 @@
 #include "kalvo/ui/PickerResources.h"
 #include "kalvo/ui/QtFolderChooser.h"
 #include "kalvo/ui/ScreenGrab.h"
+#include "kalvo/ui/SurfaceNative.h"
 
 namespace kalvo {
 
@@ -43,16 +44,25 @@ QEvent::Type eventTypeOf(PointerMessage message) {
     return QEvent::MouseMove;
 }
 
+// The surface on, if any. Dialogs belong to it: window managers keep a
+// dialog above the window it belongs to, also a full-screen one.
+QWidget* surfaceInUse() {
+    const DrawingState& state = drawingState();
+    return state.mode == kModeScreen       ? state.overlayWindow
+           : state.mode == kModeWhiteboard ? state.boardWindow
+                                           : nullptr;
+}
+
 }  // namespace
 
 SurfaceDialogs SurfaceDialogs::standard() {
     SurfaceDialogs d;
     d.chooseColor = [](COLORREF current, QRect toolbarRect, QRect buttonRect) {
-        return CMYCOLORDLG::ChooseColor(current, toolbarRect, buttonRect);
+        return CMYCOLORDLG::ChooseColor(current, toolbarRect, buttonRect, surfaceInUse());
     };
     d.chooseWidth = [](QPoint at) { return ChooseLineWidth(at); };
     d.messageBox = [](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, surfaceInUse());
         box.exec();
     };
     d.grabScreen = [] { return kalvo::grabScreen(); };
@@ -81,6 +91,8 @@ SurfaceController::SurfaceController(Parts parts, SurfaceDialogs dialogs)
                            : parts_.presentationClasses;
         keys_ = std::make_unique<PresentationKeys>(*parts_.windows, std::move(classes));
     }
+    regrabTimer_.setSingleShot(true);
+    QObject::connect(&regrabTimer_, &QTimer::timeout, overlay_.get(), [this] { regrabOverlay(); });
     if (!parts_.programFolder.empty()) {
         FolderChooser* chooser = dialogs_.folderChooser;
         if (chooser == nullptr) {
@@ -129,6 +141,13 @@ void SurfaceController::installCommands() {
     QObject::connect(view, &CMyView::surfaceRefreshRequested, overlay_.get(), [this](int mode) {
         refreshSurface(mode == kModeWhiteboard ? Surface::Board : Surface::Overlay);
     });
+}
+
+void SurfaceController::closeForExit() {
+    destroyEraser();
+    regrabTimer_.stop();
+    overlay_->closeForExit();
+    board_->closeForExit();
 }
 
 DrawingWindow& SurfaceController::window(Surface surface) {
@@ -217,6 +236,17 @@ void SurfaceController::OnKeyDown(Surface surface, int vk) {
 
 // SurfaceActions
 
+QRect SurfaceController::targetArea() const {
+    if (!parts_.screen.isEmpty()) {
+        return parts_.screen;
+    }
+    QScreen* screen = nullptr;
+    if (toolbar_ != nullptr) {
+        screen = QGuiApplication::screenAt(toolbar_->windowRect().center());
+    }
+    return screen != nullptr ? screen->geometry() : primaryScreenRect();
+}
+
 std::optional<QRect> SurfaceController::toolbarRect() const {
     if (toolbar_ == nullptr || !toolbar_->isVisible()) {
         return std::nullopt;
@@ -258,8 +288,18 @@ void SurfaceController::keepToolbarOnTop() {
 }
 
 void SurfaceController::showSurface(Surface surface) {
-    window(surface).showSurface();
+    window(surface).showSurface(targetArea());
     keepToolbarOnTop();
+    // A compositing manager (mutter) may go on drawing a new full-screen
+    // window above the toolbar though the server stacks the toolbar higher:
+    // mapped anew, the toolbar is drawn on top again.
+    QTimer::singleShot(kRestackDelayMs, overlay_.get(), [this] {
+        if (toolbar_ != nullptr && toolbar_->isVisible() && compositorRunning()) {
+            toolbar_->hide();
+            toolbar_->show();
+        }
+        keepToolbarOnTop();
+    });
 }
 
 void SurfaceController::hideSurface(Surface surface) {
@@ -267,14 +307,31 @@ void SurfaceController::hideSurface(Surface surface) {
 }
 
 void SurfaceController::refreshSurface(Surface surface) {
-    window(surface).refreshInk();
+    DrawingWindow& w = window(surface);
+    if (surface == Surface::Overlay && w.isVisible() && !compositorRunning()) {
+        // Without a compositor the overlay shows a picture of the screen
+        // taken when it appeared; what lies beneath has changed since (a
+        // cleared board shows the desktop of now, a page key turned the
+        // slide). Hide it, let the windows beneath draw, take a new picture.
+        w.hide();
+        regrabTimer_.start(kRegrabDelayMs);
+        return;
+    }
+    w.refreshInk();
+}
+
+void SurfaceController::regrabOverlay() {
+    // The screen mode may have ended meanwhile.
+    if (parts_.state.mode == kModeScreen && !overlay_->isVisible()) {
+        showSurface(Surface::Overlay);
+    }
 }
 
 void SurfaceController::placeFrame(bool fullScreen) {
     if (frame_ == nullptr) {
         return;
     }
-    frame_->setGeometry(fullScreen ? overlay_->geometry() : QRect(-12, -12, 12, 12));
+    frame_->setGeometry(fullScreen ? targetArea() : QRect(-12, -12, 12, 12));
 }
 
 void SurfaceController::drawLiveSegment(Surface surface, QPoint from, QPoint to) {
@@ -282,7 +339,7 @@ void SurfaceController::drawLiveSegment(Surface surface, QPoint from, QPoint to)
 }
 
 void SurfaceController::repaintArea(Surface surface, const QRect& area) {
-    window(surface).update(area);
+    window(surface).repaintArea(area);
 }
 
 void SurfaceController::setCursor(int icon) {

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -71,7 +72,7 @@ public:
         std::vector<PresentationClass> presentationClasses = {};
         std::string programFolder = {};  // for the saver; empty: no save command
         SaveFormat saveFormat = SaveFormat::Default;
-        QRect screen = {};  // empty: the primary screen
+        QRect screen = {};  // fixed area to cover; empty: the toolbar's monitor
         // Types a page key to whichever window has the keyboard focus, for a
         // presentation that is no X window (Wayland); empty: no such path.
         std::function<bool(int vk)> typeKey = {};
@@ -85,6 +86,10 @@ public:
     // Puts the handlers of the surface, tool, colour, width and save commands
     // into the view, and repaints the surfaces when the view clears the board.
     void installCommands();
+    // The program ends: the eraser goes and both surfaces close without the
+    // box a close request from outside shows. Left open, a visible surface
+    // would refuse the application's quit.
+    void closeForExit();
 
     [[nodiscard]] DrawingWindow& overlay() { return *overlay_; }
     [[nodiscard]] DrawingWindow& board() { return *board_; }
@@ -130,8 +135,20 @@ public:
     void leftUp(DrawingWindow& window, QPoint point) override;
     void rightDown(DrawingWindow& window, QPoint point) override;
 
+    // The area a surface covers when it comes on: the monitor on which the
+    // toolbar stands (the primary one without a toolbar), in Qt's screen
+    // coordinates.
+    [[nodiscard]] QRect targetArea() const;
+
+    // How long the overlay stays hidden when it takes a new picture of the
+    // screen: the windows beneath draw themselves meanwhile.
+    static constexpr int kRegrabDelayMs = 250;
+    // When the toolbar is raised once more after a surface came on.
+    static constexpr int kRestackDelayMs = 200;
+
 private:
     void keepToolbarOnTop();
+    void regrabOverlay();
 
     Parts parts_;
     SurfaceDialogs dialogs_;
@@ -148,6 +165,7 @@ private:
     std::unique_ptr<CEraser> eraser_;
     std::unique_ptr<FolderChooser> ownChooser_;
     std::unique_ptr<BoardSaver> saver_;
+    QTimer regrabTimer_;
 };
 
 }  // namespace kalvo

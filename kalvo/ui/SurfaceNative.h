@@ -1,7 +1,8 @@
 #pragma once
-// The little the drawing windows need from the X server beyond Qt: their own
-// WM_CLASS, and whether a compositing manager runs (it decides whether a
-// translucent window shows the live desktop). Off X11 these do nothing.
+// The little Kalvo's windows need from the X server beyond Qt: the drawing
+// windows' own WM_CLASS, whether a compositing manager runs (it decides
+// whether a translucent window shows the live desktop), and the stacking of
+// the floating toolbar. Off X11 these do nothing.
 
 class QWidget;
 
@@ -14,5 +15,10 @@ bool setNativeWindowClass(QWidget& window, const char* name);
 // True when a compositing manager owns the screen's _NET_WM_CM_S<n>
 // selection, and on platforms that compose every window themselves.
 [[nodiscard]] bool compositorRunning();
+
+// True when a viewable window of another program (or a window manager's frame
+// around one) lies above `window` and overlaps it. Windows of this program
+// and frames around them do not count.
+[[nodiscard]] bool obscuredByOtherPrograms(const QWidget& window);
 
 }  // namespace kalvo

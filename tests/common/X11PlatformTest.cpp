@@ -326,7 +326,7 @@ TEST_F(X11Test, WindowFinderFindsAWindowAndItsChildByClassAndDeliversRequests) {
     EXPECT_FALSE(finder->findByClass("tkNoSuchClass", ""));
     EXPECT_EQ(finder->findByTitle("tk finder test"), static_cast<common::WindowId>(top));
 
-    finder->activate(pane);
+    EXPECT_TRUE(finder->activate(pane));
     ASSERT_TRUE(waitForEvent(pane, FocusIn)) << "the pane did not get the focus";
     finder->tapKey(common::VK_NEXT_KEY);
     auto key = waitForEvent(pane, KeyPress);
@@ -341,6 +341,33 @@ TEST_F(X11Test, WindowFinderFindsAWindowAndItsChildByClassAndDeliversRequests) {
     XDestroyWindow(d(), top);
     XSync(d(), False);
     EXPECT_FALSE(finder->findByClass("tkScreenClass", ""));
+}
+
+TEST_F(X11Test, WindowFinderCountsOnlyViewableWindowsAndFullScreenOnesWhenAsked) {
+    auto finder = common::X11WindowFinder::open(nullptr);
+    ASSERT_TRUE(finder);
+    const int width = DisplayWidth(d(), DefaultScreen(d()));
+    const int height = DisplayHeight(d(), DefaultScreen(d()));
+    const Window small = makeWindow(DefaultRootWindow(d()), 10, 10, 100, 100, "tkShow 7.4", 0);
+    // Above it, a hidden one of the same class, as office suites keep them.
+    const Window hidden = makeWindow(DefaultRootWindow(d()), 0, 0, width, height, "tkShow 7.4", 0);
+    XUnmapWindow(d(), hidden);
+    XSync(d(), False);
+
+    const auto smallFound = finder->findByClass("tkShow *", "");
+    const auto fullBefore = finder->findByClass("tkShow *", "", true);
+    const Window full = makeWindow(DefaultRootWindow(d()), 0, 0, width, height, "tkShow 7.4", 0);
+    const auto fullFound = finder->findByClass("tkShow *", "", true);
+
+    EXPECT_EQ(smallFound, static_cast<common::WindowId>(small));
+    EXPECT_FALSE(fullBefore);
+    EXPECT_EQ(fullFound, static_cast<common::WindowId>(full));
+    EXPECT_FALSE(finder->activate(hidden));
+    EXPECT_TRUE(finder->activate(small));
+    for (Window w : {small, hidden, full}) {
+        XDestroyWindow(d(), w);
+    }
+    XSync(d(), False);
 }
 
 }  // namespace

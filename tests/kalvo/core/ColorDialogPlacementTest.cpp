@@ -14,7 +14,7 @@ struct PlacementCase {
 };
 
 TEST(ColorDialogPlacement, OpensAtTheButtonAndStaysOnTheScreen) {
-    const QSize screen(1280, 800);
+    const QRect screen(0, 0, 1280, 800);
     const PlacementCase cases[] = {
         {"fits", QRect(100, 50, 30, 300), QRect(3, 130, 24, 24), QSize(400, 300), {103, 180}},
         {"right edge",
@@ -46,6 +46,19 @@ TEST(ColorDialogPlacement, OpensAtTheButtonAndStaysOnTheScreen) {
     for (const auto& c : cases) {
         EXPECT_EQ(PlaceColorDialog(c.toolbar, c.button, c.dialog, screen), c.expected) << c.name;
     }
+}
+
+TEST(ColorDialogPlacement, StaysOnTheToolbarsMonitorAboveItsPanel) {
+    // A second monitor right of the first; a 40-pixel panel at its bottom.
+    const QRect monitor(1280, 0, 1024, 728);
+
+    const QPoint bottomRight = PlaceColorDialog(QRect(2260, 400, 30, 300), QRect(3, 130, 24, 24),
+                                                QSize(400, 450), monitor);
+    const QPoint leftOfIt =
+        PlaceColorDialog(QRect(1200, 50, 30, 300), QRect(3, 130, 24, 24), QSize(400, 300), monitor);
+
+    EXPECT_EQ(bottomRight, QPoint(1904, 278));
+    EXPECT_EQ(leftOfIt, QPoint(1280, 180));
 }
 
 }  // namespace

@@ -19,8 +19,9 @@ using Classes = std::vector<PresentationClass>;
 TEST(PresentationClasses, ParsesPairsSkipsBlanksAndKeepsOrder) {
     EXPECT_EQ(parsePresentationClasses("screenClass/paneClassDC;soffice/"),
               (Classes{{"screenClass", "paneClassDC"}, {"soffice", ""}}));
-    EXPECT_EQ(parsePresentationClasses(" a / b ;; c ;/orphan; d/e/f ;"),
-              (Classes{{"a", "b"}, {"c", ""}, {"d", "e/f"}}));
+    EXPECT_EQ(
+        parsePresentationClasses(" a / b ;; c ;/orphan; d/e/ fullscreen ; g*//fullscreen;h//x"),
+        (Classes{{"a", "b"}, {"c", ""}, {"d", "e", true}, {"g*", "", true}, {"h", ""}}));
     EXPECT_TRUE(parsePresentationClasses("").empty());
     EXPECT_TRUE(parsePresentationClasses(" ; ;").empty());
 }
@@ -91,14 +92,33 @@ TEST_F(PresentationKeysTest, WhiteboardOtherKeysAndNoPresentationPassNothing) {
     EXPECT_TRUE(windows.tappedKeys().empty());
 }
 
-TEST_F(PresentationKeysTest, LaterClassesAreTriedWhenEarlierOnesAreMissing) {
+TEST_F(PresentationKeysTest, DefaultsFindTheOfficeSlideShowNotItsEditorNorHiddenWindows) {
     windows.removeWindow(10);
     windows.removeWindow(11);
-    windows.addWindow({20, "libreoffice-impress", "slide show", 0});
+    // What the office suite keeps besides a running show.
+    windows.addWindow(
+        {20, "libreoffice-impress", "slides.odp - LibreOffice Impress", 0, true, true});
+    windows.addWindow({21, "LibreOffice 7.4", "VCL ImplGetDefaultWindow", 0, false, true});
+    windows.addWindow({22, "LibreOffice 7.4", "", 0, true, false});
+    const bool foundWithoutShow = keys.findPresentation().has_value();
+    windows.addWindow({23, "LibreOffice 7.4", "Presenting: slides", 0, true, true});
 
-    EXPECT_EQ(keys.findPresentation(), common::WindowId{20});
+    EXPECT_FALSE(foundWithoutShow);
+    EXPECT_EQ(keys.findPresentation(), common::WindowId{23});
     EXPECT_TRUE(keys.handleKeyDown(kModeScreen, common::VK_NEXT_KEY, kSelf));
-    EXPECT_EQ(windows.activated().front(), common::WindowId{20});
+    EXPECT_EQ(windows.activated().front(), common::WindowId{23});
+}
+
+TEST_F(PresentationKeysTest, NoKeyForAPresentationThatDoesNotTakeTheFocus) {
+    windows.removeWindow(10);
+    windows.removeWindow(11);
+    windows.addWindow({30, "screenClass", "", 0, true, false, false});
+
+    // The key would land on the overlay and be passed on again, and again.
+    EXPECT_FALSE(keys.handleKeyDown(kModeScreen, common::VK_NEXT_KEY, kSelf));
+
+    EXPECT_TRUE(windows.tappedKeys().empty());
+    EXPECT_EQ(windows.activated(), (std::vector<common::WindowId>{30, kSelf}));
 }
 
 }  // namespace

@@ -87,6 +87,38 @@ TEST_F(CMyAppTest, ExitOnAReadOnlyFolderKeepsThePreferencesAndSaysWhy) {
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"kalvo.ini"});
 }
 
+// The exit button in the program's own event loop: quitting must not stop at
+// a visible drawing surface (its close box would refuse the quit).
+TEST_F(CMyAppTest, ExitButtonEndsTheProgramFromEveryMode) {
+    for (const int command : {0, ID_DRAW_ON_SCREEN, ID_WHITEBOARD}) {
+        SCOPED_TRACE(command);
+        resetDrawingState();
+        QTemporaryDir dir;
+        CMyApp app(test::pathsIn(dir));
+        ASSERT_TRUE(app.InitInstance());
+        if (command != 0) {
+            app.GetMainFrame()->OnCommand(command);
+        }
+        QTimer::singleShot(0, [&] {
+            QTest::mouseClick(app.GetMainFrame()->toolBar()->buttonForCommand(ID_EXIT),
+                              Qt::LeftButton);
+        });
+        // Without a quit, a box waits for OK: give up after a while.
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+        watchdog.start(5000);
+
+        const int result = QApplication::exec();
+
+        EXPECT_EQ(result, 0);
+        common::IniFile ini(test::pathsIn(dir).iniPath);
+        ASSERT_TRUE(ini.load());
+        EXPECT_NE(ini.getString("POSITION", "CX", ""), "");
+        EXPECT_EQ(ini.getString("PEN", "L", ""), "3");
+    }
+}
+
 TEST_F(CMyAppTest, PenChangesOfARunAreReadByTheNext) {
     {
         CMyApp app(test::pathsIn(dir_));

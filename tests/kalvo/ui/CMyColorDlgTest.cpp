@@ -20,7 +20,8 @@ TEST(CMYCOLORDLG, OpensAtTheColourButtonKeptOnTheScreen) {
 
     dlg.show();
 
-    EXPECT_EQ(dlg.pos(), PlaceColorDialog(toolbar, button, dlg.frameGeometry().size(), screen));
+    EXPECT_EQ(dlg.pos(),
+              PlaceColorDialog(toolbar, button, dlg.frameGeometry().size(), dlg.screenArea()));
     EXPECT_LE(dlg.frameGeometry().right(), screen.width() - 1);
     EXPECT_EQ(dlg.currentColor(), QColor(255, 0, 0));
     dlg.reject();

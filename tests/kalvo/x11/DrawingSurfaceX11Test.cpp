@@ -25,6 +25,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+// Xlib's event names hide Qt's; this file uses only Xlib's masks.
+#undef KeyPress
 
 namespace kalvo {
 namespace {
@@ -68,6 +70,23 @@ protected:
             }
         }
     }
+};
+
+// Counts the key presses a widget receives.
+class KeyCounter final : public QObject {
+public:
+    KeyCounter(QWidget& widget, int& count) : count_(count) { widget.installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            ++count_;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    int& count_;
 };
 
 struct DisplayCloser {
@@ -209,12 +228,19 @@ TEST_F(DrawingSurfaceX11, PageDownReachesPresentationPane) {
         return paneGotKey;
     });
 
+    // Without a compositor the overlay takes a new picture of the screen
+    // after the key, and then has the focus again.
+    const auto overlayFocused = [&] {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(d, &focus, &revert);
+        return overlay.isVisible() && focus == static_cast<Window>(overlay.winId());
+    };
+    waitUntil(overlayFocused);
+
     EXPECT_TRUE(paneGotKey);
     EXPECT_EQ(doc.GetSegmentCount(), 0);
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(d, &focus, &revert);
-    EXPECT_EQ(focus, static_cast<Window>(overlay.winId()));
+    EXPECT_TRUE(overlayFocused());
     XDestroyWindow(d, show);
 }
 
@@ -287,6 +313,81 @@ TEST_F(DrawingSurfaceX11, CtrlZTakesTheStrokeOffTheBoardAndCtrlYPutsItBack) {
     key(XK_z, true);  // Ctrl+Shift+Z redoes as well
     waitUntil([&] { return blueAlongTheStroke() == 19; });
     EXPECT_EQ(blueAlongTheStroke(), 19);
+}
+
+// Keys come back when the matching window cannot take them: they must not be
+// passed on without end.
+TEST_F(DrawingSurfaceX11, PageDownForAHiddenPresentationIsPassedOnNoMore) {
+    KALVO_RUN_ON_PRIVATE_DISPLAY(true);
+    DisplayPtr x(XOpenDisplay(nullptr));
+    ASSERT_TRUE(x);
+    Display* d = x.get();
+    const Window hidden = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 400, 300, 0, 0, 0);
+    char name[] = "screenClass";
+    XClassHint hint{name, name};
+    XSetClassHint(d, hidden, &hint);
+    XSync(d, False);
+    auto finder = common::X11WindowFinder::open(nullptr);
+    ASSERT_TRUE(finder);
+    auto surfaces = makeSurfaces(finder.get());
+    surfaces->modes().OnDrawOnScreen();
+    DrawingWindow& overlay = surfaces->overlay();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overlay));
+    doc.AddSegment(1, 1, 50, 50, 0xFF, 3);
+    XSetInputFocus(d, static_cast<Window>(overlay.winId()), RevertToParent, CurrentTime);
+    XSync(d, False);
+    QTest::qWait(100);
+    int keysSeen = 0;
+    KeyCounter counter(overlay, keysSeen);
+
+    const KeyCode next = XKeysymToKeycode(d, XK_Next);
+    XTestFakeKeyEvent(d, next, True, CurrentTime);
+    XTestFakeKeyEvent(d, next, False, CurrentTime);
+    XFlush(d);
+    QTest::qWait(500);
+
+    EXPECT_EQ(keysSeen, 1);
+    EXPECT_EQ(doc.GetSegmentCount(), 1);  // nothing was passed on: the board stays
+    XDestroyWindow(d, hidden);
+}
+
+// Without a compositor the overlay shows a picture of the screen: clearing
+// the board takes a new one, so the desktop of now shows through.
+TEST_F(DrawingSurfaceX11, ClearShowsTheDesktopOfNowWithoutACompositor) {
+    KALVO_RUN_ON_PRIVATE_DISPLAY(false);
+    ASSERT_FALSE(compositorRunning());
+    DisplayPtr x(XOpenDisplay(nullptr));
+    ASSERT_TRUE(x);
+    QWidget desktop(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    desktop.setGeometry(0, 0, 1024, 768);
+    desktop.setStyleSheet(QStringLiteral("background: #00c800"));
+    desktop.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&desktop));
+    auto surfaces = makeSurfaces(nullptr);
+    surfaces->modes().OnDrawOnScreen();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&surfaces->overlay()));
+    QTest::qWait(100);
+    // The desktop changes beneath the overlay (the next slide).
+    desktop.setStyleSheet(QStringLiteral("background: #c800c8"));
+    QTest::qWait(100);
+    const auto shownAt = [&](int px, int py) {
+        XImage* shot =
+            XGetImage(x.get(), DefaultRootWindow(x.get()), px, py, 1, 1, AllPlanes, ZPixmap);
+        const QRgb pixel = shot ? rootPixel(shot, 0, 0) : 0;
+        if (shot) {
+            XDestroyImage(shot);
+        }
+        return pixel;
+    };
+    const QRgb before = shownAt(300, 300);
+
+    surfaces->modes().OnClearBoard();
+    waitUntil([&] { return surfaces->overlay().isVisible() && shownAt(300, 300) == 0xFFC800C8u; });
+
+    EXPECT_EQ(before, 0xFF00C800u);
+    EXPECT_TRUE(surfaces->overlay().isVisible());
+    EXPECT_EQ(shownAt(300, 300), 0xFFC800C8u);
+    EXPECT_EQ(surfaces->overlay().background().pixel(300, 300), 0xFFC800C8u);
 }
 
 TEST_F(DrawingSurfaceX11, WindowsCarryTheirClassNames) {

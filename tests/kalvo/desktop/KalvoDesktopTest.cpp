@@ -1,0 +1,536 @@
+// Kalvo on real desktops: run by tests/desktop/with_desktop.sh under a window
+// manager (and with several monitors), on the display it prepared. Other
+// programs' windows are made here through a connection of their own, so the
+// window manager treats them as another program's.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <signal.h>
+#include <sys/types.h>
+
+#include "common/platform/X11WindowFinder.h"
+#include "kalvo/core/CHandwright.h"
+#include "kalvo/core/CMyDoc.h"
+#include "kalvo/core/DrawingState.h"
+#include "kalvo/core/ToolbarCommands.h"
+#include "kalvo/ui/CMainFrame.h"
+#include "kalvo/ui/CMyApp.h"
+#include "kalvo/ui/CTrueColorToolBar.h"
+#include "kalvo/ui/DrawingWindow.h"
+#include "kalvo/ui/KalvoTestPaths.h"
+#include "kalvo/ui/SurfaceController.h"
+#include "kalvo/ui/ToolbarButton.h"
+
+// Xlib after Qt: its macros must not meet Qt's headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace kalvo {
+namespace {
+
+struct DisplayCloser {
+    void operator()(Display* d) const { XCloseDisplay(d); }
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
+    for (int waited = 0; waited < ms; waited += 50) {
+        if (done()) {
+            return true;
+        }
+        QTest::qWait(50);
+    }
+    return done();
+}
+
+QRgb rootPixel(Display* d, QPoint at) {
+    XImage* shot = XGetImage(d, DefaultRootWindow(d), at.x(), at.y(), 1, 1, AllPlanes, ZPixmap);
+    if (shot == nullptr) {
+        return 0;
+    }
+    const QRgb pixel = 0xFF000000u | static_cast<QRgb>(XGetPixel(shot, 0, 0) & 0xFFFFFF);
+    XDestroyImage(shot);
+    return pixel;
+}
+
+// A client window on the root with the frame its window manager reports
+// (_NET_FRAME_EXTENTS: the visible decoration, without invisible borders).
+QRect withFrameExtents(Display* d, Window w) {
+    XWindowAttributes attrs{};
+    Window child = 0;
+    int x = 0;
+    int y = 0;
+    if (!XGetWindowAttributes(d, w, &attrs) ||
+        !XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child)) {
+        return {};
+    }
+    long extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_FRAME_EXTENTS", False), 0, 4, False,
+                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+        data) {
+        if (format == 32 && count == 4) {
+            for (int i = 0; i < 4; ++i) {
+                extents[i] = reinterpret_cast<long*>(data)[i];
+            }
+        }
+        XFree(data);
+    }
+    return QRect(x - static_cast<int>(extents[0]), y - static_cast<int>(extents[2]),
+                 attrs.width + static_cast<int>(extents[0] + extents[1]),
+                 attrs.height + static_cast<int>(extents[2] + extents[3]));
+}
+
+void sendNetWmMessage(Display* d, Window w, const char* type, long l0, long l1 = 0, long l2 = 0) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(d, type, False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = l0;
+    ev.xclient.data.l[1] = l1;
+    ev.xclient.data.l[2] = l2;
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &ev);
+    XFlush(d);
+}
+
+// Another program's window: a full-screen "slide show" or a bottom panel.
+class ForeignWindow {
+public:
+    // Unmanaged: placed exactly where asked, beneath everything.
+    enum Kind { FullScreen, BottomPanel, Unmanaged };
+    static constexpr int kPanelHeight = 40;
+
+    ForeignWindow(Kind kind, QRect area, unsigned long colour) : d_(XOpenDisplay(nullptr)) {
+        Display* d = d_.get();
+        const QRect at = kind != BottomPanel ? area
+                                             : QRect(area.x(), area.bottom() + 1 - kPanelHeight,
+                                                     area.width(), kPanelHeight);
+        w_ = XCreateSimpleWindow(d, DefaultRootWindow(d), at.x(), at.y(),
+                                 static_cast<unsigned>(at.width()),
+                                 static_cast<unsigned>(at.height()), 0, 0, colour);
+        if (kind == Unmanaged) {
+            XSetWindowAttributes attrs{};
+            attrs.override_redirect = True;
+            XChangeWindowAttributes(d, w_, CWOverrideRedirect, &attrs);
+        }
+        char name[] = "tkForeign";
+        XClassHint hint{name, name};
+        XSetClassHint(d, w_, &hint);
+        if (kind == FullScreen) {
+            Atom full = XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False);
+            XChangeProperty(d, w_, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 32,
+                            PropModeReplace, reinterpret_cast<unsigned char*>(&full), 1);
+        } else if (kind == BottomPanel) {
+            Atom dock = XInternAtom(d, "_NET_WM_WINDOW_TYPE_DOCK", False);
+            XChangeProperty(d, w_, XInternAtom(d, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                            PropModeReplace, reinterpret_cast<unsigned char*>(&dock), 1);
+            const int screenHeight = DisplayHeight(d, DefaultScreen(d));
+            long strut[12] = {0, 0, 0,        screenHeight - (area.bottom() + 1) + kPanelHeight,
+                              0, 0, 0,        0,
+                              0, 0, area.x(), area.right()};
+            XChangeProperty(d, w_, XInternAtom(d, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32,
+                            PropModeReplace, reinterpret_cast<unsigned char*>(strut), 12);
+        }
+        XMapWindow(d, w_);
+        if (kind == Unmanaged) {
+            XLowerWindow(d, w_);  // a desktop: beneath every other window
+        }
+        XSync(d, False);
+    }
+    ~ForeignWindow() {
+        XDestroyWindow(d_.get(), w_);
+        XSync(d_.get(), False);
+    }
+
+    // What a user's click on it does: raise and focus it.
+    void activate() {
+        sendNetWmMessage(d_.get(), w_, "_NET_ACTIVE_WINDOW", 1, CurrentTime);
+        XRaiseWindow(d_.get(), w_);
+        XSetInputFocus(d_.get(), w_, RevertToParent, CurrentTime);
+        XSync(d_.get(), False);
+    }
+
+private:
+    DisplayPtr d_;
+    Window w_ = 0;
+};
+
+class KalvoDesktop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetDrawingState();
+        x_.reset(XOpenDisplay(nullptr));
+        ASSERT_TRUE(x_) << "needs the desktop's display";
+    }
+    void TearDown() override {
+        app_.reset();
+        resetDrawingState();
+    }
+
+    Display* d() const { return x_.get(); }
+
+    void startKalvo(common::WindowFinder* windows = nullptr) {
+        app_ = std::make_unique<CMyApp>(test::pathsIn(dir_), nullptr, windows);
+        ASSERT_TRUE(app_->InitInstance());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(toolbar()));
+        QTest::qWait(300);
+    }
+
+    CTrueColorToolBar* toolbar() const { return app_->GetMainFrame()->toolBar(); }
+
+    QPoint buttonCentre(int command) const {
+        for (int i = 0; i < toolbar()->buttonCount(); ++i) {
+            if (toolbar()->button(i)->command() == command) {
+                return toolbar()->windowRect().topLeft() + toolbar()->buttonRect(i).center();
+            }
+        }
+        return {};
+    }
+
+    // A real click, wherever the window manager stacked things.
+    void click(QPoint at) {
+        XTestFakeMotionEvent(d(), -1, at.x(), at.y(), CurrentTime);
+        XTestFakeButtonEvent(d(), 1, True, CurrentTime);
+        XTestFakeButtonEvent(d(), 1, False, CurrentTime);
+        XFlush(d());
+    }
+
+    // The toolbar is what the screen shows where it stands: its caption and
+    // a button's face.
+    bool toolbarShown() const {
+        const QImage own = toolbar()->grab().toImage();
+        const QPoint origin = toolbar()->windowRect().topLeft();
+        const QPoint probes[] = {toolbar()->captionRect().center(),
+                                 toolbar()->buttonRect(6).topLeft() + QPoint(2, 2),
+                                 toolbar()->buttonRect(11).center()};
+        for (const QPoint& p : probes) {
+            const QRgb want = own.pixel(p);
+            const QRgb seen = rootPixel(d(), origin + p);
+            if (std::abs(qRed(want) - qRed(seen)) > 8 ||
+                std::abs(qGreen(want) - qGreen(seen)) > 8 ||
+                std::abs(qBlue(want) - qBlue(seen)) > 8) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    DisplayPtr x_;
+    QTemporaryDir dir_;
+    std::unique_ptr<CMyApp> app_;
+};
+
+QRect primaryArea() {
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces) {
+    ForeignWindow show(ForeignWindow::FullScreen, primaryArea(), 0xFF0000);
+    QTest::qWait(500);
+    show.activate();
+    startKalvo();
+
+    const bool overShowAtStart = waitUntil([&] { return toolbarShown(); }, 2000);
+    show.activate();  // the presenter clicks the show
+    QTest::qWait(400);
+    const bool overShowFocused = waitUntil([&] { return toolbarShown(); }, 2000);
+    click(buttonCentre(ID_WHITEBOARD));
+    const bool boardOn = waitUntil([&] { return drawingState().mode == kModeWhiteboard; });
+    const bool overBoard = waitUntil([&] {
+        return toolbarShown() &&
+               rootPixel(d(), primaryArea().topLeft() + QPoint(50, 50)) == 0xFFFFFFFFu;
+    });
+    click(buttonCentre(ID_WHITEBOARD));
+    waitUntil([&] { return drawingState().mode == kModeNone; });
+    click(buttonCentre(ID_DRAW_ON_SCREEN));
+    const bool screenOn = waitUntil([&] { return drawingState().mode == kModeScreen; });
+    const bool overlayShown = QTest::qWaitForWindowExposed(&app_->GetSurfaces()->overlay());
+    QTest::qWait(300);
+    const bool overOverlay = waitUntil([&] { return toolbarShown(); }, 2000);
+    // A stroke on the overlay, over the show.
+    const QPoint from = primaryArea().topLeft() + QPoint(100, 200);
+    XTestFakeMotionEvent(d(), -1, from.x(), from.y(), CurrentTime);
+    XTestFakeButtonEvent(d(), 1, True, CurrentTime);
+    for (int i = 1; i <= 10; ++i) {
+        XTestFakeMotionEvent(d(), -1, from.x() + 20 * i, from.y(), CurrentTime);
+        XFlush(d());
+        QTest::qWait(20);
+    }
+    XTestFakeButtonEvent(d(), 1, False, CurrentTime);
+    XFlush(d());
+    const bool inked = waitUntil([&] { return app_->GetDocument().GetSegmentCount() > 0; });
+    click(buttonCentre(ID_EXIT));
+    const bool ended = waitUntil([&] { return !toolbar()->isVisible(); });
+
+    EXPECT_TRUE(overShowAtStart);
+    EXPECT_TRUE(overShowFocused);
+    EXPECT_TRUE(boardOn);
+    EXPECT_TRUE(overBoard);
+    EXPECT_TRUE(screenOn);
+    EXPECT_TRUE(overlayShown);
+    EXPECT_TRUE(overOverlay);
+    EXPECT_TRUE(inked) << "the overlay took no stroke over the show";
+    EXPECT_TRUE(ended);
+}
+
+// The colour dialog opens at the colour button near the bottom of the screen,
+// where a panel stands: it must land above the panel with its frame, and
+// above the toolbar.
+TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) {
+    const QRect screen = primaryArea();
+    ForeignWindow panel(ForeignWindow::BottomPanel, screen, 0x202020);
+    QTest::qWait(500);
+    startKalvo();
+    // The colour button low on the screen: the dialog must be pushed up.
+    toolbar()->move(screen.right() - 200, screen.bottom() - 260);
+    QTest::qWait(300);
+    const QRect workArea(screen.x(), screen.y(), screen.width(),
+                         screen.height() - ForeignWindow::kPanelHeight);
+    QRect frame;
+    bool dialogUncovered = false;
+    bool seen = false;
+    QTimer::singleShot(2500, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr) {
+            return;
+        }
+        seen = true;
+        frame = withFrameExtents(d(), static_cast<Window>(dialog->winId()));
+        // Where the toolbar stood, the dialog is what the screen shows.
+        const QRect client = dialog->geometry();
+        const QRect overlap = client & toolbar()->windowRect();
+        dialogUncovered = true;
+        if (!overlap.isEmpty()) {
+            const QImage own = dialog->grab().toImage();
+            const QRgb want = own.pixel(overlap.center() - client.topLeft());
+            const QRgb shown = rootPixel(d(), overlap.center());
+            dialogUncovered = std::abs(qRed(want) - qRed(shown)) <= 8 &&
+                              std::abs(qGreen(want) - qGreen(shown)) <= 8 &&
+                              std::abs(qBlue(want) - qBlue(shown)) <= 8;
+        }
+        dialog->close();
+    });
+
+    click(buttonCentre(ID_COLOR_SETTING));
+    waitUntil([&] { return seen; }, 6000);
+    const bool toolbarBack = waitUntil([&] { return toolbar()->isVisible(); }, 2000);
+
+    ASSERT_TRUE(seen) << "no colour dialog";
+    EXPECT_TRUE(workArea.contains(frame)) << "frame " << frame.x() << "," << frame.y() << " "
+                                          << frame.width() << "x" << frame.height();
+    EXPECT_TRUE(dialogUncovered) << "the toolbar covers the dialog";
+    EXPECT_TRUE(toolbarBack);
+}
+
+// Two monitors: the surfaces cover the one the toolbar stands on, and the
+// overlay without a compositor shows that monitor's picture.
+TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    ASSERT_GE(screens.size(), 2) << "run with two monitors";
+    const unsigned long colours[] = {0x00C800, 0xC800C8, 0x0000C8};
+    std::vector<std::unique_ptr<ForeignWindow>> desktops;
+    for (int i = 0; i < screens.size() && i < 3; ++i) {
+        desktops.push_back(std::make_unique<ForeignWindow>(ForeignWindow::Unmanaged,
+                                                           screens[i]->geometry(), colours[i]));
+    }
+    QTest::qWait(800);
+    startKalvo();
+
+    for (int i = 0; i < screens.size() && i < 3; ++i) {
+        SCOPED_TRACE(screens[i]->name().toStdString());
+        const QRect monitor = screens[i]->geometry();
+        toolbar()->move(monitor.center());
+        QTest::qWait(200);
+        SurfaceController& surfaces = *app_->GetSurfaces();
+
+        click(buttonCentre(ID_DRAW_ON_SCREEN));
+        ASSERT_TRUE(waitUntil([&] { return surfaces.overlay().isVisible(); }));
+        QTest::qWait(300);
+        const QRect overlay = surfaces.overlay().frameGeometry();
+        const QImage& picture = surfaces.overlay().background();
+        const bool composited = picture.isNull();
+        const QRgb under = composited ? 0 : picture.pixel(5, 5);
+        // A stroke there: stored and shown where it was drawn on the desktop.
+        const QPoint from = monitor.topLeft() + QPoint(100, 200);
+        XTestFakeMotionEvent(d(), -1, from.x(), from.y(), CurrentTime);
+        XTestFakeButtonEvent(d(), 1, True, CurrentTime);
+        for (int step = 1; step <= 10; ++step) {
+            XTestFakeMotionEvent(d(), -1, from.x() + 20 * step, from.y(), CurrentTime);
+            XFlush(d());
+            QTest::qWait(20);
+        }
+        XTestFakeButtonEvent(d(), 1, False, CurrentTime);
+        XFlush(d());
+        CMyDoc& doc = app_->GetDocument();
+        waitUntil([&] { return doc.GetSegmentCount() > 0 && drawingState().drawing == 0; });
+        QTest::qWait(300);
+        const QPoint firstPoint = doc.GetSegmentCount() > 0
+                                      ? QPoint(doc.GetSegment(0)->m_x1, doc.GetSegment(0)->m_y1)
+                                      : QPoint();
+        const QRgb ink = rootPixel(d(), from + QPoint(100, 0));
+        click(buttonCentre(ID_DRAW_ON_SCREEN));
+        ASSERT_TRUE(waitUntil([&] { return !surfaces.overlay().isVisible(); }));
+        click(buttonCentre(ID_WHITEBOARD));
+        ASSERT_TRUE(waitUntil([&] { return surfaces.board().isVisible(); }));
+        QTest::qWait(300);
+        const QRect board = surfaces.board().frameGeometry();
+        click(buttonCentre(ID_WHITEBOARD));
+        ASSERT_TRUE(waitUntil([&] { return !surfaces.board().isVisible(); }));
+
+        EXPECT_EQ(overlay, monitor);
+        EXPECT_EQ(board, monitor);
+        EXPECT_EQ(firstPoint, from);
+        EXPECT_EQ(ink, 0xFFFF0000u);  // the default pen, red
+        if (!composited) {
+            EXPECT_EQ(under, 0xFF000000u | colours[i]);
+        }
+    }
+}
+
+// The processes whose parent is `parent`.
+std::vector<pid_t> childrenOf(pid_t parent) {
+    std::vector<pid_t> out;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const pid_t pid = entry.toInt(&number);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!number || !stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        // "pid (name) state ppid ...": the name may hold blanks.
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toInt() == parent) {
+            out.push_back(pid);
+        }
+    }
+    return out;
+}
+
+// A real office suite's slide show: Page Down typed on the overlay turns the
+// slide, and the overlay (no compositor here) shows the new one.
+constexpr const char* kSlides = R"(<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
+ xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
+ xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
+ xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
+ office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.presentation">
+ <office:automatic-styles>
+  <style:page-layout style:name="L"><style:page-layout-properties fo:page-width="28cm" fo:page-height="21cm"/></style:page-layout>
+  <style:style style:name="r" style:family="graphic"><style:graphic-properties draw:fill="solid" draw:fill-color="#ff0000" draw:stroke="none"/></style:style>
+  <style:style style:name="g" style:family="graphic"><style:graphic-properties draw:fill="solid" draw:fill-color="#00ff00" draw:stroke="none"/></style:style>
+ </office:automatic-styles>
+ <office:master-styles><style:master-page style:name="M" style:page-layout-name="L"/></office:master-styles>
+ <office:body><office:presentation>
+  <draw:page draw:name="1" draw:master-page-name="M"><draw:rect draw:style-name="r" svg:x="0cm" svg:y="0cm" svg:width="28cm" svg:height="21cm"/></draw:page>
+  <draw:page draw:name="2" draw:master-page-name="M"><draw:rect draw:style-name="g" svg:x="0cm" svg:y="0cm" svg:width="28cm" svg:height="21cm"/></draw:page>
+ </office:presentation></office:body>
+</office:document>
+)";
+
+TEST_F(KalvoDesktop, PageDownOnTheOverlayTurnsTheSlideOfARealSlideShow) {
+    const QString launcher = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    ASSERT_FALSE(launcher.isEmpty()) << "needs the office suite (libreoffice-impress)";
+    // Its starter, which starts the program again after the first run made
+    // the profile; the program is its child.
+    const QString office =
+        QFileInfo(QFileInfo(launcher).canonicalFilePath()).absolutePath() + "/oosplash";
+    const QString slides = dir_.filePath(QStringLiteral("slides.fodp"));
+    QFile file(slides);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(kSlides);
+    file.close();
+    QProcess show;
+    // Ends the show and the program it started, however the test ends.
+    struct Ender {
+        QProcess& show;
+        ~Ender() {
+            for (const pid_t child : childrenOf(static_cast<pid_t>(show.processId()))) {
+                ::kill(child, SIGKILL);
+            }
+            show.kill();
+            show.waitForFinished(5000);
+        }
+    } ender{show};
+    show.start(office, {QStringLiteral("--norestore"), QStringLiteral("--nologo"),
+                        QStringLiteral("--nolockcheck"), QStringLiteral("--show"), slides});
+    ASSERT_TRUE(show.waitForStarted());
+    auto finder = common::X11WindowFinder::open(nullptr);
+    ASSERT_TRUE(finder);
+    const QPoint centre = primaryArea().center();
+    const KeyCode shift = XKeysymToKeycode(d(), XK_Shift_L);
+    const auto shows = [&](QRgb colour) { return rootPixel(d(), centre) == colour; };
+    // The show may wait for an input event before it paints: a harmless key.
+    const auto nudge = [&] {
+        XTestFakeKeyEvent(d(), shift, True, CurrentTime);
+        XTestFakeKeyEvent(d(), shift, False, CurrentTime);
+        XFlush(d());
+    };
+    const bool started = waitUntil(
+        [&] {
+            if (finder->findByClass("LibreOffice *", "", true) && shows(0xFFFF0000u)) {
+                return true;
+            }
+            nudge();
+            QTest::qWait(1000);
+            return false;
+        },
+        90000);
+    ASSERT_TRUE(started) << "the slide show did not come up";
+    startKalvo(finder.get());
+    app_->GetMainFrame()->OnCommand(ID_DRAW_ON_SCREEN);
+    DrawingWindow& overlay = app_->GetSurfaces()->overlay();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overlay));
+    QTest::qWait(500);
+
+    const KeyCode next = XKeysymToKeycode(d(), XK_Next);
+    XTestFakeKeyEvent(d(), next, True, CurrentTime);
+    XTestFakeKeyEvent(d(), next, False, CurrentTime);
+    XFlush(d());
+    const bool turned = waitUntil(
+        [&] {
+            if (shows(0xFF00FF00u) && overlay.isVisible()) {
+                return true;
+            }
+            QTest::qWait(500);
+            return false;
+        },
+        15000);
+    const QRgb underOverlay = overlay.background().isNull()
+                                  ? 0
+                                  : overlay.background().pixel(overlay.mapFromGlobal(centre));
+
+    EXPECT_TRUE(turned) << "the slide did not turn, or the overlay shows the old one";
+    EXPECT_EQ(underOverlay, 0xFF00FF00u);
+}
+
+}  // namespace
+}  // namespace kalvo
