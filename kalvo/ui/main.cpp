@@ -3,30 +3,34 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
+#include <iostream>
 
+#include "common/BuildInfo.h"
 #include "common/ini/ProgramPaths.h"
 #include "common/platform/Platform.h"
-#include "kalvo/core/DocumentDump.h"
 #include "kalvo/ui/CMyApp.h"
+#include "kalvo/ui/CommandLine.h"
 
 int main(int argc, char** argv) {
+    const kalvo::CommandLine options =
+        kalvo::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "kalvo: %s\n", options.error.c_str());
+        return 2;
+    }
     const common::ProgramPaths paths =
         common::resolveProgramPaths(common::currentProgramPath(), "kalvo");
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf(
-                "Usage: kalvo [--help]\n"
-                "Draw over the screen or on a whiteboard from a floating toolbar.\n\n"
-                "Preferences: %s\n"
-                "Environment: %s=PATH rewrites PATH with the document's segments\n"
-                "             (24 bytes each) after every change.\n",
-                paths.iniPath.c_str(), kalvo::kDumpDocumentVariable);
-            return 0;
-        }
+    if (options.help) {
+        std::cout << kalvo::HelpText(paths);
+        return 0;
+    }
+    if (options.version) {
+        std::cout << kalvo::VersionText();
+        return 0;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kalvo"));
+    QApplication::setApplicationVersion(QString::fromLatin1(common::kVersion));
     // Only the toolbar is visible; the program ends through its exit button.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -4,54 +4,35 @@
 #include <charconv>
 #include <sstream>
 
+#include "common/BuildInfo.h"
+#include "common/cli/OptionParser.h"
 #include "tovik/console/ControlIds.h"
 
 namespace tovik {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine cl;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            const std::string prefix = a.substr(0, a.find('=')) + "=";
-            if (a.find('=') != std::string::npos) {
-                out = a.substr(prefix.size());
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                cl.error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        const std::string name = a.substr(0, a.find('='));
-        if (name == "--camera") {
-            if (!value(cl.camera)) {
-                return cl;
-            }
-        } else if (name == "--calibration-file") {
-            if (!value(cl.calibrationFile)) {
-                return cl;
-            }
-        } else if (a == "--list-cameras") {
-            cl.listCameras = true;
-        } else if (a == "--print-settings") {
-            cl.printSettings = true;
-        } else if (a == "--help" || a == "-h") {
-            cl.help = true;
-        } else if (a == "--run") {
-            cl.run = true;
-        } else if (a == "--print-messages") {
-            cl.printMessages = true;
-        } else if (a == "--commands-from-stdin") {
-            cl.commandsFromStdin = true;
-        } else {
-            cl.error = "unknown option: " + a + " (see --help)";
-            return cl;
-        }
-    }
+    auto text = [](std::string& field) {
+        return [&field](const QString& v) { field = v.toStdString(); };
+    };
+    auto flag = [](bool& field) { return [&field](const QString&) { field = true; }; };
+    const std::vector<common::CliOption> options = {
+        {{"camera"}, "SPEC", text(cl.camera)},
+        {{"calibration-file"}, "PATH", text(cl.calibrationFile)},
+        {{"list-cameras"}, {}, flag(cl.listCameras)},
+        {{"print-settings"}, {}, flag(cl.printSettings)},
+        {{"help", "h"}, {}, flag(cl.help)},
+        {{"version"}, {}, flag(cl.version)},
+        {{"run"}, {}, flag(cl.run)},
+        {{"print-messages"}, {}, flag(cl.printMessages)},
+        {{"commands-from-stdin"}, {}, flag(cl.commandsFromStdin)},
+    };
+    cl.error = common::parseOptions(options, args);
     return cl;
+}
+
+std::string VersionText() {
+    return std::string("tovik ") + common::kVersion + "\n";
 }
 
 std::string HelpText(const common::ProgramPaths& paths) {
@@ -67,6 +48,7 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "                           (tab-separated) and exit\n"
            "  --print-settings         print the settings file's path and values and exit\n"
            "  --help                   print this text and exit\n"
+           "  --version                print the version and exit\n"
            "\n"
            "Developer and test options:\n"
            "  --calibration-file PATH  start calibrated from an OpenCV YAML file:\n"
