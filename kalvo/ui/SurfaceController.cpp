@@ -87,6 +87,10 @@ SurfaceController::SurfaceController(Parts parts, SurfaceDialogs dialogs)
         }
         saver_ = std::make_unique<BoardSaver>(parts_.programFolder, *chooser);
         saver_->setFallbackFolder(userPicturesFolder());
+        if (!parts_.converterFolder.empty()) {
+            saver_->setConverterFolder(parts_.converterFolder);
+        }
+        saver_->setImageFolder(parts_.imageFolder);
     }
 }
 

@@ -67,8 +67,10 @@ public:
         QWidget* frame = nullptr;  // the main frame, covering the screen with the board
         common::WindowFinder* windows = nullptr;  // page keys; null: no forwarding
         std::vector<PresentationClass> presentationClasses = {};
-        std::string programFolder = {};  // for the saver; empty: no save command
-        QRect screen = {};               // empty: the primary screen
+        std::string programFolder = {};    // for the saver; empty: no save command
+        std::string converterFolder = {};  // where jpgdll.so lies; empty: programFolder
+        std::string imageFolder = {};      // first folder offered; empty: img/ beside the program
+        QRect screen = {};                 // empty: the primary screen
     };
 
     SurfaceController(Parts parts, SurfaceDialogs dialogs = SurfaceDialogs::standard());
