@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -181,8 +182,14 @@ ProgramPaths resolveProgramPaths(const std::string& programPath, const std::stri
     p.picturesDir = userPicturesDir() + "/" + app + "/";
     p.installed = isInstalledLayout(p.programDir);
     if (p.installed) {
-        p.libDir = withSlash(p.programDir + kInstallBinToLib) + app + "/";
-        p.shareDir = withSlash(p.programDir + kInstallBinToData) + app + "/";
+        // <prefix>/lib/kalvo/, not <prefix>/bin/../lib/kalvo/: the paths are shown to users.
+        const auto below = [&](const char* relative) {
+            return withSlash(std::filesystem::path(p.programDir + relative + "/" + app)
+                                 .lexically_normal()
+                                 .string());
+        };
+        p.libDir = below(kInstallBinToLib);
+        p.shareDir = below(kInstallBinToData);
     } else if (programDirWritable) {
         return p;
     }

@@ -109,8 +109,8 @@ TEST_F(UserFolders, InstalledProgramWritesOnlyToTheUserFoldersEvenWhenItCould) {
     EXPECT_TRUE(p.installed);
     EXPECT_EQ(p.iniPath, home.path() + "/cfg/kalvo/kalvo.ini");
     EXPECT_EQ(p.dataDir, home.path() + "/share/kalvo/");
-    EXPECT_EQ(p.shareDir, prefix.path() + "/bin/../share/kalvo/");
-    EXPECT_EQ(p.libDir.rfind(prefix.path() + "/bin/../lib", 0), 0u) << p.libDir;
+    EXPECT_EQ(p.shareDir, prefix.path() + "/share/kalvo/");
+    EXPECT_EQ(p.libDir.rfind(prefix.path() + "/lib/", 0), 0u) << p.libDir;
     EXPECT_EQ(p.libDir.substr(p.libDir.size() - 7), "/kalvo/");
 }
 

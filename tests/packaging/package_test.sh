@@ -33,10 +33,13 @@ cleanup() {
   exit $rc
 }
 trap cleanup EXIT
-FAILED=0
-fail() { echo "FAIL: $*" >&2; FAILED=1; }
+FAILED=0 REPORTED=0
+fail() { echo "FAIL: $*" >&2; FAILED=$((FAILED + 1)); }
 die() { echo "FAIL: $*" >&2; exit 1; }
-ok() { echo "ok: $*"; }
+ok() { # a section ends: "ok" unless it failed
+  ((FAILED == REPORTED)) && echo "ok: $*"
+  REPORTED=$FAILED
+}
 
 VERSION=$(sed -n 's/^project(TovikKalvo VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
 [[ -n $VERSION ]] || die "no project version in CMakeLists.txt"
@@ -117,8 +120,10 @@ done
 ok "man pages render without warnings"
 
 # ---- the installed programs, with a fresh HOME ----
+# No session bus: a D-Bus autolaunch would leave a daemon and files in HOME.
 export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/runtime QT_QPA_PLATFORM=xcb
-unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_PICTURES_DIR SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS || true
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/no-bus
+unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_PICTURES_DIR SESSION_MANAGER || true
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 touch "$WORK/stamp"
@@ -208,5 +213,5 @@ printf '%s\n' .config/kalvo/kalvo.ini .config/tovik/tovik.ini Pictures/kalvo/DAT
 diff -u "$WORK/home-expected" "$WORK/home-files" >&2 || fail "files in HOME differ (- expected, + found)"
 ok "files written: settings in ~/.config, the picture in ~/Pictures/kalvo, nothing beside the programs"
 
-((FAILED == 0)) || exit 1
+((FAILED == 0)) || { echo "$FAILED checks failed" >&2; exit 1; }
 echo "package test passed"
