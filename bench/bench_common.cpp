@@ -77,7 +77,7 @@ void BM_AbsoluteToPixel(benchmark::State& state) {
     std::int32_t d = 0;
     for (auto _ : state) {
         d = (d + 7919) & 0xFFFF;
-        benchmark::DoNotOptimize(common::absoluteToPixel(d, 65535 - d, {1920, 1080}));
+        benchmark::DoNotOptimize(common::absoluteToPixel(d, 65535 - d, {0, 0, 1920, 1080}));
     }
 }
 BENCHMARK(BM_AbsoluteToPixel);

@@ -17,8 +17,8 @@ int mapAxis(std::int32_t d, int extent) {
 
 }  // namespace
 
-PixelPoint absoluteToPixel(std::int32_t dx, std::int32_t dy, ScreenSize screen) {
-    return {mapAxis(dx, screen.width), mapAxis(dy, screen.height)};
+PixelPoint absoluteToPixel(std::int32_t dx, std::int32_t dy, ScreenRect area) {
+    return {area.x + mapAxis(dx, area.width), area.y + mapAxis(dy, area.height)};
 }
 
 }  // namespace common

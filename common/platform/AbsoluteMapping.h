@@ -1,6 +1,6 @@
 #pragma once
-// The mapping of absolute pointer coordinates (0..65535 over the primary
-// screen) to pixels, shared by the X11 injector and its tests.
+// The mapping of absolute pointer coordinates (0..65535 over the target
+// area) to desktop pixels, shared by the injectors.
 
 #include <cstdint>
 
@@ -14,8 +14,8 @@ struct PixelPoint {
     friend bool operator==(const PixelPoint&, const PixelPoint&) = default;
 };
 
-// px = (dx * W) >> 16, py = (dy * H) >> 16 in 64-bit arithmetic, then clamped
-// to the screen as the system cursor would be.
-[[nodiscard]] PixelPoint absoluteToPixel(std::int32_t dx, std::int32_t dy, ScreenSize screen);
+// px = x + ((dx * W) >> 16), py = y + ((dy * H) >> 16) in 64-bit arithmetic,
+// then clamped into the area as the system cursor would be to its screen.
+[[nodiscard]] PixelPoint absoluteToPixel(std::int32_t dx, std::int32_t dy, ScreenRect area);
 
 }  // namespace common

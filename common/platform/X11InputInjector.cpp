@@ -20,8 +20,15 @@ namespace common {
 struct X11InputInjector::Impl {
     x11::DisplayPtr display;
     mutable std::mutex mutex;
+    ScreenRect area;
 
-    ScreenSize size() const { return x11::rootSize(display.get()); }
+    ScreenRect target() const {
+        if (area.width > 0 && area.height > 0) {
+            return area;
+        }
+        const std::vector<Monitor> all = x11::monitors(display.get());
+        return findMonitor(all, "").value_or(Monitor{}).rect;
+    }
 };
 
 std::unique_ptr<X11InputInjector> X11InputInjector::open(const char* displayName) {
@@ -40,9 +47,14 @@ X11InputInjector::X11InputInjector(std::unique_ptr<Impl> impl) : impl_(std::move
 
 X11InputInjector::~X11InputInjector() = default;
 
-ScreenSize X11InputInjector::screenSize() const {
+ScreenRect X11InputInjector::targetArea() const {
     std::lock_guard lock(impl_->mutex);
-    return impl_->size();
+    return impl_->target();
+}
+
+void X11InputInjector::setTargetArea(ScreenRect area) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->area = area;
 }
 
 void X11InputInjector::send(std::uint32_t flags, std::int32_t dx, std::int32_t dy) {
@@ -50,7 +62,7 @@ void X11InputInjector::send(std::uint32_t flags, std::int32_t dx, std::int32_t d
     Display* d = impl_->display.get();
     if (flags & kMove) {
         if (flags & kAbsolute) {
-            const PixelPoint p = absoluteToPixel(dx, dy, impl_->size());
+            const PixelPoint p = absoluteToPixel(dx, dy, impl_->target());
             XTestFakeMotionEvent(d, DefaultScreen(d), p.x, p.y, CurrentTime);
         } else {
             XTestFakeRelativeMotionEvent(d, dx, dy, CurrentTime);

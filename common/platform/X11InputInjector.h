@@ -20,10 +20,11 @@ public:
     X11InputInjector& operator=(const X11InputInjector&) = delete;
 
     void send(std::uint32_t flags, std::int32_t dx, std::int32_t dy) override;
+    void setTargetArea(ScreenRect area) override;
 
-    // The screen absolute coordinates map onto: the X screen's root window,
-    // which with several monitors spans all of them.
-    [[nodiscard]] ScreenSize screenSize() const;
+    // The rectangle absolute coordinates map onto: the area set, else the
+    // primary monitor as the server reports it now.
+    [[nodiscard]] ScreenRect targetArea() const;
 
 private:
     struct Impl;

@@ -24,9 +24,9 @@ X11ScreenInfo::X11ScreenInfo(std::unique_ptr<Impl> impl) : impl_(std::move(impl)
 
 X11ScreenInfo::~X11ScreenInfo() = default;
 
-ScreenSize X11ScreenInfo::primarySize() const {
+std::vector<Monitor> X11ScreenInfo::monitors() const {
     std::lock_guard lock(impl_->mutex);
-    return x11::rootSize(impl_->display.get());
+    return x11::monitors(impl_->display.get());
 }
 
 }  // namespace common

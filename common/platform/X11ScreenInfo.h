@@ -1,6 +1,6 @@
 #pragma once
-// Size of the X screen, read afresh at each query so a resolution change is
-// seen. Its own display connection; thread-safe.
+// The X server's monitors, read afresh at each query so a resolution or
+// monitor change is seen. Its own display connection; thread-safe.
 
 #include <memory>
 
@@ -15,7 +15,7 @@ public:
     X11ScreenInfo(const X11ScreenInfo&) = delete;
     X11ScreenInfo& operator=(const X11ScreenInfo&) = delete;
 
-    [[nodiscard]] ScreenSize primarySize() const override;
+    [[nodiscard]] std::vector<Monitor> monitors() const override;
 
 private:
     struct Impl;

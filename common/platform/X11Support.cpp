@@ -1,6 +1,7 @@
 #include "common/platform/X11Support.h"
 
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
@@ -75,6 +76,40 @@ ScreenSize rootSize(Display* d) {
         return {DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
     }
     return {static_cast<int>(w), static_cast<int>(h)};
+}
+
+std::vector<Monitor> monitors(Display* d) {
+    std::vector<Monitor> result;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    // Monitors (RandR 1.5) include the virtual ones `xrandr --setmonitor` makes.
+    if (XRRQueryExtension(d, &eventBase, &errorBase) && XRRQueryVersion(d, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int count = 0;
+        XRRMonitorInfo* info = XRRGetMonitors(d, DefaultRootWindow(d), True, &count);
+        for (int i = 0; info != nullptr && i < count; ++i) {
+            Monitor m;
+            if (char* name = XGetAtomName(d, info[i].name)) {
+                m.name = name;
+                XFree(name);
+            }
+            m.rect = {info[i].x, info[i].y, info[i].width, info[i].height};
+            m.primary = info[i].primary != 0;
+            if (m.rect.width > 0 && m.rect.height > 0) {
+                result.push_back(std::move(m));
+            }
+        }
+        if (info != nullptr) {
+            XRRFreeMonitors(info);
+        }
+    }
+    if (result.empty()) {
+        const ScreenSize root = rootSize(d);
+        result.push_back({"default", {0, 0, root.width, root.height}, true});
+    }
+    return result;
 }
 
 unsigned long keysymForVk(int vk) {

@@ -25,6 +25,10 @@ using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 // resized since the connection was opened).
 [[nodiscard]] ScreenSize rootSize(Display* display);
 
+// The RandR monitors in device pixels, the primary marked; one covering the
+// root window when RandR is missing or reports none.
+[[nodiscard]] std::vector<Monitor> monitors(Display* display);
+
 // Whether the server offers the XTest extension (pointer and key injection).
 [[nodiscard]] bool hasXTest(Display* display);
 

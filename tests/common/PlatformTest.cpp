@@ -22,33 +22,68 @@ namespace {
 
 using namespace std::chrono_literals;
 using common::PixelPoint;
-using common::ScreenSize;
+using common::ScreenRect;
 using tktest::EnvOverride;
 using tktest::TempDir;
 
 struct MapCase {
     std::int32_t dx;
     std::int32_t dy;
-    ScreenSize screen;
+    ScreenRect area;
     PixelPoint expected;
 };
 
-TEST(AbsoluteToPixel, MapsTheUnitSquareOntoTheScreenAndClamps) {
+TEST(AbsoluteToPixel, MapsTheUnitSquareOntoTheTargetAreaAndClamps) {
     const MapCase cases[] = {
-        {0, 0, {1280, 800}, {0, 0}},
-        {32768, 32768, {1280, 800}, {640, 400}},
-        {65535, 65535, {1280, 800}, {1279, 799}},
-        {65536, 65536, {1280, 800}, {1279, 799}},  // off screen: clamped to the last pixel
-        {32768, 16384, {1366, 768}, {683, 192}},
-        {51, 51, {1366, 768}, {1, 0}},  // (51 * 1366) >> 16 = 1, (51 * 768) >> 16 = 0
-        {-1, -70000, {1280, 800}, {0, 0}},
-        {INT32_MAX, INT32_MIN, {7680, 4320}, {7679, 0}},  // no 32-bit overflow
-        {1000, 1000, {0, 0}, {0, 0}},
+        {0, 0, {0, 0, 1280, 800}, {0, 0}},
+        {32768, 32768, {0, 0, 1280, 800}, {640, 400}},
+        {65535, 65535, {0, 0, 1280, 800}, {1279, 799}},
+        {65536, 65536, {0, 0, 1280, 800}, {1279, 799}},  // off screen: clamped to the last pixel
+        {32768, 16384, {0, 0, 1366, 768}, {683, 192}},
+        {51, 51, {0, 0, 1366, 768}, {1, 0}},  // (51 * 1366) >> 16 = 1, (51 * 768) >> 16 = 0
+        {-1, -70000, {0, 0, 1280, 800}, {0, 0}},
+        {INT32_MAX, INT32_MIN, {0, 0, 7680, 4320}, {7679, 0}},  // no 32-bit overflow
+        {1000, 1000, {0, 0, 0, 0}, {0, 0}},
+        // A projector right of a 1280-wide laptop panel: offset, and clamped
+        // into the projector, never onto the panel.
+        {32768, 32768, {1280, 0, 1024, 768}, {1792, 384}},
+        {-5, 70000, {1280, 0, 1024, 768}, {1280, 767}},
+        {0, 0, {-1024, 100, 1024, 768}, {-1024, 100}},
     };
     for (const MapCase& c : cases) {
-        EXPECT_EQ(common::absoluteToPixel(c.dx, c.dy, c.screen), c.expected)
-            << c.dx << "," << c.dy << " on " << c.screen.width << "x" << c.screen.height;
+        EXPECT_EQ(common::absoluteToPixel(c.dx, c.dy, c.area), c.expected)
+            << c.dx << "," << c.dy << " on " << c.area.width << "x" << c.area.height << "+"
+            << c.area.x << "+" << c.area.y;
     }
+}
+
+TEST(TargetScreen, PicksThePrimaryByDefaultAndOtherwiseByIndexOrName) {
+    // The usual classroom: a laptop panel, and a projector as the second
+    // monitor, left of it, with the panel primary.
+    const common::FixedScreenInfo screens(
+        {{"eDP-1", {1024, 0, 1280, 800}, true}, {"HDMI-1", {0, 0, 1024, 768}, false}});
+    const struct {
+        const char* choice;
+        const char* expected;
+        bool warned;
+    } cases[] = {
+        {"", "eDP-1", false},        {"0", "eDP-1", false}, {"1", "HDMI-1", false},
+        {"HDMI-1", "HDMI-1", false}, {"2", "eDP-1", true},  {"VGA-1", "eDP-1", true},
+        {"-1", "eDP-1", true},       {"1x", "eDP-1", true},
+    };
+    for (const auto& c : cases) {
+        const common::TargetScreen t = common::resolveTargetScreen(screens, c.choice);
+
+        EXPECT_EQ(t.monitor.name, c.expected) << c.choice;
+        EXPECT_EQ(!t.warning.empty(), c.warned) << c.choice << ": " << t.warning;
+    }
+    EXPECT_EQ(common::resolveTargetScreen(screens, "1").monitor.rect,
+              (common::ScreenRect{0, 0, 1024, 768}));
+    // Without a primary the first monitor stands in.
+    EXPECT_EQ(
+        common::findMonitor({{"a", {0, 0, 1, 1}, false}, {"b", {1, 0, 1, 1}, false}}, "")->name,
+        "a");
+    EXPECT_FALSE(common::findMonitor({}, "").has_value());
 }
 
 TEST(ScriptedKeyState, LatchesPressesBetweenQueriesPerKey) {
@@ -214,7 +249,7 @@ TEST(MakePlatform, ChoosesStandInsWhenAskedOrWhenNoDisplayOpens) {
         EXPECT_NE(dynamic_cast<common::ScriptedKeyState*>(p.keys.get()), nullptr);
         EXPECT_NE(dynamic_cast<common::NullShellLauncher*>(p.shell.get()), nullptr);
         EXPECT_NE(dynamic_cast<common::NullWindowFinder*>(p.windows.get()), nullptr);
-        EXPECT_GT(p.screen->primarySize().width, 0);
+        EXPECT_GT(p.screen->monitors().at(0).rect.width, 0);
     }
     {
         EnvOverride env("TK_PLATFORM", nullptr);

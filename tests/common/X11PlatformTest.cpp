@@ -20,6 +20,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -120,8 +121,7 @@ TEST_F(X11Test, AbsoluteMoveLandsOnTheMappedPixel) {
     ASSERT_TRUE(injector);
     const int w = DisplayWidth(d(), DefaultScreen(d()));
     const int h = DisplayHeight(d(), DefaultScreen(d()));
-    ASSERT_EQ(injector->screenSize().width, w);
-    ASSERT_EQ(injector->screenSize().height, h);
+    ASSERT_EQ(injector->targetArea(), (common::ScreenRect{0, 0, w, h}));
 
     injector->send(kMove | kAbs, 16384, 49152);  // a quarter across, three quarters down
 
@@ -236,14 +236,61 @@ TEST_F(X11KeyStateTest, KeyHeldDownIsReportedDownUntilReleased) {
     EXPECT_EQ(keys->asyncKeyState(common::VK_NEXT_KEY), 0);
 }
 
-TEST_F(X11Test, ScreenInfoReportsTheScreenSize) {
+TEST_F(X11Test, TwoMonitorsAreReportedAndTheInjectorStaysOnTheTargetOne) {
     auto screen = common::X11ScreenInfo::open(nullptr);
-    ASSERT_TRUE(screen);
+    auto injector = common::X11InputInjector::open(nullptr);
+    ASSERT_TRUE(screen && injector);
+    const int w = DisplayWidth(d(), DefaultScreen(d()));
+    const int h = DisplayHeight(d(), DefaultScreen(d()));
+    // Split the screen into a primary on the right and a projector on the
+    // left, as `xrandr --setmonitor` does; removed again at the end.
+    const int left = w / 2;
+    Atom names[2] = {XInternAtom(d(), "TK-PANEL", False), XInternAtom(d(), "TK-PROJ", False)};
+    XRRMonitorInfo* m = XRRAllocateMonitor(d(), 0);
+    ASSERT_NE(m, nullptr);
+    auto addMonitor = [&](Atom name, int x, int width, bool primary) {
+        m->name = name;
+        m->primary = primary ? True : False;
+        m->automatic = False;
+        m->x = x;
+        m->y = 0;
+        m->width = width;
+        m->height = h;
+        m->mwidth = width / 4;
+        m->mheight = h / 4;
+        m->noutput = 0;
+        XRRSetMonitor(d(), DefaultRootWindow(d()), m);
+    };
+    addMonitor(names[0], left, w - left, true);
+    addMonitor(names[1], 0, left, false);
+    XFree(m);
+    XSync(d(), False);
+    struct Cleanup {
+        Display* d;
+        Atom* names;
+        ~Cleanup() {
+            XRRDeleteMonitor(d, DefaultRootWindow(d), names[0]);
+            XRRDeleteMonitor(d, DefaultRootWindow(d), names[1]);
+            XSync(d, False);
+        }
+    } cleanup{d(), names};
 
-    const common::ScreenSize size = screen->primarySize();
+    const common::TargetScreen primary = common::resolveTargetScreen(*screen, "");
+    const common::TargetScreen projector = common::resolveTargetScreen(*screen, "TK-PROJ");
 
-    EXPECT_EQ(size.width, DisplayWidth(d(), DefaultScreen(d())));
-    EXPECT_EQ(size.height, DisplayHeight(d(), DefaultScreen(d())));
+    EXPECT_EQ(primary.monitor.name, "TK-PANEL");
+    EXPECT_EQ(primary.monitor.rect, (common::ScreenRect{left, 0, w - left, h}));
+    EXPECT_EQ(projector.monitor.rect, (common::ScreenRect{0, 0, left, h}));
+    EXPECT_EQ(injector->targetArea(), primary.monitor.rect);  // the default
+
+    injector->setTargetArea(projector.monitor.rect);
+    injector->send(kMove | kAbs, 70000, 32768);  // beyond the right edge: clamped
+
+    EXPECT_TRUE(eventually([&] {
+        auto p = pointer();
+        return p.x == left - 1 && p.y == h / 2;
+    })) << pointer().x
+        << "," << pointer().y;
 }
 
 TEST_F(X11Test, WindowFinderFindsAWindowAndItsChildByClassAndDeliversRequests) {

@@ -184,7 +184,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             }
             // Where the X server put the pointer for this event.
             const common::PixelPoint at =
-                common::absoluteToPixel(e.dx, e.dy, {run.screen.width, run.screen.height});
+                common::absoluteToPixel(e.dx, e.dy, {0, 0, run.screen.width, run.screen.height});
             const cv::Point2d pointer = toPoint(at.x, at.y);
             errors.push_back(cv::norm(pointer - it->second->pen));
         }

@@ -71,7 +71,7 @@ TEST(TracingLoop, FramesAndEventsCarryTheCameraFrameThatCausedThem) {
     common::RecordingInjector recorder;
     tovik::TracingInjector injector(recorder, *trace);
     common::SystemClock clock;
-    common::FixedScreenInfo screen({kFrame.width, kFrame.height});
+    common::ScreenRect screen{0, 0, kFrame.width, kFrame.height};
     tovik::DetectionStatus status;
     tovik::FrameSlot display;
     tovik::DetectionLoop loop({frames, settings, [&] { return calibration; }, keys, injector, clock,

@@ -7,6 +7,7 @@
 
 #include "tovik/calibration/FolderCalibrationFiles.h"
 #include "tovik/console/CalibrationWindow.h"
+#include "tovik/console/DeviceGeometry.h"
 #include "tovik/tracking/SettingsFile.h"
 
 namespace tovik {
@@ -28,7 +29,7 @@ void onUi(QObject* context, F&& f) {
 
 class CalibrationController::Canvas final : public CalibrationCanvas {
 public:
-    explicit Canvas(QObject* ui) : ui_(ui) {}
+    Canvas(QObject* ui, const ConsoleCalibrationHooks& hooks) : ui_(ui), hooks_(hooks) {}
 
     void Show(bool acceptsEscape) override {
         // A close forced by the controller stays, also when it came before
@@ -36,7 +37,8 @@ public:
         closedByUser_ = forcedClose_.load();
         onUi(ui_, [&] {
             destroyWindow();
-            window_ = new CalibrationWindow(acceptsEscape);
+            window_ = new CalibrationWindow(
+                acceptsEscape, hooks_.targetScreen ? hooks_.targetScreen() : common::ScreenRect{});
             QObject::connect(window_, &CalibrationWindow::escapeClosed, ui_,
                              [this] { closedByUser_ = true; });
             window_->showOnScreen();
@@ -45,13 +47,18 @@ public:
     common::ScreenSize ScreenSize() override {
         common::ScreenSize size;
         onUi(ui_, [&] {
-            QRect r;
+            // Device pixels: the homography must map onto the pixels the
+            // pointer injector addresses, whatever Qt's scale factor.
+            common::ScreenRect r;
             if (window_) {
-                r = window_->geometry();
-            } else if (QGuiApplication::primaryScreen() != nullptr) {
-                r = QGuiApplication::primaryScreen()->geometry();
+                r = window_->target();
+            } else if (hooks_.targetScreen) {
+                r = hooks_.targetScreen();
             }
-            size = {r.width(), r.height()};
+            if (r.width <= 0 || r.height <= 0) {
+                r = primaryDeviceRect();
+            }
+            size = r.size();
         });
         return size;
     }
@@ -106,6 +113,7 @@ public:
 
 private:
     QObject* ui_;
+    const ConsoleCalibrationHooks& hooks_;
     QPointer<CalibrationWindow> window_;
     std::atomic<bool> closedByUser_{false};
     std::atomic<bool> forcedClose_{false};
@@ -215,7 +223,7 @@ private:
 CalibrationController::CalibrationController(Services services, QObject* parent)
     : QObject(parent),
       s_(std::move(services)),
-      canvas_(std::make_unique<Canvas>(this)),
+      canvas_(std::make_unique<Canvas>(this, s_.hooks)),
       host_(std::make_unique<Host>(this, s_.hooks, closing_, report_)),
       cursor_(std::make_unique<Cursor>(this)),
       exposure_(std::make_unique<Exposure>(this, s_.camera)),

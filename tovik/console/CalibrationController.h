@@ -18,6 +18,7 @@
 
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
+#include "common/platform/ScreenInfo.h"
 #include "tovik/calibration/CalibrationServices.h"
 #include "tovik/calibration/CalibrationState.h"
 #include "tovik/calibration/Calibrator.h"
@@ -39,6 +40,9 @@ struct ConsoleCalibrationHooks {
     std::function<bool()> threadStarted;
     std::function<void()> onRun;
     std::function<void()> onPause;
+    // The monitor to calibrate, in device pixels; unset or empty: the
+    // primary screen.
+    std::function<common::ScreenRect()> targetScreen;
 };
 
 class CalibrationController final : public QObject {

@@ -7,6 +7,9 @@
 #include <QScreen>
 #include <QThread>
 #include <QWindow>
+#include <cmath>
+
+#include "tovik/console/DeviceGeometry.h"
 
 #include <X11/Xlib.h>
 
@@ -19,21 +22,27 @@ void CalibrationWindow::syncWithServer() {
     }
 }
 
-CalibrationWindow::CalibrationWindow(bool acceptsEscape)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      acceptsEscape_(acceptsEscape) {
+CalibrationWindow::CalibrationWindow(bool acceptsEscape, common::ScreenRect target)
+    // Bypassing the window manager keeps the window above everything, the
+    // console included: some managers map a new window beneath the focused
+    // one, and then the camera would never see the patterns.
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::X11BypassWindowManagerHint),
+      acceptsEscape_(acceptsEscape),
+      target_(target.width > 0 && target.height > 0 ? target : primaryDeviceRect()) {
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setWindowTitle(QStringLiteral("Calibration"));
     setObjectName(QStringLiteral("Calibration"));
     setCursor(Qt::ArrowCursor);
     setFocusPolicy(Qt::StrongFocus);
-    const QRect screen = QGuiApplication::primaryScreen() != nullptr
-                             ? QGuiApplication::primaryScreen()->geometry()
-                             : QRect(0, 0, 1024, 768);
-    setGeometry(screen);
-    image_ = QImage(screen.size(), QImage::Format_RGB32);
+    setGeometry(logicalRectFor(target_));
+    image_ = QImage(target_.width, target_.height, QImage::Format_RGB32);
     image_.fill(Qt::white);
+    // Text keeps its size on the screen whatever the scale factor.
+    QFont f = font();
+    f.setPixelSize(static_cast<int>(std::lround(QFontInfo(f).pixelSize() * devicePixelRatioF())));
+    setFont(f);
 }
 
 void CalibrationWindow::showOnScreen() {
@@ -49,16 +58,13 @@ void CalibrationWindow::showOnScreen() {
     flush();
 }
 
-void CalibrationWindow::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    if (size() != image_.size()) {
-        QImage bigger(size(), QImage::Format_RGB32);
-        bigger.fill(Qt::white);
-        QPainter p(&bigger);
-        p.drawImage(0, 0, image_);
-        p.end();
-        image_ = bigger;
-    }
+QRect CalibrationWindow::logicalBox(const QRect& device) const {
+    const double ratio = devicePixelRatioF();
+    const int left = static_cast<int>(std::floor(device.left() / ratio));
+    const int top = static_cast<int>(std::floor(device.top() / ratio));
+    const int right = static_cast<int>(std::ceil((device.right() + 1) / ratio));
+    const int bottom = static_cast<int>(std::ceil((device.bottom() + 1) / ratio));
+    return {left, top, right - left + 1, bottom - top + 1};
 }
 
 void CalibrationWindow::drawText(int x, int y, const QString& text) {
@@ -69,7 +75,7 @@ void CalibrationWindow::drawText(int x, int y, const QString& text) {
     p.fillRect(box, Qt::white);
     p.setPen(Qt::black);
     p.drawText(x, y + fm.ascent(), text);
-    update(box);
+    update(logicalBox(box));
 }
 
 void CalibrationWindow::drawRectangle(int left, int top, int right, int bottom) {
@@ -79,7 +85,7 @@ void CalibrationWindow::drawRectangle(int left, int top, int right, int bottom) 
     QPainter p(&image_);
     const QRect box(left, top, right - left, bottom - top);
     p.fillRect(box, Qt::black);
-    update(box);
+    update(logicalBox(box));
 }
 
 void CalibrationWindow::drawDot(int cx, int cy, bool red) {
@@ -90,7 +96,7 @@ void CalibrationWindow::drawDot(int cx, int cy, bool red) {
     // The ellipse of the square (cx-8, cy-8)..(cx+8, cy+8), right and bottom
     // exclusive like the rectangles: 16 pixels across, outline included.
     p.drawEllipse(QRect(cx - 8, cy - 8, 15, 15));
-    update(QRect(cx - 9, cy - 9, 19, 19));
+    update(logicalBox(QRect(cx - 9, cy - 9, 19, 19)));
 }
 
 void CalibrationWindow::flush() {
@@ -100,9 +106,15 @@ void CalibrationWindow::flush() {
     syncWithServer();
 }
 
-void CalibrationWindow::paintEvent(QPaintEvent* event) {
+void CalibrationWindow::paintEvent(QPaintEvent* /*event*/) {
+    // A view of the picture (no copy) marked with the screen's ratio, so Qt
+    // puts each of its pixels on one device pixel.
+    const QImage& picture = image_;
+    QImage view(picture.constBits(), picture.width(), picture.height(), picture.bytesPerLine(),
+                picture.format());
+    view.setDevicePixelRatio(devicePixelRatioF());
     QPainter p(this);
-    p.drawImage(event->rect(), image_, event->rect());
+    p.drawImage(QPointF(0, 0), view);
 }
 
 void CalibrationWindow::keyPressEvent(QKeyEvent* event) {

@@ -18,6 +18,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     auto flag = [](bool& field) { return [&field](const QString&) { field = true; }; };
     const std::vector<common::CliOption> options = {
         {{"camera"}, "SPEC", text(cl.camera)},
+        {{"screen"},
+         "NAME|INDEX",
+         [&](const QString& v) {
+             cl.screen = v.toStdString();
+             // An empty name would silently mean the default monitor.
+             if (cl.screen.empty()) {
+                 cl.error = "--screen needs a monitor name or index";
+             }
+         }},
         {{"calibration-file"}, "PATH", text(cl.calibrationFile)},
         {{"list-cameras"}, {}, flag(cl.listCameras)},
         {{"print-settings"}, {}, flag(cl.printSettings)},
@@ -27,7 +36,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         {{"print-messages"}, {}, flag(cl.printMessages)},
         {{"commands-from-stdin"}, {}, flag(cl.commandsFromStdin)},
     };
-    cl.error = common::parseOptions(options, args);
+    if (std::string error = common::parseOptions(options, args); !error.empty()) {
+        cl.error = std::move(error);
+    }
     return cl;
 }
 
@@ -46,6 +57,9 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "                           (the simulated camera and pen)\n"
            "  --list-cameras           print one line per device: INDEX, NAME, SIZES\n"
            "                           (tab-separated) and exit\n"
+           "  --screen NAME|INDEX      the projected monitor for this run (an RandR name\n"
+           "                           such as HDMI-1, or 0, 1, ...); default: the\n"
+           "                           settings file's \"Screen\", else the primary\n"
            "  --print-settings         print the settings file's path and values and exit\n"
            "  --help                   print this text and exit\n"
            "  --version                print the version and exit\n"

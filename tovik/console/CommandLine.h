@@ -11,6 +11,7 @@ namespace tovik {
 
 struct CommandLine {
     std::string camera = "v4l2";     // --camera SPEC
+    std::string screen;              // --screen NAME|INDEX
     bool listCameras = false;        // --list-cameras
     bool printSettings = false;      // --print-settings
     bool help = false;               // --help, -h

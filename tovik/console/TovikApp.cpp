@@ -52,11 +52,11 @@ CTovikApp::CTovikApp(CommandLine options, common::ProgramPaths paths,
     runConsole = [](CTovikDlg& dialog) {
         // Not exec(): that also returns when Run hides the console to the
         // tray, which would end the program. The console ends through done()
-        // (Exit) only.
+        // (Exit) only. Not modal either: a modal console would block the
+        // tray icon, whose clicks and menu must work while it is shown.
         QEventLoop loop;
         QObject::connect(&dialog, &QDialog::finished, &loop,
                          [&loop](int result) { loop.exit(result); });
-        dialog.setWindowModality(Qt::ApplicationModal);
         dialog.show();
         return loop.exec();
     };
@@ -150,7 +150,8 @@ int CTovikApp::InitInstance() {
         tracing = std::make_unique<TracingInjector>(*injector, *trace);
         injector = tracing.get();
     }
-    ConsoleServices services{camera, *keys, *injector, clock, *platform.screen, messages_, paths_};
+    ConsoleServices services{camera,           *keys,     *injector, clock,
+                             *platform.screen, messages_, paths_,    options_.screen};
     CTovikDlg console(services);
     console.SetTrace(trace.get());
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <cstdio>
 
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/AboutDlg.h"
@@ -250,6 +251,16 @@ TrackingCalibration CTovikDlg::snapshotCalibration() const {
     return c;
 }
 
+common::ScreenRect CTovikDlg::TargetScreen() {
+    const std::string& choice =
+        services_.screenChoice.empty() ? settings_.Screen : services_.screenChoice;
+    const common::TargetScreen target = common::resolveTargetScreen(services_.screen, choice);
+    if (!target.warning.empty()) {
+        std::fprintf(stderr, "tovik: screen: %s\n", target.warning.c_str());
+    }
+    return target.monitor.rect;
+}
+
 void CTovikDlg::OnRun() {
     // The event loop runs during a calibration: its worker owns the camera
     // and is writing the calibration that a thread would snapshot.
@@ -282,7 +293,7 @@ void CTovikDlg::OnRun() {
         services_.keys,
         services_.injector,
         services_.clock,
-        services_.screen,
+        TargetScreen(),
         status_,
         display_,
     };

@@ -44,6 +44,8 @@ struct ConsoleServices {
     const common::ScreenInfo& screen;
     MessagePresenter& messages;
     common::ProgramPaths paths;
+    // --screen: the projected monitor for this run, over the "Screen" setting.
+    std::string screenChoice;
 };
 
 class CTovikDlg : public QDialog {
@@ -98,6 +100,11 @@ public:
     [[nodiscard]] common::KeyState& Keys() { return services_.keys; }
     [[nodiscard]] common::Clock& TimeSource() { return services_.clock; }
     [[nodiscard]] const common::ScreenInfo& Screen() { return services_.screen; }
+    // The projected monitor in device pixels: --screen, else the "Screen"
+    // setting, else (or when neither names a monitor that exists, with a
+    // warning on stderr) the primary monitor. Calibration and tracking both
+    // take it from here.
+    [[nodiscard]] common::ScreenRect TargetScreen();
     [[nodiscard]] MessagePresenter& Messages() { return services_.messages; }
     [[nodiscard]] const common::ProgramPaths& Paths() const { return services_.paths; }
     // Where calibration writes its files, with a trailing '/'.

@@ -51,6 +51,7 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
     hooks.threadStarted = [&dlg] { return dlg.ThreadStarted != 0; };
     hooks.onRun = [&dlg] { dlg.RunAfterCalibration(false); };
     hooks.onPause = [&dlg] { dlg.RunAfterCalibration(true); };
+    hooks.targetScreen = [&dlg] { return dlg.TargetScreen(); };
     c = new CalibrationController(
         {dlg.Camera(), dlg.Settings(), dlg.Calibration(), dlg.Keys(), dlg.SettingsFilePath(),
          dlg.ProgramDirectory(), std::move(hooks), &dlg.TimeSource()},

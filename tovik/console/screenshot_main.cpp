@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     common::SystemClock clock;
     common::FixedScreenInfo screen({1280, 800});
     RecordingMessagePresenter messages;
-    ConsoleServices services{camera, keys, injector, clock, screen, messages, paths};
+    ConsoleServices services{camera, keys, injector, clock, screen, messages, paths, {}};
 
     bool ok = true;
     {

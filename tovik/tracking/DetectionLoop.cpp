@@ -140,7 +140,8 @@ void DetectionLoop::run(std::stop_token stop) {
     TrackingCalibration calibration;
     // The detector holds a 4000-entry pixel list: kept off the thread's stack.
     auto detector = std::make_unique<SpotDetector>();
-    PointerMapper mapper(s_.injector, s_.status, s_.clock, s_.screen.primarySize(),
+    s_.injector.setTargetArea(s_.target);
+    PointerMapper mapper(s_.injector, s_.status, s_.clock, s_.target.size(),
                          s_.settings.DbClickThd.get());
     FrameSearchState searchState;
     cv::Mat frame;

@@ -92,7 +92,9 @@ public:
         common::KeyState& keys;
         common::InputInjector& injector;
         common::Clock& clock;  // pointer timing and the sleep between frames
-        const common::ScreenInfo& screen;
+        // The target monitor in device pixels, fixed when the thread starts:
+        // the mapper scales and clamps to its size, the injector spans it.
+        common::ScreenRect target;
         DetectionStatus& status;
         FrameSlot& display;
     };

@@ -36,6 +36,8 @@ constexpr std::array<Key, 17> kKeys{{
 }};
 
 constexpr const char* kCalibSection = "CalibParams";
+constexpr const char* kScreenSection = "Software";
+constexpr const char* kScreenKey = "Screen";
 
 }  // namespace
 
@@ -47,6 +49,7 @@ void LoadSettings(TrackingSettings& settings, const std::string& iniPath) {
     for (const Key& k : kKeys) {
         (settings.*k.member) = ini.getInt(k.section, k.name, k.fileDefault);
     }
+    settings.Screen = ini.getString(kScreenSection, kScreenKey, "");
 }
 
 bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) {
@@ -58,6 +61,10 @@ bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath) 
     }
     for (const Key& k : kKeys) {
         ini.setInt(k.section, k.name, (settings.*k.member).get());
+    }
+    // Written once chosen, so a file that never named a monitor keeps its keys.
+    if (!settings.Screen.empty() || ini.value(kScreenSection, kScreenKey)) {
+        ini.setValue(kScreenSection, kScreenKey, settings.Screen);
     }
     return ini.save();
 }
@@ -79,6 +86,7 @@ void PrintSettings(std::ostream& out, const TrackingSettings& settings, const Ca
     for (const Key& k : kKeys) {
         out << k.name << '=' << (settings.*k.member).get() << '\n';
     }
+    out << kScreenKey << '=' << settings.Screen << '\n';
     out << "SmoothWndLen=" << calib.SmoothWndLen << '\n';
     out << "ManCalibAmpThd=" << calib.ManCalibAmpThd << '\n';
     out << "ManCalibAreaThd=" << calib.ManCalibAreaThd << '\n';

@@ -20,14 +20,15 @@ struct CalibParams {
 // a missing file, section or key gives the file default.
 void LoadSettings(TrackingSettings& settings, const std::string& iniPath);
 
-// Writes the 17 keys in their order with "%d"; [CalibParams] is never touched.
+// Writes the 17 keys in their order with "%d", and "Screen" once it has been
+// set; [CalibParams] is never touched.
 // Returns false when the file could not be written (the caller goes on).
 bool SaveSettings(const TrackingSettings& settings, const std::string& iniPath);
 
 [[nodiscard]] CalibParams ReadCalibParams(const std::string& iniPath);
 
-// Writes "SettingsFile=<path>", then the 17 persisted values and the three
-// calibration keys, one "Name=value" a line, in file order.
+// Writes "SettingsFile=<path>", then the 17 persisted values, "Screen" and
+// the three calibration keys, one "Name=value" a line, in file order.
 void PrintSettings(std::ostream& out, const TrackingSettings& settings, const CalibParams& calib,
                    const std::string& iniPath);
 

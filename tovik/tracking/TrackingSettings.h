@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace tovik {
 
@@ -55,6 +56,11 @@ struct TrackingSettings {
     SharedInt F13Trig{1};
     // Never persisted: 21 at every start, 1..60 from the slider.
     SharedInt SamplingInterval{21};
+
+    // [Software] "Screen": the projected monitor, by name or index; empty for
+    // the primary. Read by the UI thread only (calibration and Run resolve
+    // it), never by the detection thread.
+    std::string Screen;
 };
 
 }  // namespace tovik

@@ -82,6 +82,7 @@ public:
         inner_.send(flags, dx, dy);
         trace_.pointerEvent(flags, dx, dy);
     }
+    void setTargetArea(common::ScreenRect area) override { inner_.setTargetArea(area); }
 
 private:
     common::InputInjector& inner_;

@@ -61,7 +61,7 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePen) {
     paths.dataDir = paths.programDir;
     paths.iniPath = (dir / "tovik.ini").string();
     auto dlg = std::make_unique<CTovikDlg>(
-        ConsoleServices{camera, keys, *injector, clock, *screen, messages, paths});
+        ConsoleServices{camera, keys, *injector, clock, *screen, messages, paths, {}});
     int countDowns = 0;
     dlg->runModal = [&](QDialog& d) {
         auto* countDown = dynamic_cast<CCountDownDlg*>(&d);

@@ -444,7 +444,7 @@ TEST_F(ConsoleTest, ExitAnsweredWhileACalibrationStartedWaits) {
         }
     } presenter;
     console = std::make_unique<CTovikDlg>(
-        ConsoleServices{camera, keys, injector, clock, screen, presenter, paths});
+        ConsoleServices{camera, keys, injector, clock, screen, presenter, paths, {}});
     CTovikDlg& dlg = *console;
     dlg.trayAvailable = [] { return false; };
     dlg.show();

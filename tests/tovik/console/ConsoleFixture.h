@@ -33,7 +33,7 @@ protected:
 
     CTovikDlg& makeConsole() {
         console = std::make_unique<CTovikDlg>(
-            ConsoleServices{camera, keys, injector, clock, screen, messages, paths});
+            ConsoleServices{camera, keys, injector, clock, screen, messages, paths, {}});
         console->trayAvailable = [] { return false; };
         console->runModal = [](QDialog&) { return int(QDialog::Rejected); };
         return *console;

@@ -86,6 +86,7 @@ TEST(CommandLineTest, OptionsAndErrors) {
     EXPECT_TRUE(ParseCommandLine({"--print-settings"}).printSettings);
     EXPECT_TRUE(ParseCommandLine({"-h"}).help);
     EXPECT_TRUE(ParseCommandLine({"--version"}).version);
+    EXPECT_EQ(ParseCommandLine({"--screen", "HDMI-1"}).screen, "HDMI-1");
     EXPECT_EQ(ParseCommandLine({"--camera=sim:count=2", "--camera", "v4l2"}).camera, "v4l2");
     EXPECT_EQ(ParseCommandLine({"--camera", "--run"}).camera,
               "--run");  // a value, whatever it looks like
@@ -97,6 +98,7 @@ TEST(CommandLineTest, OptionsAndErrors) {
         {{"--run", "-x=1"}, "unknown option: -x=1 (see --help)"},
         {{"--run=1"}, "unknown option: --run=1 (see --help)"},
         {{"stray"}, "unknown option: stray (see --help)"},
+        {{"--screen="}, "--screen needs a monitor name or index"},
     };
     for (const auto& [args, error] : errors) {
         const CommandLine cl = ParseCommandLine(args);

@@ -122,7 +122,8 @@ protected:
     common::ScriptedKeyState keys;
     common::RecordingInjector injector;
     RecordingClock clock;
-    common::FixedScreenInfo screen{{1280, 960}};
+    // A projector right of a 1024-wide primary monitor.
+    common::ScreenRect screen{1024, 0, 1280, 960};
     DetectionStatus status;
     FrameSlot display;
 };
@@ -142,6 +143,8 @@ TEST_F(DetectionLoopTest, SpotFramesPublishStatusAndPressTheButton) {
     EXPECT_EQ(v.x, 640);  // centroid 320 mapped by 2
     EXPECT_EQ(v.yFromBottom, 960 - 480);
     EXPECT_TRUE(loop->finished());
+    // The injector spans the target monitor the mapper scaled to.
+    EXPECT_EQ(injector.targetArea(), screen);
 }
 
 TEST_F(DetectionLoopTest, PenLeavingReleasesTheButton) {

@@ -141,6 +141,23 @@ TEST_F(SettingsFileTest, UnwritablePlaceReportsFailure) {
     EXPECT_FALSE(SaveSettings(s, (dir / "no-such-folder" / "Tovik.ini").string()));
 }
 
+TEST_F(SettingsFileTest, ScreenIsWrittenOnceChosenAndClearedWhenUnset) {
+    TrackingSettings s;
+    ASSERT_TRUE(SaveSettings(s, path));
+    EXPECT_EQ(read().find("Screen"), std::string::npos);  // never chosen: not written
+
+    s.Screen = "HDMI-1";
+    ASSERT_TRUE(SaveSettings(s, path));
+    TrackingSettings loaded;
+    LoadSettings(loaded, path);
+    EXPECT_EQ(loaded.Screen, "HDMI-1");
+
+    s.Screen.clear();
+    ASSERT_TRUE(SaveSettings(s, path));
+    LoadSettings(loaded, path);
+    EXPECT_EQ(loaded.Screen, "");
+}
+
 TEST_F(SettingsFileTest, PrintShowsPathThenEveryValue) {
     TrackingSettings s;
     LoadSettings(s, path);
@@ -155,7 +172,8 @@ TEST_F(SettingsFileTest, PrintShowsPathThenEveryValue) {
     std::erase_if(expected, [](const std::string& l) { return l.front() == '['; });
     expected[0] = "Amp=42";
     expected.insert(expected.begin(), "SettingsFile=" + path);
-    expected.insert(expected.end(), {"SmoothWndLen=5", "ManCalibAmpThd=180", "ManCalibAreaThd=11"});
+    expected.insert(expected.end(),
+                    {"Screen=", "SmoothWndLen=5", "ManCalibAmpThd=180", "ManCalibAreaThd=11"});
     std::vector<std::string> got;
     std::istringstream in(out.str());
     for (std::string l; std::getline(in, l);) {
