@@ -13,7 +13,8 @@ namespace common {
 
 // One option: its names without dashes ({"help", "h"}), the name of its value
 // (empty for a switch) and what it does when given. For an option given more
-// than once, the last value counts.
+// than once, the last value counts. An option that refuses its value records
+// the error in the caller's own result (see tovik's --screen).
 struct CliOption {
     QStringList names;
     QString valueName;

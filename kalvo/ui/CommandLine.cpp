@@ -1,5 +1,7 @@
 #include "kalvo/ui/CommandLine.h"
 
+#include <utility>
+
 #include "common/BuildInfo.h"
 #include "common/cli/OptionParser.h"
 #include "kalvo/core/BoardSaver.h"
@@ -15,7 +17,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         {{"help", "h"}, {}, flag(cl.help)},
         {{"version"}, {}, flag(cl.version)},
     };
-    cl.error = common::parseOptions(options, args);
+    // An option may refuse its value by setting cl.error; a line QCommandLineParser
+    // refuses applies nothing.
+    if (std::string error = common::parseOptions(options, args); !error.empty()) {
+        cl.error = std::move(error);
+    }
     return cl;
 }
 

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <sstream>
+#include <utility>
 
 #include "common/BuildInfo.h"
 #include "common/cli/OptionParser.h"
@@ -36,6 +37,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         {{"print-messages"}, {}, flag(cl.printMessages)},
         {{"commands-from-stdin"}, {}, flag(cl.commandsFromStdin)},
     };
+    // An option may refuse its value by setting cl.error (see --screen); a line
+    // QCommandLineParser refuses applies nothing.
     if (std::string error = common::parseOptions(options, args); !error.empty()) {
         cl.error = std::move(error);
     }
