@@ -86,6 +86,7 @@ id=$(sed -n 's|^usr/share/applications/\(.*\)\.Tovik\.desktop$|\1|p' "$WORK/file
   done
   echo usr/share/man/man1/tovik.1.gz
   echo usr/share/man/man1/kalvo.1.gz
+  # >>> the uinput udev rule goes here once packaging/CMakeLists.txt installs it <<<
 } | sort >"$WORK/expected"
 diff -u "$WORK/expected" "$WORK/files" >&2 || fail "the file list differs (- expected, + in the package)"
 ok "file list: $(wc -l <"$WORK/files") files"
