@@ -92,11 +92,15 @@ std::string HelpText(const common::ProgramPaths& paths) {
         << paths.dataDir
         << " (Gg.bmp, calibTouch*.bmp, ManCalib.bmp, HomographyMat.txt)\n"
            "The settings file lies beside the program and calibration files are written\n"
-           "there too; when the program's folder is not writable they go to the per-user\n"
-           "folders instead: $XDG_CONFIG_HOME/tovik/ (default ~/.config/tovik/) for the\n"
+           "there too; when the program is installed (in <prefix>/bin) or its folder is\n"
+           "not writable they go to the per-user folders instead:\n"
+           "$XDG_CONFIG_HOME/tovik/ (default ~/.config/tovik/) for the\n"
            "settings and $XDG_DATA_HOME/tovik/ (default ~/.local/share/tovik/) for the\n"
            "calibration files.\n";
-    if (paths.userFolders) {
+    if (paths.installed) {
+        out << "(An installed program never writes beside itself: the per-user folders are in "
+               "use.)\n";
+    } else if (paths.userFolders) {
         out << "(The program's folder is not writable: the per-user folders are in use.)\n";
     }
     return out.str();
