@@ -10,7 +10,7 @@
 # checks an existing package instead of building one.
 set -euo pipefail
 
-ROOT= TOOLS= DEB=
+ROOT='' TOOLS='' DEB=''
 while (($#)); do
   case $1 in
     --root) ROOT=$2; shift 2 ;;
@@ -166,7 +166,10 @@ grep -q '^\[Software\]' "$HOME/.config/tovik/tovik.ini" 2>/dev/null || fail "no 
 # desktop's viewer), a save goes through the converter, exit writes the
 # preferences.
 mkdir -p "$WORK/stubs"
-printf '#!/bin/sh\nprintf "%%s\\n" "$1" >"%s/opened"\n' "$WORK" >"$WORK/stubs/xdg-open"
+cat >"$WORK/stubs/xdg-open" <<EOF
+#!/bin/sh
+printf '%s\n' "\$1" >"$WORK/opened"
+EOF
 chmod +x "$WORK/stubs/xdg-open"
 GEOMETRY=$WORK/kalvo.geometry
 spawn kalvo env PATH="$WORK/stubs:$PATH" LD_PRELOAD="$TOOLS/libe2e_geometry_probe.so" \
