@@ -191,7 +191,10 @@ WATCHDOG=$!
 
 export HOME=$RUN/home XDG_RUNTIME_DIR=$RUN/runtime XDG_CONFIG_HOME=$RUN/home/.config
 export XDG_DATA_HOME=$RUN/home/.local/share QT_QPA_PLATFORM=xcb
-unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS || true
+# No session bus: with dbus-x11 installed, an autolaunch would leave its
+# launcher behind in the desktop window's process group.
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$RUN/no-bus
+unset SESSION_MANAGER || true
 
 spawn xcompmgr xcompmgr
 # A panel with a notification area, where Tovik hides while it tracks.
