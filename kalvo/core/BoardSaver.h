@@ -2,8 +2,8 @@
 // Saves a capture of the whole screen as an image file named from the local
 // time, in a folder asked once per run. The optional converter library
 // "jpgdll.so" (in the program's folder, or the private library folder of an
-// installed program) turns the bitmap into a JPEG file; with it only the .jpg
-// stays, without it the .bmp is the result.
+// installed program) turns the bitmap into a JPEG file; when it leaves one
+// only the .jpg stays, otherwise the .bmp is the result.
 
 #include <ctime>
 #include <functional>
@@ -79,7 +79,7 @@ public:
     [[nodiscard]] static LocalTimeFn systemLocalTime();
 
 private:
-    // Runs the converter from the program's folder; true when it produced jpgPath.
+    // Runs the converter from the program's folder; false when there is none.
     [[nodiscard]] bool convertToJpeg(const std::string& bmpPath, const std::string& jpgPath) const;
 
     std::string programFolder_;

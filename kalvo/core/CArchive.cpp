@@ -141,7 +141,7 @@ void CArchive::WriteString(const QString& text) {
     Write(units.constData(), static_cast<std::size_t>(units.size()));
 }
 
-std::uint32_t CArchive::readStringLength(bool& wide) {
+std::uint64_t CArchive::readStringLength(bool& wide) {
     wide = false;
     std::uint8_t byteLength = 0;
     *this >> byteLength;
@@ -163,26 +163,31 @@ std::uint32_t CArchive::readStringLength(bool& wide) {
     }
     std::uint32_t dwordLength = 0;
     *this >> dwordLength;
-    if (dwordLength == 0xFFFFFFFFu) {
-        // A 64-bit length follows in this form; no string of ours is that long.
-        throw ArchiveError("archive: string length beyond 32 bits");
+    if (dwordLength < 0xFFFFFFFFu) {
+        return dwordLength;
     }
-    return dwordLength;
+    std::uint32_t low = 0;
+    std::uint32_t high = 0;
+    *this >> low >> high;
+    return (std::uint64_t{high} << 32) | low;
 }
 
 QString CArchive::ReadString() {
     bool wide = false;
-    const std::uint32_t length = readStringLength(wide);
-    if (length > kMaxStringLength) {
-        throw ArchiveError("archive: string too long");
+    const std::uint64_t length = readStringLength(wide);
+    // No device holds that many bytes; below it, readBytes grows only with the
+    // data that really arrives, so a bogus length ends at the end of the data.
+    constexpr std::uint64_t kBeyondAnyDevice = std::uint64_t{1} << 62;
+    if (length >= kBeyondAnyDevice) {
+        throw ArchiveEof("archive: unexpected end of file");
     }
     if (!wide) {
         return decodeCodePage936(readBytes(length));
     }
-    const QByteArray bytes = readBytes(std::uint64_t{length} * 2);
+    const QByteArray bytes = readBytes(length * 2);
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
     QString text(static_cast<qsizetype>(length), Qt::Uninitialized);
-    for (std::uint32_t i = 0; i < length; ++i) {
+    for (std::uint64_t i = 0; i < length; ++i) {
         text[static_cast<qsizetype>(i)] = QChar(loadLittleEndian<char16_t>(in + 2 * i));
     }
     return text;

@@ -22,7 +22,7 @@ public:
     public:
         using std::runtime_error::runtime_error;
     };
-    // The device refused a write, or a string length is beyond what we accept.
+    // The device refused a write.
     class ArchiveError : public std::runtime_error {
     public:
         using std::runtime_error::runtime_error;
@@ -53,17 +53,14 @@ public:
     // code units.
     void WriteString(const QString& text);
     // Accepts the wide form above and the one-byte form (the same length
-    // field without the FF FE tag, bytes in code page 936). On a short read
-    // the result is not produced: ArchiveEof is thrown.
+    // field without the FF FE tag, bytes in code page 936); a 32-bit length of
+    // FFFFFFFF is followed by a 64-bit one. On a short read the result is not
+    // produced: ArchiveEof is thrown, whatever length was announced.
     [[nodiscard]] QString ReadString();
-
-    // Longest string ReadString accepts, in characters; longer announcements
-    // are rejected before anything is allocated for them.
-    static constexpr std::uint32_t kMaxStringLength = 64u * 1024 * 1024;
 
 private:
     // Reads the length field; sets wide to whether the tag was present.
-    std::uint32_t readStringLength(bool& wide);
+    std::uint64_t readStringLength(bool& wide);
     QByteArray readBytes(std::uint64_t size);
 
     QIODevice& device_;

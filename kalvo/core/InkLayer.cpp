@@ -52,7 +52,7 @@ void InkLayer::rebuild(const CMyDoc& doc) {
 
 QRect InkLayer::drawLiveSegment(QPoint from, QPoint to, COLORREF color, std::int32_t width,
                                 std::int32_t style) {
-    const Qt::PenStyle penStyle = qtPenStyleFromGdi(style);
+    const Qt::PenStyle penStyle = qtPenStyleFromGdi(style, width);
     if (image_.isNull() || penStyle == Qt::NoPen) {
         return {};
     }

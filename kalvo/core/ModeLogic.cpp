@@ -97,14 +97,4 @@ void ModeLogic::EndStroke() {
     }
 }
 
-bool ModeLogic::IsCommandEnabled(int command) const {
-    if (command == ID_DRAW_ON_SCREEN) {
-        return state_.boardActive == 0;
-    }
-    if (command == ID_WHITEBOARD) {
-        return state_.screenActive == 0;
-    }
-    return true;
-}
-
 }  // namespace kalvo

@@ -1,7 +1,7 @@
 #pragma once
 // The surface modes and tools behind the toolbar's commands: screen overlay
 // and whiteboard on and off, pen and eraser, clearing the board, ending a
-// stroke before a dialog opens, and which commands are enabled.
+// stroke before a dialog opens.
 
 #include "kalvo/core/SurfaceActions.h"
 
@@ -26,10 +26,6 @@ public:
     void OnClearBoard();
     // Ends a stroke or an eraser drag in progress on the active surface.
     void EndStroke();
-
-    // 32771 only while the whiteboard is off, 32781 only while the overlay is
-    // off; every other command is left to its own handler (true).
-    [[nodiscard]] bool IsCommandEnabled(int command) const;
 
 private:
     // Leaving a surface: no eraser window and no segment survive it.

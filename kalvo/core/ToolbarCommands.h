@@ -19,6 +19,8 @@ inline constexpr int ID_VIRTUAL_KEYBOARD = 32784;
 inline constexpr int ID_HELP = 57670;
 inline constexpr int ID_UNUSED_BUTTON = 32837;  // has no handler anywhere: always disabled
 inline constexpr int ID_EXIT = 32824;
+// The About box, from the toolbar's context menu.
+inline constexpr int ID_APP_ABOUT = 57664;
 
 struct ToolbarButtonInfo {
     int command;

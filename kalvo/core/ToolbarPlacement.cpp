@@ -10,10 +10,4 @@ QPoint keepOnScreen(QPoint topLeft, QSize toolbarSize, QSize screenSize) {
     return topLeft;
 }
 
-QPoint floatingToolbarPosition(QSize screenSize, QSize toolbarSize) {
-    // On small screens the anchor would put the strip partly off the screen.
-    const QPoint clientPoint(screenSize.width() - 50, screenSize.height() - 400);
-    return keepOnScreen(kFrameOrigin + clientPoint, toolbarSize, screenSize);
-}
-
 }  // namespace kalvo

@@ -16,9 +16,4 @@ inline constexpr QPoint kFrameOrigin{-20, -50};
 // when the window is larger than the screen.
 [[nodiscard]] QPoint keepOnScreen(QPoint topLeft, QSize toolbarSize, QSize screenSize);
 
-// Top-left corner of the toolbar window on a screen of screenSize: the point
-// (width - 50, height - 400) of the frame's client area, moved in where the
-// strip (toolbarSize) would stick out of the screen.
-[[nodiscard]] QPoint floatingToolbarPosition(QSize screenSize, QSize toolbarSize);
-
 }  // namespace kalvo

@@ -54,10 +54,7 @@ bool CMainFrame::OnCreate() {
             [this](int command) { OnCommand(command); });
 
     setWindowTitle(QString::fromLatin1(kTitle));
-    QIcon icon;
-    for (int size : {16, 32, 48}) {
-        icon.addFile(QStringLiteral(":/kalvo/toolbar/%1-%2.png").arg(IDI_MAIN_FRAME).arg(size));
-    }
+    const QIcon icon = programIcon(IDI_MAIN_FRAME);
     setWindowIcon(icon);
     m_wndToolBar->setWindowIcon(icon);
 

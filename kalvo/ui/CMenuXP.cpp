@@ -408,6 +408,19 @@ QImage CMenuXP::GradientBitmap(QSize size, COLORREF from, COLORREF to,
     return image;
 }
 
+QFont CMenuXP::SideBarFont() {
+    // A font asked for by height is 16 pixels from the top of its tallest
+    // letter to the bottom of its lowest; Qt's pixel size is the smaller em.
+    constexpr int kHeight = 16;
+    QFont font(QStringLiteral("Arial"));
+    font.setWeight(QFont::Bold);
+    font.setPixelSize(kHeight);
+    while (font.pixelSize() > 1 && QFontMetrics(font).height() > kHeight) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    return font;
+}
+
 void CMenuXP::PaintSideBar(QPainter& dc, QRect rect, const QPixmap& /*icon*/, const QString& text) {
     rect.setWidth(rect.width() + 3);
     dc.drawImage(rect.topLeft(), GradientBitmap(rect.size(), m_crGradientFrom, m_crGradientTo,
@@ -415,11 +428,8 @@ void CMenuXP::PaintSideBar(QPainter& dc, QRect rect, const QPixmap& /*icon*/, co
     if (text.isEmpty()) {
         return;
     }
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(16);
-    font.setWeight(QFont::Bold);
     dc.save();
-    dc.setFont(font);
+    dc.setFont(SideBarFont());
     dc.setPen(Qt::white);
     // Reads upwards from the bottom-left corner.
     dc.translate(rect.left() + 2, rect.top() + rect.height() - 4);

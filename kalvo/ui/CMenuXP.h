@@ -163,6 +163,10 @@ public:
     int TrackPopupMenu(QPoint screenPos, const std::function<void(int)>& onCommand = {},
                        QWidget* parent = nullptr);
 
+    // The side bar's caption font: bold "Arial" 16 pixels high, ascent and
+    // descent together.
+    [[nodiscard]] static QFont SideBarFont();
+
     // One general gradient routine; the side bar uses the vertical one, whose
     // first colour is at the bottom.
     [[nodiscard]] static QImage GradientBitmap(QSize size, COLORREF from, COLORREF to,

@@ -11,6 +11,8 @@
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ExternalTools.h"
 #include "kalvo/core/PresentationKeys.h"
+#include "kalvo/core/ToolbarCommands.h"
+#include "kalvo/ui/CAboutDlg.h"
 #include "kalvo/ui/CMainFrame.h"
 #include "kalvo/ui/CMyView.h"
 #include "kalvo/ui/SurfaceController.h"
@@ -65,6 +67,10 @@ bool CMyApp::InitInstance() {
         return false;
     }
     QObject::connect(frame_.get(), &CMainFrame::closed, [] { QCoreApplication::quit(); });
+    frame_->GetActiveView()->SetCommandHandler(ID_APP_ABOUT, [] {
+        CAboutDlg about;
+        about.exec();
+    });
 
     // The two drawing windows, created hidden, and the commands that drive them.
     common::IniFile ini(paths_.iniPath);

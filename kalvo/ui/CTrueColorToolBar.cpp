@@ -1,23 +1,29 @@
 #include "kalvo/ui/CTrueColorToolBar.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
 
-#include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ToolbarCommands.h"
 #include "kalvo/core/TrueColorStrip.h"
 #include "kalvo/ui/ToolbarButton.h"
 
-// The toolbar's images live in a static library; pull its resources in.
+// The toolbar's images and the program icons live in a static library; pull
+// its resources in once.
 static void initToolbarResources() {
-    Q_INIT_RESOURCE(toolbar);
+    static const bool done = [] {
+        Q_INIT_RESOURCE(toolbar);
+        return true;
+    }();
+    (void)done;
 }
 
 namespace kalvo {
@@ -54,7 +60,20 @@ CTrueColorToolBar::CTrueColorToolBar(QWidget* parent)
 CTrueColorToolBar::~CTrueColorToolBar() = default;
 
 QString CTrueColorToolBar::bitmapPath(int bitmapId) {
+    initToolbarResources();
     return QStringLiteral(":/kalvo/toolbar/%1.bmp").arg(bitmapId);
+}
+
+QIcon programIcon(int iconId) {
+    initToolbarResources();
+    QIcon icon;
+    for (int size : {16, 32, 48}) {
+        const QString path = QStringLiteral(":/kalvo/toolbar/%1-%2.png").arg(iconId).arg(size);
+        if (QFile::exists(path)) {
+            icon.addFile(path);
+        }
+    }
+    return icon;
 }
 
 bool CTrueColorToolBar::LoadTrueColorToolBar(int buttonWidth, int normalBitmap, int hotBitmap,
@@ -96,11 +115,6 @@ bool CTrueColorToolBar::SetTrueColorBitmap(ImageList which, int bitmapId, int bu
         layoutButtons();
     }
     return true;
-}
-
-bool CTrueColorToolBar::SetImagesForMode(int mode) {
-    const ModeImages ids = imagesForMode(mode);
-    return LoadTrueColorToolBar(kToolbarImageWidth, ids.normal, ids.hot, 0);
 }
 
 int CTrueColorToolBar::WrapToRows(int rows, bool larger) {
@@ -269,6 +283,17 @@ void CTrueColorToolBar::mouseDoubleClickEvent(QMouseEvent* event) {
     QWidget::mouseDoubleClickEvent(event);
 }
 
+void CTrueColorToolBar::contextMenuEvent(QContextMenuEvent* event) {
+    if (contextMenu_ == nullptr) {
+        contextMenu_ = new QMenu(this);
+        QAction* about = contextMenu_->addAction(QStringLiteral("关于 Kalvo(&A)..."));
+        about->setObjectName(QString::number(ID_APP_ABOUT));
+        connect(about, &QAction::triggered, this, [this] { emit commandTriggered(ID_APP_ABOUT); });
+    }
+    contextMenu_->popup(event->globalPos());
+    event->accept();
+}
+
 void CTrueColorToolBar::closeEvent(QCloseEvent* event) {
     // The toolbar stays until the program ends through its exit button (the
     // frame then hides it): closed any other way, nothing would be left to
@@ -278,15 +303,6 @@ void CTrueColorToolBar::closeEvent(QCloseEvent* event) {
 
 bool CTrueColorToolBar::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::WindowActivate) {
-        // Activating the toolbar over the screen overlay keeps the overlay up.
-        DrawingState& state = drawingState();
-        // Only shown: update() would repaint the whole overlay, and a repaint
-        // while the eraser window exists erases every segment under it.
-        if (state.mode == kModeScreen && state.overlayWindow) {
-            state.overlayWindow->show();
-        }
-    }
     if (event->type() == QEvent::Leave) {
         setHotButton(nullptr);
     }

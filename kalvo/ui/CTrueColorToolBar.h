@@ -5,9 +5,12 @@
 // one set per surface mode, whose bottom-left colour is transparent.
 
 #include <QEvent>
+#include <QIcon>
 #include <QPixmap>
 #include <QPoint>
 #include <QWidget>
+
+class QMenu;
 
 #include <functional>
 #include <vector>
@@ -15,6 +18,10 @@
 namespace kalvo {
 
 class ToolbarButton;
+
+// Program icon 149 (the frame and toolbar) or 151 (the drawing windows) at
+// 16, 32 and 48 pixels; null for any other number.
+[[nodiscard]] QIcon programIcon(int iconId);
 
 class CTrueColorToolBar final : public QWidget {
     Q_OBJECT
@@ -33,9 +40,6 @@ public:
     // One image set from the strip of bitmapId, cut into buttonWidth-wide
     // images; false when the strip is missing or narrower than a button.
     bool SetTrueColorBitmap(ImageList which, int bitmapId, int buttonWidth);
-    // The normal and hot sets of a surface mode (0 none, 1 screen, 2
-    // whiteboard); the disabled set stays as it is.
-    bool SetImagesForMode(int mode);
 
     // Lays the buttons out in `rows` rows (more when `larger` and the buttons
     // do not fit) and resizes the window; returns the rows used.
@@ -65,6 +69,9 @@ public:
     // toolbar. Returns whether the point lies in the toolbar.
     bool deliverMouseEvent(QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
 
+    // The context menu (one item: the About box, command 57664), once opened.
+    [[nodiscard]] QMenu* contextMenu() const { return contextMenu_; }
+
 signals:
     void commandTriggered(int command);
 
@@ -74,6 +81,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -86,6 +94,7 @@ private:
     int columns_ = 1;
     bool dragging_ = false;
     QPoint dragOffset_;
+    QMenu* contextMenu_ = nullptr;  // child, owned by Qt
 };
 
 }  // namespace kalvo

@@ -11,6 +11,8 @@
 #include "common/platform/KeyState.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
+#include "kalvo/core/ToolbarCommands.h"
+#include "kalvo/ui/CTrueColorToolBar.h"
 #include "kalvo/ui/SurfaceNative.h"
 
 namespace kalvo {
@@ -48,6 +50,7 @@ DrawingWindow::DrawingWindow(Surface kind, const CMyDoc& doc, const DrawingState
     const bool overlay = kind_ == Surface::Overlay;
     setObjectName(QString::fromLatin1(className()));
     setWindowTitle(QString::fromUtf8(overlay ? kOverlayTitle : kBoardTitle));
+    setWindowIcon(programIcon(IDI_DRAWING_WINDOW));
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, !overlay);

@@ -214,9 +214,8 @@ void SurfaceController::setToolbarImages(int normalBitmap, int hotBitmap) {
     if (toolbar_ == nullptr) {
         return;
     }
-    (void)toolbar_->SetTrueColorBitmap(CTrueColorToolBar::NormalImages, normalBitmap,
-                                       kToolbarImageWidth);
-    (void)toolbar_->SetTrueColorBitmap(CTrueColorToolBar::HotImages, hotBitmap, kToolbarImageWidth);
+    // The disabled set stays the one loaded at start.
+    (void)toolbar_->LoadTrueColorToolBar(kToolbarImageWidth, normalBitmap, hotBitmap, 0);
 }
 
 void SurfaceController::showToolbar() {

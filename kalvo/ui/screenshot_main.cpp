@@ -13,7 +13,7 @@
 #include <cstdio>
 
 #include "common/ini/ProgramPaths.h"
-#include "kalvo/core/DrawingState.h"
+#include "common/platform/Platform.h"
 #include "kalvo/core/ToolbarCommands.h"
 #include "kalvo/ui/CMainFrame.h"
 #include "kalvo/ui/CMyApp.h"
@@ -40,15 +40,6 @@ bool save(const QPixmap& picture, const QDir& out, const QString& name) {
     return true;
 }
 
-void enterMode(kalvo::CMainFrame& frame, int mode) {
-    kalvo::DrawingState& state = kalvo::drawingState();
-    state.mode = mode;
-    state.screenActive = mode == kalvo::kModeScreen;
-    state.boardActive = mode == kalvo::kModeWhiteboard;
-    frame.toolBar()->SetImagesForMode(mode);
-    frame.UpdateToolbarStates();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,7 +61,10 @@ int main(int argc, char** argv) {
     paths.iniPath = folder.filePath(QStringLiteral("kalvo.ini")).toStdString();
     paths.dataDir = paths.programDir;
 
-    kalvo::CMyApp theApp(paths);
+    // The platform's shell, as the program has it: without one the keyboard
+    // and help buttons would have no handler and show disabled.
+    common::Platform platform = common::makePlatform();
+    kalvo::CMyApp theApp(paths, platform.shell.get(), platform.windows.get());
     if (!theApp.InitInstance()) {
         return 1;
     }
@@ -78,18 +72,18 @@ int main(int argc, char** argv) {
     kalvo::CTrueColorToolBar& bar = *frame.toolBar();
     settle(300);
 
+    // Each surface on and off through its toolbar command, as a click does.
     bool ok = true;
-    const struct {
-        int mode;
-        const char* name;
-    } modes[] = {{kalvo::kModeScreen, "kalvo-toolbar-screen.png"},
-                 {kalvo::kModeWhiteboard, "kalvo-toolbar-whiteboard.png"},
-                 {kalvo::kModeNone, "kalvo-toolbar-none.png"}};
-    for (const auto& m : modes) {
-        enterMode(frame, m.mode);
-        settle(100);
-        ok &= save(bar.grab(), out, QString::fromLatin1(m.name));
-    }
+    frame.OnCommand(kalvo::ID_DRAW_ON_SCREEN);
+    settle(100);
+    ok &= save(bar.grab(), out, QStringLiteral("kalvo-toolbar-screen.png"));
+    frame.OnCommand(kalvo::ID_DRAW_ON_SCREEN);
+    frame.OnCommand(kalvo::ID_WHITEBOARD);
+    settle(100);
+    ok &= save(bar.grab(), out, QStringLiteral("kalvo-toolbar-whiteboard.png"));
+    frame.OnCommand(kalvo::ID_WHITEBOARD);
+    settle(100);
+    ok &= save(bar.grab(), out, QStringLiteral("kalvo-toolbar-none.png"));
 
     // The pointer over the exit button: its hot image and raised edge.
     const int exitIndex = static_cast<int>(kalvo::kToolbarButtons.size()) - 1;

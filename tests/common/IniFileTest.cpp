@@ -30,6 +30,8 @@ TEST(ParseProfileInt, FollowsTheIntegerReadingRule) {
         {"180", 99, 180},
         {"+7", 99, 7},
         {"  7", 99, 7},
+        {"\t7", 99, 7},
+        {" \t-7", 99, -7},
         {"12abc", 99, 12},
         {"12 34", 99, 12},
         {"abc", 99, 0},

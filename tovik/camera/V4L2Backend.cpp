@@ -45,6 +45,14 @@ struct Fd {
 // Frame sizes of every convertible format, each with its best format.
 std::map<std::pair<int, int>, std::uint32_t> sizeFormats(int fd) {
     std::map<std::pair<int, int>, std::uint32_t> sizes;
+    // A range offers only the usual sizes, and the device's present one.
+    v4l2_format present{};
+    present.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    cv::Size current;
+    if (xioctl(fd, VIDIOC_G_FMT, &present) == 0) {
+        current = cv::Size(static_cast<int>(present.fmt.pix.width),
+                           static_cast<int>(present.fmt.pix.height));
+    }
     v4l2_fmtdesc desc{};
     desc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     for (desc.index = 0; xioctl(fd, VIDIOC_ENUM_FMT, &desc) == 0; ++desc.index) {
@@ -65,7 +73,7 @@ std::map<std::pair<int, int>, std::uint32_t> sizeFormats(int fd) {
             if (fs.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
                 add({static_cast<int>(fs.discrete.width), static_cast<int>(fs.discrete.height)});
             } else {
-                for (const cv::Size& s : v4l2::stepwiseSizes(fs.stepwise)) {
+                for (const cv::Size& s : v4l2::stepwiseSizes(fs.stepwise, current)) {
                     add(s);
                 }
                 break;  // a range is reported once

@@ -88,7 +88,7 @@ int pixelFormatRank(std::uint32_t fourcc) {
     return -1;
 }
 
-std::vector<cv::Size> stepwiseSizes(const v4l2_frmsize_stepwise& r) {
+std::vector<cv::Size> stepwiseSizes(const v4l2_frmsize_stepwise& r, cv::Size current) {
     static const cv::Size common[] = {{1920, 1080}, {1280, 960}, {1280, 720}, {1024, 768},
                                       {800, 600},   {640, 480},  {352, 288},  {320, 240},
                                       {176, 144},   {160, 120}};
@@ -97,11 +97,18 @@ std::vector<cv::Size> stepwiseSizes(const v4l2_frmsize_stepwise& r) {
         const auto u = static_cast<std::uint32_t>(v);
         return u >= lo && u <= hi && (step <= 1 || (u - lo) % step == 0);
     };
+    auto inRange = [&](cv::Size s) {
+        return s.width > 0 && s.height > 0 &&
+               fits(s.width, r.min_width, r.max_width, r.step_width) &&
+               fits(s.height, r.min_height, r.max_height, r.step_height);
+    };
     for (const cv::Size& s : common) {
-        if (fits(s.width, r.min_width, r.max_width, r.step_width) &&
-            fits(s.height, r.min_height, r.max_height, r.step_height)) {
+        if (inRange(s)) {
             sizes.push_back(s);
         }
+    }
+    if (inRange(current) && std::find(sizes.begin(), sizes.end(), current) == sizes.end()) {
+        sizes.push_back(current);
     }
     return sizes;
 }

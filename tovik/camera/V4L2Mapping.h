@@ -34,8 +34,10 @@ namespace tovik::v4l2 {
 [[nodiscard]] int pixelFormatRank(std::uint32_t fourcc);
 
 // The sizes a stepwise or continuous frame-size range offers among the usual
-// camera sizes.
-[[nodiscard]] std::vector<cv::Size> stepwiseSizes(const v4l2_frmsize_stepwise& range);
+// camera sizes, and `current` (the device's present size) when the range
+// holds it, so that the format page can start there.
+[[nodiscard]] std::vector<cv::Size> stepwiseSizes(const v4l2_frmsize_stepwise& range,
+                                                  cv::Size current = {});
 
 // One captured buffer of `fourcc` pixels into an 8-bit BGR frame, reusing
 // the frame's memory. False for unknown formats, short buffers and damaged

@@ -49,6 +49,8 @@ inline constexpr int F13Trig = 1036;
 inline constexpr int AreaUp = 1054;
 inline constexpr int Device = 1074;
 inline constexpr int AutoTh = 1078;
+// Rows added below the original controls.
+inline constexpr int Screen = 1100;
 }  // namespace setting
 
 // Camera selection (dialog 204).

@@ -93,12 +93,25 @@ CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget*
         AddControl<QPushButton>(this, du, ids::IDCANCEL, 272, 113, 50, 14, LoadString(134));
     ok->setDefault(true);
 
+    const int screenRow = addExtraRow(QStringLiteral("投影屏幕:"));
+    screen_ = AddCombo(this, du, ids::setting::Screen, 73, screenRow + 1, 254, true);
+
     connect(ok, &QPushButton::clicked, this, &CSettingDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(defaults, &QPushButton::clicked, this, &CSettingDlg::OnLoadDefaults);
     connect(exposure_, &QComboBox::activated, this, &CSettingDlg::OnExposureChanged);
     connect(device_, &QComboBox::activated, this, &CSettingDlg::OnDeviceChanged);
     connect(autoTh_, &QCheckBox::clicked, this, &CSettingDlg::OnAutoThresholdClicked);
+}
+
+int CSettingDlg::addExtraRow(const QString& label) {
+    const DialogUnits du(font());
+    const int top = 137 + 18 * extraRows_;
+    ++extraRows_;
+    setFixedSize(du.size(347, 137 + 18 * extraRows_));
+    auto* text = AddControl<QLabel>(this, du, -1, 15, top + 3, 54, 9, label);
+    text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return top;
 }
 
 void CSettingDlg::showEvent(QShowEvent* event) {
@@ -125,6 +138,20 @@ void CSettingDlg::OnInitDialog() {
     const int count = camera_.CountDevices();
     for (int i = 0; i < count; ++i) {
         device_->addItem(QString::number(i));
+    }
+    // Items carry the value written to the settings: "" for the primary,
+    // else the monitor's name.
+    screen_->addItem(QStringLiteral("主显示器"), QString());
+    for (const common::Monitor& m : Monitors) {
+        const QString name = QString::fromStdString(m.name);
+        screen_->addItem(QStringLiteral("%1 (%2x%3+%4+%5)%6")
+                             .arg(name)
+                             .arg(m.rect.width)
+                             .arg(m.rect.height)
+                             .arg(m.rect.x)
+                             .arg(m.rect.y)
+                             .arg(m.primary ? QStringLiteral(" *") : QString()),
+                         name);
     }
     UpdateData(false);
 }
@@ -155,6 +182,12 @@ bool CSettingDlg::UpdateData(bool fromControls) {
         device_->setCurrentIndex(SelectedDevice < device_->count() ? SelectedDevice : -1);
         f13Trig_->setChecked(F13Trig != 0);
         autoTh_->setChecked(AutoTh != 0);
+        const int item = screen_->findData(QString::fromStdString(Screen));
+        if (item >= 0) {
+            screen_->setCurrentIndex(item);
+        } else {
+            screen_->setEditText(QString::fromStdString(Screen));
+        }
         return true;
     }
     if (!readField(amp_, Amp, 1, 255, 120) || !readField(area_, Area, 1, 4000, 121) ||
@@ -170,6 +203,11 @@ bool CSettingDlg::UpdateData(bool fromControls) {
     }
     F13Trig = f13Trig_->isChecked() ? 1 : 0;
     AutoTh = autoTh_->isChecked() ? 1 : 0;
+    // A listed item stores its monitor; typed text is taken as a name or
+    // index as it stands.
+    const int item = screen_->findText(screen_->currentText());
+    Screen = (item >= 0 ? screen_->itemData(item).toString() : screen_->currentText().trimmed())
+                 .toStdString();
     return true;
 }
 

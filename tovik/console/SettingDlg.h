@@ -5,6 +5,10 @@
 // after Accepted.
 
 #include <QDialog>
+#include <string>
+#include <vector>
+
+#include "common/platform/ScreenInfo.h"
 
 class QCheckBox;
 class QComboBox;
@@ -38,6 +42,10 @@ public:
     int F13Trig = 1;
     int Running = 0;  // read only: the device cannot be switched while tracking runs
     int AutoTh = 1;
+    // The projected monitor: a name, an index, or empty for the primary; the
+    // list offers the monitors there are.
+    std::string Screen;
+    std::vector<common::Monitor> Monitors;
 
     // Fills the lists and shows the members; runs once, when the dialog is
     // first shown.
@@ -57,6 +65,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // A row below the original controls for a setting they lack: the dialog
+    // grows by one row; returns the row's top in dialog units.
+    int addExtraRow(const QString& label);
     bool readField(QComboBox* box, int& member, int minimum, int maximum, int nameId);
     void sendExposure();
 
@@ -73,6 +84,8 @@ private:
     QCheckBox* autoTh_ = nullptr;
     QCheckBox* mouseLeft_ = nullptr;
     QCheckBox* f13Trig_ = nullptr;
+    QComboBox* screen_ = nullptr;
+    int extraRows_ = 0;
 };
 
 }  // namespace tovik

@@ -80,8 +80,11 @@ CTovikDlg::CTovikDlg(ConsoleServices services, QWidget* parent)
     utcNow = CurrentUtc;
 
     setObjectName(QStringLiteral("201"));
-    // A caption and a frame, no window-menu, minimise or close box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // A caption and a frame, no window-menu, minimise or close box. A normal
+    // window, not a dialog: taskbars leave dialogs out (on X11 Qt makes a
+    // parentless dialog transient for the program), and the console has its
+    // own taskbar entry.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Vesko-控制台"));
     setWindowIcon(ProgramIcon());
     setFont(DialogFont(9));
@@ -658,6 +661,8 @@ void CTovikDlg::OnAdvancedSettings() {
     dialog.camBacklightCompensation = s.camBacklightCompensation;
     dialog.camGain = s.camGain;
     dialog.Running = Running;
+    dialog.Screen = s.Screen;
+    dialog.Monitors = services_.screen.monitors();
     if (runModal(dialog) != QDialog::Accepted) {
         return;
     }
@@ -677,6 +682,7 @@ void CTovikDlg::OnAdvancedSettings() {
     s.camGamma = dialog.camGamma;
     s.camBacklightCompensation = dialog.camBacklightCompensation;
     s.camGain = dialog.camGain;
+    s.Screen = dialog.Screen;
 }
 
 int CTovikDlg::RunCountDown() {

@@ -122,6 +122,21 @@ TEST(BoardSaver, WithConverterOnlyTheJpegRemainsAndDecodesToTheScreenSize) {
     EXPECT_NEAR(c.green(), 40, 8);
 }
 
+TEST(BoardSaver, JpegLeftByAConverterReportingFailureIsTheSavedImage) {
+    const std::string faulty = TK_BINARY_DIR "/faulty_converter/";
+    ASSERT_TRUE(fs::exists(faulty + "jpgdll.so")) << "build the faulty_converter target first";
+    TempDir target;
+    ScriptedChooser chooser;
+    chooser.answers = {target.path()};
+    BoardSaver saver(faulty, chooser, [] { return at(2020, 1, 2, 3, 4, 5); });
+
+    const SaveResult r = saver.save(capture(8, 8, qRgb(1, 2, 3)));
+
+    EXPECT_EQ(r, SaveResult::SavedJpeg);
+    EXPECT_EQ(target.files(), std::set<std::string>{"2020-1-2-3-4-5.jpg"});
+    EXPECT_EQ(saver.lastSavedPath(), target.path() + "/2020-1-2-3-4-5.jpg");
+}
+
 TEST(BoardSaver, InstalledProgramOpensOnThePicturesFolderAndUsesItsLibraryFolder) {
     ASSERT_TRUE(fs::exists(kBinFolder + "jpgdll.so")) << "build the jpgdll target first";
     TempDir program, home;

@@ -49,16 +49,21 @@ TEST(InkLayer, WhiteLiveLineShowsUntilNextRebuild) {
     EXPECT_EQ(doc.GetSegmentCount(), 1);
 }
 
-TEST(InkLayer, StyledLiveLineLeavesGapsAndNullStyleDrawsNothing) {
-    InkLayer layer(QSize(200, 20));
+TEST(InkLayer, StyledLiveLineLeavesGapsOnlyWhenOnePixelWideAndNullStyleDrawsNothing) {
+    const auto inked = [](int width) {
+        InkLayer layer(QSize(200, 20));
+        layer.drawLiveSegment({0, 10}, {199, 10}, kRed, width, 1);  // dashes
+        int n = 0;
+        for (int x = 0; x < 199; ++x) {
+            n += qAlpha(layer.image().pixel(x, 10)) != 0;
+        }
+        return n;
+    };
 
-    layer.drawLiveSegment({0, 10}, {199, 10}, kRed, 1, 1);  // dashes
-    int inked = 0;
-    for (int x = 0; x < 199; ++x) {
-        inked += qAlpha(layer.image().pixel(x, 10)) != 0;
-    }
-    EXPECT_GT(inked, 50);
-    EXPECT_LT(inked, 199);
+    EXPECT_GT(inked(1), 50);
+    EXPECT_LT(inked(1), 199);
+    EXPECT_LT(inked(0), 199);
+    EXPECT_EQ(inked(3), 199);  // a wide pen of a dashed style is solid
 
     InkLayer none(QSize(200, 20));
     EXPECT_TRUE(none.drawLiveSegment({0, 10}, {199, 10}, kRed, 1, 5).isEmpty());
@@ -78,14 +83,15 @@ TEST(InkLayer, ClearMakesAreaTransparentAndStaysInside) {
 }
 
 TEST(LivePen, StyleNumbersMapToQtStyles) {
-    EXPECT_EQ(qtPenStyleFromGdi(0), Qt::SolidLine);
-    EXPECT_EQ(qtPenStyleFromGdi(1), Qt::DashLine);
-    EXPECT_EQ(qtPenStyleFromGdi(2), Qt::DotLine);
-    EXPECT_EQ(qtPenStyleFromGdi(3), Qt::DashDotLine);
-    EXPECT_EQ(qtPenStyleFromGdi(4), Qt::DashDotDotLine);
-    EXPECT_EQ(qtPenStyleFromGdi(5), Qt::NoPen);
-    EXPECT_EQ(qtPenStyleFromGdi(6), Qt::SolidLine);
-    EXPECT_EQ(qtPenStyleFromGdi(-3), Qt::SolidLine);
+    EXPECT_EQ(qtPenStyleFromGdi(0, 1), Qt::SolidLine);
+    EXPECT_EQ(qtPenStyleFromGdi(1, 1), Qt::DashLine);
+    EXPECT_EQ(qtPenStyleFromGdi(2, 0), Qt::DotLine);
+    EXPECT_EQ(qtPenStyleFromGdi(3, 1), Qt::DashDotLine);
+    EXPECT_EQ(qtPenStyleFromGdi(4, 1), Qt::DashDotDotLine);
+    EXPECT_EQ(qtPenStyleFromGdi(4, 2), Qt::SolidLine);
+    EXPECT_EQ(qtPenStyleFromGdi(5, 6), Qt::NoPen);
+    EXPECT_EQ(qtPenStyleFromGdi(6, 1), Qt::SolidLine);
+    EXPECT_EQ(qtPenStyleFromGdi(-3, 1), Qt::SolidLine);
 }
 
 }  // namespace

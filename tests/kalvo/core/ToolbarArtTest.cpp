@@ -34,14 +34,15 @@ TEST(TrueColorStrip, UnusableStripsGiveNoImages) {
     EXPECT_EQ(splitTrueColorStrip(QImage(50, 24, QImage::Format_RGB32), 24).size(), 2u);
 }
 
-TEST(ToolbarPlacement, StripStandsNearTheRightEdgeAndStaysOnSmallScreens) {
-    EXPECT_EQ(floatingToolbarPosition({1280, 800}, {50, 380}), QPoint(1210, 350));
-    EXPECT_EQ(floatingToolbarPosition({1920, 1080}, {50, 380}), QPoint(1850, 630));
+TEST(ToolbarPlacement, KeepOnScreenMovesTheStripInJustFarEnough) {
+    // The frame's anchor on 1280 x 800: already on the screen.
+    EXPECT_EQ(keepOnScreen({1210, 350}, {50, 380}, {1280, 800}), QPoint(1210, 350));
     // 640 x 400: the anchor (570, -50) is above the screen.
-    EXPECT_EQ(floatingToolbarPosition({640, 400}, {50, 380}), QPoint(570, 0));
-    // Narrow and short: pushed in from the right and bottom, never past 0.
-    EXPECT_EQ(floatingToolbarPosition({100, 300}, {50, 380}), QPoint(30, 0));
-    EXPECT_EQ(floatingToolbarPosition({1280, 800}, {100, 380}), QPoint(1180, 350));
+    EXPECT_EQ(keepOnScreen({570, -50}, {50, 380}, {640, 400}), QPoint(570, 0));
+    // Sticking out to the right and below: pushed in, never past 0.
+    EXPECT_EQ(keepOnScreen({1250, 700}, {100, 380}, {1280, 800}), QPoint(1180, 420));
+    EXPECT_EQ(keepOnScreen({60, -150}, {50, 380}, {100, 300}), QPoint(50, 0));
+    EXPECT_EQ(keepOnScreen({60, 150}, {150, 380}, {100, 300}), QPoint(0, 0));
 }
 
 TEST(ToolbarCommands, ModesSelectTheirImageStrips) {

@@ -222,6 +222,15 @@ TEST(CMenuXP, SideBarIsWidenedByThreePixels) {
     EXPECT_EQ(img.pixel(8, 9), qRgb(255, 255, 255));
 }
 
+TEST(CMenuXP, SideBarCaptionIsBoldAndSixteenPixelsHighFromAscentToDescent) {
+    const QFont font = CMenuXP::SideBarFont();
+    const QFontMetrics metrics(font);
+
+    EXPECT_TRUE(font.bold());
+    EXPECT_LE(metrics.height(), 16);
+    EXPECT_GE(metrics.height(), 14);
+}
+
 TEST(CMenuXP, GradientStepsFollowTheIntegerFormula) {
     // Height 3: rows from the bottom take steps 0, 85, 170.
     const QImage v =

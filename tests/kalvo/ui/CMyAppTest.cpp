@@ -1,6 +1,11 @@
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDialog>
 #include <QFile>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +112,33 @@ TEST_F(CMyAppTest, CommandHandlersAreReplaceableAndUnhandledCommandsReportSo) {
     EXPECT_TRUE(before);  // the drawing surfaces handle it from the start
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(frame.OnCommand(ID_UNUSED_BUTTON));
+}
+
+TEST_F(CMyAppTest, ToolbarContextMenuOpensTheAboutBox) {
+    CMyApp app(test::pathsIn(dir_));
+    ASSERT_TRUE(app.InitInstance());
+    CTrueColorToolBar& bar = *app.GetMainFrame()->toolBar();
+    const QPoint at = bar.buttonRect(3).center();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, bar.mapToGlobal(at));
+    QString dialog;
+    QString title;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialog = box->objectName();
+            title = box->windowTitle();
+            box->reject();
+        }
+    });
+
+    QCoreApplication::sendEvent(&bar, &rightClick);
+    ASSERT_NE(bar.contextMenu(), nullptr);
+    const QList<QAction*> items = bar.contextMenu()->actions();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->objectName(), QString::number(ID_APP_ABOUT));
+    items[0]->trigger();
+
+    EXPECT_EQ(dialog, QStringLiteral("100"));
+    EXPECT_EQ(title, QStringLiteral("关于 Kalvo"));
 }
 
 TEST_F(CMyAppTest, DumpFileFollowsTheDocument) {

@@ -18,11 +18,13 @@
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ToolbarCommands.h"
+#include "kalvo/core/TrueColorStrip.h"
 #include "kalvo/ui/CEraser.h"
 #include "kalvo/ui/CMainFrame.h"
 #include "kalvo/ui/CMyView.h"
 #include "kalvo/ui/CTrueColorToolBar.h"
 #include "kalvo/ui/SurfaceController.h"
+#include "kalvo/ui/ToolbarButton.h"
 
 namespace kalvo {
 namespace {
@@ -141,9 +143,14 @@ TEST_F(DrawingSurfaceTest, WhiteboardShowsWhiteUnderTheInk) {
     EXPECT_EQ(shown.pixel(50, 50), qRgba(255, 255, 255, 255));
 }
 
-TEST_F(DrawingSurfaceTest, WindowsAreHiddenFramelessAndNamed) {
+TEST_F(DrawingSurfaceTest, WindowsAreHiddenFramelessNamedAndCarryIcon151) {
     DrawingWindow& overlay = surfaces_->overlay();
     DrawingWindow& board = surfaces_->board();
+    const auto icon = [](const QIcon& i) {
+        return i.pixmap(32).toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    const QImage icon151 =
+        QImage(QStringLiteral(":/kalvo/toolbar/151-32.png")).convertToFormat(QImage::Format_ARGB32);
 
     EXPECT_FALSE(overlay.isVisible());
     EXPECT_FALSE(board.isVisible());
@@ -155,6 +162,45 @@ TEST_F(DrawingSurfaceTest, WindowsAreHiddenFramelessAndNamed) {
     EXPECT_EQ(overlay.geometry(), QRect(0, 0, 800, 600));
     EXPECT_EQ(drawingState().overlayWindow, &overlay);
     EXPECT_EQ(drawingState().boardWindow, &board);
+    ASSERT_FALSE(icon151.isNull());
+    EXPECT_EQ(icon(overlay.windowIcon()), icon151);
+    EXPECT_EQ(icon(board.windowIcon()), icon151);
+}
+
+TEST_F(DrawingSurfaceTest, EachSurfaceShowsItsOwnNormalAndHotImagesAndKeepsTheDisabledSet) {
+    CTrueColorToolBar& bar = *frame_->toolBar();
+    const auto argb = [](const QImage& image) {
+        return image.convertToFormat(QImage::Format_ARGB32);
+    };
+    const auto strip = [&](int id, int index) {
+        return argb(splitTrueColorStrip(QImage(CTrueColorToolBar::bitmapPath(id)), 24)
+                        .at(std::size_t(index)));
+    };
+    // Every button shows image i of the normal strip and of the hot strip.
+    const auto shows = [&](int normal, int hot) {
+        for (int i = 0; i < bar.buttonCount(); ++i) {
+            if (argb(bar.button(i)->normalImage().toImage()) != strip(normal, i) ||
+                argb(bar.button(i)->hotImage().toImage()) != strip(hot, i)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::vector<bool> seen;
+
+    seen.push_back(shows(209, 208));
+    frame_->OnCommand(ID_DRAW_ON_SCREEN);
+    seen.push_back(shows(207, 210));
+    frame_->OnCommand(ID_DRAW_ON_SCREEN);
+    seen.push_back(shows(209, 208));
+    frame_->OnCommand(ID_WHITEBOARD);
+    seen.push_back(shows(211, 212));
+    const QImage disabledOnBoard = argb(bar.button(10)->disabledImage().toImage());
+    frame_->OnCommand(ID_WHITEBOARD);
+    seen.push_back(shows(209, 208));
+
+    EXPECT_EQ(seen, std::vector<bool>(5, true));
+    EXPECT_EQ(disabledOnBoard, strip(209, 10));
 }
 
 TEST_F(DrawingSurfaceTest, CloseRequestKeepsWindowAndShowsMessage) {

@@ -150,6 +150,19 @@ TEST(AutoCalibration, BoardNeverFoundHandsOverToTheManualCalibration) {
     EXPECT_EQ(rig.clock.now() - started, std::chrono::milliseconds(7900));
 }
 
+TEST(AutoCalibration, SmoothingWindowReachesTheBoxFilter) {
+    // A window wider than the board's squares blurs the board away at every
+    // exposure: the search fails and the manual calibration takes over.
+    CalibrationRig rig;
+    rig.params.SmoothWndLen = 151;
+    rig.touchDotsWithPen();
+
+    ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed);
+
+    EXPECT_EQ(rig.host.report.kind, tovik::CalibrationReport::Kind::Manual);
+    EXPECT_EQ(rig.canvas.texts().size(), 8u);
+}
+
 TEST(AutoCalibration, CameraWithoutExposureControlReportsAndGoesOn) {
     CalibrationRig rig;
     rig.sim->unplug();

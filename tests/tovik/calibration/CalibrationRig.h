@@ -186,11 +186,11 @@ public:
     }
 
     // The pen operator: touches each red dot with the pen lit and F13 held,
-    // lets go once it turns green. `holdGrabs` keeps pen and F13 on a green
-    // dot for that many more grabs.
-    void touchDotsWithPen(bool pressF13 = true, int holdGrabs = 0) {
+    // lets go once it turns green. `holdGrabs` keeps F13, and the light unless
+    // `darkWhileHeld`, on a green dot for that many more grabs.
+    void touchDotsWithPen(bool pressF13 = true, int holdGrabs = 0, bool darkWhileHeld = false) {
         auto held = std::make_shared<int>(0);
-        grabber.beforeGrab = [this, pressF13, holdGrabs, held] {
+        grabber.beforeGrab = [this, pressF13, holdGrabs, darkWhileHeld, held] {
             const auto dot = canvas.lastDot();
             if (!canvas.shown() || !dot) {
                 sim->pen().setLit(false);
@@ -205,6 +205,8 @@ public:
             } else if ((*held)++ >= holdGrabs) {
                 sim->pen().setLit(false);
                 sim->pen().setButton(false);
+            } else if (darkWhileHeld) {
+                sim->pen().setLit(false);
             }
         };
     }

@@ -171,23 +171,27 @@ TEST(ManualCalibration, ClosingTheWindowWithEscAbortsToo) {
     EXPECT_EQ(rig.settings.Amp, 77);
 }
 
-TEST(ManualCalibration, HeldPenKeepsTheNextDotAwayUntilItLifts) {
-    CalibrationRig rig;
-    rig.touchDotsWithPen(true, /*holdGrabs=*/25);
-    int greenGrabsOnFirst = 0;
-    auto pen = rig.grabber.beforeGrab;
-    rig.grabber.beforeGrab = [&] {
-        const auto dot = rig.canvas.lastDot();
-        if (dot && dot->centre == cv::Point(58, 58) && dot->colour == tovik::DotColour::Green) {
-            ++greenGrabsOnFirst;
-        }
-        pen();
-    };
+TEST(ManualCalibration, HeldPenOrHeldF13KeepsTheNextDotAwayUntilItLifts) {
+    // The lit pen held on the dot, then the light gone but F13 still down.
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark);
+        CalibrationRig rig;
+        rig.touchDotsWithPen(true, /*holdGrabs=*/25, dark);
+        int greenGrabsOnFirst = 0;
+        auto pen = rig.grabber.beforeGrab;
+        rig.grabber.beforeGrab = [&] {
+            const auto dot = rig.canvas.lastDot();
+            if (dot && dot->centre == cv::Point(58, 58) && dot->colour == tovik::DotColour::Green) {
+                ++greenGrabsOnFirst;
+            }
+            pen();
+        };
 
-    ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
+        ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
 
-    EXPECT_GE(greenGrabsOnFirst, 26);
-    EXPECT_LT(rig.screenError().first, 2.0);
+        EXPECT_GE(greenGrabsOnFirst, 26);
+        EXPECT_LT(rig.screenError().first, 2.0);
+    }
 }
 
 TEST(ManualCalibration, TouchNeedsTheConfiguredNumberOfPixels) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -92,6 +93,16 @@ TEST(V4L2Mapping, PixelFormatsAndSizeRanges) {
     EXPECT_EQ(std::find(sizes.begin(), sizes.end(), cv::Size(1920, 1080)), sizes.end());
     // 352 is not on the 64-pixel step from 320.
     EXPECT_EQ(std::find(sizes.begin(), sizes.end(), cv::Size(352, 288)), sizes.end());
+    // The device's present size is offered when the range holds it, so the
+    // format page starts there and not at the largest size.
+    const auto withCurrent = [&](cv::Size current) {
+        const std::vector<cv::Size> s = v4l2::stepwiseSizes(range, current);
+        return std::count(s.begin(), s.end(), current);
+    };
+    EXPECT_EQ(withCurrent({832, 480}), 1);
+    EXPECT_EQ(withCurrent({640, 480}), 1);
+    EXPECT_EQ(withCurrent({836, 480}), 0);
+    EXPECT_EQ(v4l2::stepwiseSizes(range, {}).size(), sizes.size());
 }
 
 TEST(V4L2Mapping, ControlTypes) {

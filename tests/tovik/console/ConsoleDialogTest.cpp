@@ -108,6 +108,17 @@ TEST_F(ConsoleTest, EveryControlOfTheTemplateIsPlacedWithItsText) {
     EXPECT_TRUE(dlg.control(1066)->property("readOnly").toBool());
 }
 
+TEST_F(ConsoleTest, IsANormalWindowWithACaptionOnly) {
+    CTovikDlg& dlg = makeConsole();
+    const Qt::WindowFlags flags = dlg.windowFlags();
+
+    // A dialog-type window gets no taskbar entry.
+    EXPECT_EQ(dlg.windowType(), Qt::Window);
+    EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
+    EXPECT_FALSE(flags.testAnyFlags(Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                                    Qt::WindowCloseButtonHint));
+}
+
 TEST_F(ConsoleTest, StartsCollapsedAndTogglesTheStatusPanel) {
     CTovikDlg& dlg = makeConsole();
     dlg.show();
@@ -208,13 +219,20 @@ TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
     EXPECT_TRUE(dlg.previewTimerActive());
     EXPECT_EQ(lastExposure(), (E{0, true}));
 
-    dlg.Settings().RunExpoTime = 0;
+    dlg.Settings().RunExpoTime = -4;
     dlg.OnPause();  // Tracking again
     EXPECT_EQ(dlg.Running, 1);
     EXPECT_EQ(dlg.Paused, 0);
     EXPECT_FALSE(enabled(1005) || enabled(1009) || enabled(1047) || enabled(1006));
     EXPECT_EQ(text(1007), QStringLiteral("暂停(&P)"));
     EXPECT_FALSE(dlg.previewTimerActive());
+    EXPECT_EQ(lastExposure(), (E{-4, false}));  // Continue: the value of now, fixed
+
+    dlg.OnPause();
+    dlg.Settings().RunExpoTime = 0;
+    const std::size_t requestsBefore = backend->exposureLog().size();
+    dlg.OnPause();
+    EXPECT_EQ(backend->exposureLog().size(), requestsBefore + 1);
     EXPECT_EQ(lastExposure(), (E{0, true}));  // Continue: automatic for 0
     EXPECT_TRUE(messages.messages.empty());
 }

@@ -15,6 +15,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -25,7 +28,10 @@
 
 // After OpenCV: the X headers define macros (COUNT, Status) its headers use.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
+#include <X11/keysym.h>
 
 namespace tovik {
 namespace {
@@ -145,7 +151,7 @@ private:
 // A private X server, so the pointer this test moves disturbs no other test.
 class PrivateXServer {
 public:
-    bool start() {
+    bool start(const std::string& size = "1024x768") {
         int fds[2];
         if (::pipe(fds) != 0) {
             return false;
@@ -157,7 +163,8 @@ public:
             const int null = ::open("/dev/null", O_WRONLY);
             ::dup2(null, STDOUT_FILENO);
             ::dup2(null, STDERR_FILENO);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+            const std::string screen = size + "x24";
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
                      "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -189,8 +196,11 @@ private:
 
 class ConsoleProcessTest : public ::testing::Test {
 protected:
+    // The X screen's size; a test may widen it to hold two monitors.
+    virtual std::string serverSize() const { return "1024x768"; }
+
     void SetUp() override {
-        ASSERT_TRUE(server.start()) << "Xvfb did not start";
+        ASSERT_TRUE(server.start(serverSize())) << "Xvfb did not start";
         ::setenv("DISPLAY", server.name().c_str(), 1);
         display = XOpenDisplay(nullptr);
         ASSERT_NE(display, nullptr);
@@ -253,6 +263,14 @@ protected:
             *mask = m;
         }
         return std::abs(rx - x) <= 3 && std::abs(ry - y) <= 3;
+    }
+
+    [[nodiscard]] std::string pointerText() const {
+        Window root = 0, child = 0;
+        int rx = 0, ry = 0, wx = 0, wy = 0;
+        unsigned m = 0;
+        XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rx, &ry, &wx, &wy, &m);
+        return std::to_string(rx) + "," + std::to_string(ry);
     }
 
     // Waits for an event of that type on the window.
@@ -363,6 +381,236 @@ TEST_F(ConsoleProcessTest, CommandLineErrorsGoToStderr) {
     ASSERT_TRUE(badCal->waitExit(20s));
     EXPECT_EQ(WEXITSTATUS(badCal->status), 2);
     EXPECT_NE(ReadFile(dir / "err2.txt").find("missing.yml"), std::string::npos);
+}
+
+// Two monitors side by side on one X screen, as `xrandr --setmonitor` makes
+// them: the projector is the one the pen's camera films.
+class TwoMonitorProcessTest : public ConsoleProcessTest {
+protected:
+    std::string serverSize() const override { return "2048x768"; }
+
+    void setMonitors(bool primaryOnTheRight) {
+        const Atom panel = XInternAtom(display, "PANEL", False);
+        const Atom projector = XInternAtom(display, "PROJ", False);
+        // Deleting a monitor that is not there yet is an error to ignore.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        XRRDeleteMonitor(display, DefaultRootWindow(display), panel);
+        XRRDeleteMonitor(display, DefaultRootWindow(display), projector);
+        XSync(display, False);
+        XRRMonitorInfo* m = XRRAllocateMonitor(display, 0);
+        for (const bool isPanel : {true, false}) {
+            const bool right = isPanel == primaryOnTheRight;
+            m->name = isPanel ? panel : projector;
+            m->primary = isPanel ? True : False;
+            m->automatic = False;
+            m->x = right ? 1024 : 0;
+            m->y = 0;
+            m->width = 1024;
+            m->height = 768;
+            m->mwidth = 300;
+            m->mheight = 220;
+            m->noutput = 0;
+            XRRSetMonitor(display, DefaultRootWindow(display), m);
+        }
+        XFree(m);
+        XSync(display, False);
+        screen = {1024, 768};  // what the camera films: one monitor
+    }
+};
+
+TEST_F(TwoMonitorProcessTest, ThePenOnTheProjectorMovesThePointerOntoTheProjector) {
+    for (const bool primaryOnTheRight : {true, false}) {
+        setMonitors(primaryOnTheRight);
+        const int projectorX = primaryOnTheRight ? 0 : 1024;
+        const fs::path cal = writeCalibration("upright");
+        std::vector<std::string> a = args(cal.string());
+        a.insert(a.end(), {"--screen", "PROJ"});
+        auto tovik = Start(a, dir / "stderr.txt");
+        PenChannel pen;
+        ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << ReadFile(dir / "stderr.txt");
+
+        // The pen near the projector's right edge: on the projector, never on
+        // the panel beside it.
+        EXPECT_EQ(pen.command("move 1000 700"), "ok");
+        EXPECT_EQ(pen.command("lit 1"), "ok");
+        EXPECT_EQ(pen.command("f13 1"), "ok");
+        const auto end = Clock::now() + 20s;
+        while (!pointerNear(projectorX + 1000, 700) && Clock::now() < end) {
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_TRUE(pointerNear(projectorX + 1000, 700))
+            << "primary on the " << (primaryOnTheRight ? "right" : "left") << ", pointer at "
+            << pointerText() << "\n"
+            << ReadFile(dir / "stderr.txt");
+        EXPECT_EQ(pen.command("lit 0"), "ok");
+        EXPECT_EQ(pen.command("f13 0"), "ok");
+        tovik->send("exit");
+        EXPECT_TRUE(tovik->waitExit(10s));
+        fs::remove(dir / "pen.sock");
+    }
+}
+
+// Once Tovik has been to the tray, its icon stays in the e2e panel's
+// notification area; with the console shown again, a right click on the
+// icon still opens its menu.
+TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
+    const fs::path panel = fs::path(TK_BINARY_DIR) / "bin" / "e2e_panel";
+    if (!fs::exists(panel)) {
+        GTEST_SKIP() << "e2e_panel is not built";
+    }
+    auto tray = Start({panel.string()}, dir / "panel.txt");
+    std::this_thread::sleep_for(300ms);
+    const fs::path cal = writeCalibration("upright");
+    std::vector<std::string> a = args(cal.string());
+    std::erase(a, std::string("--run"));
+    auto tovik = Start(a, dir / "stderr.txt");
+    tovik->send("hide");
+
+    // The icon: a small window embedded in the panel's notification area,
+    // the only client window of Tovik that small.
+    auto findIcon = [&]() -> Window {
+        Window found = 0;
+        std::function<void(Window)> walk = [&](Window w) {
+            XWindowAttributes wa;
+            XClassHint hint{};
+            if (XGetWindowAttributes(display, w, &wa) && wa.map_state == IsViewable &&
+                wa.width <= 64 && wa.height <= 64 && XGetClassHint(display, w, &hint)) {
+                const std::string cls = hint.res_class ? hint.res_class : "";
+                const std::string name = hint.res_name ? hint.res_name : "";
+                if (cls == "Tovik" || name == "tovik") {
+                    found = w;
+                }
+                XFree(hint.res_name);
+                XFree(hint.res_class);
+            }
+            Window root = 0, parent = 0, *children = nullptr;
+            unsigned n = 0;
+            if (XQueryTree(display, w, &root, &parent, &children, &n)) {
+                for (unsigned i = 0; i < n && found == 0; ++i) {
+                    walk(children[i]);
+                }
+                XFree(children);
+            }
+        };
+        walk(DefaultRootWindow(display));
+        return found;
+    };
+    Window icon = 0;
+    const auto end = Clock::now() + 20s;
+    while ((icon = findIcon()) == 0 && Clock::now() < end) {
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_NE(icon, 0u) << ReadFile(dir / "stderr.txt");
+    tovik->send("show");
+    // Popups (the balloon shown on hiding, menus) are override-redirect
+    // windows at the top of the stack.
+    auto popups = [&] {
+        std::set<Window> found;
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned n = 0;
+        XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n);
+        for (unsigned i = 0; i < n; ++i) {
+            XWindowAttributes wa;
+            if (XGetWindowAttributes(display, children[i], &wa) && wa.override_redirect &&
+                wa.map_state == IsViewable && wa.width > 60 && wa.height > 40) {
+                found.insert(children[i]);
+            }
+        }
+        XFree(children);
+        return found;
+    };
+    // The balloon lies over the icon until it times out.
+    const auto quiet = Clock::now() + 10s;
+    while (!popups().empty() && Clock::now() < quiet) {
+        std::this_thread::sleep_for(100ms);
+    }
+    const std::set<Window> before = popups();
+
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, icon, DefaultRootWindow(display), 4, 4, &x, &y, &child);
+    XTestFakeMotionEvent(display, DefaultScreen(display), x, y, CurrentTime);
+    XFlush(display);
+    std::this_thread::sleep_for(200ms);  // the icon sees the pointer enter first
+    XTestFakeButtonEvent(display, 3, True, CurrentTime);
+    XTestFakeButtonEvent(display, 3, False, CurrentTime);
+    XFlush(display);
+
+    bool menuOpened = false;
+    const auto menuEnd = Clock::now() + 5s;
+    while (!menuOpened && Clock::now() < menuEnd) {
+        for (const Window w : popups()) {
+            menuOpened = menuOpened || before.count(w) == 0;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(menuOpened) << "no menu opened";
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Escape), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Escape), False, CurrentTime);
+    XFlush(display);
+    tovik->send("exit");
+    EXPECT_TRUE(tovik->waitExit(10s));
+    ::kill(tray->pid, SIGTERM);
+    tray->waitExit(5s);
+}
+
+// A scaled desktop (HiDPI laptop, 4K projector): whatever Qt's scale factor,
+// the automatic calibration maps the camera onto the X screen's device
+// pixels, which the pointer injector addresses.
+class ScaledDesktopProcessTest : public ConsoleProcessTest {
+protected:
+    std::string serverSize() const override { return "1920x1200"; }
+};
+
+TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEveryScale) {
+    std::string error;
+    const auto pose = sim::CameraPose::parse("keystone", error);
+    ASSERT_TRUE(pose) << error;
+    const cv::Matx33d toCamera = pose->homography(screen, {640, 480});
+    for (const char* scale : {"1", "1.5", "2"}) {
+        const fs::path log = dir / (std::string("events-") + scale + ".log");
+        ::setenv("QT_SCALE_FACTOR", scale, 1);
+        ::setenv("TOVIK_EVENT_LOG", log.c_str(), 1);
+        auto tovik =
+            Start({(dir / "tovik").string(), "--camera", "sim:scene=screen,pose=keystone,fps=30",
+                   "--print-messages", "--commands-from-stdin"},
+                  dir / "stderr.txt");
+        ::unsetenv("QT_SCALE_FACTOR");
+        ::unsetenv("TOVIK_EVENT_LOG");
+        tovik->send("1005");  // the automatic calibration button
+
+        std::vector<double> h;
+        const auto end = Clock::now() + 60s;
+        while (h.empty() && Clock::now() < end) {
+            std::istringstream lines(ReadFile(log));
+            for (std::string line; std::getline(lines, line);) {
+                std::istringstream words(line);
+                std::string kind, what;
+                words >> kind >> what;
+                if (kind == "calibration" && what == "auto") {
+                    h.assign(std::istream_iterator<double>(words), {});
+                }
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        ASSERT_EQ(h.size(), 9u) << "scale " << scale << ": no calibration\n"
+                                << ReadFile(dir / "stderr.txt");
+        const cv::Matx33d toScreen(h.data());
+        for (const cv::Point2d p :
+             {cv::Point2d(960, 600), cv::Point2d(200, 150), cv::Point2d(1700, 1050)}) {
+            const cv::Vec3d c = toCamera * cv::Vec3d(p.x, p.y, 1);
+            const cv::Vec3d s = toScreen * cv::Vec3d(c[0] / c[2], c[1] / c[2], 1);
+            EXPECT_LT(cv::norm(cv::Point2d(s[0] / s[2], s[1] / s[2]) - p), 4.0)
+                << "scale " << scale << " at " << p << ": " << s[0] / s[2] << "," << s[1] / s[2];
+        }
+        // After the count-down, tracking starts; then Exit is heard.
+        const auto tracking = Clock::now() + 20s;
+        while (ReadFile(log).find("\nframe ") == std::string::npos && Clock::now() < tracking) {
+            std::this_thread::sleep_for(100ms);
+        }
+        tovik->send("exit");
+        EXPECT_TRUE(tovik->waitExit(15s)) << "scale " << scale;
+    }
 }
 
 }  // namespace

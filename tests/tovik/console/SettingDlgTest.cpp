@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <functional>
 
 #include "FakeCaptureBackend.h"
 #include "tovik/camera/CameraDS.h"
@@ -29,7 +30,8 @@ protected:
         CameraIndex = 0;
     }
 
-    CSettingDlg& open(int running = 0, int autoTh = 1) {
+    CSettingDlg& open(int running = 0, int autoTh = 1,
+                      const std::function<void(CSettingDlg&)>& beforeShow = {}) {
         dlg = std::make_unique<CSettingDlg>(camera, messages);
         dlg->Amp = 180;
         dlg->Area = 5;
@@ -48,6 +50,9 @@ protected:
         dlg->camGamma = 6;
         dlg->camBacklightCompensation = 7;
         dlg->camGain = 8;
+        if (beforeShow) {
+            beforeShow(*dlg);
+        }
         dlg->show();
         return *dlg;
     }
@@ -154,6 +159,27 @@ TEST_F(SettingDlgTest, LargestSpotMayBeBelowTheSmallestAndOkStoresAllFields) {
     EXPECT_EQ(d.RunExpoTime, 0);
     EXPECT_EQ(d.MouseLeft, 0);
     EXPECT_EQ(d.F13Trig, 0);
+}
+
+TEST_F(SettingDlgTest, ScreenListOffersTheMonitorsAndStoresANameOrWhatWasTyped) {
+    open(0, 1, [](CSettingDlg& d) {
+        d.Monitors = {{"eDP-1", {0, 0, 1280, 800}, true}, {"HDMI-1", {1280, 0, 1024, 768}, false}};
+        d.Screen = "HDMI-1";
+    });
+    QComboBox* screen = combo(1100);
+
+    EXPECT_EQ(items(1100),
+              (QStringList{"主显示器", "eDP-1 (1280x800+0+0) *", "HDMI-1 (1024x768+1280+0)"}));
+    EXPECT_EQ(screen->currentIndex(), 2);
+    EXPECT_LE(screen->geometry().bottom(), dlg->height());  // the dialog grew to hold it
+
+    screen->setCurrentIndex(0);
+    dlg->OnOK();
+    EXPECT_EQ(dlg->Screen, "");
+
+    screen->setEditText(QStringLiteral(" 1 "));
+    dlg->OnOK();
+    EXPECT_EQ(dlg->Screen, "1");
 }
 
 TEST_F(SettingDlgTest, DefaultsFillTheFieldsAndSetExposureMinusSixAtOnce) {
