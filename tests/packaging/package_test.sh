@@ -86,7 +86,9 @@ id=$(sed -n 's|^usr/share/applications/\(.*\)\.Tovik\.desktop$|\1|p' "$WORK/file
   done
   echo usr/share/man/man1/tovik.1.gz
   echo usr/share/man/man1/kalvo.1.gz
-  # >>> the uinput udev rule goes here once packaging/CMakeLists.txt installs it <<<
+  # The Wayland back end's uinput rule, shipped once its file is in the tree.
+  rule=60-tovik-kalvo-uinput.rules
+  [[ ! -f $ROOT/packaging/udev/$rule ]] || echo "usr/lib/udev/rules.d/$rule"
 } | sort >"$WORK/expected"
 diff -u "$WORK/expected" "$WORK/files" >&2 || fail "the file list differs (- expected, + in the package)"
 ok "file list: $(wc -l <"$WORK/files") files"
