@@ -16,6 +16,8 @@ namespace MouseFlags {
 inline constexpr std::uint32_t Move = 0x0001;
 inline constexpr std::uint32_t LeftDown = 0x0002;
 inline constexpr std::uint32_t LeftUp = 0x0004;
+inline constexpr std::uint32_t RightDown = 0x0008;  // the uinput back end only, so far
+inline constexpr std::uint32_t RightUp = 0x0010;
 inline constexpr std::uint32_t Absolute = 0x8000;
 }  // namespace MouseFlags
 

@@ -74,7 +74,9 @@ void X11InputInjector::send(std::uint32_t flags, std::int32_t dx, std::int32_t d
     if (flags & kLeftUp) {
         XTestFakeButtonEvent(d, 1, False, CurrentTime);
     }
-    XFlush(d);
+    // A round trip: the events have taken effect when send returns, so
+    // whoever asks the server next (another connection) sees them.
+    XSync(d, False);
 }
 
 }  // namespace common

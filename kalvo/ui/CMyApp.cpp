@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/ini/IniFile.h"
+#include "common/platform/UinputKeyboard.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DocumentDump.h"
 #include "kalvo/core/DrawingState.h"
@@ -15,6 +16,7 @@
 #include "kalvo/ui/CAboutDlg.h"
 #include "kalvo/ui/CMainFrame.h"
 #include "kalvo/ui/CMyView.h"
+#include "kalvo/ui/ScreenGrab.h"
 #include "kalvo/ui/SurfaceController.h"
 
 namespace kalvo {
@@ -24,8 +26,14 @@ CMyApp* theApp = nullptr;
 }
 
 CMyApp::CMyApp(common::ProgramPaths paths, common::ShellLauncher* shell,
-               common::WindowFinder* windows)
-    : paths_(std::move(paths)), shell_(shell), windows_(windows), doc_(std::make_unique<CMyDoc>()) {
+               common::WindowFinder* windows, common::ScreenPictureSource* pictures,
+               common::UinputKeyboard* pageKeys)
+    : paths_(std::move(paths)),
+      shell_(shell),
+      windows_(windows),
+      pictures_(pictures),
+      pageKeys_(pageKeys),
+      doc_(std::make_unique<CMyDoc>()) {
     theApp = this;
 }
 
@@ -86,7 +94,23 @@ bool CMyApp::InitInstance() {
     if (paths_.installed) {
         parts.imageFolder = paths_.picturesDir;
     }
-    surfaces_ = std::make_unique<SurfaceController>(std::move(parts));
+    if (pageKeys_) {
+        parts.typeKey = [keys = pageKeys_](int vk) { return keys->tapKey(vk); };
+    }
+    SurfaceDialogs dialogs = SurfaceDialogs::standard();
+    if (pictures_) {
+        // Only the compositor can read a Wayland screen. Without its picture
+        // nothing is saved: a grab through the X server would be black.
+        dialogs.grabScreen = [pictures = pictures_, box = dialogs.messageBox] {
+            QString problem;
+            ScreenCapture capture = grabScreenThrough(*pictures, problem);
+            if (capture.image.isNull()) {
+                box(QStringLiteral("The screen was not saved: ") + problem);
+            }
+            return capture;
+        };
+    }
+    surfaces_ = std::make_unique<SurfaceController>(std::move(parts), std::move(dialogs));
     surfaces_->installCommands();
 
     // Test hook: the segments in their stored form, rewritten after changes.

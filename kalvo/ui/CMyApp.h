@@ -9,7 +9,9 @@
 #include "common/ini/ProgramPaths.h"
 
 namespace common {
+class ScreenPictureSource;
 class ShellLauncher;
+class UinputKeyboard;
 class WindowFinder;
 }  // namespace common
 
@@ -26,8 +28,13 @@ public:
     // shell: starts the on-screen keyboard and opens help; may be null (the
     // two commands then have no handler). windows: finds a presentation for
     // the page keys typed on the screen overlay; may be null (no forwarding).
+    // In a Wayland session, pictures takes the screen for a save (null: the
+    // X screen is read) and pageKeys types page keys for a presentation that
+    // is no X window (null: none).
     explicit CMyApp(common::ProgramPaths paths, common::ShellLauncher* shell = nullptr,
-                    common::WindowFinder* windows = nullptr);
+                    common::WindowFinder* windows = nullptr,
+                    common::ScreenPictureSource* pictures = nullptr,
+                    common::UinputKeyboard* pageKeys = nullptr);
     ~CMyApp();
     CMyApp(const CMyApp&) = delete;
     CMyApp& operator=(const CMyApp&) = delete;
@@ -54,6 +61,8 @@ private:
     common::ProgramPaths paths_;
     common::ShellLauncher* shell_;
     common::WindowFinder* windows_;
+    common::ScreenPictureSource* pictures_;
+    common::UinputKeyboard* pageKeys_;
     std::unique_ptr<CMyDoc> doc_;
     std::unique_ptr<ExternalTools> tools_;
     std::unique_ptr<CMainFrame> frame_;

@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "common/ini/ProgramPaths.h"
+#include "common/platform/InputBackend.h"
 
 namespace kalvo {
 
 struct CommandLine {
-    bool help = false;     // --help, -h
-    bool version = false;  // --version
-    std::string error;     // set when the arguments are not understood
+    bool help = false;                                             // --help, -h
+    bool version = false;                                          // --version
+    common::InputBackend input = common::InputBackend::Automatic;  // --input xtest|uinput
+    std::string error;  // set when the arguments are not understood
 };
 
 [[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string>& args);

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "common/platform/KeyState.h"
 #include "common/platform/WindowFinder.h"
 #include "kalvo/core/BoardSaver.h"
 #include "kalvo/core/CMyDoc.h"
@@ -182,11 +183,25 @@ void SurfaceController::OnSaveImage() {
 }
 
 void SurfaceController::OnKeyDown(Surface surface, int vk) {
-    if (!keys_) {
-        return;
-    }
     DrawingWindow& w = window(surface);
-    if (keys_->handleKeyDown(parts_.state.mode, vk, static_cast<common::WindowId>(w.winId()))) {
+    bool forwarded = keys_ && keys_->handleKeyDown(parts_.state.mode, vk,
+                                                   static_cast<common::WindowId>(w.winId()));
+    if (!forwarded && parts_.typeKey && parts_.state.mode == kModeScreen &&
+        (vk == common::VK_NEXT_KEY || vk == common::VK_PRIOR_KEY)) {
+        // No X window is the presentation, yet one may lie beneath where the
+        // X server cannot see it. Nothing can activate it, but hiding the
+        // overlay lets the compositor hand it the focus; the key goes there.
+        w.hide();
+        QEventLoop settle;
+        QTimer::singleShot(100, &settle, &QEventLoop::quit);
+        settle.exec(QEventLoop::ExcludeUserInputEvents);
+        forwarded = parts_.typeKey(vk);
+        QTimer::singleShot(50, &settle, &QEventLoop::quit);
+        settle.exec(QEventLoop::ExcludeUserInputEvents);
+        w.show();
+        w.activateWindow();
+    }
+    if (forwarded) {
         if (view_ != nullptr) {
             view_->OnClearBoard();
         } else {

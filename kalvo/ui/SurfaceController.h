@@ -71,6 +71,9 @@ public:
         std::string converterFolder = {};  // where jpgdll.so lies; empty: programFolder
         std::string imageFolder = {};      // first folder offered; empty: img/ beside the program
         QRect screen = {};                 // empty: the primary screen
+        // Types a page key to whichever window has the keyboard focus, for a
+        // presentation that is no X window (Wayland); empty: no such path.
+        std::function<bool(int vk)> typeKey = {};
     };
 
     SurfaceController(Parts parts, SurfaceDialogs dialogs = SurfaceDialogs::standard());

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/platform/InputBackend.h"
+
 // Xlib last: its macros must not meet Qt's headers.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -42,7 +44,10 @@ bool setNativeWindowClass(QWidget& window, const char* name) {
 
 bool compositorRunning() {
     Display* display = x11Display();
-    if (display == nullptr) {
+    // A Wayland compositor composites XWayland's windows too, whether or not
+    // its window manager claims the selection; and there a grab of the X
+    // screen would be black outside X windows.
+    if (display == nullptr || common::isWaylandSession()) {
         return true;
     }
     const std::string selection = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <string>
 
 #include "common/BuildInfo.h"
 #include "common/ini/ProgramPaths.h"
@@ -28,14 +29,26 @@ int main(int argc, char** argv) {
         std::cout << kalvo::VersionText();
         return 0;
     }
+    // The overlay, the top-most toolbar and the pointer routing to it rely on
+    // placing and stacking windows, which Wayland leaves to the compositor:
+    // in a Wayland session the windows go through XWayland.
+    common::useXWaylandInWaylandSession();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kalvo"));
     QApplication::setApplicationVersion(QString::fromLatin1(common::kVersion));
     // Only the toolbar is visible; the program ends through its exit button.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    common::Platform platform = common::makePlatform();
-    kalvo::CMyApp theApp(paths, platform.shell.get(), platform.windows.get());
+    common::PlatformOptions platformOptions;
+    platformOptions.pointer = false;
+    platformOptions.pageKeys = true;
+    platformOptions.input = options.input;
+    common::Platform platform = common::makePlatform(platformOptions);
+    if (!platform.injectionProblem.empty()) {
+        std::fprintf(stderr, "kalvo: %s\n", platform.injectionProblem.c_str());
+    }
+    kalvo::CMyApp theApp(paths, platform.shell.get(), platform.windows.get(),
+                         platform.pictures.get(), platform.pageKeys.get());
     if (!theApp.InitInstance()) {
         return 1;
     }

@@ -191,10 +191,10 @@ WATCHDOG=$!
 
 export HOME=$RUN/home XDG_RUNTIME_DIR=$RUN/runtime XDG_CONFIG_HOME=$RUN/home/.config
 export XDG_DATA_HOME=$RUN/home/.local/share QT_QPA_PLATFORM=xcb
-# No session bus: with dbus-x11 installed, an autolaunch would leave its
-# launcher behind in the desktop window's process group.
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$RUN/no-bus
-unset SESSION_MANAGER || true
+unset SESSION_MANAGER WAYLAND_DISPLAY XDG_SESSION_TYPE || true
+# No session bus: a bus address that goes nowhere, so that no program of the
+# run starts one of its own (dbus-launch), which would outlive the run.
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$RUN/no-session-bus
 
 spawn xcompmgr xcompmgr
 # A panel with a notification area, where Tovik hides while it tracks.

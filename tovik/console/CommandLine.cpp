@@ -29,6 +29,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
              }
          }},
         {{"calibration-file"}, "PATH", text(cl.calibrationFile)},
+        {{"input"},
+         "xtest|uinput",
+         [&](const QString& v) {
+             if (const auto parsed = common::parseInputBackend(v.toStdString())) {
+                 cl.input = *parsed;
+             } else {
+                 cl.error = "--input must be xtest or uinput, not " + v.toStdString();
+             }
+         }},
         {{"list-cameras"}, {}, flag(cl.listCameras)},
         {{"print-settings"}, {}, flag(cl.printSettings)},
         {{"help", "h"}, {}, flag(cl.help)},
@@ -64,6 +73,9 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "                           such as HDMI-1, or 0, 1, ...); default: the\n"
            "                           settings file's \"Screen\", else the primary\n"
            "  --print-settings         print the settings file's path and values and exit\n"
+           "  --input xtest|uinput     how the pen drives the pointer: XTest (X11\n"
+           "                           sessions) or the kernel's uinput device (the\n"
+           "                           default in a Wayland session; see the README)\n"
            "  --help                   print this text and exit\n"
            "  --version                print the version and exit\n"
            "\n"

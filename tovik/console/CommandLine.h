@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/ini/ProgramPaths.h"
+#include "common/platform/InputBackend.h"
 
 namespace tovik {
 
@@ -20,7 +21,8 @@ struct CommandLine {
     bool run = false;                // --run: press Run once the console is up
     bool printMessages = false;      // --print-messages: messages to stderr, answered OK
     bool commandsFromStdin = false;  // --commands-from-stdin
-    std::string error;               // set when the arguments are not understood
+    common::InputBackend input = common::InputBackend::Automatic;  // --input xtest|uinput
+    std::string error;  // set when the arguments are not understood
 };
 
 [[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string>& args);

@@ -124,7 +124,18 @@ int CTovikApp::InitInstance() {
         return exitcode::NoCamera;
     }
 
-    common::Platform platform = common::makePlatform();
+    common::PlatformOptions platformOptions;
+    platformOptions.input = options_.input;
+    // The simulated pen presses F13 itself; a real one is read from the
+    // input devices where the X server does not see it.
+    platformOptions.penButton = simulator == nullptr;
+    common::Platform platform = common::makePlatform(platformOptions);
+    if (!platform.injectionProblem.empty()) {
+        std::fprintf(stderr, "tovik: %s\n", platform.injectionProblem.c_str());
+    }
+    if (!platform.penButtonProblem.empty()) {
+        std::fprintf(stderr, "tovik: %s\n", platform.penButtonProblem.c_str());
+    }
     std::unique_ptr<common::KeyState> keys = std::move(platform.keys);
     if (simulator != nullptr) {
         // F13 comes from the simulated pen's button, other keys from the
@@ -154,6 +165,7 @@ int CTovikApp::InitInstance() {
                              *platform.screen, messages_, paths_,    options_.screen};
     CTovikDlg console(services);
     console.SetTrace(trace.get());
+    console.SetPenButtonProblem(QString::fromStdString(platform.penButtonProblem));
 
     if (!options_.calibrationFile.empty()) {
         std::string error;

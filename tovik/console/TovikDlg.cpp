@@ -239,6 +239,15 @@ void CTovikDlg::showStatusPanel(bool show) {
     }
 }
 
+void CTovikDlg::SetPenButtonProblem(const QString& problem) {
+    auto* group = findChild<QGroupBox*>(QString::number(1082));
+    if (group == nullptr || problem.isEmpty()) {
+        return;
+    }
+    group->setTitle(QStringLiteral("运行状态 — 笔按钮不可用，F13Trig 无法使用"));
+    group->setToolTip(problem);
+}
+
 void CTovikDlg::setEnabled(int id, bool enabled) {
     control(id)->setEnabled(enabled);
 }

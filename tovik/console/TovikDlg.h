@@ -121,6 +121,9 @@ public:
     // Developer hook: tracking and completed calibrations are recorded here
     // (null: nowhere). Set before the first Run.
     void SetTrace(TrackingTrace* trace) { trace_ = trace; }
+    // Says in the status panel that the pen's button cannot be read (one
+    // line for the user), so "F13Trig" cannot be used.
+    void SetPenButtonProblem(const QString& problem);
     [[nodiscard]] TrackingTrace* Trace() const { return trace_; }
 
     // Runs a modal dialog; tests replace it to act on the dialog instead.

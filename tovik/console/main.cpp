@@ -5,6 +5,7 @@
 
 #include "common/BuildInfo.h"
 #include "common/ini/ProgramPaths.h"
+#include "common/platform/InputBackend.h"
 #include "sim/BackendFactory.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/camera/ListCameras.h"
@@ -51,6 +52,9 @@ int main(int argc, char** argv) {
         return exitcode::Ok;
     }
 
+    // The calibration window covers the target monitor and stays above the
+    // rest, which needs X window placement: in a Wayland session, XWayland.
+    common::useXWaylandInWaylandSession();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tovik"));
     QApplication::setApplicationVersion(QString::fromLatin1(common::kVersion));

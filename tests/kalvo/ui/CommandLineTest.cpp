@@ -15,6 +15,8 @@ TEST(KalvoCommandLine, HelpVersionAndTheErrorsTovikGives) {
     EXPECT_EQ(ParseCommandLine({"--frobnicate"}).error,
               "unknown option: --frobnicate (see --help)");
     EXPECT_EQ(ParseCommandLine({"file.png"}).error, "unknown option: file.png (see --help)");
+    EXPECT_EQ(ParseCommandLine({"--input=uinput"}).input, common::InputBackend::Uinput);
+    EXPECT_EQ(ParseCommandLine({"--input", "mouse"}).error, "--input must be xtest or uinput");
     EXPECT_EQ(VersionText(), std::string("kalvo ") + common::kVersion + "\n");
 }
 

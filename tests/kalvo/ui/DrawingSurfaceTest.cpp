@@ -81,6 +81,10 @@ protected:
         parts.windows = &windows_;
         parts.programFolder = dir_.path().toStdString() + "/";
         parts.screen = QRect(0, 0, 800, 600);
+        parts.typeKey = [this](int vk) {
+            typed_.push_back({vk, surfaces_->overlay().isVisible()});
+            return true;
+        };
         surfaces_ = std::make_unique<SurfaceController>(std::move(parts), std::move(dialogs));
         surfaces_->installCommands();
     }
@@ -116,6 +120,7 @@ protected:
     std::optional<ColorRequest> colorAsked_;
     std::optional<QPoint> widthAskedAt_;
     std::vector<QString> messages_;
+    std::vector<std::pair<int, bool>> typed_;  // keys typed blind, and whether the overlay showed
 };
 
 TEST_F(DrawingSurfaceTest, OverlayRepaintLeavesWhiteTransparentAndColoursOpaque) {
@@ -367,8 +372,23 @@ TEST_F(DrawingSurfaceTest, PageDownOnOverlayGoesToPresentationAndClears) {
     QTest::keyClick(&overlay, Qt::Key_PageDown);
 
     EXPECT_EQ(windows_.tappedKeys(), std::vector<int>{common::VK_NEXT_KEY});
+    EXPECT_TRUE(typed_.empty());
     ASSERT_EQ(windows_.activated().size(), 2u);
     EXPECT_EQ(windows_.activated()[0], common::WindowId{8});
+    EXPECT_EQ(doc_.GetSegmentCount(), 0);
+}
+
+TEST_F(DrawingSurfaceTest, PageDownWithoutAnXPresentationIsTypedToTheWindowBeneath) {
+    frame_->OnCommand(ID_DRAW_ON_SCREEN);
+    DrawingWindow& overlay = surfaces_->overlay();
+    stroke(overlay, {{10, 10}, {20, 20}});
+
+    QTest::keyClick(&overlay, Qt::Key_PageDown);
+
+    // Typed while the overlay was out of the way, which then came back.
+    EXPECT_EQ(typed_, (std::vector<std::pair<int, bool>>{{common::VK_NEXT_KEY, false}}));
+    EXPECT_TRUE(overlay.isVisible());
+    EXPECT_TRUE(windows_.tappedKeys().empty());
     EXPECT_EQ(doc_.GetSegmentCount(), 0);
 }
 
@@ -381,6 +401,7 @@ TEST_F(DrawingSurfaceTest, PageKeysOnWhiteboardDoNothingSpecial) {
     QTest::keyClick(&board, Qt::Key_PageUp);
 
     EXPECT_TRUE(windows_.tappedKeys().empty());
+    EXPECT_TRUE(typed_.empty());
     EXPECT_EQ(doc_.GetSegmentCount(), 1);
 }
 

@@ -139,6 +139,21 @@ TEST_F(ConsoleTest, StartsCollapsedAndTogglesTheStatusPanel) {
     EXPECT_FALSE(dlg.control(1029)->isVisible());
 }
 
+TEST_F(ConsoleTest, StatusPanelSaysWhenThePenButtonCannotBeRead) {
+    CTovikDlg& dlg = makeConsole();
+    auto* status = qobject_cast<QGroupBox*>(dlg.control(1082));
+    ASSERT_NE(status, nullptr);
+    const QString usual = status->title();
+
+    dlg.SetPenButtonProblem(QString());
+    EXPECT_EQ(status->title(), usual);
+    dlg.SetPenButtonProblem(QStringLiteral("the pen button (F13) cannot be read"));
+
+    EXPECT_TRUE(status->title().contains(QStringLiteral("F13Trig")))
+        << status->title().toStdString();
+    EXPECT_EQ(status->toolTip(), QStringLiteral("the pen button (F13) cannot be read"));
+}
+
 TEST_F(ConsoleTest, InitialisationPushesTheSettingsToTheCamera) {
     QFile ini(QString::fromStdString(paths.iniPath));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));

@@ -91,6 +91,10 @@ TEST(CommandLineTest, OptionsAndErrors) {
     EXPECT_EQ(ParseCommandLine({"--camera", "--run"}).camera,
               "--run");  // a value, whatever it looks like
 
+    EXPECT_EQ(ParseCommandLine({}).input, common::InputBackend::Automatic);
+    EXPECT_EQ(ParseCommandLine({"--input", "uinput"}).input, common::InputBackend::Uinput);
+    EXPECT_EQ(ParseCommandLine({"--input=xtest"}).input, common::InputBackend::XTest);
+
     const std::pair<std::vector<std::string>, std::string> errors[] = {
         {{"--camera"}, "--camera needs a value"},
         {{"--run", "--calibration-file"}, "--calibration-file needs a value"},
@@ -99,6 +103,7 @@ TEST(CommandLineTest, OptionsAndErrors) {
         {{"--run=1"}, "unknown option: --run=1 (see --help)"},
         {{"stray"}, "unknown option: stray (see --help)"},
         {{"--screen="}, "--screen needs a monitor name or index"},
+        {{"--input", "wayland"}, "--input must be xtest or uinput, not wayland"},
     };
     for (const auto& [args, error] : errors) {
         const CommandLine cl = ParseCommandLine(args);

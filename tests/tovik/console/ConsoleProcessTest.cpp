@@ -383,6 +383,35 @@ TEST_F(ConsoleProcessTest, CommandLineErrorsGoToStderr) {
     EXPECT_NE(ReadFile(dir / "err2.txt").find("missing.yml"), std::string::npos);
 }
 
+TEST_F(ConsoleProcessTest, WithoutUinputOneLineSaysWhyAndTheConsoleGoesOn) {
+    if (fs::exists("/dev/uinput")) {
+        GTEST_SKIP() << "this machine has /dev/uinput";
+    }
+    auto tovik = Start({(dir / "tovik").string(), "--input", "uinput", "--camera", "sim:fps=0",
+                        "--print-messages", "--commands-from-stdin"},
+                       dir / "err.txt");
+    ASSERT_NE(tovik, nullptr);
+
+    // The console answers commands: Run before any calibration says so, and
+    // Exit ends the program.
+    tovik->send("run");
+    tovik->send("exit");
+    ASSERT_TRUE(tovik->waitExit(20s)) << ReadFile(dir / "err.txt");
+    EXPECT_EQ(WEXITSTATUS(tovik->status), 0);
+    const std::string err = ReadFile(dir / "err.txt");
+    std::vector<std::string> uinputLines;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("uinput") != std::string::npos) {
+            uinputLines.push_back(line);
+        }
+    }
+    ASSERT_EQ(uinputLines.size(), 1u) << err;
+    EXPECT_NE(uinputLines[0].find("module is not loaded"), std::string::npos) << uinputLines[0];
+    EXPECT_NE(uinputLines[0].find(".rules"), std::string::npos) << uinputLines[0];
+    EXPECT_NE(err.find("请先标定"), std::string::npos) << err;
+}
+
 // Two monitors side by side on one X screen, as `xrandr --setmonitor` makes
 // them: the projector is the one the pen's camera films.
 class TwoMonitorProcessTest : public ConsoleProcessTest {

@@ -1,0 +1,250 @@
+// The uinput back ends against a pipe in place of /dev/uinput: the set-up
+// ioctls' arguments and the exact records of moves, presses and page keys.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "TempDir.h"
+#include "UinputRecorder.h"
+#include "common/platform/EvdevKeyState.h"
+#include "common/platform/InputBackend.h"
+#include "common/platform/KeyState.h"
+#include "common/platform/UinputInjector.h"
+#include "common/platform/UinputKeyboard.h"
+
+namespace {
+
+using common::InputBackend;
+using tktest::UinputRecorder;
+namespace Mouse = common::MouseFlags;
+
+// (type, code, value) of each record.
+using Record = std::tuple<int, int, int>;
+
+std::vector<Record> decoded(const std::vector<input_event>& events) {
+    std::vector<Record> out;
+    for (const input_event& e : events) {
+        out.emplace_back(e.type, e.code, e.value);
+    }
+    return out;
+}
+
+constexpr Record kSyn{EV_SYN, SYN_REPORT, 0};
+
+std::vector<common::Monitor> oneMonitor(int width, int height) {
+    return {{"default", {0, 0, width, height}, true}};
+}
+
+TEST(UinputInjector, SetsUpAnAbsolutePointerOverTheDesktopAndDestroysItAtTheEnd) {
+    UinputRecorder uinput;
+    std::string problem;
+
+    auto injector = common::UinputInjector::create(uinput.takeWriteEnd(), oneMonitor(1920, 1080),
+                                                   uinput.ioctl(), problem);
+    ASSERT_TRUE(injector) << problem;
+    injector.reset();
+    const auto calls = uinput.calls();
+
+    const std::vector<std::pair<unsigned long, std::uintptr_t>> bits = {
+        {UI_SET_EVBIT, EV_KEY}, {UI_SET_KEYBIT, BTN_LEFT}, {UI_SET_KEYBIT, BTN_RIGHT},
+        {UI_SET_EVBIT, EV_ABS}, {UI_SET_ABSBIT, ABS_X},
+    };
+    ASSERT_EQ(calls.size(), 11u);
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        EXPECT_EQ(calls[i].request, bits[i].first) << i;
+        EXPECT_EQ(calls[i].value, bits[i].second) << i;
+    }
+    EXPECT_EQ(calls[5].request, UI_ABS_SETUP);
+    EXPECT_EQ(calls[5].abs.code, ABS_X);
+    EXPECT_EQ(calls[5].abs.absinfo.minimum, 0);
+    EXPECT_EQ(calls[5].abs.absinfo.maximum, 1919);
+    EXPECT_EQ(calls[6].request, UI_SET_ABSBIT);
+    EXPECT_EQ(calls[6].value, static_cast<std::uintptr_t>(ABS_Y));
+    EXPECT_EQ(calls[7].abs.code, ABS_Y);
+    EXPECT_EQ(calls[7].abs.absinfo.maximum, 1079);
+    EXPECT_EQ(calls[8].request, UI_DEV_SETUP);
+    EXPECT_STREQ(calls[8].setup.name, "Tovik light pen");
+    EXPECT_EQ(calls[8].setup.id.bustype, BUS_VIRTUAL);
+    EXPECT_EQ(calls[9].request, UI_DEV_CREATE);
+    EXPECT_EQ(calls[10].request, UI_DEV_DESTROY);
+}
+
+TEST(UinputInjector, WritesEachMoveAndButtonAsOneReport) {
+    UinputRecorder uinput;
+    std::string problem;
+    auto injector = common::UinputInjector::create(uinput.takeWriteEnd(), oneMonitor(1280, 800),
+                                                   uinput.ioctl(), problem);
+    ASSERT_TRUE(injector) << problem;
+    struct Case {
+        std::uint32_t flags;
+        std::int32_t dx, dy;
+        std::vector<Record> expected;
+    };
+    const Case cases[] = {
+        // (32768 * 1280) >> 16 = 640, (16384 * 800) >> 16 = 200
+        {Mouse::Absolute | Mouse::Move,
+         32768,
+         16384,
+         {{EV_ABS, ABS_X, 640}, {EV_ABS, ABS_Y, 200}, kSyn}},
+        // Beyond the edges: clamped to the first and last pixel, as XTest's pointer is.
+        {Mouse::Absolute | Mouse::Move,
+         70000,
+         -5,
+         {{EV_ABS, ABS_X, 1279}, {EV_ABS, ABS_Y, 0}, kSyn}},
+        // Press and release where the pointer is: no move report.
+        {Mouse::Move | Mouse::LeftDown, 0, 0, {{EV_KEY, BTN_LEFT, 1}, kSyn}},
+        {Mouse::LeftDown, 0, 0, {{EV_KEY, BTN_LEFT, 1}, kSyn}},
+        {Mouse::Move | Mouse::LeftUp, 0, 0, {{EV_KEY, BTN_LEFT, 0}, kSyn}},
+        // Move to a point, then the button: two reports.
+        {Mouse::Absolute | Mouse::Move | Mouse::LeftDown,
+         0,
+         65535,
+         {{EV_ABS, ABS_X, 0}, {EV_ABS, ABS_Y, 799}, kSyn, {EV_KEY, BTN_LEFT, 1}, kSyn}},
+        {Mouse::Absolute | Mouse::Move | Mouse::LeftUp,
+         65535,
+         0,
+         {{EV_ABS, ABS_X, 1279}, {EV_ABS, ABS_Y, 0}, kSyn, {EV_KEY, BTN_LEFT, 0}, kSyn}},
+        {Mouse::RightDown | Mouse::RightUp,
+         0,
+         0,
+         {{EV_KEY, BTN_RIGHT, 1}, kSyn, {EV_KEY, BTN_RIGHT, 0}, kSyn}},
+        // A relative move starts where the last move put the pointer.
+        {Mouse::Move, -79, 5, {{EV_ABS, ABS_X, 1200}, {EV_ABS, ABS_Y, 5}, kSyn}},
+    };
+
+    for (const Case& c : cases) {
+        injector->send(c.flags, c.dx, c.dy);
+
+        EXPECT_EQ(decoded(uinput.records()), c.expected) << std::hex << c.flags;
+    }
+}
+
+TEST(UinputInjector, TargetAreaConfinesAbsoluteCoordinatesToOneMonitor) {
+    // A laptop panel on the left and a projector to its right, taller.
+    const std::vector<common::Monitor> monitors = {{"eDP-1", {0, 0, 1920, 1080}, false},
+                                                   {"HDMI-1", {1920, 0, 1280, 1200}, true}};
+    UinputRecorder uinput;
+    std::string problem;
+    auto injector =
+        common::UinputInjector::create(uinput.takeWriteEnd(), monitors, uinput.ioctl(), problem);
+    ASSERT_TRUE(injector) << problem;
+    const auto calls = uinput.calls();
+    ASSERT_GE(calls.size(), 8u);
+    EXPECT_EQ(calls[5].abs.absinfo.maximum, 3199);  // the axes span the whole desktop
+    EXPECT_EQ(calls[7].abs.absinfo.maximum, 1199);
+
+    injector->send(Mouse::Absolute | Mouse::Move, 32768, 32768);  // the primary by default
+    injector->setTargetArea(monitors[0].rect);
+    injector->send(Mouse::Absolute | Mouse::Move, 65536, 65536);
+    injector->setTargetArea({});
+    injector->send(Mouse::Absolute | Mouse::Move, 0, 0);
+
+    EXPECT_EQ(decoded(uinput.records()), (std::vector<Record>{{EV_ABS, ABS_X, 2560},
+                                                              {EV_ABS, ABS_Y, 600},
+                                                              kSyn,
+                                                              {EV_ABS, ABS_X, 1919},
+                                                              {EV_ABS, ABS_Y, 1079},
+                                                              kSyn,
+                                                              {EV_ABS, ABS_X, 1920},
+                                                              {EV_ABS, ABS_Y, 0},
+                                                              kSyn}));
+}
+
+TEST(UinputKeyboard, HasThePageKeysAndTypesEachAsPressAndRelease) {
+    UinputRecorder uinput;
+    std::string problem;
+    auto keys = common::UinputKeyboard::create(uinput.takeWriteEnd(), uinput.ioctl(), problem);
+    ASSERT_TRUE(keys) << problem;
+    const auto calls = uinput.calls();
+    ASSERT_EQ(calls.size(), 5u);
+    EXPECT_EQ(calls[0].value, static_cast<std::uintptr_t>(EV_KEY));
+    EXPECT_EQ(calls[1].value, static_cast<std::uintptr_t>(KEY_PAGEUP));
+    EXPECT_EQ(calls[2].value, static_cast<std::uintptr_t>(KEY_PAGEDOWN));
+    EXPECT_EQ(calls[4].request, UI_DEV_CREATE);
+
+    EXPECT_TRUE(keys->tapKey(common::VK_NEXT_KEY));
+    EXPECT_TRUE(keys->tapKey(common::VK_PRIOR_KEY));
+    EXPECT_FALSE(keys->tapKey(common::VK_F13_KEY));  // not a key of this device
+
+    EXPECT_EQ(decoded(uinput.records()), (std::vector<Record>{{EV_KEY, KEY_PAGEDOWN, 1},
+                                                              kSyn,
+                                                              {EV_KEY, KEY_PAGEDOWN, 0},
+                                                              kSyn,
+                                                              {EV_KEY, KEY_PAGEUP, 1},
+                                                              kSyn,
+                                                              {EV_KEY, KEY_PAGEUP, 0},
+                                                              kSyn}));
+}
+
+TEST(UinputDevice, FailedSetUpNamesTheRequestAndClosesTheDescriptor) {
+    UinputRecorder uinput;
+    uinput.failOn(UI_DEV_CREATE);
+    const int fd = uinput.takeWriteEnd();
+    std::string problem;
+
+    auto keys = common::UinputKeyboard::create(fd, uinput.ioctl(), problem);
+
+    EXPECT_FALSE(keys);
+    EXPECT_NE(problem.find("UI_DEV_CREATE"), std::string::npos) << problem;
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // closed
+}
+
+TEST(OpenUinput, AMissingDeviceNamesTheModuleAndTheRule) {
+    tktest::TempDir dir;
+
+    const common::UinputOpen missing = common::openUinput((dir.path() + "/uinput").c_str());
+
+    EXPECT_EQ(missing.fd, -1);
+    EXPECT_NE(missing.problem.find("module is not loaded"), std::string::npos) << missing.problem;
+    EXPECT_NE(missing.problem.find(common::kUinputRuleFile), std::string::npos);
+    EXPECT_EQ(missing.problem.find('\n'), std::string::npos);
+}
+
+TEST(InputBackendChoice, FollowsTheSessionUnlessAskedOtherwise) {
+    EXPECT_TRUE(common::isWaylandSession("wayland", nullptr));
+    EXPECT_TRUE(common::isWaylandSession(nullptr, "wayland-0"));
+    EXPECT_TRUE(common::isWaylandSession("tty", "wayland-0"));
+    EXPECT_FALSE(
+        common::isWaylandSession("x11", "wayland-0"));  // X session with a nested compositor
+    EXPECT_FALSE(common::isWaylandSession(nullptr, ""));
+    EXPECT_FALSE(common::isWaylandSession(nullptr, nullptr));
+
+    using enum InputBackend;
+    EXPECT_EQ(common::chooseInputBackend(Automatic, false, true), XTest);
+    EXPECT_EQ(common::chooseInputBackend(Automatic, true, true), Uinput);
+    EXPECT_EQ(common::chooseInputBackend(Automatic, false, false), Uinput);
+    EXPECT_EQ(common::chooseInputBackend(XTest, true, true), XTest);
+    EXPECT_EQ(common::chooseInputBackend(Uinput, false, true), Uinput);
+
+    EXPECT_EQ(common::parseInputBackend("xtest"), XTest);
+    EXPECT_EQ(common::parseInputBackend("uinput"), Uinput);
+    EXPECT_EQ(common::parseInputBackend("auto"), Automatic);
+    EXPECT_EQ(common::parseInputBackend("XTest"), std::nullopt);
+    EXPECT_EQ(common::parseInputBackend(""), std::nullopt);
+}
+
+TEST(EvdevKeyState, WithoutReadableKeyboardsSaysThePenButtonIsUnavailable) {
+    tktest::TempDir empty;
+    tktest::TempDir notDevices;
+    {
+        FILE* f = std::fopen((notDevices.path() + "/event0").c_str(), "w");
+        std::fclose(f);
+    }
+    std::unique_ptr<common::KeyState> fallback = std::make_unique<common::ScriptedKeyState>();
+    std::string problem;
+
+    EXPECT_FALSE(common::EvdevKeyState::open(fallback, problem, empty.path()));
+    EXPECT_NE(problem.find("\"F13Trig\" cannot be used"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("no input devices"), std::string::npos) << problem;
+    EXPECT_TRUE(fallback);  // left to the caller
+
+    EXPECT_FALSE(common::EvdevKeyState::open(fallback, problem, notDevices.path()));
+    EXPECT_NE(problem.find("has an F13 key"), std::string::npos) << problem;
+}
+
+}  // namespace
