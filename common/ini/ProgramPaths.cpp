@@ -7,11 +7,13 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
 #include "common/ini/SafeWrite.h"
+#include "common/BuildInfo.h"
 
 namespace common {
 
@@ -78,6 +80,39 @@ void copyIfMissing(const std::string& from, const std::string& to) {
     }
 }
 
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string withSlash(std::string dir) {
+    if (!dir.empty() && dir.back() != '/') {
+        dir += '/';
+    }
+    return dir;
+}
+
+// The value of one entry of user-dirs.dirs (KEY="$HOME/Pictures"), with $HOME
+// expanded; empty when the file or the entry is missing.
+std::string userDirsEntry(const std::string& file, const std::string& key) {
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(key + "=", 0) != 0) {
+            continue;
+        }
+        std::string value = line.substr(key.size() + 1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+            value = value.substr(1, value.size() - 2);
+        }
+        if (value.rfind("$HOME", 0) == 0) {
+            value = homeDir() + value.substr(5);
+        }
+        return value.empty() || value[0] != '/' ? std::string() : value;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string currentProgramPath() {
@@ -104,6 +139,31 @@ std::string iniPathBeside(const std::string& programPath) {
     return programPath.substr(0, programPath.size() - (name.size() - dot - 1)) + "ini";
 }
 
+bool isInstalledLayout(const std::string& programDir) {
+    std::string dir = programDir;
+    while (dir.size() > 1 && dir.back() == '/') {
+        dir.pop_back();
+    }
+    return fileNameOf(dir) == kInstallBinDirName && isDirectory(withSlash(dir) + kInstallBinToData);
+}
+
+std::string userPicturesDir() {
+    std::string dir;
+    if (const char* v = std::getenv("XDG_PICTURES_DIR"); v && v[0] == '/') {
+        dir = v;
+    } else {
+        dir = userDirsEntry(xdgBase("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs",
+                            "XDG_PICTURES_DIR");
+    }
+    if (dir.empty()) {
+        dir = homeDir() + "/Pictures";
+    }
+    while (dir.size() > 1 && dir.back() == '/') {
+        dir.pop_back();
+    }
+    return dir;
+}
+
 ProgramPaths resolveProgramPaths(const std::string& programPath, const std::string& appName) {
     return resolveProgramPaths(programPath, appName, writableDir(folderOf(programPath)));
 }
@@ -115,22 +175,37 @@ ProgramPaths resolveProgramPaths(const std::string& programPath, const std::stri
     p.programDir = folderOf(programPath);
     p.iniPath = iniPathBeside(programPath);
     p.dataDir = p.programDir;
-    if (programDirWritable) {
-        return p;
-    }
-
-    p.userFolders = true;
+    p.libDir = p.programDir;
+    p.shareDir = p.programDir;
     std::string app = appName;
     if (app.empty()) {
         app = fileNameOf(programPath);
     }
+    p.picturesDir = userPicturesDir() + "/" + app + "/";
+    p.installed = isInstalledLayout(p.programDir);
+    if (p.installed) {
+        // <prefix>/lib/kalvo/, not <prefix>/bin/../lib/kalvo/: the paths are shown to users.
+        const auto below = [&](const char* relative) {
+            return withSlash(std::filesystem::path(p.programDir + relative + "/" + app)
+                                 .lexically_normal()
+                                 .string());
+        };
+        p.libDir = below(kInstallBinToLib);
+        p.shareDir = below(kInstallBinToData);
+    } else if (programDirWritable) {
+        return p;
+    }
+
+    p.userFolders = true;
     const std::string configDir = xdgBase("XDG_CONFIG_HOME", ".config") + "/" + app + "/";
     p.dataDir = xdgBase("XDG_DATA_HOME", ".local/share") + "/" + app + "/";
     makeDirs(configDir);
     makeDirs(p.dataDir);
     const std::string besideIni = p.iniPath;
     p.iniPath = configDir + fileNameOf(besideIni);
-    copyIfMissing(besideIni, p.iniPath);
+    if (!p.installed) {
+        copyIfMissing(besideIni, p.iniPath);
+    }
     return p;
 }
 

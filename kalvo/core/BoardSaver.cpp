@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/ini/ProgramPaths.h"
+
 namespace kalvo {
 namespace {
 
@@ -60,16 +62,21 @@ std::string imageBaseName(const std::tm& t) {
     return buf;
 }
 
-std::string userPicturesFolder() {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_PICTURES_DIR"); xdg && *xdg) {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::string(home) + "/Pictures";
-    } else {
-        base = "/tmp";
+// The folder without its trailing '/', created with its parents; the path
+// is returned even when it could not be created.
+std::string createFolder(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
     }
-    return withSlash(base) + "kalvo/";
+    if (!folder.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+    }
+    return folder;
+}
+
+std::string userPicturesFolder() {
+    return common::userPicturesDir() + "/kalvo/";
 }
 
 std::string prepareDefaultImageFolder(const std::string& programFolder,
@@ -79,16 +86,10 @@ std::string prepareDefaultImageFolder(const std::string& programFolder,
     if (exists(img) || ::mkdir(img.c_str(), 0755) == 0) {
         return img;
     }
-    std::string alt = fallback;
-    while (alt.size() > 1 && alt.back() == '/') {
-        alt.pop_back();
-    }
-    if (alt.empty()) {
+    if (fallback.empty()) {
         return img;
     }
-    std::error_code ec;
-    std::filesystem::create_directories(alt, ec);
-    return alt;
+    return createFolder(fallback);
 }
 
 BoardSaver::LocalTimeFn BoardSaver::systemLocalTime() {
@@ -103,9 +104,14 @@ BoardSaver::LocalTimeFn BoardSaver::systemLocalTime() {
 
 BoardSaver::BoardSaver(std::string programFolder, FolderChooser& chooser, LocalTimeFn localTime)
     : programFolder_(withSlash(std::move(programFolder))),
+      converterFolder_(programFolder_),
       chooser_(chooser),
       localTime_(std::move(localTime)),
       fallbackFolder_(userPicturesFolder()) {}
+
+void BoardSaver::setConverterFolder(std::string folder) {
+    converterFolder_ = withSlash(std::move(folder));
+}
 
 SaveResult BoardSaver::save(const ScreenCapture& capture) {
     if (capture.image.isNull() || (capture.bitsPerPixel != 24 && capture.bitsPerPixel != 32)) {
@@ -113,7 +119,9 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
     }
     const std::string base = imageBaseName(localTime_());
 
-    browseStartPath_ = prepareDefaultImageFolder(programFolder_, fallbackFolder_);
+    browseStartPath_ = imageFolder_.empty()
+                           ? prepareDefaultImageFolder(programFolder_, fallbackFolder_)
+                           : createFolder(imageFolder_);
     if (!folderChosen_) {
         const std::optional<std::string> chosen = chooser_.chooseFolder(
             kFolderTitle, isDirectory(browseStartPath_) ? browseStartPath_ : std::string());
@@ -154,7 +162,7 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
 }
 
 bool BoardSaver::convertToJpeg(const std::string& bmpPath, const std::string& jpgPath) const {
-    const std::string lib = programFolder_ + kConverterLibrary;
+    const std::string lib = converterFolder_ + kConverterLibrary;
     void* handle = ::dlopen(lib.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         return false;

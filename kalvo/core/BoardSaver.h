@@ -1,8 +1,9 @@
 #pragma once
 // Saves a capture of the whole screen as an image file named from the local
 // time, in a folder asked once per run. The optional converter library
-// "jpgdll.so" in the program's folder turns the bitmap into a JPEG file; when
-// it leaves one only the .jpg stays, otherwise the .bmp is the result.
+// "jpgdll.so" (in the program's folder, or the private library folder of an
+// installed program) turns the bitmap into a JPEG file; when it leaves one
+// only the .jpg stays, otherwise the .bmp is the result.
 
 #include <ctime>
 #include <functional>
@@ -50,7 +51,7 @@ inline constexpr const char* kSaveFormatKey = "FORMAT";
 // "%d-%d-%d-%d-%d-%d" of year, month, day, hour, minute, second.
 [[nodiscard]] std::string imageBaseName(const std::tm& localTime);
 
-// $XDG_PICTURES_DIR or ~/Pictures, followed by "/kalvo/".
+// The user's pictures folder (common::userPicturesDir) followed by "/kalvo/".
 [[nodiscard]] std::string userPicturesFolder();
 
 // programFolder + "img", created when missing; when it cannot be created
@@ -90,6 +91,11 @@ public:
 
     // The picture folder used when the program's folder is not writable.
     void setFallbackFolder(std::string folder) { fallbackFolder_ = std::move(folder); }
+    // Where the converter is looked up instead of the program's folder.
+    void setConverterFolder(std::string folder);
+    // The folder the dialog opens on instead of img/ beside the program
+    // (an installed program never writes beside itself); created when missing.
+    void setImageFolder(std::string folder) { imageFolder_ = std::move(folder); }
 
     [[nodiscard]] static LocalTimeFn systemLocalTime();
 
@@ -98,10 +104,12 @@ private:
     [[nodiscard]] bool convertToJpeg(const std::string& bmpPath, const std::string& jpgPath) const;
 
     std::string programFolder_;
+    std::string converterFolder_;
     FolderChooser& chooser_;
     LocalTimeFn localTime_;
     std::string fallbackFolder_;
     SaveFormat format_ = SaveFormat::Default;
+    std::string imageFolder_;
     bool folderChosen_ = false;
     std::string saveFolder_;
     std::string browseStartPath_;

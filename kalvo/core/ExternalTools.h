@@ -21,7 +21,8 @@ public:
     static constexpr const char* kDefaultKeyboard = "onboard";
     static constexpr const char* kHelpPage = "help/help.html";
 
-    // programFolder: where the help folder is shipped (with or without '/').
+    // programFolder: where the help folder is shipped (with or without '/'):
+    // the program's folder, or the shared data folder of an installed program.
     ExternalTools(common::ShellLauncher& shell, std::string programFolder,
                   std::vector<std::string> keyboardCommand = {kDefaultKeyboard});
     ~ExternalTools();  // stops the keyboards it started

@@ -63,7 +63,9 @@ bool CMyApp::InitInstance() {
     if (shell_) {
         common::IniFile ini(paths_.iniPath);
         (void)ini.load();
-        tools_ = std::make_unique<ExternalTools>(*shell_, paths_.programDir,
+        // Paths made by hand (tests, screenshots) may leave the shipped-files folder out.
+        const std::string& shipped = paths_.shareDir.empty() ? paths_.programDir : paths_.shareDir;
+        tools_ = std::make_unique<ExternalTools>(*shell_, shipped,
                                                  ExternalTools::keyboardCommandFromIni(ini));
     }
     frame_ = std::make_unique<CMainFrame>(*doc_, paths_);
@@ -101,6 +103,10 @@ bool CMyApp::InitInstance() {
     parts.windows = windows_;
     parts.presentationClasses = presentationClassesFromIni(ini);
     parts.programFolder = paths_.programDir;
+    parts.converterFolder = paths_.libDir;
+    if (paths_.installed) {
+        parts.imageFolder = paths_.picturesDir;
+    }
     if (pageKeys_) {
         parts.typeKey = [keys = pageKeys_](int vk) { return keys->tapKey(vk); };
     }

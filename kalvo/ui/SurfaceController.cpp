@@ -102,6 +102,10 @@ SurfaceController::SurfaceController(Parts parts, SurfaceDialogs dialogs)
         saver_ = std::make_unique<BoardSaver>(parts_.programFolder, *chooser);
         saver_->setFallbackFolder(userPicturesFolder());
         saver_->setFormat(parts_.saveFormat);
+        if (!parts_.converterFolder.empty()) {
+            saver_->setConverterFolder(parts_.converterFolder);
+        }
+        saver_->setImageFolder(parts_.imageFolder);
     }
 }
 

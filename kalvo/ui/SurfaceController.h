@@ -70,7 +70,9 @@ public:
         QWidget* frame = nullptr;  // the main frame, covering the screen with the board
         common::WindowFinder* windows = nullptr;  // page keys; null: no forwarding
         std::vector<PresentationClass> presentationClasses = {};
-        std::string programFolder = {};  // for the saver; empty: no save command
+        std::string programFolder = {};    // for the saver; empty: no save command
+        std::string converterFolder = {};  // where jpgdll.so lies; empty: programFolder
+        std::string imageFolder = {};      // first folder offered; empty: img/ beside the program
         SaveFormat saveFormat = SaveFormat::Default;
         QRect screen = {};  // fixed area to cover; empty: the toolbar's monitor
         // Types a page key to whichever window has the keyboard focus, for a

@@ -3,45 +3,31 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
+#include <iostream>
 #include <string>
 
+#include "common/BuildInfo.h"
 #include "common/ini/ProgramPaths.h"
 #include "common/platform/Platform.h"
-#include "kalvo/core/DocumentDump.h"
 #include "kalvo/ui/CMyApp.h"
+#include "kalvo/ui/CommandLine.h"
 
 int main(int argc, char** argv) {
+    const kalvo::CommandLine options =
+        kalvo::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "kalvo: %s\n", options.error.c_str());
+        return 2;
+    }
     const common::ProgramPaths paths =
         common::resolveProgramPaths(common::currentProgramPath(), "kalvo");
-    common::PlatformOptions options;
-    options.pointer = false;
-    options.pageKeys = true;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf(
-                "Usage: kalvo [--input xtest|uinput] [--help]\n"
-                "Draw over the screen or on a whiteboard from a floating toolbar.\n\n"
-                "  --input xtest|uinput  how page keys reach a presentation: XTest (X11\n"
-                "                        sessions) or the kernel's uinput device (the\n"
-                "                        default in a Wayland session; see the README)\n\n"
-                "Preferences: %s\n"
-                "Environment: %s=PATH rewrites PATH with the document's segments\n"
-                "             (24 bytes each) after every change.\n",
-                paths.iniPath.c_str(), kalvo::kDumpDocumentVariable);
-            return 0;
-        }
-        const std::string arg = argv[i];
-        if (arg == "--input" || arg.starts_with("--input=")) {
-            const std::string value =
-                arg == "--input" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(8);
-            const std::optional<common::InputBackend> input = common::parseInputBackend(value);
-            if (!input) {
-                std::fprintf(stderr, "kalvo: --input must be xtest or uinput\n");
-                return 2;
-            }
-            options.input = *input;
-        }
+    if (options.help) {
+        std::cout << kalvo::HelpText(paths);
+        return 0;
+    }
+    if (options.version) {
+        std::cout << kalvo::VersionText();
+        return 0;
     }
     // The overlay, the top-most toolbar and the pointer routing to it rely on
     // placing and stacking windows, which Wayland leaves to the compositor:
@@ -49,10 +35,15 @@ int main(int argc, char** argv) {
     common::useXWaylandInWaylandSession();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kalvo"));
+    QApplication::setApplicationVersion(QString::fromLatin1(common::kVersion));
     // Only the toolbar is visible; the program ends through its exit button.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    common::Platform platform = common::makePlatform(options);
+    common::PlatformOptions platformOptions;
+    platformOptions.pointer = false;
+    platformOptions.pageKeys = true;
+    platformOptions.input = options.input;
+    common::Platform platform = common::makePlatform(platformOptions);
     if (!platform.injectionProblem.empty()) {
         std::fprintf(stderr, "kalvo: %s\n", platform.injectionProblem.c_str());
     }

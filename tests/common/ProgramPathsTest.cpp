@@ -97,4 +97,53 @@ TEST_F(UserFolders, SettingsShippedBesideTheProgramAreCopiedOnceAndNeverOverwrit
     EXPECT_EQ(tktest::readBytes(second.iniPath), "[Software]\nAmp=1\n");
 }
 
+TEST_F(UserFolders, InstalledProgramWritesOnlyToTheUserFoldersEvenWhenItCould) {
+    // A writable prefix, as root has: the layout alone decides.
+    TempDir prefix;
+    std::filesystem::create_directories(prefix.path() + "/bin");
+    std::filesystem::create_directories(prefix.path() + "/share");
+    const std::string program = prefix.path() + "/bin/kalvo";
+
+    const common::ProgramPaths p = resolveProgramPaths(program, "kalvo", true);
+
+    EXPECT_TRUE(p.installed);
+    EXPECT_EQ(p.iniPath, home.path() + "/cfg/kalvo/kalvo.ini");
+    EXPECT_EQ(p.dataDir, home.path() + "/share/kalvo/");
+    EXPECT_EQ(p.shareDir, prefix.path() + "/share/kalvo/");
+    EXPECT_EQ(p.libDir.rfind(prefix.path() + "/lib/", 0), 0u) << p.libDir;
+    EXPECT_EQ(p.libDir.substr(p.libDir.size() - 7), "/kalvo/");
+}
+
+TEST_F(UserFolders, BuildTreeAndPlainFoldersAreNotInstallations) {
+    TempDir build;
+    std::filesystem::create_directories(build.path() + "/bin");  // build/dev/bin: no share beside
+    std::filesystem::create_directories(build.path() + "/tools/share");
+
+    const common::ProgramPaths inBuild = resolveProgramPaths(build.path() + "/bin/tovik", "tovik");
+    const common::ProgramPaths inTools =
+        resolveProgramPaths(build.path() + "/tools/tovik", "tovik");
+
+    EXPECT_FALSE(inBuild.installed);
+    EXPECT_EQ(inBuild.iniPath, build.path() + "/bin/tovik.ini");
+    EXPECT_EQ(inBuild.libDir, build.path() + "/bin/");
+    EXPECT_EQ(inBuild.shareDir, build.path() + "/bin/");
+    EXPECT_FALSE(inTools.installed);
+    EXPECT_EQ(inTools.iniPath, build.path() + "/tools/tovik.ini");
+}
+
+TEST_F(UserFolders, PicturesFolderComesFromTheUserDirsFile) {
+    EnvOverride pictures("XDG_PICTURES_DIR", nullptr);
+    EnvOverride homeVar("HOME", home.path().c_str());
+    std::filesystem::create_directories(home.path() + "/cfg");
+    const std::string dirs = home.path() + "/cfg/user-dirs.dirs";
+
+    const std::string without = common::userPicturesDir();
+    tktest::writeBytes(dirs,
+                       "# written by xdg-user-dirs-update\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    const std::string with = common::userPicturesDir();
+
+    EXPECT_EQ(without, home.path() + "/Pictures");
+    EXPECT_EQ(with, home.path() + "/Bilder");
+}
+
 }  // namespace

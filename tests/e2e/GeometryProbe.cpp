@@ -4,9 +4,10 @@
 //   NAME X Y W H TITLE-OF-ITS-WINDOW
 // in X screen (device) pixels, to $TK_GEOMETRY_FILE whenever a widget is
 // shown, hidden, moved or resized. A colour dialog adds its basic colour
-// cells, as "swatch.RRGGBB", and its OK button, as "colordialog.ok"; each
-// visible top-level window adds "window.CLASS" (its class name without the
-// namespace). The file is
+// cells, as "swatch.RRGGBB", and its OK button, as "colordialog.ok"; a file
+// dialog adds its accept button ("Choose", "Open"...), as "filedialog.accept";
+// each visible top-level window adds "window.CLASS" (its class name without
+// the namespace). The file is
 // replaced whole (written aside and renamed), so a reader never sees half of
 // it.
 
@@ -18,6 +19,7 @@
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -132,6 +134,15 @@ private:
             }
             if (auto* dialog = qobject_cast<QColorDialog*>(w)) {
                 text += colorDialog(dialog);
+            }
+            if (auto* dialog = qobject_cast<QFileDialog*>(w)) {
+                if (auto* box = dialog->findChild<QDialogButtonBox*>()) {
+                    for (QAbstractButton* b : box->buttons()) {
+                        if (box->buttonRole(b) == QDialogButtonBox::AcceptRole && b->isVisible()) {
+                            text += line("filedialog.accept", b, b->rect());
+                        }
+                    }
+                }
             }
         }
         if (text == last_) {

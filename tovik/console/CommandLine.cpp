@@ -3,74 +3,59 @@
 #include <cctype>
 #include <charconv>
 #include <sstream>
+#include <utility>
 
+#include "common/BuildInfo.h"
+#include "common/cli/OptionParser.h"
 #include "tovik/console/ControlIds.h"
 
 namespace tovik {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine cl;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            const std::string prefix = a.substr(0, a.find('=')) + "=";
-            if (a.find('=') != std::string::npos) {
-                out = a.substr(prefix.size());
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                cl.error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        const std::string name = a.substr(0, a.find('='));
-        if (name == "--camera") {
-            if (!value(cl.camera)) {
-                return cl;
-            }
-        } else if (name == "--screen") {
-            if (!value(cl.screen)) {
-                return cl;
-            }
-            if (cl.screen.empty()) {
-                cl.error = "--screen needs a monitor name or index";
-                return cl;
-            }
-        } else if (name == "--calibration-file") {
-            if (!value(cl.calibrationFile)) {
-                return cl;
-            }
-        } else if (name == "--input") {
-            std::string backend;
-            if (!value(backend)) {
-                return cl;
-            }
-            const std::optional<common::InputBackend> parsed = common::parseInputBackend(backend);
-            if (!parsed) {
-                cl.error = "--input must be xtest or uinput, not " + backend;
-                return cl;
-            }
-            cl.input = *parsed;
-        } else if (a == "--list-cameras") {
-            cl.listCameras = true;
-        } else if (a == "--print-settings") {
-            cl.printSettings = true;
-        } else if (a == "--help" || a == "-h") {
-            cl.help = true;
-        } else if (a == "--run") {
-            cl.run = true;
-        } else if (a == "--print-messages") {
-            cl.printMessages = true;
-        } else if (a == "--commands-from-stdin") {
-            cl.commandsFromStdin = true;
-        } else {
-            cl.error = "unknown option: " + a + " (see --help)";
-            return cl;
-        }
+    auto text = [](std::string& field) {
+        return [&field](const QString& v) { field = v.toStdString(); };
+    };
+    auto flag = [](bool& field) { return [&field](const QString&) { field = true; }; };
+    const std::vector<common::CliOption> options = {
+        {{"camera"}, "SPEC", text(cl.camera)},
+        {{"screen"},
+         "NAME|INDEX",
+         [&](const QString& v) {
+             cl.screen = v.toStdString();
+             // An empty name would silently mean the default monitor.
+             if (cl.screen.empty()) {
+                 cl.error = "--screen needs a monitor name or index";
+             }
+         }},
+        {{"calibration-file"}, "PATH", text(cl.calibrationFile)},
+        {{"input"},
+         "xtest|uinput",
+         [&](const QString& v) {
+             if (const auto parsed = common::parseInputBackend(v.toStdString())) {
+                 cl.input = *parsed;
+             } else {
+                 cl.error = "--input must be xtest or uinput, not " + v.toStdString();
+             }
+         }},
+        {{"list-cameras"}, {}, flag(cl.listCameras)},
+        {{"print-settings"}, {}, flag(cl.printSettings)},
+        {{"help", "h"}, {}, flag(cl.help)},
+        {{"version"}, {}, flag(cl.version)},
+        {{"run"}, {}, flag(cl.run)},
+        {{"print-messages"}, {}, flag(cl.printMessages)},
+        {{"commands-from-stdin"}, {}, flag(cl.commandsFromStdin)},
+    };
+    // An option may refuse its value by setting cl.error (see --screen); a line
+    // QCommandLineParser refuses applies nothing.
+    if (std::string error = common::parseOptions(options, args); !error.empty()) {
+        cl.error = std::move(error);
     }
     return cl;
+}
+
+std::string VersionText() {
+    return std::string("tovik ") + common::kVersion + "\n";
 }
 
 std::string HelpText(const common::ProgramPaths& paths) {
@@ -92,6 +77,7 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "                           sessions) or the kernel's uinput device (the\n"
            "                           default in a Wayland session; see the README)\n"
            "  --help                   print this text and exit\n"
+           "  --version                print the version and exit\n"
            "\n"
            "Developer and test options:\n"
            "  --calibration-file PATH  start calibrated from an OpenCV YAML file:\n"
@@ -118,11 +104,15 @@ std::string HelpText(const common::ProgramPaths& paths) {
         << paths.dataDir
         << " (Gg.bmp, calibTouch*.bmp, ManCalib.bmp, HomographyMat.txt)\n"
            "The settings file lies beside the program and calibration files are written\n"
-           "there too; when the program's folder is not writable they go to the per-user\n"
-           "folders instead: $XDG_CONFIG_HOME/tovik/ (default ~/.config/tovik/) for the\n"
+           "there too; when the program is installed (in <prefix>/bin) or its folder is\n"
+           "not writable they go to the per-user folders instead:\n"
+           "$XDG_CONFIG_HOME/tovik/ (default ~/.config/tovik/) for the\n"
            "settings and $XDG_DATA_HOME/tovik/ (default ~/.local/share/tovik/) for the\n"
            "calibration files.\n";
-    if (paths.userFolders) {
+    if (paths.installed) {
+        out << "(An installed program never writes beside itself: the per-user folders are in "
+               "use.)\n";
+    } else if (paths.userFolders) {
         out << "(The program's folder is not writable: the per-user folders are in use.)\n";
     }
     return out.str();

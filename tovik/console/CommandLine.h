@@ -1,5 +1,6 @@
 #pragma once
-// Tovik's command line.
+// Tovik's command line. To add an option: a field here, one row in the table
+// of ParseCommandLine and its line in HelpText.
 
 #include <string>
 #include <vector>
@@ -14,7 +15,8 @@ struct CommandLine {
     std::string screen;              // --screen NAME|INDEX
     bool listCameras = false;        // --list-cameras
     bool printSettings = false;      // --print-settings
-    bool help = false;               // --help
+    bool help = false;               // --help, -h
+    bool version = false;            // --version
     std::string calibrationFile;     // --calibration-file PATH
     bool run = false;                // --run: press Run once the console is up
     bool printMessages = false;      // --print-messages: messages to stderr, answered OK
@@ -24,6 +26,9 @@ struct CommandLine {
 };
 
 [[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The --version text: program name and the project's version.
+[[nodiscard]] std::string VersionText();
 
 // The --help text, naming where the settings and calibration files live.
 [[nodiscard]] std::string HelpText(const common::ProgramPaths& paths);

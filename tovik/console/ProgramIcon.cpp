@@ -6,12 +6,11 @@
 
 namespace tovik {
 
-QIcon ProgramIcon() {
-    QIcon icon;
-    for (const int size : {16, 32, 48, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
+QImage ProgramIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
         const double s = size;
         // A dark screen with a bright spot and the pen reaching it.
@@ -27,8 +26,14 @@ QIcon ProgramIcon() {
         QPen pen(QColor(220, 220, 220), std::max(1.5, 0.09 * s), Qt::SolidLine, Qt::RoundCap);
         p.setPen(pen);
         p.drawLine(QPointF(0.5 * s, 0.5 * s), QPointF(0.92 * s, 0.95 * s));
-        p.end();
-        icon.addPixmap(pixmap);
+    }
+    return image;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64}) {
+        icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
     }
     return icon;
 }

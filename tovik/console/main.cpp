@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "common/BuildInfo.h"
 #include "common/ini/ProgramPaths.h"
 #include "common/platform/InputBackend.h"
 #include "sim/BackendFactory.h"
@@ -29,6 +30,10 @@ int main(int argc, char** argv) {
         std::cout << HelpText(paths);
         return exitcode::Ok;
     }
+    if (options.version) {
+        std::cout << VersionText();
+        return exitcode::Ok;
+    }
     if (options.printSettings) {
         TrackingSettings settings;
         LoadSettings(settings, paths.iniPath);
@@ -52,7 +57,7 @@ int main(int argc, char** argv) {
     common::useXWaylandInWaylandSession();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tovik"));
-    QApplication::setApplicationVersion(QStringLiteral("2.4.1"));
+    QApplication::setApplicationVersion(QString::fromLatin1(common::kVersion));
     // The console hides to the tray; hiding must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QtMessagePresenter boxes;

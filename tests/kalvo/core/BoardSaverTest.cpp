@@ -163,6 +163,24 @@ TEST(BoardSaver, JpegLeftByAConverterReportingFailureIsTheSavedImage) {
     EXPECT_EQ(saver.lastSavedPath(), target.path() + "/2020-1-2-3-4-5.jpg");
 }
 
+TEST(BoardSaver, InstalledProgramOpensOnThePicturesFolderAndUsesItsLibraryFolder) {
+    ASSERT_TRUE(fs::exists(kBinFolder + "jpgdll.so")) << "build the jpgdll target first";
+    TempDir program, home;
+    const std::string pictures = home.path() + "/Pictures/kalvo/";
+    ScriptedChooser chooser;
+    chooser.answers = {home.path()};
+    BoardSaver saver(program.path(), chooser, [] { return at(2020, 1, 2, 3, 4, 5); });
+    saver.setConverterFolder(kBinFolder);
+    saver.setImageFolder(pictures);
+
+    const SaveResult r = saver.save(capture(8, 8, qRgb(1, 2, 3)));
+
+    EXPECT_EQ(r, SaveResult::SavedJpeg);
+    EXPECT_TRUE(program.files().empty()) << "nothing is created beside an installed program";
+    EXPECT_TRUE(fs::is_directory(pictures));
+    EXPECT_EQ(chooser.starts, std::vector<std::string>{home.path() + "/Pictures/kalvo"});
+}
+
 TEST(BoardSaver, TwoSavesInOneSecondReplaceTheFirst) {
     TempDir program, target;
     ScriptedChooser chooser;

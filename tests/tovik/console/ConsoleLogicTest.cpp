@@ -10,6 +10,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "tovik/console/CalibrationController.h"
+#include "common/BuildInfo.h"
 #include "tovik/console/CalibrationFile.h"
 #include "tovik/console/CommandLine.h"
 #include "tovik/console/ControlIds.h"
@@ -100,12 +101,32 @@ TEST(CommandLineTest, OptionsAndErrors) {
     EXPECT_EQ(ParseCommandLine({}).camera, "v4l2");
     EXPECT_TRUE(ParseCommandLine({"--list-cameras"}).listCameras);
     EXPECT_TRUE(ParseCommandLine({"--print-settings"}).printSettings);
-    EXPECT_FALSE(ParseCommandLine({"--camera"}).error.empty());
-    EXPECT_FALSE(ParseCommandLine({"--frobnicate"}).error.empty());
+    EXPECT_TRUE(ParseCommandLine({"-h"}).help);
+    EXPECT_TRUE(ParseCommandLine({"--version"}).version);
+    EXPECT_EQ(ParseCommandLine({"--screen", "HDMI-1"}).screen, "HDMI-1");
+    EXPECT_EQ(ParseCommandLine({"--camera=sim:count=2", "--camera", "v4l2"}).camera, "v4l2");
+    EXPECT_EQ(ParseCommandLine({"--camera", "--run"}).camera,
+              "--run");  // a value, whatever it looks like
+
     EXPECT_EQ(ParseCommandLine({}).input, common::InputBackend::Automatic);
     EXPECT_EQ(ParseCommandLine({"--input", "uinput"}).input, common::InputBackend::Uinput);
     EXPECT_EQ(ParseCommandLine({"--input=xtest"}).input, common::InputBackend::XTest);
-    EXPECT_FALSE(ParseCommandLine({"--input", "wayland"}).error.empty());
+
+    const std::pair<std::vector<std::string>, std::string> errors[] = {
+        {{"--camera"}, "--camera needs a value"},
+        {{"--run", "--calibration-file"}, "--calibration-file needs a value"},
+        {{"--frobnicate"}, "unknown option: --frobnicate (see --help)"},
+        {{"--run", "-x=1"}, "unknown option: -x=1 (see --help)"},
+        {{"--run=1"}, "unknown option: --run=1 (see --help)"},
+        {{"stray"}, "unknown option: stray (see --help)"},
+        {{"--screen="}, "--screen needs a monitor name or index"},
+        {{"--input", "wayland"}, "--input must be xtest or uinput, not wayland"},
+    };
+    for (const auto& [args, error] : errors) {
+        const CommandLine cl = ParseCommandLine(args);
+        EXPECT_EQ(cl.error, error) << args.front();
+        EXPECT_FALSE(cl.run) << "nothing is applied when the line is refused";
+    }
 }
 
 TEST(CommandLineTest, HelpNamesTheFileLocations) {
@@ -117,6 +138,8 @@ TEST(CommandLineTest, HelpNamesTheFileLocations) {
     EXPECT_NE(help.find("~/.config/tovik/"), std::string::npos);
     EXPECT_NE(help.find("~/.local/share/tovik/"), std::string::npos);
     EXPECT_NE(help.find("--calibration-file"), std::string::npos);
+    EXPECT_NE(help.find("--version"), std::string::npos);
+    EXPECT_EQ(VersionText(), std::string("tovik ") + common::kVersion + "\n");
 }
 
 TEST(CommandLineTest, ConsoleCommandsByNameOrNumber) {

@@ -4,6 +4,9 @@
 //   cmake --build build/<dir> --target kalvo_art_generator
 //   QT_QPA_PLATFORM=offscreen build/<dir>/bin/kalvo_art_generator kalvo/ui/resources/toolbar
 //
+// With "--app-icon SIZE FILE" it draws only the program icon at that size (the
+// build uses it for the desktop's icon theme).
+//
 // Each strip is a 288 x 24, 24-bit BMP of twelve 24 x 24 button images in
 // button order. Magenta (255, 0, 255) is the mask colour: it fills everything
 // outside the icons, including the bottom-left pixel that the loader takes
@@ -314,8 +317,18 @@ bool save(const QImage& image, const QString& path) {
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
+    if (argc == 4 && QString::fromLatin1(argv[1]) == QStringLiteral("--app-icon")) {
+        const int size = QString::fromLatin1(argv[2]).toInt();
+        if (size < 16 || size > 1024) {
+            std::fprintf(stderr, "kalvo_art_generator: icon size %s is not 16..1024\n", argv[2]);
+            return 2;
+        }
+        return save(buildAppIcon(size, false), QString::fromLocal8Bit(argv[3])) ? 0 : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: kalvo_art_generator OUTPUT_FOLDER\n");
+        std::fprintf(stderr,
+                     "usage: kalvo_art_generator OUTPUT_FOLDER\n"
+                     "       kalvo_art_generator --app-icon SIZE FILE\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
