@@ -7,8 +7,10 @@
 // It stays above everything, full-screen slide shows and Kalvo's own
 // surfaces included, under every common window manager: the window manager
 // does not manage it (no layer of theirs stays above a focused full-screen
-// window everywhere), it is raised again when another program's window comes
-// over it, and it steps beneath Kalvo's own dialogs that open over it.
+// window everywhere), it is raised again when another program's managed
+// window comes over it, and it steps beneath Kalvo's own dialogs that open
+// over it. Another program's override-redirect window shown later (a menu, a
+// calibration screen) stays above it.
 
 #include <QEvent>
 #include <QIcon>

@@ -162,8 +162,12 @@ bool obscuredByOtherPrograms(const QWidget& window) {
             continue;
         }
         XWindowAttributes attrs{};
+        // Another program's override-redirect window (a menu, a calibration
+        // screen) was put on top on purpose after the toolbar: it stays
+        // there, as it would above a top-most window. Window managers'
+        // frames are never override-redirect, so managed windows still count.
         if (!XGetWindowAttributes(display, kids[i], &attrs) || attrs.map_state != IsViewable ||
-            attrs.c_class == InputOnly) {
+            attrs.c_class == InputOnly || attrs.override_redirect) {
             continue;
         }
         const QRect other(attrs.x, attrs.y, attrs.width + 2 * attrs.border_width,

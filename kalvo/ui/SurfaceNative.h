@@ -18,7 +18,8 @@ bool setNativeWindowClass(QWidget& window, const char* name);
 
 // True when a viewable window of another program (or a window manager's frame
 // around one) lies above `window` and overlaps it. Windows of this program
-// and frames around them do not count.
+// and frames around them do not count, nor override-redirect windows (menus,
+// full-screen windows that must cover everything): those stay on top.
 [[nodiscard]] bool obscuredByOtherPrograms(const QWidget& window);
 
 }  // namespace kalvo

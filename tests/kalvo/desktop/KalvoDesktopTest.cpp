@@ -122,8 +122,9 @@ void sendNetWmMessage(Display* d, Window w, const char* type, long l0, long l1 =
 // Another program's window: a full-screen "slide show" or a bottom panel.
 class ForeignWindow {
 public:
-    // Unmanaged: placed exactly where asked, beneath everything.
-    enum Kind { FullScreen, BottomPanel, Unmanaged };
+    // Unmanaged: placed exactly where asked, beneath everything. Covering:
+    // unmanaged too, on top of everything (a menu, a calibration screen).
+    enum Kind { FullScreen, BottomPanel, Unmanaged, Covering };
     static constexpr int kPanelHeight = 40;
 
     ForeignWindow(Kind kind, QRect area, unsigned long colour) : d_(XOpenDisplay(nullptr)) {
@@ -134,7 +135,7 @@ public:
         w_ = XCreateSimpleWindow(d, DefaultRootWindow(d), at.x(), at.y(),
                                  static_cast<unsigned>(at.width()),
                                  static_cast<unsigned>(at.height()), 0, 0, colour);
-        if (kind == Unmanaged) {
+        if (kind == Unmanaged || kind == Covering) {
             XSetWindowAttributes attrs{};
             attrs.override_redirect = True;
             XChangeWindowAttributes(d, w_, CWOverrideRedirect, &attrs);
@@ -297,6 +298,21 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
     EXPECT_TRUE(overOverlay);
     EXPECT_TRUE(inked) << "the overlay took no stroke over the show";
     EXPECT_TRUE(ended);
+}
+
+// Another program's override-redirect window shown over the toolbar (Tovik's
+// calibration screen) stays on top: the toolbar does not climb over it.
+TEST_F(KalvoDesktop, ToolbarStaysBelowAnotherProgramsUnmanagedWindowShownLater) {
+    startKalvo();
+    ASSERT_TRUE(waitUntil([&] { return toolbarShown(); }, 2000));
+    const QPoint caption = toolbar()->windowRect().topLeft() + toolbar()->captionRect().center();
+
+    ForeignWindow calibration(ForeignWindow::Covering, primaryArea(), 0x00FF00);
+    const bool covered = waitUntil([&] { return rootPixel(d(), caption) == 0xFF00FF00u; }, 2000);
+    QTest::qWait(1500);  // several of the toolbar's stacking checks
+
+    EXPECT_TRUE(covered);
+    EXPECT_EQ(rootPixel(d(), caption), 0xFF00FF00u) << "the toolbar climbed over the window";
 }
 
 // The colour dialog opens at the colour button near the bottom of the screen,
