@@ -3,25 +3,37 @@
 #include <QBuffer>
 #include <QFile>
 
+#include <cmath>
+#include <cstdint>
+
 #include "common/ini/SafeWrite.h"
 #include "kalvo/core/CArchive.h"
 #include "kalvo/core/CMyDoc.h"
 
 namespace kalvo {
 
-QByteArray serializeSegments(const CMyDoc& doc) {
+QByteArray serializeSegments(const CMyDoc& doc, double scale) {
+    const auto scaled = [scale](std::int32_t v) {
+        return static_cast<std::int32_t>(std::lround(v * scale));
+    };
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     CArchive ar(buffer, CArchive::Mode::Store);
     for (int i = 0; i < doc.GetSegmentCount(); ++i) {
-        doc.GetSegment(i)->Serialize(ar);
+        CHandwright s = *doc.GetSegment(i);
+        s.m_x1 = scaled(s.m_x1);
+        s.m_y1 = scaled(s.m_y1);
+        s.m_x2 = scaled(s.m_x2);
+        s.m_y2 = scaled(s.m_y2);
+        s.m_width = scaled(s.m_width);
+        s.Serialize(ar);
     }
     return bytes;
 }
 
-bool dumpSegments(const CMyDoc& doc, const QString& path) {
-    const QByteArray bytes = serializeSegments(doc);
+bool dumpSegments(const CMyDoc& doc, const QString& path, double scale) {
+    const QByteArray bytes = serializeSegments(doc, scale);
     return common::writeFileSafely(
                QFile::encodeName(path).toStdString(),
                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))

@@ -18,6 +18,7 @@
 #include "kalvo/ui/CAboutDlg.h"
 #include "kalvo/ui/CMainFrame.h"
 #include "kalvo/ui/CMyView.h"
+#include "kalvo/ui/DrawingWindow.h"
 #include "kalvo/ui/ScreenGrab.h"
 #include "kalvo/ui/SurfaceController.h"
 
@@ -145,7 +146,14 @@ bool CMyApp::InitInstance() {
 
 void CMyApp::dumpDocument() {
     dumpPending_ = false;
-    if (!dumpSegments(*doc_, dumpPath_)) {
+    // In the screen's device pixels, by the ratio of the surface drawn on
+    // (both stand on the same monitor); at shut-down, the last one seen.
+    if (surfaces_) {
+        DrawingWindow& surface =
+            surfaces_->board().isVisible() ? surfaces_->board() : surfaces_->overlay();
+        dumpScale_ = surface.devicePixelRatioF();
+    }
+    if (!dumpSegments(*doc_, dumpPath_, dumpScale_)) {
         std::fprintf(stderr, "kalvo: cannot write %s\n", qPrintable(dumpPath_));
     }
 }

@@ -69,6 +69,7 @@ private:
     std::unique_ptr<SurfaceController> surfaces_;  // goes before the frame
     QString dumpPath_;
     bool dumpPending_ = false;
+    double dumpScale_ = 1.0;  // the drawing surface's device pixel ratio
 };
 
 }  // namespace kalvo

@@ -47,7 +47,7 @@ std::string HelpText(const common::ProgramPaths& paths) {
            "\nConverter:   " + libs + BoardSaver::kConverterLibrary +
            "\nEnvironment: " + kDumpDocumentVariable +
            "=PATH rewrites PATH with the document's segments\n"
-           "             (24 bytes each) after every change.\n";
+           "             (24 bytes each, in screen pixels) after every change.\n";
 }
 
 std::string VersionText() {
