@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -146,14 +147,15 @@ bool CMyApp::InitInstance() {
 
 void CMyApp::dumpDocument() {
     dumpPending_ = false;
-    // In the screen's device pixels, by the ratio of the surface drawn on
-    // (both stand on the same monitor); at shut-down, the last one seen.
+    // In the X screen's device pixels, by the ratio of the surface drawn on
+    // (both stand on the toolbar's monitor); at shut-down, the last seen.
     if (surfaces_) {
         DrawingWindow& surface =
             surfaces_->board().isVisible() ? surfaces_->board() : surfaces_->overlay();
         dumpScale_ = surface.devicePixelRatioF();
+        dumpOrigin_ = surface.screen()->geometry().topLeft();
     }
-    if (!dumpSegments(*doc_, dumpPath_, dumpScale_)) {
+    if (!dumpSegments(*doc_, dumpPath_, dumpScale_, dumpOrigin_)) {
         std::fprintf(stderr, "kalvo: cannot write %s\n", qPrintable(dumpPath_));
     }
 }

@@ -2,6 +2,7 @@
 // The application: one document, the main frame with its view and floating
 // toolbar. Handlers reach the frame, document and view through it.
 
+#include <QPoint>
 #include <QString>
 
 #include <memory>
@@ -70,6 +71,7 @@ private:
     QString dumpPath_;
     bool dumpPending_ = false;
     double dumpScale_ = 1.0;  // the drawing surface's device pixel ratio
+    QPoint dumpOrigin_;       // and its monitor's corner
 };
 
 }  // namespace kalvo

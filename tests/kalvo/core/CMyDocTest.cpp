@@ -95,18 +95,19 @@ TEST(DocumentDump, FileHoldsEverySegmentInStoredFormAndIsReplacedWhole) {
     EXPECT_FALSE(dumpSegments(doc, dir.filePath("missing/folder/doc.bin")));
 }
 
-// On a scaled screen the document holds logical pixels; the dump holds the
-// device pixels the ink covers.
+// On a scaled screen the document holds Qt's logical desktop coordinates; the
+// dump holds the X screen's pixels the ink covers, scaled about the corner of
+// the surface's monitor.
 TEST(DocumentDump, ScalesPointsAndWidthsToDevicePixels) {
     CMyDoc doc;
-    doc.AddSegment(10, 21, -3, 0, 0x0000FF, 3);
+    doc.AddSegment(110, 21, 97, 0, 0x0000FF, 3);
     CMyDoc twice;
-    twice.AddSegment(20, 42, -6, 0, 0x0000FF, 6);
+    twice.AddSegment(120, 42, 94, 0, 0x0000FF, 6);
     CMyDoc half;
-    half.AddSegment(15, 32, -5, 0, 0x0000FF, 5);  // 31.5, -4.5 and 4.5 away from zero
+    half.AddSegment(115, 32, 95, 0, 0x0000FF, 5);  // 31.5, -4.5 and 4.5 away from zero
 
-    EXPECT_EQ(serializeSegments(doc, 2.0), serializeSegments(twice));
-    EXPECT_EQ(serializeSegments(doc, 1.5), serializeSegments(half));
+    EXPECT_EQ(serializeSegments(doc, 2.0, {100, 0}), serializeSegments(twice));
+    EXPECT_EQ(serializeSegments(doc, 1.5, {100, 0}), serializeSegments(half));
 }
 
 }  // namespace
