@@ -315,14 +315,8 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     const std::vector<Sample> samples = samplesAlong(run.figure, 3.0);
     const double tol = limits.inkTolerancePx;
     if (run.segments) {
-        // Into X screen pixels, as the figure is.
-        std::vector<Segment> segs = *run.segments;
-        for (Segment& g : segs) {
-            g.x1 += target.x;
-            g.x2 += target.x;
-            g.y1 += target.y;
-            g.y2 += target.y;
-        }
+        // Kalvo keeps its segments in desktop pixels, as the figure is.
+        const std::vector<Segment>& segs = *run.segments;
         r.segments = static_cast<int>(segs.size());
         if (!samples.empty()) {
             int covered = 0;

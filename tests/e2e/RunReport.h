@@ -26,8 +26,8 @@ struct RunRecords {
     cv::Matx33d pose = cv::Matx33d::eye();
     std::vector<SimFrame> simFrames;
     TovikTrace trace;
-    // Kalvo's segments, in its drawing surface's pixels: the surface covers
-    // the monitor (the toolbar stands on the target one). Empty: no dump.
+    // Kalvo's segments, in desktop (X screen) pixels whichever monitor its
+    // surface covers. Empty: no dump.
     std::optional<std::vector<Segment>> segments;
     std::vector<Stroke> figure;
     cv::Mat screenshot;                  // 8-bit BGR of the whole X screen; empty: none taken

@@ -112,9 +112,8 @@ TEST(RunReport, GoodRunPassesWithTheNumbersItWasBuiltWith) {
     EXPECT_NEAR(r.segmentsOnFigure, 1.0, 1e-9);
 }
 
-// The same run on the right-hand monitor of two: absolute coordinates and
-// Kalvo's surface span that monitor, the pen and the figure are in X screen
-// pixels.
+// The same run on the right-hand monitor of two: absolute coordinates span
+// that monitor, the pen, the figure and Kalvo's ink are in X screen pixels.
 TEST(RunReport, PointerIsMeasuredOnTheTargetMonitor) {
     RunRecords run = goodRun(1.0);
     run.screen = {2 * kScreen.width, kScreen.height};
@@ -125,6 +124,10 @@ TEST(RunReport, PointerIsMeasuredOnTheTargetMonitor) {
     }
     for (cv::Point2d& p : run.figure[0].points) {
         p += right;
+    }
+    for (Segment& g : *run.segments) {
+        g.x1 += kScreen.width;
+        g.x2 += kScreen.width;
     }
     const Report r = computeReport(run);
 
