@@ -12,8 +12,8 @@
 #include <sstream>
 #include <vector>
 
-#include "common/ini/SafeWrite.h"
 #include "common/BuildInfo.h"
+#include "common/ini/SafeWrite.h"
 
 namespace common {
 

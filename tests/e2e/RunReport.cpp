@@ -315,6 +315,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     const std::vector<Sample> samples = samplesAlong(run.figure, 3.0);
     const double tol = limits.inkTolerancePx;
     if (run.segments) {
+        // Kalvo keeps its segments in desktop pixels, as the figure is.
         const std::vector<Segment>& segs = *run.segments;
         r.segments = static_cast<int>(segs.size());
         if (!samples.empty()) {

@@ -26,8 +26,9 @@ struct RunRecords {
     cv::Matx33d pose = cv::Matx33d::eye();
     std::vector<SimFrame> simFrames;
     TovikTrace trace;
-    // Kalvo's segments, in X screen pixels as the figure (Kalvo keeps desktop
-    // coordinates; its dump scales them to device pixels). Empty: no dump.
+    // Kalvo's segments, in desktop (X screen) pixels whichever monitor its
+    // surface covers (on a scaled desktop its dump converts them to device
+    // pixels). Empty: no dump.
     std::optional<std::vector<Segment>> segments;
     std::vector<Stroke> figure;
     cv::Mat screenshot;                  // 8-bit BGR of the whole X screen; empty: none taken

@@ -113,7 +113,7 @@ TEST(RunReport, GoodRunPassesWithTheNumbersItWasBuiltWith) {
 }
 
 // The same run on the right-hand monitor of two: absolute coordinates span
-// that monitor; the pen, the figure and the ink are in X screen pixels.
+// that monitor, the pen, the figure and Kalvo's ink are in X screen pixels.
 TEST(RunReport, PointerIsMeasuredOnTheTargetMonitor) {
     RunRecords run = goodRun(1.0);
     run.screen = {2 * kScreen.width, kScreen.height};

@@ -9,8 +9,8 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "tovik/console/CalibrationController.h"
 #include "common/BuildInfo.h"
+#include "tovik/console/CalibrationController.h"
 #include "tovik/console/CalibrationFile.h"
 #include "tovik/console/CommandLine.h"
 #include "tovik/console/ControlIds.h"
