@@ -53,14 +53,8 @@ V4L2Backend::~V4L2Backend() {
 }
 
 int V4L2Backend::xioctl(int fd, unsigned long request, void* arg) const {
-    int r = -1;
-    for (int attempt = 0; attempt < kMaxIoctlRetries; ++attempt) {
-        r = dev_->ioctl(fd, request, arg);
-        if (r == 0 || errno != EINTR) {
-            break;
-        }
-    }
-    return r;
+    // One call with its retries.
+    return ListingCalls{dev_.get(), kMaxIoctlRetries}(fd, request, arg);
 }
 
 int V4L2Backend::ListingCalls::operator()(int fd, unsigned long request, void* arg) {
