@@ -53,10 +53,23 @@ V4L2Backend::~V4L2Backend() {
 }
 
 int V4L2Backend::xioctl(int fd, unsigned long request, void* arg) const {
-    int r;
-    do {
-        r = dev_->ioctl(fd, request, arg);
-    } while (r < 0 && errno == EINTR);
+    // One call with its retries.
+    return ListingCalls{dev_.get(), kMaxIoctlRetries}(fd, request, arg);
+}
+
+int V4L2Backend::ListingCalls::operator()(int fd, unsigned long request, void* arg) {
+    int r = -1;
+    for (int attempt = 0; attempt < kMaxIoctlRetries; ++attempt) {
+        if (left <= 0) {
+            errno = EINVAL;  // ends every listing loop like "no more entries"
+            return -1;
+        }
+        --left;
+        r = dev->ioctl(fd, request, arg);
+        if (r == 0 || errno != EINTR) {
+            break;
+        }
+    }
     return r;
 }
 
@@ -65,7 +78,7 @@ namespace {
 // Every size of every convertible format, each with the format that gives the
 // highest frame rate there (the better-ranked format on a tie).
 template <typename Ioctl>
-SizeMap sizeFormats(int fd, Ioctl xioctl) {
+SizeMap sizeFormats(int fd, Ioctl& xioctl) {
     SizeMap sizes;
     // A range offers only the usual sizes, and the device's present one.
     v4l2_format present{};
@@ -84,6 +97,11 @@ SizeMap sizeFormats(int fd, Ioctl xioctl) {
             continue;
         }
         auto add = [&](cv::Size s) {
+            // Nothing we could allocate or track: a broken answer.
+            if (s.width <= 0 || s.height <= 0 || s.width > V4L2Backend::kMaxFrameSide ||
+                s.height > V4L2Backend::kMaxFrameSide) {
+                return;
+            }
             SizeChoice c;
             c.fourcc = desc.pixelformat;
             v4l2_frmivalenum fi{};
@@ -100,7 +118,8 @@ SizeMap sizeFormats(int fd, Ioctl xioctl) {
                 }
                 SizeChoice candidate = c;
                 candidate.interval = f;
-                if (candidate.fps() > c.fps()) {
+                // Faster than any camera: a broken answer, not a frame rate.
+                if (candidate.fps() > c.fps() && candidate.fps() <= V4L2Backend::kMaxFrameRate) {
                     c.interval = f;
                 }
                 if (fi.type != V4L2_FRMIVAL_TYPE_DISCRETE) {
@@ -196,8 +215,8 @@ std::vector<DeviceInfo> V4L2Backend::enumerate() {
         if (fd < 0) {
             continue;  // gone between the two looks
         }
-        const SizeMap formats =
-            sizeFormats(fd, [this](int f, unsigned long r, void* a) { return xioctl(f, r, a); });
+        ListingCalls calls{dev_.get()};
+        const SizeMap formats = sizeFormats(fd, calls);
         std::vector<std::pair<cv::Size, double>> sizes;
         for (const auto& [wh, choice] : formats) {
             sizes.emplace_back(cv::Size(wh.first, wh.second), choice.fps());
@@ -269,8 +288,8 @@ bool V4L2Backend::openNode(const Node& node, cv::Size size) {
     if (fd_ < 0) {
         return fail(openProblem(path, errno));
     }
-    const SizeMap formats =
-        sizeFormats(fd_, [this](int f, unsigned long r, void* a) { return xioctl(f, r, a); });
+    ListingCalls calls{dev_.get()};
+    const SizeMap formats = sizeFormats(fd_, calls);
     const auto it = formats.find({size.width, size.height});
     if (it == formats.end()) {
         return fail(node.card + " does not deliver " + std::to_string(size.width) + "x" +
@@ -555,6 +574,7 @@ std::vector<ControlInfo> V4L2Backend::controls() {
     v4l2_queryctrl q{};
     q.id = V4L2_CTRL_FLAG_NEXT_CTRL;
     std::uint32_t previous = 0;
+    ListingCalls xioctl{dev_.get()};
     for (int n = 0; n < kMaxControls && xioctl(fd_, VIDIOC_QUERYCTRL, &q) == 0;
          ++n, q.id |= V4L2_CTRL_FLAG_NEXT_CTRL) {
         if (q.id <= previous) {

@@ -45,6 +45,15 @@ public:
 
     // How often a lost device is looked for again.
     static constexpr std::chrono::milliseconds kReconnectPeriod{500};
+    // What a driver's answers cannot push the back end past: the kernel calls
+    // one device's format listing and control listing may each make (a
+    // driver that never says "no more" must not hang the program), the
+    // retries of a call the driver keeps interrupting, and the frame sizes
+    // and rates listed (larger ones are taken as broken answers and skipped).
+    static constexpr int kMaxListingCalls = 4096;
+    static constexpr int kMaxIoctlRetries = 8;
+    static constexpr int kMaxFrameSide = 16384;
+    static constexpr double kMaxFrameRate = 1000.0;
 
 private:
     struct Buffer {
@@ -58,6 +67,13 @@ private:
         int openError = 0;  // errno of a node that cannot be opened
     };
     int xioctl(int fd, unsigned long request, void* arg) const;
+    // Kernel calls of one listing, retries included, within kMaxListingCalls;
+    // past that every call fails as the end of a list does.
+    struct ListingCalls {
+        V4L2Device* dev;
+        int left = kMaxListingCalls;
+        int operator()(int fd, unsigned long request, void* arg);
+    };
     // Capture nodes in node-number order, and nodes we may not open.
     [[nodiscard]] std::vector<Node> captureNodes() const;
     bool openNode(const Node& node, cv::Size size);
