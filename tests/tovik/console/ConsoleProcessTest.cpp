@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/PrivateXServer.h"
 #include "sim/CameraPose.h"
 #include "tovik/console/CalibrationFile.h"
 
@@ -148,59 +149,15 @@ private:
     int fd_ = -1;
 };
 
-// A private X server, so the pointer this test moves disturbs no other test.
-class PrivateXServer {
-public:
-    bool start(const std::string& size = "1024x768") {
-        int fds[2];
-        if (::pipe(fds) != 0) {
-            return false;
-        }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, STDOUT_FILENO);
-            ::dup2(null, STDERR_FILENO);
-            const std::string screen = size + "x24";
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-                     "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        std::string number;
-        char c = 0;
-        while (::read(fds[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        ::close(fds[0]);
-        if (number.empty()) {
-            return false;
-        }
-        name_ = ":" + number;
-        return true;
-    }
-    [[nodiscard]] const std::string& name() const { return name_; }
-    ~PrivateXServer() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-
-private:
-    pid_t pid_ = -1;
-    std::string name_;
-};
-
 class ConsoleProcessTest : public ::testing::Test {
 protected:
     // The X screen's size; a test may widen it to hold two monitors.
     virtual std::string serverSize() const { return "1024x768"; }
 
     void SetUp() override {
-        ASSERT_TRUE(server.start(serverSize())) << "Xvfb did not start";
+        // A private X server, so the pointer this test moves disturbs no
+        // other test.
+        ASSERT_TRUE(server.start(serverSize() + "x24")) << "Xvfb did not start";
         ::setenv("DISPLAY", server.name().c_str(), 1);
         display = XOpenDisplay(nullptr);
         ASSERT_NE(display, nullptr);
@@ -286,7 +243,7 @@ protected:
         return false;
     }
 
-    PrivateXServer server;
+    tktest::PrivateXServer server;
     Display* display = nullptr;
     cv::Size screen;
     fs::path dir;
