@@ -39,27 +39,16 @@
 #include "tovik/tracking/HomographyMap.h"
 #include "tovik/tracking/PointerMapper.h"
 
+#include "bench/CalibrationStandIns.h"
+
 namespace {
+
+using benchcal::NoCursor;
+using benchcal::PenHand;
+using benchcal::QuietHost;
 
 constexpr common::ScreenSize kScreen{1024, 768};
 constexpr auto kFrame = std::chrono::milliseconds(33);
-
-class QuietHost final : public tovik::CalibrationHost {
-public:
-    void StopPreview() override {}
-    void StartPreview() override {}
-    void ShowAutoThreshold(int) override {}
-    void ShowCalibrationReport(const tovik::CalibrationReport&) override {}
-    bool RunCountDown(int) override { return false; }
-    bool ThreadStarted() override { return false; }
-    void OnRun() override {}
-    void OnPause() override {}
-};
-
-class NoCursor final : public tovik::CursorControl {
-public:
-    void ShowCursor(bool) override {}
-};
 
 class NoStatus final : public tovik::TrackingStatusSink {
 public:
@@ -75,30 +64,6 @@ public:
     void sleepFor(std::chrono::milliseconds ms) override {
         std::this_thread::sleep_for(std::min(ms, std::chrono::milliseconds(40)));
     }
-};
-
-// Touches each red dot with the lit pen and F13, lets go on green.
-class PenHand final : public tovik::FrameGrabber {
-public:
-    PenHand(tovik::FrameGrabber& inner, tovik::HeadlessCanvas& canvas, sim::SimCamera& camera)
-        : inner_(inner), canvas_(canvas), camera_(camera) {}
-    cv::Mat* GrabFrame() override {
-        const auto dot = canvas_.lastDot();
-        const bool touch = canvas_.shown() && dot && dot->colour == tovik::DotColour::Red;
-        if (touch) {
-            camera_.setPen({double(dot->centre.x), double(dot->centre.y)}, true);
-        } else {
-            camera_.pen().setLit(false);
-        }
-        camera_.pen().setButton(touch);
-        return inner_.GrabFrame();
-    }
-    cv::Size FrameSize() override { return inner_.FrameSize(); }
-
-private:
-    tovik::FrameGrabber& inner_;
-    tovik::HeadlessCanvas& canvas_;
-    sim::SimCamera& camera_;
 };
 
 struct Result {

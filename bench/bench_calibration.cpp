@@ -27,48 +27,13 @@
 #include "tovik/calibration/FolderCalibrationFiles.h"
 #include "tovik/calibration/HeadlessCanvas.h"
 
+#include "bench/CalibrationStandIns.h"
+
 namespace {
 
-class QuietHost final : public tovik::CalibrationHost {
-public:
-    void StopPreview() override {}
-    void StartPreview() override {}
-    void ShowAutoThreshold(int) override {}
-    void ShowCalibrationReport(const tovik::CalibrationReport&) override {}
-    bool RunCountDown(int) override { return false; }
-    bool ThreadStarted() override { return false; }
-    void OnRun() override {}
-    void OnPause() override {}
-};
-
-class NoCursor final : public tovik::CursorControl {
-public:
-    void ShowCursor(bool) override {}
-};
-
-// Touches each red dot with the lit pen and F13, lets go on green.
-class PenHand final : public tovik::FrameGrabber {
-public:
-    PenHand(tovik::FrameGrabber& inner, tovik::HeadlessCanvas& canvas, sim::SimCamera& camera)
-        : inner_(inner), canvas_(canvas), camera_(camera) {}
-    cv::Mat* GrabFrame() override {
-        const auto dot = canvas_.lastDot();
-        const bool touch = canvas_.shown() && dot && dot->colour == tovik::DotColour::Red;
-        if (touch) {
-            camera_.setPen({double(dot->centre.x), double(dot->centre.y)}, true);
-        } else {
-            camera_.pen().setLit(false);
-        }
-        camera_.pen().setButton(touch);
-        return inner_.GrabFrame();
-    }
-    cv::Size FrameSize() override { return inner_.FrameSize(); }
-
-private:
-    tovik::FrameGrabber& inner_;
-    tovik::HeadlessCanvas& canvas_;
-    sim::SimCamera& camera_;
-};
+using benchcal::NoCursor;
+using benchcal::PenHand;
+using benchcal::QuietHost;
 
 struct Result {
     bool completed = false;
