@@ -18,7 +18,8 @@ CMYCOLORDLG::CMYCOLORDLG(COLORREF initial, QRect toolbarRect, QRect buttonRect, 
 }
 
 namespace {
-// How long after showing the dialog follows its frame's size.
+// How long a dialog the window manager gives no frame is placed again when it
+// moves: the manager's own placement comes within that time.
 constexpr int kPlacingMs = 1500;
 }  // namespace
 
@@ -47,18 +48,27 @@ void CMYCOLORDLG::showEvent(QShowEvent* event) {
     QTimer::singleShot(kPlacingMs, this, [this] { m_placing = false; });
 }
 
+void CMYCOLORDLG::placeOnceFramed() {
+    if (!m_placing) {
+        return;
+    }
+    // Until the window manager has framed the window, its moves are its own
+    // placement. Once the frame is known the dialog goes where it fits with
+    // it, once: every later move is the user's.
+    if (frameGeometry().size() != size()) {
+        m_placing = false;
+    }
+    place();
+}
+
 void CMYCOLORDLG::moveEvent(QMoveEvent* event) {
     QColorDialog::moveEvent(event);
-    if (m_placing) {
-        place();
-    }
+    placeOnceFramed();
 }
 
 void CMYCOLORDLG::resizeEvent(QResizeEvent* event) {
     QColorDialog::resizeEvent(event);
-    if (m_placing) {
-        place();
-    }
+    placeOnceFramed();
 }
 
 COLORREF CMYCOLORDLG::chosenColorRef() const {

@@ -36,11 +36,12 @@ protected:
 
 private:
     void place();
+    void placeOnceFramed();
 
     QRect m_toolbarRect;
     QRect m_buttonRect;
-    // While the window manager frames and places the new window: its frame
-    // is known only then, and the dialog goes where it fits with it.
+    // From showing until the window manager has framed the window: its
+    // frame is known only then, and the dialog goes where it fits with it.
     bool m_placing = false;
 };
 
