@@ -18,8 +18,8 @@ CMYCOLORDLG::CMYCOLORDLG(COLORREF initial, QRect toolbarRect, QRect buttonRect, 
 }
 
 namespace {
-// How long a dialog the window manager gives no frame is placed again when it
-// moves: the manager's own placement comes within that time.
+// The latest a dialog is still being placed after showing, should it never
+// be painted.
 constexpr int kPlacingMs = 1500;
 }  // namespace
 
@@ -48,27 +48,30 @@ void CMYCOLORDLG::showEvent(QShowEvent* event) {
     QTimer::singleShot(kPlacingMs, this, [this] { m_placing = false; });
 }
 
-void CMYCOLORDLG::placeOnceFramed() {
-    if (!m_placing) {
-        return;
-    }
-    // Until the window manager has framed the window, its moves are its own
-    // placement. Once the frame is known the dialog goes where it fits with
-    // it, once: every later move is the user's.
-    if (frameGeometry().size() != size()) {
-        m_placing = false;
-    }
-    place();
-}
-
 void CMYCOLORDLG::moveEvent(QMoveEvent* event) {
     QColorDialog::moveEvent(event);
-    placeOnceFramed();
+    // The window manager's own placement and framing, before it maps the
+    // window: the dialog goes where it fits with its frame.
+    if (m_placing) {
+        place();
+    }
 }
 
 void CMYCOLORDLG::resizeEvent(QResizeEvent* event) {
     QColorDialog::resizeEvent(event);
-    placeOnceFramed();
+    if (m_placing) {
+        place();
+    }
+}
+
+void CMYCOLORDLG::paintEvent(QPaintEvent* event) {
+    // Painted: the window is mapped, so framed. Placed once more with the
+    // frame; every later move is the user's.
+    if (m_placing) {
+        m_placing = false;
+        place();
+    }
+    QColorDialog::paintEvent(event);
 }
 
 COLORREF CMYCOLORDLG::chosenColorRef() const {

@@ -30,10 +30,12 @@
 #include "common/platform/X11WindowFinder.h"
 #include "kalvo/core/CHandwright.h"
 #include "kalvo/core/CMyDoc.h"
+#include "kalvo/core/ColorDialogPlacement.h"
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ToolbarCommands.h"
 #include "kalvo/ui/CMainFrame.h"
 #include "kalvo/ui/CMyApp.h"
+#include "kalvo/ui/CMyColorDlg.h"
 #include "kalvo/ui/CTrueColorToolBar.h"
 #include "kalvo/ui/DrawingWindow.h"
 #include "kalvo/ui/KalvoTestPaths.h"
@@ -352,14 +354,22 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
     bool done = false;
     onNextDialog([&](QWidget* dialog) {
         const auto frameNow = [&] { return withFrameExtents(d(), Window(dialog->winId())); };
-        // Framed (a title bar above the client) and placed.
-        placed = waitUntil([&] {
+        // Placed at the colour button with the frame the window manager gave
+        // it, and staying there.
+        const auto* colours = qobject_cast<CMYCOLORDLG*>(dialog);
+        const auto atButton = [&] {
+            const QRect qtFrame = dialog->frameGeometry();
             frame = frameNow();
-            return frame.top() < dialog->geometry().top() && workArea.contains(frame);
-        });
+            return workArea.contains(frame) &&
+                   qtFrame.topLeft() == PlaceColorDialog(toolbar()->windowRect(),
+                                                         toolbar()->buttonRect(5), qtFrame.size(),
+                                                         colours->screenArea());
+        };
+        placed = colours != nullptr && waitUntil(atButton) && (QTest::qWait(500), atButton());
         // Where the toolbar stood, the dialog is what the screen shows.
         const QRect overlap = dialog->geometry() & toolbar()->windowRect();
-        dialogUncovered = overlap.isEmpty() || shows(dialog, overlap.center());
+        dialogUncovered =
+            waitUntil([&] { return overlap.isEmpty() || shows(dialog, overlap.center()); }, 3000);
         // The user moves it at once (x and y given, as a pager or the user asks).
         sendNetWmMessage(d(), Window(dialog->winId()), "_NET_MOVERESIZE_WINDOW",
                          (1 << 8) | (1 << 9) | (2 << 12), frame.x() - 120, frame.y() - 90);
@@ -398,7 +408,7 @@ TEST_F(KalvoDesktop, ModalDialogsBelongToTheSurfaceInUse) {
             XGetTransientForHint(d(), static_cast<Window>(dialog->winId()), &owner);
             const QPoint centre = dialog->geometry().center();
             if (owner == static_cast<Window>(overlay.winId()) &&
-                waitUntil([&] { return shows(dialog, centre); }, 3000)) {
+                waitUntil([&] { return shows(dialog, centre); })) {
                 owned.push_back(name);
             }
             dialog->close();
@@ -465,7 +475,7 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
         // Saved: the picture of this monitor, the ink at its place.
         onNextDialog([&](QWidget* dialog) {
             qobject_cast<QFileDialog*>(dialog)->setDirectory(dir_.path());
-            qobject_cast<QFileDialog*>(dialog)->accept();
+            qobject_cast<QDialog*>(dialog)->accept();  // the folder shown
         });
         app_->GetMainFrame()->OnCommand(ID_SAVE_IMAGE);
         const QImage saved(QString::fromStdString(surfaces.saver()->lastSavedPath()));
