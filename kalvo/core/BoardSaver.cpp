@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -118,6 +119,7 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
         return SaveResult::InvalidImage;
     }
     const std::string base = imageBaseName(localTime_());
+    lastError_.clear();
 
     browseStartPath_ = imageFolder_.empty()
                            ? prepareDefaultImageFolder(programFolder_, fallbackFolder_)
@@ -137,7 +139,11 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
         const std::string pngPath = saveFolder_ + base + ".png";
         QSaveFile file(QString::fromStdString(pngPath));
         QImageWriter writer(&file, "png");
-        if (!file.open(QIODevice::WriteOnly) || !writer.write(capture.image) || !file.commit()) {
+        const bool opened = file.open(QIODevice::WriteOnly);
+        const bool written = opened && writer.write(capture.image);
+        if (!written || !file.commit()) {
+            const QString reason = opened && !written ? writer.errorString() : file.errorString();
+            lastError_ = "cannot write " + pngPath + ": " + reason.toStdString();
             return SaveResult::WriteFailed;
         }
         lastSavedPath_ = pngPath;
@@ -150,15 +156,25 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
         return SaveResult::WriteFailed;
     }
     const std::string jpgPath = saveFolder_ + base + ".jpg";
-    // The converter's result says nothing we rely on: the .jpg it leaves is
-    // the saved image. Without one the .bmp stays, so the save is never lost.
-    if (format_ != SaveFormat::Bmp && convertToJpeg(bmpPath, jpgPath) && exists(jpgPath)) {
-        ::unlink(bmpPath.c_str());
-        lastSavedPath_ = jpgPath;
-        return SaveResult::SavedJpeg;
-    }
     lastSavedPath_ = bmpPath;
-    return SaveResult::SavedBmp;
+    if (format_ == SaveFormat::Bmp) {
+        return SaveResult::SavedBmp;
+    }
+    // The converter's result says nothing we rely on: the .jpg it leaves is
+    // the saved image. One left by an earlier save in the same second must
+    // not pass for it, so it goes first. Without a new one the .bmp stays,
+    // so the save is never lost.
+    const bool oldJpegGone = ::unlink(jpgPath.c_str()) == 0 || errno == ENOENT;
+    if (!oldJpegGone || !convertToJpeg(bmpPath, jpgPath)) {
+        return SaveResult::SavedBmp;
+    }
+    if (!exists(jpgPath)) {
+        lastError_ = "the converter made no JPEG file; the picture is kept as " + bmpPath;
+        return SaveResult::ConverterFailed;
+    }
+    ::unlink(bmpPath.c_str());
+    lastSavedPath_ = jpgPath;
+    return SaveResult::SavedJpeg;
 }
 
 bool BoardSaver::convertToJpeg(const std::string& bmpPath, const std::string& jpgPath) const {

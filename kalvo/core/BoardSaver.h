@@ -26,12 +26,13 @@ public:
 };
 
 enum class SaveResult {
-    SavedBmp,      // the .bmp file is the saved image
-    SavedJpeg,     // the converter wrote the .jpg file; the .bmp was removed
-    SavedPng,      // Qt's image writer wrote the .png file
-    Cancelled,     // the folder choice was cancelled: nothing written
-    WriteFailed,   // the bitmap could not be written: nothing left behind
-    InvalidImage,  // empty capture or unsupported depth
+    SavedBmp,         // the .bmp file is the saved image
+    SavedJpeg,        // the converter wrote the .jpg file; the .bmp was removed
+    SavedPng,         // Qt's image writer wrote the .png file
+    ConverterFailed,  // the converter ran but left no .jpg: the .bmp is the saved image
+    Cancelled,        // the folder choice was cancelled: nothing written
+    WriteFailed,      // the bitmap could not be written: nothing left behind
+    InvalidImage,     // empty capture or unsupported depth
 };
 
 // Key "FORMAT" of section "SAVE" in kalvo.ini. Without the key a save writes
@@ -80,7 +81,8 @@ public:
 
     // Path of the last file written (.bmp or .jpg), empty before.
     [[nodiscard]] const std::string& lastSavedPath() const { return lastSavedPath_; }
-    // Why the last save failed to write, in words for the user.
+    // Why the last save failed to write (or left only the .bmp where a .jpg
+    // was due), in words for the user; empty after a save without trouble.
     [[nodiscard]] const std::string& lastError() const { return lastError_; }
     [[nodiscard]] bool folderChosen() const { return folderChosen_; }
     [[nodiscard]] const std::string& saveFolder() const { return saveFolder_; }  // ends in '/'

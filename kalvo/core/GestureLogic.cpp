@@ -95,7 +95,10 @@ void GestureLogic::rightDown() {
 }
 
 bool GestureLogic::paint(const QRect& rect) {
-    if (!actions_.hasEraser()) {
+    // Only the eraser's drag erases what it uncovers. Any other repaint
+    // (undo, redo, a refresh, a window moved away) shows the document: with
+    // the eraser merely chosen it would otherwise wipe the repainted area.
+    if (!actions_.hasEraser() || state_.erasing == 0) {
         return true;
     }
     eraseSegmentsInside(doc_, eraseBoxOfPaintRect(rect));

@@ -38,8 +38,9 @@ public:
     void rightDown();
 
     // A repaint of `rect`: true when the surface must draw every segment and
-    // text. While the eraser window exists the segments with both ends inside
-    // the rectangle are deleted instead and nothing is drawn (false).
+    // text. During an eraser drag (the eraser window exists and erasing is
+    // set) the segments with both ends inside the rectangle are deleted
+    // instead and nothing is drawn (false).
     [[nodiscard]] bool paint(const QRect& rect);
 
     // Passes the message to the toolbar when the point lies inside its

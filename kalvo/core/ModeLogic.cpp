@@ -98,17 +98,25 @@ void ModeLogic::refreshActiveSurface() {
     }
 }
 
+void ModeLogic::repaintActiveInk() {
+    if (state_.mode == kModeScreen) {
+        actions_.repaintInk(Surface::Overlay);
+    } else if (state_.mode == kModeWhiteboard) {
+        actions_.repaintInk(Surface::Board);
+    }
+}
+
 void ModeLogic::OnUndo() {
     EndStroke();
     if (history_ != nullptr && history_->undo()) {
-        refreshActiveSurface();
+        repaintActiveInk();
     }
 }
 
 void ModeLogic::OnRedo() {
     EndStroke();
     if (history_ != nullptr && history_->redo()) {
-        refreshActiveSurface();
+        repaintActiveInk();
     }
 }
 

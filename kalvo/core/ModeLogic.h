@@ -39,6 +39,7 @@ private:
     // Leaving a surface: no eraser window and no segment survive it.
     void dropBoardContents();
     void refreshActiveSurface();
+    void repaintActiveInk();
 
     DrawingState& state_;
     CMyDoc& doc_;

@@ -43,8 +43,12 @@ public:
 
     virtual void showSurface(Surface surface) = 0;
     virtual void hideSurface(Surface surface) = 0;
-    // Hides and shows the surface again so that it repaints from the document.
+    // Hides and shows the surface again so that it repaints from the document
+    // over what lies beneath now (a cleared board, a turned slide).
     virtual void refreshSurface(Surface surface) = 0;
+    // Redraws the surface's ink from the document, nothing else: undo and
+    // redo change only the ink.
+    virtual void repaintInk(Surface surface) = 0;
     // While the whiteboard is on, the main frame covers the screen.
     virtual void placeFrame(bool fullScreen) = 0;
 

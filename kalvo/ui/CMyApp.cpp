@@ -1,6 +1,7 @@
 #include "kalvo/ui/CMyApp.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
@@ -86,13 +87,14 @@ bool CMyApp::InitInstance() {
         }
         QCoreApplication::quit();
     });
+    // Modal dialogs belong to the surface on, as the surfaces' own do.
     frame_->GetActiveView()->SetCommandHandler(ID_APP_ABOUT, [] {
-        CAboutDlg about;
+        CAboutDlg about(SurfaceController::dialogOwner());
         about.exec();
     });
     frame_->m_reportError = [](const QString& text) {
         std::fprintf(stderr, "kalvo: %s\n", qPrintable(text));
-        QMessageBox::warning(nullptr, QStringLiteral("Kalvo"), text);
+        QMessageBox::warning(SurfaceController::dialogOwner(), QStringLiteral("Kalvo"), text);
     };
 
     // The two drawing windows, created hidden, and the commands that drive them.
@@ -116,9 +118,11 @@ bool CMyApp::InitInstance() {
     if (pictures_) {
         // Only the compositor can read a Wayland screen. Without its picture
         // nothing is saved: a grab through the X server would be black.
-        dialogs.grabScreen = [pictures = pictures_, box = dialogs.messageBox] {
+        dialogs.grabScreen = [pictures = pictures_, box = dialogs.messageBox](const QRect& area) {
             QString problem;
-            ScreenCapture capture = grabScreenThrough(*pictures, problem);
+            const QScreen* primary = QGuiApplication::primaryScreen();
+            const QRect desktop = primary ? primary->virtualGeometry() : QRect();
+            ScreenCapture capture = grabScreenThrough(*pictures, area, desktop, problem);
             if (capture.image.isNull()) {
                 box(QStringLiteral("The screen was not saved: ") + problem);
             }

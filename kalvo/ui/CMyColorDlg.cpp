@@ -18,7 +18,8 @@ CMYCOLORDLG::CMYCOLORDLG(COLORREF initial, QRect toolbarRect, QRect buttonRect, 
 }
 
 namespace {
-// How long after showing the dialog follows its frame's size.
+// The latest a dialog is still being placed after showing, should it never
+// be painted.
 constexpr int kPlacingMs = 1500;
 }  // namespace
 
@@ -49,6 +50,8 @@ void CMYCOLORDLG::showEvent(QShowEvent* event) {
 
 void CMYCOLORDLG::moveEvent(QMoveEvent* event) {
     QColorDialog::moveEvent(event);
+    // The window manager's own placement and framing, before it maps the
+    // window: the dialog goes where it fits with its frame.
     if (m_placing) {
         place();
     }
@@ -59,6 +62,16 @@ void CMYCOLORDLG::resizeEvent(QResizeEvent* event) {
     if (m_placing) {
         place();
     }
+}
+
+void CMYCOLORDLG::paintEvent(QPaintEvent* event) {
+    // Painted: the window is mapped, so framed. Placed once more with the
+    // frame; every later move is the user's.
+    if (m_placing) {
+        m_placing = false;
+        place();
+    }
+    QColorDialog::paintEvent(event);
 }
 
 COLORREF CMYCOLORDLG::chosenColorRef() const {

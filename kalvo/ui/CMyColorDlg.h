@@ -33,14 +33,15 @@ protected:
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void place();
 
     QRect m_toolbarRect;
     QRect m_buttonRect;
-    // While the window manager frames and places the new window: its frame
-    // is known only then, and the dialog goes where it fits with it.
+    // From showing until the window is first painted, framed by the window
+    // manager: its frame is known only then.
     bool m_placing = false;
 };
 

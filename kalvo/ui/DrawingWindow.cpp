@@ -158,7 +158,9 @@ void DrawingWindow::paintEvent(QPaintEvent* event) {
     // apart (two eraser moves) arrive merged, and the bounding rectangle of
     // the merge would take the segments between them too.
     bool drawInk = true;
-    if (handler_ != nullptr) {
+    // A redraw of the whole ink the program asked for (undo, redo, a refresh,
+    // a new screen picture) shows the document and never erases.
+    if (handler_ != nullptr && !inkStale_) {
         for (const QRect& part : event->region()) {
             drawInk = handler_->paintRequested(*this, part.translated(pos())) && drawInk;
         }

@@ -6,9 +6,9 @@ namespace kalvo {
 
 std::optional<std::string> QtFolderChooser::chooseFolder(const std::string& title,
                                                          const std::string& startPath) {
-    const QString dir = QFileDialog::getExistingDirectory(m_owner, QString::fromStdString(title),
-                                                          QString::fromStdString(startPath),
-                                                          QFileDialog::ShowDirsOnly);
+    const QString dir = QFileDialog::getExistingDirectory(
+        m_owner ? m_owner() : nullptr, QString::fromStdString(title),
+        QString::fromStdString(startPath), QFileDialog::ShowDirsOnly);
     if (dir.isEmpty()) {
         return std::nullopt;
     }

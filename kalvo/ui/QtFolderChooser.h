@@ -1,6 +1,8 @@
 #pragma once
 // The folder dialog of the saver: Qt's directory chooser, folders only.
 
+#include <functional>
+
 #include "kalvo/core/BoardSaver.h"
 
 class QWidget;
@@ -9,13 +11,14 @@ namespace kalvo {
 
 class QtFolderChooser final : public FolderChooser {
 public:
-    explicit QtFolderChooser(QWidget* owner = nullptr) : m_owner(owner) {}
+    // owner: gives the dialog's owner when it opens (null: none).
+    explicit QtFolderChooser(std::function<QWidget*()> owner = {}) : m_owner(std::move(owner)) {}
 
     [[nodiscard]] std::optional<std::string> chooseFolder(const std::string& title,
                                                           const std::string& startPath) override;
 
 private:
-    QWidget* m_owner;
+    std::function<QWidget*()> m_owner;
 };
 
 }  // namespace kalvo

@@ -44,28 +44,28 @@ QEvent::Type eventTypeOf(PointerMessage message) {
     return QEvent::MouseMove;
 }
 
-// The surface on, if any. Dialogs belong to it: window managers keep a
-// dialog above the window it belongs to, also a full-screen one.
-QWidget* surfaceInUse() {
+}  // namespace
+
+QWidget* SurfaceController::dialogOwner() {
     const DrawingState& state = drawingState();
     return state.mode == kModeScreen       ? state.overlayWindow
            : state.mode == kModeWhiteboard ? state.boardWindow
                                            : nullptr;
 }
 
-}  // namespace
-
 SurfaceDialogs SurfaceDialogs::standard() {
     SurfaceDialogs d;
     d.chooseColor = [](COLORREF current, QRect toolbarRect, QRect buttonRect) {
-        return CMYCOLORDLG::ChooseColor(current, toolbarRect, buttonRect, surfaceInUse());
+        return CMYCOLORDLG::ChooseColor(current, toolbarRect, buttonRect,
+                                        SurfaceController::dialogOwner());
     };
     d.chooseWidth = [](QPoint at) { return ChooseLineWidth(at); };
     d.messageBox = [](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, surfaceInUse());
+        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok,
+                        SurfaceController::dialogOwner());
         box.exec();
     };
-    d.grabScreen = [] { return kalvo::grabScreen(); };
+    d.grabScreen = [](const QRect& area) { return kalvo::grabScreen(area); };
     return d;
 }
 
@@ -96,7 +96,7 @@ SurfaceController::SurfaceController(Parts parts, SurfaceDialogs dialogs)
     if (!parts_.programFolder.empty()) {
         FolderChooser* chooser = dialogs_.folderChooser;
         if (chooser == nullptr) {
-            ownChooser_ = std::make_unique<QtFolderChooser>(view_);
+            ownChooser_ = std::make_unique<QtFolderChooser>(&SurfaceController::dialogOwner);
             chooser = ownChooser_.get();
         }
         saver_ = std::make_unique<BoardSaver>(parts_.programFolder, *chooser);
@@ -198,9 +198,14 @@ void SurfaceController::OnSaveImage() {
     // repaint of the whole overlay: while the eraser window exists that would
     // erase every segment on it.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    const ScreenCapture capture = dialogs_.grabScreen();
-    if (saver_->save(capture) == SaveResult::WriteFailed && dialogs_.messageBox) {
+    // The monitor the surfaces cover, not the primary one.
+    const ScreenCapture capture = dialogs_.grabScreen(targetArea());
+    const SaveResult saved = saver_->save(capture);
+    if (saved == SaveResult::WriteFailed && dialogs_.messageBox) {
         dialogs_.messageBox(QStringLiteral("The picture was not saved.\n") +
+                            QString::fromStdString(saver_->lastError()));
+    } else if (saved == SaveResult::ConverterFailed && dialogs_.messageBox) {
+        dialogs_.messageBox(QStringLiteral("The picture was saved as a bitmap.\n") +
                             QString::fromStdString(saver_->lastError()));
     }
     parts_.state.folderChosen = saver_->folderChosen() ? 1 : 0;
@@ -212,24 +217,27 @@ void SurfaceController::OnSaveImage() {
 
 void SurfaceController::OnKeyDown(Surface surface, int vk) {
     DrawingWindow& w = window(surface);
-    bool forwarded = keys_ && keys_->handleKeyDown(parts_.state.mode, vk,
-                                                   static_cast<common::WindowId>(w.winId()));
-    if (!forwarded && parts_.typeKey && parts_.state.mode == kModeScreen &&
+    // Delivered: a presentation window was found, took the focus and got the key.
+    const bool delivered = keys_ && keys_->handleKeyDown(parts_.state.mode, vk,
+                                                         static_cast<common::WindowId>(w.winId()));
+    if (!delivered && parts_.typeKey && parts_.state.mode == kModeScreen &&
         (vk == common::VK_NEXT_KEY || vk == common::VK_PRIOR_KEY)) {
         // No X window is the presentation, yet one may lie beneath where the
         // X server cannot see it. Nothing can activate it, but hiding the
         // overlay lets the compositor hand it the focus; the key goes there.
+        // Whether a presentation took it is unknown (a stray key may have
+        // gone to any window), so the board stays as it is.
         w.hide();
         QEventLoop settle;
         QTimer::singleShot(100, &settle, &QEventLoop::quit);
         settle.exec(QEventLoop::ExcludeUserInputEvents);
-        forwarded = parts_.typeKey(vk);
+        (void)parts_.typeKey(vk);
         QTimer::singleShot(50, &settle, &QEventLoop::quit);
         settle.exec(QEventLoop::ExcludeUserInputEvents);
         w.show();
         w.activateWindow();
     }
-    if (forwarded) {
+    if (delivered) {
         if (view_ != nullptr) {
             view_->OnClearBoard();
         } else {
@@ -322,6 +330,12 @@ void SurfaceController::refreshSurface(Surface surface) {
         return;
     }
     w.refreshInk();
+}
+
+void SurfaceController::repaintInk(Surface surface) {
+    // Never a new screen picture: hiding the overlay would pass keys typed
+    // meanwhile (a repeated Ctrl+Z) to the window beneath.
+    window(surface).refreshInk();
 }
 
 void SurfaceController::regrabOverlay() {

@@ -48,8 +48,8 @@ struct SurfaceDialogs {
     std::function<std::optional<int>(QPoint screenPos)> chooseWidth;
     // A message box without owner or caption.
     std::function<void(const QString& text)> messageBox;
-    // The whole screen as it is shown.
-    std::function<ScreenCapture()> grabScreen;
+    // An area of the screen (Qt's screen coordinates) as it is shown.
+    std::function<ScreenCapture(const QRect& area)> grabScreen;
     // The folder dialog of the first save; null: Qt's.
     FolderChooser* folderChooser = nullptr;
 
@@ -77,6 +77,7 @@ public:
         QRect screen = {};  // fixed area to cover; empty: the toolbar's monitor
         // Types a page key to whichever window has the keyboard focus, for a
         // presentation that is no X window (Wayland); empty: no such path.
+        // Nothing tells where such a key went: the board is not cleared.
         std::function<bool(int vk)> typeKey = {};
     };
 
@@ -84,6 +85,11 @@ public:
     ~SurfaceController() override;
     SurfaceController(const SurfaceController&) = delete;
     SurfaceController& operator=(const SurfaceController&) = delete;
+
+    // The owner of every modal dialog: the surface on, if any. Window
+    // managers keep a dialog above the window it belongs to, also a
+    // full-screen one; without it a dialog may open beneath the surface.
+    [[nodiscard]] static QWidget* dialogOwner();
 
     // Puts the handlers of the surface, tool, colour, width and save commands
     // into the view, and repaints the surfaces when the view clears the board.
@@ -117,6 +123,7 @@ public:
     void showSurface(Surface surface) override;
     void hideSurface(Surface surface) override;
     void refreshSurface(Surface surface) override;
+    void repaintInk(Surface surface) override;
     void placeFrame(bool fullScreen) override;
     void drawLiveSegment(Surface surface, QPoint from, QPoint to) override;
     void repaintArea(Surface surface, const QRect& area) override;

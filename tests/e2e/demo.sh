@@ -108,7 +108,7 @@ if ((!inner)); then
   mkdir -p "$RUN/bin"
   export DEMO_T0=$T0 DEMO_RUN=$RUN DEMO_RUN_ID=$RUN_ID DEMO_OUT=$OUT DEMO_LOGS=$LOGS DEMO_BIN=$BIN
   export DEMO_POSE=$POSE DEMO_OPTICS=$OPTICS DEMO_PROJECTOR=$PROJECTOR DEMO_PARTS_FIRST=$PARTS_FIRST
-  export DEMO_PARTS_SECOND=$PARTS_SECOND
+  export DEMO_PARTS_SECOND=$PARTS_SECOND DEMO_TEST=$TEST
 
   DESKTOP_PID=
   WATCHDOG=
@@ -345,8 +345,9 @@ say "pen draws in red: $DEMO_PARTS_FIRST"
 sed -i '0,/^lit 1$/s//lit 1\nwait 1200/' "$RUN/strokes"
 pen <"$RUN/strokes"
 
-# Blue from the colour dialog, picked with the pen as well; should the dialog
-# not come, the rest is drawn in red and the report says so.
+# Blue from the colour dialog, picked with the pen as well. Should the dialog
+# not come, the demo draws the rest in red; the test fails, as red ink would
+# then match a red expectation.
 SECOND=FF0000
 COLOR_BUTTON=$("$DRIVER" geometry "$RUN/kalvo.geometry" 32823 --timeout 5) || fail "no colour button"
 say "pen taps 'Color Setting' at $COLOR_BUTTON"
@@ -362,6 +363,7 @@ if SWATCH=$("$DRIVER" geometry "$RUN/kalvo.geometry" swatch.0000FF --timeout 8);
   SECOND=0000FF
   sleep 0.4
 else
+  ((DEMO_TEST)) && fail "no colour dialog"
   say "no colour dialog: one colour only"
 fi
 say "pen draws in #$SECOND: $DEMO_PARTS_SECOND"

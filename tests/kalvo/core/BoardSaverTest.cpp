@@ -161,6 +161,17 @@ TEST(BoardSaver, JpegLeftByAConverterReportingFailureIsTheSavedImage) {
     EXPECT_EQ(r, SaveResult::SavedJpeg);
     EXPECT_EQ(target.files(), std::set<std::string>{"2020-1-2-3-4-5.jpg"});
     EXPECT_EQ(saver.lastSavedPath(), target.path() + "/2020-1-2-3-4-5.jpg");
+
+    // Saved again in the same second by a converter that leaves nothing: the
+    // .jpg of the first save must not pass for this one.
+    ::setenv("FAULTY_CONVERTER_WRITES_NOTHING", "1", 1);
+    const SaveResult again = saver.save(capture(8, 8, qRgb(1, 2, 3)));
+    ::unsetenv("FAULTY_CONVERTER_WRITES_NOTHING");
+
+    EXPECT_EQ(again, SaveResult::ConverterFailed);
+    EXPECT_EQ(target.files(), std::set<std::string>{"2020-1-2-3-4-5.bmp"});
+    EXPECT_EQ(saver.lastSavedPath(), target.path() + "/2020-1-2-3-4-5.bmp");
+    EXPECT_NE(saver.lastError().find("no JPEG"), std::string::npos) << saver.lastError();
 }
 
 TEST(BoardSaver, InstalledProgramOpensOnThePicturesFolderAndUsesItsLibraryFolder) {
@@ -225,9 +236,11 @@ TEST(BoardSaver, UnwritableFolderSavesNothingAndLeavesNoStrayFile) {
 
     EXPECT_EQ(r, SaveResult::WriteFailed);
     EXPECT_EQ(target.files(), std::set<std::string>{"plainfile"});
-    EXPECT_TRUE(saver.folderChosen());  // asked once: a later save fails the same way, silently
+    EXPECT_TRUE(saver.folderChosen());  // asked once: a later save fails the same way
+    saver.setFormat(SaveFormat::Png);
     EXPECT_EQ(saver.save(capture(5, 5, 0)), SaveResult::WriteFailed);
     EXPECT_EQ(chooser.calls, 1);
+    EXPECT_NE(saver.lastError().find(".png: "), std::string::npos) << saver.lastError();
 }
 
 TEST(BoardSaver, DiskFullMidWriteKeepsTheEarlierPictureAndSaysWhy) {
@@ -249,6 +262,8 @@ TEST(BoardSaver, DiskFullMidWriteKeepsTheEarlierPictureAndSaysWhy) {
     EXPECT_EQ(target.files(), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
     EXPECT_EQ(fs::file_size(path), before);
     EXPECT_NE(saver.lastError().find("the disk is full"), std::string::npos) << saver.lastError();
+    EXPECT_EQ(saver.save(capture(4, 4, 0)), SaveResult::SavedBmp);
+    EXPECT_EQ(saver.lastError(), "");
 }
 
 TEST(BoardSaver, InvalidCaptureIsRefusedBeforeAskingForAFolder) {

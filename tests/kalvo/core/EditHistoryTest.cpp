@@ -62,7 +62,7 @@ TEST_F(EditHistoryTest, StrokesUndoWholeAndRedoInOrder) {
     modes.OnUndo();
 
     EXPECT_EQ(doc.GetSegmentCount(), 3);
-    EXPECT_EQ(actions.calls.back(), "refresh board");
+    EXPECT_EQ(actions.calls.back(), "ink board");
     modes.OnUndo();
     EXPECT_EQ(doc.GetSegmentCount(), 0);
     EXPECT_FALSE(history.canUndo());

@@ -185,11 +185,14 @@ TEST_F(GestureLogicTest, RightPressStopsErasing) {
     EXPECT_EQ(doc.GetSegmentCount(), 1);
 }
 
-TEST_F(GestureLogicTest, RepaintWhileEraserExistsDeletesInsideAndDrawsNothing) {
+TEST_F(GestureLogicTest, RepaintDuringAnEraserDragDeletesInsideAndDrawsNothing) {
     doc.AddSegment(10, 10, 40, 60, 0, 1);  // far corner on the far edges: inside
     doc.AddSegment(10, 10, 41, 10, 0, 1);  // one past the right edge
     doc.AddSegment(0, 0, 5, 5, 0, 1);      // outside
     actions.eraser = true;
+    EXPECT_TRUE(gesture.paint(QRect(0, 0, 100, 100)));  // chosen, not dragging
+    EXPECT_EQ(doc.GetSegmentCount(), 3);
+    state.erasing = 1;
 
     EXPECT_FALSE(gesture.paint(QRect(10, 10, 30, 50)));
     EXPECT_EQ(doc.GetSegmentCount(), 2);

@@ -49,6 +49,7 @@ public:
     void showSurface(Surface s) override { calls.push_back("show " + surfaceName(s)); }
     void hideSurface(Surface s) override { calls.push_back("hide " + surfaceName(s)); }
     void refreshSurface(Surface s) override { calls.push_back("refresh " + surfaceName(s)); }
+    void repaintInk(Surface s) override { calls.push_back("ink " + surfaceName(s)); }
     void placeFrame(bool fullScreen) override {
         calls.push_back(fullScreen ? "frame full" : "frame parked");
     }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScreen>
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -28,10 +30,12 @@
 #include "common/platform/X11WindowFinder.h"
 #include "kalvo/core/CHandwright.h"
 #include "kalvo/core/CMyDoc.h"
+#include "kalvo/core/ColorDialogPlacement.h"
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ToolbarCommands.h"
 #include "kalvo/ui/CMainFrame.h"
 #include "kalvo/ui/CMyApp.h"
+#include "kalvo/ui/CMyColorDlg.h"
 #include "kalvo/ui/CTrueColorToolBar.h"
 #include "kalvo/ui/DrawingWindow.h"
 #include "kalvo/ui/KalvoTestPaths.h"
@@ -225,21 +229,34 @@ protected:
     // The toolbar is what the screen shows where it stands: its caption and
     // a button's face.
     bool toolbarShown() const {
-        const QImage own = toolbar()->grab().toImage();
         const QPoint origin = toolbar()->windowRect().topLeft();
         const QPoint probes[] = {toolbar()->captionRect().center(),
                                  toolbar()->buttonRect(6).topLeft() + QPoint(2, 2),
                                  toolbar()->buttonRect(11).center()};
-        for (const QPoint& p : probes) {
-            const QRgb want = own.pixel(p);
-            const QRgb seen = rootPixel(d(), origin + p);
-            if (std::abs(qRed(want) - qRed(seen)) > 8 ||
-                std::abs(qGreen(want) - qGreen(seen)) > 8 ||
-                std::abs(qBlue(want) - qBlue(seen)) > 8) {
-                return false;
+        return std::all_of(std::begin(probes), std::end(probes),
+                           [&](QPoint p) { return shows(toolbar(), origin + p); });
+    }
+
+    // The screen shows the widget's own pixel at a point: nothing covers it there.
+    bool shows(QWidget* w, QPoint at) const {
+        const QRgb want = w->grab().toImage().pixel(w->mapFromGlobal(at));
+        const QRgb seen = rootPixel(d(), at);
+        return std::abs(qRed(want) - qRed(seen)) <= 8 &&
+               std::abs(qGreen(want) - qGreen(seen)) <= 8 &&
+               std::abs(qBlue(want) - qBlue(seen)) <= 8;
+    }
+
+    // Runs `act` on the next modal dialog, from inside its own event loop, as
+    // soon as it is shown (looked for during 10 s).
+    void onNextDialog(std::function<void(QWidget*)> act, int triesLeft = 200) {
+        QTimer::singleShot(50, toolbar(), [this, act, triesLeft] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (dialog != nullptr && dialog->isVisible()) {
+                act(dialog);
+            } else if (triesLeft > 0) {
+                onNextDialog(act, triesLeft - 1);
             }
-        }
-        return true;
+        });
     }
 
     DisplayPtr x_;
@@ -268,7 +285,7 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
                rootPixel(d(), primaryArea().topLeft() + QPoint(50, 50)) == 0xFFFFFFFFu;
     });
     click(buttonCentre(ID_WHITEBOARD));
-    waitUntil([&] { return drawingState().mode == kModeNone; });
+    const bool boardOff = waitUntil([&] { return drawingState().mode == kModeNone; });
     click(buttonCentre(ID_DRAW_ON_SCREEN));
     const bool screenOn = waitUntil([&] { return drawingState().mode == kModeScreen; });
     const bool overlayShown = QTest::qWaitForWindowExposed(&app_->GetSurfaces()->overlay());
@@ -293,6 +310,7 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
     EXPECT_TRUE(overShowFocused);
     EXPECT_TRUE(boardOn);
     EXPECT_TRUE(overBoard);
+    EXPECT_TRUE(boardOff);
     EXPECT_TRUE(screenOn);
     EXPECT_TRUE(overlayShown);
     EXPECT_TRUE(overOverlay);
@@ -317,7 +335,7 @@ TEST_F(KalvoDesktop, ToolbarStaysBelowAnotherProgramsUnmanagedWindowShownLater) 
 
 // The colour dialog opens at the colour button near the bottom of the screen,
 // where a panel stands: it must land above the panel with its frame, and
-// above the toolbar.
+// above the toolbar. Then it goes where the user drags it, and stays there.
 TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) {
     const QRect screen = primaryArea();
     ForeignWindow panel(ForeignWindow::BottomPanel, screen, 0x202020);
@@ -329,39 +347,84 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
     const QRect workArea(screen.x(), screen.y(), screen.width(),
                          screen.height() - ForeignWindow::kPanelHeight);
     QRect frame;
+    bool placed = false;
     bool dialogUncovered = false;
-    bool seen = false;
-    QTimer::singleShot(2500, [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        if (dialog == nullptr) {
-            return;
-        }
-        seen = true;
-        frame = withFrameExtents(d(), static_cast<Window>(dialog->winId()));
+    QRect movedTo;
+    QRect afterwards;
+    bool done = false;
+    onNextDialog([&](QWidget* dialog) {
+        const auto frameNow = [&] { return withFrameExtents(d(), Window(dialog->winId())); };
+        // Placed at the colour button with the frame the window manager gave
+        // it, and staying there.
+        const auto* colours = qobject_cast<CMYCOLORDLG*>(dialog);
+        const auto atButton = [&] {
+            const QRect qtFrame = dialog->frameGeometry();
+            frame = frameNow();
+            return workArea.contains(frame) &&
+                   qtFrame.topLeft() == PlaceColorDialog(toolbar()->windowRect(),
+                                                         toolbar()->buttonRect(5), qtFrame.size(),
+                                                         colours->screenArea());
+        };
+        placed = colours != nullptr && waitUntil(atButton) && (QTest::qWait(500), atButton());
         // Where the toolbar stood, the dialog is what the screen shows.
-        const QRect client = dialog->geometry();
-        const QRect overlap = client & toolbar()->windowRect();
-        dialogUncovered = true;
-        if (!overlap.isEmpty()) {
-            const QImage own = dialog->grab().toImage();
-            const QRgb want = own.pixel(overlap.center() - client.topLeft());
-            const QRgb shown = rootPixel(d(), overlap.center());
-            dialogUncovered = std::abs(qRed(want) - qRed(shown)) <= 8 &&
-                              std::abs(qGreen(want) - qGreen(shown)) <= 8 &&
-                              std::abs(qBlue(want) - qBlue(shown)) <= 8;
-        }
+        const QRect overlap = dialog->geometry() & toolbar()->windowRect();
+        dialogUncovered =
+            waitUntil([&] { return overlap.isEmpty() || shows(dialog, overlap.center()); }, 3000);
+        // The user moves it at once (x and y given, as a pager or the user asks).
+        sendNetWmMessage(d(), Window(dialog->winId()), "_NET_MOVERESIZE_WINDOW",
+                         (1 << 8) | (1 << 9) | (2 << 12), frame.x() - 120, frame.y() - 90);
+        waitUntil([&] { return (movedTo = frameNow()) != frame; }, 2000);
+        QTest::qWait(2000);  // any placing after the show is over by now
+        afterwards = frameNow();
         dialog->close();
+        done = true;
     });
 
     click(buttonCentre(ID_COLOR_SETTING));
-    waitUntil([&] { return seen; }, 6000);
+    const bool closed = waitUntil([&] { return done; }, 15000);
     const bool toolbarBack = waitUntil([&] { return toolbar()->isVisible(); }, 2000);
 
-    ASSERT_TRUE(seen) << "no colour dialog";
-    EXPECT_TRUE(workArea.contains(frame)) << "frame " << frame.x() << "," << frame.y() << " "
-                                          << frame.width() << "x" << frame.height();
+    ASSERT_TRUE(closed) << "no colour dialog";
+    EXPECT_TRUE(placed) << "frame " << frame.x() << "," << frame.y() << " " << frame.width() << "x"
+                        << frame.height();
     EXPECT_TRUE(dialogUncovered) << "the toolbar covers the dialog";
+    EXPECT_NE(movedTo, frame) << "the dialog did not move";
+    EXPECT_EQ(afterwards, movedTo) << "the dialog went back after the user moved it";
     EXPECT_TRUE(toolbarBack);
+}
+
+// Under a compositing window manager: every modal dialog belongs to the
+// surface on, so that it opens above that full-screen window.
+TEST_F(KalvoDesktop, ModalDialogsBelongToTheSurfaceInUse) {
+    startKalvo();
+    CMainFrame* frame = app_->GetMainFrame();
+    frame->OnCommand(ID_DRAW_ON_SCREEN);
+    DrawingWindow& overlay = app_->GetSurfaces()->overlay();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overlay));
+    std::vector<std::string> owned;
+    const auto check = [&](const char* name) {
+        onNextDialog([&, name](QWidget* dialog) {
+            Window owner = 0;
+            XGetTransientForHint(d(), static_cast<Window>(dialog->winId()), &owner);
+            const QPoint centre = dialog->geometry().center();
+            if (owner == static_cast<Window>(overlay.winId()) &&
+                waitUntil([&] { return shows(dialog, centre); })) {
+                owned.push_back(name);
+            }
+            dialog->close();
+        });
+    };
+
+    check("about");
+    frame->OnCommand(ID_APP_ABOUT);
+    check("folder");
+    frame->OnCommand(ID_SAVE_IMAGE);
+    // The preferences cannot be written at exit: a folder stands in their place.
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(test::pathsIn(dir_).iniPath)));
+    check("exit warning");
+    frame->OnCommand(ID_EXIT);
+
+    EXPECT_EQ(owned, (std::vector<std::string>{"about", "folder", "exit warning"}));
 }
 
 // Two monitors: the surfaces cover the one the toolbar stands on, and the
@@ -385,10 +448,15 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
         QTest::qWait(200);
         SurfaceController& surfaces = *app_->GetSurfaces();
 
+        // Shown over the monitor, and a moment more for the pointer to reach it.
+        const auto covers = [&](DrawingWindow& w) {
+            const bool shown =
+                waitUntil([&] { return w.isVisible() && w.frameGeometry() == monitor; });
+            QTest::qWait(300);
+            return shown;
+        };
         click(buttonCentre(ID_DRAW_ON_SCREEN));
-        ASSERT_TRUE(waitUntil([&] { return surfaces.overlay().isVisible(); }));
-        QTest::qWait(300);
-        const QRect overlay = surfaces.overlay().frameGeometry();
+        const bool overlayCovers = covers(surfaces.overlay());
         const QImage& picture = surfaces.overlay().background();
         const bool composited = picture.isNull();
         const QRgb under = composited ? 0 : picture.pixel(5, 5);
@@ -404,25 +472,31 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
         XTestFakeButtonEvent(d(), 1, False, CurrentTime);
         XFlush(d());
         CMyDoc& doc = app_->GetDocument();
-        waitUntil([&] { return doc.GetSegmentCount() > 0 && drawingState().drawing == 0; });
-        QTest::qWait(300);
-        const QPoint firstPoint = doc.GetSegmentCount() > 0
-                                      ? QPoint(doc.GetSegment(0)->m_x1, doc.GetSegment(0)->m_y1)
-                                      : QPoint();
-        const QRgb ink = rootPixel(d(), from + QPoint(100, 0));
+        ASSERT_TRUE(
+            waitUntil([&] { return doc.GetSegmentCount() > 0 && drawingState().drawing == 0; }));
+        const QPoint inkAt = from + QPoint(100, 0);
+        const bool inked = waitUntil([&] { return rootPixel(d(), inkAt) == 0xFFFF0000u; });
+        const QPoint firstPoint(doc.GetSegment(0)->m_x1, doc.GetSegment(0)->m_y1);
+        // Saved: the picture of this monitor, the ink at its place.
+        onNextDialog([&](QWidget* dialog) {
+            qobject_cast<QFileDialog*>(dialog)->setDirectory(dir_.path());
+            qobject_cast<QDialog*>(dialog)->accept();  // the folder shown
+        });
+        app_->GetMainFrame()->OnCommand(ID_SAVE_IMAGE);
+        const QImage saved(QString::fromStdString(surfaces.saver()->lastSavedPath()));
         click(buttonCentre(ID_DRAW_ON_SCREEN));
         ASSERT_TRUE(waitUntil([&] { return !surfaces.overlay().isVisible(); }));
         click(buttonCentre(ID_WHITEBOARD));
-        ASSERT_TRUE(waitUntil([&] { return surfaces.board().isVisible(); }));
-        QTest::qWait(300);
-        const QRect board = surfaces.board().frameGeometry();
+        const bool boardCovers = covers(surfaces.board());
         click(buttonCentre(ID_WHITEBOARD));
         ASSERT_TRUE(waitUntil([&] { return !surfaces.board().isVisible(); }));
 
-        EXPECT_EQ(overlay, monitor);
-        EXPECT_EQ(board, monitor);
+        EXPECT_TRUE(overlayCovers);
+        EXPECT_TRUE(boardCovers);
         EXPECT_EQ(firstPoint, from);
-        EXPECT_EQ(ink, 0xFFFF0000u);  // the default pen, red
+        EXPECT_TRUE(inked);  // the default pen, red
+        EXPECT_EQ(saved.size(), monitor.size());
+        EXPECT_EQ(saved.pixel(inkAt - monitor.topLeft()), 0xFFFF0000u);
         if (!composited) {
             EXPECT_EQ(under, 0xFF000000u | colours[i]);
         }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
 
@@ -44,24 +46,29 @@ public:
 TEST(ScreenGrab, ThroughAPictureSourceReadsItsFileOrSaysWhyNot) {
     QTemporaryDir dir;
     const QString png = dir.filePath(QStringLiteral("screen.png"));
-    QImage shot(4, 3, QImage::Format_RGB32);
+    QImage shot(8, 3, QImage::Format_RGB32);  // two monitors at twice the scale
     shot.fill(qRgb(10, 200, 30));
+    QPainter(&shot).fillRect(4, 0, 4, 3, QColor(0, 0, 250));
     ASSERT_TRUE(shot.save(png));
     FakePictures pictures;
     QString problem;
+    const QRect desktop(-2, 0, 4, 2);
 
     pictures.picture = {png.toStdString(), {}};
-    const ScreenCapture taken = grabScreenThrough(pictures, problem);
-    EXPECT_EQ(taken.image.size(), QSize(4, 3));
-    EXPECT_EQ(taken.image.pixel(3, 2), qRgb(10, 200, 30));
+    const ScreenCapture right = grabScreenThrough(pictures, QRect(0, 0, 2, 2), desktop, problem);
+    EXPECT_EQ(right.image.size(), QSize(4, 3));
+    EXPECT_EQ(right.image.pixel(0, 0), qRgb(0, 0, 250));
     EXPECT_TRUE(problem.isEmpty());
+    EXPECT_FALSE(QFile::exists(png)) << "the portal's picture is left behind";
+    ASSERT_TRUE(shot.save(png));
+    EXPECT_EQ(grabScreenThrough(pictures, {}, desktop, problem).image.size(), QSize(8, 3));
 
     pictures.picture = {{}, "taking the picture was refused"};
-    EXPECT_TRUE(grabScreenThrough(pictures, problem).image.isNull());
+    EXPECT_TRUE(grabScreenThrough(pictures, {}, desktop, problem).image.isNull());
     EXPECT_EQ(problem, QStringLiteral("taking the picture was refused"));
 
     pictures.picture = {dir.filePath(QStringLiteral("gone.png")).toStdString(), {}};
-    EXPECT_TRUE(grabScreenThrough(pictures, problem).image.isNull());
+    EXPECT_TRUE(grabScreenThrough(pictures, {}, desktop, problem).image.isNull());
     EXPECT_TRUE(problem.contains(QStringLiteral("cannot be read"))) << problem.toStdString();
 }
 
