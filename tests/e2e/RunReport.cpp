@@ -36,21 +36,23 @@ cv::Point2d toPoint(int x, int y) {
 struct Sample {
     cv::Point2d p;
     std::uint32_t color;
+    std::size_t stroke;  // index in the figure
 };
 
 std::vector<Sample> samplesAlong(const std::vector<Stroke>& figure, double step) {
     std::vector<Sample> out;
-    for (const Stroke& s : figure) {
+    for (std::size_t j = 0; j < figure.size(); ++j) {
+        const Stroke& s = figure[j];
         for (size_t i = 0; i + 1 < s.points.size(); ++i) {
             const cv::Point2d a = s.points[i], b = s.points[i + 1];
             const double length = cv::norm(b - a);
             const int n = std::max(1, static_cast<int>(std::ceil(length / step)));
             for (int k = 0; k < n; ++k) {
-                out.push_back({a + (b - a) * (static_cast<double>(k) / n), s.color});
+                out.push_back({a + (b - a) * (static_cast<double>(k) / n), s.color, j});
             }
         }
         if (!s.points.empty()) {
-            out.push_back({s.points.back(), s.color});
+            out.push_back({s.points.back(), s.color, j});
         }
     }
     return out;
@@ -320,13 +322,27 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         r.segments = static_cast<int>(segs.size());
         if (!samples.empty()) {
             int covered = 0;
+            // Per stroke: samples, and those with ink nearby.
+            std::vector<std::pair<int, int>> strokes(run.figure.size());
             for (const Sample& s : samples) {
-                covered += std::any_of(segs.begin(), segs.end(), [&](const Segment& g) {
+                const bool inked = std::any_of(segs.begin(), segs.end(), [&](const Segment& g) {
                     return g.color == s.color &&
                            distanceToSegment(s.p, toPoint(g.x1, g.y1), toPoint(g.x2, g.y2)) <= tol;
                 });
+                covered += inked;
+                strokes[s.stroke].first += 1;
+                strokes[s.stroke].second += inked;
             }
             r.figureCoverage = static_cast<double>(covered) / static_cast<double>(samples.size());
+            // A stroke lost whole (an undo too many, a wiped board) hides in
+            // the total of a large figure.
+            for (std::size_t j = 0; j < strokes.size(); ++j) {
+                if (strokes[j].second * 2 < strokes[j].first) {
+                    fail("stroke " + std::to_string(j + 1) + " of the figure has no ink along " +
+                         std::to_string(100 - strokes[j].second * 100 / strokes[j].first) +
+                         " % of it");
+                }
+            }
         }
         if (!segs.empty()) {
             int along = 0;
