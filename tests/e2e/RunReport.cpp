@@ -78,6 +78,28 @@ bool inkPixel(const cv::Vec3b& bgr, std::uint32_t color) {
            std::abs(bgr[2] - r) <= kMargin;
 }
 
+// Share of the samples with an ink pixel of their colour within tol, the
+// image's pixel (0, 0) lying at -offset.
+double inkShare(const cv::Mat& image, const std::vector<Sample>& samples, cv::Point2d offset,
+                double tol) {
+    const int reach = static_cast<int>(std::ceil(tol));
+    int inked = 0;
+    for (const Sample& s : samples) {
+        const int cx = static_cast<int>(std::lround(s.p.x + offset.x)),
+                  cy = static_cast<int>(std::lround(s.p.y + offset.y));
+        bool found = false;
+        for (int y = std::max(0, cy - reach); !found && y <= std::min(image.rows - 1, cy + reach);
+             ++y) {
+            for (int x = std::max(0, cx - reach);
+                 !found && x <= std::min(image.cols - 1, cx + reach); ++x) {
+                found = inkPixel(image.at<cv::Vec3b>(y, x), s.color);
+            }
+        }
+        inked += found;
+    }
+    return static_cast<double>(inked) / static_cast<double>(samples.size());
+}
+
 std::string fixed(double v, int decimals) {
     if (!std::isfinite(v)) {
         return "null";
@@ -366,25 +388,17 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         }
     }
     if (!run.screenshot.empty() && !samples.empty()) {
-        const int reach = static_cast<int>(std::ceil(tol));
-        int inked = 0;
-        for (const Sample& s : samples) {
-            const int cx = static_cast<int>(std::lround(s.p.x)),
-                      cy = static_cast<int>(std::lround(s.p.y));
-            bool found = false;
-            for (int y = std::max(0, cy - reach);
-                 !found && y <= std::min(run.screenshot.rows - 1, cy + reach); ++y) {
-                for (int x = std::max(0, cx - reach);
-                     !found && x <= std::min(run.screenshot.cols - 1, cx + reach); ++x) {
-                    found = inkPixel(run.screenshot.at<cv::Vec3b>(y, x), s.color);
-                }
-            }
-            inked += found;
-        }
-        r.screenInk = static_cast<double>(inked) / static_cast<double>(samples.size());
+        r.screenInk = inkShare(run.screenshot, samples, {0, 0}, tol);
         if (!(r.screenInk >= limits.minScreenInk)) {
             fail("the screenshot shows ink along " + fixed(r.screenInk * 100, 0) +
                  " % of the figure");
+        }
+    }
+    // Kalvo's saved picture holds the monitor its surfaces cover.
+    if (!run.savedPicture.empty() && !samples.empty()) {
+        const double saved = inkShare(run.savedPicture, samples, -cv::Point2d(target.tl()), tol);
+        if (!(saved >= limits.minScreenInk)) {
+            fail("the saved picture shows ink along " + fixed(saved * 100, 0) + " % of the figure");
         }
     }
     if (run.leftoverProcesses > 0) {

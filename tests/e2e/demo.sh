@@ -175,6 +175,8 @@ if ((!inner)); then
   read -r SCREEN MONITOR <"$RUN/desktop"
   # The calibration the restarted Tovik reused was made by its first run.
   ((REUSE)) && REPORT_EXTRA+=(--calibration-log "$LOGS/tovik-events-first.log")
+  SAVED=$(compgen -G "$OUT/saved.*" | sed -n 1p) || true
+  [[ -n $SAVED ]] && REPORT_EXTRA+=(--saved "$SAVED")
   rc=0
   "$BIN/e2e_report" --screen "$SCREEN" --monitor "$MONITOR" --pose "$POSE" \
     --sim-log "$LOGS/sim-frames.log" --tovik-log "$LOGS/tovik-events.log" \

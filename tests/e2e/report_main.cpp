@@ -6,6 +6,7 @@
 //              [--screenshot PNG] [--leftover N] [--calibration auto|manual]
 //              [--ink-log FILE] [--right-clicks N]
 //              [--calibration-log FILE] [--pointer-mean PX] [--pointer-max PX]
+//              [--saved PICTURE]
 // --calibration-log: the trace of an earlier Tovik run whose calibration this
 // run reused from its stored files.
 //              [--json OUT]
@@ -25,13 +26,14 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME "
-                 "[--frame-size WxH] --sim-log FILE "
-                 "--tovik-log FILE --kalvo-dump FILE --figure FILE [--screenshot PNG] "
-                 "[--leftover N] [--calibration auto|manual] [--ink-log FILE] [--right-clicks N] "
-                 "[--calibration-log FILE] [--pointer-mean PX] [--pointer-max PX] "
-                 "[--json OUT]\n");
+    std::fprintf(
+        stderr,
+        "usage: e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME "
+        "[--frame-size WxH] --sim-log FILE "
+        "--tovik-log FILE --kalvo-dump FILE --figure FILE [--screenshot PNG] "
+        "[--leftover N] [--calibration auto|manual] [--ink-log FILE] [--right-clicks N] "
+        "[--calibration-log FILE] [--pointer-mean PX] [--pointer-max PX] [--saved PICTURE] "
+        "[--json OUT]\n");
     return 2;
 }
 
@@ -162,11 +164,14 @@ int main(int argc, char** argv) {
             }
         }
     }
-    if (opt.contains("screenshot")) {
-        run.screenshot = cv::imread(opt["screenshot"], cv::IMREAD_COLOR);
-        if (run.screenshot.empty()) {
-            std::fprintf(stderr, "e2e_report: cannot read %s\n", opt["screenshot"].c_str());
-            return 2;
+    for (const auto& [name, image] :
+         {std::pair{"screenshot", &run.screenshot}, std::pair{"saved", &run.savedPicture}}) {
+        if (opt.contains(name)) {
+            *image = cv::imread(opt[name], cv::IMREAD_COLOR);
+            if (image->empty()) {
+                std::fprintf(stderr, "e2e_report: cannot read %s\n", opt[name].c_str());
+                return 2;
+            }
         }
     }
 
