@@ -85,6 +85,15 @@ function(tk_test name)
   endif()
   set_tests_properties(${name} PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT}
                                           ENVIRONMENT "${env}")
+  if(A_DEPS MATCHES "GTest::")
+    # A skipped GoogleTest case shows as a skipped test, not as a pass.
+    if(NOT TARGET tk_gtest_skip_code)
+      add_library(tk_gtest_skip_code OBJECT ${PROJECT_SOURCE_DIR}/tests/support/GTestSkipCode.cpp)
+      target_link_libraries(tk_gtest_skip_code PRIVATE GTest::gtest)
+    endif()
+    target_link_libraries(${name} PRIVATE tk_gtest_skip_code)
+    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+  endif()
   if(A_LABEL STREQUAL "x11")
     # They share the runner's display (pointer, focus, root window): one at a time.
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x11_display)

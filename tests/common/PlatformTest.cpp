@@ -213,10 +213,14 @@ TEST(PosixShellLauncher, StopKillsAChildThatIgnoresTerm) {
 
 TEST(PosixShellLauncher, StopIgnoresProcessesItDidNotStart) {
     common::PosixShellLauncher shell;
+    common::PosixShellLauncher other;
+    const long pid = other.start({"sleep", "30"});
+    ASSERT_GT(pid, 0);
 
-    shell.stop(::getpid());  // would end this test program if it signalled
+    shell.stop(pid);
 
-    SUCCEED();
+    EXPECT_EQ(::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG), 0);  // still running
+    other.stop(pid);
 }
 
 TEST(PosixShellLauncher, OpenDocumentHandsThePathToXdgOpen) {

@@ -63,7 +63,7 @@ protected:
     void SetUp() override {
         const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
         if (daemon.isEmpty()) {
-            GTEST_SKIP() << "dbus-daemon is not installed";
+            GTEST_SKIP() << "dbus-daemon is not installed (./run setup installs it)";
         }
         const std::string config = dir_.path() + "/bus.conf";
         std::ofstream(config) << "<busconfig><type>session</type>"

@@ -2,9 +2,16 @@
 // ioctls' arguments and the exact records of moves, presses and page keys.
 
 #include <gtest/gtest.h>
+#include <linux/input.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -228,22 +235,118 @@ TEST(InputBackendChoice, FollowsTheSessionUnlessAskedOtherwise) {
     EXPECT_EQ(common::parseInputBackend(""), std::nullopt);
 }
 
-TEST(EvdevKeyState, WithoutReadableKeyboardsSaysThePenButtonIsUnavailable) {
-    tktest::TempDir empty;
-    tktest::TempDir notDevices;
-    {
-        FILE* f = std::fopen((notDevices.path() + "/event0").c_str(), "w");
-        std::fclose(f);
+// Event devices for EvdevKeyState: FIFOs in a folder, with the key bits and
+// held keys each answers through the ioctl seam; read reports ENODEV once
+// a device is unplugged.
+struct FakeInputDevice {
+    bool f13 = true;
+    std::set<int> held;
+    bool gone = false;
+    int writer = -1;
+};
+struct FakeInputDevices {
+    tktest::TempDir dir;
+    std::shared_ptr<std::map<std::string, FakeInputDevice>> devices =
+        std::make_shared<std::map<std::string, FakeInputDevice>>();
+    ~FakeInputDevices() {
+        for (const auto& entry : *devices) {
+            ::close(entry.second.writer);
+        }
     }
+
+    void plug(const std::string& file, FakeInputDevice d = {}) {
+        const std::string path = dir.path() + "/" + file;
+        ::mkfifo(path.c_str(), 0600);
+        d.writer = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        (*devices)[file] = d;
+    }
+    void send(const std::string& file, std::vector<Record> records) {
+        records.push_back(kSyn);
+        for (const auto& [type, code, value] : records) {
+            const input_event ev{{}, static_cast<__u16>(type), static_cast<__u16>(code), value};
+            ASSERT_EQ(::write(devices->at(file).writer, &ev, sizeof ev), ssize_t(sizeof ev));
+        }
+    }
+    common::EvdevCalls calls() const {
+        auto of = [devs = devices](int fd) -> FakeInputDevice& {
+            const auto link = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd));
+            return devs->at(link.filename().string());
+        };
+        return {[of](int fd, unsigned long request, void* arg) {
+                    const FakeInputDevice& d = of(fd);
+                    const unsigned nr = _IOC_NR(request);
+                    std::memset(arg, 0, _IOC_SIZE(request));
+                    std::set<int> keys = nr == _IOC_NR(EVIOCGKEY(0)) ? d.held : std::set<int>{};
+                    keys.insert(nr == _IOC_NR(EVIOCGBIT(EV_KEY, 0)) && d.f13 ? KEY_F13
+                                                                             : 0);  // 0: no key
+                    for (int k : keys) {
+                        static_cast<unsigned char*>(arg)[k / 8] |= 1 << (k % 8);
+                    }
+                    return 0;
+                },
+                [of](int fd, void* buffer, std::size_t size) -> ssize_t {
+                    errno = ENODEV;
+                    return of(fd).gone ? -1 : ::read(fd, buffer, size);
+                }};
+    }
+};
+
+TEST(EvdevKeyState, ReadsItsKeysAndAnUnpluggedReceiverHoldsNone) {
+    FakeInputDevices input;
+    input.plug("event0", {.f13 = true, .held = {KEY_F13}});
+    input.plug("event1", {.f13 = false, .held = {}});  // a mouse
     std::unique_ptr<common::KeyState> fallback = std::make_unique<common::ScriptedKeyState>();
     std::string problem;
 
-    EXPECT_FALSE(common::EvdevKeyState::open(fallback, problem, empty.path()));
+    auto keys = common::EvdevKeyState::open(fallback, problem, input.dir.path(), input.calls());
+
+    ASSERT_TRUE(keys);
+    EXPECT_EQ(problem, "");
+    EXPECT_EQ(keys->deviceNames().size(), 1u);
+    EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0x8000);  // held at start
+    input.send("event0", {{EV_KEY, KEY_ESC, 1}, {EV_KEY, KEY_ESC, 0}, {EV_KEY, KEY_PAGEDOWN, 1}});
+    EXPECT_EQ(keys->asyncKeyState(common::VK_ESCAPE_KEY), 1);
+    EXPECT_EQ(keys->asyncKeyState(common::VK_ESCAPE_KEY), 0);
+    EXPECT_EQ(keys->asyncKeyState(common::VK_NEXT_KEY), 0x8000);
+
+    (*input.devices)["event0"].gone = true;
+
+    EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0);
+    EXPECT_EQ(keys->asyncKeyState(common::VK_NEXT_KEY), 0);
+    EXPECT_TRUE(keys->deviceNames().empty());
+}
+
+TEST(EvdevKeyState, FindsAReceiverPluggedInAfterStartAndCatchesUpAfterLostEvents) {
+    FakeInputDevices input;
+    std::unique_ptr<common::KeyState> fallback = std::make_unique<common::ScriptedKeyState>();
+    std::string problem;
+    auto keys = common::EvdevKeyState::open(fallback, problem, input.dir.path(), input.calls());
+    ASSERT_TRUE(keys);
+    EXPECT_NE(problem.find("no input devices"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("plugged in later"), std::string::npos) << problem;
+    EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0);
+
+    input.plug("event7");
+    EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0);
+    input.devices->at("event7").held = {KEY_F13};  // pressed while the queue overflowed
+    input.send("event7", {{EV_SYN, SYN_DROPPED, 0}, {EV_KEY, KEY_ESC, 1}});
+
+    EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0x8000);
+    EXPECT_EQ(keys->asyncKeyState(common::VK_ESCAPE_KEY), 0);  // lost, and up by now
+}
+
+TEST(EvdevKeyState, WithoutReadableKeyboardsSaysThePenButtonIsUnavailable) {
+    tktest::TempDir notDevices;
+    std::ofstream(notDevices.path() + "/event0") << "";
+    std::unique_ptr<common::KeyState> fallback = std::make_unique<common::ScriptedKeyState>();
+    std::string problem;
+
+    EXPECT_FALSE(common::EvdevKeyState::open(fallback, problem, notDevices.path() + "/none"));
     EXPECT_NE(problem.find("\"F13Trig\" cannot be used"), std::string::npos) << problem;
     EXPECT_NE(problem.find("no input devices"), std::string::npos) << problem;
     EXPECT_TRUE(fallback);  // left to the caller
 
-    EXPECT_FALSE(common::EvdevKeyState::open(fallback, problem, notDevices.path()));
+    EXPECT_TRUE(common::EvdevKeyState::open(fallback, problem, notDevices.path()));
     EXPECT_NE(problem.find("has an F13 key"), std::string::npos) << problem;
 }
 

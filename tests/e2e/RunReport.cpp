@@ -36,21 +36,23 @@ cv::Point2d toPoint(int x, int y) {
 struct Sample {
     cv::Point2d p;
     std::uint32_t color;
+    std::size_t stroke;  // index in the figure
 };
 
 std::vector<Sample> samplesAlong(const std::vector<Stroke>& figure, double step) {
     std::vector<Sample> out;
-    for (const Stroke& s : figure) {
+    for (std::size_t j = 0; j < figure.size(); ++j) {
+        const Stroke& s = figure[j];
         for (size_t i = 0; i + 1 < s.points.size(); ++i) {
             const cv::Point2d a = s.points[i], b = s.points[i + 1];
             const double length = cv::norm(b - a);
             const int n = std::max(1, static_cast<int>(std::ceil(length / step)));
             for (int k = 0; k < n; ++k) {
-                out.push_back({a + (b - a) * (static_cast<double>(k) / n), s.color});
+                out.push_back({a + (b - a) * (static_cast<double>(k) / n), s.color, j});
             }
         }
         if (!s.points.empty()) {
-            out.push_back({s.points.back(), s.color});
+            out.push_back({s.points.back(), s.color, j});
         }
     }
     return out;
@@ -74,6 +76,28 @@ bool inkPixel(const cv::Vec3b& bgr, std::uint32_t color) {
               b = static_cast<int>((color >> 16) & 0xFF);
     return std::abs(bgr[0] - b) <= kMargin && std::abs(bgr[1] - g) <= kMargin &&
            std::abs(bgr[2] - r) <= kMargin;
+}
+
+// Share of the samples with an ink pixel of their colour within tol, the
+// image's pixel (0, 0) lying at -offset.
+double inkShare(const cv::Mat& image, const std::vector<Sample>& samples, cv::Point2d offset,
+                double tol) {
+    const int reach = static_cast<int>(std::ceil(tol));
+    int inked = 0;
+    for (const Sample& s : samples) {
+        const int cx = static_cast<int>(std::lround(s.p.x + offset.x)),
+                  cy = static_cast<int>(std::lround(s.p.y + offset.y));
+        bool found = false;
+        for (int y = std::max(0, cy - reach); !found && y <= std::min(image.rows - 1, cy + reach);
+             ++y) {
+            for (int x = std::max(0, cx - reach);
+                 !found && x <= std::min(image.cols - 1, cx + reach); ++x) {
+                found = inkPixel(image.at<cv::Vec3b>(y, x), s.color);
+            }
+        }
+        inked += found;
+    }
+    return static_cast<double>(inked) / static_cast<double>(samples.size());
 }
 
 std::string fixed(double v, int decimals) {
@@ -320,13 +344,27 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         r.segments = static_cast<int>(segs.size());
         if (!samples.empty()) {
             int covered = 0;
+            // Per stroke: samples, and those with ink nearby.
+            std::vector<std::pair<int, int>> strokes(run.figure.size());
             for (const Sample& s : samples) {
-                covered += std::any_of(segs.begin(), segs.end(), [&](const Segment& g) {
+                const bool inked = std::any_of(segs.begin(), segs.end(), [&](const Segment& g) {
                     return g.color == s.color &&
                            distanceToSegment(s.p, toPoint(g.x1, g.y1), toPoint(g.x2, g.y2)) <= tol;
                 });
+                covered += inked;
+                strokes[s.stroke].first += 1;
+                strokes[s.stroke].second += inked;
             }
             r.figureCoverage = static_cast<double>(covered) / static_cast<double>(samples.size());
+            // A stroke lost whole (an undo too many, a wiped board) hides in
+            // the total of a large figure.
+            for (std::size_t j = 0; j < strokes.size(); ++j) {
+                if (strokes[j].second * 2 < strokes[j].first) {
+                    fail("stroke " + std::to_string(j + 1) + " of the figure has no ink along " +
+                         std::to_string(100 - strokes[j].second * 100 / strokes[j].first) +
+                         " % of it");
+                }
+            }
         }
         if (!segs.empty()) {
             int along = 0;
@@ -350,25 +388,17 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         }
     }
     if (!run.screenshot.empty() && !samples.empty()) {
-        const int reach = static_cast<int>(std::ceil(tol));
-        int inked = 0;
-        for (const Sample& s : samples) {
-            const int cx = static_cast<int>(std::lround(s.p.x)),
-                      cy = static_cast<int>(std::lround(s.p.y));
-            bool found = false;
-            for (int y = std::max(0, cy - reach);
-                 !found && y <= std::min(run.screenshot.rows - 1, cy + reach); ++y) {
-                for (int x = std::max(0, cx - reach);
-                     !found && x <= std::min(run.screenshot.cols - 1, cx + reach); ++x) {
-                    found = inkPixel(run.screenshot.at<cv::Vec3b>(y, x), s.color);
-                }
-            }
-            inked += found;
-        }
-        r.screenInk = static_cast<double>(inked) / static_cast<double>(samples.size());
+        r.screenInk = inkShare(run.screenshot, samples, {0, 0}, tol);
         if (!(r.screenInk >= limits.minScreenInk)) {
             fail("the screenshot shows ink along " + fixed(r.screenInk * 100, 0) +
                  " % of the figure");
+        }
+    }
+    // Kalvo's saved picture holds the monitor its surfaces cover.
+    if (!run.savedPicture.empty() && !samples.empty()) {
+        const double saved = inkShare(run.savedPicture, samples, -cv::Point2d(target.tl()), tol);
+        if (!(saved >= limits.minScreenInk)) {
+            fail("the saved picture shows ink along " + fixed(saved * 100, 0) + " % of the figure");
         }
     }
     if (run.leftoverProcesses > 0) {

@@ -32,6 +32,7 @@ struct RunRecords {
     std::optional<std::vector<Segment>> segments;
     std::vector<Stroke> figure;
     cv::Mat screenshot;                  // 8-bit BGR of the whole X screen; empty: none taken
+    cv::Mat savedPicture;                // Kalvo's saved picture of the monitor; empty: none
     int leftoverProcesses = -1;          // processes alive after teardown; -1: not checked
     std::vector<double> inkLatenciesMs;  // frame capture to ink on the screen
 };

@@ -261,6 +261,8 @@ TEST(RunReport, InkMustFollowTheFigureInItsColour) {
     }
     RunRecords noDump = goodRun();
     noDump.segments.reset();
+    RunRecords lostStroke = goodRun();  // a short stroke without ink: the total still passes
+    lostStroke.figure.push_back({kRed, {{300, 300}, {310, 300}}});
 
     EXPECT_FALSE(computeReport(wrongColour).ok);
     EXPECT_FALSE(computeReport(half).ok);
@@ -270,6 +272,9 @@ TEST(RunReport, InkMustFollowTheFigureInItsColour) {
     EXPECT_NEAR(s.segmentsOnFigure, 19.0 / 24.0, 1e-9);
     EXPECT_FALSE(computeReport(noDump).ok);
     EXPECT_EQ(computeReport(noDump).segments, -1);
+    const Report l = computeReport(lostStroke);
+    EXPECT_GT(l.figureCoverage, 0.9);
+    EXPECT_FALSE(l.ok);
 }
 
 TEST(RunReport, ScreenshotMustShowTheInk) {

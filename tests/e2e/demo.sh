@@ -13,6 +13,7 @@
 #           [--wm none|openbox|mutter|kwin|xfwm4]
 #           [--pose keystone|upright|mirrored|upside-down|rotated]
 #           [--optics ideal|webcam] [--out DIR] [--bin DIR] [--test]
+#           [--reuse-calibration] [--edit] [--unplug] [--pointer-limits MEAN,MAX]
 #
 # --screens: monitors side by side (see with_desktop.sh); --size WxH is one
 # monitor of that size. --projector: the monitor the camera films and Tovik
@@ -21,6 +22,12 @@
 # room light, exposure lag; see README). --test: the shorter scenario the test
 # suite runs (1024 x 768, house and "OK"); the exit status says whether every
 # check passed.
+# --reuse-calibration: Tovik keeps its calibration (ReuseCalibration=1), is
+# quit once tracking runs and started again, and tracks on the stored one.
+# --edit: after the house, the eraser takes its door away, Ctrl+Z brings it
+# back, Ctrl+Y erases it again and Ctrl+Z brings it back for good; at the end
+# the board is saved. --unplug: the camera is unplugged for two seconds after
+# the house. --pointer-limits: the report's pointer error limits in pixels.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -35,7 +42,7 @@ else
 fi
 
 usage() {
-  sed -n '12,16p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  sed -n '12,17p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
@@ -50,6 +57,7 @@ if ((!inner)); then
   BIN=$ROOT/build/dev/bin
   TEST=0
   SIZE_GIVEN=0
+  REUSE=0 EDIT=0 UNPLUG=0 POINTER_LIMITS=
   while (($#)); do
     case $1 in
       --size) SIZE=${2:?}; SIZE_GIVEN=1; shift 2 ;;
@@ -61,6 +69,10 @@ if ((!inner)); then
       --out) OUT=${2:?}; shift 2 ;;
       --bin) BIN=${2:?}; shift 2 ;;
       --test) TEST=1; shift ;;
+      --reuse-calibration) REUSE=1; shift ;;
+      --edit) EDIT=1; shift ;;
+      --unplug) UNPLUG=1; shift ;;
+      --pointer-limits) POINTER_LIMITS=${2:?}; shift 2 ;;
       -h | --help) usage ;;
       *) echo "demo: unknown option $1" >&2; usage ;;
     esac
@@ -72,6 +84,13 @@ if ((!inner)); then
     ((SIZE_GIVEN)) || SIZE=1024x768
     PARTS_SECOND=ok
     LIMIT=150
+  fi
+  # A restart, the edits and an unplug take their time too.
+  LIMIT=$((LIMIT + 15 * (REUSE + EDIT + UNPLUG)))
+  REPORT_EXTRA=()
+  if [[ -n $POINTER_LIMITS ]]; then
+    [[ $POINTER_LIMITS =~ ^([0-9.]+),([0-9.]+)$ ]] || { echo "demo: --pointer-limits MEAN,MAX" >&2; exit 2; }
+    REPORT_EXTRA+=(--pointer-mean "${BASH_REMATCH[1]}" --pointer-max "${BASH_REMATCH[2]}")
   fi
   [[ $SIZE =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "demo: --size WxH" >&2; exit 2; }
   W=${BASH_REMATCH[1]}
@@ -101,7 +120,7 @@ if ((!inner)); then
   LOGS=$OUT/logs
   rm -rf "$LOGS"
   mkdir -p "$LOGS"
-  rm -f "$OUT/demo.png" "$OUT/failure.png" "$OUT/report.json"
+  rm -f "$OUT/demo.png" "$OUT/failure.png" "$OUT/report.json" "$OUT"/saved.*
   # Short paths for the sockets; the run's own copies of the programs.
   RUN=$(mktemp -d /tmp/tk-e2e.XXXXXX)
   RUN_ID=${RUN##*/}
@@ -109,6 +128,7 @@ if ((!inner)); then
   export DEMO_T0=$T0 DEMO_RUN=$RUN DEMO_RUN_ID=$RUN_ID DEMO_OUT=$OUT DEMO_LOGS=$LOGS DEMO_BIN=$BIN
   export DEMO_POSE=$POSE DEMO_OPTICS=$OPTICS DEMO_PROJECTOR=$PROJECTOR DEMO_PARTS_FIRST=$PARTS_FIRST
   export DEMO_PARTS_SECOND=$PARTS_SECOND DEMO_TEST=$TEST
+  export DEMO_REUSE=$REUSE DEMO_EDIT=$EDIT DEMO_UNPLUG=$UNPLUG
 
   DESKTOP_PID=
   WATCHDOG=
@@ -154,12 +174,16 @@ if ((!inner)); then
     exit 1
   fi
   read -r SCREEN MONITOR <"$RUN/desktop"
+  # The calibration the restarted Tovik reused was made by its first run.
+  ((REUSE)) && REPORT_EXTRA+=(--calibration-log "$LOGS/tovik-events-first.log")
+  SAVED=$(compgen -G "$OUT/saved.*" | sed -n 1p) || true
+  [[ -n $SAVED ]] && REPORT_EXTRA+=(--saved "$SAVED")
   rc=0
   "$BIN/e2e_report" --screen "$SCREEN" --monitor "$MONITOR" --pose "$POSE" \
     --sim-log "$LOGS/sim-frames.log" --tovik-log "$LOGS/tovik-events.log" \
     --kalvo-dump "$LOGS/kalvo-document.bin" --figure "$LOGS/figure.txt" \
     --screenshot "$OUT/demo.png" --leftover "$LEFT" --ink-log "$LOGS/ink-latency.log" \
-    --right-clicks 1 --json "$OUT/report.json" || rc=$?
+    --right-clicks 1 --json "$OUT/report.json" "${REPORT_EXTRA[@]}" || rc=$?
   printf '%3ds  %s\n' $((EPOCHSECONDS - T0)) "report $OUT/report.json"
   exit $rc
 fi
@@ -196,7 +220,7 @@ INK_PID=
 spawn() { # name command...
   local name=$1
   shift
-  setsid env TK_E2E_RUN="$RUN_ID" "$@" >"$LOGS/$name.log" 2>&1 </dev/null &
+  setsid env TK_E2E_RUN="$RUN_ID" "$@" >"$LOGS/$name.log" 2>&1 <"${SPAWN_IN:-/dev/null}" &
   PIDS+=($!)
   NAMES+=("$name")
 }
@@ -273,6 +297,9 @@ printf '[Functions]\r\nRightHold=%d\r\n' "$RIGHT_HOLD_MS" >"$RUN/bin/tovik.ini"
 if [[ $DEMO_OPTICS == webcam ]]; then
   printf '[Accuracy]\r\nLensCorrection=1\r\nSubPixelSpot=1\r\nPointerSmoothing=1\r\n' >>"$RUN/bin/tovik.ini"
 fi
+if ((DEMO_REUSE)); then
+  printf '[Software]\r\nReuseCalibration=1\r\n' >>"$RUN/bin/tovik.ini"
+fi
 PROBE=$BIN/libe2e_geometry_probe.so
 SOCKET=$RUN/pen.sock
 TOVIK_LOG=$LOGS/tovik-events.log
@@ -282,10 +309,26 @@ FIGURE=$LOGS/figure.txt
 say "Kalvo"
 spawn kalvo env LD_PRELOAD="$PROBE" TK_GEOMETRY_FILE="$RUN/kalvo.geometry" \
   KALVO_DUMP_DOCUMENT="$LOGS/kalvo-document.bin" "$RUN/bin/kalvo"
+# Tovik reads console commands from a FIFO this script holds open, so that
+# it can be told to exit as a user would.
+TOVIK_IN=$RUN/tovik.in
+mkfifo "$TOVIK_IN"
+exec 7<>"$TOVIK_IN"
+TOVIK=tovik
+TOVIK_GEOMETRY=$RUN/tovik.geometry
+start_tovik() { # camera
+  SPAWN_IN=$TOVIK_IN spawn "$TOVIK" env LD_PRELOAD="$PROBE" TK_GEOMETRY_FILE="$TOVIK_GEOMETRY" \
+    TOVIK_EVENT_LOG="$TOVIK_LOG" "$RUN/bin/tovik" --print-messages --commands-from-stdin \
+    --camera "$1" "${TOVIK_SCREEN[@]}"
+}
 say "Tovik, its camera watching the projector ($DEMO_POSE)"
-spawn tovik env LD_PRELOAD="$PROBE" TK_GEOMETRY_FILE="$RUN/tovik.geometry" \
-  TOVIK_EVENT_LOG="$TOVIK_LOG" "$RUN/bin/tovik" --print-messages --camera "$CAMERA" \
-  "${TOVIK_SCREEN[@]}"
+if ((DEMO_REUSE)); then
+  # The first run only calibrates: its records stay apart.
+  TOVIK=tovik-first TOVIK_LOG=$LOGS/tovik-events-first.log TOVIK_GEOMETRY=$RUN/tovik-first.geometry
+  start_tovik "${CAMERA/sim-frames.log/sim-frames-first.log}"
+else
+  start_tovik "$CAMERA"
+fi
 
 # Kalvo's toolbar goes to the projector, dragged by its caption strip as a
 # user would, should it stand elsewhere.
@@ -302,17 +345,37 @@ if ((TBX < PX || TBX + TBW > PX + PW || TBY < PY || TBY + TBH > PY + PH)); then
 fi
 
 # ---- the user's part ----
-AUTO=$("$DRIVER" geometry "$RUN/tovik.geometry" 1005 --timeout 20) || fail "Tovik's console did not show"
+AUTO=$("$DRIVER" geometry "$TOVIK_GEOMETRY" 1005 --timeout 20) || fail "Tovik's console did not show"
 # The console is listed when Qt shows it; a window manager maps it a moment
 # later (mutter fades it in): a user sees it first, then clicks.
 sleep 1
 say "click 自动(&A) at $AUTO"
 # shellcheck disable=SC2086
 "$DRIVER" click $AUTO
-wait_for_line "$TOVIK_LOG" '^calibration ' 45 tovik "a completed calibration"
+wait_for_line "$TOVIK_LOG" '^calibration ' 45 "$TOVIK" "a completed calibration"
 say "calibrated ($(awk '/^calibration /{k=$2} END{print k}' "$TOVIK_LOG")); count-down to tracking"
-wait_for_line "$TOVIK_LOG" '^frame ' 15 tovik "tracking"
+wait_for_line "$TOVIK_LOG" '^frame ' 15 "$TOVIK" "tracking"
 say "tracking"
+if ((DEMO_REUSE)); then
+  say "quit Tovik"
+  echo exit >&7
+  deadline=$((SECONDS + 15))
+  while alive "$(pid_of "$TOVIK")"; do
+    ((SECONDS < deadline)) || fail "Tovik did not exit"
+    sleep 0.1
+  done
+  rm -f "$RUN/pen.sock"
+  TOVIK=tovik TOVIK_LOG=$LOGS/tovik-events.log TOVIK_GEOMETRY=$RUN/tovik.geometry
+  say "Tovik again, on its stored calibration"
+  start_tovik "$CAMERA"
+  RUN_BUTTON=$("$DRIVER" geometry "$TOVIK_GEOMETRY" 1006 --timeout 20) || fail "Tovik's console did not show again"
+  sleep 1
+  say "click 运行(&R) at $RUN_BUTTON"
+  # shellcheck disable=SC2086
+  "$DRIVER" click $RUN_BUTTON
+  wait_for_line "$TOVIK_LOG" '^frame ' 15 "$TOVIK" "tracking on the stored calibration"
+  say "tracking"
+fi
 
 # Runs pen commands from standard input. The driver runs in the background
 # and is waited for, so an interrupt is acted on at once, not after a stroke.
@@ -344,6 +407,56 @@ say "pen draws in red: $DEMO_PARTS_FIRST"
 # The pen rests a moment where the first stroke starts: the held-pen jitter.
 sed -i '0,/^lit 1$/s//lit 1\nwait 1200/' "$RUN/strokes"
 pen <"$RUN/strokes"
+
+if ((DEMO_UNPLUG)); then
+  say "the camera is unplugged for 2 s and plugged in again"
+  frames=$(grep -c '^frame ' "$TOVIK_LOG" || true)
+  pen <<<$'unplug\nwait 2000\nplug'
+  deadline=$((SECONDS + 20))
+  until (($(grep -c '^frame ' "$TOVIK_LOG" || true) > frames + 30)); do
+    alive "$(pid_of "$TOVIK")" || fail "Tovik ended after the camera was unplugged"
+    ((SECONDS < deadline)) || fail "tracking did not come back with the camera"
+    sleep 0.2
+  done
+  say "tracking again"
+fi
+
+if ((DEMO_EDIT)); then
+  # The eraser follows the house's door; the keys go to the drawing surface,
+  # which the pen's strokes focused. Undo and redo come with the eraser still
+  # chosen, where a repaint must not erase; the pen is chosen again after.
+  read -r DX1 DY1 DX2 DY2 < <(awk -v w="$PW" -v h="$PH" -v x="$PX" -v y="$PY" 'BEGIN {
+    s = (w * 0.22 < h * 0.4) ? w * 0.22 : h * 0.4; bx = x + w * 0.22 - s / 2; by = y + h * 0.3
+    printf "%.1f %.1f %.1f %.1f\n", bx + 0.4 * s, by + s, bx + 0.6 * s, by + 0.7 * s }')
+  ERASER=$("$DRIVER" geometry "$RUN/kalvo.geometry" 32776 --timeout 5) || fail "no eraser button"
+  PEN_BUTTON=$("$DRIVER" geometry "$RUN/kalvo.geometry" 32774 --timeout 5) || fail "no pen button"
+  say "pen picks the eraser and erases the door"
+  # shellcheck disable=SC2086
+  tap_at $ERASER
+  sleep 0.4
+  pen <<ERASE
+move $DX1 $DY1
+wait 90
+f13 1
+lit 1
+wait 150
+path $DX1 $DY1 $DX1 $DY2 500
+path $DX1 $DY2 $DX2 $DY2 400
+path $DX2 $DY2 $DX2 $DY1 500
+wait 150
+lit 0
+f13 0
+wait 300
+ERASE
+  for k in ctrl+z ctrl+y ctrl+z; do
+    say "$k"
+    "$DRIVER" key "$k" || fail "no key $k"
+    sleep 0.5
+  done
+  # shellcheck disable=SC2086
+  tap_at $PEN_BUTTON
+  sleep 0.4
+fi
 
 # Blue from the colour dialog, picked with the pen as well. Should the dialog
 # not come, the demo draws the rest in red; the test fails, as red ink would
@@ -379,6 +492,31 @@ sleep 0.6
 kill "$INK_PID" 2>/dev/null || true
 wait "$INK_PID" 2>/dev/null || true
 INK_PID=
+
+if ((DEMO_EDIT)); then
+  SAVE=$("$DRIVER" geometry "$RUN/kalvo.geometry" 32777 --timeout 5) || fail "no save button"
+  say "pen taps 'Save as image' at $SAVE"
+  # shellcheck disable=SC2086
+  tap_at $SAVE
+  # The folder dialog may open on any monitor: the mouse accepts it, once the
+  # window manager has placed it.
+  "$DRIVER" geometry "$RUN/kalvo.geometry" filedialog.accept --timeout 10 >/dev/null ||
+    fail "no folder dialog at the first save"
+  sleep 1
+  ACCEPT=$("$DRIVER" geometry "$RUN/kalvo.geometry" filedialog.accept --timeout 1) ||
+    fail "the folder dialog went away"
+  # shellcheck disable=SC2086
+  "$DRIVER" click $ACCEPT
+  deadline=$((SECONDS + 15))
+  # Beside the program by default (img/), else in the user's pictures.
+  until SAVED=$({ find "$RUN/bin/img" "$HOME/Pictures" \( -name '*.jpg' -o -name '*.bmp' \) \
+    -size +1k 2>/dev/null || true; } | sed -n 1p) && [[ -n $SAVED ]]; do
+    ((SECONDS < deadline)) || fail "no picture saved in $RUN/bin/img or $HOME/Pictures"
+    sleep 0.2
+  done
+  cp "$SAVED" "$OUT/saved.${SAVED##*.}"
+  say "saved ${SAVED##*/}"
+fi
 
 "$DRIVER" screenshot "$OUT/demo.png" || fail "no screenshot"
 say "screenshot $OUT/demo.png"

@@ -5,6 +5,8 @@
 //       the centre of it, "X Y"
 //   e2e_driver click X Y          an XTest left click on $DISPLAY
 //   e2e_driver drag X Y X2 Y2     an XTest drag with the left button
+//   e2e_driver key [ctrl+][shift+]KEYSYM  an XTest key press and release, as
+//                                 typed on the keyboard (to the focused window)
 //   e2e_driver screenshot OUT.png the whole X screen
 //   e2e_driver figure --screen WxH[+X+Y] --parts house,star,ok --color RRGGBB
 //                     [--speed PX_PER_S] [--figure FILE]
@@ -55,6 +57,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 namespace {
 
@@ -65,6 +68,7 @@ int usage() {
                  "usage: e2e_driver geometry FILE NAME [--title TEXT] [--timeout S]\n"
                  "       e2e_driver click X Y\n"
                  "       e2e_driver drag X Y X2 Y2\n"
+                 "       e2e_driver key [ctrl+][shift+]KEYSYM\n"
                  "       e2e_driver screenshot OUT.png\n"
                  "       e2e_driver figure --screen WxH[+X+Y] --parts LIST --color RRGGBB "
                  "[--speed N] [--figure FILE]\n"
@@ -162,6 +166,38 @@ int click(const std::vector<std::string>& args) {
     }
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
     XSync(display, False);
+    XCloseDisplay(display);
+    return 0;
+}
+
+int key(const std::vector<std::string>& args) {
+    if (args.size() != 1) {
+        return usage();
+    }
+    std::vector<KeySym> keys;
+    std::string rest = args[0];
+    for (const auto& [prefix, sym] : {std::pair<const char*, KeySym>{"ctrl+", XK_Control_L},
+                                      std::pair<const char*, KeySym>{"shift+", XK_Shift_L}}) {
+        if (rest.starts_with(prefix)) {
+            keys.push_back(sym);
+            rest.erase(0, std::strlen(prefix));
+        }
+    }
+    keys.push_back(XStringToKeysym(rest.c_str()));
+    Display* display = XOpenDisplay(nullptr);
+    if (keys.back() == NoSymbol || display == nullptr) {
+        std::fprintf(stderr, "e2e_driver: no key %s or no display\n", args[0].c_str());
+        return 1;
+    }
+    for (const bool down : {true, false}) {
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            const KeySym k = keys[down ? i : keys.size() - 1 - i];
+            XTestFakeKeyEvent(display, XKeysymToKeycode(display, k), down ? True : False,
+                              CurrentTime);
+            XSync(display, False);
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
+    }
     XCloseDisplay(display);
     return 0;
 }
@@ -506,6 +542,9 @@ int main(int argc, char** argv) {
     }
     if (command == "click" || (command == "drag" && args.size() == 4)) {
         return click(args);
+    }
+    if (command == "key") {
+        return key(args);
     }
     if (command == "screenshot") {
         return screenshot(args);

@@ -5,6 +5,10 @@
 //              --tovik-log FILE --kalvo-dump FILE --figure FILE
 //              [--screenshot PNG] [--leftover N] [--calibration auto|manual]
 //              [--ink-log FILE] [--right-clicks N]
+//              [--calibration-log FILE] [--pointer-mean PX] [--pointer-max PX]
+//              [--saved PICTURE]
+// --calibration-log: the trace of an earlier Tovik run whose calibration this
+// run reused from its stored files.
 //              [--json OUT]
 
 #include <cstdio>
@@ -22,12 +26,14 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME "
-                 "[--frame-size WxH] --sim-log FILE "
-                 "--tovik-log FILE --kalvo-dump FILE --figure FILE [--screenshot PNG] "
-                 "[--leftover N] [--calibration auto|manual] [--ink-log FILE] [--right-clicks N] "
-                 "[--json OUT]\n");
+    std::fprintf(
+        stderr,
+        "usage: e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME "
+        "[--frame-size WxH] --sim-log FILE "
+        "--tovik-log FILE --kalvo-dump FILE --figure FILE [--screenshot PNG] "
+        "[--leftover N] [--calibration auto|manual] [--ink-log FILE] [--right-clicks N] "
+        "[--calibration-log FILE] [--pointer-mean PX] [--pointer-max PX] [--saved PICTURE] "
+        "[--json OUT]\n");
     return 2;
 }
 
@@ -99,6 +105,12 @@ int main(int argc, char** argv) {
     if (opt.contains("right-clicks")) {
         limits.rightClicks = std::atoi(opt["right-clicks"].c_str());
     }
+    if (opt.contains("pointer-mean")) {
+        limits.pointerMeanPx = std::atof(opt["pointer-mean"].c_str());
+    }
+    if (opt.contains("pointer-max")) {
+        limits.pointerMaxPx = std::atof(opt["pointer-max"].c_str());
+    }
     if (opt.contains("leftover")) {
         run.leftoverProcesses = std::atoi(opt["leftover"].c_str());
     }
@@ -128,7 +140,16 @@ int main(int argc, char** argv) {
                           run.segments = e2e::readSegments(bytes, e);
                           return run.segments.has_value();
                       });
-    if (!read) {
+    if (!read || (opt.contains("calibration-log") &&
+                  !readFile(opt["calibration-log"], true, [&](std::istream& in, std::string& e) {
+                      auto earlier = e2e::readTovikTrace(in, e);
+                      if (earlier) {
+                          run.trace.calibrations.insert(run.trace.calibrations.begin(),
+                                                        earlier->calibrations.begin(),
+                                                        earlier->calibrations.end());
+                      }
+                      return earlier.has_value();
+                  }))) {
         return 2;
     }
     if (opt.contains("ink-log")) {
@@ -143,11 +164,14 @@ int main(int argc, char** argv) {
             }
         }
     }
-    if (opt.contains("screenshot")) {
-        run.screenshot = cv::imread(opt["screenshot"], cv::IMREAD_COLOR);
-        if (run.screenshot.empty()) {
-            std::fprintf(stderr, "e2e_report: cannot read %s\n", opt["screenshot"].c_str());
-            return 2;
+    for (const auto& [name, image] :
+         {std::pair{"screenshot", &run.screenshot}, std::pair{"saved", &run.savedPicture}}) {
+        if (opt.contains(name)) {
+            *image = cv::imread(opt[name], cv::IMREAD_COLOR);
+            if (image->empty()) {
+                std::fprintf(stderr, "e2e_report: cannot read %s\n", opt[name].c_str());
+                return 2;
+            }
         }
     }
 

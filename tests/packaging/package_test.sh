@@ -86,12 +86,18 @@ id=$(sed -n 's|^usr/share/applications/\(.*\)\.Tovik\.desktop$|\1|p' "$WORK/file
   done
   echo usr/share/man/man1/tovik.1.gz
   echo usr/share/man/man1/kalvo.1.gz
+  printf 'usr/share/doc/tovik-kalvo/%s\n' copyright changelog.gz examples/70-tovik-pen-receiver.rules
   # The Wayland back end's uinput rule, shipped once its file is in the tree.
   rule=60-tovik-kalvo-uinput.rules
   [[ ! -f $ROOT/packaging/udev/$rule ]] || echo "usr/lib/udev/rules.d/$rule"
 } | sort >"$WORK/expected"
 diff -u "$WORK/expected" "$WORK/files" >&2 || fail "the file list differs (- expected, + in the package)"
 ok "file list: $(wc -l <"$WORK/files") files"
+
+# ---- lintian: no errors (warnings are printed, not failed) ----
+lintian --fail-on error --tag-display-limit 0 "$DEB" >"$WORK/lintian.txt" 2>&1 ||
+  fail "lintian reports errors: $(grep -E '^E:' "$WORK/lintian.txt" || tail -n 5 "$WORK/lintian.txt")"
+ok "lintian: $(grep -c '^E:' "$WORK/lintian.txt") errors, $(grep -c '^W:' "$WORK/lintian.txt") warnings"
 
 # ---- unpacked tree ----
 R=$WORK/root

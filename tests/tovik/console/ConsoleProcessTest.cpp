@@ -594,6 +594,9 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
         while (ReadFile(log).find("\nframe ") == std::string::npos && Clock::now() < tracking) {
             std::this_thread::sleep_for(100ms);
         }
+        EXPECT_NE(ReadFile(log).find("\nframe "), std::string::npos)
+            << "scale " << scale << ": tracking did not start\n"
+            << ReadFile(dir / "stderr.txt");
         tovik->send("exit");
         EXPECT_TRUE(tovik->waitExit(15s)) << "scale " << scale;
     }
