@@ -120,7 +120,7 @@ bool CMyApp::InitInstance() {
             QString problem;
             ScreenCapture capture = grabScreenThrough(*pictures, problem);
             if (capture.image.isNull()) {
-                box(QStringLiteral("The screen was not saved: ") + problem);
+                box(QStringLiteral("屏幕画面未能保存：") + problem);
             }
             return capture;
         };

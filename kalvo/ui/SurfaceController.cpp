@@ -200,7 +200,7 @@ void SurfaceController::OnSaveImage() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const ScreenCapture capture = dialogs_.grabScreen();
     if (saver_->save(capture) == SaveResult::WriteFailed && dialogs_.messageBox) {
-        dialogs_.messageBox(QStringLiteral("The picture was not saved.\n") +
+        dialogs_.messageBox(QStringLiteral("图片未能保存\n") +
                             QString::fromStdString(saver_->lastError()));
     }
     parts_.state.folderChosen = saver_->folderChosen() ? 1 : 0;

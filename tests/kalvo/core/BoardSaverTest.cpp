@@ -248,7 +248,7 @@ TEST(BoardSaver, DiskFullMidWriteKeepsTheEarlierPictureAndSaysWhy) {
     EXPECT_EQ(r, SaveResult::WriteFailed);
     EXPECT_EQ(target.files(), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
     EXPECT_EQ(fs::file_size(path), before);
-    EXPECT_NE(saver.lastError().find("the disk is full"), std::string::npos) << saver.lastError();
+    EXPECT_NE(saver.lastError().find("磁盘已满"), std::string::npos) << saver.lastError();
 }
 
 TEST(BoardSaver, InvalidCaptureIsRefusedBeforeAskingForAFolder) {
