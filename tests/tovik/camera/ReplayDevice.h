@@ -2,12 +2,14 @@
 // A V4L2 device that replays webcam descriptions (v4l2-ctl listings, see
 // tests/data/v4l2): it answers the capture back end's ioctls from them,
 // streams plain grey frames, and can be made busy, forbidden or unplugged.
+// Like the kernel, it may be called from several threads.
 
 #include <linux/videodev2.h>
 
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,7 +68,10 @@ public:
     [[nodiscard]] std::optional<v4l2_fract> interval(int node) const;
     [[nodiscard]] std::uint32_t streamedFormat(int node) const;
     [[nodiscard]] std::optional<std::int32_t> controlValue(int node, std::uint32_t id) const;
-    [[nodiscard]] int openDescriptors() const { return static_cast<int>(fds_.size()); }
+    [[nodiscard]] int openDescriptors() const {
+        const std::lock_guard lock(mutex_);
+        return static_cast<int>(fds_.size());
+    }
 
     std::vector<std::string> list(const std::string& dir) override;
     int open(const std::string& path) override;
@@ -97,6 +102,7 @@ private:
     int handle(Node& n, Open& o, unsigned long request, void* arg);
     void fill(Node& n, std::vector<uchar>& buffer, std::uint32_t& bytesUsed) const;
 
+    mutable std::mutex mutex_;
     std::map<int, Node> nodes_;
     std::map<int, Open> fds_;
     std::map<unsigned long, int> calls_;
