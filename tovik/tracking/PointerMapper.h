@@ -41,6 +41,9 @@ public:
         std::int32_t rightRadius = 8;  // RightRadius
     };
 
+    // Another target monitor (after a pause): later frames scale to its size.
+    void setScreen(common::ScreenSize screen) { screen_ = screen; }
+
     // One frame: whether it holds a spot and, when it does, the centroid in
     // camera pixels.
     void onFrame(bool spot, float cx, float cy, const cv::Matx33f& homography,
