@@ -233,12 +233,13 @@ TEST(ComputeDetectionWindow, UnderALensEachPixelIsStraightenedFirst) {
         const common::ScreenSize screen{800 + static_cast<int>(rng() % 1800),
                                         600 + static_cast<int>(rng() % 1000)};
         const cv::Matx33f h = randomHomography(rng, trial % 7, frame, screen);
-        LensModel lens;
-        lens.valid = true;
-        lens.focal = 0.8 * frame.width * (1 + 0.3 * sym(rng));
-        lens.centre = {frame.width / 2.0 + 10 * sym(rng), frame.height / 2.0 + 10 * sym(rng)};
-        lens.k1 = 0.3 * sym(rng);  // barrel and pincushion
-        lens.k2 = 0.05 * sym(rng);
+        // Barrel and pincushion, about the frame centre.
+        const LensModel lens{
+            true,
+            0.8 * frame.width * (1 + 0.3 * sym(rng)),
+            {frame.width / 2.0 + 10 * sym(rng), frame.height / 2.0 + 10 * sym(rng)},
+            0.3 * sym(rng),
+            0.05 * sym(rng)};
 
         const DetectionWindow naive = ComputeDetectionWindowNaive(h, frame, screen, lens);
 

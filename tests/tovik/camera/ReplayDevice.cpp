@@ -194,28 +194,23 @@ void ReplayDevice::unplug(int node) {
 }
 
 void ReplayDevice::setOpenError(int node, int error) {
-    const std::lock_guard lock(mutex_);
     nodes_[node].openError = error;
 }
 
 void ReplayDevice::setBusy(int node, bool busy) {
-    const std::lock_guard lock(mutex_);
     nodes_[node].busy = busy;
 }
 
 int ReplayDevice::calls(unsigned long request) const {
-    const std::lock_guard lock(mutex_);
     const auto it = calls_.find(request);
     return it == calls_.end() ? 0 : it->second;
 }
 
 std::optional<v4l2_fract> ReplayDevice::interval(int node) const {
-    const std::lock_guard lock(mutex_);
     return nodes_.at(node).interval;
 }
 
 std::uint32_t ReplayDevice::streamedFormat(int node) const {
-    const std::lock_guard lock(mutex_);
     return nodes_.at(node).streamed;
 }
 
