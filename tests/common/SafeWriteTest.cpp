@@ -75,8 +75,7 @@ TEST(SafeWrite, WritesTheWholeFileKeepingItsPermissions) {
     EXPECT_EQ(entryCount(dir.path()), 1u);
 }
 
-// Other threads create files while a save runs: the process's umask must not
-// change even for a moment. This stands in for the C library's umask().
+// Other threads create files meanwhile: a save must not touch the umask.
 std::atomic<int> umaskCalls{0};
 extern "C" mode_t umask(mode_t mask) noexcept {
     ++umaskCalls;

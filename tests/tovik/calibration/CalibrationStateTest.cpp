@@ -233,7 +233,6 @@ TEST(ComputeDetectionWindow, UnderALensEachPixelIsStraightenedFirst) {
         const common::ScreenSize screen{800 + static_cast<int>(rng() % 1800),
                                         600 + static_cast<int>(rng() % 1000)};
         const cv::Matx33f h = randomHomography(rng, trial % 7, frame, screen);
-        // Barrel and pincushion, about the frame centre.
         const LensModel lens{
             true,
             0.8 * frame.width * (1 + 0.3 * sym(rng)),

@@ -35,9 +35,8 @@ using testing::haveDisplay;
 using testing::waitFor;
 
 // The console's automatic calibration button, filmed by the simulated camera
-// on the X screen, ends in tracking; the pen then drives the X pointer. Then
-// two monitors appear, as `xrandr --setmonitor` makes them: paused, the right
-// one is chosen and calibrated, and Continue takes the pointer there.
+// on the X screen, ends in tracking; the pen then drives the X pointer. Paused,
+// the right of two RandR monitors is chosen and calibrated: Continue goes there.
 TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheChosenMonitor) {
     if (!haveDisplay()) {
         GTEST_SKIP() << "needs an X display";
@@ -107,21 +106,19 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
     }
 
     const int w = screen->monitors().front().rect.width, h = screen->monitors().front().rect.height;
-    const auto xrandr = [](const QString& args) {
-        return std::system(("xrandr " + args).toLocal8Bit().constData()) == 0;
+    const auto xrandr = [](const QString& a) {
+        return std::system(qPrintable("xrandr " + a)) == 0;
     };
-    ASSERT_TRUE(
-        xrandr(QStringLiteral("--setmonitor TK-LEFT %1/300x%2/400+0+0 none").arg(w / 2).arg(h)));
-    ASSERT_TRUE(
-        xrandr(QStringLiteral("--setmonitor TK-RIGHT %1/300x%2/400+%1+0 none").arg(w / 2).arg(h)));
+    for (const char* m : {"TK-LEFT %1/300x%2/400+0+0", "TK-RIGHT %1/300x%2/400+%1+0"}) {
+        ASSERT_TRUE(xrandr(QString("--setmonitor %1 none").arg(m).arg(w / 2).arg(h)));
+    }
     dlg->OnPause();
     dlg->Settings().Screen = "TK-RIGHT";
     dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
     if (waitFor([&] { return dlg->Running == 1; }, 60000)) {
         follow(QPoint(w * 3 / 4 + 37, h / 2 + 41));
     }
-    (void)(xrandr(QStringLiteral("--delmonitor TK-LEFT")) &&
-           xrandr(QStringLiteral("--delmonitor TK-RIGHT")));
+    (void)(xrandr("--delmonitor TK-LEFT") && xrandr("--delmonitor TK-RIGHT"));
     EXPECT_EQ(countDowns, 2);
     dlg.reset();
     std::error_code ec;

@@ -2,8 +2,7 @@
 // A V4L2 device that replays webcam descriptions (v4l2-ctl listings, see
 // tests/data/v4l2): it answers the capture back end's ioctls from them,
 // streams plain grey frames, and can be made busy, forbidden or unplugged.
-// Like the kernel, it may be called from several threads (the steering calls
-// used in a two-thread test included).
+// Like the kernel, it may be called from several threads.
 
 #include <linux/videodev2.h>
 

@@ -233,9 +233,8 @@ TEST(V4L2Replay, UnpluggedCameraIsReportedAndResumesWhenItReturns) {
     EXPECT_EQ(rig.device->openDescriptors(), 0);
 }
 
-// The detection thread grabs, and reconnects the camera after an unplug,
-// while the console sets the exposure: ./run test runs this under
-// ThreadSanitizer too (the tsan preset).
+// The detection thread grabs, and reconnects after an unplug, while the
+// console sets the exposure; also run under ThreadSanitizer (tsan preset).
 TEST(V4L2Replay, ExposureSetDuringUnplugAndReconnectIsSafeAndStaysOnTheDevice) {
     Rig rig;
     rig.device->plug(0, loadFixture(kC922));
@@ -267,8 +266,7 @@ TEST(V4L2Replay, ExposureSetDuringUnplugAndReconnectIsSafeAndStaysOnTheDevice) {
     detection.join();
 
     EXPECT_EQ(rig.device->controlValue(0, V4L2_CID_EXPOSURE_ABSOLUTE), 156);
-    rig.camera.CloseDevice();
-    EXPECT_EQ(rig.device->openDescriptors(), 0);
+    EXPECT_EQ(rig.device->openDescriptors(), 1);
 }
 
 }  // namespace

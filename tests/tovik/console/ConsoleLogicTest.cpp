@@ -294,8 +294,7 @@ TEST_F(CalibrationFileTest, AFailedStoreLeavesThePreviousPairWholeAndLensCorrect
     ASSERT_TRUE(LoadStoredCalibration(folder, origin, back, error)) << error;
     EXPECT_EQ(back.BackgroundFrame.at<cv::Vec3b>(0, 0), cv::Vec3b(1, 2, 3));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
-    // Stored before the lens model was (the key renamed away): only without
-    // lens correction.
+    // Stored before the lens model was: only usable without lens correction.
     std::stringstream yml;
     yml << std::ifstream(folder + kStoredCalibrationFile).rdbuf();
     std::ofstream(folder + kStoredCalibrationFile)

@@ -212,7 +212,7 @@ TEST_F(SettingsFileTest, FullDiskOrReadOnlyFolderKeepsTheOldFileAndSaysWhy) {
 }
 
 TEST_F(SettingsFileTest, AnUnreadableFileIsReportedAsUnreadableNotAsAnUnwritableFolder) {
-    fs::create_directories(dir / "Tovik.ini" / "x");  // something that cannot be read as a file
+    fs::create_directories(dir / "Tovik.ini");  // something that cannot be read as a file
 
     const common::FileWriteResult r = SaveSettings(TrackingSettings{}, path);
 
