@@ -25,8 +25,8 @@ public:
 
 class PointerMapper {
 public:
-    // The screen size and the double-click radius are taken once, here, as
-    // the detection thread does when it starts.
+    // The double-click radius is taken once, here, as the detection thread
+    // does when it starts; the screen size changes only through setScreen().
     PointerMapper(common::InputInjector& injector, TrackingStatusSink& status,
                   const common::Clock& clock, common::ScreenSize screen, std::int32_t dbClickThd);
 
