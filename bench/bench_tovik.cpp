@@ -135,6 +135,37 @@ void BM_DetectionWindowNaive(benchmark::State& state) {
 }
 BENCHMARK(BM_DetectionWindowNaive)->Unit(benchmark::kMicrosecond);
 
+// A pincushion lens: each pixel is straightened before the homography.
+tovik::LensModel pincushion() {
+    tovik::LensModel lens;
+    lens.valid = true;
+    lens.focal = 520;
+    lens.centre = {322, 236};
+    lens.k1 = 0.12;
+    lens.k2 = 0.01;
+    return lens;
+}
+
+void BM_DetectionWindowLens(benchmark::State& state) {
+    const cv::Matx33f h = cameraToScreen();
+    const tovik::LensModel lens = pincushion();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            tovik::ComputeDetectionWindow(h, {640, 480}, common::ScreenSize{1920, 1080}, lens));
+    }
+}
+BENCHMARK(BM_DetectionWindowLens)->Unit(benchmark::kMicrosecond);
+
+void BM_DetectionWindowLensNaive(benchmark::State& state) {
+    const cv::Matx33f h = cameraToScreen();
+    const tovik::LensModel lens = pincushion();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tovik::ComputeDetectionWindowNaive(
+            h, {640, 480}, common::ScreenSize{1920, 1080}, lens));
+    }
+}
+BENCHMARK(BM_DetectionWindowLensNaive)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

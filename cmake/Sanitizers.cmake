@@ -7,6 +7,9 @@ if(TK_FUZZ)
                                                  -fno-omit-frame-pointer
                                                  -fno-sanitize-recover=undefined)
   target_link_options(tk_sanitizers INTERFACE -fsanitize=address,undefined)
+elseif(TK_SANITIZE_THREAD)
+  target_compile_options(tk_sanitizers INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(tk_sanitizers INTERFACE -fsanitize=thread)
 elseif(TK_SANITIZE)
   target_compile_options(tk_sanitizers INTERFACE -fsanitize=address,undefined
                                                  -fno-omit-frame-pointer

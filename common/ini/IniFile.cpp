@@ -246,7 +246,7 @@ std::string IniFile::text() const {
 
 FileWriteResult IniFile::save() const {
     if (loadError_ != 0) {
-        return {loadError_};
+        return {loadError_, true};
     }
     return writeFileSafely(path_, text());
 }

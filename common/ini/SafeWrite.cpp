@@ -18,6 +18,7 @@ namespace {
 constexpr std::size_t kNoFault = static_cast<std::size_t>(-1);
 std::atomic<std::size_t> faultAfter{kNoFault};
 std::atomic<int> faultError{0};
+std::atomic<std::size_t> faultSkips{0};  // writes that still pass untouched
 
 // The file a save replaces: the target of a symbolic link, so the link stays.
 std::string resolveTarget(const std::string& path) {
@@ -32,8 +33,7 @@ std::string resolveTarget(const std::string& path) {
     return path;
 }
 
-int writeAll(int fd, std::string_view data) {
-    const std::size_t limit = faultAfter.load();
+int writeAll(int fd, std::string_view data, std::size_t limit) {
     std::size_t allowed = limit == kNoFault ? data.size() : std::min(limit, data.size());
     std::string_view part = data.substr(0, allowed);
     while (!part.empty()) {
@@ -49,64 +49,84 @@ int writeAll(int fd, std::string_view data) {
     return allowed < data.size() ? faultError.load() : 0;
 }
 
+// Creates a new file beside `target` with a name of its own. The kernel
+// applies the umask to 0666, as for any new file: the process-wide umask is
+// never changed, since other threads may be creating files meanwhile.
+int createTemporary(const std::string& target, std::string& tmp) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmp = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 std::string FileWriteResult::describe(const std::string& path) const {
     if (error == 0) {
         return {};
     }
-    std::string reason;
+    // The system's own words for the error stay beside ours.
+    const std::string system = std::strerror(error);
+    if (unreadable) {
+        return "无法读取已有的文件 " + path + "：" + system + "；该文件保持不变";
+    }
+    const char* reason = nullptr;
     switch (error) {
         case ENOSPC:
         case EDQUOT:
-            reason = "the disk is full";
+            reason = "磁盘已满";
             break;
         case EROFS:
-            reason = "the folder is on a read-only file system";
+            reason = "文件夹位于只读文件系统";
             break;
         case EACCES:
         case EPERM:
-            reason = "the folder may not be written to";
+            reason = "文件夹不允许写入";
             break;
         case ENOENT:
         case ENOTDIR:
-            reason = "the folder does not exist";
+            reason = "文件夹不存在";
             break;
         default:
-            reason = std::strerror(error);
             break;
     }
-    return "cannot write " + path + ": " + reason + "; the previous file is left as it was";
+    const std::string why = reason != nullptr ? std::string(reason) + "（" + system + "）" : system;
+    return "无法写入 " + path + "：" + why + "；原文件保持不变";
 }
 
 FileWriteResult writeFileSafely(const std::string& path, std::string_view data) {
     const std::string target = resolveTarget(path);
-    if (faultAfter.load() == 0) {
+    std::size_t limit = faultAfter.load();
+    if (limit != kNoFault && faultSkips.load() > 0) {
+        --faultSkips;
+        limit = kNoFault;
+    }
+    if (limit == 0) {
         return {faultError.load()};
     }
-    std::string tmp = target + ".XXXXXX";
-    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    std::string tmp;
+    const int fd = createTemporary(target, tmp);
     if (fd < 0) {
         return {errno};
     }
 
+    // An existing file keeps its mode and, where we may set it, its owner; a
+    // new one keeps what open() gave it.
+    int error = 0;
     struct stat old {};
-    mode_t mode;
     if (::stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-        // Keeps the owner when run with the rights to do so; harmless otherwise.
         if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
             // Not permitted for ordinary users; the file then belongs to us.
         }
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        error = ::fchmod(fd, old.st_mode & 07777) == 0 ? 0 : errno;
     }
-
-    int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
     if (error == 0) {
-        error = writeAll(fd, data);
+        error = writeAll(fd, data, limit);
     }
     // Flushed before the rename: otherwise a crash of the machine could leave
     // the new name pointing at a file whose data never reached the disk.
@@ -125,12 +145,14 @@ FileWriteResult writeFileSafely(const std::string& path, std::string_view data) 
     return {error};
 }
 
-void injectWriteFault(std::size_t bytesBefore, int error) {
+void injectWriteFault(std::size_t bytesBefore, int error, std::size_t writesBefore) {
     faultError.store(error);
+    faultSkips.store(writesBefore);
     faultAfter.store(bytesBefore);
 }
 
 void clearWriteFault() {
+    faultSkips.store(0);
     faultAfter.store(kNoFault);
     faultError.store(0);
 }

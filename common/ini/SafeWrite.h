@@ -13,10 +13,15 @@ namespace common {
 
 struct FileWriteResult {
     int error = 0;  // errno of the step that failed; 0 when the file was written
+    // The file exists but could not be read, so it was not replaced: its
+    // content would have been lost.
+    bool unreadable = false;
 
     [[nodiscard]] bool ok() const { return error == 0; }
     explicit operator bool() const { return ok(); }
-    // "cannot write <path>: <reason>" in words a user understands.
+    // Why the file was not written, for the user of the Chinese interfaces:
+    // what went wrong in words, then the system's own reason (errno text),
+    // and that the old file is left as it was.
     [[nodiscard]] std::string describe(const std::string& path) const;
 };
 
@@ -27,9 +32,10 @@ struct FileWriteResult {
 
 // Test seam standing in for a disk that fills or a folder that refuses files:
 // every write through writeFileSafely fails with `error` once `bytesBefore`
-// bytes of its data have gone out (0: creating the temporary file fails).
-// Process-wide; clearWriteFault ends it.
-void injectWriteFault(std::size_t bytesBefore, int error);
+// bytes of its data have gone out (0: creating the temporary file fails);
+// the first `writesBefore` writes pass untouched. Process-wide;
+// clearWriteFault ends it.
+void injectWriteFault(std::size_t bytesBefore, int error, std::size_t writesBefore = 0);
 void clearWriteFault();
 
 }  // namespace common

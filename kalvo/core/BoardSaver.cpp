@@ -143,7 +143,7 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
         const bool written = opened && writer.write(capture.image);
         if (!written || !file.commit()) {
             const QString reason = opened && !written ? writer.errorString() : file.errorString();
-            lastError_ = "cannot write " + pngPath + ": " + reason.toStdString();
+            lastError_ = "无法写入 " + pngPath + "：" + reason.toStdString();
             return SaveResult::WriteFailed;
         }
         lastSavedPath_ = pngPath;
@@ -169,7 +169,7 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
         return SaveResult::SavedBmp;
     }
     if (!exists(jpgPath)) {
-        lastError_ = "the converter made no JPEG file; the picture is kept as " + bmpPath;
+        lastError_ = "转换程序没有生成 JPEG 文件，图片保存为 " + bmpPath;
         return SaveResult::ConverterFailed;
     }
     ::unlink(bmpPath.c_str());

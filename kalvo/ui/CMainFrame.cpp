@@ -124,9 +124,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         view_ = nullptr;
     }
     if (!saved.ok() && m_reportError) {
-        m_reportError(
-            QStringLiteral("Kalvo could not save its preferences (pen colour and width).\n") +
-            QString::fromStdString(saved.describe(ini)));
+        m_reportError(QStringLiteral("Kalvo 未能保存画笔设置（颜色和线宽）\n") +
+                      QString::fromStdString(saved.describe(ini)));
     }
     if (m_wndToolBar) {
         m_wndToolBar->hide();

@@ -124,7 +124,7 @@ bool CMyApp::InitInstance() {
             const QRect desktop = primary ? primary->virtualGeometry() : QRect();
             ScreenCapture capture = grabScreenThrough(*pictures, area, desktop, problem);
             if (capture.image.isNull()) {
-                box(QStringLiteral("The screen was not saved: ") + problem);
+                box(QStringLiteral("屏幕画面未能保存：") + problem);
             }
             return capture;
         };

@@ -202,10 +202,10 @@ void SurfaceController::OnSaveImage() {
     const ScreenCapture capture = dialogs_.grabScreen(targetArea());
     const SaveResult saved = saver_->save(capture);
     if (saved == SaveResult::WriteFailed && dialogs_.messageBox) {
-        dialogs_.messageBox(QStringLiteral("The picture was not saved.\n") +
+        dialogs_.messageBox(QStringLiteral("图片未能保存\n") +
                             QString::fromStdString(saver_->lastError()));
     } else if (saved == SaveResult::ConverterFailed && dialogs_.messageBox) {
-        dialogs_.messageBox(QStringLiteral("The picture was saved as a bitmap.\n") +
+        dialogs_.messageBox(QStringLiteral("图片已保存为位图\n") +
                             QString::fromStdString(saver_->lastError()));
     }
     parts_.state.folderChosen = saver_->folderChosen() ? 1 : 0;

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "TempDir.h"
@@ -27,9 +31,8 @@ struct FaultCase {
 TEST(SafeWrite, FailureAtAnyByteLeavesTheOldFileAndNothingElse) {
     const std::string data(10000, 'n');
     const FaultCase cases[] = {
-        {0, EROFS, "read-only"},        {0, EACCES, "may not be written"},
-        {1, ENOSPC, "disk is full"},    {4096, ENOSPC, "disk is full"},
-        {9999, EDQUOT, "disk is full"},
+        {0, EROFS, "只读"},         {0, EACCES, "不允许写入"},  {1, ENOSPC, "磁盘已满"},
+        {4096, ENOSPC, "磁盘已满"}, {9999, EDQUOT, "磁盘已满"},
     };
     for (const FaultCase& c : cases) {
         SCOPED_TRACE(c.bytesBefore);
@@ -50,7 +53,8 @@ TEST(SafeWrite, FailureAtAnyByteLeavesTheOldFileAndNothingElse) {
         const std::string message = r.describe(path);
         EXPECT_NE(message.find(path), std::string::npos) << message;
         EXPECT_NE(message.find(c.reason), std::string::npos) << message;
-        EXPECT_NE(message.find("left as it was"), std::string::npos) << message;
+        EXPECT_NE(message.find(std::strerror(c.error)), std::string::npos) << message;
+        EXPECT_NE(message.find("原文件保持不变"), std::string::npos) << message;
     }
 }
 
@@ -71,6 +75,26 @@ TEST(SafeWrite, WritesTheWholeFileKeepingItsPermissions) {
     EXPECT_EQ(entryCount(dir.path()), 1u);
 }
 
+// Other threads create files meanwhile: a save must not touch the umask.
+std::atomic<int> umaskCalls{0};
+extern "C" mode_t umask(mode_t mask) noexcept {
+    ++umaskCalls;
+    return static_cast<mode_t>(::syscall(SYS_umask, mask));
+}
+
+TEST(SafeWrite, ANewFileGetsTheUmaskWithoutTheSaveTouchingIt) {
+    TempDir dir;
+    const mode_t before = ::umask(027);
+    const int calls = umaskCalls.load();
+
+    ASSERT_TRUE(common::writeFileSafely(dir.file("new.ini"), "x").ok());
+
+    EXPECT_EQ(umaskCalls.load(), calls);
+    ::umask(before);
+    struct stat st {};
+    EXPECT_TRUE(::stat(dir.file("new.ini").c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
+}
+
 TEST(SafeWrite, MissingFolderIsReportedAsSuch) {
     TempDir dir;
     const std::string path = dir.file("gone/Tovik.ini");
@@ -78,7 +102,7 @@ TEST(SafeWrite, MissingFolderIsReportedAsSuch) {
     const common::FileWriteResult r = common::writeFileSafely(path, "x");
 
     EXPECT_EQ(r.error, ENOENT);
-    EXPECT_NE(r.describe(path).find("does not exist"), std::string::npos);
+    EXPECT_NE(r.describe(path).find("文件夹不存在"), std::string::npos);
 }
 
 TEST(SafeWrite, IniFileSaveOnAFullDiskKeepsTheOldSettings) {

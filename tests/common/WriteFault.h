@@ -1,7 +1,8 @@
 #pragma once
 // A disk that fills, or a folder that refuses files, for the length of a scope:
 // every write through common::writeFileSafely fails with `error` once
-// `bytesBefore` bytes of the file have gone out (0: no file can be created).
+// `bytesBefore` bytes of the file have gone out (0: no file can be created);
+// the first `writesBefore` writes pass.
 
 #include <cstddef>
 #include <filesystem>
@@ -13,8 +14,8 @@ namespace tktest {
 
 class ScopedWriteFault {
 public:
-    ScopedWriteFault(std::size_t bytesBefore, int error) {
-        common::injectWriteFault(bytesBefore, error);
+    ScopedWriteFault(std::size_t bytesBefore, int error, std::size_t writesBefore = 0) {
+        common::injectWriteFault(bytesBefore, error, writesBefore);
     }
     ~ScopedWriteFault() { common::clearWriteFault(); }
     ScopedWriteFault(const ScopedWriteFault&) = delete;

@@ -39,10 +39,10 @@ std::int32_t ComputeAutoThreshold(const cv::Mat& image) {
 
 namespace {
 
-// Whether camera pixel (x, y) maps strictly inside a screen of W x H: the
+// Whether camera point (x, y) maps strictly inside a screen of W x H: the
 // per-pixel definition both computations share.
-bool mapsInside(const cv::Matx33f& h, int x, int y, double W, double H) {
-    const cv::Vec3f o = ApplyHomography(h, static_cast<float>(x), static_cast<float>(y));
+bool mapsInside(const cv::Matx33f& h, float x, float y, double W, double H) {
+    const cv::Vec3f o = ApplyHomography(h, x, y);
     if (o[2] == 0.0f) {
         return false;  // u / 0 is infinite or undefined, never strictly inside
     }
@@ -50,6 +50,17 @@ bool mapsInside(const cv::Matx33f& h, int x, int y, double W, double H) {
     const double X = o[0] / w;
     const double Y = o[1] / w;
     return 0 < X && X < W && 0 < Y && Y < H;
+}
+
+bool mapsInside(const cv::Matx33f& h, int x, int y, double W, double H) {
+    return mapsInside(h, static_cast<float>(x), static_cast<float>(y), W, H);
+}
+
+// The same for a pixel straightened by the lens first, as tracking
+// straightens the spot.
+bool mapsInside(const cv::Matx33f& h, const LensModel& lens, int x, int y, double W, double H) {
+    const cv::Point2f p = lens.undistort({static_cast<float>(x), static_cast<float>(y)});
+    return mapsInside(h, p.x, p.y, W, H);
 }
 
 DetectionWindow centreOf(cv::Size frame) {
@@ -96,11 +107,11 @@ void keepWhere(Span& s, double alpha, double beta, double slack) {
 }  // namespace
 
 DetectionWindow ComputeDetectionWindowNaive(const cv::Matx33f& homography, cv::Size frame,
-                                            common::ScreenSize screen) {
+                                            common::ScreenSize screen, const LensModel& lens) {
     DetectionWindow win = centreOf(frame);
     for (int y = 0; y < frame.height; ++y) {
         for (int x = 0; x < frame.width; ++x) {
-            if (mapsInside(homography, x, y, screen.width, screen.height)) {
+            if (mapsInside(homography, lens, x, y, screen.width, screen.height)) {
                 widen(win, x, y);
             }
         }
@@ -118,9 +129,102 @@ DetectionWindow ComputeDetectionWindowNaive(const cv::Matx33f& homography, cv::S
 // Only candidates near the span ends are evaluated exactly (with the same
 // arithmetic as the naive form), scanning inwards until an inside pixel is
 // found, so the result matches the naive form bit for bit.
-DetectionWindow ComputeDetectionWindow(const cv::Matx33f& homography, cv::Size frame,
-                                       common::ScreenSize screen) {
+namespace {
+
+// How far straightening moves a pixel of the frame at most, rounded up, with
+// a few pixels to spare for the sampling below and for float rounding. The
+// move depends on the distance from the lens centre only.
+int straighteningReach(const LensModel& lens, cv::Size frame) {
+    double far = 0;
+    for (const cv::Point2d corner :
+         {cv::Point2d(0, 0), cv::Point2d(frame.width, 0), cv::Point2d(0, frame.height),
+          cv::Point2d(frame.width, frame.height)}) {
+        far = std::max(far, cv::norm(corner - lens.centre));
+    }
+    double most = 0;
+    for (double r = 0; r <= far + 1; r += 0.1) {
+        const cv::Point2f p(static_cast<float>(lens.centre.x + r),
+                            static_cast<float>(lens.centre.y));
+        most = std::max(most, static_cast<double>(std::abs(lens.undistort(p).x - p.x)));
+    }
+    return static_cast<int>(std::ceil(most)) + 4;
+}
+
+// With a lens the mapping is no longer a homography, but no pixel moves
+// farther than `reach` when straightened: a pixel can map inside only within
+// `reach` of a point the homography alone maps inside. The homography's own
+// window over the frame grown by `reach` bounds the search; the four edges
+// are then found exactly, scanning inwards from those bounds, so the result
+// is the per-pixel one.
+DetectionWindow straightenedWindow(const cv::Matx33f& homography, cv::Size frame,
+                                   common::ScreenSize screen, const LensModel& lens) {
     DetectionWindow win = centreOf(frame);
+    const int reach = straighteningReach(lens, frame);
+    if (reach > std::max(frame.width, frame.height)) {
+        return ComputeDetectionWindowNaive(homography, frame, screen, lens);
+    }
+    const cv::Matx33f shift(1, 0, static_cast<float>(-reach), 0, 1, static_cast<float>(-reach), 0,
+                            0, 1);
+    const DetectionWindow grown = ComputeDetectionWindow(
+        homography * shift, {frame.width + 2 * reach, frame.height + 2 * reach}, screen);
+    const int left = std::max(0, grown.left - 2 * reach);
+    const int right = std::min(frame.width - 1, grown.right);
+    const int top = std::max(0, grown.top - 2 * reach);
+    const int bottom = std::min(frame.height - 1, grown.bottom);
+    const double W = screen.width;
+    const double H = screen.height;
+    const auto rowHas = [&](int y) {
+        for (int x = left; x <= right; ++x) {
+            if (mapsInside(homography, lens, x, y, W, H)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto columnHas = [&](int x) {
+        for (int y = top; y <= bottom; ++y) {
+            if (mapsInside(homography, lens, x, y, W, H)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int y = top; y < win.top; ++y) {
+        if (rowHas(y)) {
+            win.top = y;
+            break;
+        }
+    }
+    for (int y = bottom; y > win.bottom; --y) {
+        if (rowHas(y)) {
+            win.bottom = y;
+            break;
+        }
+    }
+    for (int x = left; x < win.left; ++x) {
+        if (columnHas(x)) {
+            win.left = x;
+            break;
+        }
+    }
+    for (int x = right; x > win.right; --x) {
+        if (columnHas(x)) {
+            win.right = x;
+            break;
+        }
+    }
+    return win;
+}
+
+}  // namespace
+
+DetectionWindow ComputeDetectionWindow(const cv::Matx33f& homography, cv::Size frame,
+                                       common::ScreenSize screen, const LensModel& lens) {
+    DetectionWindow win = centreOf(frame);
+    if (lens.valid && frame.width > 0 && frame.height > 0 && screen.width > 0 &&
+        screen.height > 0) {
+        return straightenedWindow(homography, frame, screen, lens);
+    }
     if (frame.width <= 0 || frame.height <= 0 || screen.width <= 0 || screen.height <= 0) {
         return win;  // nothing can lie strictly inside an empty screen
     }

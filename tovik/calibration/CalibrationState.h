@@ -31,14 +31,17 @@ struct CalibrationState {
 [[nodiscard]] std::int32_t ComputeAutoThreshold(const cv::Mat& image);
 
 // The inclusive extremes of the camera pixels whose mapped screen point lies
-// strictly inside the screen, starting from the frame centre.
+// strictly inside the screen, starting from the frame centre. With a valid
+// lens each pixel is straightened before the homography, as tracking
+// straightens the spot.
 [[nodiscard]] DetectionWindow ComputeDetectionWindow(const cv::Matx33f& homography, cv::Size frame,
-                                                     common::ScreenSize screen);
+                                                     common::ScreenSize screen,
+                                                     const LensModel& lens = {});
 
 // The direct per-pixel form of the same computation: the reference the fast
 // one is tested against.
 [[nodiscard]] DetectionWindow ComputeDetectionWindowNaive(const cv::Matx33f& homography,
-                                                          cv::Size frame,
-                                                          common::ScreenSize screen);
+                                                          cv::Size frame, common::ScreenSize screen,
+                                                          const LensModel& lens = {});
 
 }  // namespace tovik

@@ -188,7 +188,7 @@ CalibrationOutcome Calibrator::OnAutoCalibrate() {
     estimateHomography();
     // The exposure stays at that of the successful attempt until tracking
     // sets its own.
-    state_.Window = ComputeDetectionWindow(state_.Homography, frameSize, screen);
+    state_.Window = ComputeDetectionWindow(state_.Homography, frameSize, screen, state_.Lens);
     report(CalibrationReport::Kind::Automatic);
     FinishCalibration();
     return CalibrationOutcome::Completed;
@@ -313,7 +313,7 @@ CalibrationOutcome Calibrator::OnManualCalibrate() {
     if (frame != nullptr && !frame->empty()) {
         frameSize = frame->size();
     }
-    state_.Window = ComputeDetectionWindow(state_.Homography, frameSize, screen);
+    state_.Window = ComputeDetectionWindow(state_.Homography, frameSize, screen, state_.Lens);
     if (frame != nullptr && !frame->empty()) {
         cv::Mat picture = frame->clone();
         const DetectionWindow& w = state_.Window;

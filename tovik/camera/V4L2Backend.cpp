@@ -202,6 +202,7 @@ std::vector<V4L2Backend::Node> V4L2Backend::captureNodes() const {
 }
 
 std::vector<DeviceInfo> V4L2Backend::enumerate() {
+    const std::lock_guard lock(mutex_);
     std::vector<DeviceInfo> devices;
     for (const Node& node : captureNodes()) {
         DeviceInfo info;
@@ -249,6 +250,7 @@ std::vector<DeviceInfo> V4L2Backend::enumerate() {
 
 bool V4L2Backend::open(int index, cv::Size size) {
     close();
+    const std::lock_guard lock(mutex_);
     lastError_.clear();
     const std::vector<Node> nodes = captureNodes();
     if (index < 0 || index >= static_cast<int>(nodes.size())) {
@@ -288,6 +290,7 @@ bool V4L2Backend::openNode(const Node& node, cv::Size size) {
     if (fd_ < 0) {
         return fail(openProblem(path, errno));
     }
+    ++streams_;
     ListingCalls calls{dev_.get()};
     const SizeMap formats = sizeFormats(fd_, calls);
     const auto it = formats.find({size.width, size.height});
@@ -377,7 +380,28 @@ void V4L2Backend::releaseStream() {
     fd_ = -1;
 }
 
+bool V4L2Backend::isOpen() const {
+    const std::lock_guard lock(mutex_);
+    return fd_ >= 0 || lost_.load();
+}
+
+cv::Size V4L2Backend::frameSize() const {
+    const std::lock_guard lock(mutex_);
+    return size_;
+}
+
+double V4L2Backend::frameRate() const {
+    const std::lock_guard lock(mutex_);
+    return fps_;
+}
+
+std::string V4L2Backend::lastError() const {
+    const std::lock_guard lock(mutex_);
+    return lastError_;
+}
+
 void V4L2Backend::close() {
+    const std::lock_guard lock(mutex_);
     releaseStream();
     lost_.store(false);
     size_ = {};
@@ -432,12 +456,14 @@ bool V4L2Backend::reconnect() {
 }
 
 bool V4L2Backend::grab(cv::Mat& frame, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
     if (lost_.load() && !reconnect()) {
         return false;  // at once: the callers poll again on their own schedule
     }
     if (fd_ < 0) {
         return false;
     }
+    const std::uint64_t stream = streams_;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::optional<v4l2_buffer> newest;
     unsigned drained = 0;
@@ -482,8 +508,19 @@ bool V4L2Backend::grab(cv::Mat& frame, std::chrono::milliseconds timeout) {
         if (left.count() <= 0) {
             break;
         }
+        // The wait runs unlocked, so that controls can be set meanwhile. A
+        // stream closed or replaced during it ends this grab: its buffers
+        // are gone, and the next grab uses the new stream.
         short revents = 0;
-        const int r = dev_->poll(fd_, POLLIN, revents, static_cast<int>(left.count()));
+        const int fd = fd_;
+        lock.unlock();
+        const int r = dev_->poll(fd, POLLIN, revents, static_cast<int>(left.count()));
+        const int pollError = errno;
+        lock.lock();
+        if (streams_ != stream || fd_ != fd) {
+            return false;
+        }
+        errno = pollError;
         if (r < 0 && errno != EINTR) {
             break;
         }
@@ -518,22 +555,24 @@ bool V4L2Backend::hasControl(std::uint32_t id) const {
 }
 
 bool V4L2Backend::hasExposureControl() {
+    const std::lock_guard lock(mutex_);
     return hasControl(V4L2_CID_EXPOSURE_AUTO) || hasControl(V4L2_CID_EXPOSURE_ABSOLUTE);
 }
 
 bool V4L2Backend::setExposure(int log2Seconds, bool automatic) {
+    const std::lock_guard lock(mutex_);
     if (fd_ < 0) {
         return false;
     }
     if (automatic) {
-        if (setControl(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY)) {
+        if (setControlLocked(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY)) {
             return true;
         }
         // Some drivers offer only full automatic next to manual.
-        return setControl(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_AUTO);
+        return setControlLocked(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_AUTO);
     }
     if (hasControl(V4L2_CID_EXPOSURE_AUTO) &&
-        !setControl(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL)) {
+        !setControlLocked(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL)) {
         return false;
     }
     v4l2_queryctrl q{};
@@ -541,11 +580,12 @@ bool V4L2Backend::setExposure(int log2Seconds, bool automatic) {
     if (xioctl(fd_, VIDIOC_QUERYCTRL, &q) != 0) {
         return false;
     }
-    return setControl(V4L2_CID_EXPOSURE_ABSOLUTE,
-                      v4l2::exposureUnits(log2Seconds, q.minimum, q.maximum));
+    return setControlLocked(V4L2_CID_EXPOSURE_ABSOLUTE,
+                            v4l2::exposureUnits(log2Seconds, q.minimum, q.maximum));
 }
 
 bool V4L2Backend::hasImageControls() {
+    const std::lock_guard lock(mutex_);
     for (int i = 0; i <= static_cast<int>(ImageControl::Gain); ++i) {
         if (hasControl(v4l2::controlId(static_cast<ImageControl>(i)))) {
             return true;
@@ -559,6 +599,7 @@ bool V4L2Backend::setImageControl(ImageControl control, int value) {
 }
 
 std::optional<int> V4L2Backend::getImageControl(ImageControl control) {
+    const std::lock_guard lock(mutex_);
     v4l2_control c{v4l2::controlId(control), 0};
     if (fd_ < 0 || xioctl(fd_, VIDIOC_G_CTRL, &c) != 0) {
         return std::nullopt;
@@ -567,6 +608,7 @@ std::optional<int> V4L2Backend::getImageControl(ImageControl control) {
 }
 
 std::vector<ControlInfo> V4L2Backend::controls() {
+    const std::lock_guard lock(mutex_);
     std::vector<ControlInfo> list;
     if (fd_ < 0) {
         return list;
@@ -627,6 +669,11 @@ std::vector<ControlInfo> V4L2Backend::controls() {
 }
 
 bool V4L2Backend::setControl(unsigned id, int value) {
+    const std::lock_guard lock(mutex_);
+    return setControlLocked(id, value);
+}
+
+bool V4L2Backend::setControlLocked(unsigned id, int value) {
     v4l2_control c{id, value};
     if (fd_ < 0 || xioctl(fd_, VIDIOC_S_CTRL, &c) != 0) {
         return false;

@@ -3,11 +3,17 @@
 // bounded waits, frames converted to BGR, controls through the driver's
 // ioctls. Every kernel call goes through a V4L2Device, so the back end runs
 // against replayed device descriptions in tests.
+//
+// The detection thread grabs (and reconnects a returned device, replacing the
+// descriptor, the buffers and the stream) while the console thread sets
+// controls: one lock guards the device state, and a grab leaves it only while
+// it waits for the next frame.
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,10 +34,10 @@ public:
     [[nodiscard]] std::vector<DeviceInfo> enumerate() override;
     bool open(int index, cv::Size size) override;
     void close() override;
-    [[nodiscard]] bool isOpen() const override { return fd_ >= 0 || lost_.load(); }
-    [[nodiscard]] cv::Size frameSize() const override { return size_; }
-    [[nodiscard]] double frameRate() const override { return fps_; }
-    [[nodiscard]] std::string lastError() const override { return lastError_; }
+    [[nodiscard]] bool isOpen() const override;
+    [[nodiscard]] cv::Size frameSize() const override;
+    [[nodiscard]] double frameRate() const override;
+    [[nodiscard]] std::string lastError() const override;
     [[nodiscard]] bool deviceLost() const override { return lost_.load(); }
     bool grab(cv::Mat& frame, std::chrono::milliseconds timeout) override;
 
@@ -82,10 +88,17 @@ private:
     bool reconnect();
     bool convert(const Buffer& buffer, size_t bytesUsed, cv::Mat& frame) const;
     bool hasControl(std::uint32_t id) const;
+    bool setControlLocked(unsigned id, int value);
 
     std::string devDir_;
+    // Guards everything below and every call into dev_; the private
+    // operations above expect it held.
+    mutable std::mutex mutex_;
     std::unique_ptr<V4L2Device> dev_;
     int fd_ = -1;
+    // Counts the streams opened, so a grab that waited unlocked can tell
+    // that its stream was replaced meanwhile.
+    std::uint64_t streams_ = 0;
     cv::Size size_;
     double fps_ = 0;
     std::uint32_t pixelFormat_ = 0;

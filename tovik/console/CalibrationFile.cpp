@@ -81,7 +81,25 @@ bool LoadCalibrationFile(const std::string& path, cv::Size cameraFrame, Calibrat
             return false;
         }
 
+        LensModel lens;
+        if (const cv::FileNode node = fs["lens"]; !node.empty()) {
+            std::vector<double> centre;
+            node["centre"] >> centre;
+            lens.valid = static_cast<int>(node["valid"]) != 0;
+            lens.focal = static_cast<double>(node["focal"]);
+            lens.k1 = static_cast<double>(node["k1"]);
+            lens.k2 = static_cast<double>(node["k2"]);
+            if (!node.isMap() || centre.size() != 2 || !(lens.focal > 0) ||
+                !std::isfinite(lens.focal) || !std::isfinite(lens.k1) || !std::isfinite(lens.k2) ||
+                !std::isfinite(centre[0]) || !std::isfinite(centre[1])) {
+                error = path + ": 'lens' must be {valid, focal, centre: [x, y], k1, k2}";
+                return false;
+            }
+            lens.centre = {centre[0], centre[1]};
+        }
+
         state.Homography = homography;
+        state.Lens = lens;
         state.Window = {window[0], window[1], window[2], window[3]};
         state.AutoThreshold = autoThreshold;
         state.BackgroundFrame = background;
@@ -91,6 +109,14 @@ bool LoadCalibrationFile(const std::string& path, cv::Size cameraFrame, Calibrat
         error = path + ": " + e.what();
         return false;
     }
+}
+
+void WriteLensModel(cv::FileStorage& fs, const LensModel& lens) {
+    fs << "lens"
+       << "{"
+       << "valid" << (lens.valid ? 1 : 0) << "focal" << lens.focal << "centre"
+       << std::vector<double>{lens.centre.x, lens.centre.y} << "k1" << lens.k1 << "k2" << lens.k2
+       << "}";
 }
 
 bool WriteCalibrationFile(const std::string& path, const CalibrationFileContent& content) {

@@ -7,6 +7,9 @@
 //   background      image file (relative to the YAML file's folder), or
 //   background_grey a flat grey level, filling frame_size [w, h]
 //                   (default: the camera's frame size)
+//   lens            optional: {valid, focal, centre: [x, y], k1, k2}, the
+//                   lens model the homography's camera points were
+//                   straightened with
 
 #include <optional>
 #include <string>
@@ -30,6 +33,9 @@ struct CalibrationFileContent {
     int backgroundGrey = 0;      // otherwise
     cv::Size frameSize{0, 0};    // for the flat background; 0: the camera's size
 };
+
+// Writes the "lens" key.
+void WriteLensModel(cv::FileStorage& fs, const LensModel& lens);
 
 [[nodiscard]] bool WriteCalibrationFile(const std::string& path,
                                         const CalibrationFileContent& content);

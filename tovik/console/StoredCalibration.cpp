@@ -6,6 +6,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "common/ini/SafeWrite.h"
 #include "tovik/console/CalibrationFile.h"
 
 namespace tovik {
@@ -34,26 +35,42 @@ std::string FormatMadeAt(std::int64_t seconds) {
 bool StoreCalibration(const std::string& dir, const CalibrationState& state,
                       const CalibrationOrigin& origin, std::string& error) {
     const std::string yml = dir + kStoredCalibrationFile;
-    // The temporary name keeps the extension that selects YAML.
-    const std::string tmp = dir + "StoredCalibration.tmp.yml";
+    // The background goes under the name the stored description does not
+    // use, so the pair on disk stays whole until the new description has
+    // replaced the old one; only then does the old background go.
+    std::string previous;
     try {
-        if (state.BackgroundFrame.empty() ||
-            !cv::imwrite(dir + kStoredBackgroundFile, state.BackgroundFrame)) {
-            error = "cannot write " + dir + kStoredBackgroundFile;
+        const cv::FileStorage old(yml, cv::FileStorage::READ);
+        if (old.isOpened() && old["background"].isString()) {
+            previous = static_cast<std::string>(old["background"]);
+        }
+    } catch (const cv::Exception&) {
+    }
+    const std::string background =
+        previous == kStoredBackgroundFile ? kStoredBackgroundOtherFile : kStoredBackgroundFile;
+    std::string text;
+    try {
+        std::vector<uchar> png;
+        if (state.BackgroundFrame.empty() || !cv::imencode(".png", state.BackgroundFrame, png)) {
+            error = "cannot encode the background picture";
             return false;
         }
-        cv::FileStorage fs(tmp, cv::FileStorage::WRITE);
-        if (!fs.isOpened()) {
-            error = "cannot write " + tmp;
+        const std::string_view bytes(reinterpret_cast<const char*>(png.data()), png.size());
+        if (const common::FileWriteResult r = common::writeFileSafely(dir + background, bytes);
+            !r.ok()) {
+            error = r.describe(dir + background);
             return false;
         }
+        cv::FileStorage fs(".yml", cv::FileStorage::WRITE | cv::FileStorage::MEMORY |
+                                       cv::FileStorage::FORMAT_YAML);
         // The keys of a calibration file, then what it was made for.
         fs << "homography" << cv::Mat(state.Homography);
         fs << "window"
            << std::vector<int>{state.Window.left, state.Window.right, state.Window.top,
                                state.Window.bottom};
         fs << "auto_threshold" << state.AutoThreshold;
-        fs << "background" << std::string(kStoredBackgroundFile);
+        fs << "background" << background;
+        WriteLensModel(fs, state.Lens);
         fs << "camera" << origin.camera;
         fs << "frame_size" << std::vector<int>{origin.frameSize.width, origin.frameSize.height};
         fs << "screen"
@@ -62,17 +79,19 @@ bool StoreCalibration(const std::string& dir, const CalibrationState& state,
         // A double holds the seconds exactly for the next 285 000 years.
         fs << "made_at" << static_cast<double>(origin.madeAt);
         fs << "made" << FormatMadeAt(origin.madeAt);
-        fs.release();
+        text = fs.releaseAndGetString();
     } catch (const cv::Exception& e) {
         error = "cannot write " + yml + ": " + e.what();
         return false;
     }
     std::error_code ec;
-    std::filesystem::rename(tmp, yml, ec);
-    if (ec) {
-        std::filesystem::remove(tmp, ec);
-        error = "cannot write " + yml;
+    if (const common::FileWriteResult r = common::writeFileSafely(yml, text); !r.ok()) {
+        std::filesystem::remove(dir + background, ec);
+        error = r.describe(yml);
         return false;
+    }
+    if (previous == kStoredBackgroundFile || previous == kStoredBackgroundOtherFile) {
+        std::filesystem::remove(dir + previous, ec);
     }
     return true;
 }
@@ -100,6 +119,12 @@ std::optional<CalibrationOrigin> LoadStoredCalibration(const std::string& dir,
         if (!fs["camera"].isString() || frame.size() != 2 || screen.size() != 4 ||
             !fs["made_at"].isReal()) {
             error = yml + " does not say which camera and screen it was made for";
+            return std::nullopt;
+        }
+        // Its homography starts from straightened points only when it says
+        // how they were straightened.
+        if (current.lensCorrection && fs["lens"].empty()) {
+            error = yml + " was made without the lens model that lens correction needs";
             return std::nullopt;
         }
         stored.camera = static_cast<std::string>(fs["camera"]);

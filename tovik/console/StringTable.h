@@ -79,6 +79,11 @@ inline constexpr StringEntry kStringTable[] = {
     {182, "最大误差超过 10 像素，建议重新标定"},
     {183, "使用保存的标定 %1（%2 标定）"},
     {184, "保存的标定不可用：%1"},
+    // Files that could not be written (the reason follows on its own line),
+    // and a "Screen" setting that names no monitor.
+    {185, "设置未能保存"},
+    {186, "标定文件未能保存"},
+    {187, "找不到显示器“%1”，改用主显示器 %2"},
 };
 
 // The text of a string number; empty for a number the table does not hold.

@@ -66,14 +66,15 @@ CTovikApp::~CTovikApp() = default;
 
 bool CTovikApp::openCamera() {
     CCameraDS& camera = theCamera();
-    // The back end's reason (busy, no permission...) follows the usual text.
+    // The back end's reason (busy, no permission...) goes on a line of its
+    // own after the usual text; the caption stays "信息".
     auto failed = [&] {
-        QString text = LoadString(144);
+        QString text = LoadString(143);
         const std::string why = camera.lastError();
         if (!why.empty()) {
             text += QStringLiteral("\n") + QString::fromStdString(why);
         }
-        messages_.show(nullptr, LoadString(143), text, MessageIcon::Information,
+        messages_.show(nullptr, text, LoadString(144), MessageIcon::Information,
                        MessageButtons::Ok);
     };
     if (camera.OpenDevice(CameraIndex, false, 640, 480)) {

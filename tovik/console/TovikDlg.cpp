@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <cstdio>
 
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/AboutDlg.h"
@@ -254,8 +253,11 @@ void CTovikDlg::setEnabled(int id, bool enabled) {
 
 // ---- Run, pause, exit ----
 
-TrackingCalibration CTovikDlg::snapshotCalibration() const {
+TrackingCalibration CTovikDlg::snapshotCalibration() {
     TrackingCalibration c;
+    // Resolved afresh at each start and resume: the monitor may have been
+    // chosen anew (or gone) while the thread was parked.
+    c.target = TargetScreen();
     c.homography = calibration_.Homography;
     c.background = calibration_.BackgroundFrame.clone();
     c.autoThreshold = calibration_.AutoThreshold;
@@ -268,10 +270,31 @@ common::ScreenRect CTovikDlg::TargetScreen() {
     const std::string& choice =
         services_.screenChoice.empty() ? settings_.Screen : services_.screenChoice;
     const common::TargetScreen target = common::resolveTargetScreen(services_.screen, choice);
-    if (!target.warning.empty()) {
-        std::fprintf(stderr, "tovik: screen: %s\n", target.warning.c_str());
+    // Told once in the status panel, not at every lookup; a later change of
+    // the choice or the monitors is told again.
+    if (target.warning != screenWarning_) {
+        screenWarning_ = target.warning;
+        showScreenWarning(target.warning.empty()
+                              ? QString()
+                              : LoadString(187).arg(QString::fromStdString(choice),
+                                                    QString::fromStdString(target.monitor.name)));
     }
     return target.monitor.rect;
+}
+
+void CTovikDlg::showScreenWarning(const QString& text) {
+    auto* panel = findChild<QGroupBox*>(QString::number(1082));
+    auto* line = panel->findChild<QLabel*>(QStringLiteral("ScreenWarning"));
+    if (line == nullptr) {
+        // On the panel's title row, right of its title.
+        line = new QLabel(panel);
+        line->setObjectName(QStringLiteral("ScreenWarning"));
+        line->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        line->setStyleSheet(QStringLiteral("color: #C00000;"));
+        const int left = panel->width() / 4;
+        line->setGeometry(left, 0, panel->width() - left - 8, line->fontMetrics().height());
+    }
+    line->setText(text);
 }
 
 void CTovikDlg::OnRun() {
@@ -306,7 +329,6 @@ void CTovikDlg::OnRun() {
         services_.keys,
         services_.injector,
         services_.clock,
-        TargetScreen(),
         status_,
         display_,
     };
@@ -379,8 +401,7 @@ void CTovikDlg::OnExit() {
     if (const common::FileWriteResult r = SaveSettings(settings_, services_.paths.iniPath);
         !r.ok()) {
         // Before anything stops: the user may free space and note the values.
-        ReportFileNotWritten(QStringLiteral("The settings were not saved."),
-                             r.describe(services_.paths.iniPath));
+        ReportFileNotWritten(LoadString(185), r.describe(services_.paths.iniPath));
     }
     StopRequested = 1;
     // A parked thread is woken by the stop itself; it ends at its safe point

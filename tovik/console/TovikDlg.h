@@ -111,9 +111,9 @@ public:
     [[nodiscard]] common::Clock& TimeSource() { return services_.clock; }
     [[nodiscard]] const common::ScreenInfo& Screen() { return services_.screen; }
     // The projected monitor in device pixels: --screen, else the "Screen"
-    // setting, else (or when neither names a monitor that exists, with a
-    // warning on stderr) the primary monitor. Calibration and tracking both
-    // take it from here.
+    // setting, else (or when neither names a monitor that exists, said once
+    // in the status panel) the primary monitor. Calibration and tracking
+    // both take it from here.
     [[nodiscard]] common::ScreenRect TargetScreen();
     [[nodiscard]] MessagePresenter& Messages() { return services_.messages; }
     [[nodiscard]] const common::ProgramPaths& Paths() const { return services_.paths; }
@@ -175,7 +175,8 @@ private:
     void OnInitDialog();
     void setText(int id, const QString& text);
     void setEnabled(int id, bool enabled);
-    [[nodiscard]] TrackingCalibration snapshotCalibration() const;
+    [[nodiscard]] TrackingCalibration snapshotCalibration();
+    void showScreenWarning(const QString& text);
     void showStatusPanel(bool show);
     void fillTrayMenu(QMenu& menu);
     // A calibration is using the camera and the calibration state, and is not
@@ -199,6 +200,7 @@ private:
     bool threadGuard_ = false;  // the "ThdMutex" of this process
     DetectionStatus::Values shown_;
     bool cameraLostShown_ = false;
+    std::string screenWarning_;  // the one shown in the status panel
 
     cv::Mat previewFrame_;
     cv::Mat displayFrame_;

@@ -79,7 +79,7 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
     hooks.onRun = [&dlg] { dlg.RunAfterCalibration(false); };
     hooks.onPause = [&dlg] { dlg.RunAfterCalibration(true); };
     hooks.filesNotWritten = [&dlg](const std::string& reason) {
-        dlg.ReportFileNotWritten(QStringLiteral("The calibration files were not saved."), reason);
+        dlg.ReportFileNotWritten(LoadString(186), reason);
     };
     hooks.targetScreen = [&dlg] { return dlg.TargetScreen(); };
     c = new CalibrationController(
@@ -136,6 +136,7 @@ CalibrationOrigin CTovikDlg::CurrentCalibrationOrigin() {
     }
     origin.frameSize = {Camera().frameWidth(), Camera().frameHeight()};
     origin.screen = TargetScreen();
+    origin.lensCorrection = Settings().LensCorrection != 0;
     origin.madeAt = std::chrono::duration_cast<std::chrono::seconds>(
                         std::chrono::system_clock::now().time_since_epoch())
                         .count();

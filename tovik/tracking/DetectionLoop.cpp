@@ -1,6 +1,7 @@
 #include "tovik/tracking/DetectionLoop.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "tovik/tracking/FrameSearch.h"
 
@@ -140,13 +141,18 @@ void DetectionLoop::run(std::stop_token stop) {
     TrackingCalibration calibration;
     // The detector holds a 4000-entry pixel list: kept off the thread's stack.
     auto detector = std::make_unique<SpotDetector>();
-    s_.injector.setTargetArea(s_.target);
-    PointerMapper mapper(s_.injector, s_.status, s_.clock, s_.target.size(),
-                         s_.settings.DbClickThd.get());
+    // Set from the first snapshot on, before any frame is mapped.
+    std::optional<common::ScreenRect> target;
+    PointerMapper mapper(s_.injector, s_.status, s_.clock, {}, s_.settings.DbClickThd.get());
     FrameSearchState searchState;
     cv::Mat frame;
 
     while (safePoint(stop, calibration, *detector)) {
+        if (target != calibration.target) {
+            target = calibration.target;
+            s_.injector.setTargetArea(*target);
+            mapper.setScreen(target->size());
+        }
         if (!s_.frames || !s_.frames(frame, grabTimeout_) || frame.empty()) {
             // No frame: back to the safe point, without a busy spin when the
             // source fails at once.

@@ -34,6 +34,10 @@ struct TrackingCalibration {
     std::int32_t autoThreshold = 0;
     DetectionWindow window;
     LensModel lens;  // applied to the spot before the homography when valid
+    // The monitor the homography maps onto, in device pixels: the mapper
+    // scales to its size and the injector spans it. It travels with the
+    // calibration, so a monitor chosen while paused takes effect on resume.
+    common::ScreenRect target;
 };
 
 // Status values the thread publishes and the UI shows from a timer.
@@ -94,9 +98,6 @@ public:
         common::KeyState& keys;
         common::InputInjector& injector;
         common::Clock& clock;  // pointer timing and the sleep between frames
-        // The target monitor in device pixels, fixed when the thread starts:
-        // the mapper scales and clamps to its size, the injector spans it.
-        common::ScreenRect target;
         DetectionStatus& status;
         FrameSlot& display;
     };

@@ -25,8 +25,8 @@ public:
 
 class PointerMapper {
 public:
-    // The screen size and the double-click radius are taken once, here, as
-    // the detection thread does when it starts.
+    // The double-click radius is taken once, here, as the detection thread
+    // does when it starts; the screen size changes only through setScreen().
     PointerMapper(common::InputInjector& injector, TrackingStatusSink& status,
                   const common::Clock& clock, common::ScreenSize screen, std::int32_t dbClickThd);
 
@@ -40,6 +40,9 @@ public:
         std::int32_t rightHold = 0;
         std::int32_t rightRadius = 8;  // RightRadius
     };
+
+    // Another target monitor (after a pause): later frames scale to its size.
+    void setScreen(common::ScreenSize screen) { screen_ = screen; }
 
     // One frame: whether it holds a spot and, when it does, the centroid in
     // camera pixels.

@@ -171,7 +171,7 @@ TEST(BoardSaver, JpegLeftByAConverterReportingFailureIsTheSavedImage) {
     EXPECT_EQ(again, SaveResult::ConverterFailed);
     EXPECT_EQ(target.files(), std::set<std::string>{"2020-1-2-3-4-5.bmp"});
     EXPECT_EQ(saver.lastSavedPath(), target.path() + "/2020-1-2-3-4-5.bmp");
-    EXPECT_NE(saver.lastError().find("no JPEG"), std::string::npos) << saver.lastError();
+    EXPECT_NE(saver.lastError().find("没有生成 JPEG"), std::string::npos) << saver.lastError();
 }
 
 TEST(BoardSaver, InstalledProgramOpensOnThePicturesFolderAndUsesItsLibraryFolder) {
@@ -240,7 +240,7 @@ TEST(BoardSaver, UnwritableFolderSavesNothingAndLeavesNoStrayFile) {
     saver.setFormat(SaveFormat::Png);
     EXPECT_EQ(saver.save(capture(5, 5, 0)), SaveResult::WriteFailed);
     EXPECT_EQ(chooser.calls, 1);
-    EXPECT_NE(saver.lastError().find(".png: "), std::string::npos) << saver.lastError();
+    EXPECT_NE(saver.lastError().find(".png："), std::string::npos) << saver.lastError();
 }
 
 TEST(BoardSaver, DiskFullMidWriteKeepsTheEarlierPictureAndSaysWhy) {
@@ -261,7 +261,7 @@ TEST(BoardSaver, DiskFullMidWriteKeepsTheEarlierPictureAndSaysWhy) {
     EXPECT_EQ(r, SaveResult::WriteFailed);
     EXPECT_EQ(target.files(), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
     EXPECT_EQ(fs::file_size(path), before);
-    EXPECT_NE(saver.lastError().find("the disk is full"), std::string::npos) << saver.lastError();
+    EXPECT_NE(saver.lastError().find("磁盘已满"), std::string::npos) << saver.lastError();
     EXPECT_EQ(saver.save(capture(4, 4, 0)), SaveResult::SavedBmp);
     EXPECT_EQ(saver.lastError(), "");
 }

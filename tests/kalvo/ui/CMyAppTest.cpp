@@ -82,7 +82,7 @@ TEST_F(CMyAppTest, ExitOnAReadOnlyFolderKeepsThePreferencesAndSaysWhy) {
     }
 
     ASSERT_EQ(reported.size(), 1);
-    EXPECT_TRUE(reported[0].contains(QStringLiteral("read-only"))) << reported[0].toStdString();
+    EXPECT_TRUE(reported[0].contains(QStringLiteral("只读"))) << reported[0].toStdString();
     EXPECT_EQ(iniText(), before);
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"kalvo.ini"});
 }

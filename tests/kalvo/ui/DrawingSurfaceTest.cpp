@@ -458,10 +458,10 @@ TEST_F(DrawingSurfaceTest, SaveOnAFullDiskSaysWhyAndLeavesNoFile) {
     }
 
     ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_TRUE(messages_[0].startsWith(
-        QString::fromStdString("The picture was not saved.\ncannot write " + out + "/")))
+    EXPECT_TRUE(
+        messages_[0].startsWith(QString::fromStdString("图片未能保存\n无法写入 " + out + "/")))
         << messages_[0].toStdString();
-    EXPECT_TRUE(messages_[0].contains(QStringLiteral("the disk is full")));
+    EXPECT_TRUE(messages_[0].contains(QStringLiteral("磁盘已满")));
     EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 

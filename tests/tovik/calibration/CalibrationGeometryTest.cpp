@@ -215,7 +215,7 @@ TEST(CalibrationFiles, FullDiskKeepsTheEarlierFilesAndNamesTheFirstFailure) {
     EXPECT_EQ(tktest::readBytes(dir.file("HomographyMat.txt")), matrix);
     EXPECT_EQ(tktest::entryCount(dir.path()), 2u);
     const std::string error = files.takeError();
-    EXPECT_NE(error.find(dir.file("Gg.bmp") + ": the disk is full"), std::string::npos) << error;
+    EXPECT_NE(error.find(dir.file("Gg.bmp") + "：磁盘已满"), std::string::npos) << error;
     EXPECT_EQ(files.takeError(), "");
 }
 

@@ -222,6 +222,33 @@ TEST(ComputeDetectionWindow, MatchesThePerPixelDefinitionOnRandomHomographies) {
     EXPECT_GT(crossedZero, 20);
 }
 
+TEST(ComputeDetectionWindow, UnderALensEachPixelIsStraightenedFirst) {
+    std::mt19937 rng(77);
+    std::uniform_real_distribution<double> sym(-1.0, 1.0);
+    int changed = 0;
+    for (int trial = 0; trial < 36; ++trial) {
+        const cv::Size frame = trial % 4 == 0 ? cv::Size(640, 480)
+                                              : cv::Size(40 + static_cast<int>(rng() % 300),
+                                                         30 + static_cast<int>(rng() % 200));
+        const common::ScreenSize screen{800 + static_cast<int>(rng() % 1800),
+                                        600 + static_cast<int>(rng() % 1000)};
+        const cv::Matx33f h = randomHomography(rng, trial % 7, frame, screen);
+        const LensModel lens{
+            true,
+            0.8 * frame.width * (1 + 0.3 * sym(rng)),
+            {frame.width / 2.0 + 10 * sym(rng), frame.height / 2.0 + 10 * sym(rng)},
+            0.3 * sym(rng),
+            0.05 * sym(rng)};
+
+        const DetectionWindow naive = ComputeDetectionWindowNaive(h, frame, screen, lens);
+
+        ASSERT_EQ(ComputeDetectionWindow(h, frame, screen, lens), naive)
+            << "trial " << trial << " h " << cv::Mat(h) << " k1 " << lens.k1 << " k2 " << lens.k2;
+        changed += naive != ComputeDetectionWindowNaive(h, frame, screen) ? 1 : 0;
+    }
+    EXPECT_GT(changed, 10);  // the lens really moves the window's edges
+}
+
 TEST(ComputeDetectionWindow, RoundingNoiseAlongTheRightEdgeIsResolvedExactly) {
     // u is W times w coefficient by coefficient, so X = u / w sits on the
     // right screen edge up to float rounding: whether X < W holds is decided

@@ -35,8 +35,9 @@ using testing::haveDisplay;
 using testing::waitFor;
 
 // The console's automatic calibration button, filmed by the simulated camera
-// on the X screen, ends in tracking; the pen then drives the X pointer.
-TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePen) {
+// on the X screen, ends in tracking; the pen then drives the X pointer. Paused,
+// the right of two RandR monitors is chosen and calibrated: Continue goes there.
+TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheChosenMonitor) {
     if (!haveDisplay()) {
         GTEST_SKIP() << "needs an X display";
     }
@@ -85,7 +86,7 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePen) {
     const auto* report = dlg->findChild<QLabel*>(QStringLiteral("CalibrationReport"));
     ASSERT_NE(report, nullptr);
     EXPECT_TRUE(report->text().contains(QStringLiteral("35")));
-    for (const QPoint target : {QPoint(400, 300), QPoint(1000, 620), QPoint(150, 700)}) {
+    const auto follow = [&](const QPoint target) {
         sim->setPen({double(target.x()), double(target.y())}, true);
         sim->pen().setButton(true);
         const bool reached = waitFor(
@@ -99,7 +100,26 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePen) {
         sim->pen().setLit(false);
         sim->pen().setButton(false);
         waitFor([] { return false; }, 200);
+    };
+    for (const QPoint target : {QPoint(400, 300), QPoint(1000, 620), QPoint(150, 700)}) {
+        follow(target);
     }
+
+    const int w = screen->monitors().front().rect.width, h = screen->monitors().front().rect.height;
+    const auto xrandr = [](const QString& a) {
+        return std::system(qPrintable("xrandr " + a)) == 0;
+    };
+    for (const char* m : {"TK-LEFT %1/300x%2/400+0+0", "TK-RIGHT %1/300x%2/400+%1+0"}) {
+        ASSERT_TRUE(xrandr(QString("--setmonitor %1 none").arg(m).arg(w / 2).arg(h)));
+    }
+    dlg->OnPause();
+    dlg->Settings().Screen = "TK-RIGHT";
+    dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
+    if (waitFor([&] { return dlg->Running == 1; }, 60000)) {
+        follow(QPoint(w * 3 / 4 + 37, h / 2 + 41));
+    }
+    (void)(xrandr("--delmonitor TK-LEFT") && xrandr("--delmonitor TK-RIGHT"));
+    EXPECT_EQ(countDowns, 2);
     dlg.reset();
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <numeric>
 #include <regex>
 #include <sstream>
@@ -178,6 +179,7 @@ DeviceDescription loadFixture(const std::string& name) {
 }
 
 void ReplayDevice::plug(int node, DeviceDescription description) {
+    const std::lock_guard lock(mutex_);
     Node& n = nodes_[node];
     const int generation = n.generation + 1;
     n = Node{};
@@ -187,6 +189,7 @@ void ReplayDevice::plug(int node, DeviceDescription description) {
 }
 
 void ReplayDevice::unplug(int node) {
+    const std::lock_guard lock(mutex_);
     nodes_[node].present = false;
 }
 
@@ -212,6 +215,7 @@ std::uint32_t ReplayDevice::streamedFormat(int node) const {
 }
 
 std::optional<std::int32_t> ReplayDevice::controlValue(int node, std::uint32_t id) const {
+    const std::lock_guard lock(mutex_);
     for (const auto& c : nodes_.at(node).d.controls) {
         if (c.id == id) {
             return c.value;
@@ -226,6 +230,7 @@ int ReplayDevice::fail(int error) {
 }
 
 std::vector<std::string> ReplayDevice::list(const std::string&) {
+    const std::lock_guard lock(mutex_);
     std::vector<std::string> names{".", "..", "null", "tty0"};
     for (const auto& [number, n] : nodes_) {
         if (n.present) {
@@ -236,6 +241,7 @@ std::vector<std::string> ReplayDevice::list(const std::string&) {
 }
 
 int ReplayDevice::open(const std::string& path) {
+    const std::lock_guard lock(mutex_);
     const auto p = path.rfind("/video");
     const auto it =
         p == std::string::npos ? nodes_.end() : nodes_.find(std::stoi(path.substr(p + 6)));
@@ -251,10 +257,12 @@ int ReplayDevice::open(const std::string& path) {
 }
 
 void ReplayDevice::close(int fd) {
+    const std::lock_guard lock(mutex_);
     fds_.erase(fd);
 }
 
 void* ReplayDevice::mmap(std::size_t length, int fd, std::int64_t offset) {
+    const std::lock_guard lock(mutex_);
     const auto it = fds_.find(fd);
     const auto index = static_cast<size_t>(offset >> 20);
     if (it == fds_.end() || index >= it->second.buffers.size() ||
@@ -267,6 +275,7 @@ void* ReplayDevice::mmap(std::size_t length, int fd, std::int64_t offset) {
 void ReplayDevice::munmap(void*, std::size_t) {}
 
 int ReplayDevice::poll(int fd, short, short& revents, int) {
+    const std::lock_guard lock(mutex_);
     revents = 0;
     const auto it = fds_.find(fd);
     if (it == fds_.end()) {
@@ -307,6 +316,7 @@ void ReplayDevice::fill(Node& n, std::vector<uchar>& buffer, std::uint32_t& byte
 }
 
 int ReplayDevice::ioctl(int fd, unsigned long request, void* arg) {
+    const std::lock_guard lock(mutex_);
     ++calls_[request];
     const auto it = fds_.find(fd);
     if (it == fds_.end()) {

@@ -2,12 +2,14 @@
 // A V4L2 device that replays webcam descriptions (v4l2-ctl listings, see
 // tests/data/v4l2): it answers the capture back end's ioctls from them,
 // streams plain grey frames, and can be made busy, forbidden or unplugged.
+// Like the kernel, its device calls and plugging may come from several threads.
 
 #include <linux/videodev2.h>
 
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -97,6 +99,7 @@ private:
     int handle(Node& n, Open& o, unsigned long request, void* arg);
     void fill(Node& n, std::vector<uchar>& buffer, std::uint32_t& bytesUsed) const;
 
+    mutable std::mutex mutex_;
     std::map<int, Node> nodes_;
     std::map<int, Open> fds_;
     std::map<unsigned long, int> calls_;

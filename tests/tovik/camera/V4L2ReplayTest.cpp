@@ -1,6 +1,7 @@
 // The V4L2 back end against replayed descriptions of real webcams.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <sstream>
 #include <thread>
@@ -230,6 +231,42 @@ TEST(V4L2Replay, UnpluggedCameraIsReportedAndResumesWhenItReturns) {
 
     rig.camera.CloseDevice();
     EXPECT_EQ(rig.device->openDescriptors(), 0);
+}
+
+// The detection thread grabs, and reconnects after an unplug, while the
+// console sets the exposure; also run under ThreadSanitizer (tsan preset).
+TEST(V4L2Replay, ExposureSetDuringUnplugAndReconnectIsSafeAndStaysOnTheDevice) {
+    Rig rig;
+    rig.device->plug(0, loadFixture(kC922));
+    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    std::atomic<bool> stop{false};
+    std::atomic<int> frames{0};
+    std::thread detection([&] {
+        for (cv::Mat frame; !stop.load();) {
+            frames += rig.backend->grab(frame, std::chrono::milliseconds(2)) ? 1 : 0;
+        }
+    });
+    const auto setExposureUntil = [&](auto done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            (void)rig.camera.SetExposure(-6, false);
+        }
+        return done();
+    };
+
+    for (int round = 0; round < 2; ++round) {
+        rig.device->unplug(0);
+        EXPECT_TRUE(setExposureUntil([&] { return rig.backend->deviceLost(); }));
+        rig.device->plug(0, loadFixture(kC922));  // at its defaults
+        EXPECT_TRUE(setExposureUntil([&] { return !rig.backend->deviceLost(); }));
+    }
+    const int before = frames.load();
+    EXPECT_TRUE(setExposureUntil([&] { return frames.load() > before + 2; }));
+    stop = true;
+    detection.join();
+
+    EXPECT_EQ(rig.device->controlValue(0, V4L2_CID_EXPOSURE_ABSOLUTE), 156);
+    EXPECT_EQ(rig.device->openDescriptors(), 1);
 }
 
 }  // namespace

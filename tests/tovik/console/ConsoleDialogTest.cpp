@@ -241,6 +241,21 @@ TEST_F(ConsoleTest, StoredCalibrationIsTakenAtStartOnlyWhenReuseIsOnAndItMatches
     EXPECT_TRUE(line().startsWith(QStringLiteral("保存的标定不可用："))) << line().toStdString();
 }
 
+TEST_F(ConsoleTest, AnUnknownScreenFallsBackToThePrimarySaidOnceInTheStatusPanel) {
+    CTovikDlg& dlg = makeConsole();
+    dlg.Settings().Screen = "HDMI-9";
+    ::testing::internal::CaptureStderr();
+
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(dlg.TargetScreen(), (common::ScreenRect{0, 0, 1280, 960}));
+    }
+
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    const auto* line = dlg.findChild<QLabel*>(QStringLiteral("ScreenWarning"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(), QStringLiteral("找不到显示器“HDMI-9”，改用主显示器 default"));
+}
+
 TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
     CTovikDlg& dlg = makeConsole();
     calibrate();
@@ -635,9 +650,8 @@ TEST_F(ConsoleTest, ExitOnAFullDiskKeepsTheOldSettingsAndSaysWhy) {
 
     ASSERT_EQ(messages.messages.size(), 2u);  // the exit question, then the failure
     EXPECT_EQ(messages.messages[1].icon, MessageIcon::Warning);
-    EXPECT_TRUE(
-        messages.messages[1].text.startsWith(QStringLiteral("The settings were not saved.")));
-    EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("the disk is full")))
+    EXPECT_TRUE(messages.messages[1].text.startsWith(QStringLiteral("设置未能保存\n无法写入 ")));
+    EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("磁盘已满（No space left")))
         << messages.messages[1].text.toStdString();
     EXPECT_EQ(dlg.StopRequested, 1);  // the exit goes on
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));

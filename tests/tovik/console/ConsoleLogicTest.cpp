@@ -6,10 +6,12 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include <opencv2/imgcodecs.hpp>
 
 #include "common/BuildInfo.h"
+#include "common/WriteFault.h"
 #include "tovik/console/CalibrationController.h"
 #include "tovik/console/CalibrationFile.h"
 #include "tovik/console/CommandLine.h"
@@ -227,7 +229,9 @@ TEST_F(CalibrationFileTest, StoredCalibrationComesBackOnlyForItsCameraFrameAndSc
     made.AutoThreshold = 170;
     made.BackgroundFrame = cv::Mat(480, 640, CV_8UC3, cv::Scalar(10, 20, 30));
     made.BackgroundFrame.at<cv::Vec3b>(7, 9) = {200, 100, 50};
-    const CalibrationOrigin origin{"Sim Cam 0", {640, 480}, {1920, 0, 1280, 800}, 1'780'000'000};
+    made.Lens = {true, 500, {321.5, 239}, -0.2, 0.03};
+    CalibrationOrigin origin{"Sim Cam 0", {640, 480}, {1920, 0, 1280, 800}, 1'780'000'000};
+    origin.lensCorrection = true;
     std::string error;
     ASSERT_TRUE(StoreCalibration(folder, made, origin, error)) << error;
 
@@ -242,6 +246,8 @@ TEST_F(CalibrationFileTest, StoredCalibrationComesBackOnlyForItsCameraFrameAndSc
     EXPECT_EQ(state.Window, made.Window);
     EXPECT_EQ(state.AutoThreshold, 170);
     EXPECT_EQ(cv::norm(state.BackgroundFrame, made.BackgroundFrame, cv::NORM_INF), 0.0);
+    EXPECT_TRUE(state.Lens.valid && state.Lens.centre == made.Lens.centre &&
+                state.Lens.k1 == made.Lens.k1);
 
     CalibrationOrigin otherCamera = origin, otherSize = origin, otherScreen = origin;
     otherCamera.camera = "USB Cam";
@@ -266,6 +272,37 @@ TEST_F(CalibrationFileTest, StoredCalibrationComesBackOnlyForItsCameraFrameAndSc
     EXPECT_FALSE(LoadStoredCalibration(folder, origin, noBackground, error));
     EXPECT_TRUE(error.empty());  // nothing stored: nothing to say
     EXPECT_EQ(noBackground.Calibrated, 0);
+}
+
+TEST_F(CalibrationFileTest, AFailedStoreLeavesThePreviousPairWholeAndLensCorrectionNeedsItsModel) {
+    const std::string folder = path("");
+    CalibrationState first;
+    first.BackgroundFrame = cv::Mat(480, 640, CV_8UC3, cv::Scalar(1, 2, 3));
+    first.Window = {0, 640, 0, 480};
+    CalibrationOrigin origin{"Sim Cam 0", {640, 480}, {0, 0, 1280, 800}, 1'780'000'000};
+    std::string error;
+    ASSERT_TRUE(StoreCalibration(folder, first, origin, error)) << error;
+    CalibrationState second = first;
+    second.BackgroundFrame = cv::Mat(480, 640, CV_8UC3, cv::Scalar(9, 9, 9));
+
+    for (const std::size_t writesBefore : {0, 1}) {  // the picture fails, then the description
+        tktest::ScopedWriteFault full(10, ENOSPC, writesBefore);
+        EXPECT_FALSE(StoreCalibration(folder, second, origin, error));
+    }
+
+    CalibrationState back;
+    ASSERT_TRUE(LoadStoredCalibration(folder, origin, back, error)) << error;
+    EXPECT_EQ(back.BackgroundFrame.at<cv::Vec3b>(0, 0), cv::Vec3b(1, 2, 3));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
+    // Stored before the lens model was: only usable without lens correction.
+    std::stringstream yml;
+    yml << std::ifstream(folder + kStoredCalibrationFile).rdbuf();
+    std::ofstream(folder + kStoredCalibrationFile)
+        << yml.str().replace(yml.str().find("lens:"), 4, "gone");
+    origin.lensCorrection = true;
+    EXPECT_FALSE(LoadStoredCalibration(folder, origin, back, error));
+    origin.lensCorrection = false;
+    EXPECT_TRUE(LoadStoredCalibration(folder, origin, back, error)) << error;
 }
 
 TEST_F(CalibrationFileTest, BadFilesAreRefusedWithAMessageAndChangeNothing) {

@@ -86,6 +86,7 @@ protected:
         calibration.window = {0, 640, 0, 480};
         // Camera 640x480 onto a 1280x960 screen.
         calibration.homography = cv::Matx33f(2, 0, 0, 0, 2, 0, 0, 0, 1);
+        calibration.target = screen;
     }
 
     std::unique_ptr<DetectionLoop> makeLoop(std::chrono::milliseconds grabTimeout = 50ms) {
@@ -99,7 +100,6 @@ protected:
             keys,
             injector,
             clock,
-            screen,
             status,
             display,
         };

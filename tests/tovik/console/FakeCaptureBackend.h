@@ -55,6 +55,7 @@ public:
         std::lock_guard lock(mutex_);
         open_ = false;
     }
+    std::string lastError() const override { return refusal; }
     bool isOpen() const override {
         std::lock_guard lock(mutex_);
         return open_;
@@ -141,6 +142,7 @@ public:
     int devices_;
     bool refuse640 = false;
     bool refuseAll = false;
+    std::string refusal;  // the reason given for a refused open
     bool withControls = true;
     std::atomic<bool> delivering{true};
     std::atomic<int> grabs{0};

@@ -99,11 +99,13 @@ TEST_F(StartupTest, OpensTheCameraAtVgaAndRunsTheConsole) {
 TEST_F(StartupTest, ARefusedSizeFallsBackToTheFormatPage) {
     CTovikApp& a = makeApp(1);
     backend->refuse640 = true;
+    backend->refusal = "permission denied for /dev/video0: add your user to the 'video' group";
 
     EXPECT_EQ(a.InitInstance(), exitcode::Ok);
 
     ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, QStringLiteral("摄像头出错"));
+    EXPECT_EQ(messages.messages[0].text,
+              QStringLiteral("摄像头出错\n") + QString::fromStdString(backend->refusal));
     EXPECT_EQ(messages.messages[0].caption, QStringLiteral("信息"));
     EXPECT_EQ(formatPages, 1);
     EXPECT_EQ(consoleRuns, 1);

@@ -199,8 +199,8 @@ TEST_F(SettingsFileTest, FullDiskOrReadOnlyFolderKeepsTheOldFileAndSaysWhy) {
     const std::string before = read();
     s.Amp = 20;
 
-    for (const auto& [bytes, error, reason] : {std::tuple{std::size_t{0}, EROFS, "read-only"},
-                                               {std::size_t{40}, ENOSPC, "disk is full"}}) {
+    for (const auto& [bytes, error, reason] :
+         {std::tuple{std::size_t{0}, EROFS, "只读"}, {std::size_t{40}, ENOSPC, "磁盘已满"}}) {
         tktest::ScopedWriteFault fault(bytes, error);
         const common::FileWriteResult r = SaveSettings(s, path);
         EXPECT_EQ(r.error, error);
@@ -209,6 +209,15 @@ TEST_F(SettingsFileTest, FullDiskOrReadOnlyFolderKeepsTheOldFileAndSaysWhy) {
 
     EXPECT_EQ(read(), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(SettingsFileTest, AnUnreadableFileIsReportedAsUnreadableNotAsAnUnwritableFolder) {
+    fs::create_directories(dir / "Tovik.ini");  // something that cannot be read as a file
+
+    const common::FileWriteResult r = SaveSettings(TrackingSettings{}, path);
+
+    EXPECT_EQ(r.describe(path).rfind("无法读取已有的文件 " + path + "：", 0), 0u)
+        << r.describe(path);
 }
 
 TEST_F(SettingsFileTest, ScreenIsWrittenOnceChosenAndClearedWhenUnset) {
