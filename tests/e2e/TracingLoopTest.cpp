@@ -67,15 +67,15 @@ TEST(TracingLoop, FramesAndEventsCarryTheCameraFrameThatCausedThem) {
     calibration.background = cv::Mat::zeros(kFrame, CV_8UC3);
     calibration.autoThreshold = 100;
     calibration.window = {0, kFrame.width, 0, kFrame.height};
+    calibration.target = {0, 0, kFrame.width, kFrame.height};
     common::ScriptedKeyState keys;
     common::RecordingInjector recorder;
     tovik::TracingInjector injector(recorder, *trace);
     common::SystemClock clock;
-    common::ScreenRect screen{0, 0, kFrame.width, kFrame.height};
     tovik::DetectionStatus status;
     tovik::FrameSlot display;
-    tovik::DetectionLoop loop({frames, settings, [&] { return calibration; }, keys, injector, clock,
-                               screen, status, display});
+    tovik::DetectionLoop loop(
+        {frames, settings, [&] { return calibration; }, keys, injector, clock, status, display});
     loop.setTrace(trace.get());
 
     loop.start();
