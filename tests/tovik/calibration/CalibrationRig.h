@@ -41,6 +41,10 @@ public:
         calls.push_back("Report");
         report = r;
     }
+    void ShowCalibrationRefused(tovik::CalibrationFault f) override {
+        calls.push_back("Refused");
+        refusal = f;
+    }
     bool RunCountDown(int seconds) override {
         calls.push_back("CountDown" + std::to_string(seconds));
         return countDownAccepts;
@@ -60,6 +64,7 @@ public:
     std::vector<std::string> calls;
     int shownThreshold = -1;
     tovik::CalibrationReport report;
+    tovik::CalibrationFault refusal = tovik::CalibrationFault::None;
     bool countDownAccepts = true;
     bool threadStarted = false;
 };
@@ -111,6 +116,7 @@ struct RigOptions {
     std::string pose = "upright";
     common::ScreenSize screen{1024, 768};
     double noise = 2;
+    bool webcam = false;  // the simulator's webcam optics
     // Turns the canvas picture into what the screen shows (a projector).
     std::function<cv::Mat(const cv::Mat&)> projector;
 };
@@ -129,6 +135,9 @@ public:
         options.sceneSize = {o.screen.width, o.screen.height};
         options.fps = 0;
         options.noise = o.noise;
+        if (o.webcam) {
+            options.optics = sim::webcamOptics();
+        }
         std::string error;
         options.pose = *sim::CameraPose::parse(o.pose, error);
         auto backend = std::make_unique<sim::SimCamera>(options);
