@@ -13,7 +13,8 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 double cross(cv::Point2f a, cv::Point2f b, cv::Point2f c) {
-    return static_cast<double>(b.x - a.x) * (c.y - a.y) - static_cast<double>(b.y - a.y) * (c.x - a.x);
+    return static_cast<double>(b.x - a.x) * (c.y - a.y) -
+           static_cast<double>(b.y - a.y) * (c.x - a.x);
 }
 
 int sign(double v) {
@@ -21,7 +22,8 @@ int sign(double v) {
 }
 
 // Distance between where the calibration puts a camera point and its target.
-double errorOf(const cv::Matx33d& h, const LensModel& lens, cv::Point2f camera, cv::Point2f screen) {
+double errorOf(const cv::Matx33d& h, const LensModel& lens, cv::Point2f camera,
+               cv::Point2f screen) {
     const cv::Point2f straight = lens.undistort(camera);
     const cv::Vec3d p = h * cv::Vec3d(straight.x, straight.y, 1.0);
     if (std::fabs(p[2]) < 1e-12) {

@@ -44,9 +44,9 @@ struct CalibrationCandidate {
 };
 
 // Bounds, in screen pixels and as a ratio.
-inline constexpr double kMaxCondition = 40.0;   // of the normalised homography
-inline constexpr double kMaxFitErrorPx = 4.0;   // any point against the fit
-inline constexpr double kMaxHeldOutPx = 6.0;    // a point predicted by the others
+inline constexpr double kMaxCondition = 40.0;    // of the normalised homography
+inline constexpr double kMaxFitErrorPx = 8.0;    // any point against the fit
+inline constexpr double kMaxHeldOutPx = 12.0;    // a point predicted by the others
 inline constexpr double kMaxCheckPointPx = 5.0;  // a check point measured afterwards
 
 // The first check the candidate fails, in this order: touches (twice, then

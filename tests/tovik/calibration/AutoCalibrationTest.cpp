@@ -96,7 +96,7 @@ TEST(AutoCalibration, ABadCalibrationIsRefusedAndThePreviousOneStays) {
          CalibrationFault::WrongOrientation},
         {[](Points&, Points& s) { std::swap_ranges(s.begin(), s.begin() + 7, s.begin() + 7); },
          CalibrationFault::PoorFit},
-        {[](Points& c, Points&) { c[17] += cv::Point2f(9, 0); }, CalibrationFault::PoorFit}};
+        {[](Points& c, Points&) { c[17] += cv::Point2f(16, 0); }, CalibrationFault::PoorFit}};
     for (const auto& [seam, fault] : cases) {
         rig.host.calls.clear();
         rig.calibrator->setPointSeam(seam);
