@@ -48,6 +48,66 @@ private:
     std::int32_t saved_;
 };
 
+// The corners where the board's outer squares meet the margin, found in the
+// picture near where the inner corners and their lens put them. With them
+// the lens is measured out to the board's edge rather than extrapolated
+// there, which is where a wide-angle lens bends most.
+void addBoardEdge(const cv::Mat& grey, BoardCell cell, cv::Size frame,
+                  std::vector<cv::Point2f>& camera, std::vector<cv::Point2f>& screen) {
+    const LensModel lens = EstimateLens(camera, screen, frame).value_or(LensModel{});
+    cv::Mat toCamera;
+    try {
+        toCamera = cv::findHomography(screen, lens.undistort(camera), 0);
+    } catch (const cv::Exception&) {
+        return;
+    }
+    if (toCamera.rows != 3 || toCamera.cols != 3) {
+        return;
+    }
+    const cv::Matx33d h(toCamera);
+    std::vector<cv::Point2f> targets;
+    std::vector<cv::Point2f> predicted;
+    for (int r = -1; r <= 5; ++r) {
+        for (int c = -1; c <= 7; ++c) {
+            const bool edge = c == -1 || c == 7 || r == -1 || r == 5;
+            // The top-right and bottom-left corners touch only white squares.
+            const bool blank = (c == 7 && r == -1) || (c == -1 && r == 5);
+            if (!edge || blank) {
+                continue;
+            }
+            const cv::Point2f s = DrawnCornerPosition(c, r, cell);
+            const cv::Vec3d p = h * cv::Vec3d(s.x, s.y, 1.0);
+            targets.push_back(s);
+            predicted.push_back(lens.distort(
+                cv::Point2f(static_cast<float>(p[0] / p[2]), static_cast<float>(p[1] / p[2]))));
+        }
+    }
+    const cv::Rect inside(6, 6, grey.cols - 12, grey.rows - 12);
+    std::vector<cv::Point2f> refined;
+    for (const cv::Point2f& p : predicted) {
+        if (inside.contains(p)) {
+            refined.push_back(p);
+        }
+    }
+    if (refined.size() != predicted.size()) {
+        return;  // part of the board's edge out of view: the inner corners only
+    }
+    try {
+        cv::cornerSubPix(
+            grey, refined, cv::Size(5, 5), cv::Size(-1, -1),
+            cv::TermCriteria(cv::TermCriteria::EPS | cv::TermCriteria::COUNT, 30, 0.01));
+    } catch (const cv::Exception&) {
+        return;
+    }
+    for (size_t k = 0; k < refined.size(); ++k) {
+        // A corner that wandered off is something else; it is left out.
+        if (cv::norm(refined[k] - predicted[k]) < 2.0) {
+            camera.push_back(refined[k]);
+            screen.push_back(targets[k]);
+        }
+    }
+}
+
 }  // namespace
 
 Calibrator::Calibrator(CalibrationServices services, TrackingSettings& settings,
@@ -310,6 +370,9 @@ CalibrationOutcome Calibrator::OnAutoCalibrate() {
         anchors[a] = static_cast<size_t>(
             std::find(screenPoints_.begin(), screenPoints_.end(), anchorTargets[a]) -
             screenPoints_.begin());
+    }
+    if (settings_.LensCorrection != 0) {
+        addBoardEdge(grey, cell, frameSize, cameraPoints_, screenPoints_);
     }
     if (const CalibrationFault fault = estimate(frameSize, screen, anchors, false);
         fault != CalibrationFault::None) {
