@@ -125,6 +125,9 @@ Result measure(bool automatic, bool improved, const std::string& pose, bool webc
         r.refusal = static_cast<int>(calibrator.lastFault());
         std::filesystem::remove_all(dir);
     }
+    if (!r.completed) {
+        return r;
+    }
     int n = 0;
     for (int y = 0; y <= kScreen.height; y += 16) {
         for (int x = 0; x <= kScreen.width; x += 16) {
@@ -255,14 +258,19 @@ void Accuracy(benchmark::State& state, bool automatic, bool improved, const std:
     state.counters["pointer_max_px"] = r.pointerMax;
     state.counters["jitter_rms_px"] = r.jitter;
     state.counters["smoothing_lag_ms"] = r.lagMs;
-    const std::string refused =
-        r.completed ? std::string() : "  (refused, fault " + std::to_string(r.refusal) + ")";
+    if (!r.completed) {
+        // Tracking would keep the previous calibration: nothing to measure.
+        std::printf("%-9s %-11s %-6s options %-3s  refused (fault %d)\n",
+                    automatic ? "automatic" : "manual", pose.c_str(), webcam ? "webcam" : "ideal",
+                    improved ? "on" : "off", r.refusal);
+        return;
+    }
     std::printf(
         "%-9s %-11s %-6s options %-3s  calibration mean %.2f max %.2f | pointer mean %.2f max "
-        "%.2f | jitter %.3f px RMS | smoothing lag %.2f ms%s\n",
+        "%.2f | jitter %.3f px RMS | smoothing lag %.2f ms\n",
         automatic ? "automatic" : "manual", pose.c_str(), webcam ? "webcam" : "ideal",
         improved ? "on" : "off", r.calibMean, r.calibMax, r.pointerMean, r.pointerMax, r.jitter,
-        r.lagMs, refused.c_str());
+        r.lagMs);
 }
 
 int registerAll() {

@@ -117,6 +117,18 @@ TEST(AutoCalibration, ABadCalibrationIsRefusedAndThePreviousOneStays) {
     EXPECT_EQ(partial.host.count("OnRun") + partial.host.count("CountDown5"), 0);
 }
 
+TEST(AutoCalibration, EscSkipsTheCheckPointsAtOnce) {
+    CalibrationRig rig;
+    rig.otherKeys->setDown(common::VK_ESCAPE_KEY, true);
+    const auto started = rig.clock.now();
+
+    ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed);
+
+    EXPECT_FALSE(rig.host.report.checkedError.has_value());
+    EXPECT_EQ(rig.clock.now() - started, std::chrono::milliseconds(1550));
+    EXPECT_EQ(rig.host.count("OnRun"), 1);
+}
+
 TEST(AutoCalibration, RunsTheStepsInOrderAndEndsInTracking) {
     CalibrationRig rig;
     rig.settings.RunExpoTime = -9;
