@@ -15,6 +15,7 @@ public:
     void StartPreview() override {}
     void ShowAutoThreshold(int) override {}
     void ShowCalibrationReport(const tovik::CalibrationReport&) override {}
+    void ShowCalibrationRefused(tovik::CalibrationFault) override {}
     bool RunCountDown(int) override { return false; }
     bool ThreadStarted() override { return false; }
     void OnRun() override {}

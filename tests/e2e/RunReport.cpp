@@ -161,6 +161,14 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         r.calibration = c.kind;
         r.calibrationErrorPx = calibrationError(run.pose, c.homography, target.size());
     }
+    // Every calibration Tovik accepted, not only the last, is held to the pose.
+    for (const TraceCalibration& c : run.trace.calibrations) {
+        const double error = calibrationError(run.pose, c.homography, target.size());
+        if (!(error <= limits.calibrationErrorPx)) {
+            fail("an accepted " + c.kind + " calibration is " + fixed(error, 1) +
+                 " px off over the screen (limit " + fixed(limits.calibrationErrorPx, 1) + ")");
+        }
+    }
     if (r.calibration != limits.calibration) {
         fail("the " + limits.calibration + " calibration did not complete" +
              (r.calibration.empty() ? std::string() : " (" + r.calibration + " did)"));

@@ -39,6 +39,7 @@ struct RunRecords {
 
 struct Limits {
     std::string calibration = "auto";  // the calibration that must have completed
+    double calibrationErrorPx = 3;     // mean error any accepted calibration may have
     double pointerMeanPx = 3;
     double pointerMaxPx = 6;
     double latencyP95Ms = 50;

@@ -302,6 +302,11 @@ TEST(RunReport, WrongCalibrationNoFramesAndLeftoversFail) {
     idle.trace.frames.clear();
     RunRecords left = goodRun();
     left.leftoverProcesses = 1;
+    // An accepted calibration 5 px off fails the run, also when a good one
+    // came after it.
+    RunRecords off = goodRun();
+    off.trace.calibrations.insert(off.trace.calibrations.begin(),
+                                  {"auto", cv::Matx33d(1, 0, 3, 0, 1, 4, 0, 0, 1) * pose().inv()});
     Limits manualWanted;
     manualWanted.calibration = "manual";
 
@@ -311,6 +316,7 @@ TEST(RunReport, WrongCalibrationNoFramesAndLeftoversFail) {
     EXPECT_TRUE(computeReport(none).calibration.empty());
     EXPECT_FALSE(computeReport(idle).ok);
     EXPECT_FALSE(computeReport(left).ok);
+    EXPECT_FALSE(computeReport(off).ok);
 }
 
 TEST(RunReport, JsonHasExactlyTheReportKeysWithNullForUnknown) {

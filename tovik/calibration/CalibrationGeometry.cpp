@@ -6,6 +6,7 @@
 
 #include <opencv2/calib3d.hpp>
 
+#include "tovik/calibration/LensEstimate.h"
 #include "tovik/tracking/HomographyMap.h"
 
 namespace tovik {
@@ -150,83 +151,100 @@ namespace tovik {
 
 namespace {
 
-constexpr int kMarkInset = 6;
-constexpr int kMarkLeg = 28;
+constexpr int kMarkInset = 4;       // from the screen edges
+constexpr int kMarkThickness = 32;  // of each bar; the margin is 40
+constexpr int kMarkClearance = 30;  // bars end this short of the black squares
+// Grey levels between the black and the white squares below which the
+// picture is too flat to read.
+constexpr double kMinContrast = 12.0;
+// The mark must be darker than its turned place by this share of the contrast.
+constexpr double kMarkShare = 0.4;
 
-// Grey level at a camera point, or -1 outside the image.
-double greyAt(const cv::Mat& grey, const cv::Matx33d& toCamera, cv::Point2f screenPoint) {
-    const cv::Vec3d p = toCamera * cv::Vec3d(screenPoint.x, screenPoint.y, 1.0);
-    if (std::fabs(p[2]) < 1e-12) {
-        return -1;
-    }
-    const int x = static_cast<int>(std::lround(p[0] / p[2]));
-    const int y = static_cast<int>(std::lround(p[1] / p[2]));
-    if (x < 1 || y < 1 || x >= grey.cols - 1 || y >= grey.rows - 1) {
-        return -1;
-    }
-    return cv::mean(grey(cv::Rect(x - 1, y - 1, 3, 3)))[0];
+// The mark's two bars as left, top, right, bottom (right and bottom exclusive).
+std::array<cv::Vec4i, 2> markBars(BoardCell cell, common::ScreenSize screen) {
+    const auto margin = static_cast<float>(kBoardMargin);
+    const int squareTop = static_cast<int>(margin + 5.0f * cell.ch);
+    const int squareRight = static_cast<int>(margin + cell.cw);
+    const int bottom = screen.height - kMarkInset;
+    return {cv::Vec4i(kMarkInset, squareTop + kMarkClearance, kMarkInset + kMarkThickness, bottom),
+            cv::Vec4i(kMarkInset, bottom - kMarkThickness, squareRight - kMarkClearance, bottom)};
 }
 
-// Whether a reading of the corners fits the picture: the estimate is tight,
-// black squares are darker than white ones, and the mark is where it belongs.
-bool readingFits(const cv::Mat& grey, const std::vector<cv::Point2f>& corners,
-                 const std::vector<cv::Point2f>& targets, BoardCell cell,
-                 common::ScreenSize screen) {
-    cv::Mat h;
-    try {
-        h = cv::findHomography(corners, targets, 0);
-    } catch (const cv::Exception&) {
-        return false;
+// Screen points along the middle of both bars, clear of their ends.
+std::vector<cv::Point2f> markSamples(BoardCell cell, common::ScreenSize screen) {
+    std::vector<cv::Point2f> points;
+    const auto bars = markBars(cell, screen);
+    const float mid = static_cast<float>(kMarkInset) + kMarkThickness / 2.0f - 0.5f;
+    const float v = static_cast<float>(screen.height - kMarkInset) - kMarkThickness / 2.0f - 0.5f;
+    for (float y = static_cast<float>(bars[0][1]) + 8.0f; y < v; y += 6.0f) {
+        points.emplace_back(mid, y);
     }
-    if (h.rows != 3 || h.cols != 3) {
-        return false;
+    for (float x = mid + 6.0f; x < static_cast<float>(bars[1][2]) - 8.0f; x += 6.0f) {
+        points.emplace_back(x, v);
     }
-    const cv::Matx33d toScreen(h);
-    const CalibrationReport fit = MeasureReprojection(cv::Matx33f(toScreen), corners, targets,
-                                                      CalibrationReport::Kind::Automatic);
-    if (!(fit.meanError < 3.0)) {
-        return false;
+    return points;
+}
+
+// Screen to camera through a homography to straightened camera points and
+// the lens; a grey level read as the 3 x 3 mean there, -1 outside the image.
+class PictureSampler {
+public:
+    PictureSampler(const cv::Mat& grey, const cv::Matx33d& toCamera, const LensModel& lens)
+        : grey_(grey), toCamera_(toCamera), lens_(lens) {}
+
+    [[nodiscard]] double at(cv::Point2f screenPoint) const {
+        const cv::Vec3d p = toCamera_ * cv::Vec3d(screenPoint.x, screenPoint.y, 1.0);
+        if (std::fabs(p[2]) < 1e-12) {
+            return -1;
+        }
+        const cv::Point2f c = lens_.distort(
+            cv::Point2f(static_cast<float>(p[0] / p[2]), static_cast<float>(p[1] / p[2])));
+        const int x = static_cast<int>(std::lround(c.x));
+        const int y = static_cast<int>(std::lround(c.y));
+        if (x < 1 || y < 1 || x >= grey_.cols - 1 || y >= grey_.rows - 1) {
+            return -1;
+        }
+        return cv::mean(grey_(cv::Rect(x - 1, y - 1, 3, 3)))[0];
     }
-    const cv::Matx33d toCamera = toScreen.inv();
-    double black = 0;
-    double white = 0;
-    const auto margin = static_cast<float>(kBoardMargin);
-    for (int r = 0; r < 6; ++r) {
-        for (int c = 0; c < 8; ++c) {
-            const cv::Point2f centre(margin + (static_cast<float>(c) + 0.5f) * cell.cw,
-                                     margin + (static_cast<float>(r) + 0.5f) * cell.ch);
-            const double g = greyAt(grey, toCamera, centre);
+    // Mean over the points; -1 when any lies outside the image.
+    [[nodiscard]] double mean(const std::vector<cv::Point2f>& points) const {
+        double sum = 0;
+        for (const cv::Point2f& p : points) {
+            const double g = at(p);
             if (g < 0) {
-                return false;
+                return -1;
             }
-            ((r + c) % 2 == 0 ? black : white) += g / 24.0;
+            sum += g;
+        }
+        return points.empty() ? -1 : sum / static_cast<double>(points.size());
+    }
+
+private:
+    const cv::Mat& grey_;
+    cv::Matx33d toCamera_;
+    const LensModel& lens_;
+};
+
+// The targets of the row-major 7 x 5 grid, mirrored left-right (flip bit 0)
+// and upside down (bit 1) as asked; flip 3 is the board turned by 180 degrees.
+std::vector<cv::Point2f> gridReading(int flip, BoardCell cell) {
+    std::vector<cv::Point2f> reading(static_cast<size_t>(kBoardCorners));
+    for (int r = 0; r < 5; ++r) {
+        for (int c = 0; c < 7; ++c) {
+            const int bc = (flip & 1) != 0 ? 6 - c : c;
+            const int br = (flip & 2) != 0 ? 4 - r : r;
+            reading[static_cast<size_t>(7 * r + c)] = DrawnCornerPosition(bc, br, cell);
         }
     }
-    const double contrast = white - black;
-    if (contrast < 8.0) {
-        return false;
-    }
-    const cv::Point2f mark = OrientationMarkCentre(screen);
-    const cv::Point2f opposite(static_cast<float>(screen.width) - mark.x,
-                               static_cast<float>(screen.height) - mark.y);
-    const double atMark = greyAt(grey, toCamera, mark);
-    const double atOpposite = greyAt(grey, toCamera, opposite);
-    return atMark >= 0 && atOpposite >= 0 && atOpposite - atMark > 0.3 * contrast;
+    return reading;
 }
 
 }  // namespace
 
-void DrawOrientationMark(CalibrationCanvas& canvas, common::ScreenSize screen) {
-    const int bottom = screen.height - kMarkInset;
-    for (int k = 0; k < kMarkLeg; ++k) {
-        const int y = bottom - kMarkLeg + k;
-        canvas.Rectangle(kMarkInset, y, kMarkInset + k + 1, y + 1);
+void DrawOrientationMark(CalibrationCanvas& canvas, BoardCell cell, common::ScreenSize screen) {
+    for (const cv::Vec4i& bar : markBars(cell, screen)) {
+        canvas.Rectangle(bar[0], bar[1], bar[2], bar[3]);
     }
-}
-
-cv::Point2f OrientationMarkCentre(common::ScreenSize screen) {
-    const float leg = kMarkLeg;
-    return {kMarkInset + leg / 3.0f, static_cast<float>(screen.height - kMarkInset) - leg / 3.0f};
 }
 
 cv::Point2f DrawnCornerPosition(int c, int r, BoardCell cell) {
@@ -245,31 +263,81 @@ std::vector<cv::Point2f> SnapToDrawnEdges(std::vector<cv::Point2f> targets) {
     return targets;
 }
 
-std::vector<cv::Point2f> OrientBoardTargets(const cv::Mat& grey,
-                                            const std::vector<cv::Point2f>& corners, BoardCell cell,
-                                            common::ScreenSize screen,
-                                            const std::vector<cv::Point2f>& targets) {
-    if (grey.empty() || grey.type() != CV_8UC1 || corners.size() != targets.size() ||
+BoardOrientation OrientBoardTargets(const cv::Mat& grey, const std::vector<cv::Point2f>& corners,
+                                    BoardCell cell, common::ScreenSize screen) {
+    if (grey.empty() || grey.type() != CV_8UC1 ||
         corners.size() != static_cast<size_t>(kBoardCorners)) {
-        return targets;
+        return {};
     }
-    if (readingFits(grey, corners, targets, cell, screen)) {
-        return targets;
+    BoardOrientation result;
+    // The four readings fit the corners equally well (they differ by a
+    // symmetry of the grid), so any one gives the lens and the mapping the
+    // picture is sampled through. The lens matters: the mark lies beyond the
+    // outer corners, where a wide-angle lens bends the picture most.
+    const std::vector<cv::Point2f> plain = gridReading(0, cell);
+    const LensModel lens = EstimateLens(corners, plain, grey.size()).value_or(LensModel{});
+    cv::Mat h;
+    try {
+        h = cv::findHomography(plain, lens.undistort(corners), 0);
+    } catch (const cv::Exception&) {
+        return result;
     }
-    for (int flip = 0; flip < 4; ++flip) {
-        std::vector<cv::Point2f> reading(corners.size());
-        for (int r = 0; r < 5; ++r) {
-            for (int c = 0; c < 7; ++c) {
-                const int bc = (flip & 1) != 0 ? 6 - c : c;
-                const int br = (flip & 2) != 0 ? 4 - r : r;
-                reading[static_cast<size_t>(7 * r + c)] = DrawnCornerPosition(bc, br, cell);
+    if (h.rows != 3 || h.cols != 3) {
+        return result;
+    }
+    const PictureSampler picture(grey, cv::Matx33d(h), lens);
+    const auto right = static_cast<float>(screen.width - 1);
+    const auto low = static_cast<float>(screen.height - 1);
+    result.screenInView = true;
+    for (const cv::Point2f corner :
+         {cv::Point2f(0, 0), cv::Point2f(right, 0), cv::Point2f(right, low), cv::Point2f(0, low)}) {
+        result.screenInView = result.screenInView && picture.at(corner) >= 0;
+    }
+
+    // Squares: black where r + c is even. A mirrored view reads them swapped.
+    double black = 0;
+    double white = 0;
+    const auto margin = static_cast<float>(kBoardMargin);
+    for (int r = 0; r < 6; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            const double g = picture.at({margin + (static_cast<float>(c) + 0.5f) * cell.cw,
+                                         margin + (static_cast<float>(r) + 0.5f) * cell.ch});
+            if (g < 0) {
+                return result;
             }
-        }
-        if (readingFits(grey, corners, reading, cell, screen)) {
-            return reading;
+            ((r + c) % 2 == 0 ? black : white) += g / 24.0;
         }
     }
-    return targets;
+    const double contrast = std::fabs(white - black);
+    if (contrast < kMinContrast) {
+        return result;
+    }
+    const int flip = white > black ? 0 : 1;
+    const std::vector<cv::Point2f> reading = gridReading(flip, cell);
+    // In this reading the mark's place and its place in the turned board.
+    // The sampling mapping is that of reading 0; a mirrored reading takes the
+    // mark's mirror image to read the same pixels.
+    std::vector<cv::Point2f> mark = markSamples(cell, screen);
+    std::vector<cv::Point2f> turned;
+    const auto w = static_cast<float>(screen.width - 1);
+    const auto hgt = static_cast<float>(screen.height - 1);
+    for (cv::Point2f& p : mark) {
+        if (flip == 1) {
+            p.x = w - p.x;
+        }
+        turned.emplace_back(w - p.x, hgt - p.y);
+    }
+    const double atMark = picture.mean(mark);
+    const double atTurned = picture.mean(turned);
+    if (atMark < 0 || atTurned < 0) {
+        return result;
+    }
+    if (atTurned - atMark > kMarkShare * contrast) {
+        result.targets = reading;
+    } else if (atMark - atTurned > kMarkShare * contrast) {
+        result.targets = gridReading(flip ^ 3, cell);
+    }
+    return result;
 }
 
 }  // namespace tovik

@@ -33,12 +33,11 @@ struct BoardCell {
 // Draws the board's black squares on the canvas.
 void DrawBoard(CalibrationCanvas& canvas, BoardCell cell);
 
-// A small black right triangle in the bottom-left margin, drawn as one-pixel
-// rows. The board is the same turned by 180 degrees; the mark is not, so the
-// camera's view tells which way up the screen is.
-void DrawOrientationMark(CalibrationCanvas& canvas, common::ScreenSize screen);
-// Where the mark's centroid is on the screen.
-[[nodiscard]] cv::Point2f OrientationMarkCentre(common::ScreenSize screen);
+// An L-shaped black mark in the bottom-left margin, two bars 32 pixels thick
+// along the left and bottom screen edges beside the board's white corner
+// square. The board looks the same turned by 180 degrees; the mark does not,
+// and it is large enough to survive a soft lens.
+void DrawOrientationMark(CalibrationCanvas& canvas, BoardCell cell, common::ScreenSize screen);
 
 // The screen position of inner corner (c, r) where the drawn squares meet:
 // the truncated edge coordinates, in the pixel-centre convention (a square
@@ -48,16 +47,21 @@ void DrawOrientationMark(CalibrationCanvas& canvas, common::ScreenSize screen);
 // Each target moved onto the drawn edges it stands for (DrawnCornerPosition).
 [[nodiscard]] std::vector<cv::Point2f> SnapToDrawnEdges(std::vector<cv::Point2f> targets);
 
-// Checks the corner targets against what the camera saw (`grey`, the
-// smoothed frame in grey levels) and returns the targets to use: `targets`
-// when they fit, otherwise the reading of the corner finder's row-major
-// 7 x 5 grid (mirrored or turned as needed) whose black squares land on dark
-// pixels and whose orientation mark lands on the mark. Unchanged when no
-// reading fits.
-[[nodiscard]] std::vector<cv::Point2f> OrientBoardTargets(const cv::Mat& grey,
-                                                          const std::vector<cv::Point2f>& corners,
-                                                          BoardCell cell, common::ScreenSize screen,
-                                                          const std::vector<cv::Point2f>& targets);
+// The screen targets of the corner finder's row-major 7 x 5 grid as the
+// picture (`grey`, the smoothed frame in grey levels) shows the board: the
+// colours of the squares tell a mirrored view, the orientation mark tells a
+// view turned by 180 degrees. Empty when the picture does not tell (too
+// little contrast, the mark out of view or not clearly darker than the place
+// it would have in the turned board): the caller must not guess.
+struct BoardOrientation {
+    std::vector<cv::Point2f> targets;
+    // Whether the screen's corners lie inside the picture (they do in every
+    // reading alike).
+    bool screenInView = false;
+};
+[[nodiscard]] BoardOrientation OrientBoardTargets(const cv::Mat& grey,
+                                                  const std::vector<cv::Point2f>& corners,
+                                                  BoardCell cell, common::ScreenSize screen);
 
 // The nine dot centres, row by row from the top: (58 + j sx, 58 + i sy) with
 // sx = (W - 116) / 2 and sy = (H - 116) / 2 in integers.

@@ -4,11 +4,13 @@
 // The console binds them to Qt and the real camera; tests bind them to the
 // simulator and a canvas that draws into an image.
 
+#include <optional>
 #include <string>
 
 #include <opencv2/core.hpp>
 
 #include "common/platform/ScreenInfo.h"
+#include "tovik/calibration/CalibrationCheck.h"
 
 namespace tovik {
 
@@ -49,6 +51,8 @@ public:
     // A filled circle in the square (cx-8, cy-8)..(cx+8, cy+8), black outline.
     virtual void Dot(int cx, int cy, DotColour colour) = 0;
     virtual void Flush() = 0;
+    // White all over again, the window staying.
+    virtual void Clear() = 0;
     // Destroys the window; harmless when there is none.
     virtual void Destroy() = 0;
     // True when the user closed the window with Esc since Show().
@@ -80,6 +84,9 @@ struct CalibrationReport {
     int points = 0;
     double meanError = 0.0;
     double maxError = 0.0;
+    // The largest distance between the check points shown after the
+    // calibration and where the camera saw them; empty when skipped.
+    std::optional<double> checkedError;
 
     // Beyond this largest error the user is told to calibrate again.
     static constexpr double kRecalibrateAbovePx = 10.0;
@@ -96,6 +103,9 @@ public:
     // Control 1032.
     virtual void ShowAutoThreshold(int threshold) = 0;
     virtual void ShowCalibrationReport(const CalibrationReport& report) = 0;
+    // A calibration that failed a check and was not taken; the previous one
+    // stays in use.
+    virtual void ShowCalibrationRefused(CalibrationFault fault) = 0;
     // The modal count-down dialog; true when it ended with IDOK.
     virtual bool RunCountDown(int seconds) = 0;
     [[nodiscard]] virtual bool ThreadStarted() = 0;

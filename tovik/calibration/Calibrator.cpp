@@ -1,7 +1,9 @@
 #include "tovik/calibration/Calibrator.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include <opencv2/calib3d.hpp>
@@ -9,6 +11,7 @@
 
 #include "tovik/calibration/CalibrationGeometry.h"
 #include "tovik/calibration/LensEstimate.h"
+#include "tovik/tracking/HomographyMap.h"
 
 namespace tovik {
 
@@ -18,6 +21,10 @@ using std::chrono::milliseconds;
 
 constexpr int kAttempts = 7;  // exposures 0 (automatic), -1 .. -6
 constexpr int kCountDownSeconds = 5;
+// How long the check points stay up before the camera's look, and how often
+// Esc is read meanwhile.
+constexpr int kCheckWaitMs = 500;
+constexpr int kCheckPollMs = 50;
 // String 159 of the console's table.
 constexpr const char* kManualPrompt = "手动标定：请用交互笔点击屏幕上的红点。退出请按Esc键";
 
@@ -40,6 +47,66 @@ private:
     SharedInt& amp_;
     std::int32_t saved_;
 };
+
+// The corners where the board's outer squares meet the margin, found in the
+// picture near where the inner corners and their lens put them. With them
+// the lens is measured out to the board's edge rather than extrapolated
+// there, which is where a wide-angle lens bends most.
+void addBoardEdge(const cv::Mat& grey, BoardCell cell, cv::Size frame,
+                  std::vector<cv::Point2f>& camera, std::vector<cv::Point2f>& screen) {
+    const LensModel lens = EstimateLens(camera, screen, frame).value_or(LensModel{});
+    cv::Mat toCamera;
+    try {
+        toCamera = cv::findHomography(screen, lens.undistort(camera), 0);
+    } catch (const cv::Exception&) {
+        return;
+    }
+    if (toCamera.rows != 3 || toCamera.cols != 3) {
+        return;
+    }
+    const cv::Matx33d h(toCamera);
+    std::vector<cv::Point2f> targets;
+    std::vector<cv::Point2f> predicted;
+    for (int r = -1; r <= 5; ++r) {
+        for (int c = -1; c <= 7; ++c) {
+            const bool edge = c == -1 || c == 7 || r == -1 || r == 5;
+            // The top-right and bottom-left corners touch only white squares.
+            const bool blank = (c == 7 && r == -1) || (c == -1 && r == 5);
+            if (!edge || blank) {
+                continue;
+            }
+            const cv::Point2f s = DrawnCornerPosition(c, r, cell);
+            const cv::Vec3d p = h * cv::Vec3d(s.x, s.y, 1.0);
+            targets.push_back(s);
+            predicted.push_back(lens.distort(
+                cv::Point2f(static_cast<float>(p[0] / p[2]), static_cast<float>(p[1] / p[2]))));
+        }
+    }
+    const cv::Rect inside(6, 6, grey.cols - 12, grey.rows - 12);
+    std::vector<cv::Point2f> refined;
+    for (const cv::Point2f& p : predicted) {
+        if (inside.contains(p)) {
+            refined.push_back(p);
+        }
+    }
+    if (refined.size() != predicted.size()) {
+        return;  // part of the board's edge out of view: the inner corners only
+    }
+    try {
+        cv::cornerSubPix(
+            grey, refined, cv::Size(5, 5), cv::Size(-1, -1),
+            cv::TermCriteria(cv::TermCriteria::EPS | cv::TermCriteria::COUNT, 30, 0.01));
+    } catch (const cv::Exception&) {
+        return;
+    }
+    for (size_t k = 0; k < refined.size(); ++k) {
+        // A corner that wandered off is something else; it is left out.
+        if (cv::norm(refined[k] - predicted[k]) < 2.0) {
+            camera.push_back(refined[k]);
+            screen.push_back(targets[k]);
+        }
+    }
+}
 
 }  // namespace
 
@@ -78,28 +145,138 @@ void Calibrator::FinishCalibration() {
     }
 }
 
-void Calibrator::estimateHomography() {
-    if (cameraPoints_.size() < 4 || cameraPoints_.size() != screenPoints_.size()) {
-        return;
+CalibrationFault Calibrator::estimate(cv::Size frame, common::ScreenSize screen,
+                                      std::array<size_t, 3> anchors, bool touches) {
+    // The board's anchors are where the picture put them; the touches have
+    // no other witness than themselves.
+    CalibrationCandidate candidate;
+    const auto takeAnchors = [&] {
+        for (size_t k = 0; k < 3; ++k) {
+            candidate.anchorCamera[k] = cameraPoints_.at(anchors[k]);
+            candidate.anchorScreen[k] = screenPoints_.at(anchors[k]);
+        }
+    };
+    if (!touches) {
+        takeAnchors();
     }
+    if (seam_) {
+        seam_(cameraPoints_, screenPoints_);
+    }
+    if (cameraPoints_.size() < 4 || cameraPoints_.size() != screenPoints_.size()) {
+        return CalibrationFault::PoorFit;
+    }
+    if (touches) {
+        takeAnchors();
+    }
+    // Lens correction (an option): the points straightened before the
+    // homography, and tracking straightens each spot the same way.
+    LensModel lens;
+    if (settings_.LensCorrection != 0) {
+        lens = EstimateLens(cameraPoints_, screenPoints_, frame).value_or(LensModel{});
+    }
+    const std::vector<cv::Point2f> straight = lens.undistort(cameraPoints_);
     cv::Mat h;
     try {
-        h = cv::findHomography(cameraPoints_, screenPoints_, 0);
+        h = cv::findHomography(straight, screenPoints_, 0);
     } catch (const cv::Exception&) {
-        return;
+        h.release();
     }
-    if (h.rows == 3 && h.cols == 3) {
-        h.convertTo(h, CV_32F);
-        state_.Homography = cv::Matx33f(h);
+    if (h.rows != 3 || h.cols != 3) {
+        return CalibrationFault::PoorFit;
     }
+    h.convertTo(h, CV_32F);
+    candidate.homography = cv::Matx33f(h);
+    candidate.lens = lens;
+    candidate.camera = cameraPoints_;
+    candidate.screen = screenPoints_;
+    candidate.frame = frame;
+    candidate.screenSize = screen;
+    candidate.touches = touches;
+    const CalibrationFault fault = CheckCalibration(candidate);
+    if (fault == CalibrationFault::None) {
+        state_.Homography = candidate.homography;
+        state_.Lens = lens;
+        cameraPoints_ = straight;
+    }
+    return fault;
 }
 
-void Calibrator::report(CalibrationReport::Kind kind) {
+Calibrator::Check Calibrator::checkOnScreen(common::ScreenSize screen) {
+    // Only an Esc pressed while the check points are up skips them.
+    (void)s_.keys.asyncKeyState(common::VK_ESCAPE_KEY);
+    s_.canvas.Clear();
+    const std::array<cv::Point, 5> marks = CheckMarkOrigins(screen);
+    for (const cv::Point& o : marks) {
+        s_.canvas.Rectangle(o.x, o.y, o.x + kCheckMarkSize, o.y + kCheckMarkSize);
+    }
+    s_.canvas.Flush();
+    for (int waited = 0; waited < kCheckWaitMs; waited += kCheckPollMs) {
+        s_.clock.sleepFor(milliseconds(kCheckPollMs));
+        if (escapePressed()) {
+            return {};
+        }
+    }
+    cv::Mat* frame = s_.frames.GrabFrame();
+    if (frame == nullptr || frame->empty()) {
+        return {};
+    }
+    cv::Mat grey;
+    if (frame->channels() == 3) {
+        cv::cvtColor(*frame, grey, cv::COLOR_BGR2GRAY);
+    } else {
+        grey = *frame;
+    }
+    Check check;
+    check.error = 0.0;
+    const auto half = static_cast<float>(kCheckMarkSize) / 2.0f;
+    for (const cv::Point& o : marks) {
+        const cv::Point2f centre = CheckMarkCentre(o);
+        const auto expected = CameraOfScreen(state_.Homography, state_.Lens, centre);
+        const auto across =
+            CameraOfScreen(state_.Homography, state_.Lens, centre + cv::Point2f(half, 0));
+        const auto down =
+            CameraOfScreen(state_.Homography, state_.Lens, centre + cv::Point2f(0, half));
+        if (!expected || !across || !down) {
+            return {CalibrationFault::CheckPointsOff, {}};
+        }
+        // Twice the mark's size in the picture: room for the blob and a
+        // little error, not for the screen's border.
+        const double size = std::max(cv::norm(*across - *expected), cv::norm(*down - *expected));
+        const auto seen = FindCheckMark(grey, *expected, 2.0 * size + 4.0);
+        if (!seen) {
+            return {CalibrationFault::CheckPointsOff, {}};
+        }
+        const cv::Point2f straight = state_.Lens.undistort(*seen);
+        const cv::Vec3f m = ApplyHomography(state_.Homography, straight.x, straight.y);
+        const double error = m[2] != 0.0f
+                                 ? std::hypot(m[0] / m[2] - centre.x, m[1] / m[2] - centre.y)
+                                 : std::numeric_limits<double>::infinity();
+        check.error = std::max(*check.error, error);
+    }
+    if (!(*check.error <= kMaxCheckPointPx)) {
+        check.fault = CalibrationFault::CheckPointsOff;
+    }
+    return check;
+}
+
+CalibrationOutcome Calibrator::refuse(CalibrationFault fault, const Mapping& previous) {
+    state_.Homography = previous.homography;
+    state_.Lens = previous.lens;
+    state_.Window = previous.window;
+    fault_ = fault;
+    s_.host.StartPreview();
+    s_.host.ShowCalibrationRefused(fault);
+    return CalibrationOutcome::Refused;
+}
+
+void Calibrator::report(CalibrationReport::Kind kind, std::optional<double> checkedError) {
     report_ = MeasureReprojection(state_.Homography, cameraPoints_, screenPoints_, kind);
+    report_->checkedError = checkedError;
     s_.host.ShowCalibrationReport(*report_);
 }
 
 CalibrationOutcome Calibrator::OnAutoCalibrate() {
+    const Mapping previous = mapping();
     s_.host.StopPreview();
     s_.canvas.Show(false);  // Esc cannot interrupt this calibration
     const common::ScreenSize screen = s_.canvas.ScreenSize();
@@ -127,7 +304,7 @@ CalibrationOutcome Calibrator::OnAutoCalibrate() {
         }
         s_.canvas.Text(0, 0, std::to_string(e));
         DrawBoard(s_.canvas, cell);
-        DrawOrientationMark(s_.canvas, screen);
+        DrawOrientationMark(s_.canvas, cell, screen);
         s_.canvas.Flush();
         s_.clock.sleepFor(milliseconds(1000));
 
@@ -149,17 +326,20 @@ CalibrationOutcome Calibrator::OnAutoCalibrate() {
         frameSize = frame->size();
     }
 
-    s_.cursor.ShowCursor(true);
-    s_.canvas.Destroy();
+    const auto closeBoard = [this] {
+        s_.cursor.ShowCursor(true);
+        s_.canvas.Destroy();
+    };
     if (!found) {
+        closeBoard();
         return OnManualCalibrate();
     }
 
     // With lens correction on, the corners are refined to sub-pixel
     // positions first: the distortion is estimated from their small bends.
+    cv::Mat grey;
+    cv::cvtColor(smoothed, grey, cv::COLOR_BGR2GRAY);
     if (settings_.LensCorrection != 0) {
-        cv::Mat grey;
-        cv::cvtColor(smoothed, grey, cv::COLOR_BGR2GRAY);
         try {
             cv::cornerSubPix(
                 grey, corners, cv::Size(5, 5), cv::Size(-1, -1),
@@ -167,29 +347,47 @@ CalibrationOutcome Calibrator::OnAutoCalibrate() {
         } catch (const cv::Exception&) {
         }
     }
-    cameraPoints_ = corners;
     std::vector<cv::Point2f> targets;
     layout_ = AssignBoardTargets(corners, cell, targets);
-    // The listed reading assumes a camera that sees the screen roughly
-    // upright; the picture decides when it does not. Targets sit on the
-    // edges as drawn, not on the untruncated cell multiples.
-    cv::Mat grey;
-    cv::cvtColor(smoothed, grey, cv::COLOR_BGR2GRAY);
-    screenPoints_ = OrientBoardTargets(grey, corners, cell, screen, SnapToDrawnEdges(targets));
-    // Lens correction (an option): the corners straightened before the
-    // homography, and tracking straightens each spot the same way.
-    state_.Lens = {};
-    if (settings_.LensCorrection != 0) {
-        if (const auto lens = EstimateLens(cameraPoints_, screenPoints_, frameSize)) {
-            state_.Lens = *lens;
-            cameraPoints_ = lens->undistort(cameraPoints_);
-        }
+    // The listed layouts assume a camera that sees the screen upright; the
+    // picture tells the board's real orientation, and when it cannot, the
+    // calibration is refused rather than guessed. Targets sit on the edges
+    // as drawn, not on the untruncated cell multiples.
+    BoardOrientation orientation = OrientBoardTargets(grey, corners, cell, screen);
+    if (orientation.targets.empty()) {
+        closeBoard();
+        return refuse(orientation.screenInView ? CalibrationFault::BoardOrientation
+                                               : CalibrationFault::ScreenNotInView,
+                      previous);
     }
-    estimateHomography();
+    screenPoints_ = std::move(orientation.targets);
+    cameraPoints_ = corners;
+    std::array<size_t, 3> anchors{};
+    const std::array<cv::Point2f, 3> anchorTargets{DrawnCornerPosition(0, 0, cell),
+                                                   DrawnCornerPosition(6, 0, cell),
+                                                   DrawnCornerPosition(0, 4, cell)};
+    for (size_t a = 0; a < 3; ++a) {
+        anchors[a] = static_cast<size_t>(
+            std::find(screenPoints_.begin(), screenPoints_.end(), anchorTargets[a]) -
+            screenPoints_.begin());
+    }
+    if (settings_.LensCorrection != 0) {
+        addBoardEdge(grey, cell, frameSize, cameraPoints_, screenPoints_);
+    }
+    if (const CalibrationFault fault = estimate(frameSize, screen, anchors, false);
+        fault != CalibrationFault::None) {
+        closeBoard();
+        return refuse(fault, previous);
+    }
+    const Check check = checkOnScreen(screen);
+    closeBoard();
+    if (check.fault != CalibrationFault::None) {
+        return refuse(check.fault, previous);
+    }
     // The exposure stays at that of the successful attempt until tracking
     // sets its own.
     state_.Window = ComputeDetectionWindow(state_.Homography, frameSize, screen, state_.Lens);
-    report(CalibrationReport::Kind::Automatic);
+    report(CalibrationReport::Kind::Automatic, check.error);
     FinishCalibration();
     return CalibrationOutcome::Completed;
 }
@@ -223,6 +421,7 @@ bool Calibrator::waitPass(Wait wait, int threshold, int& count, float& cx, float
 }
 
 CalibrationOutcome Calibrator::OnManualCalibrate() {
+    const Mapping previous = mapping();
     s_.host.StopPreview();
     s_.exposure.SetExposure(settings_.RunExpoTime, false);
     s_.clock.sleepFor(milliseconds(200));
@@ -295,19 +494,21 @@ CalibrationOutcome Calibrator::OnManualCalibrate() {
 
     cameraPoints_ = camera;
     screenPoints_ = targets;
-    // Lens correction (an option): the nine touches show the bending too,
-    // enough for its main coefficient.
-    state_.Lens = {};
-    if (settings_.LensCorrection != 0) {
-        if (const auto lens = EstimateLens(cameraPoints_, screenPoints_, frameSize)) {
-            state_.Lens = *lens;
-            cameraPoints_ = lens->undistort(cameraPoints_);
-        }
-    }
     layout_ = 0;
-    estimateHomography();
-    (void)s_.files.SaveMatrix("HomographyMat.txt", "HomographyMat", state_.Homography);
+    // The first dot is the top-left one, the third the top-right, the
+    // seventh the bottom-left.
+    CalibrationFault fault = estimate(frameSize, screen, {0, 2, 6}, true);
+    Check check;
+    if (fault == CalibrationFault::None) {
+        check = checkOnScreen(screen);
+        fault = check.fault;
+    }
     s_.canvas.Destroy();
+    if (fault != CalibrationFault::None) {
+        amp.restore();
+        return refuse(fault, previous);
+    }
+    (void)s_.files.SaveMatrix("HomographyMat.txt", "HomographyMat", state_.Homography);
 
     cv::Mat* frame = s_.frames.GrabFrame();
     if (frame != nullptr && !frame->empty()) {
@@ -326,7 +527,7 @@ CalibrationOutcome Calibrator::OnManualCalibrate() {
         (void)s_.files.SaveImage("ManCalib.bmp", picture);
     }
     amp.restore();
-    report(CalibrationReport::Kind::Manual);
+    report(CalibrationReport::Kind::Manual, check.error);
     FinishCalibration();
     return CalibrationOutcome::Completed;
 }

@@ -4,6 +4,7 @@
 // them. Written against the calibration services only, so the whole
 // procedure runs in a unit test against the simulated camera.
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -21,6 +22,7 @@ namespace tovik {
 enum class CalibrationOutcome {
     Completed,  // a new homography; FinishCalibration ran
     Aborted,    // Esc during the manual calibration
+    Refused,    // the new calibration failed a check; the previous one stays
 };
 
 struct CalibrationServices {
@@ -59,6 +61,15 @@ public:
     [[nodiscard]] const std::vector<cv::Point2f>& screenPoints() const { return screenPoints_; }
     // The layout the board's corner list was read in (1..8), 0 before any.
     [[nodiscard]] int boardLayout() const { return layout_; }
+    // Why the last calibration was refused; None when it was not.
+    [[nodiscard]] CalibrationFault lastFault() const { return fault_; }
+
+    // Sees the point pairs (camera points as seen, screen targets) just before
+    // the homography is estimated from them, and may change them: where a
+    // test puts a wrong pairing to see it refused.
+    using PointSeam =
+        std::function<void(std::vector<cv::Point2f>& camera, std::vector<cv::Point2f>& screen)>;
+    void setPointSeam(PointSeam seam) { seam_ = std::move(seam); }
 
 private:
     // One pass of a manual wait: a frame grabbed, subtracted and searched
@@ -66,10 +77,30 @@ private:
     enum class Wait { Touch, Lift };
     bool waitPass(Wait wait, int threshold, int& count, float& cx, float& cy);
     [[nodiscard]] bool escapePressed();
-    // Sets Homography from the point pairs with the least-squares estimator;
-    // a failed estimate leaves it unchanged.
-    void estimateHomography();
-    void report(CalibrationReport::Kind kind);
+    // What tracking maps with; put back when a calibration is refused.
+    struct Mapping {
+        cv::Matx33f homography;
+        LensModel lens;
+        DetectionWindow window;
+    };
+    [[nodiscard]] Mapping mapping() const {
+        return {state_.Homography, state_.Lens, state_.Window};
+    }
+    // Estimates the lens (when corrected) and the homography from the point
+    // pairs and checks them; on success they are in the state and the
+    // camera points straightened. `anchors` index the pattern's top-left,
+    // top-right and bottom-left points as the picture placed them.
+    [[nodiscard]] CalibrationFault estimate(cv::Size frame, common::ScreenSize screen,
+                                            std::array<size_t, 3> anchors, bool touches);
+    // The check points on the canvas, found in a camera frame: the largest
+    // distance in screen pixels, or empty when Esc skipped them.
+    struct Check {
+        CalibrationFault fault = CalibrationFault::None;
+        std::optional<double> error;
+    };
+    [[nodiscard]] Check checkOnScreen(common::ScreenSize screen);
+    CalibrationOutcome refuse(CalibrationFault fault, const Mapping& previous);
+    void report(CalibrationReport::Kind kind, std::optional<double> checkedError);
 
     CalibrationServices s_;
     TrackingSettings& settings_;
@@ -81,6 +112,8 @@ private:
     std::vector<cv::Point2f> screenPoints_;
     std::optional<CalibrationReport> report_;
     int layout_ = 0;
+    CalibrationFault fault_ = CalibrationFault::None;
+    PointSeam seam_;
 };
 
 }  // namespace tovik

@@ -38,6 +38,14 @@ void HeadlessCanvas::Show(bool acceptsEscape) {
     publish();
 }
 
+void HeadlessCanvas::Clear() {
+    std::lock_guard lock(mutex_);
+    if (shown_) {
+        image_.setTo(cv::Scalar::all(255));
+        lastDot_.reset();
+    }
+}
+
 void HeadlessCanvas::Text(int x, int y, const std::string& utf8) {
     std::lock_guard lock(mutex_);
     if (!shown_) {

@@ -26,6 +26,7 @@ public:
     void Text(int x, int y, const std::string& utf8) override;
     void Rectangle(int left, int top, int right, int bottom) override;
     void Dot(int cx, int cy, DotColour colour) override;
+    void Clear() override;
     void Flush() override;
     void Destroy() override;
     bool ClosedByUser() override;

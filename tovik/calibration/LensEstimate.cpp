@@ -56,9 +56,9 @@ std::optional<LensModel> EstimateLens(const std::vector<cv::Point2f>& camera,
     if (!std::isfinite(plain)) {
         return std::nullopt;
     }
-    if (camera.size() < 20) {
-        // Nine touches: too few for two coefficients; k1 alone, by a golden
-        // section search (the cost has one valley in this range).
+    // k1 alone, by a golden section search (the cost has one valley in
+    // this range).
+    const auto k1Only = [&]() -> std::optional<LensModel> {
         double lo = -0.8, hi = 0.5;
         const double g = (std::sqrt(5.0) - 1) / 2;
         double a = hi - g * (hi - lo), b = lo + g * (hi - lo);
@@ -78,14 +78,19 @@ std::optional<LensModel> EstimateLens(const std::vector<cv::Point2f>& camera,
                 fb = cost(b, 0);
             }
         }
-        lens.k1 = (lo + hi) / 2;
-        const double best = cost(lens.k1, 0);
+        LensModel l = lens;
+        l.k1 = (lo + hi) / 2;
+        l.k2 = 0;
+        const double best = cost(l.k1, 0);
         const cv::Point2f corner(0, 0);
-        if (!(best < 0.8 * plain) ||
-            cv::norm(lens.distort(lens.undistort(corner)) - corner) > 0.05) {
+        if (!(best < 0.8 * plain) || cv::norm(l.distort(l.undistort(corner)) - corner) > 0.05) {
             return std::nullopt;
         }
-        return lens;
+        return l;
+    };
+    if (camera.size() < 20) {
+        // Nine touches: too few for two coefficients.
+        return k1Only();
     }
     // Nelder-Mead over (k1, k2): two unknowns, a smooth cost, a few hundred
     // homography fits of 35 points.
@@ -127,12 +132,14 @@ std::optional<LensModel> EstimateLens(const std::vector<cv::Point2f>& camera,
     lens.k1 = best.k1;
     lens.k2 = best.k2;
     // Worth it only when the board fits clearly better; and the model must
-    // stay invertible over the whole frame.
+    // stay invertible over the whole frame. A board that covers little of
+    // the frame's radius leaves k2 loose enough to bend the model back on
+    // itself at the frame's corners: k1 alone then.
     const cv::Point2f corner(0, 0);
     const cv::Point2f back = lens.distort(lens.undistort(corner));
     if (!(best.f < 0.8 * plain) || std::abs(lens.k1) > 1 || std::abs(lens.k2) > 1 ||
         cv::norm(back - corner) > 0.05) {
-        return std::nullopt;
+        return k1Only();
     }
     return lens;
 }

@@ -77,6 +77,13 @@ public:
             }
         });
     }
+    void Clear() override {
+        onUi(ui_, [&] {
+            if (window_) {
+                window_->clear();
+            }
+        });
+    }
     void Dot(int cx, int cy, DotColour colour) override {
         onUi(ui_, [&] {
             if (window_) {
@@ -140,6 +147,13 @@ public:
             report_ = report;
             if (hooks_.showReport) {
                 hooks_.showReport(report);
+            }
+        });
+    }
+    void ShowCalibrationRefused(CalibrationFault fault) override {
+        onUi(ui_, [&] {
+            if (hooks_.showRefusal) {
+                hooks_.showRefusal(fault);
             }
         });
     }
@@ -313,10 +327,50 @@ QString CalibrationController::reportText(const CalibrationReport& report) {
                        .arg(report.meanError, 0, 'f', 2)
                        .arg(report.maxError, 0, 'f', 2)
                        .arg(report.points);
+    if (report.checkedError) {
+        text += LoadString(201).arg(*report.checkedError, 0, 'f', 2);
+    } else {
+        text += LoadString(202);
+    }
     if (report.suggestsRecalibration()) {
         text += QStringLiteral("。") + LoadString(182);
     }
     return text;
+}
+
+QString CalibrationController::refusalText(CalibrationFault fault, bool calibrated) {
+    int id = 194;
+    switch (fault) {
+        case CalibrationFault::BoardOrientation:
+            id = 190;
+            break;
+        case CalibrationFault::IllConditioned:
+            id = 191;
+            break;
+        case CalibrationFault::ScreenNotInView:
+            id = 192;
+            break;
+        case CalibrationFault::WrongOrientation:
+            id = 193;
+            break;
+        case CalibrationFault::None:
+        case CalibrationFault::PoorFit:
+            id = 194;
+            break;
+        case CalibrationFault::PoorPrediction:
+            id = 195;
+            break;
+        case CalibrationFault::DotTouchedTwice:
+            id = 196;
+            break;
+        case CalibrationFault::DotOrder:
+            id = 197;
+            break;
+        case CalibrationFault::CheckPointsOff:
+            id = 198;
+            break;
+    }
+    return LoadString(id) + QStringLiteral("。") + LoadString(calibrated ? 199 : 200);
 }
 
 }  // namespace tovik

@@ -36,6 +36,8 @@ struct ConsoleCalibrationHooks {
     std::function<void()> startPreview;
     std::function<void(int)> showAutoThreshold;  // control 1032
     std::function<void(const CalibrationReport&)> showReport;
+    // A calibration refused by its checks; the previous one stays.
+    std::function<void(CalibrationFault)> showRefusal;
     std::function<bool(int seconds)> runCountDown;  // true for IDOK
     std::function<bool()> threadStarted;
     std::function<void()> onRun;
@@ -78,6 +80,8 @@ public:
 
     // The report as one status line, e.g. for the console's status panel.
     [[nodiscard]] static QString reportText(const CalibrationReport& report);
+    // Why a calibration was refused, what to do, and what stays in use.
+    [[nodiscard]] static QString refusalText(CalibrationFault fault, bool calibrated);
 
 signals:
     void finished(tovik::CalibrationOutcome outcome);

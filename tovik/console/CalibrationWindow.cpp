@@ -78,6 +78,11 @@ void CalibrationWindow::drawText(int x, int y, const QString& text) {
     update(logicalBox(box));
 }
 
+void CalibrationWindow::clear() {
+    image_.fill(Qt::white);
+    update();
+}
+
 void CalibrationWindow::drawRectangle(int left, int top, int right, int bottom) {
     if (right <= left || bottom <= top) {
         return;

@@ -25,6 +25,8 @@ public:
     void drawText(int x, int y, const QString& text);
     // Columns left..right-1, rows top..bottom-1, black.
     void drawRectangle(int left, int top, int right, int bottom);
+    // White all over again.
+    void clear();
     void drawDot(int cx, int cy, bool red);
     // Paints now and waits for the X server to have drawn it.
     void flush();

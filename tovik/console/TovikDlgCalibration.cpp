@@ -9,6 +9,7 @@
 
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/CalibrationController.h"
+#include "tovik/console/MessagePresenter.h"
 #include "tovik/console/StoredCalibration.h"
 #include "tovik/console/StringTable.h"
 #include "tovik/console/TovikDlg.h"
@@ -73,6 +74,15 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
                 r.kind == CalibrationReport::Kind::Automatic ? "auto" : "manual",
                 dlg.Calibration().Homography);
         }
+    };
+    hooks.showRefusal = [&dlg](CalibrationFault fault) {
+        // Told in the status panel and a message box; the calibration in
+        // use (or none) stays, and tracking does not start.
+        const QString text =
+            CalibrationController::refusalText(fault, dlg.Calibration().Calibrated != 0);
+        showCalibrationLine(dlg, text, true);
+        (void)dlg.Messages().show(&dlg, text, LoadString(141), MessageIcon::Warning,
+                                  MessageButtons::Ok);
     };
     hooks.runCountDown = [&dlg](int) { return dlg.RunCountDown() == QDialog::Accepted; };
     hooks.threadStarted = [&dlg] { return dlg.ThreadStarted != 0; };

@@ -9,6 +9,7 @@ namespace tktest {
 namespace {
 
 using tovik::CalibrationOutcome;
+using tovik::Calibrator;
 
 class AutoCalibrationPose : public ::testing::TestWithParam<const char*> {};
 
@@ -26,10 +27,14 @@ TEST_P(AutoCalibrationPose, RecoversTheScreenMappingToWithinOnePixel) {
     EXPECT_LT(mean, 1.0) << GetParam();
     EXPECT_LT(worst, 3.0) << GetParam();
     EXPECT_EQ(rig.state.Calibrated, 1);
-    // Found at the first attempt: the 500 ms before the background and the
-    // 1000 ms before the grab are the only waits.
+    // Found at the first attempt: the 500 ms before the background, the
+    // 1000 ms before the grab and the 500 ms of the check points are the only
+    // waits.
     EXPECT_EQ(rig.canvas.texts(), std::vector<std::string>{"0"});
-    EXPECT_EQ(rig.clock.now() - started, std::chrono::milliseconds(1500));
+    EXPECT_EQ(rig.clock.now() - started, std::chrono::milliseconds(2000));
+    // The check points, found in the camera image, confirm the mapping.
+    ASSERT_TRUE(rig.host.report.checkedError.has_value());
+    EXPECT_LT(*rig.host.report.checkedError, 2.0);
     // The report measures the fit of the 35 corners.
     ASSERT_TRUE(rig.calibrator->lastReport().has_value());
     EXPECT_EQ(rig.host.report.points, 35);
@@ -58,6 +63,72 @@ INSTANTIATE_TEST_SUITE_P(Poses, AutoCalibrationPose,
                              return name;
                          });
 
+// Through a cheap webcam's lens (blur, noise, distortion, room light), with
+// the accuracy options on, at every mounting and at an arbitrary angle.
+TEST(AutoCalibration, WebcamOpticsAtEveryMountingFindsTheOrientation) {
+    for (const char* pose : {"keystone", "upright", "mirrored", "upside-down", "rotated",
+                             "h:-0.63147,0.17238,0.72955,-0.30645,-0.63147,0.96896,0,0,1"}) {
+        RigOptions o;
+        o.pose = pose;
+        o.webcam = true;
+        CalibrationRig rig(o);
+        rig.settings.LensCorrection = 1;
+        rig.settings.SubPixelSpot = 1;
+        ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed)
+            << pose << " refused: " << static_cast<int>(rig.calibrator->lastFault());
+        const auto [mean, worst] = rig.screenError();
+        EXPECT_LT(mean, 1.0) << pose;
+        EXPECT_LT(worst, 3.0) << pose;
+    }
+}
+
+// Pairings made wrong behind the picture's back, and a camera that sees only
+// part of the screen, are refused; the calibration in use (or none) stays.
+TEST(AutoCalibration, ABadCalibrationIsRefusedAndThePreviousOneStays) {
+    using Points = std::vector<cv::Point2f>;
+    using tovik::CalibrationFault;
+    CalibrationRig rig;
+    ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed);
+    const cv::Matx33f good = rig.state.Homography;
+    const tovik::DetectionWindow window = rig.state.Window;
+    const std::vector<std::pair<Calibrator::PointSeam, CalibrationFault>> cases{
+        {[](Points&, Points& s) { std::reverse(s.begin(), s.end()); },
+         CalibrationFault::WrongOrientation},
+        {[](Points&, Points& s) { std::swap_ranges(s.begin(), s.begin() + 7, s.begin() + 7); },
+         CalibrationFault::PoorFit},
+        {[](Points& c, Points&) { c[17] += cv::Point2f(16, 0); }, CalibrationFault::PoorFit}};
+    for (const auto& [seam, fault] : cases) {
+        rig.host.calls.clear();
+        rig.calibrator->setPointSeam(seam);
+        EXPECT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Refused);
+        EXPECT_EQ(rig.host.refusal, fault);
+        EXPECT_EQ(rig.host.calls, (std::vector<std::string>{"StopPreview", "ShowAutoThreshold",
+                                                            "StartPreview", "Refused"}));
+        EXPECT_EQ(rig.state.Homography, good);
+        EXPECT_EQ(rig.state.Window, window);
+    }
+    // The screen's corners just beyond the frame, the board inside it.
+    RigOptions o;
+    o.pose = "h:1.06,0,-0.03,0,1.06,-0.03,0,0,1";
+    CalibrationRig partial(o);
+    EXPECT_EQ(partial.calibrator->OnAutoCalibrate(), CalibrationOutcome::Refused);
+    EXPECT_EQ(partial.host.refusal, CalibrationFault::ScreenNotInView);
+    EXPECT_EQ(partial.state.Calibrated, 0);
+    EXPECT_EQ(partial.host.count("OnRun") + partial.host.count("CountDown5"), 0);
+}
+
+TEST(AutoCalibration, EscSkipsTheCheckPointsAtOnce) {
+    CalibrationRig rig;
+    rig.otherKeys->setDown(common::VK_ESCAPE_KEY, true);
+    const auto started = rig.clock.now();
+
+    ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed);
+
+    EXPECT_FALSE(rig.host.report.checkedError.has_value());
+    EXPECT_EQ(rig.clock.now() - started, std::chrono::milliseconds(1550));
+    EXPECT_EQ(rig.host.count("OnRun"), 1);
+}
+
 TEST(AutoCalibration, RunsTheStepsInOrderAndEndsInTracking) {
     CalibrationRig rig;
     rig.settings.RunExpoTime = -9;
@@ -71,8 +142,8 @@ TEST(AutoCalibration, RunsTheStepsInOrderAndEndsInTracking) {
     EXPECT_EQ(rig.cursor.changes, (std::vector<bool>{false, true}));
     EXPECT_EQ(rig.canvas.showCount(), 1);
     EXPECT_FALSE(rig.canvas.shown());
-    // Two discarded grabs, the background, the board.
-    EXPECT_EQ(rig.grabber.grabs, 4);
+    // Two discarded grabs, the background, the board, the check points.
+    EXPECT_EQ(rig.grabber.grabs, 5);
     // The background is the white window at the tracking exposure.
     ASSERT_FALSE(rig.state.BackgroundFrame.empty());
     EXPECT_EQ(rig.state.AutoThreshold, tovik::ComputeAutoThreshold(rig.state.BackgroundFrame));
@@ -127,9 +198,12 @@ TEST(AutoCalibration, BoardVisibleOnlyAtTheDarkestExposureStillCompletes) {
 
 TEST(AutoCalibration, BoardNeverFoundHandsOverToTheManualCalibration) {
     CalibrationRig rig;
-    // The projector shows nothing of the board: a blank white screen.
+    // The projector shows nothing of the board (black in its top-left
+    // square): a blank white screen.
     rig.projector = [](const cv::Mat& picture) {
-        return cv::Mat(picture.size(), CV_8UC3, cv::Scalar::all(255));
+        return picture.at<cv::Vec3b>(100, 100)[0] == 0
+                   ? cv::Mat(picture.size(), CV_8UC3, cv::Scalar::all(255))
+                   : picture;
     };
     rig.touchDotsWithPen();
     const auto started = rig.clock.now();
@@ -146,8 +220,9 @@ TEST(AutoCalibration, BoardNeverFoundHandsOverToTheManualCalibration) {
     EXPECT_TRUE(rig.fileExists("HomographyMat.txt"));
     EXPECT_EQ(rig.host.report.kind, tovik::CalibrationReport::Kind::Manual);
     EXPECT_EQ(rig.host.count("CountDown5"), 1);
-    // 500 + 7 x 1000 of the board, then 200 + 200 of the manual start.
-    EXPECT_EQ(rig.clock.now() - started, std::chrono::milliseconds(7900));
+    // 500 + 7 x 1000 of the board, 200 + 200 of the manual start, 500 of the
+    // check points.
+    EXPECT_EQ(rig.clock.now() - started, std::chrono::milliseconds(8400));
 }
 
 TEST(AutoCalibration, SmoothingWindowReachesTheBoxFilter) {

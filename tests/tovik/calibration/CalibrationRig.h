@@ -41,6 +41,10 @@ public:
         calls.push_back("Report");
         report = r;
     }
+    void ShowCalibrationRefused(tovik::CalibrationFault f) override {
+        calls.push_back("Refused");
+        refusal = f;
+    }
     bool RunCountDown(int seconds) override {
         calls.push_back("CountDown" + std::to_string(seconds));
         return countDownAccepts;
@@ -60,6 +64,7 @@ public:
     std::vector<std::string> calls;
     int shownThreshold = -1;
     tovik::CalibrationReport report;
+    tovik::CalibrationFault refusal = tovik::CalibrationFault::None;
     bool countDownAccepts = true;
     bool threadStarted = false;
 };
@@ -111,6 +116,7 @@ struct RigOptions {
     std::string pose = "upright";
     common::ScreenSize screen{1024, 768};
     double noise = 2;
+    bool webcam = false;  // the simulator's webcam optics
     // Turns the canvas picture into what the screen shows (a projector).
     std::function<cv::Mat(const cv::Mat&)> projector;
 };
@@ -129,6 +135,9 @@ public:
         options.sceneSize = {o.screen.width, o.screen.height};
         options.fps = 0;
         options.noise = o.noise;
+        if (o.webcam) {
+            options.optics = sim::webcamOptics();
+        }
         std::string error;
         options.pose = *sim::CameraPose::parse(o.pose, error);
         auto backend = std::make_unique<sim::SimCamera>(options);
@@ -157,17 +166,18 @@ public:
     [[nodiscard]] cv::Matx33d pose() const { return sim->poseMatrix(); }
 
     // Mean and largest distance between screen points on a 16-pixel grid and
-    // their round trip through the pose and the computed homography.
+    // their round trip through the camera (pose and lens) and the computed
+    // lens correction and homography.
     [[nodiscard]] std::pair<double, double> screenError() const {
-        const cv::Matx33d p = pose();
         const cv::Matx33f& h = state.Homography;
         double sum = 0;
         double worst = 0;
         int n = 0;
         for (int y = 0; y <= screen.height; y += 16) {
             for (int x = 0; x <= screen.width; x += 16) {
-                cv::Point2d cam;
-                sim::projectPoint(p, {double(x), double(y)}, cam);
+                cv::Point2d seen;
+                sim->cameraPoint({double(x), double(y)}, seen);
+                const cv::Point2f cam = state.Lens.undistort(cv::Point2f(seen));
                 const cv::Vec3d back = cv::Matx33d(h) * cv::Vec3d(cam.x, cam.y, 1.0);
                 const double e = std::hypot(back[0] / back[2] - x, back[1] / back[2] - y);
                 sum += e;

@@ -30,6 +30,42 @@ TEST(ManualCalibration, PenOnTheNineDotsGivesAMappingWithinTwoPixels) {
     }
 }
 
+// Touches at one place twice, out of order, or turned half round (a fit that
+// only the check points can catch), and a camera seeing part of the screen.
+TEST(ManualCalibration, ABadCalibrationIsRefusedAndThePreviousOneStays) {
+    using Points = std::vector<cv::Point2f>;
+    using tovik::CalibrationFault;
+    CalibrationRig rig;
+    rig.touchDotsWithPen();
+    ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
+    const cv::Matx33f good = rig.state.Homography;
+    const tovik::DetectionWindow window = rig.state.Window;
+    const std::vector<std::pair<tovik::Calibrator::PointSeam, CalibrationFault>> cases{
+        {[](Points& c, Points&) { c[4] = c[3] + cv::Point2f(1, 1); },
+         CalibrationFault::DotTouchedTwice},
+        {[](Points& c, Points&) { std::swap(c[1], c[3]); }, CalibrationFault::DotOrder},
+        {[](Points& c, Points&) { std::reverse(c.begin(), c.end()); },
+         CalibrationFault::CheckPointsOff}};
+    for (const auto& [seam, fault] : cases) {
+        rig.host.calls.clear();
+        rig.calibrator->setPointSeam(seam);
+        EXPECT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Refused);
+        EXPECT_EQ(rig.host.refusal, fault);
+        EXPECT_EQ(rig.host.count("CountDown5"), 0);
+        EXPECT_EQ(rig.state.Homography, good);
+        EXPECT_EQ(rig.state.Window, window);
+        EXPECT_EQ(rig.settings.Amp, 77);
+        EXPECT_FALSE(rig.canvas.shown());
+    }
+    RigOptions o;
+    o.pose = "h:1.06,0,-0.03,0,1.06,-0.03,0,0,1";
+    CalibrationRig partial(o);
+    partial.touchDotsWithPen();
+    EXPECT_EQ(partial.calibrator->OnManualCalibrate(), CalibrationOutcome::Refused);
+    EXPECT_EQ(partial.host.refusal, CalibrationFault::ScreenNotInView);
+    EXPECT_EQ(partial.state.Calibrated, 0);
+}
+
 TEST(ManualCalibration, RunsTheStepsInOrderAndLeavesItsFiles) {
     CalibrationRig rig;
     rig.touchDotsWithPen();
@@ -56,8 +92,9 @@ TEST(ManualCalibration, RunsTheStepsInOrderAndLeavesItsFiles) {
     EXPECT_EQ(ampSeen[1], 200);
     EXPECT_EQ(windowSeen[1], (tovik::DetectionWindow{0, 640, 0, 480}));
     EXPECT_NE(rig.state.Window, (tovik::DetectionWindow{0, 640, 0, 480}));
-    // Only the two 200 ms waits: the touch and lift waits poll without pause.
-    EXPECT_EQ(rig.clock.now() - started, std::chrono::milliseconds(400));
+    // Only the two 200 ms waits and the 500 ms of the check points: the
+    // touch and lift waits poll without pause.
+    EXPECT_EQ(rig.clock.now() - started, std::chrono::milliseconds(900));
     EXPECT_EQ(rig.state.Calibrated, 1);
     EXPECT_FALSE(rig.canvas.shown());
 

@@ -39,13 +39,20 @@ TEST(CalibrationReportText, AdvisesCalibratingAgainOnlyAboveTenPixels) {
     report.points = 9;
     report.meanError = 3.2;
     report.maxError = 10.0;
+    report.checkedError = 1.234;
     const QString atTen = CalibrationController::reportText(report);
     report.maxError = 10.01;
+    report.checkedError.reset();
     const QString above = CalibrationController::reportText(report);
 
-    EXPECT_EQ(atTen, QStringLiteral("标定误差：平均 3.20 像素，最大 10.00 像素（9 点）"));
-    EXPECT_EQ(above, QStringLiteral("标定误差：平均 3.20 像素，最大 10.01 像素（9 点）。"
-                                    "最大误差超过 10 像素，建议重新标定"));
+    EXPECT_EQ(atTen, QStringLiteral("标定误差：平均 3.20 像素，最大 10.00 像素（9 点）"
+                                    "；校验点实测最大偏差 1.23 像素"));
+    EXPECT_EQ(above, QStringLiteral("标定误差：平均 3.20 像素，最大 10.01 像素（9 点）"
+                                    "；校验已跳过。最大误差超过 10 像素，建议重新标定"));
+    // A refusal says what to do and what stays in use.
+    EXPECT_EQ(CalibrationController::refusalText(tovik::CalibrationFault::IllConditioned, false),
+              QStringLiteral("标定失败：摄像头看屏幕的角度太斜。请把摄像头移到更正对屏幕的位置，"
+                             "然后重新标定。尚未标定。"));
 }
 
 TEST(TrayMenuTest, ItemsFollowTheTrackingState) {
