@@ -51,10 +51,10 @@ void expectOneRound(const std::string& path, const char* const (*keys)[2], std::
 const char* const kNames[] = {"tovik.ini", "kalvo.ini", "picture.bmp", "Gg.bmp",
                               "HomographyMat.txt"};
 
-// The writers' temporary files: the real name, a dot and six characters.
+// The writers' temporary files: the real name, a dot, a unique part, ".tmp".
 bool isTemporary(const std::string& name) {
     for (const std::string real : kNames) {
-        if (name.size() == real.size() + 7 && name.starts_with(real + ".")) {
+        if (name.starts_with(real + ".") && name.ends_with(".tmp")) {
             return true;
         }
     }
