@@ -306,7 +306,7 @@ void SurfaceController::showSurface(Surface surface) {
     // window above the toolbar though the server stacks the toolbar higher:
     // mapped anew, the toolbar is drawn on top again.
     QTimer::singleShot(kRestackDelayMs, overlay_.get(), [this] {
-        if (toolbar_ != nullptr && toolbar_->isVisible() && compositorRunning()) {
+        if (toolbar_ != nullptr && toolbar_->isVisible() && desktopStacking().compositorPresent()) {
             toolbar_->hide();
             toolbar_->show();
         }
@@ -320,7 +320,7 @@ void SurfaceController::hideSurface(Surface surface) {
 
 void SurfaceController::refreshSurface(Surface surface) {
     DrawingWindow& w = window(surface);
-    if (surface == Surface::Overlay && w.isVisible() && !compositorRunning()) {
+    if (surface == Surface::Overlay && w.isVisible() && !desktopStacking().compositorPresent()) {
         // Without a compositor the overlay shows a picture of the screen
         // taken when it appeared; what lies beneath has changed since (a
         // cleared board shows the desktop of now, a page key turned the

@@ -1,0 +1,15 @@
+#pragma once
+// Window stacking on an X display, over a connection the caller owns (a
+// toolkit's own, so that its windows exist on the server when asked about).
+
+#include <memory>
+
+#include "common/platform/WindowStacking.h"
+
+namespace common {
+
+// `display` is the caller's Xlib Display*; `ownPid` marks this program's
+// windows (_NET_WM_PID).
+[[nodiscard]] std::unique_ptr<WindowStacking> makeX11WindowStacking(void* display, long ownPid);
+
+}  // namespace common
