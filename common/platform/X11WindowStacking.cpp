@@ -33,9 +33,8 @@ public:
             // screen) was put on top on purpose after ours: it stays there, as
             // it would above a top-most window. Window managers' frames are
             // never override-redirect, so managed windows still count.
-            if (!above || !XGetWindowAttributes(d_, w, &attrs) ||
-                attrs.map_state != IsViewable || attrs.c_class == InputOnly ||
-                attrs.override_redirect) {
+            if (!above || !XGetWindowAttributes(d_, w, &attrs) || attrs.map_state != IsViewable ||
+                attrs.c_class == InputOnly || attrs.override_redirect) {
                 continue;
             }
             const bool overlaps = attrs.x < own.x + own.width &&
@@ -103,6 +102,10 @@ private:
 
 std::unique_ptr<WindowStacking> makeX11WindowStacking(void* display, long ownPid) {
     return std::make_unique<X11WindowStacking>(static_cast<Display*>(display), ownPid);
+}
+
+void syncX11Display(void* display) {
+    XSync(static_cast<Display*>(display), False);
 }
 
 }  // namespace common

@@ -12,4 +12,8 @@ namespace common {
 // windows (_NET_WM_PID).
 [[nodiscard]] std::unique_ptr<WindowStacking> makeX11WindowStacking(void* display, long ownPid);
 
+// Waits until the server has handled every request sent on the caller's
+// Xlib `display`: what was drawn is then on the screen.
+void syncX11Display(void* display);
+
 }  // namespace common
