@@ -106,11 +106,6 @@ bool isViewable(Display* d, Window w) {
     return XGetWindowAttributes(d, w, &attrs) && attrs.map_state == IsViewable;
 }
 
-bool isOverrideRedirect(Display* d, Window w) {
-    XWindowAttributes attrs{};
-    return XGetWindowAttributes(d, w, &attrs) && attrs.override_redirect;
-}
-
 bool isFullScreen(Display* d, Window w) {
     const Atom full = XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False);
     const std::vector<unsigned long> state = longs(d, w, "_NET_WM_STATE", XA_ATOM);

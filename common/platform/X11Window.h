@@ -1,8 +1,8 @@
 #pragma once
 // The small X11 window toolkit the back ends share: typed property reads, the
 // window tree (children, parent, top level) and the states the programs ask
-// about. Included by .cpp files of this folder only: Xlib's macros (None,
-// Status, Bool) must not reach the rest of the code.
+// about. Included by .cpp files only, this folder's and X11 tests': Xlib's
+// macros (None, Status, Bool) must not reach the rest of the code.
 
 #include <X11/Xlib.h>
 
@@ -35,7 +35,6 @@ void setLongs(Display* d, Window w, const char* name, Atom type,
 [[nodiscard]] Window topLevel(Display* d, Window w);
 
 [[nodiscard]] bool isViewable(Display* d, Window w);
-[[nodiscard]] bool isOverrideRedirect(Display* d, Window w);
 
 // Marked full-screen by its window manager (or by itself), or as large as the
 // whole screen.
