@@ -1,12 +1,13 @@
 #pragma once
-// The live X screen as the simulated camera's scene. It keeps its own display
-// connection, so any one thread at a time may capture (the detection thread
-// included); XShm when the server offers it, plain XGetImage otherwise.
+// The live X screen as the simulated camera's scene, filmed through the
+// platform's screen frames. Any one thread at a time may capture (the
+// detection thread included).
 
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "common/platform/X11ScreenFrames.h"
 #include "sim/SceneSource.h"
 
 namespace sim {
@@ -34,9 +35,8 @@ public:
     [[nodiscard]] cv::Point origin() const override;
 
 private:
-    struct X;
     mutable std::mutex mutex_;
-    std::unique_ptr<X> x_;
+    std::unique_ptr<common::X11ScreenFrames> frames_;
 };
 
 }  // namespace sim

@@ -69,6 +69,161 @@ Optics webcamOptics() {
     return o;
 }
 
+namespace {
+
+// One parse: the options so far and what is settled only at the end.
+struct Parse {
+    SimOptions& o;
+    bool sizeGiven = false;
+    cv::Size firstSize;
+    std::string expected;  // replaces the option's own text (a pose's error)
+};
+
+template <typename T>
+bool numberIn(std::string_view value, T& field, T low, T high) {
+    return number(value, field) && field >= low && field <= high;
+}
+
+template <std::string SimOptions::*Field>
+bool setText(std::string_view value, Parse& p) {
+    p.o.*Field = value;
+    return true;
+}
+
+// Each option: its name, what a bad value is told, and how a value is applied
+// (false: it does not fit).
+struct Option {
+    const char* name;
+    const char* expected;
+    bool (*apply)(std::string_view value, Parse& p);
+};
+
+const Option kOptions[] = {
+    {"scene", "expected blank or screen",
+     [](std::string_view v, Parse& p) {
+         p.o.scene = v == "screen" ? SimOptions::Scene::Screen : SimOptions::Scene::Blank;
+         return v == "blank" || v == "screen";
+     }},
+    {"scenesize", "expected WxH",
+     [](std::string_view v, Parse& p) { return parseSize(v, p.o.sceneSize); }},
+    {"display", "", setText<&SimOptions::display>},
+    {"area", "expected WxH+X+Y",
+     [](std::string_view v, Parse& p) {
+         // WxH+X+Y, as X geometry is written.
+         const size_t plus = v.find('+');
+         const size_t plus2 = plus == std::string_view::npos ? plus : v.find('+', plus + 1);
+         cv::Size s;
+         int x = -1, y = -1;
+         if (plus2 == std::string_view::npos || !parseSize(v.substr(0, plus), s) ||
+             !number(v.substr(plus + 1, plus2 - plus - 1), x) || !number(v.substr(plus2 + 1), y) ||
+             x < 0 || y < 0) {
+             return false;
+         }
+         p.o.area = cv::Rect(x, y, s.width, s.height);
+         return true;
+     }},
+    {"pose", "",
+     [](std::string_view v, Parse& p) {
+         std::optional<CameraPose> pose = CameraPose::parse(v, p.expected);
+         p.o.pose = pose.value_or(p.o.pose);
+         return pose.has_value();
+     }},
+    {"count", "expected a count from 0 to 16",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.count, 0, 16); }},
+    {"fps", "expected frames per second from 0 (on demand) to 1000",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.fps, 0.0, 1000.0); }},
+    {"queue", "expected a queue length from 1 to 64",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.queue, 1, 64); }},
+    {"noise", "expected grey levels from 0 to 64",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.noise, 0.0, 64.0); }},
+    {"seed", "expected a whole number",
+     [](std::string_view v, Parse& p) { return number(v, p.o.seed); }},
+    {"penradius", "expected a radius in camera pixels from 0.5 to 200",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.penRadius, 0.5, 200.0); }},
+    {"control", "", setText<&SimOptions::control>},
+    {"script", "", setText<&SimOptions::script>},
+    {"log", "", setText<&SimOptions::log>},
+    {"refuse",
+     "expected control names joined with '+' (brightness, contrast, hue, saturation, sharpness, "
+     "gamma, backlight, gain, exposure)",
+     [](std::string_view v, Parse& p) {
+         for (std::string_view item : splitList(v, '+')) {
+             if (!kControlNames.contains(std::string(item))) {
+                 return false;
+             }
+             p.o.refuse.insert(std::string(item));
+         }
+         return true;
+     }},
+    {"missing", "expected exposure, controls or exposure+controls",
+     [](std::string_view v, Parse& p) {
+         for (std::string_view item : splitList(v, '+')) {
+             if (item != "exposure" && item != "controls") {
+                 return false;
+             }
+             p.o.missing.insert(std::string(item));
+         }
+         return true;
+     }},
+    {"size", "expected WxH",
+     [](std::string_view v, Parse& p) { return p.sizeGiven = parseSize(v, p.firstSize); }},
+    {"sizes", "expected sizes WxH joined with '+'",
+     [](std::string_view v, Parse& p) {
+         p.o.sizes.clear();
+         for (std::string_view item : splitList(v, '+')) {
+             cv::Size s;
+             if (!parseSize(item, s)) {
+                 return false;
+             }
+             if (std::find(p.o.sizes.begin(), p.o.sizes.end(), s) == p.o.sizes.end()) {
+                 p.o.sizes.push_back(s);
+             }
+         }
+         return true;
+     }},
+    {"optics", "expected webcam or ideal",
+     [](std::string_view v, Parse& p) {
+         if (v == "webcam") {
+             const double noise = p.o.noise;
+             p.o.optics = webcamOptics();
+             p.o.noise = std::max(noise, 3.0);
+         } else if (v == "ideal") {
+             p.o.optics = Optics{};
+         }
+         return v == "webcam" || v == "ideal";
+     }},
+    {"k1", "expected a distortion coefficient from -1 to 1",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.optics.k1, -1.0, 1.0); }},
+    {"k2", "expected a distortion coefficient from -1 to 1",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.optics.k2, -1.0, 1.0); }},
+    {"blur", "expected a blur sigma in camera pixels from 0 to 10",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.optics.blur, 0.0, 10.0); }},
+    {"noisegrowth", "expected a noise growth per exposure stop from 0 to 2",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.optics.noiseGrowth, 0.0, 2.0); }},
+    {"bloom", "expected a halo size in spot radii from 0 to 10",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.optics.bloom, 0.0, 10.0); }},
+    {"tilt", "expected a pen tilt in degrees from 0 to 75",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.optics.tilt, 0.0, 75.0); }},
+    {"ambient", "expected room light in grey levels from 0 to 255",
+     [](std::string_view v, Parse& p) { return numberIn(v, p.o.optics.ambient, 0.0, 255.0); }},
+    {"aelag", "expected 0 or 1",
+     [](std::string_view v, Parse& p) {
+         p.o.optics.exposureLag = v == "1";
+         return v == "0" || v == "1";
+     }},
+};
+
+}  // namespace
+
+std::string simOptionNames() {
+    std::string names;
+    for (const Option& option : kOptions) {
+        names += names.empty() ? "" : ", ";
+        names += option.name;
+    }
+    return names;
+}
+
 std::optional<SimOptions> parseSimOptions(std::string_view text, std::string& error) {
     SimOptions o;
     std::vector<std::string_view> tokens =
@@ -87,8 +242,7 @@ std::optional<SimOptions> parseSimOptions(std::string_view text, std::string& er
         }
         options.push_back(std::move(t));
     }
-    bool sizeGiven = false;
-    cv::Size firstSize;
+    Parse parse{o, false, {}, {}};
     for (std::string option : options) {
         // The scene alone is short for scene=...: "sim:screen,pose=upright".
         if (option == "screen" || option == "blank") {
@@ -101,158 +255,21 @@ std::optional<SimOptions> parseSimOptions(std::string_view text, std::string& er
         }
         const std::string name = option.substr(0, eq);
         const std::string_view value = std::string_view(option).substr(eq + 1);
-        auto bad = [&](const std::string& expected) {
-            error = "sim option " + name + "=" + std::string(value) + ": " + expected;
+        const auto* known = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                         [&](const Option& k) { return name == k.name; });
+        if (known == std::end(kOptions)) {
+            error = "unknown sim option '" + name + "' (" + simOptionNames() + ")";
             return std::nullopt;
-        };
-        if (name == "scene") {
-            if (value == "blank") {
-                o.scene = SimOptions::Scene::Blank;
-            } else if (value == "screen") {
-                o.scene = SimOptions::Scene::Screen;
-            } else {
-                return bad("expected blank or screen");
-            }
-        } else if (name == "scenesize") {
-            if (!parseSize(value, o.sceneSize)) {
-                return bad("expected WxH");
-            }
-        } else if (name == "display") {
-            o.display = value;
-        } else if (name == "area") {
-            // WxH+X+Y, as X geometry is written.
-            const size_t plus = value.find('+');
-            const size_t plus2 = plus == std::string_view::npos ? plus : value.find('+', plus + 1);
-            cv::Size s;
-            int x = -1, y = -1;
-            if (plus2 == std::string_view::npos || !parseSize(value.substr(0, plus), s) ||
-                !number(value.substr(plus + 1, plus2 - plus - 1), x) ||
-                !number(value.substr(plus2 + 1), y) || x < 0 || y < 0) {
-                return bad("expected WxH+X+Y");
-            }
-            o.area = cv::Rect(x, y, s.width, s.height);
-        } else if (name == "pose") {
-            std::string poseError;
-            std::optional<CameraPose> pose = CameraPose::parse(value, poseError);
-            if (!pose) {
-                return bad(poseError);
-            }
-            o.pose = *pose;
-        } else if (name == "count") {
-            if (!number(value, o.count) || o.count < 0 || o.count > 16) {
-                return bad("expected a count from 0 to 16");
-            }
-        } else if (name == "fps") {
-            if (!number(value, o.fps) || o.fps < 0 || o.fps > 1000) {
-                return bad("expected frames per second from 0 (on demand) to 1000");
-            }
-        } else if (name == "queue") {
-            if (!number(value, o.queue) || o.queue < 1 || o.queue > 64) {
-                return bad("expected a queue length from 1 to 64");
-            }
-        } else if (name == "noise") {
-            if (!number(value, o.noise) || o.noise < 0 || o.noise > 64) {
-                return bad("expected grey levels from 0 to 64");
-            }
-        } else if (name == "seed") {
-            if (!number(value, o.seed)) {
-                return bad("expected a whole number");
-            }
-        } else if (name == "penradius") {
-            if (!number(value, o.penRadius) || o.penRadius < 0.5 || o.penRadius > 200) {
-                return bad("expected a radius in camera pixels from 0.5 to 200");
-            }
-        } else if (name == "control") {
-            o.control = value;
-        } else if (name == "script") {
-            o.script = value;
-        } else if (name == "log") {
-            o.log = value;
-        } else if (name == "refuse") {
-            for (std::string_view item : splitList(value, '+')) {
-                if (!kControlNames.contains(std::string(item))) {
-                    return bad(
-                        "expected control names joined with '+' (brightness, contrast, "
-                        "hue, saturation, sharpness, gamma, backlight, gain, exposure)");
-                }
-                o.refuse.insert(std::string(item));
-            }
-        } else if (name == "missing") {
-            for (std::string_view item : splitList(value, '+')) {
-                if (item != "exposure" && item != "controls") {
-                    return bad("expected exposure, controls or exposure+controls");
-                }
-                o.missing.insert(std::string(item));
-            }
-        } else if (name == "size") {
-            if (!parseSize(value, firstSize)) {
-                return bad("expected WxH");
-            }
-            sizeGiven = true;
-        } else if (name == "sizes") {
-            o.sizes.clear();
-            for (std::string_view item : splitList(value, '+')) {
-                cv::Size s;
-                if (!parseSize(item, s)) {
-                    return bad("expected sizes WxH joined with '+'");
-                }
-                if (std::find(o.sizes.begin(), o.sizes.end(), s) == o.sizes.end()) {
-                    o.sizes.push_back(s);
-                }
-            }
-        } else if (name == "optics") {
-            if (value == "webcam") {
-                const double noise = o.noise;
-                o.optics = webcamOptics();
-                o.noise = std::max(noise, 3.0);
-            } else if (value == "ideal") {
-                o.optics = Optics{};
-            } else {
-                return bad("expected webcam or ideal");
-            }
-        } else if (name == "k1" || name == "k2") {
-            double& k = name == "k1" ? o.optics.k1 : o.optics.k2;
-            if (!number(value, k) || std::abs(k) > 1) {
-                return bad("expected a distortion coefficient from -1 to 1");
-            }
-        } else if (name == "blur") {
-            if (!number(value, o.optics.blur) || o.optics.blur < 0 || o.optics.blur > 10) {
-                return bad("expected a blur sigma in camera pixels from 0 to 10");
-            }
-        } else if (name == "noisegrowth") {
-            if (!number(value, o.optics.noiseGrowth) || o.optics.noiseGrowth < 0 ||
-                o.optics.noiseGrowth > 2) {
-                return bad("expected a noise growth per exposure stop from 0 to 2");
-            }
-        } else if (name == "bloom") {
-            if (!number(value, o.optics.bloom) || o.optics.bloom < 0 || o.optics.bloom > 10) {
-                return bad("expected a halo size in spot radii from 0 to 10");
-            }
-        } else if (name == "tilt") {
-            if (!number(value, o.optics.tilt) || o.optics.tilt < 0 || o.optics.tilt > 75) {
-                return bad("expected a pen tilt in degrees from 0 to 75");
-            }
-        } else if (name == "ambient") {
-            if (!number(value, o.optics.ambient) || o.optics.ambient < 0 ||
-                o.optics.ambient > 255) {
-                return bad("expected room light in grey levels from 0 to 255");
-            }
-        } else if (name == "aelag") {
-            if (value != "0" && value != "1") {
-                return bad("expected 0 or 1");
-            }
-            o.optics.exposureLag = value == "1";
-        } else {
-            error = "unknown sim option '" + name +
-                    "' (scene, scenesize, display, area, pose, count, fps, queue, noise, seed, "
-                    "penradius, control, script, log, refuse, missing, size, sizes, optics, k1, "
-                    "k2, blur, noisegrowth, bloom, tilt, ambient, aelag)";
+        }
+        if (!known->apply(value, parse)) {
+            error = "sim option " + name + "=" + std::string(value) + ": " +
+                    (parse.expected.empty() ? known->expected : parse.expected);
             return std::nullopt;
         }
     }
-    if (sizeGiven) {
-        std::erase(o.sizes, firstSize);
-        o.sizes.insert(o.sizes.begin(), firstSize);
+    if (parse.sizeGiven) {
+        std::erase(o.sizes, parse.firstSize);
+        o.sizes.insert(o.sizes.begin(), parse.firstSize);
     }
     return o;
 }

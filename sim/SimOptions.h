@@ -66,4 +66,7 @@ struct SimOptions {
 // Options text without the "sim:" prefix; empty with `error` set on bad input.
 [[nodiscard]] std::optional<SimOptions> parseSimOptions(std::string_view text, std::string& error);
 
+// The option names parseSimOptions knows, in order, joined with ", ".
+[[nodiscard]] std::string simOptionNames();
+
 }  // namespace sim

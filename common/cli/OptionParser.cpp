@@ -87,4 +87,14 @@ std::string parseOptions(const std::vector<CliOption>& options,
     return {};
 }
 
+CliOption inputOption(InputBackend& backend, std::string& error) {
+    return {{"input"}, "xtest|uinput", [&backend, &error](const QString& v) {
+                if (const auto parsed = parseInputBackend(v.toStdString())) {
+                    backend = *parsed;
+                } else {
+                    error = "--input must be xtest or uinput, not " + v.toStdString();
+                }
+            }};
+}
+
 }  // namespace common

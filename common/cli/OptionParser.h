@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/platform/InputBackend.h"
+
 namespace common {
 
 // One option: its names without dashes ({"help", "h"}), the name of its value
@@ -20,6 +22,10 @@ struct CliOption {
     QString valueName;
     std::function<void(const QString& value)> apply;
 };
+
+// --input of both programs: xtest or uinput into `backend`; another value
+// records the error.
+[[nodiscard]] CliOption inputOption(InputBackend& backend, std::string& error);
 
 // Parses the arguments (without the program name) and applies every option
 // given, in the order of the table. Both "--name" and "-name" are accepted,

@@ -1,6 +1,5 @@
 #include "common/platform/X11WindowFinder.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fnmatch.h>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "common/platform/X11Support.h"
+#include "common/platform/X11Window.h"
 
 namespace common {
 
@@ -36,52 +36,10 @@ bool hasClass(Display* d, Window w, const std::string& pattern) {
     return match;
 }
 
-bool isViewable(Display* d, Window w) {
-    XWindowAttributes attrs{};
-    return XGetWindowAttributes(d, w, &attrs) && attrs.map_state == IsViewable;
-}
-
-// Marked full-screen by its window manager (or by itself), or as large as the
-// whole screen.
-bool isFullScreen(Display* d, Window w) {
-    const Atom state = XInternAtom(d, "_NET_WM_STATE", False);
-    const Atom full = XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    bool marked = false;
-    if (XGetWindowProperty(d, w, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-        const auto* atoms = reinterpret_cast<const Atom*>(data);
-        marked = format == 32 && std::find(atoms, atoms + count, full) != atoms + count;
-        XFree(data);
-    }
-    if (marked) {
-        return true;
-    }
-    XWindowAttributes attrs{};
-    if (!XGetWindowAttributes(d, w, &attrs)) {
-        return false;
-    }
-    return attrs.width >= DisplayWidth(d, DefaultScreen(d)) &&
-           attrs.height >= DisplayHeight(d, DefaultScreen(d));
-}
-
-std::vector<Window> childrenOf(Display* d, Window w) {
-    Window root = 0;
-    Window parent = 0;
-    Window* kids = nullptr;
-    unsigned count = 0;
-    std::vector<Window> out;
-    if (XQueryTree(d, w, &root, &parent, &kids, &count) && kids) {
-        // Stacking order is bottom to top; the topmost window is looked at first.
-        out.assign(kids, kids + count);
-        std::reverse(out.begin(), out.end());
-        XFree(kids);
-    }
+// Topmost first: stacking order is bottom to top.
+std::vector<Window> childrenTopFirst(Display* d, Window w) {
+    std::vector<Window> out = x11::children(d, w);
+    std::reverse(out.begin(), out.end());
     return out;
 }
 
@@ -91,7 +49,7 @@ std::optional<Window> depthFirst(Display* d, Window from, const Pred& pred, int 
     if (depth > 64) {
         return std::nullopt;
     }
-    for (Window w : childrenOf(d, from)) {
+    for (Window w : childrenTopFirst(d, from)) {
         if (pred(w)) {
             return w;
         }
@@ -102,23 +60,9 @@ std::optional<Window> depthFirst(Display* d, Window from, const Pred& pred, int 
     return std::nullopt;
 }
 
-std::optional<std::string> titleOf(Display* d, Window w, Atom netWmName, Atom utf8) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, w, netWmName, 0, 4096, False, utf8, &type, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-        std::optional<std::string> title;
-        if (type == utf8 && format == 8) {
-            title = std::string(reinterpret_cast<const char*>(data), count);
-        }
-        XFree(data);
-        if (title) {
-            return title;
-        }
+std::optional<std::string> titleOf(Display* d, Window w, Atom utf8) {
+    if (auto title = x11::text(d, w, "_NET_WM_NAME", utf8)) {
+        return title;
     }
     char* name = nullptr;
     if (XFetchName(d, w, &name) && name) {
@@ -157,15 +101,15 @@ std::optional<WindowId> X11WindowFinder::findByClass(const std::string& classNam
     std::lock_guard lock(impl_->mutex);
     Display* d = impl_->display.get();
     auto top = depthFirst(d, DefaultRootWindow(d), [&](Window w) {
-        return hasClass(d, w, className) && isViewable(d, w) &&
-               (!fullScreenOnly || isFullScreen(d, w));
+        return hasClass(d, w, className) && x11::isViewable(d, w) &&
+               (!fullScreenOnly || x11::isFullScreen(d, w));
     });
     if (!top) {
         return std::nullopt;
     }
     if (!childClass.empty()) {
         if (auto child = depthFirst(d, *top, [&](Window w) {
-                return hasClass(d, w, childClass) && isViewable(d, w);
+                return hasClass(d, w, childClass) && x11::isViewable(d, w);
             })) {
             return static_cast<WindowId>(*child);
         }
@@ -176,10 +120,9 @@ std::optional<WindowId> X11WindowFinder::findByClass(const std::string& classNam
 std::optional<WindowId> X11WindowFinder::findByTitle(const std::string& title) {
     std::lock_guard lock(impl_->mutex);
     Display* d = impl_->display.get();
-    const Atom netWmName = XInternAtom(d, "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
     auto found = depthFirst(d, DefaultRootWindow(d), [&](Window w) {
-        auto t = titleOf(d, w, netWmName, utf8);
+        auto t = titleOf(d, w, utf8);
         return t && *t == title;
     });
     if (!found) {
@@ -204,7 +147,7 @@ bool X11WindowFinder::activate(WindowId window) {
     XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask,
                &ev);
     XRaiseWindow(d, w);
-    if (!isViewable(d, w)) {
+    if (!x11::isViewable(d, w)) {
         XFlush(d);
         return false;
     }
@@ -218,17 +161,7 @@ bool X11WindowFinder::activate(WindowId window) {
         if (focus == w) {
             return true;
         }
-        Window root = 0;
-        Window parent = 0;
-        Window* kids = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(d, focus, &root, &parent, &kids, &count)) {
-            break;
-        }
-        if (kids) {
-            XFree(kids);
-        }
-        focus = parent;
+        focus = x11::parent(d, focus);
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The process-wide drawing state shared by the drawing windows, the view's
-// command handlers, the frame and the eraser window. Everything runs on the
+// command handlers, the frame and the eraser window; their window handles
+// live with the surface controller. Everything runs on the
 // user-interface thread, so it is a plain record.
 
 #include <QString>
@@ -8,8 +9,6 @@
 #include <cstdint>
 
 #include "kalvo/core/ColorRef.h"
-
-class QWidget;
 
 namespace kalvo {
 
@@ -36,12 +35,8 @@ struct DrawingState {
     std::uint8_t drawing = 0;       // a pen stroke is in progress
     std::uint8_t erasing = 0;       // the eraser is being dragged
     DrawingPoint lastPoint;         // drawing-window client pixels
-    // Not owned: the windows live as long as the program.
-    QWidget* overlayWindow = nullptr;
-    QWidget* boardWindow = nullptr;
-    QWidget* eraserWindow = nullptr;  // while the eraser is dragged
-    std::int32_t folderChosen = 0;    // the save folder was chosen in this run
-    QString browseStartPath;          // folder shown first by the folder dialog
+    std::int32_t folderChosen = 0;  // the save folder was chosen in this run
+    QString browseStartPath;        // folder shown first by the folder dialog
 };
 
 // The one record of the process.

@@ -43,7 +43,8 @@ const QColor kFace(0xEE, 0xF0, 0xF3);  // the face the artwork was settled on
 
 CTrueColorToolBar::CTrueColorToolBar(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint) {
+                          Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint),
+      stacking_(&desktopStacking()) {
     initToolbarResources();
     setObjectName(QStringLiteral("toolbar"));
     setWindowTitle(QString::fromLatin1(kCaption));
@@ -86,8 +87,8 @@ void CTrueColorToolBar::keepOnTop() {
         show();
         return;
     }
-    if (isVisible() && obscuredByOtherPrograms(*this)) {
-        raise();
+    if (isVisible() && internalWinId() != 0 && stacking_->coveredByOtherProgram(internalWinId())) {
+        stacking_->raise(internalWinId());
     }
 }
 

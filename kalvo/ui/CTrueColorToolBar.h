@@ -24,6 +24,8 @@ class QMenu;
 #include <functional>
 #include <vector>
 
+#include "common/platform/WindowStacking.h"
+
 namespace kalvo {
 
 class ToolbarButton;
@@ -41,6 +43,9 @@ public:
 
     explicit CTrueColorToolBar(QWidget* parent = nullptr);
     ~CTrueColorToolBar() override;
+    // Where the toolbar learns that another program covers it; the desktop's
+    // unless replaced.
+    void useStacking(common::WindowStacking& stacking) { stacking_ = &stacking; }
 
     // Normal set, then the hot and disabled sets when their ids are not 0;
     // false as soon as one cannot be loaded.
@@ -112,6 +117,7 @@ private:
     std::function<bool(int)> isEnabled_;  // the last one given to updateCommandStates
     QTimer stackTimer_;
     bool hiddenForDialog_ = false;
+    common::WindowStacking* stacking_;
 };
 
 }  // namespace kalvo

@@ -16,15 +16,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::vector<common::CliOption> options = {
         {{"help", "h"}, {}, flag(cl.help)},
         {{"version"}, {}, flag(cl.version)},
-        {{"input"},
-         "xtest|uinput",
-         [&](const QString& v) {
-             if (const auto parsed = common::parseInputBackend(v.toStdString())) {
-                 cl.input = *parsed;
-             } else {
-                 cl.error = "--input must be xtest or uinput";
-             }
-         }},
+        common::inputOption(cl.input, cl.error),
     };
     // An option may refuse its value by setting cl.error; a line QCommandLineParser
     // refuses applies nothing.

@@ -99,7 +99,7 @@ bool DrawingWindow::event(QEvent* event) {
 void DrawingWindow::showSurface(const QRect& area) {
     if (kind_ == Surface::Overlay) {
         background_ = QImage();
-        if (!compositorRunning()) {
+        if (!desktopStacking().compositorPresent()) {
             // Without a compositor the translucent window would show black:
             // show the desktop as it was just before the overlay appeared.
             QScreen* screen = QGuiApplication::screenAt(area.center());

@@ -46,10 +46,18 @@ QEvent::Type eventTypeOf(PointerMessage message) {
 
 }  // namespace
 
+namespace {
+SurfaceController::Windows gWindows;
+}  // namespace
+
+const SurfaceController::Windows& SurfaceController::windows() {
+    return gWindows;
+}
+
 QWidget* SurfaceController::dialogOwner() {
     const DrawingState& state = drawingState();
-    return state.mode == kModeScreen       ? state.overlayWindow
-           : state.mode == kModeWhiteboard ? state.boardWindow
+    return state.mode == kModeScreen       ? gWindows.overlay
+           : state.mode == kModeWhiteboard ? gWindows.board
                                            : nullptr;
 }
 
@@ -83,8 +91,8 @@ SurfaceController::SurfaceController(Parts parts, SurfaceDialogs dialogs)
     board_ = std::make_unique<DrawingWindow>(Surface::Board, parts_.doc, parts_.state, screen);
     overlay_->setHandler(this);
     board_->setHandler(this);
-    parts_.state.overlayWindow = overlay_.get();
-    parts_.state.boardWindow = board_.get();
+    gWindows.overlay = overlay_.get();
+    gWindows.board = board_.get();
     if (parts_.windows != nullptr) {
         auto classes = parts_.presentationClasses.empty()
                            ? parsePresentationClasses(kDefaultPresentationClasses)
@@ -114,13 +122,13 @@ SurfaceController::~SurfaceController() {
         view_->m_eraser = nullptr;
     }
     eraser_.reset();
-    if (parts_.state.overlayWindow == overlay_.get()) {
-        parts_.state.overlayWindow = nullptr;
+    if (gWindows.overlay == overlay_.get()) {
+        gWindows.overlay = nullptr;
     }
-    if (parts_.state.boardWindow == board_.get()) {
-        parts_.state.boardWindow = nullptr;
+    if (gWindows.board == board_.get()) {
+        gWindows.board = nullptr;
     }
-    parts_.state.eraserWindow = nullptr;
+    gWindows.eraser = nullptr;
 }
 
 void SurfaceController::installCommands() {
@@ -306,7 +314,7 @@ void SurfaceController::showSurface(Surface surface) {
     // window above the toolbar though the server stacks the toolbar higher:
     // mapped anew, the toolbar is drawn on top again.
     QTimer::singleShot(kRestackDelayMs, overlay_.get(), [this] {
-        if (toolbar_ != nullptr && toolbar_->isVisible() && compositorRunning()) {
+        if (toolbar_ != nullptr && toolbar_->isVisible() && desktopStacking().compositorPresent()) {
             toolbar_->hide();
             toolbar_->show();
         }
@@ -320,7 +328,7 @@ void SurfaceController::hideSurface(Surface surface) {
 
 void SurfaceController::refreshSurface(Surface surface) {
     DrawingWindow& w = window(surface);
-    if (surface == Surface::Overlay && w.isVisible() && !compositorRunning()) {
+    if (surface == Surface::Overlay && w.isVisible() && !desktopStacking().compositorPresent()) {
         // Without a compositor the overlay shows a picture of the screen
         // taken when it appeared; what lies beneath has changed since (a
         // cleared board shows the desktop of now, a page key turned the
@@ -392,8 +400,8 @@ void SurfaceController::createEraser() {
 }
 
 void SurfaceController::destroyEraser() {
-    if (parts_.state.eraserWindow == eraser_.get()) {
-        parts_.state.eraserWindow = nullptr;
+    if (gWindows.eraser == eraser_.get()) {
+        gWindows.eraser = nullptr;
     }
     if (view_ != nullptr) {
         view_->m_eraser = nullptr;
@@ -407,7 +415,7 @@ void SurfaceController::moveEraser(const QRect& geometry, bool raise) {
     }
     eraser_->setGeometry(geometry);
     if (raise) {
-        parts_.state.eraserWindow = eraser_.get();
+        gWindows.eraser = eraser_.get();
         eraser_->raise();
     }
     eraser_->update();

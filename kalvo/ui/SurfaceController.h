@@ -91,6 +91,14 @@ public:
     // full-screen one; without it a dialog may open beneath the surface.
     [[nodiscard]] static QWidget* dialogOwner();
 
+    // The windows of the controller that lives now (one per program).
+    struct Windows {
+        QWidget* overlay = nullptr;
+        QWidget* board = nullptr;
+        QWidget* eraser = nullptr;  // while the eraser is dragged
+    };
+    [[nodiscard]] static const Windows& windows();
+
     // Puts the handlers of the surface, tool, colour, width and save commands
     // into the view, and repaints the surfaces when the view clears the board.
     void installCommands();

@@ -1,25 +1,21 @@
 #pragma once
-// The little Kalvo's windows need from the X server beyond Qt: the drawing
-// windows' own WM_CLASS, whether a compositing manager runs (it decides
-// whether a translucent window shows the live desktop), and the stacking of
-// the floating toolbar. Off X11 these do nothing.
+// The stacking Kalvo's windows need from the window system beyond Qt: the
+// drawing windows' own native class, whether a compositing manager runs (it
+// decides whether a translucent window shows the live desktop), and the
+// stacking of the floating toolbar. Off X11 a stand-in without other programs
+// and with a compositor.
+
+#include "common/platform/WindowStacking.h"
 
 class QWidget;
 
 namespace kalvo {
 
-// Sets both names of the window's WM_CLASS to `name` (creates the native
-// window when needed). False when the platform is not X11.
+// The stacking on Qt's own display connection; one for the process.
+[[nodiscard]] common::WindowStacking& desktopStacking();
+
+// Sets the window's native class to `name` (creates the native window when
+// needed). False when the platform has no such thing.
 bool setNativeWindowClass(QWidget& window, const char* name);
-
-// True when a compositing manager owns the screen's _NET_WM_CM_S<n>
-// selection, and on platforms that compose every window themselves.
-[[nodiscard]] bool compositorRunning();
-
-// True when a viewable window of another program (or a window manager's frame
-// around one) lies above `window` and overlaps it. Windows of this program
-// and frames around them do not count, nor override-redirect windows (menus,
-// full-screen windows that must cover everything): those stay on top.
-[[nodiscard]] bool obscuredByOtherPrograms(const QWidget& window);
 
 }  // namespace kalvo

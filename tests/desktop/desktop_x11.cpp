@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/platform/X11Window.h"
+
 namespace {
 
 int usage() {
@@ -127,39 +129,14 @@ int monitors(Display* d, int argc, char** argv) {
 }
 
 // The window a _NET_SUPPORTING_WM_CHECK property on `w` names; 0 if none.
-Window checkWindow(Display* d, Window w, Atom check) {
-    Atom type = None;
-    int format = 0;
-    unsigned long n = 0, after = 0;
-    unsigned char* data = nullptr;
-    Window result = 0;
-    if (XGetWindowProperty(d, w, check, 0, 1, False, XA_WINDOW, &type, &format, &n, &after,
-                           &data) == Success &&
-        type == XA_WINDOW && format == 32 && n == 1) {
-        result = static_cast<Window>(reinterpret_cast<unsigned long*>(data)[0]);
-    }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    return result;
+Window checkWindow(Display* d, Window w) {
+    const auto named = common::x11::longs(d, w, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1);
+    return named.size() == 1 ? static_cast<Window>(named.front()) : 0;
 }
 
 std::string windowName(Display* d, Window w) {
-    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long n = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string name;
-    if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False), 0, 256, False, utf8, &type,
-                           &format, &n, &after, &data) == Success &&
-        data != nullptr && format == 8) {
-        name.assign(reinterpret_cast<char*>(data), n);
-    }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    return name.empty() ? std::string("unnamed") : name;
+    const auto name = common::x11::text(d, w, "_NET_WM_NAME", XInternAtom(d, "UTF8_STRING", False));
+    return name && !name->empty() ? *name : std::string("unnamed");
 }
 
 // Maps a small window and waits until the window manager has mapped it,
@@ -201,14 +178,13 @@ int waitWm(Display* d, int argc, char** argv) {
         }
     }
     XSetErrorHandler(ignoreErrors);
-    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
     const std::string cmName = "_NET_WM_CM_S" + std::to_string(DefaultScreen(d));
     const Atom cm = XInternAtom(d, cmName.c_str(), False);
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds(static_cast<int>(timeout * 1000));
     while (true) {
-        const Window w = checkWindow(d, DefaultRootWindow(d), check);
-        const bool managed = w != 0 && checkWindow(d, w, check) == w;
+        const Window w = checkWindow(d, DefaultRootWindow(d));
+        const bool managed = w != 0 && checkWindow(d, w) == w;
         if (managed && (!composite || XGetSelectionOwner(d, cm) != None)) {
             if (!managerMapsWindows(d, deadline)) {
                 std::fprintf(stderr, "desktop_x11: the window manager maps no window\n");

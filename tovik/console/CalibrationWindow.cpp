@@ -9,16 +9,15 @@
 #include <QWindow>
 #include <cmath>
 
+#include "common/platform/X11WindowStacking.h"
 #include "tovik/console/DeviceGeometry.h"
-
-#include <X11/Xlib.h>
 
 namespace tovik {
 
 void CalibrationWindow::syncWithServer() {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (x11 != nullptr && x11->display() != nullptr) {
-        XSync(x11->display(), False);
+        common::syncX11Display(x11->display());
     }
 }
 

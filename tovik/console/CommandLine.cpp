@@ -29,15 +29,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
              }
          }},
         {{"calibration-file"}, "PATH", text(cl.calibrationFile)},
-        {{"input"},
-         "xtest|uinput",
-         [&](const QString& v) {
-             if (const auto parsed = common::parseInputBackend(v.toStdString())) {
-                 cl.input = *parsed;
-             } else {
-                 cl.error = "--input must be xtest or uinput, not " + v.toStdString();
-             }
-         }},
+        common::inputOption(cl.input, cl.error),
         {{"list-cameras"}, {}, flag(cl.listCameras)},
         {{"print-settings"}, {}, flag(cl.printSettings)},
         {{"help", "h"}, {}, flag(cl.help)},

@@ -49,6 +49,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "common/platform/X11Window.h"
+
 namespace kalvo {
 namespace {
 
@@ -88,25 +90,13 @@ QRect withFrameExtents(Display* d, Window w) {
         !XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child)) {
         return {};
     }
-    long extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_FRAME_EXTENTS", False), 0, 4, False,
-                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
-        data) {
-        if (format == 32 && count == 4) {
-            for (int i = 0; i < 4; ++i) {
-                extents[i] = reinterpret_cast<long*>(data)[i];
-            }
-        }
-        XFree(data);
+    std::vector<unsigned long> extents =  // left, right, top, bottom
+        common::x11::longs(d, w, "_NET_FRAME_EXTENTS", XA_CARDINAL, 4);
+    if (extents.size() != 4) {
+        extents.assign(4, 0);
     }
-    return QRect(x - static_cast<int>(extents[0]), y - static_cast<int>(extents[2]),
-                 attrs.width + static_cast<int>(extents[0] + extents[1]),
-                 attrs.height + static_cast<int>(extents[2] + extents[3]));
+    const auto e = [&](int i) { return static_cast<int>(static_cast<long>(extents[i])); };
+    return QRect(x - e(0), y - e(2), attrs.width + e(0) + e(1), attrs.height + e(2) + e(3));
 }
 
 void sendNetWmMessage(Display* d, Window w, const char* type, long l0, long l1 = 0, long l2 = 0) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "KalvoTestPaths.h"
+#include "common/platform/FakeWindowStacking.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/core/ToolbarCommands.h"
@@ -77,6 +78,16 @@ TEST_F(ToolbarTest, FloatsAlwaysOnTopWithoutSystemFrameAndCaptionedPenOstraLab) 
     EXPECT_FALSE(frame_->isVisible());
     EXPECT_EQ(frame_->pos(), QPoint(-20, -50));
     EXPECT_EQ(frame_->windowTitle(), " Kalvo");
+}
+
+TEST_F(ToolbarTest, RaisedAgainOnlyWhileAnotherProgramCoversIt) {
+    common::FakeWindowStacking stacking;  // raising uncovers
+    bar_->useStacking(stacking);
+    stacking.covered = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !stacking.raised.empty(); }, 2000));
+    EXPECT_EQ(stacking.raised, std::vector<common::WindowId>{bar_->winId()});
+    QTest::qWait(500);  // one more check, uncovered
+    EXPECT_EQ(stacking.raised.size(), 1U);
 }
 
 TEST_F(ToolbarTest, OnlyTheExitButtonTakesTheToolbarAway) {

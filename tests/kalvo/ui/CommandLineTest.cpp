@@ -16,7 +16,8 @@ TEST(KalvoCommandLine, HelpVersionAndTheErrorsTovikGives) {
               "unknown option: --frobnicate (see --help)");
     EXPECT_EQ(ParseCommandLine({"file.png"}).error, "unknown option: file.png (see --help)");
     EXPECT_EQ(ParseCommandLine({"--input=uinput"}).input, common::InputBackend::Uinput);
-    EXPECT_EQ(ParseCommandLine({"--input", "mouse"}).error, "--input must be xtest or uinput");
+    EXPECT_EQ(ParseCommandLine({"--input", "mouse"}).error,
+              "--input must be xtest or uinput, not mouse");
     EXPECT_EQ(VersionText(), std::string("kalvo ") + common::kVersion + "\n");
 }
 

@@ -166,8 +166,8 @@ TEST_F(DrawingSurfaceTest, WindowsAreHiddenFramelessNamedAndCarryIcon151) {
     EXPECT_TRUE(overlay.testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_FALSE(board.testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_EQ(overlay.geometry(), QRect(0, 0, 800, 600));
-    EXPECT_EQ(drawingState().overlayWindow, &overlay);
-    EXPECT_EQ(drawingState().boardWindow, &board);
+    EXPECT_EQ(SurfaceController::windows().overlay, &overlay);
+    EXPECT_EQ(SurfaceController::windows().board, &board);
     ASSERT_FALSE(icon151.isNull());
     EXPECT_EQ(icon(overlay.windowIcon()), icon151);
     EXPECT_EQ(icon(board.windowIcon()), icon151);
@@ -268,7 +268,7 @@ TEST_F(DrawingSurfaceTest, EraserWindowFollowsDragErasesAndParks) {
 
     QTest::mousePress(&board, Qt::LeftButton, {}, {200, 250});
     EXPECT_EQ(eraser->geometry().topLeft(), QPoint(200, 250));
-    EXPECT_EQ(drawingState().eraserWindow, eraser);
+    EXPECT_EQ(SurfaceController::windows().eraser, eraser);
     QTest::mouseMove(&board, {310, 300});
 
     EXPECT_EQ(eraser->geometry(), QRect(284, 271, 198, 123));

@@ -123,7 +123,7 @@ protected:
 
 TEST_F(DrawingSurfaceX11, PointerStrokeLeavesInkOverVisibleDesktop) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(true);
-    ASSERT_TRUE(compositorRunning());
+    ASSERT_TRUE(desktopStacking().compositorPresent());
     DisplayPtr x(XOpenDisplay(nullptr));
     ASSERT_TRUE(x);
     PatternWindow desktop;
@@ -360,7 +360,7 @@ TEST_F(DrawingSurfaceX11, PageDownForAHiddenPresentationIsPassedOnNoMore) {
 // the board takes a new one, so the desktop of now shows through.
 TEST_F(DrawingSurfaceX11, ClearShowsTheDesktopOfNowWithoutACompositor) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(false);
-    ASSERT_FALSE(compositorRunning());
+    ASSERT_FALSE(desktopStacking().compositorPresent());
     DisplayPtr x(XOpenDisplay(nullptr));
     ASSERT_TRUE(x);
     QWidget desktop(nullptr, Qt::Window | Qt::FramelessWindowHint);
