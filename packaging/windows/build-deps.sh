@@ -11,7 +11,8 @@
 #   build-deps.sh --prefix  print the cache folder, build nothing
 #   build-deps.sh --check   exit 0 only when the cache folder is complete
 #   build-deps.sh --part L  print the folder of library L (googletest,
-#                           libjpeg-turbo, opencv, qt6-base) when it is built
+#                           libjpeg-turbo, zlib, opencv, qt6-base) when it is built
+#   build-deps.sh --only L  build library L (and what it needs) only
 #
 # The source packages are fetched with apt-get through a private apt
 # configuration and state folder; the machine's apt configuration is untouched.
@@ -103,7 +104,9 @@ compute_keys() {
   DEPS=$CACHE_ROOT/win64-deps-$DEPS_KEY
 }
 
+ONLY=
 case "${1:-}" in
+  --only) ONLY=${2:-} ;;
   --prefix) compute_keys; echo "$DEPS"; exit 0 ;;
   --check) compute_keys; [ -f "$DEPS/COMPLETE" ]; exit ;;
   --part)
@@ -183,6 +186,12 @@ fetch_source() { # name version
   echo "$dir/src"
 }
 
+# With --only L: L and the libraries it is built against.
+want() {
+  [ -z "$ONLY" ] || [ "$ONLY" = "$1" ] ||
+    { [ "$ONLY" = opencv ] && { [ "$1" = libjpeg-turbo ] || [ "$1" = zlib ]; }; }
+}
+
 TIMINGS=$CACHE_ROOT/win64-timings.log
 # Configures, builds and installs one CMake project into its cache part.
 build_part() { # name version key source-subdir flags...
@@ -203,10 +212,20 @@ build_part() { # name version key source-subdir flags...
     -DCMAKE_INSTALL_PREFIX="$out" "$@" >"$build.configure.log" 2>&1 ||
     { tail -n 40 "$build.configure.log" >&2; return 1; }
   log "$name: build (-j$JOBS, log $build.build.log)"
-  cmake --build "$build" -j "$JOBS" >"$build.build.log" 2>&1 ||
-    { grep -B2 -A12 -m3 'error' "$build.build.log" >&2 || tail -n 40 "$build.build.log" >&2; return 1; }
-  cmake --install "$build" >"$build.install.log" 2>&1 ||
-    { tail -n 40 "$build.install.log" >&2; return 1; }
+  if [ "$name" = zlib ]; then
+    # Debian's zlib source has no resource file for the DLL: the static
+    # library (all OpenCV needs) and the headers only.
+    cmake --build "$build" -j "$JOBS" --target zlibstatic >"$build.build.log" 2>&1 ||
+      { tail -n 40 "$build.build.log" >&2; return 1; }
+    mkdir -p "$out/lib" "$out/include"
+    cp "$build/libzlibstatic.a" "$out/lib/" &&
+      cp "$src/zlib.h" "$build/zconf.h" "$out/include/" || return 1
+  else
+    cmake --build "$build" -j "$JOBS" >"$build.build.log" 2>&1 ||
+      { grep -B2 -A12 -m3 'error' "$build.build.log" >&2 || tail -n 40 "$build.build.log" >&2; return 1; }
+    cmake --install "$build" >"$build.install.log" 2>&1 ||
+      { tail -n 40 "$build.install.log" >&2; return 1; }
+  fi
   touch "$out/.complete"
   rm -rf "$build"
   local secs=$(($(date +%s) - t0))
@@ -232,23 +251,26 @@ main() {
 
   # One library that fails does not keep the others from being built.
   local failed=()
-  build_part googletest "$GTEST_VERSION" "$GTEST_KEY" . "${GTEST_FLAGS[@]}" || failed+=(googletest)
-  build_part libjpeg-turbo "$JPEG_VERSION" "$JPEG_KEY" . "${JPEG_FLAGS[@]}" || failed+=(libjpeg-turbo)
+  want googletest &&
+    { build_part googletest "$GTEST_VERSION" "$GTEST_KEY" . "${GTEST_FLAGS[@]}" || failed+=(googletest); }
+  want libjpeg-turbo &&
+    { build_part libjpeg-turbo "$JPEG_VERSION" "$JPEG_KEY" . "${JPEG_FLAGS[@]}" || failed+=(libjpeg-turbo); }
   local jpeg=$PARTS/libjpeg-turbo-$JPEG_KEY
-  build_part zlib "$ZLIB_VERSION" "$ZLIB_KEY" . "${ZLIB_FLAGS[@]}" || failed+=(zlib)
+  want zlib && { build_part zlib "$ZLIB_VERSION" "$ZLIB_KEY" . "${ZLIB_FLAGS[@]}" || failed+=(zlib); }
   local zlib=$PARTS/zlib-$ZLIB_KEY
-  build_part opencv "$OPENCV_VERSION" "$OPENCV_KEY" . "${OPENCV_FLAGS[@]}" \
+  want opencv && { build_part opencv "$OPENCV_VERSION" "$OPENCV_KEY" . "${OPENCV_FLAGS[@]}" \
     -DJPEG_INCLUDE_DIR="$jpeg/include" -DJPEG_LIBRARY="$jpeg/lib/libjpeg.dll.a" \
     -DZLIB_INCLUDE_DIR="$zlib/include" -DZLIB_LIBRARY="$zlib/lib/libzlibstatic.a" \
-    -DCMAKE_FIND_ROOT_PATH="$jpeg;$zlib" || failed+=(opencv)
+    -DCMAKE_FIND_ROOT_PATH="$jpeg;$zlib" || failed+=(opencv); }
   local hostcmake
   hostcmake=$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/cmake/Qt6/Qt6Config.cmake$')")
-  build_part qt6-base "$QT_VERSION" "$QT_KEY" . "${QT_FLAGS[@]}" \
-    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$(dirname "$hostcmake")" || failed+=(qt6-base)
+  want qt6-base && { build_part qt6-base "$QT_VERSION" "$QT_KEY" . "${QT_FLAGS[@]}" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$(dirname "$hostcmake")" || failed+=(qt6-base); }
   if ((${#failed[@]} > 0)); then
     echo "not built: ${failed[*]} (logs in $CACHE_ROOT/win64-build/)" >&2
     return 1
   fi
+  [ -n "$ONLY" ] && return 0
 
   rm -rf "$DEPS"
   mkdir -p "$DEPS"
@@ -265,4 +287,4 @@ main() {
   echo "$DEPS"
 }
 
-main
+main; exit
