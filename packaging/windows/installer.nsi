@@ -1,6 +1,6 @@
 ; The Windows installer of both programs: makensis -DSRC=<folder> -DOUT=<setup.exe>
 ; <folder> is the self-contained folder ./run windows assembles.
-Unicode true
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
