@@ -100,6 +100,9 @@ start_wine_env() {
   export DISPLAY=":$n"
   export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEPREFIX=$BUILD/wineprefix
+  # A server left from an earlier run would still talk to its old display.
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  /usr/lib/wine/wineserver -w 2>/dev/null || true
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "Wine prefix $WINEPREFIX"
     "$WINE" wineboot -i >/dev/null 2>&1
@@ -110,7 +113,10 @@ start_wine_env() {
   export WINEPATH TK_SCREEN_SIZE=$SCREEN_SIZE
 }
 stop_wine_env() {
-  [ -n "${WINEPREFIX:-}" ] && WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null || true
+  if [ -n "${WINEPREFIX:-}" ]; then
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    /usr/lib/wine/wineserver -w 2>/dev/null || true
+  fi
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
   XVFB_PID=
 }
