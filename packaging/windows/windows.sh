@@ -5,6 +5,7 @@
 #   windows.sh test  [--platform-only]   run its tests under wine64 on a private Xvfb
 #   windows.sh package                   the self-contained folder and the installer
 #                                        in build/windows/
+#   windows.sh art                       icons (.ico) and help.mht from the host build
 #
 # --platform-only needs only GoogleTest and libjpeg-turbo from the library
 # cache: the platform layer, the settings files, jpgdll.dll and their tests.
@@ -48,10 +49,10 @@ make_art() {
     pngs=()
     for size in 16 24 32 48 64 128 256; do
       if [ "$app" = tovik ]; then
-        QT_QPA_PLATFORM=offscreen "$ROOT/build/dev/bin/make_tovik_icon" "$size" "$ART/$app-$size.png" >/dev/null
+        QT_QPA_PLATFORM=offscreen "$ROOT/build/dev/bin/make_tovik_icon" "$size" "$ART/$app-$size.png" >/dev/null 2>&1
       else
         QT_QPA_PLATFORM=offscreen "$ROOT/build/dev/bin/kalvo_art_generator" --app-icon "$size" \
-          "$ART/$app-$size.png" >/dev/null
+          "$ART/$app-$size.png" >/dev/null 2>&1
       fi
       pngs+=("$ART/$app-$size.png")
     done
@@ -235,5 +236,6 @@ case "$cmd" in
   build) cmd_build ;;
   test) cmd_test ;;
   package) cmd_package ;;
-  *) echo "usage: $0 build|test|package [--platform-only]" >&2; exit 2 ;;
+  art) make_art ;;
+  *) echo "usage: $0 build|test|package|art [--platform-only]" >&2; exit 2 ;;
 esac
