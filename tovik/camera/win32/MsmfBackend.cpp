@@ -90,18 +90,22 @@ std::string busyProblem(const std::string& name) {
 
 // The image controls as the video processing amplifier numbers them.
 constexpr long kProcAmp[] = {
-    VideoProcAmp_Brightness, VideoProcAmp_Contrast,  VideoProcAmp_Hue,
-    VideoProcAmp_Saturation, VideoProcAmp_Sharpness, VideoProcAmp_Gamma,
-    VideoProcAmp_BacklightCompensation, VideoProcAmp_Gain,
+    VideoProcAmp_Brightness,
+    VideoProcAmp_Contrast,
+    VideoProcAmp_Hue,
+    VideoProcAmp_Saturation,
+    VideoProcAmp_Sharpness,
+    VideoProcAmp_Gamma,
+    VideoProcAmp_BacklightCompensation,
+    VideoProcAmp_Gain,
 };
 constexpr const char* kControlNames[] = {
     "Brightness", "Contrast", "Hue", "Saturation", "Sharpness", "Gamma", "Backlight compensation",
     "Gain",
 };
 constexpr int kCvProps[] = {
-    cv::CAP_PROP_BRIGHTNESS, cv::CAP_PROP_CONTRAST,  cv::CAP_PROP_HUE,
-    cv::CAP_PROP_SATURATION, cv::CAP_PROP_SHARPNESS, cv::CAP_PROP_GAMMA,
-    cv::CAP_PROP_BACKLIGHT,  cv::CAP_PROP_GAIN,
+    cv::CAP_PROP_BRIGHTNESS, cv::CAP_PROP_CONTRAST, cv::CAP_PROP_HUE,       cv::CAP_PROP_SATURATION,
+    cv::CAP_PROP_SHARPNESS,  cv::CAP_PROP_GAMMA,    cv::CAP_PROP_BACKLIGHT, cv::CAP_PROP_GAIN,
 };
 
 struct Device {
@@ -158,8 +162,8 @@ void readFormats(IMFMediaSource* source, Device& d) {
 
 void readControls(IMFMediaSource* source, Device& d) {
     Com<IAMVideoProcAmp> amp;
-    if (SUCCEEDED(source->QueryInterface(IID_IAMVideoProcAmp,
-                                         reinterpret_cast<void**>(amp.out())))) {
+    if (SUCCEEDED(
+            source->QueryInterface(IID_IAMVideoProcAmp, reinterpret_cast<void**>(amp.out())))) {
         for (unsigned i = 0; i < std::size(kProcAmp); ++i) {
             long lo = 0;
             long hi = 0;
@@ -182,8 +186,8 @@ void readControls(IMFMediaSource* source, Device& d) {
         }
     }
     Com<IAMCameraControl> cam;
-    if (SUCCEEDED(source->QueryInterface(IID_IAMCameraControl,
-                                         reinterpret_cast<void**>(cam.out())))) {
+    if (SUCCEEDED(
+            source->QueryInterface(IID_IAMCameraControl, reinterpret_cast<void**>(cam.out())))) {
         long lo = 0;
         long hi = 0;
         long step = 0;
@@ -266,8 +270,8 @@ MsmfBackend::~MsmfBackend() {
 std::vector<DeviceInfo> MsmfBackend::enumerate() {
     std::vector<DeviceInfo> out;
     for (Device& d : listDevices()) {
-        out.push_back({std::move(d.name), std::move(d.sizes), std::move(d.rates),
-                       std::move(d.problem)});
+        out.push_back(
+            {std::move(d.name), std::move(d.sizes), std::move(d.rates), std::move(d.problem)});
     }
     return out;
 }
