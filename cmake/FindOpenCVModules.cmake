@@ -3,7 +3,8 @@
 find_path(OpenCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4)
 set(_found TRUE)
 foreach(c IN LISTS OpenCVModules_FIND_COMPONENTS)
-  find_library(OpenCV_${c}_LIBRARY NAMES opencv_${c})
+  # The Windows build names its import libraries with the version (460).
+  find_library(OpenCV_${c}_LIBRARY NAMES opencv_${c} opencv_${c}460)
   if(OpenCV_${c}_LIBRARY AND OpenCV_INCLUDE_DIR)
     if(NOT TARGET OpenCV::${c})
       add_library(OpenCV::${c} UNKNOWN IMPORTED)

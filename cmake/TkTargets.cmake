@@ -1,6 +1,16 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
 function(tk_add_folder dir)
+  # Windows builds the folders that have a Windows side (cmake/TkWindows.cmake);
+  # its packaging is the installer's.
+  if(WIN32)
+    if(NOT dir IN_LIST TK_WINDOWS_FOLDERS)
+      return()
+    endif()
+    if(dir STREQUAL "packaging")
+      set(dir packaging/windows)
+    endif()
+  endif()
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${PROJECT_SOURCE_DIR}/${dir} ${PROJECT_BINARY_DIR}/${dir})
   endif()

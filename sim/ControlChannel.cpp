@@ -1,11 +1,13 @@
 #include "sim/ControlChannel.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -38,6 +40,19 @@ std::vector<std::string> takeLines(std::string& pending, std::string_view bytes)
     return lines;
 }
 
+#ifdef _WIN32
+// Windows has neither FIFOs nor the socket files the drivers use: the pen is
+// driven by a script (script=...) there.
+std::unique_ptr<ControlChannel> ControlChannel::open(const std::string& path, Handler,
+                                                     std::string& error) {
+    error = "control " + path +
+            ": a live control channel needs a FIFO or a Unix socket, which "
+            "this system does not offer; drive the pen with script=FILE";
+    return nullptr;
+}
+
+ControlChannel::~ControlChannel() = default;
+#else
 std::unique_ptr<ControlChannel> ControlChannel::open(const std::string& path, Handler handler,
                                                      std::string& error) {
     struct stat st {};
@@ -167,5 +182,7 @@ void ControlChannel::run(std::stop_token stop) {
         }
     }
 }
+
+#endif
 
 }  // namespace sim

@@ -11,7 +11,11 @@
 #include "sim/DrawnScene.h"
 #include "sim/FrameLog.h"
 #include "sim/ScreenScene.h"
+#ifdef _WIN32
+#include "tovik/camera/win32/MsmfBackend.h"
+#else
 #include "tovik/camera/V4L2Mapping.h"
+#endif
 
 namespace sim {
 
@@ -565,7 +569,11 @@ std::vector<tovik::ControlInfo> SimCamera::controls() {
     if (!options_.missing.contains("controls")) {
         for (const ControlSpec& s : kControls) {
             tovik::ControlInfo c;
+#ifdef _WIN32
+            c.id = static_cast<unsigned>(s.control);
+#else
             c.id = tovik::v4l2::controlId(s.control);
+#endif
             c.name = s.caption;
             c.minimum = s.minimum;
             c.maximum = s.maximum;
@@ -574,6 +582,31 @@ std::vector<tovik::ControlInfo> SimCamera::controls() {
             list.push_back(c);
         }
     }
+#ifdef _WIN32
+    // As the camera control interface offers it: one value in log2 seconds.
+    if (!options_.missing.contains("exposure")) {
+        tovik::ControlInfo time;
+        time.id = tovik::MsmfBackend::kExposureControlId;
+        time.name = "Exposure";
+        time.minimum = kExposureMin;
+        time.maximum = kExposureMax;
+        time.defaultValue = -6;
+        time.value = d.exposure;
+        list.push_back(time);
+    }
+    return list;
+}
+
+bool SimCamera::setControl(unsigned id, int value) {
+    if (id < std::size(kControls)) {
+        return setImageControl(static_cast<tovik::ImageControl>(id), value);
+    }
+    if (id == tovik::MsmfBackend::kExposureControlId) {
+        return setExposure(value, false);
+    }
+    return false;
+}
+#else
     if (!options_.missing.contains("exposure")) {
         tovik::ControlInfo mode;
         mode.id = V4L2_CID_EXPOSURE_AUTO;
@@ -616,6 +649,7 @@ bool SimCamera::setControl(unsigned id, int value) {
     }
     return false;
 }
+#endif
 
 bool SimCamera::setScene(const cv::Mat& image) {
     return drawn_ != nullptr && drawn_->setImage(image);

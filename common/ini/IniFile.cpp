@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include "common/ini/win32/WidePath.h"
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -163,7 +166,11 @@ bool IniFile::load() {
     lines_.clear();
     loadError_ = 0;
 
+#ifdef _WIN32
+    int fd = ::_wopen(widePath(path_).c_str(), _O_RDONLY | _O_BINARY);
+#else
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+#endif
     if (fd < 0) {
         // A folder part that is a file cannot hold the file either.
         if (errno == ENOENT || errno == ENOTDIR) {

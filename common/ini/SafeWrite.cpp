@@ -3,6 +3,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+
+#include "common/ini/win32/WidePath.h"
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +25,7 @@ std::atomic<std::size_t> faultAfter{kNoFault};
 std::atomic<int> faultError{0};
 std::atomic<std::size_t> faultSkips{0};  // writes that still pass untouched
 
+#ifndef _WIN32
 // The file a save replaces: the target of a symbolic link, so the link stays.
 std::string resolveTarget(const std::string& path) {
     struct stat st {};
@@ -32,6 +38,7 @@ std::string resolveTarget(const std::string& path) {
     }
     return path;
 }
+#endif
 
 int writeAll(int fd, std::string_view data, std::size_t limit) {
     std::size_t allowed = limit == kNoFault ? data.size() : std::min(limit, data.size());
@@ -78,7 +85,9 @@ std::string FileWriteResult::describe(const std::string& path) const {
     const char* reason = nullptr;
     switch (error) {
         case ENOSPC:
+#ifdef EDQUOT
         case EDQUOT:
+#endif
             reason = "磁盘已满";
             break;
         case EROFS:
@@ -99,6 +108,64 @@ std::string FileWriteResult::describe(const std::string& path) const {
     return "无法写入 " + path + "：" + why + "；原文件保持不变";
 }
 
+#ifdef _WIN32
+namespace {
+
+int errnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EACCES;
+        case ERROR_WRITE_PROTECT:
+            return EROFS;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return ENOENT;
+        default:
+            return EIO;
+    }
+}
+
+}  // namespace
+
+// The same steps with the Windows calls: a new temporary file beside the
+// target, its data flushed (_commit), then moved over the target in one step
+// that is itself written through to the disk.
+FileWriteResult writeFileSafely(const std::string& path, std::string_view data) {
+    if (faultAfter.load() == 0) {
+        return {faultError.load()};
+    }
+    static std::atomic<unsigned> serial{0};
+    const std::string tmp = path + "." + std::to_string(GetCurrentProcessId()) + "-" +
+                            std::to_string(serial++) + ".tmp";
+    const std::wstring wideTmp = widePath(tmp);
+    const int fd =
+        ::_wopen(wideTmp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) {
+        return {errno};
+    }
+    int error = writeAll(fd, data);
+    if (error == 0 && ::_commit(fd) != 0) {
+        error = errno;
+    }
+    if (::_close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && !MoveFileExW(wideTmp.c_str(), widePath(path).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = errnoOf(GetLastError());
+    }
+    if (error != 0) {
+        DeleteFileW(wideTmp.c_str());
+    }
+    return {error};
+}
+#else
 FileWriteResult writeFileSafely(const std::string& path, std::string_view data) {
     const std::string target = resolveTarget(path);
     std::size_t limit = faultAfter.load();
@@ -144,6 +211,7 @@ FileWriteResult writeFileSafely(const std::string& path, std::string_view data) 
     }
     return {error};
 }
+#endif
 
 void injectWriteFault(std::size_t bytesBefore, int error, std::size_t writesBefore) {
     faultError.store(error);

@@ -51,7 +51,11 @@ void useXWaylandInWaylandSession() {
     const char* current = std::getenv("QT_QPA_PLATFORM");
     if (current == nullptr || *current == '\0' ||
         std::string_view(current).starts_with("wayland")) {
+#ifdef _WIN32
+        _putenv_s("QT_QPA_PLATFORM", "xcb");
+#else
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+#endif
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // A named single-instance lock: a lock file in the user's runtime folder held
 // with an advisory lock, so a copy that crashed leaves nothing that blocks the
-// next start.
+// next start. On Windows a named mutex of the same name, which the system
+// releases with its last holder in the same way.
 
 #include <memory>
 #include <string>
@@ -21,8 +22,13 @@ public:
     [[nodiscard]] static std::string lockPath(const std::string& name);
 
 private:
+#ifdef _WIN32
+    explicit InstanceLock(void* mutex) : mutex_(mutex) {}
+    void* mutex_ = nullptr;
+#else
     explicit InstanceLock(int fd) : fd_(fd) {}
     int fd_ = -1;
+#endif
 };
 
 }  // namespace common

@@ -2,7 +2,11 @@
 // Stand-in for window lookup: windows a test declares, and a record of every
 // activation, key and close request. Thread-safe.
 
+#ifdef _WIN32
+#include "common/platform/win32/Win32Text.h"
+#else
 #include <fnmatch.h>
+#endif
 
 #include <algorithm>
 #include <mutex>
@@ -38,7 +42,7 @@ public:
         std::lock_guard lock(mutex_);
         for (const FakeWindow& w : windows_) {
             if (!w.viewable || (fullScreenOnly && !w.fullScreen) ||
-                fnmatch(className.c_str(), w.className.c_str(), 0) != 0) {
+                !classMatches(className, w.className)) {
                 continue;
             }
             if (!childClass.empty()) {
@@ -92,6 +96,14 @@ public:
     }
 
 private:
+    static bool classMatches(const std::string& pattern, const std::string& name) {
+#ifdef _WIN32
+        return win32::wildcardMatch(pattern, name);
+#else
+        return fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
+#endif
+    }
+
     bool isDescendant(const FakeWindow& w, WindowId ancestor) const {
         WindowId p = w.parent;
         for (std::size_t hops = 0; p != 0 && hops <= windows_.size(); ++hops) {

@@ -3,7 +3,8 @@
 // opened; the stand-ins otherwise, or when TK_PLATFORM=null is set (tests).
 // Pointer and keys go through XTest in an X11 session and through uinput in a
 // Wayland session (or without XTest); screen pictures of a Wayland session
-// come from the desktop portal.
+// come from the desktop portal. The Windows build compiles win32/Win32Platform.cpp
+// instead of Platform.cpp: SendInput, GetAsyncKeyState, EnumWindows.
 
 #include <functional>
 #include <memory>
@@ -16,8 +17,12 @@
 #include "common/platform/ScreenInfo.h"
 #include "common/platform/ScreenPictureSource.h"
 #include "common/platform/ShellLauncher.h"
+#ifdef _WIN32
+#include "common/platform/win32/NoUinput.h"
+#else
 #include "common/platform/UinputDevice.h"
 #include "common/platform/UinputKeyboard.h"
+#endif
 #include "common/platform/WindowFinder.h"
 
 namespace common {

@@ -1,8 +1,17 @@
 #include "kalvo/core/BoardSaver.h"
 
+#ifdef _WIN32
+// windows.h first: the other system headers build on it.
+#include <windows.h>
+
+#include <sys/stat.h>
+
+#include "common/ini/win32/WidePath.h"
+#else
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <QImageWriter>
 #include <QSaveFile>
@@ -28,6 +37,26 @@ std::string withSlash(std::string dir) {
     return dir;
 }
 
+#ifdef _WIN32
+// Paths are UTF-8; the wide calls take them as the user typed them.
+bool isDirectory(const std::string& path) {
+    const DWORD a = GetFileAttributesW(common::widePath(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool exists(const std::string& path) {
+    return GetFileAttributesW(common::widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int makeDir(const std::string& path) {
+    return ::_wmkdir(common::widePath(path).c_str());
+}
+
+// True when the file is gone, also when there was none.
+bool removeFile(const std::string& path) {
+    return ::_wunlink(common::widePath(path).c_str()) == 0 || errno == ENOENT;
+}
+#else
 bool isDirectory(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -37,6 +66,16 @@ bool exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
+
+int makeDir(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755);
+}
+
+// True when the file is gone, also when there was none.
+bool removeFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+#endif
 
 }  // namespace
 
@@ -84,7 +123,7 @@ std::string prepareDefaultImageFolder(const std::string& programFolder,
                                       const std::string& fallback) {
     const std::string img = withSlash(programFolder) + "img";
     // A file of that name counts as present, as nothing may replace it.
-    if (exists(img) || ::mkdir(img.c_str(), 0755) == 0) {
+    if (exists(img) || makeDir(img) == 0) {
         return img;
     }
     if (fallback.empty()) {
@@ -98,7 +137,11 @@ BoardSaver::LocalTimeFn BoardSaver::systemLocalTime() {
         const std::time_t now =
             std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
         std::tm t{};
+#ifdef _WIN32
+        ::localtime_s(&t, &now);
+#else
         ::localtime_r(&now, &t);
+#endif
         return t;
     };
 }
@@ -164,7 +207,7 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
     // the saved image. One left by an earlier save in the same second must
     // not pass for it, so it goes first. Without a new one the .bmp stays,
     // so the save is never lost.
-    const bool oldJpegGone = ::unlink(jpgPath.c_str()) == 0 || errno == ENOENT;
+    const bool oldJpegGone = removeFile(jpgPath);
     if (!oldJpegGone || !convertToJpeg(bmpPath, jpgPath)) {
         return SaveResult::SavedBmp;
     }
@@ -172,24 +215,39 @@ SaveResult BoardSaver::save(const ScreenCapture& capture) {
         lastError_ = "转换程序没有生成 JPEG 文件，图片保存为 " + bmpPath;
         return SaveResult::ConverterFailed;
     }
-    ::unlink(bmpPath.c_str());
+    removeFile(bmpPath);
     lastSavedPath_ = jpgPath;
     return SaveResult::SavedJpeg;
 }
 
 bool BoardSaver::convertToJpeg(const std::string& bmpPath, const std::string& jpgPath) const {
     const std::string lib = converterFolder_ + kConverterLibrary;
+    using Entry = int (*)(const char*, const char*);
+#ifdef _WIN32
+    // Loaded by its full path, so no other jpgdll.dll on the search path is taken.
+    HMODULE handle =
+        LoadLibraryExW(common::widePath(lib).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!handle) {
+        return false;
+    }
+    auto entry =
+        reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(handle, kConverterEntry)));
+    if (entry) {
+        (void)entry(bmpPath.c_str(), jpgPath.c_str());
+    }
+    FreeLibrary(handle);
+#else
     void* handle = ::dlopen(lib.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         return false;
     }
-    using Entry = int (*)(const char*, const char*);
     // dlsym returns an object pointer; POSIX guarantees it converts to a function pointer.
     auto entry = reinterpret_cast<Entry>(::dlsym(handle, kConverterEntry));
     if (entry) {
         (void)entry(bmpPath.c_str(), jpgPath.c_str());
     }
     ::dlclose(handle);
+#endif
     return entry != nullptr;
 }
 

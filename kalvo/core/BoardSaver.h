@@ -66,7 +66,11 @@ class BoardSaver {
 public:
     using LocalTimeFn = std::function<std::tm()>;
 
+#ifdef _WIN32
+    static constexpr const char* kConverterLibrary = "jpgdll.dll";
+#else
     static constexpr const char* kConverterLibrary = "jpgdll.so";
+#endif
     static constexpr const char* kConverterEntry = "BmpToJpg";
     static constexpr const char* kFolderTitle = "Please Select Folder";
 
@@ -80,24 +84,42 @@ public:
     [[nodiscard]] SaveResult save(const ScreenCapture& capture);
 
     // Path of the last file written (.bmp or .jpg), empty before.
-    [[nodiscard]] const std::string& lastSavedPath() const { return lastSavedPath_; }
+    [[nodiscard]] const std::string& lastSavedPath() const {
+        return lastSavedPath_;
+    }
     // Why the last save failed to write (or left only the .bmp where a .jpg
     // was due), in words for the user; empty after a save without trouble.
-    [[nodiscard]] const std::string& lastError() const { return lastError_; }
-    [[nodiscard]] bool folderChosen() const { return folderChosen_; }
-    [[nodiscard]] const std::string& saveFolder() const { return saveFolder_; }  // ends in '/'
-    [[nodiscard]] const std::string& browseStartPath() const { return browseStartPath_; }
+    [[nodiscard]] const std::string& lastError() const {
+        return lastError_;
+    }
+    [[nodiscard]] bool folderChosen() const {
+        return folderChosen_;
+    }
+    [[nodiscard]] const std::string& saveFolder() const {
+        return saveFolder_;
+    }  // ends in '/'
+    [[nodiscard]] const std::string& browseStartPath() const {
+        return browseStartPath_;
+    }
 
-    void setFormat(SaveFormat format) { format_ = format; }
-    [[nodiscard]] SaveFormat format() const { return format_; }
+    void setFormat(SaveFormat format) {
+        format_ = format;
+    }
+    [[nodiscard]] SaveFormat format() const {
+        return format_;
+    }
 
     // The picture folder used when the program's folder is not writable.
-    void setFallbackFolder(std::string folder) { fallbackFolder_ = std::move(folder); }
+    void setFallbackFolder(std::string folder) {
+        fallbackFolder_ = std::move(folder);
+    }
     // Where the converter is looked up instead of the program's folder.
     void setConverterFolder(std::string folder);
     // The folder the dialog opens on instead of img/ beside the program
     // (an installed program never writes beside itself); created when missing.
-    void setImageFolder(std::string folder) { imageFolder_ = std::move(folder); }
+    void setImageFolder(std::string folder) {
+        imageFolder_ = std::move(folder);
+    }
 
     [[nodiscard]] static LocalTimeFn systemLocalTime();
 

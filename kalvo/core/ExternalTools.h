@@ -18,8 +18,15 @@ namespace kalvo {
 
 class ExternalTools {
 public:
+#ifdef _WIN32
+    // The system's on-screen keyboard and the help file beside the program,
+    // both through the shell.
+    static constexpr const char* kDefaultKeyboard = "osk.exe";
+    static constexpr const char* kHelpPage = "help.mht";
+#else
     static constexpr const char* kDefaultKeyboard = "onboard";
     static constexpr const char* kHelpPage = "help/help.html";
+#endif
 
     // programFolder: where the help folder is shipped (with or without '/'):
     // the program's folder, or the shared data folder of an installed program.
@@ -40,8 +47,12 @@ public:
     // Opens the help page with the desktop's viewer.
     bool openHelp();
 
-    [[nodiscard]] std::string helpPath() const { return programFolder_ + kHelpPage; }
-    [[nodiscard]] const std::vector<std::string>& keyboardCommand() const { return keyboard_; }
+    [[nodiscard]] std::string helpPath() const {
+        return programFolder_ + kHelpPage;
+    }
+    [[nodiscard]] const std::vector<std::string>& keyboardCommand() const {
+        return keyboard_;
+    }
 
 private:
     common::ShellLauncher& shell_;

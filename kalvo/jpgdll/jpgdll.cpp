@@ -16,6 +16,9 @@
 #include <vector>
 
 #include "common/ini/SafeWrite.h"
+#ifdef _WIN32
+#include "common/ini/win32/WidePath.h"
+#endif
 
 namespace {
 
@@ -41,7 +44,11 @@ std::uint16_t get16(const std::uint8_t* p) {
 }
 
 bool readWholeFile(const char* path, std::vector<std::uint8_t>& out) {
+#ifdef _WIN32
+    const int fd = ::_wopen(common::widePath(path).c_str(), _O_RDONLY | _O_BINARY);
+#else
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+#endif
     if (fd < 0) {
         return false;
     }
@@ -114,8 +121,13 @@ int parseBmp(const std::vector<std::uint8_t>& file, BmpView& view) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int BmpToJpg(const char* bmpPath,
-                                                               const char* jpgPath) {
+#ifdef _WIN32
+#define TK_EXPORT __declspec(dllexport)
+#else
+#define TK_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" TK_EXPORT int BmpToJpg(const char* bmpPath, const char* jpgPath) {
     if (bmpPath == nullptr || jpgPath == nullptr || *bmpPath == '\0' || *jpgPath == '\0') {
         return kBadArguments;
     }

@@ -9,7 +9,11 @@
 #include <cstdio>
 
 #include "common/ini/IniFile.h"
+#ifdef _WIN32
+#include "common/platform/win32/NoUinput.h"
+#else
 #include "common/platform/UinputKeyboard.h"
+#endif
 #include "kalvo/core/BoardSaver.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DocumentDump.h"

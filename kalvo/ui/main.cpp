@@ -11,6 +11,9 @@
 #include "common/platform/Platform.h"
 #include "kalvo/ui/CMyApp.h"
 #include "kalvo/ui/CommandLine.h"
+#ifdef _WIN32
+#include "common/platform/win32/Win32Desktop.h"
+#endif
 
 int main(int argc, char** argv) {
     const kalvo::CommandLine options =
@@ -33,6 +36,10 @@ int main(int argc, char** argv) {
     // placing and stacking windows, which Wayland leaves to the compositor:
     // in a Wayland session the windows go through XWayland.
     common::useXWaylandInWaylandSession();
+#ifdef _WIN32
+    // The transparent repaints of the overlay; effective on Windows 7 and before.
+    common::win32::disableDwmComposition();
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kalvo"));
     QApplication::setApplicationVersion(QString::fromLatin1(common::kVersion));

@@ -12,13 +12,23 @@
 #include "common/platform/X11WindowStacking.h"
 #include "tovik/console/DeviceGeometry.h"
 
+#ifdef _WIN32
+// windows.h first: the other system headers build on it.
+#include <windows.h>
+#endif
+
 namespace tovik {
 
 void CalibrationWindow::syncWithServer() {
+#ifdef _WIN32
+    // Painting is synchronous on Windows; only GDI's batch is left to send.
+    GdiFlush();
+#else
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (x11 != nullptr && x11->display() != nullptr) {
         common::syncX11Display(x11->display());
     }
+#endif
 }
 
 CalibrationWindow::CalibrationWindow(bool acceptsEscape, common::ScreenRect target)

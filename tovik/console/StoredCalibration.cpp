@@ -26,7 +26,11 @@ std::string rectText(const common::ScreenRect& r) {
 std::string FormatMadeAt(std::int64_t seconds) {
     const auto t = static_cast<std::time_t>(seconds);
     std::tm local{};
+#ifdef _WIN32
+    ::localtime_s(&local, &t);
+#else
     ::localtime_r(&t, &local);
+#endif
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &local);
     return buf;

@@ -1,0 +1,141 @@
+// The programs' files on Windows: where they go (beside the program, or
+// %APPDATA% under Program Files), settings written and read back through
+// UTF-8 paths, and jpgdll.dll's BmpToJpg as Kalvo loads it.
+// windows.h first: the other system headers build on it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/ini/IniFile.h"
+#include "common/ini/ProgramPaths.h"
+#include "common/ini/SafeWrite.h"
+#include "common/ini/win32/WidePath.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the temporary folder, with a Chinese name.
+class Win32Files : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                fs::path(u8"tk-文件-" + std::u8string(reinterpret_cast<const char8_t*>(
+                                            std::to_string(GetCurrentProcessId()).c_str())));
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+    [[nodiscard]] std::string path(const char* relative) const {
+        return common::utf8Path(root_) + "/" + relative;
+    }
+    static std::string read(const std::string& p) {
+        std::ifstream in(common::widePath(p).c_str(), std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    fs::path root_;
+};
+
+TEST_F(Win32Files, SettingsBesideTheProgramOrInAppDataUnderProgramFiles) {
+    const std::string plain = path("portable/Tovik.exe");
+    fs::create_directories(common::widePath(path("portable")));
+    common::ProgramPaths p = common::resolveProgramPaths(plain, "tovik");
+    EXPECT_FALSE(p.installed);
+    EXPECT_FALSE(p.userFolders);
+    EXPECT_EQ(p.iniPath, path("portable/Tovik.ini"));
+
+    // Program Files and %APPDATA% pointed into the test folder.
+    fs::create_directories(common::widePath(path("Program Files/TovikKalvo")));
+    _wputenv_s(L"ProgramFiles", common::widePath(path("Program Files")).c_str());
+    _wputenv_s(L"APPDATA", common::widePath(path("AppData/Roaming")).c_str());
+    p = common::resolveProgramPaths(path("Program Files/TovikKalvo/Kalvo.exe"), "kalvo");
+    EXPECT_TRUE(p.installed);
+    EXPECT_TRUE(p.userFolders);
+    EXPECT_EQ(p.iniPath, path("AppData/Roaming/Kalvo/Kalvo.ini"));
+    EXPECT_EQ(p.dataDir, path("AppData/Roaming/Kalvo/"));
+    EXPECT_EQ(p.shareDir, path("Program Files/TovikKalvo/"));
+    EXPECT_TRUE(fs::is_directory(common::widePath(p.dataDir)));
+    // A folder that only starts like Program Files is not inside it.
+    EXPECT_FALSE(common::isInstalledLayout(path("Program Files2/TovikKalvo/")));
+
+    EXPECT_EQ(common::currentProgramPath().find('\\'), std::string::npos);
+    EXPECT_TRUE(common::currentProgramPath().ends_with("common_win32_tests.exe"));
+}
+
+TEST_F(Win32Files, SettingsReplaceTheOldFileThroughUtf8Paths) {
+    const std::string ini = path("设置.ini");
+    common::IniFile first(ini);
+    first.setValue("PEN", "COLOR", "255");
+    ASSERT_TRUE(common::writeFileSafely(ini, first.text()));
+    first.setValue("PEN", "COLOR", "65280");
+    ASSERT_TRUE(common::writeFileSafely(ini, first.text()));  // over the existing file
+    common::IniFile second(ini);
+    ASSERT_TRUE(second.load());
+    EXPECT_EQ(second.getString("PEN", "COLOR", ""), "65280");
+    EXPECT_EQ(read(ini), first.text());  // no text-mode line-end changes
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(root_)) {
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);  // no temporary file left
+
+    common::FileWriteResult r = common::writeFileSafely(path("no/such/folder/x.ini"), "x");
+    EXPECT_FALSE(r.ok());
+    EXPECT_NE(r.describe("x.ini").find("does not exist"), std::string::npos);
+}
+
+#ifdef TK_HAVE_JPGDLL
+// A 2x2 24-bit bitmap, bottom-up.
+std::string tinyBmp() {
+    std::string b(54 + 16, '\0');
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, static_cast<std::uint32_t>(b.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 2);
+    put32(22, 2);
+    b[26] = 1;
+    b[28] = 24;
+    for (std::size_t i = 54; i < b.size(); ++i) {
+        b[i] = static_cast<char>(i * 37);
+    }
+    return b;
+}
+
+TEST_F(Win32Files, JpgdllConvertsABitmapByItsExportedName) {
+    // Found beside the program, as Kalvo finds it.
+    HMODULE lib = LoadLibraryW(L"jpgdll.dll");
+    ASSERT_NE(lib, nullptr);
+    using Entry = int (*)(const char*, const char*);
+    const auto convert =
+        reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(lib, "BmpToJpg")));
+    ASSERT_NE(convert, nullptr);
+    const std::string bmp = path("画.bmp");
+    const std::string jpg = path("画.jpg");
+    ASSERT_TRUE(common::writeFileSafely(bmp, tinyBmp()));
+    EXPECT_EQ(convert(bmp.c_str(), jpg.c_str()), 0);
+    const std::string out = read(jpg);
+    ASSERT_GE(out.size(), 4u);
+    EXPECT_EQ(out.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(out.substr(out.size() - 2), "\xFF\xD9");
+    EXPECT_NE(convert(path("missing.bmp").c_str(), jpg.c_str()), 0);
+    FreeLibrary(lib);
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,305 @@
+// The Win32 back ends against the real system calls (under Wine on a private
+// X server in the windows test level): pointer, keys, windows, mutexes,
+// monitors and the shell's command lines.
+// windows.h first: the other system headers build on it.
+#include <windows.h>
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "common/platform/AbsoluteMapping.h"
+#include "common/platform/InstanceLock.h"
+#include "common/platform/Platform.h"
+#include "common/platform/win32/Win32InputInjector.h"
+#include "common/platform/win32/Win32KeyState.h"
+#include "common/platform/win32/Win32ScreenInfo.h"
+#include "common/platform/win32/Win32ShellLauncher.h"
+#include "common/platform/win32/Win32Text.h"
+#include "common/platform/win32/Win32WindowFinder.h"
+
+namespace {
+
+using common::MouseFlags::Absolute;
+using common::MouseFlags::Move;
+
+// Messages a test window received, for the window procedure below.
+struct Received {
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+std::vector<Received> gReceived;
+
+LRESULT CALLBACK recordingProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_KEYDOWN || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP ||
+        msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP || msg == WM_CLOSE) {
+        gReceived.push_back({msg, wp, lp});
+        if (msg == WM_CLOSE) {
+            return 0;
+        }
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+void registerClass(const wchar_t* name) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = recordingProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = name;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    RegisterClassW(&wc);
+}
+
+// Lets the system deliver what was sent or posted: for `ms`, or until `done`
+// holds (then true). Under load Wine hands input on with some delay.
+template <class Done>
+bool pumpUntil(Done done, int ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+        if (done()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void pump(int ms) {
+    pumpUntil([] { return false; }, ms);
+}
+
+bool received(UINT message) {
+    for (const Received& r : gReceived) {
+        if (r.message == message) {
+            return true;
+        }
+    }
+    return false;
+}
+
+common::ScreenRect primary() {
+    return common::findMonitor(common::win32::enumerateMonitors(), "").value().rect;
+}
+
+TEST(Win32Monitors, PrimaryIsTheWholeServerScreen) {
+    const std::vector<common::Monitor> all = common::Win32ScreenInfo().monitors();
+    ASSERT_FALSE(all.empty());
+    EXPECT_TRUE(all.front().primary);
+    // The runner's X server size, in device pixels.
+    if (const char* size = std::getenv("TK_SCREEN_SIZE")) {
+        EXPECT_EQ(std::to_string(primary().width) + "x" + std::to_string(primary().height), size);
+    }
+}
+
+TEST(Win32Injector, AbsoluteMovesSpanTheTargetArea) {
+    common::Win32InputInjector injector;
+    const common::ScreenRect screen = primary();
+    EXPECT_EQ(injector.targetArea(), screen);
+    const struct {
+        common::ScreenRect area;
+        std::int32_t dx;
+        std::int32_t dy;
+    } cases[] = {
+        {screen, 32768, 32768},
+        {screen, 0, 0},
+        {screen, 65535, 65535},
+        // A monitor that is not at the origin: the right half of the screen.
+        {{screen.width / 2, 40, screen.width / 2, screen.height - 40}, 16384, 49152},
+        {{screen.width / 2, 40, screen.width / 2, screen.height - 40}, -500, 70000},
+    };
+    for (const auto& c : cases) {
+        injector.setTargetArea(c.area);
+        injector.send(Move | Absolute, c.dx, c.dy);
+        const common::PixelPoint want = common::absoluteToPixel(c.dx, c.dy, c.area);
+        POINT pos{};
+        pumpUntil([&] { return GetCursorPos(&pos) && pos.x == want.x && pos.y == want.y; });
+        EXPECT_EQ(pos.x, want.x) << c.dx << "," << c.dy;
+        EXPECT_EQ(pos.y, want.y) << c.dx << "," << c.dy;
+    }
+    injector.setTargetArea({});
+    EXPECT_EQ(injector.targetArea(), screen);
+}
+
+TEST(Win32Injector, ButtonsReachTheWindowUnderThePointer) {
+    registerClass(L"tkButtonTarget");
+    HWND w = CreateWindowExW(WS_EX_TOPMOST, L"tkButtonTarget", L"buttons", WS_POPUP | WS_VISIBLE, 0,
+                             0, 400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(w, nullptr);
+    SetForegroundWindow(w);
+    pump(300);
+    gReceived.clear();
+    common::Win32InputInjector injector;
+    injector.setTargetArea({0, 0, 400, 300});
+    using namespace common::MouseFlags;
+    injector.send(Move | Absolute | LeftDown, 32768, 32768);
+    injector.send(LeftUp, 0, 0);
+    injector.send(RightDown | RightUp, 0, 0);
+    pumpUntil([] { return received(WM_RBUTTONUP); });
+    EXPECT_TRUE(received(WM_LBUTTONDOWN));
+    EXPECT_TRUE(received(WM_LBUTTONUP));
+    EXPECT_TRUE(received(WM_RBUTTONDOWN));
+    EXPECT_TRUE(received(WM_RBUTTONUP));
+    for (const Received& r : gReceived) {
+        if (r.message == WM_LBUTTONDOWN) {
+            EXPECT_EQ(GET_X_LPARAM(r.lParam), 200);
+            EXPECT_EQ(GET_Y_LPARAM(r.lParam), 150);
+        }
+    }
+    DestroyWindow(w);
+}
+
+TEST(Win32Keys, F13IsDownWhileHeldAndUpAfter) {
+    common::Win32KeyState keys;
+    (void)keys.asyncKeyState(common::VK_F13_KEY);  // forgets earlier presses
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = common::VK_F13_KEY;
+    SendInput(1, &in, sizeof in);
+    EXPECT_TRUE(pumpUntil([&] { return (keys.asyncKeyState(common::VK_F13_KEY) & 0x8000) != 0; }));
+    in.ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(1, &in, sizeof in);
+    EXPECT_TRUE(pumpUntil([&] { return (keys.asyncKeyState(common::VK_F13_KEY) & 0x8000) == 0; }));
+    EXPECT_EQ(keys.asyncKeyState(common::VK_ESCAPE_KEY) & 0x8000, 0);
+}
+
+// A presentation of the kind Kalvo drives: a full-screen "screenClass" window
+// with a "paneClassDC" child.
+class Win32Presentation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registerClass(L"screenClass");
+        registerClass(L"paneClassDC");
+        const common::ScreenRect s = primary();
+        show_ = CreateWindowExW(0, L"screenClass", L"slide show", WS_POPUP | WS_VISIBLE, s.x, s.y,
+                                s.width, s.height, nullptr, nullptr, GetModuleHandleW(nullptr),
+                                nullptr);
+        pane_ = CreateWindowExW(0, L"paneClassDC", L"", WS_CHILD | WS_VISIBLE, 0, 0, s.width,
+                                s.height, show_, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(show_, nullptr);
+        ASSERT_NE(pane_, nullptr);
+        pump(100);
+        gReceived.clear();
+    }
+    void TearDown() override { DestroyWindow(show_); }
+
+    static common::WindowId id(HWND w) {
+        return static_cast<common::WindowId>(reinterpret_cast<std::uintptr_t>(w));
+    }
+
+    HWND show_ = nullptr;
+    HWND pane_ = nullptr;
+    common::Win32WindowFinder finder_;
+};
+
+TEST_F(Win32Presentation, FindsThePaneByClassAndPostsPageKeysToIt) {
+    EXPECT_EQ(finder_.findByClass("screenClass", "paneClassDC"), id(pane_));
+    EXPECT_EQ(finder_.findByClass("screen*", "", true), id(show_));
+    EXPECT_EQ(finder_.findByClass("screenClass", "noSuchChild"), id(show_));
+    EXPECT_EQ(finder_.findByClass("paneClassDC", ""), std::nullopt);  // not top-level
+    EXPECT_EQ(finder_.findByTitle("slide show"), id(show_));
+
+    ASSERT_TRUE(finder_.activate(id(pane_)));
+    finder_.tapKey(common::VK_NEXT_KEY);
+    pumpUntil([] { return !gReceived.empty(); });
+    pump(50);  // nothing else follows it
+    ASSERT_EQ(gReceived.size(), 1u);
+    EXPECT_EQ(gReceived[0].message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(gReceived[0].wParam, static_cast<WPARAM>(VK_NEXT));
+    EXPECT_EQ(gReceived[0].lParam, 0);
+
+    finder_.requestClose(id(show_));
+    EXPECT_TRUE(pumpUntil([] { return received(WM_CLOSE); }));
+}
+
+TEST_F(Win32Presentation, HiddenOrSmallWindowsDoNotCount) {
+    SetWindowPos(show_, nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
+    pump(50);
+    EXPECT_EQ(finder_.findByClass("screenClass", "", true), std::nullopt);
+    EXPECT_EQ(finder_.findByClass("screenClass", ""), id(show_));
+    ShowWindow(show_, SW_HIDE);
+    pump(50);
+    EXPECT_EQ(finder_.findByClass("screenClass", "paneClassDC"), std::nullopt);
+    EXPECT_FALSE(finder_.activate(id(show_)));
+}
+
+TEST(Win32InstanceLock, NamedMutexAdmitsOneHolderAtATime) {
+    auto first = common::InstanceLock::tryAcquire("TovikMainAppMutex-test");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(common::InstanceLock::tryAcquire("TovikMainAppMutex-test"), nullptr);
+    EXPECT_NE(common::InstanceLock::tryAcquire("ThdMutex-test"), nullptr);
+    // The system's view: the mutex exists under its name while held.
+    HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, L"Local\\TovikMainAppMutex-test");
+    EXPECT_NE(seen, nullptr);
+    if (seen) {
+        CloseHandle(seen);
+    }
+    first.reset();
+    EXPECT_NE(common::InstanceLock::tryAcquire("TovikMainAppMutex-test"), nullptr);
+}
+
+TEST(Win32Shell, CommandLinesSplitBackIntoTheSameWords) {
+    const std::vector<std::string> words = {
+        "plain", "two words", "", "quote\"inside", "trailing\\", "a\\\\b \"c\"", "汉字 文件"};
+    const std::wstring line = L"prog " + common::Win32ShellLauncher::quoteArguments(words);
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(line.c_str(), &argc);
+    ASSERT_NE(argv, nullptr);
+    ASSERT_EQ(argc, static_cast<int>(words.size()) + 1);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        EXPECT_EQ(common::win32::narrow(argv[i + 1]), words[i]);
+    }
+    LocalFree(argv);
+}
+
+TEST(Win32Shell, StartsAndStopsThroughTheShell) {
+    common::Win32ShellLauncher shell;
+    EXPECT_EQ(shell.start({"no-such-program-here.exe"}), -1);
+    EXPECT_FALSE(shell.openDocument("C:\\no\\such\\help.mht"));
+    // Runs for a minute unless stopped.
+    const long pid = shell.start({"cmd.exe", "/c", "ping -n 60 127.0.0.1 >nul"});
+    ASSERT_GT(pid, 0);
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(WaitForSingleObject(h, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    shell.stop(pid);
+    EXPECT_EQ(WaitForSingleObject(h, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(h);
+}
+
+TEST(Win32Text, WildcardsAndUtf8RoundTrip) {
+    using common::win32::wildcardMatch;
+    EXPECT_TRUE(wildcardMatch("LibreOffice *", "LibreOffice 7.4"));
+    EXPECT_FALSE(wildcardMatch("LibreOffice *", "libreoffice-impress"));
+    EXPECT_TRUE(wildcardMatch("*Class*DC", "paneClassDC"));
+    EXPECT_FALSE(wildcardMatch("screenClass", "screenClass2"));
+    EXPECT_TRUE(wildcardMatch("a*b*c", "aXbYbc"));
+    EXPECT_EQ(common::win32::narrow(common::win32::widen("画板 Kalvo")), "画板 Kalvo");
+}
+
+TEST(Win32Platform, MakePlatformPicksTheWin32BackEnds) {
+    common::Platform p = common::makePlatform();
+    EXPECT_NE(dynamic_cast<common::Win32InputInjector*>(p.injector.get()), nullptr);
+    EXPECT_NE(dynamic_cast<common::Win32KeyState*>(p.keys.get()), nullptr);
+    EXPECT_NE(dynamic_cast<common::Win32WindowFinder*>(p.windows.get()), nullptr);
+    EXPECT_EQ(p.pageKeys, nullptr);
+    EXPECT_FALSE(p.isX11);
+    _putenv_s("TK_PLATFORM", "null");
+    common::Platform stand = common::makePlatform();
+    _putenv_s("TK_PLATFORM", "");
+    EXPECT_NE(dynamic_cast<common::RecordingInjector*>(stand.injector.get()), nullptr);
+}
+
+}  // namespace
