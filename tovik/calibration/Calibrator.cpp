@@ -21,10 +21,13 @@ using std::chrono::milliseconds;
 
 constexpr int kAttempts = 7;  // exposures 0 (automatic), -1 .. -6
 constexpr int kCountDownSeconds = 5;
-// How long the check points stay up before the camera's look, and how often
-// Esc is read meanwhile.
+// How long the check points stay up before the camera's first look, how
+// often Esc is read meanwhile, and how long the camera goes on looking while
+// some mark is missing: a compositing window manager may drop the picture
+// of the marks, which are then drawn again.
 constexpr int kCheckWaitMs = 500;
 constexpr int kCheckPollMs = 50;
+constexpr int kCheckLookMs = 3000;
 // String 159 of the console's table.
 constexpr const char* kManualPrompt = "手动标定：请用交互笔点击屏幕上的红点。退出请按Esc键";
 
@@ -210,22 +213,46 @@ Calibrator::Check Calibrator::checkOnScreen(common::ScreenSize screen) {
         s_.canvas.Rectangle(o.x, o.y, o.x + kCheckMarkSize, o.y + kCheckMarkSize);
     }
     s_.canvas.Flush();
-    for (int waited = 0; waited < kCheckWaitMs; waited += kCheckPollMs) {
-        s_.clock.sleepFor(milliseconds(kCheckPollMs));
-        if (escapePressed()) {
+    const auto wait = [this](int ms) {
+        for (int waited = 0; waited < ms; waited += kCheckPollMs) {
+            s_.clock.sleepFor(milliseconds(kCheckPollMs));
+            if (escapePressed()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!wait(kCheckWaitMs)) {
+        return {};
+    }
+    for (int looked = 0;; looked += kCheckPollMs) {
+        cv::Mat* frame = s_.frames.GrabFrame();
+        if (frame == nullptr || frame->empty()) {
+            return {};
+        }
+        cv::Mat grey;
+        if (frame->channels() == 3) {
+            cv::cvtColor(*frame, grey, cv::COLOR_BGR2GRAY);
+        } else {
+            grey = *frame;
+        }
+        std::optional<Check> check = measureCheckMarks(grey, marks);
+        if (check) {
+            return *check;
+        }
+        if (looked >= kCheckLookMs) {
+            return {CalibrationFault::CheckPointsOff, {}};
+        }
+        // Drawn again: a compositor may have dropped the first picture.
+        s_.canvas.Flush();
+        if (!wait(kCheckPollMs)) {
             return {};
         }
     }
-    cv::Mat* frame = s_.frames.GrabFrame();
-    if (frame == nullptr || frame->empty()) {
-        return {};
-    }
-    cv::Mat grey;
-    if (frame->channels() == 3) {
-        cv::cvtColor(*frame, grey, cv::COLOR_BGR2GRAY);
-    } else {
-        grey = *frame;
-    }
+}
+
+std::optional<Calibrator::Check> Calibrator::measureCheckMarks(
+    const cv::Mat& grey, const std::array<cv::Point, 5>& marks) const {
     Check check;
     check.error = 0.0;
     const auto half = static_cast<float>(kCheckMarkSize) / 2.0f;
@@ -237,14 +264,14 @@ Calibrator::Check Calibrator::checkOnScreen(common::ScreenSize screen) {
         const auto down =
             CameraOfScreen(state_.Homography, state_.Lens, centre + cv::Point2f(0, half));
         if (!expected || !across || !down) {
-            return {CalibrationFault::CheckPointsOff, {}};
+            return Check{CalibrationFault::CheckPointsOff, {}};
         }
         // Twice the mark's size in the picture: room for the blob and a
         // little error, not for the screen's border.
         const double size = std::max(cv::norm(*across - *expected), cv::norm(*down - *expected));
         const auto seen = FindCheckMark(grey, *expected, 2.0 * size + 4.0);
         if (!seen) {
-            return {CalibrationFault::CheckPointsOff, {}};
+            return std::nullopt;  // not on the screen yet, or not where expected
         }
         const cv::Point2f straight = state_.Lens.undistort(*seen);
         const cv::Vec3f m = ApplyHomography(state_.Homography, straight.x, straight.y);

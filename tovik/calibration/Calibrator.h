@@ -99,6 +99,9 @@ private:
         std::optional<double> error;
     };
     [[nodiscard]] Check checkOnScreen(common::ScreenSize screen);
+    // The check in one camera picture; empty while some mark is not seen.
+    [[nodiscard]] std::optional<Check> measureCheckMarks(
+        const cv::Mat& grey, const std::array<cv::Point, 5>& marks) const;
     CalibrationOutcome refuse(CalibrationFault fault, const Mapping& previous);
     void report(CalibrationReport::Kind kind, std::optional<double> checkedError);
 

@@ -119,7 +119,11 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
         follow(QPoint(w * 3 / 4 + 37, h / 2 + 41));
     }
     (void)(xrandr("--delmonitor TK-LEFT") && xrandr("--delmonitor TK-RIGHT"));
-    EXPECT_EQ(countDowns, 2);
+    QString told = report->text();
+    for (const auto& m : messages.messages) {
+        told += QStringLiteral(" | ") + m.text;
+    }
+    EXPECT_EQ(countDowns, 2) << qPrintable(told);
     dlg.reset();
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
