@@ -474,6 +474,9 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
         });
         app_->GetMainFrame()->OnCommand(ID_SAVE_IMAGE);
         const QImage saved(QString::fromStdString(surfaces.saver()->lastSavedPath()));
+        // The click lands on the toolbar the screen shows, not on a toolbar
+        // still being raised again after the save.
+        ASSERT_TRUE(waitUntil([&] { return toolbarShown(); }));
         click(buttonCentre(ID_DRAW_ON_SCREEN));
         ASSERT_TRUE(waitUntil([&] { return !surfaces.overlay().isVisible(); }));
         click(buttonCentre(ID_WHITEBOARD));
