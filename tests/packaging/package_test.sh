@@ -4,19 +4,21 @@
 # files and man pages it ships, unpacks it into a temporary root and runs the
 # installed programs from there with a temporary HOME under a private Xvfb.
 #
-#   package_test.sh --root SOURCE_DIR --tools DEV_BIN_DIR [--deb FILE]
+#   package_test.sh --root SOURCE_DIR --tools DEV_BIN_DIR [--tree BUILD_DIR] [--deb FILE]
 #
-# --tools holds e2e_driver and the geometry probe of the dev build; --deb
-# checks an existing package instead of building one.
+# --tools holds e2e_driver and the geometry probe of the dev build; --tree
+# packages that build tree (the Release tree by default); --deb checks an
+# existing package instead of building one.
 set -euo pipefail
 
-ROOT='' TOOLS='' DEB=''
+ROOT='' TOOLS='' TREE='' DEB=''
 while (($#)); do
   case $1 in
     --root) ROOT=$2; shift 2 ;;
     --tools) TOOLS=$2; shift 2 ;;
+    --tree) TREE=$2; shift 2 ;;
     --deb) DEB=$2; shift 2 ;;
-    *) echo "usage: package_test.sh --root DIR --tools DIR [--deb FILE]" >&2; exit 2 ;;
+    *) echo "usage: package_test.sh --root DIR --tools DIR [--tree DIR] [--deb FILE]" >&2; exit 2 ;;
   esac
 done
 [[ -n $ROOT && -n $TOOLS ]] || { echo "package_test.sh: --root and --tools are needed" >&2; exit 2; }
@@ -47,7 +49,7 @@ VERSION=$(sed -n 's/^project(TovikKalvo VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMake
 # ---- build ----
 if [[ -z $DEB ]]; then
   start=$SECONDS
-  "$ROOT/run" package >"$WORK/package.log" 2>&1 || { tail -n 40 "$WORK/package.log" >&2; die "./run package failed"; }
+  "$ROOT/run" package ${TREE:+"$TREE"} >"$WORK/package.log" 2>&1 || { tail -n 40 "$WORK/package.log" >&2; die "./run package failed"; }
   echo "./run package took $((SECONDS - start)) s"
   shopt -s nullglob
   debs=("$ROOT"/build/package/*.deb)
