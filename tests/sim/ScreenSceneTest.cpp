@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 
-#include "sim/BackendFactory.h"
 #include "sim/ScreenScene.h"
 #include "sim/SimCamera.h"
 
@@ -78,7 +77,7 @@ TEST(ScreenScene, SimulatedCameraFilmsTheScreen) {
     }
     RootColour paint(0xffffff);
     std::string error;
-    auto backend = tovik::makeCaptureBackend("sim:scene=screen,fps=0,noise=0,pose=upright", error);
+    auto backend = sim::SimCamera::create("scene=screen,fps=0,noise=0,pose=upright", error);
     ASSERT_TRUE(backend) << error;
     ASSERT_TRUE(backend->open(0, {640, 480}));
 
@@ -122,11 +121,10 @@ TEST(ScreenScene, FilmsOneAreaWithThePenInScreenCoordinates) {
 
     std::string error;
     const std::string spec =
-        "sim:scene=screen,fps=0,noise=0,pose=upright,area=" + std::to_string(area.width) + "x" +
+        "scene=screen,fps=0,noise=0,pose=upright,area=" + std::to_string(area.width) + "x" +
         std::to_string(area.height) + "+" + std::to_string(area.x) + "+0";
-    auto backend = tovik::makeCaptureBackend(spec, error);
-    ASSERT_TRUE(backend) << error;
-    auto* camera = sim::asSimulator(backend.get());
+    auto camera = sim::SimCamera::create(spec, error);
+    ASSERT_TRUE(camera) << error;
     ASSERT_TRUE(camera->open(0, {640, 480}));
     const cv::Point2d pen(area.x + area.width * 0.25, area.height * 0.5);
     camera->setPen(pen, true);
@@ -143,15 +141,15 @@ TEST(ScreenScene, FilmsOneAreaWithThePenInScreenCoordinates) {
     EXPECT_EQ(frame.at<cv::Vec3b>(cv::Point(spot))[1], 255);
 
     // An area the screen does not hold is refused with a reason.
-    EXPECT_FALSE(tovik::makeCaptureBackend(
-        "sim:scene=screen,area=" + std::to_string(width) + "x10+1+0", error));
+    EXPECT_FALSE(
+        sim::SimCamera::create("scene=screen,area=" + std::to_string(width) + "x10+1+0", error));
     EXPECT_NE(error.find("area"), std::string::npos) << error;
     XCloseDisplay(d);
 }
 
 TEST(ScreenScene, MissingDisplayIsAClearError) {
     std::string error;
-    EXPECT_FALSE(tovik::makeCaptureBackend("sim:scene=screen,display=:987", error));
+    EXPECT_FALSE(sim::SimCamera::create("scene=screen,display=:987", error));
     EXPECT_NE(error.find(":987"), std::string::npos) << error;
 }
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -12,7 +14,6 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "sim/BackendFactory.h"
 #include "sim/SimCamera.h"
 
 namespace {
@@ -22,9 +23,7 @@ using namespace std::chrono_literals;
 
 std::unique_ptr<SimCamera> makeSim(const std::string& options) {
     std::string error;
-    auto parsed = sim::parseSimOptions(options, error);
-    EXPECT_TRUE(parsed) << error;
-    auto camera = SimCamera::create(*parsed, error);
+    auto camera = SimCamera::create(options, error);
     EXPECT_TRUE(camera) << error;
     return camera;
 }
@@ -336,6 +335,28 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
     EXPECT_FALSE(SimCamera::create(*options, error));
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
     std::filesystem::remove(scriptPath);
+}
+
+// A paced camera films on its own thread, named for top -H.
+TEST(SimCamera, APacedCameraFilmsOnTheFrameThread) {
+    struct Scene final : sim::SceneSource {
+        bool capture(cv::Mat& out) override {
+            pthread_getname_np(pthread_self(), thread.data(), thread.size());
+            out = cv::Mat(800, 1280, CV_8UC3, cv::Scalar::all(255));
+            return true;
+        }
+        cv::Size size() const override { return {1280, 800}; }
+        std::array<char, 16> thread{};
+    };
+    auto scene = std::make_unique<Scene>();
+    const Scene* filmed = scene.get();
+    SimCamera camera(sim::SimOptions{}, std::move(scene));
+    ASSERT_TRUE(camera.open(0, {640, 480}));
+
+    grab(camera);
+    camera.close();
+
+    EXPECT_STREQ(filmed->thread.data(), "sim-frames");
 }
 
 TEST(SimCamera, ClosingWakesAWaitingGrab) {

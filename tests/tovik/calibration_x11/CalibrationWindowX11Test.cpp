@@ -20,7 +20,6 @@
 #include "X11TestSupport.h"
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
-#include "sim/BackendFactory.h"
 #include "sim/ScreenScene.h"
 #include "sim/SimCamera.h"
 #include "tovik/calibration/CalibrationGeometry.h"
@@ -109,9 +108,9 @@ protected:
             GTEST_SKIP() << "needs an X display";
         }
         std::string error;
-        auto backend = makeCaptureBackend("sim:scene=screen,pose=keystone,fps=30", error);
+        auto backend = sim::SimCamera::create("scene=screen,pose=keystone,fps=30", error);
         ASSERT_TRUE(backend) << error;
-        sim = sim::asSimulator(backend.get());
+        sim = backend.get();
         camera.setBackend(std::move(backend));
         ASSERT_TRUE(camera.OpenDevice(0, false, 640, 480));
         settings.Amp = 77;

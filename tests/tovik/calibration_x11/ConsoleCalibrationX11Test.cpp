@@ -20,7 +20,6 @@
 #include "common/platform/KeyState.h"
 #include "common/platform/X11InputInjector.h"
 #include "common/platform/X11ScreenInfo.h"
-#include "sim/BackendFactory.h"
 #include "sim/PenKeyState.h"
 #include "sim/SimCamera.h"
 #include "tovik/camera/CameraDS.h"
@@ -45,9 +44,9 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
         std::filesystem::temp_directory_path() / ("tk-console-calib-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::string error;
-    auto backend = makeCaptureBackend("sim:scene=screen,pose=keystone,fps=30", error);
+    auto backend = sim::SimCamera::create("scene=screen,pose=keystone,fps=30", error);
     ASSERT_TRUE(backend) << error;
-    sim::SimCamera* sim = sim::asSimulator(backend.get());
+    sim::SimCamera* sim = backend.get();
     CCameraDS camera;
     camera.setBackend(std::move(backend));
     ASSERT_TRUE(camera.OpenDevice(0, false, 640, 480));

@@ -2,6 +2,8 @@
 // calibration on resume, and stopping while the camera delivers nothing.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -21,6 +23,7 @@ class FakeCamera {
 public:
     bool grab(cv::Mat& frame, std::chrono::milliseconds timeout) {
         grabs.fetch_add(1);
+        pthread_getname_np(pthread_self(), grabbingThread.data(), grabbingThread.size());
         if (!delivering.load()) {
             std::this_thread::sleep_for(timeout);
             return false;
@@ -36,6 +39,7 @@ public:
     std::atomic<bool> delivering{true};
     std::atomic<bool> lit{false};
     std::atomic<int> grabs{0};
+    std::array<char, 16> grabbingThread{};  // as top -H shows it
 };
 
 // Real time, but every sleep request is remembered (and cut to 1 ms).
@@ -143,6 +147,7 @@ TEST_F(DetectionLoopTest, SpotFramesPublishStatusAndPressTheButton) {
     EXPECT_EQ(v.x, 640);  // centroid 320 mapped by 2
     EXPECT_EQ(v.yFromBottom, 960 - 480);
     EXPECT_TRUE(loop->finished());
+    EXPECT_STREQ(camera.grabbingThread.data(), "tovik-detect");
     // The injector spans the target monitor the mapper scaled to.
     EXPECT_EQ(injector.targetArea(), screen);
 }
