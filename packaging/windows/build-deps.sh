@@ -73,6 +73,9 @@ OPENCV_FLAGS=(
   -DOPENCV_LIB_ARCHIVE_INSTALL_PATH=lib -DOPENCV_3P_LIB_INSTALL_PATH=lib/opencv4/3rdparty
   -DOPENCV_CONFIG_INSTALL_PATH=lib/cmake/opencv4 -DOPENCV_INCLUDE_INSTALL_PATH=include/opencv4
   -DOPENCV_OTHER_INSTALL_PATH=share/opencv4 -DOPENCV_LICENSES_INSTALL_PATH=share/licenses/opencv4
+  # mingw's strsafe.h renames StrNCatA and kin, which shlwapi.h then
+  # declares: the Media Foundation back end includes both.
+  -DCMAKE_CXX_FLAGS=-DSTRSAFE_NO_DEPRECATE
 )
 QT_FLAGS=(
   -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
@@ -207,6 +210,12 @@ build_part() { # name version key source-subdir flags...
   t0=$(date +%s)
   log "$name $version: configure"
   rm -rf "$out"
+  # A build folder configured from another checkout's toolchain file cannot
+  # be resumed: it starts again.
+  if grep -rlsF --include=CMakeSystem.cmake "mingw-w64.cmake" "$build/CMakeFiles" |
+     xargs -r grep -LF "$TOOLCHAIN" | grep -q .; then
+    rm -rf "$build"
+  fi
   mkdir -p "$build"
   cmake -G Ninja -S "$src/$sub" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DCMAKE_INSTALL_PREFIX="$out" "$@" >"$build.configure.log" 2>&1 ||
