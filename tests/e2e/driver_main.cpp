@@ -52,6 +52,7 @@
 #include "RunLogs.h"
 #include "common/platform/AbsoluteMapping.h"
 #include "sim/ScreenScene.h"
+#include "tests/support/X11.h"
 
 // Last: Xlib's macros (Complex, Status, ...) collide with names above.
 #include <X11/Xlib.h>
@@ -137,36 +138,16 @@ int click(const std::vector<std::string>& args) {
     if (args.size() == 4 && (!toDouble(args[2], x2) || !toDouble(args[3], y2))) {
         return usage();
     }
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        std::fprintf(stderr, "e2e_driver: cannot open display\n");
-        return 1;
-    }
+    const tktest::DisplayPtr display = tktest::openDisplay();
     int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
-        std::fprintf(stderr, "e2e_driver: the X server has no XTest\n");
-        XCloseDisplay(display);
+    if (!display || !XTestQueryExtension(display.get(), &event, &error, &major, &minor)) {
+        std::fprintf(stderr, "e2e_driver: no display, or it has no XTest\n");
         return 1;
     }
-    XTestFakeMotionEvent(display, DefaultScreen(display), static_cast<int>(std::lround(x)),
-                         static_cast<int>(std::lround(y)), CurrentTime);
-    XSync(display, False);
-    // Let the window under the pointer see the move before the press.
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XSync(display, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    constexpr int kSteps = 20;
-    for (int i = 1; (x2 != x || y2 != y) && i <= kSteps; ++i) {
-        XTestFakeMotionEvent(display, DefaultScreen(display),
-                             static_cast<int>(std::lround(x + (x2 - x) * i / kSteps)),
-                             static_cast<int>(std::lround(y + (y2 - y) * i / kSteps)), CurrentTime);
-        XSync(display, False);
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
-    }
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
-    XSync(display, False);
-    XCloseDisplay(display);
+    // The window under the pointer sees the move before the press.
+    const auto px = [](double v) { return static_cast<int>(std::lround(v)); };
+    tktest::stroke(display.get(), px(x), px(y), px(x2), px(y2), (x2 != x || y2 != y) ? 20 : 0,
+                   std::chrono::milliseconds(15), std::chrono::milliseconds(60));
     return 0;
 }
 
@@ -184,21 +165,12 @@ int key(const std::vector<std::string>& args) {
         }
     }
     keys.push_back(XStringToKeysym(rest.c_str()));
-    Display* display = XOpenDisplay(nullptr);
-    if (keys.back() == NoSymbol || display == nullptr) {
+    const tktest::DisplayPtr display = tktest::openDisplay();
+    if (keys.back() == NoSymbol || !display) {
         std::fprintf(stderr, "e2e_driver: no key %s or no display\n", args[0].c_str());
         return 1;
     }
-    for (const bool down : {true, false}) {
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            const KeySym k = keys[down ? i : keys.size() - 1 - i];
-            XTestFakeKeyEvent(display, XKeysymToKeycode(display, k), down ? True : False,
-                              CurrentTime);
-            XSync(display, False);
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        }
-    }
-    XCloseDisplay(display);
+    tktest::tapKeys(display.get(), {keys.begin(), keys.end()}, std::chrono::milliseconds(30));
     return 0;
 }
 
