@@ -155,13 +155,10 @@ std::vector<Monitor> monitors(Display* d) {
 }
 
 bool XServer::start(const std::string& size) {
-    SpawnOptions o;
     // Xvfb reports every display number it finds taken: keep that quiet.
-    o.out = o.err = "/dev/null";
-    o.reportFd = 3;
-    process_ = Process::start({"Xvfb", "-displayfd", "3", "-screen", "0", size + "x24",
-                               "-nolisten", "tcp", "-noreset"},
-                              o);
+    process_ = Process::start(
+        {"Xvfb", "-displayfd", "3", "-screen", "0", size + "x24", "-nolisten", "tcp", "-noreset"},
+        {.out = "/dev/null", .err = "/dev/null", .reportFd = 3});
     const std::string number = process_ ? process_->readLine(std::chrono::seconds(20)) : "";
     name_ = number.empty() ? "" : ":" + number;
     return !name_.empty();

@@ -5,15 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -22,7 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/TempDir.h"
 #include "sim/CameraPose.h"
+#include "tests/support/PenChannel.h"
 #include "tests/support/Process.h"
 #include "tests/support/Wait.h"
 #include "tests/support/X11.h"
@@ -46,54 +45,6 @@ std::unique_ptr<tktest::Process> Start(const std::vector<std::string>& args,
     return tktest::Process::start(args, {.env = env, .err = errFile.string(), .input = true});
 }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// The simulated pen's control socket: one command, one reply.
-class PenChannel {
-public:
-    bool connect(const fs::path& path, std::chrono::milliseconds limit) {
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
-        return tktest::waitUntil(
-            [&] {
-                fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
-                if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-                    return true;
-                }
-                ::close(fd_);
-                fd_ = -1;
-                return false;
-            },
-            limit, 20ms);
-    }
-    std::string command(const std::string& line) {
-        const std::string text = line + "\n";
-        if (::write(fd_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-            return "write failed";
-        }
-        std::string reply;
-        char c = 0;
-        while (::read(fd_, &c, 1) == 1 && c != '\n') {
-            reply += c;
-        }
-        return reply;
-    }
-    ~PenChannel() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-
-private:
-    int fd_ = -1;
-};
-
 class ConsoleProcessTest : public ::testing::Test {
 protected:
     // The X screen's size; a test may widen it to hold two monitors.
@@ -109,15 +60,11 @@ protected:
         ASSERT_NE(display, nullptr);
         screen = {DisplayWidth(display, DefaultScreen(display)),
                   DisplayHeight(display, DefaultScreen(display))};
-        dir = fs::temp_directory_path() / ("tovik_console_x11_" + std::to_string(::getpid()));
-        fs::remove_all(dir);
         fs::create_directories(dir / "run");
         // The program is copied so that its settings file lands in our folder.
         fs::copy_file(fs::path(TK_BINARY_DIR) / "bin" / "tovik", dir / "tovik");
         ::setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
     }
-
-    void TearDown() override { fs::remove_all(dir); }
 
     // A calibration that inverts the simulator's pose for this screen.
     fs::path writeCalibration(const std::string& poseName) const {
@@ -170,7 +117,8 @@ protected:
     tktest::DisplayPtr connection;
     Display* display = nullptr;
     cv::Size screen;
-    fs::path dir;
+    tktest::TempDir temp;
+    fs::path dir{temp.path()};
 };
 
 TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
@@ -189,8 +137,8 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
 
     auto tovik = Start(args(cal.string()), dir / "stderr.txt");
     ASSERT_NE(tovik, nullptr);
-    PenChannel pen;
-    ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << ReadFile(dir / "stderr.txt");
+    tktest::PenChannel pen;
+    ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << tktest::readBytes(dir / "stderr.txt");
     std::this_thread::sleep_for(300ms);
     XRaiseWindow(display, target);
     XSync(display, False);
@@ -201,7 +149,7 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
     EXPECT_EQ(pen.command("lit 1"), "ok");
     EXPECT_EQ(pen.command("f13 1"), "ok");
     EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(px, py); }, 20s))
-        << ReadFile(dir / "stderr.txt");
+        << tktest::readBytes(dir / "stderr.txt");
     EXPECT_TRUE(waitEvent(target, ButtonPress, 10s));
 
     // Lift the pen: the release reaches the window.
@@ -213,7 +161,7 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
     auto second = Start(args(cal.string()), dir / "stderr2.txt");
     ASSERT_TRUE(second->waitExit(20s));
     EXPECT_EQ(second->exitCode(), 4);
-    EXPECT_NE(ReadFile(dir / "stderr2.txt").find("已有一个Vesko控制台程序在运行"),
+    EXPECT_NE(tktest::readBytes(dir / "stderr2.txt").find("已有一个Vesko控制台程序在运行"),
               std::string::npos);
     EXPECT_FALSE(tovik->waitExit(10ms));
 
@@ -231,11 +179,11 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
     // Exit while paused: the question is answered, settings saved, the
     // process ends promptly (measured generously).
     tovik->send("exit");
-    EXPECT_TRUE(tovik->waitExit(5s)) << ReadFile(dir / "stderr.txt");
+    EXPECT_TRUE(tovik->waitExit(5s)) << tktest::readBytes(dir / "stderr.txt");
     EXPECT_EQ(tovik->exitCode(), 0);
-    const std::string stderrText = ReadFile(dir / "stderr.txt");
+    const std::string stderrText = tktest::readBytes(dir / "stderr.txt");
     EXPECT_NE(stderrText.find("是否真的退出？"), std::string::npos);
-    const std::string ini = ReadFile(dir / "tovik.ini");
+    const std::string ini = tktest::readBytes(dir / "tovik.ini");
     for (const char* key : {"[Software]", "Amp=180", "RunExpoTime=-6", "[Camera]", "camGamma=130",
                             "[Functions]", "F13Trig=1"}) {
         EXPECT_NE(ini.find(key), std::string::npos) << key;
@@ -247,14 +195,14 @@ TEST_F(ConsoleProcessTest, CommandLineErrorsGoToStderr) {
     auto bad = Start({(dir / "tovik").string(), "--camera", "sim:bogus=1"}, dir / "err.txt");
     ASSERT_TRUE(bad->waitExit(20s));
     EXPECT_EQ(bad->exitCode(), 2);
-    EXPECT_NE(ReadFile(dir / "err.txt").find("--camera"), std::string::npos);
+    EXPECT_NE(tktest::readBytes(dir / "err.txt").find("--camera"), std::string::npos);
 
     auto badCal = Start({(dir / "tovik").string(), "--camera", "sim:fps=0", "--calibration-file",
                          (dir / "missing.yml").string(), "--print-messages"},
                         dir / "err2.txt");
     ASSERT_TRUE(badCal->waitExit(20s));
     EXPECT_EQ(badCal->exitCode(), 2);
-    EXPECT_NE(ReadFile(dir / "err2.txt").find("missing.yml"), std::string::npos);
+    EXPECT_NE(tktest::readBytes(dir / "err2.txt").find("missing.yml"), std::string::npos);
 }
 
 TEST_F(ConsoleProcessTest, WithoutUinputOneLineSaysWhyAndTheConsoleGoesOn) {
@@ -270,9 +218,9 @@ TEST_F(ConsoleProcessTest, WithoutUinputOneLineSaysWhyAndTheConsoleGoesOn) {
     // Exit ends the program.
     tovik->send("run");
     tovik->send("exit");
-    ASSERT_TRUE(tovik->waitExit(20s)) << ReadFile(dir / "err.txt");
+    ASSERT_TRUE(tovik->waitExit(20s)) << tktest::readBytes(dir / "err.txt");
     EXPECT_EQ(tovik->exitCode(), 0);
-    const std::string err = ReadFile(dir / "err.txt");
+    const std::string err = tktest::readBytes(dir / "err.txt");
     std::vector<std::string> uinputLines;
     std::istringstream lines(err);
     for (std::string line; std::getline(lines, line);) {
@@ -308,8 +256,8 @@ TEST_F(TwoMonitorProcessTest, ThePenOnTheProjectorMovesThePointerOntoTheProjecto
         std::vector<std::string> a = args(cal.string());
         a.insert(a.end(), {"--screen", "PROJ"});
         auto tovik = Start(a, dir / "stderr.txt");
-        PenChannel pen;
-        ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << ReadFile(dir / "stderr.txt");
+        tktest::PenChannel pen;
+        ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << tktest::readBytes(dir / "stderr.txt");
 
         // The pen near the projector's right edge: on the projector, never on
         // the panel beside it.
@@ -319,7 +267,7 @@ TEST_F(TwoMonitorProcessTest, ThePenOnTheProjectorMovesThePointerOntoTheProjecto
         EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(projectorX + 1000, 700); }, 20s))
             << "primary on the " << (primaryOnTheRight ? "right" : "left") << ", pointer at "
             << pointerText() << "\n"
-            << ReadFile(dir / "stderr.txt");
+            << tktest::readBytes(dir / "stderr.txt");
         EXPECT_EQ(pen.command("lit 0"), "ok");
         EXPECT_EQ(pen.command("f13 0"), "ok");
         tovik->send("exit");
@@ -375,7 +323,7 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
     };
     Window icon = 0;
     tktest::waitUntil([&] { return (icon = findIcon()) != 0; }, 20s, 50ms);
-    ASSERT_NE(icon, 0u) << ReadFile(dir / "stderr.txt");
+    ASSERT_NE(icon, 0u) << tktest::readBytes(dir / "stderr.txt");
     tovik->send("show");
     // Popups (the balloon shown on hiding, menus) are override-redirect
     // windows at the top of the stack.
@@ -443,7 +391,7 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
         std::vector<double> h;
         tktest::waitUntil(
             [&] {
-                std::istringstream lines(ReadFile(log));
+                std::istringstream lines(tktest::readBytes(log));
                 for (std::string line; std::getline(lines, line);) {
                     std::istringstream words(line);
                     std::string kind, what;
@@ -456,7 +404,7 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
             },
             60s, 100ms);
         ASSERT_EQ(h.size(), 9u) << "scale " << scale << ": no calibration\n"
-                                << ReadFile(dir / "stderr.txt");
+                                << tktest::readBytes(dir / "stderr.txt");
         const cv::Matx33d toScreen(h.data());
         for (const cv::Point2d p :
              {cv::Point2d(960, 600), cv::Point2d(200, 150), cv::Point2d(1700, 1050)}) {
@@ -467,9 +415,10 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
         }
         // After the count-down, tracking starts; then Exit is heard.
         EXPECT_TRUE(tktest::waitUntil(
-            [&] { return ReadFile(log).find("\nframe ") != std::string::npos; }, 20s, 100ms))
+            [&] { return tktest::readBytes(log).find("\nframe ") != std::string::npos; }, 20s,
+            100ms))
             << "scale " << scale << ": tracking did not start\n"
-            << ReadFile(dir / "stderr.txt");
+            << tktest::readBytes(dir / "stderr.txt");
         tovik->send("exit");
         EXPECT_TRUE(tovik->waitExit(15s)) << "scale " << scale;
     }
