@@ -44,8 +44,7 @@ bool PenChannel::connect(const std::string& path, std::chrono::milliseconds limi
 }
 
 bool PenChannel::send(const std::string& text) const {
-    return ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) ==
-           static_cast<ssize_t>(text.size());
+    return ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
 }
 
 bool PenChannel::reply(std::string& line, std::chrono::milliseconds limit) {

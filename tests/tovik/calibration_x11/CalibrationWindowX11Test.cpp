@@ -17,6 +17,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "common/TempDir.h"
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
 #include "sim/BackendFactory.h"
@@ -117,13 +118,6 @@ protected:
         ASSERT_TRUE(camera.OpenDevice(0, false, 640, 480));
         settings.Amp = 77;
         settings.RunExpoTime = -6;
-        dir =
-            std::filesystem::temp_directory_path() / ("tk-calib-x11-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
 
     CalibrationController::Services services(Recorded& r, bool accept) {
@@ -142,7 +136,8 @@ protected:
     TrackingSettings settings;
     CalibrationState state;
     common::ScriptedKeyState keys;
-    std::filesystem::path dir;
+    tktest::TempDir temp;
+    std::filesystem::path dir{temp.path()};
 };
 
 TEST_F(CalibrationGlueX11, AutomaticCalibrationCompletesWhileTheEventLoopRuns) {

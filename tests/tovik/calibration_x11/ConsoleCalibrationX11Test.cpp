@@ -15,6 +15,7 @@
 
 #include <unistd.h>
 
+#include "common/TempDir.h"
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
 #include "common/platform/X11InputInjector.h"
@@ -43,9 +44,8 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
     if (!haveDisplay()) {
         GTEST_SKIP() << "needs an X display";
     }
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("tk-console-calib-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const tktest::TempDir temp;
+    const std::filesystem::path dir = temp.path();
     std::string error;
     auto backend = makeCaptureBackend("sim:scene=screen,pose=keystone,fps=30", error);
     ASSERT_TRUE(backend) << error;
@@ -122,8 +122,6 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
     }
     EXPECT_EQ(countDowns, 2) << qPrintable(told);
     dlg.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
 }
 
 }  // namespace
