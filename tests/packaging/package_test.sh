@@ -10,6 +10,8 @@
 # packages that build tree (the Release tree by default); --deb checks an
 # existing package instead of building one.
 set -euo pipefail
+# shellcheck source=../support/desktop.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/desktop.sh"
 
 ROOT='' TOOLS='' TREE='' DEB=''
 while (($#)); do
@@ -18,19 +20,16 @@ while (($#)); do
     --tools) TOOLS=$2; shift 2 ;;
     --tree) TREE=$2; shift 2 ;;
     --deb) DEB=$2; shift 2 ;;
-    *) echo "usage: package_test.sh --root DIR --tools DIR [--tree DIR] [--deb FILE]" >&2; exit 2 ;;
+    *) usage_from_header "${BASH_SOURCE[0]}"; exit 2 ;;
   esac
 done
 [[ -n $ROOT && -n $TOOLS ]] || { echo "package_test.sh: --root and --tools are needed" >&2; exit 2; }
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tk-package-XXXXXX")
-PIDS=()
+SPAWN_LOGS=$WORK
 cleanup() {
-  local rc=$? i
-  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-    kill -TERM -- "-${PIDS[$i]}" 2>/dev/null || true
-    wait "${PIDS[$i]}" 2>/dev/null || true
-  done
+  local rc=$?
+  teardown
   rm -rf "$WORK"
   exit $rc
 }
@@ -153,19 +152,7 @@ grep -qF "$R/usr/share/kalvo/help/help.html" "$WORK/kalvo-help.txt" || fail "kal
 ok "tovik --version, --print-settings, --list-cameras; kalvo --help"
 
 # ---- under a private X server ----
-spawn() { # name command...
-  local name=$1
-  shift
-  setsid "$@" >"$WORK/$name.log" 2>&1 &
-  PIDS+=($!)
-}
-# Xvfb writes its display number into a FIFO held open both ways.
-mkfifo "$WORK/displayfd.fifo"
-exec 4<>"$WORK/displayfd.fifo"
-spawn xvfb Xvfb -displayfd 4 -screen 0 1024x768x24 -nolisten tcp -noreset </dev/null
-read -r -t 20 -u 4 n || die "Xvfb did not start"
-exec 4>&-
-export DISPLAY=:$n
+start_xvfb 1024x768 || die "Xvfb did not start"
 
 # Tovik confirms its exit (messages answered with OK) and saves its settings.
 timeout 60 "$BIN/tovik" --camera sim:fps=0 --print-messages --commands-from-stdin \
@@ -183,8 +170,8 @@ EOF
 chmod +x "$WORK/stubs/xdg-open"
 GEOMETRY=$WORK/kalvo.geometry
 spawn kalvo env PATH="$WORK/stubs:$PATH" LD_PRELOAD="$TOOLS/libe2e_geometry_probe.so" \
-  TK_GEOMETRY_FILE="$GEOMETRY" "$BIN/kalvo" </dev/null
-KALVO=${PIDS[-1]}
+  TK_GEOMETRY_FILE="$GEOMETRY" "$BIN/kalvo"
+KALVO=${SPAWNED[-1]}
 click() { # control [timeout]
   local xy
   xy=$("$TOOLS/e2e_driver" geometry "$GEOMETRY" "$1" --timeout "${2:-15}") || return 1
