@@ -76,6 +76,7 @@ cmd_build() {
     args+=(-DTK_WINDOWS_PLATFORM_ONLY=OFF -DQT_HOST_PATH=/usr -DTK_WINDOWS_ART_DIR="$ART")
   fi
   log "configure $BUILD"
+  mkdir -p "$BUILD"
   TK_WIN64_DEPS="$list" cmake "${args[@]}" >"$BUILD.configure.log" 2>&1 ||
     { tail -n 30 "$BUILD.configure.log" >&2; return 1; }
   log "build $BUILD"
