@@ -22,6 +22,7 @@
 #include "common/platform/win32/Win32ShellLauncher.h"
 #include "common/platform/win32/Win32Text.h"
 #include "common/platform/win32/Win32WindowFinder.h"
+#include "common/platform/win32/Win32WindowStacking.h"
 
 namespace {
 
@@ -233,6 +234,52 @@ TEST_F(Win32Presentation, HiddenOrSmallWindowsDoNotCount) {
     pump(50);
     EXPECT_EQ(finder_.findByClass("screenClass", "paneClassDC"), std::nullopt);
     EXPECT_FALSE(finder_.activate(id(show_)));
+}
+
+TEST(Win32Stacking, AnotherProgramsWindowAboveCoversUntilRaised) {
+    registerClass(L"tkStacking");
+    const auto make = [](DWORD style, int x) {
+        HWND w = CreateWindowExW(WS_EX_TOPMOST, L"tkStacking", L"stack", style | WS_VISIBLE, x, 0,
+                                 200, 150, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        pump(100);
+        return w;
+    };
+    const auto id = [](HWND w) {
+        return static_cast<common::WindowId>(reinterpret_cast<std::uintptr_t>(w));
+    };
+    HWND toolbar = make(WS_POPUP, 0);
+    HWND other = make(WS_OVERLAPPEDWINDOW, 100);  // made later: above
+    ASSERT_NE(toolbar, nullptr);
+    ASSERT_NE(other, nullptr);
+    // This process's windows stand for another program's once the stacking
+    // is told of another process as its own.
+    const auto ours = common::makeWin32WindowStacking(static_cast<long>(GetCurrentProcessId()));
+    const auto theirs =
+        common::makeWin32WindowStacking(static_cast<long>(GetCurrentProcessId()) + 1);
+    EXPECT_FALSE(ours->coveredByOtherProgram(id(toolbar)));
+    EXPECT_TRUE(theirs->coveredByOtherProgram(id(toolbar)));
+    EXPECT_FALSE(theirs->coveredByOtherProgram(id(other)));
+    theirs->raise(id(toolbar));
+    pump(50);
+    EXPECT_FALSE(theirs->coveredByOtherProgram(id(toolbar)));
+    EXPECT_EQ(GetForegroundWindow(), other);  // raising took no focus
+    // A bare pop-up (a menu) opened over it, a hidden window or one beside
+    // it leave it uncovered.
+    HWND menu = make(WS_POPUP, 50);
+    EXPECT_FALSE(theirs->coveredByOtherProgram(id(toolbar)));
+    theirs->raise(id(other));
+    pump(50);
+    EXPECT_TRUE(theirs->coveredByOtherProgram(id(toolbar)));
+    ShowWindow(other, SW_HIDE);
+    pump(50);
+    EXPECT_FALSE(theirs->coveredByOtherProgram(id(toolbar)));
+    SetWindowPos(other, HWND_TOPMOST, 300, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    pump(50);
+    EXPECT_FALSE(theirs->coveredByOtherProgram(id(toolbar)));
+    EXPECT_FALSE(theirs->setNativeClass(id(toolbar), "kalvoOverlay"));
+    for (HWND w : {toolbar, other, menu}) {
+        DestroyWindow(w);
+    }
 }
 
 TEST(Win32InstanceLock, NamedMutexAdmitsOneHolderAtATime) {
