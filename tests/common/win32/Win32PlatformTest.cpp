@@ -16,6 +16,7 @@
 #include "common/platform/AbsoluteMapping.h"
 #include "common/platform/InstanceLock.h"
 #include "common/platform/Platform.h"
+#include "common/platform/ScreenFrames.h"
 #include "common/platform/win32/Win32InputInjector.h"
 #include "common/platform/win32/Win32KeyState.h"
 #include "common/platform/win32/Win32ScreenInfo.h"
@@ -280,6 +281,45 @@ TEST(Win32Stacking, AnotherProgramsWindowAboveCoversUntilRaised) {
     for (HWND w : {toolbar, other, menu}) {
         DestroyWindow(w);
     }
+}
+
+TEST(Win32ScreenFrames, FilmTheDesktopOrAnAreaOfIt) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"tkRedWindow";
+    wc.hbrBackground = CreateSolidBrush(RGB(255, 0, 0));
+    RegisterClassW(&wc);
+    HWND red = CreateWindowExW(WS_EX_TOPMOST, L"tkRedWindow", L"red", WS_POPUP | WS_VISIBLE, 100,
+                               100, 200, 150, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(red, nullptr);
+    pump(300);
+    // Blue, green, red of the pixel at x, y of a frame.
+    const auto colour = [](const common::ScreenFrame& f, int x, int y) {
+        const unsigned char* p = f.data + static_cast<std::size_t>(y) * f.stride + x * f.channels;
+        return std::vector<int>{p[0], p[1], p[2]};
+    };
+    const std::vector<int> kRed{0, 0, 255};
+    auto whole = common::ScreenFrames::open("", {});
+    auto part = common::ScreenFrames::open("", {100, 100, 200, 150});
+    ASSERT_NE(whole, nullptr);
+    ASSERT_NE(part, nullptr);
+    common::ScreenFrame f;
+    ASSERT_TRUE(whole->grab(f));
+    EXPECT_EQ(f.width, primary().width);
+    EXPECT_EQ(colour(f, 150, 150), kRed);
+    EXPECT_NE(colour(f, 350, 150), kRed);
+    ASSERT_TRUE(part->grab(f));
+    EXPECT_EQ(f.width, 200);
+    EXPECT_EQ(f.height, 150);
+    EXPECT_EQ(colour(f, 0, 0), kRed);
+    EXPECT_EQ(colour(f, 199, 149), kRed);
+    EXPECT_EQ(part->area(), (common::ScreenRect{100, 100, 200, 150}));
+    part->assumeSizeOnce({50, 40});
+    ASSERT_TRUE(part->grab(f));
+    EXPECT_EQ(f.width, 50);
+    EXPECT_EQ(common::ScreenFrames::open("", {0, 0, 100000, 10}), nullptr);
+    DestroyWindow(red);
 }
 
 TEST(Win32InstanceLock, NamedMutexAdmitsOneHolderAtATime) {
