@@ -51,7 +51,8 @@ void sendKey(WORD vk) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tk_win_input click X Y [right] | stroke X Y X Y ... | key NAME | where\n");
+    std::fprintf(stderr,
+                 "usage: tk_win_input click X Y [right] | stroke X Y X Y ... | key NAME | where\n");
     return 2;
 }
 
