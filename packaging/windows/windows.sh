@@ -165,8 +165,10 @@ cmd_screenshots() {
   smoke_kalvo || rc=$?
   smoke_tovik || rc=$?
   mkdir -p "$ROOT/docs/screenshots"
-  cp "$OUT"/screenshots/windows-*.png "$ROOT/docs/screenshots/"
-  ls "$ROOT"/docs/screenshots/windows-*.png
+  local shot
+  for shot in "$OUT"/screenshots/windows-*.png; do
+    [ -f "$shot" ] && cp "$shot" "$ROOT/docs/screenshots/" && echo "docs/screenshots/${shot##*/}"
+  done
   return $rc
 }
 # shellcheck source=packaging/windows/smoke.sh
