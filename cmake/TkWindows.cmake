@@ -7,7 +7,8 @@
 # being built.
 option(TK_WINDOWS_PLATFORM_ONLY "Windows: only the parts that need neither Qt nor OpenCV" OFF)
 
-set(TK_WINDOWS_FOLDERS common/ini common/platform kalvo/jpgdll tests tests/common packaging)
+set(TK_WINDOWS_FOLDERS common/ini common/platform kalvo/jpgdll tests tests/common tests/windows
+    packaging)
 if(NOT TK_WINDOWS_PLATFORM_ONLY)
   list(APPEND TK_WINDOWS_FOLDERS common/cli tovik/tracking tovik/camera tovik/calibration sim
        tovik/console tovik/app kalvo/core kalvo/ui tests/tovik/tracking tests/tovik/camera

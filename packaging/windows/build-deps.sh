@@ -61,7 +61,10 @@ OPENCV_FLAGS=(
   -DBUILD_TESTS=OFF -DBUILD_PERF_TESTS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_opencv_apps=OFF
   -DBUILD_DOCS=OFF -DBUILD_JAVA=OFF -DBUILD_opencv_python2=OFF -DBUILD_opencv_python3=OFF
   -DBUILD_opencv_world=OFF -DENABLE_PRECOMPILED_HEADERS=OFF -DCPU_DISPATCH=
-  -DWITH_MSMF=ON -DWITH_MSMF_DXVA=OFF -DWITH_DSHOW=ON -DWITH_DIRECTX=OFF
+  # OpenCV's Media Foundation capture does not build with mingw-w64 (OpenCV
+  # leaves it out for MinGW itself): frames come through DirectShow, the
+  # listing and the controls through Media Foundation (tovik/camera/win32).
+  -DWITH_MSMF=OFF -DWITH_DSHOW=ON -DWITH_DIRECTX=OFF
   -DWITH_FFMPEG=OFF -DWITH_GSTREAMER=OFF -DWITH_1394=OFF -DWITH_OPENCL=OFF -DWITH_IPP=OFF
   -DWITH_ITT=OFF -DWITH_EIGEN=OFF -DWITH_LAPACK=OFF -DWITH_PROTOBUF=OFF -DWITH_ADE=OFF
   -DWITH_QUIRC=OFF -DWITH_TIFF=OFF -DWITH_WEBP=OFF -DWITH_OPENJPEG=OFF -DWITH_JASPER=OFF
@@ -73,9 +76,6 @@ OPENCV_FLAGS=(
   -DOPENCV_LIB_ARCHIVE_INSTALL_PATH=lib -DOPENCV_3P_LIB_INSTALL_PATH=lib/opencv4/3rdparty
   -DOPENCV_CONFIG_INSTALL_PATH=lib/cmake/opencv4 -DOPENCV_INCLUDE_INSTALL_PATH=include/opencv4
   -DOPENCV_OTHER_INSTALL_PATH=share/opencv4 -DOPENCV_LICENSES_INSTALL_PATH=share/licenses/opencv4
-  # mingw's strsafe.h renames StrNCatA and kin, which shlwapi.h then
-  # declares: the Media Foundation back end includes both.
-  -DCMAKE_CXX_FLAGS=-DSTRSAFE_NO_DEPRECATE
 )
 QT_FLAGS=(
   -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
@@ -210,10 +210,11 @@ build_part() { # name version key source-subdir flags...
   t0=$(date +%s)
   log "$name $version: configure"
   rm -rf "$out"
-  # A build folder configured from another checkout's toolchain file cannot
-  # be resumed: it starts again.
-  if grep -rlsF --include=CMakeSystem.cmake "mingw-w64.cmake" "$build/CMakeFiles" |
-     xargs -r grep -LF "$TOOLCHAIN" | grep -q .; then
+  # A build folder left by a run from another checkout includes that
+  # checkout's toolchain file, which may be gone: it starts again.
+  local system
+  system=$(find "$build/CMakeFiles" -maxdepth 2 -name CMakeSystem.cmake 2>/dev/null | sed -n 1p)
+  if [ -n "$system" ] && ! grep -qF "include(\"$TOOLCHAIN\")" "$system"; then
     rm -rf "$build"
   fi
   mkdir -p "$build"
