@@ -192,9 +192,7 @@ void CTovikDlg::OnInitDialog() {
 
     LoadSettings(settings_, services_.paths.iniPath);
     CCameraDS& camera = services_.camera;
-    camera.SetImageControls(settings_.camBrightness, settings_.camContrast, settings_.camHue,
-                            settings_.camSaturation, settings_.camSharpness, settings_.camGamma,
-                            settings_.camBacklightCompensation, settings_.camGain);
+    camera.SetImageControls(settings_.camera);
     camera.SetExposure(0, true);
     const int interval = settings_.SamplingInterval;
     {
@@ -667,24 +665,9 @@ void CTovikDlg::OnAdjustCamera() {
         return;  // switching devices would close the camera under the calibration
     }
     PreviewSuspended = 1;
-    CSelectDlg dialog(services_.camera, this);
-    dialog.camBrightness = settings_.camBrightness;
-    dialog.camContrast = settings_.camContrast;
-    dialog.camHue = settings_.camHue;
-    dialog.camSaturation = settings_.camSaturation;
-    dialog.camSharpness = settings_.camSharpness;
-    dialog.camGamma = settings_.camGamma;
-    dialog.camBacklightCompensation = settings_.camBacklightCompensation;
-    dialog.camGain = settings_.camGain;
+    CSelectDlg dialog(services_.camera, settings_.camera, this);
     runModal(dialog);
-    settings_.camBrightness = dialog.camBrightness;
-    settings_.camContrast = dialog.camContrast;
-    settings_.camHue = dialog.camHue;
-    settings_.camSaturation = dialog.camSaturation;
-    settings_.camSharpness = dialog.camSharpness;
-    settings_.camGamma = dialog.camGamma;
-    settings_.camBacklightCompensation = dialog.camBacklightCompensation;
-    settings_.camGain = dialog.camGain;
+    settings_.camera = dialog.values();
     PreviewSuspended = 0;
 }
 
@@ -692,59 +675,16 @@ void CTovikDlg::OnAdvancedSettings() {
     if (calibrationHoldsConsole()) {
         return;  // switching devices would close the camera under the calibration
     }
-    CSettingDlg dialog(services_.camera, services_.messages, this);
-    TrackingSettings& s = settings_;
-    dialog.Amp = s.Amp;
-    dialog.Area = s.Area;
-    dialog.AreaUp = s.AreaUp;
-    dialog.Move = s.Move;
-    dialog.RunExpoTime = s.RunExpoTime;
-    dialog.MouseLeft = s.MouseLeft;
-    dialog.F13Trig = s.F13Trig;
-    dialog.AutoTh = s.AutoTh;
-    dialog.camBrightness = s.camBrightness;
-    dialog.camContrast = s.camContrast;
-    dialog.camHue = s.camHue;
-    dialog.camSaturation = s.camSaturation;
-    dialog.camSharpness = s.camSharpness;
-    dialog.camGamma = s.camGamma;
-    dialog.camBacklightCompensation = s.camBacklightCompensation;
-    dialog.camGain = s.camGain;
+    CSettingDlg dialog(services_.camera, services_.messages, settings_, this);
     dialog.Running = Running;
-    dialog.Screen = s.Screen;
     dialog.Monitors = services_.screen.monitors();
-    // Accuracy options.
-    dialog.LensCorrection = s.LensCorrection;
-    dialog.SubPixelSpot = s.SubPixelSpot;
-    dialog.PointerSmoothing = s.PointerSmoothing;
-    dialog.RightHold = s.RightHold;
-    dialog.RightRadius = s.RightRadius;
     if (runModal(dialog) != QDialog::Accepted) {
         return;
     }
-    s.Amp = dialog.Amp;
-    s.Area = dialog.Area;
-    s.AreaUp = dialog.AreaUp;
-    s.Move = dialog.Move;
-    s.RunExpoTime = dialog.RunExpoTime;
-    s.MouseLeft = dialog.MouseLeft;
-    s.F13Trig = dialog.F13Trig;
-    s.AutoTh = dialog.AutoTh;
-    s.camBrightness = dialog.camBrightness;
-    s.camContrast = dialog.camContrast;
-    s.camHue = dialog.camHue;
-    s.camSaturation = dialog.camSaturation;
-    s.camSharpness = dialog.camSharpness;
-    s.camGamma = dialog.camGamma;
-    s.camBacklightCompensation = dialog.camBacklightCompensation;
-    s.camGain = dialog.camGain;
-    s.Screen = dialog.Screen;
-    // Accuracy options.
-    s.LensCorrection = dialog.LensCorrection;
-    s.SubPixelSpot = dialog.SubPixelSpot;
-    s.PointerSmoothing = dialog.PointerSmoothing;
-    s.RightHold = dialog.RightHold;
-    s.RightRadius = dialog.RightRadius;
+    // The slider's interval is not the dialog's to change.
+    const std::int32_t interval = settings_.SamplingInterval;
+    settings_ = dialog.values();
+    settings_.SamplingInterval = interval;
 }
 
 int CTovikDlg::RunCountDown() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -13,6 +14,9 @@
 
 #include <fstream>
 #include <functional>
+#include <limits>
+#include <map>
+#include <set>
 #include <utility>
 
 #include "ConsoleFixture.h"
@@ -658,24 +662,114 @@ TEST_F(ConsoleTest, ExitOnAFullDiskKeepsTheOldSettingsAndSaysWhy) {
     EXPECT_EQ(ini.readAll(), before);
 }
 
-TEST_F(ConsoleTest, AdvancedSettingsExchangeSixteenValuesOnOkOnly) {
+// Every key of the settings file goes from the console into the dialog that
+// edits it, shows there, and comes back as the user left it; keys no dialog
+// edits come back as they went. A new key fails here until it is given a
+// control or said to be edited in the file only.
+TEST_F(ConsoleTest, EverySettingsKeyReachesItsDialogAndComesBack) {
+    const std::map<std::string, int> controls = {
+        {"Amp", 1000},          {"Area", 1001},
+        {"AreaUp", 1054},       {"Move", 1004},
+        {"RunExpoTime", 1005},  {"AutoTh", 1078},
+        {"MouseLeft", 1035},    {"F13Trig", 1036},
+        {"RightHold", 1101},    {"RightRadius", 1102},
+        {"Screen", 1100},       {"LensCorrection", 1201},
+        {"SubPixelSpot", 1202}, {"PointerSmoothing", 1203}};
+    const std::set<std::string> fileOnly = {"DbClickThd", "ReuseCalibration"};
+    // Two values each key accepts, other than its default: one to go in, one
+    // for the user to choose.
+    const auto value = [](const SettingKey& k, bool chosen) -> std::int32_t {
+        if (k.minimum == 0 && k.maximum == 1) {
+            return chosen ? k.fileDefault : 1 - k.fileDefault;
+        }
+        if (k.maximum == std::numeric_limits<std::int32_t>::max()) {
+            return (chosen ? 2000 : 1000) + static_cast<int>(&k - SettingKeys().data());
+        }
+        return chosen ? (k.minimum + k.maximum) / 2 : k.maximum - 1;
+    };
+    const auto text = [&](const SettingKey& k, bool chosen) {
+        return k.isText() ? QString::fromLatin1(chosen ? "HDMI-2" : "DP-1")
+                          : QString::number(value(k, chosen));
+    };
     CTovikDlg& dlg = makeConsole();
-    dlg.Settings().DbClickThd = 33;
+    for (const SettingKey& k : SettingKeys()) {
+        if (k.isText()) {
+            dlg.Settings().*k.text = text(k, false).toStdString();
+        } else {
+            k.set(dlg.Settings(), value(k, false));
+        }
+    }
+    const TrackingSettings sent = dlg.Settings();
+    // In the advanced settings dialog: what each control shows, then the
+    // user's choice in every one; the device switch uses the image values.
+    std::map<std::string, QString> shown;
     dlg.runModal = [&](QDialog& d) {
         auto& s = dynamic_cast<CSettingDlg&>(d);
         s.show();
-        EXPECT_EQ(s.Amp, 180);
-        EXPECT_EQ(s.Running, 0);
-        s.findChild<QComboBox*>(QStringLiteral("1000"))->setEditText(QStringLiteral("200"));
-        s.findChild<QComboBox*>(QStringLiteral("1004"))->setEditText(QStringLiteral("12"));
+        for (const auto& [name, id] : controls) {
+            QWidget* w = s.findChild<QWidget*>(QString::number(id));
+            const SettingKey& k = FindSettingKey(name);
+            if (auto* box = qobject_cast<QComboBox*>(w)) {
+                shown[name] = box->currentText();
+                box->setEditText(text(k, true));
+            } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+                shown[name] = QString::number(check->isChecked() ? 1 : 0);
+                check->setChecked(value(k, true) != 0);
+            }
+        }
+        auto* device = s.findChild<QComboBox*>(QStringLiteral("1074"));
+        emit device->activated(0);
         s.OnOK();
         return s.result();
     };
-    dlg.OnAdvancedSettings();
-    EXPECT_EQ(dlg.Settings().Amp.get(), 200);
-    EXPECT_EQ(dlg.Settings().Move.get(), 12);
-    EXPECT_EQ(dlg.Settings().DbClickThd.get(), 33);
 
+    dlg.OnAdvancedSettings();
+
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(backend->imageControls[i], sent.camera.*kImageControlMembers[i]) << i;
+    }
+    for (const SettingKey& k : SettingKeys()) {
+        const bool edited = controls.contains(k.name);
+        EXPECT_TRUE(edited || fileOnly.contains(k.name) || k.control != nullptr)
+            << k.name << " has no place in a dialog";
+        if (edited) {
+            EXPECT_EQ(shown[k.name], text(k, false)) << k.name << " did not reach the dialog";
+        }
+        const bool chosen = edited;
+        if (k.isText()) {
+            EXPECT_EQ(dlg.Settings().*k.text, text(k, chosen).toStdString()) << k.name;
+        } else {
+            EXPECT_EQ(k.get(dlg.Settings()), value(k, chosen)) << k.name;
+        }
+    }
+
+    // The camera dialog: it pushes the image values to the device on opening
+    // and brings back what the device's pages left, whatever way it ends.
+    ImageControls pages;
+    for (int i = 0; i < 8; ++i) {
+        pages.*kImageControlMembers[i] = 3000 + i;
+    }
+    int suspendedDuring = -1;
+    dlg.runModal = [&](QDialog& d) {
+        auto& s = dynamic_cast<CSelectDlg&>(d);
+        s.show();
+        suspendedDuring = dlg.PreviewSuspended;
+        for (int i = 0; i < 8; ++i) {
+            EXPECT_EQ(backend->imageControls[i], sent.camera.*kImageControlMembers[i]) << i;
+            backend->imageControls[i] = pages.*kImageControlMembers[i];
+        }
+        s.OnVideoProperties();
+        return int(QDialog::Rejected);
+    };
+
+    dlg.OnAdjustCamera();
+
+    EXPECT_EQ(dlg.Settings().camera, pages);
+    EXPECT_EQ(suspendedDuring, 1);
+    EXPECT_EQ(dlg.PreviewSuspended, 0);
+
+    // Cancel in the advanced settings keeps the record as it was.
+    const TrackingSettings before = dlg.Settings();
     dlg.runModal = [&](QDialog& d) {
         auto& s = dynamic_cast<CSettingDlg&>(d);
         s.show();
@@ -684,27 +778,11 @@ TEST_F(ConsoleTest, AdvancedSettingsExchangeSixteenValuesOnOkOnly) {
         return s.result();
     };
     dlg.OnAdvancedSettings();
-    EXPECT_EQ(dlg.Settings().Amp.get(), 200);
-}
-
-TEST_F(ConsoleTest, CameraDialogValuesComeBackHoweverItEnds) {
-    CTovikDlg& dlg = makeConsole();
-    dlg.Settings().camGamma = 111;
-    int suspendedDuring = -1;
-    dlg.runModal = [&](QDialog& d) {
-        auto& s = dynamic_cast<CSelectDlg&>(d);
-        suspendedDuring = dlg.PreviewSuspended;
-        EXPECT_EQ(s.camGamma, 111);
-        s.camBrightness = 9;
-        return int(QDialog::Rejected);
-    };
-
-    dlg.OnAdjustCamera();
-
-    EXPECT_EQ(suspendedDuring, 1);
-    EXPECT_EQ(dlg.PreviewSuspended, 0);
-    EXPECT_EQ(dlg.Settings().camBrightness.get(), 9);
-    EXPECT_EQ(dlg.Settings().camGamma.get(), 111);
+    for (const SettingKey& k : SettingKeys()) {
+        if (!k.isText()) {
+            EXPECT_EQ(k.get(dlg.Settings()), k.get(before)) << k.name;
+        }
+    }
 }
 
 TEST_F(ConsoleTest, AboutAndCountDownRunAsModalDialogs) {

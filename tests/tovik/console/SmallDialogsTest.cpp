@@ -92,10 +92,11 @@ protected:
 };
 
 TEST_F(SelectDlgTest, OpeningPushesTheEightValuesAndListsTheDevices) {
-    CSelectDlg dlg(camera, nullptr, false);
-    dlg.camBrightness = 11;
-    dlg.camGamma = 99;
-    dlg.camGain = 3;
+    ImageControls values;
+    values.brightness = 11;
+    values.gamma = 99;
+    values.gain = 3;
+    CSelectDlg dlg(camera, values, nullptr, false);
 
     dlg.show();
 
@@ -115,7 +116,7 @@ TEST_F(SelectDlgTest, OpeningPushesTheEightValuesAndListsTheDevices) {
 }
 
 TEST_F(SelectDlgTest, PreviewDrawsUnlessSwitching) {
-    CSelectDlg dlg(camera, nullptr, false);
+    CSelectDlg dlg(camera, {}, nullptr, false);
     dlg.show();
     dlg.previewTick();
     EXPECT_EQ(dlg.preview()->framesShown(), 1);
@@ -127,7 +128,7 @@ TEST_F(SelectDlgTest, PreviewDrawsUnlessSwitching) {
 }
 
 TEST_F(SelectDlgTest, SelectingReopensThroughTheFormatPageAndLocksTheButton) {
-    CSelectDlg dlg(camera, nullptr, false);
+    CSelectDlg dlg(camera, {}, nullptr, false);
     dlg.show();
     auto* list = dlg.findChild<QComboBox*>(QStringLiteral("1052"));
     auto* select = dlg.findChild<QPushButton*>(QStringLiteral("1051"));
@@ -157,7 +158,7 @@ TEST_F(SelectDlgTest, SelectingReopensThroughTheFormatPageAndLocksTheButton) {
 }
 
 TEST_F(SelectDlgTest, VideoPropertiesActLiveAndAreReadBack) {
-    CSelectDlg dlg(camera, nullptr, false);
+    CSelectDlg dlg(camera, {}, nullptr, false);
     dlg.show();
     dialogs.runHook = [&](QDialog& properties) {
         auto* brightness = properties.findChild<QSlider*>(QStringLiteral("control1"));
@@ -178,7 +179,7 @@ TEST_F(SelectDlgTest, VideoPropertiesActLiveAndAreReadBack) {
 
     EXPECT_EQ((backend->controlSets.front()), (std::pair<int, int>{1, 42}));
     EXPECT_EQ((backend->controlSets.back()), (std::pair<int, int>{2, 1}));
-    EXPECT_EQ(dlg.camBrightness, 42);  // read back from the device
+    EXPECT_EQ(dlg.values().brightness, 42);  // read back from the device
 }
 
 TEST_F(SelectDlgTest, ADeviceWithoutControlsShowsNoPropertiesDialog) {
@@ -196,7 +197,7 @@ TEST_F(SelectDlgTest, ADeviceWithoutControlsShowsNoPropertiesDialog) {
 }
 
 TEST_F(SelectDlgTest, EnterEndsTheDialogWithTheListedDevice) {
-    CSelectDlg dlg(camera, nullptr, false);
+    CSelectDlg dlg(camera, {}, nullptr, false);
     dlg.show();
     dlg.findChild<QComboBox*>(QStringLiteral("1052"))->setCurrentIndex(2);
 
