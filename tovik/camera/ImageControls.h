@@ -35,10 +35,14 @@ struct ImageControls {
 
 // The member of each control, indexed by ImageControl.
 inline constexpr std::array<int ImageControls::*, 8> kImageControlMembers{
-    &ImageControls::brightness, &ImageControls::contrast,
-    &ImageControls::hue,        &ImageControls::saturation,
-    &ImageControls::sharpness,  &ImageControls::gamma,
-    &ImageControls::backlightCompensation, &ImageControls::gain,
+    &ImageControls::brightness,
+    &ImageControls::contrast,
+    &ImageControls::hue,
+    &ImageControls::saturation,
+    &ImageControls::sharpness,
+    &ImageControls::gamma,
+    &ImageControls::backlightCompensation,
+    &ImageControls::gain,
 };
 
 }  // namespace tovik

@@ -334,8 +334,7 @@ void CTovikDlg::OnRun() {
     loop_->setTrace(trace_);
     loop_->setShowPicture(ShowPicture != 0);
     loop_->start();
-    ThreadStarted = 1;
-    Running = 1;
+    tracking_.track();
     rateTimer_.start();
     statusTimer_.start();
 
@@ -354,7 +353,7 @@ void CTovikDlg::OnPause() {
     if (!loop_ || calibrationHoldsConsole()) {
         return;
     }
-    if (Paused == 0) {
+    if (!tracking_.paused()) {
         // Parked between frames: the preview and calibration may use the
         // camera and replace the calibration now.
         loop_->pause();
@@ -362,10 +361,9 @@ void CTovikDlg::OnPause() {
         setEnabled(ids::AdjustCamera, true);
         setEnabled(ids::AutoCalibrate, true);
         setEnabled(ids::ManualCalibrate, true);
-        Paused = 1;
+        tracking_.pause();
         services_.camera.SetExposure(0, true);
         previewTimer_.start();
-        Running = 0;
     } else {
         previewTimer_.stop();
         loop_->resume();
@@ -373,10 +371,9 @@ void CTovikDlg::OnPause() {
         setEnabled(ids::AdjustCamera, false);
         setEnabled(ids::AutoCalibrate, false);
         setEnabled(ids::ManualCalibrate, false);
-        Paused = 0;
+        tracking_.track();
         services_.camera.SetExposure(settings_.RunExpoTime, settings_.RunExpoTime == 0);
         HideToTray();
-        Running = 1;
     }
 }
 
@@ -401,7 +398,7 @@ void CTovikDlg::OnExit() {
         // Before anything stops: the user may free space and note the values.
         ReportFileNotWritten(LoadString(185), r.describe(services_.paths.iniPath));
     }
-    StopRequested = 1;
+    tracking_.requestStop();
     // A parked thread is woken by the stop itself; it ends at its safe point
     // and is joined before the camera goes.
     if (loop_) {
@@ -583,7 +580,7 @@ void CTovikDlg::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
 
 void CTovikDlg::fillTrayMenu(QMenu& menu) {
     menu.clear();
-    for (const TrayMenuItem& item : BuildTrayMenu(ThreadStarted != 0, Running != 0)) {
+    for (const TrayMenuItem& item : BuildTrayMenu(tracking_.threadStarted(), tracking_.running())) {
         QAction* action = menu.addAction(LoadString(item.stringId));
         action->setObjectName(QString::number(item.command));
         const int command = item.command;
@@ -676,7 +673,7 @@ void CTovikDlg::OnAdvancedSettings() {
         return;  // switching devices would close the camera under the calibration
     }
     CSettingDlg dialog(services_.camera, services_.messages, settings_, this);
-    dialog.Running = Running;
+    dialog.Running = tracking_.running() ? 1 : 0;
     dialog.Monitors = services_.screen.monitors();
     if (runModal(dialog) != QDialog::Accepted) {
         return;

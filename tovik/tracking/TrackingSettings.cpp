@@ -34,8 +34,8 @@ constexpr SettingKey Int(const char* section, const char* name, SharedInt TS::*m
 }
 
 constexpr SettingKey Camera(const char* name, int ImageControls::*control) {
-    return {"Camera", name, ImageControls{}.*control, kAny, kAnyMax, W::Always, nullptr, nullptr,
-            control, nullptr};
+    return {"Camera", name,   ImageControls{}.*control, kAny, kAnyMax, W::Always, nullptr, nullptr,
+            control,  nullptr};
 }
 
 constexpr std::array<SettingKey, 24> kKeys{{

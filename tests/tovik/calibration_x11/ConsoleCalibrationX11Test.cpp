@@ -79,7 +79,7 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
     dlg->show();
 
     dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
-    ASSERT_TRUE(waitFor([&] { return dlg->Running == 1; }, 60000));
+    ASSERT_TRUE(waitFor([&] { return dlg->Tracking().running(); }, 60000));
 
     EXPECT_EQ(countDowns, 1);
     EXPECT_EQ(dlg->Calibration().Calibrated, 1);
@@ -115,7 +115,7 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
     dlg->OnPause();
     dlg->Settings().Screen = "TK-RIGHT";
     dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
-    if (waitFor([&] { return dlg->Running == 1; }, 60000)) {
+    if (waitFor([&] { return dlg->Tracking().running(); }, 60000)) {
         follow(QPoint(w * 3 / 4 + 37, h / 2 + 41));
     }
     (void)(xrandr("--delmonitor TK-LEFT") && xrandr("--delmonitor TK-RIGHT"));

@@ -205,7 +205,7 @@ TEST_F(ConsoleTest, RunBeforeACalibrationIsRefused) {
               QStringLiteral("摄像头模式已改变，请点击“标定”按钮重新进行标定"));
     EXPECT_EQ(messages.messages[0].caption, QStringLiteral("请先标定"));
     EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
-    EXPECT_EQ(dlg.ThreadStarted, 0);
+    EXPECT_FALSE(dlg.Tracking().threadStarted());
     EXPECT_TRUE(button(1006)->isEnabled());
     EXPECT_FALSE(button(1007)->isEnabled());
     EXPECT_FALSE(button(1040)->isEnabled());
@@ -234,7 +234,7 @@ TEST_F(ConsoleTest, StoredCalibrationIsTakenAtStartOnlyWhenReuseIsOnAndItMatches
     EXPECT_TRUE(line().startsWith(QStringLiteral("使用保存的标定 StoredCalibration.yml（")))
         << line().toStdString();
     QTest::mouseClick(button(1006), Qt::LeftButton);
-    EXPECT_EQ(console->ThreadStarted, 1);  // Run is allowed at once
+    EXPECT_TRUE(console->Tracking().threadStarted());  // Run is allowed at once
     console->OnPause();
 
     CalibrationOrigin elsewhere = here;
@@ -271,8 +271,8 @@ TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
     EXPECT_FALSE(enabled(1007));
 
     dlg.OnRun();  // Tracking
-    EXPECT_EQ(dlg.ThreadStarted, 1);
-    EXPECT_EQ(dlg.Running, 1);
+    EXPECT_TRUE(dlg.Tracking().threadStarted());
+    EXPECT_TRUE(dlg.Tracking().running());
     EXPECT_FALSE(enabled(1005) || enabled(1009) || enabled(1047) || enabled(1006));
     EXPECT_TRUE(enabled(1007) && enabled(1040));
     EXPECT_EQ(text(1007), QStringLiteral("暂停(&P)"));
@@ -281,8 +281,8 @@ TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
     EXPECT_TRUE(dlg.isMinimized());  // no tray here: hidden by minimising
 
     dlg.OnPause();  // Paused
-    EXPECT_EQ(dlg.Running, 0);
-    EXPECT_EQ(dlg.Paused, 1);
+    EXPECT_FALSE(dlg.Tracking().running());
+    EXPECT_TRUE(dlg.Tracking().paused());
     EXPECT_TRUE(dlg.Loop()->parked());
     EXPECT_TRUE(enabled(1005) && enabled(1009) && enabled(1047));
     EXPECT_FALSE(enabled(1006));
@@ -292,8 +292,8 @@ TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
 
     dlg.Settings().RunExpoTime = -4;
     dlg.OnPause();  // Tracking again
-    EXPECT_EQ(dlg.Running, 1);
-    EXPECT_EQ(dlg.Paused, 0);
+    EXPECT_TRUE(dlg.Tracking().running());
+    EXPECT_FALSE(dlg.Tracking().paused());
     EXPECT_FALSE(enabled(1005) || enabled(1009) || enabled(1047) || enabled(1006));
     EXPECT_EQ(text(1007), QStringLiteral("暂停(&P)"));
     EXPECT_FALSE(dlg.previewTimerActive());
@@ -437,7 +437,7 @@ TEST_F(ConsoleTest, TrayMenuItemsRunTheConsoleCommands) {
     auto menu = dlg.buildTrayMenu();
     menu->findChild<QAction*>(QStringLiteral("1006"))->trigger();
     QApplication::processEvents();
-    EXPECT_EQ(dlg.Running, 1);
+    EXPECT_TRUE(dlg.Tracking().running());
 
     menu = dlg.buildTrayMenu();
     messages.answerNext(MessageResult::Cancel);
@@ -445,7 +445,7 @@ TEST_F(ConsoleTest, TrayMenuItemsRunTheConsoleCommands) {
     QApplication::processEvents();
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, QStringLiteral("是否真的退出？"));
-    EXPECT_EQ(dlg.Running, 1);  // cancelled: still tracking
+    EXPECT_TRUE(dlg.Tracking().running());  // cancelled: still tracking
 }
 
 TEST_F(ConsoleTest, TheTrayIconAndBalloonComeOnlyWithTheFirstHide) {
@@ -554,7 +554,7 @@ TEST_F(ConsoleTest, ExitAnsweredWhileACalibrationStartedWaits) {
 
     EXPECT_EQ(presenter.shown, 1);
     EXPECT_TRUE(camera.connected());
-    EXPECT_EQ(dlg.StopRequested, 0);
+    EXPECT_FALSE(dlg.Tracking().stopRequested());
     EXPECT_TRUE(dlg.CalibrationRunning());
     keys.setDown(common::VK_ESCAPE_KEY, true);
     ASSERT_TRUE(WaitUntil([&] { return !dlg.CalibrationRunning(); }));
@@ -600,25 +600,25 @@ TEST_F(ConsoleTest, TrackingAndCameraCommandsWaitWhileACalibrationRuns) {
         dlg.OnRun();
         dlg.OnAdvancedSettings();
         dlg.OnAdjustCamera();
-        EXPECT_EQ(dlg.ThreadStarted, 0);
+        EXPECT_FALSE(dlg.Tracking().threadStarted());
         EXPECT_EQ(dlg.Loop(), nullptr);
         EXPECT_EQ(dialogs, 0);
     });
     dlg.OnRun();
-    ASSERT_EQ(dlg.ThreadStarted, 1);
+    ASSERT_TRUE(dlg.Tracking().threadStarted());
 
     // From Paused: Continue would snapshot a calibration being replaced.
     dlg.OnPause();
     ASSERT_TRUE(dlg.Loop()->parked());
     calibrateThenEsc([&] {
         dlg.OnPause();
-        EXPECT_EQ(dlg.Paused, 1);
-        EXPECT_EQ(dlg.Running, 0);
+        EXPECT_TRUE(dlg.Tracking().paused());
+        EXPECT_FALSE(dlg.Tracking().running());
         EXPECT_TRUE(dlg.Loop()->parked());
     });
     dlg.OnPause();
-    EXPECT_EQ(dlg.Paused, 0);
-    EXPECT_EQ(dlg.Running, 1);
+    EXPECT_FALSE(dlg.Tracking().paused());
+    EXPECT_TRUE(dlg.Tracking().running());
 }
 
 TEST_F(ConsoleTest, ExitWhilePausedSavesAndStopsTheThread) {
@@ -630,7 +630,7 @@ TEST_F(ConsoleTest, ExitWhilePausedSavesAndStopsTheThread) {
 
     dlg.OnExit();
 
-    EXPECT_EQ(dlg.StopRequested, 1);
+    EXPECT_TRUE(dlg.Tracking().stopRequested());
     EXPECT_TRUE(dlg.Loop()->finished());
     EXPECT_FALSE(camera.connected());
     QFile ini(QString::fromStdString(paths.iniPath));
@@ -657,7 +657,7 @@ TEST_F(ConsoleTest, ExitOnAFullDiskKeepsTheOldSettingsAndSaysWhy) {
     EXPECT_TRUE(messages.messages[1].text.startsWith(QStringLiteral("设置未能保存\n无法写入 ")));
     EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("磁盘已满（No space left")))
         << messages.messages[1].text.toStdString();
-    EXPECT_EQ(dlg.StopRequested, 1);  // the exit goes on
+    EXPECT_TRUE(dlg.Tracking().stopRequested());  // the exit goes on
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_EQ(ini.readAll(), before);
 }
