@@ -17,6 +17,7 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include "ConsoleFixture.h"
@@ -676,33 +677,37 @@ TEST_F(ConsoleTest, EverySettingsKeyReachesItsDialogAndComesBack) {
         {"Screen", 1100},       {"LensCorrection", 1201},
         {"SubPixelSpot", 1202}, {"PointerSmoothing", 1203}};
     const std::set<std::string> fileOnly = {"DbClickThd", "ReuseCalibration"};
-    // Two values each key accepts, other than its default: one to go in, one
-    // for the user to choose.
-    const auto value = [](const SettingKey& k, bool chosen) -> std::int32_t {
+    // Two values each key accepts other than its default: one sent, one chosen.
+    const auto text = [](const SettingKey& k, bool chosen) {
+        const auto index = static_cast<int>(&k - SettingKeys().data());
+        if (k.isText()) {
+            return QString::fromLatin1(chosen ? "HDMI-2" : "DP-1");
+        }
         if (k.minimum == 0 && k.maximum == 1) {
-            return chosen ? k.fileDefault : 1 - k.fileDefault;
+            return QString::number(chosen ? k.fileDefault : 1 - k.fileDefault);
         }
-        if (k.maximum == std::numeric_limits<std::int32_t>::max()) {
-            return (chosen ? 2000 : 1000) + static_cast<int>(&k - SettingKeys().data());
-        }
-        return chosen ? (k.minimum + k.maximum) / 2 : k.maximum - 1;
+        return QString::number(k.maximum == std::numeric_limits<std::int32_t>::max()
+                                   ? (chosen ? 2000 : 1000) + index
+                                   : (chosen ? (k.minimum + k.maximum) / 2 : k.maximum - 1));
     };
-    const auto text = [&](const SettingKey& k, bool chosen) {
-        return k.isText() ? QString::fromLatin1(chosen ? "HDMI-2" : "DP-1")
-                          : QString::number(value(k, chosen));
+    const auto settings = [&](bool chosen) {
+        TrackingSettings s;
+        for (const SettingKey& k : SettingKeys()) {
+            const QString t = text(k, chosen && controls.contains(k.name));
+            k.isText() ? void(s.*k.text = t.toStdString()) : k.set(s, t.toInt());
+        }
+        return s;
+    };
+    const auto printed = [](const TrackingSettings& s) {
+        std::ostringstream out;
+        PrintSettings(out, s, {}, "");
+        return out.str();
     };
     CTovikDlg& dlg = makeConsole();
-    for (const SettingKey& k : SettingKeys()) {
-        if (k.isText()) {
-            dlg.Settings().*k.text = text(k, false).toStdString();
-        } else {
-            k.set(dlg.Settings(), value(k, false));
-        }
-    }
-    const TrackingSettings sent = dlg.Settings();
-    // In the advanced settings dialog: what each control shows, then the
-    // user's choice in every one; the device switch uses the image values.
-    std::map<std::string, QString> shown;
+    const TrackingSettings sent = settings(false);
+    dlg.Settings() = sent;
+    // What each control shows, then the user's choice in every one; the
+    // device switch pushes the image values.
     dlg.runModal = [&](QDialog& d) {
         auto& s = dynamic_cast<CSettingDlg&>(d);
         s.show();
@@ -710,79 +715,63 @@ TEST_F(ConsoleTest, EverySettingsKeyReachesItsDialogAndComesBack) {
             QWidget* w = s.findChild<QWidget*>(QString::number(id));
             const SettingKey& k = FindSettingKey(name);
             if (auto* box = qobject_cast<QComboBox*>(w)) {
-                shown[name] = box->currentText();
+                EXPECT_EQ(box->currentText(), text(k, false))
+                    << name << " did not reach the dialog";
                 box->setEditText(text(k, true));
             } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
-                shown[name] = QString::number(check->isChecked() ? 1 : 0);
-                check->setChecked(value(k, true) != 0);
+                EXPECT_EQ(check->isChecked(), text(k, false) == "1") << name << " did not reach it";
+                check->setChecked(text(k, true) == "1");
             }
         }
-        auto* device = s.findChild<QComboBox*>(QStringLiteral("1074"));
-        emit device->activated(0);
+        emit s.findChild<QComboBox*>(QStringLiteral("1074"))->activated(0);
         s.OnOK();
         return s.result();
     };
 
     dlg.OnAdvancedSettings();
 
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(backend->imageControls[i], sent.camera.*kImageControlMembers[i]) << i;
-    }
     for (const SettingKey& k : SettingKeys()) {
-        const bool edited = controls.contains(k.name);
-        EXPECT_TRUE(edited || fileOnly.contains(k.name) || k.control != nullptr)
+        EXPECT_TRUE(controls.contains(k.name) || fileOnly.contains(k.name) || k.control != nullptr)
             << k.name << " has no place in a dialog";
-        if (edited) {
-            EXPECT_EQ(shown[k.name], text(k, false)) << k.name << " did not reach the dialog";
-        }
-        const bool chosen = edited;
-        if (k.isText()) {
-            EXPECT_EQ(dlg.Settings().*k.text, text(k, chosen).toStdString()) << k.name;
-        } else {
-            EXPECT_EQ(k.get(dlg.Settings()), value(k, chosen)) << k.name;
-        }
     }
+    EXPECT_EQ(printed(dlg.Settings()), printed(settings(true)));
+    const auto onDevice = [&] {
+        ImageControls c;
+        for (int i = 0; i < 8; ++i) {
+            c.*kImageControlMembers[i] = backend->imageControls[i];
+        }
+        return c;
+    };
+    EXPECT_EQ(onDevice(), sent.camera);
 
-    // The camera dialog: it pushes the image values to the device on opening
-    // and brings back what the device's pages left, whatever way it ends.
-    ImageControls pages;
-    for (int i = 0; i < 8; ++i) {
-        pages.*kImageControlMembers[i] = 3000 + i;
-    }
-    int suspendedDuring = -1;
+    // The camera dialog pushes the image values on opening and brings back
+    // what the device's pages left, whatever way it ends.
+    const ImageControls pages{3000, 3001, 3002, 3003, 3004, 3005, 3006, 3007};
     dlg.runModal = [&](QDialog& d) {
         auto& s = dynamic_cast<CSelectDlg&>(d);
         s.show();
-        suspendedDuring = dlg.PreviewSuspended;
+        EXPECT_EQ(dlg.PreviewSuspended, 1);
+        EXPECT_EQ(onDevice(), sent.camera);
         for (int i = 0; i < 8; ++i) {
-            EXPECT_EQ(backend->imageControls[i], sent.camera.*kImageControlMembers[i]) << i;
             backend->imageControls[i] = pages.*kImageControlMembers[i];
         }
         s.OnVideoProperties();
         return int(QDialog::Rejected);
     };
-
     dlg.OnAdjustCamera();
-
     EXPECT_EQ(dlg.Settings().camera, pages);
-    EXPECT_EQ(suspendedDuring, 1);
     EXPECT_EQ(dlg.PreviewSuspended, 0);
 
-    // Cancel in the advanced settings keeps the record as it was.
-    const TrackingSettings before = dlg.Settings();
+    // Cancel keeps the record as it was.
+    const std::string before = printed(dlg.Settings());
     dlg.runModal = [&](QDialog& d) {
-        auto& s = dynamic_cast<CSettingDlg&>(d);
-        s.show();
-        s.findChild<QComboBox*>(QStringLiteral("1000"))->setEditText(QStringLiteral("90"));
-        s.reject();
-        return s.result();
+        d.show();
+        d.findChild<QComboBox*>(QStringLiteral("1000"))->setEditText(QStringLiteral("90"));
+        d.reject();
+        return d.result();
     };
     dlg.OnAdvancedSettings();
-    for (const SettingKey& k : SettingKeys()) {
-        if (!k.isText()) {
-            EXPECT_EQ(k.get(dlg.Settings()), k.get(before)) << k.name;
-        }
-    }
+    EXPECT_EQ(printed(dlg.Settings()), before);
 }
 
 TEST_F(ConsoleTest, AboutAndCountDownRunAsModalDialogs) {
