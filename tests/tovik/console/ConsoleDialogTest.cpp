@@ -707,7 +707,9 @@ TEST_F(ConsoleTest, EverySettingsKeyReachesItsDialogAndComesBack) {
     const TrackingSettings sent = settings(false);
     dlg.Settings() = sent;
     // What each control shows, then the user's choice in every one; the
-    // device switch pushes the image values.
+    // device switch pushes the image values. A second round goes back, so that
+    // every switch is seen on and off.
+    bool back = false;
     dlg.runModal = [&](QDialog& d) {
         auto& s = dynamic_cast<CSettingDlg&>(d);
         s.show();
@@ -715,12 +717,11 @@ TEST_F(ConsoleTest, EverySettingsKeyReachesItsDialogAndComesBack) {
             QWidget* w = s.findChild<QWidget*>(QString::number(id));
             const SettingKey& k = FindSettingKey(name);
             if (auto* box = qobject_cast<QComboBox*>(w)) {
-                EXPECT_EQ(box->currentText(), text(k, false))
-                    << name << " did not reach the dialog";
-                box->setEditText(text(k, true));
+                EXPECT_EQ(box->currentText(), text(k, back)) << name << " did not reach the dialog";
+                box->setEditText(text(k, !back));
             } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
-                EXPECT_EQ(check->isChecked(), text(k, false) == "1") << name << " did not reach it";
-                check->setChecked(text(k, true) == "1");
+                EXPECT_EQ(check->isChecked(), text(k, back) == "1") << name << " did not reach it";
+                check->setChecked(text(k, !back) == "1");
             }
         }
         emit s.findChild<QComboBox*>(QStringLiteral("1074"))->activated(0);
@@ -743,6 +744,9 @@ TEST_F(ConsoleTest, EverySettingsKeyReachesItsDialogAndComesBack) {
         return c;
     };
     EXPECT_EQ(onDevice(), sent.camera);
+    back = true;
+    dlg.OnAdvancedSettings();
+    EXPECT_EQ(printed(dlg.Settings()), printed(sent));
 
     // The camera dialog pushes the image values on opening and brings back
     // what the device's pages left, whatever way it ends.
