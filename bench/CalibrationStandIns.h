@@ -4,6 +4,7 @@
 // simulated pen.
 
 #include "sim/SimCamera.h"
+#include "tests/support/PenOnDots.h"
 #include "tovik/calibration/Calibrator.h"
 #include "tovik/calibration/HeadlessCanvas.h"
 
@@ -31,24 +32,16 @@ public:
 class PenHand final : public tovik::FrameGrabber {
 public:
     PenHand(tovik::FrameGrabber& inner, tovik::HeadlessCanvas& canvas, sim::SimCamera& camera)
-        : inner_(inner), canvas_(canvas), camera_(camera) {}
+        : inner_(inner), pen_(canvas, camera) {}
     cv::Mat* GrabFrame() override {
-        const auto dot = canvas_.lastDot();
-        const bool touch = canvas_.shown() && dot && dot->colour == tovik::DotColour::Red;
-        if (touch) {
-            camera_.setPen({double(dot->centre.x), double(dot->centre.y)}, true);
-        } else {
-            camera_.pen().setLit(false);
-        }
-        camera_.pen().setButton(touch);
+        pen_();
         return inner_.GrabFrame();
     }
     cv::Size FrameSize() override { return inner_.FrameSize(); }
 
 private:
     tovik::FrameGrabber& inner_;
-    tovik::HeadlessCanvas& canvas_;
-    sim::SimCamera& camera_;
+    tktest::PenOnDots pen_;
 };
 
 }  // namespace benchcal

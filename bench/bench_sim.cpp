@@ -8,7 +8,6 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "sim/BackendFactory.h"
 #include "sim/ScreenScene.h"
 #include "sim/SimCamera.h"
 
@@ -32,12 +31,11 @@ cv::Mat boardScene() {
 
 void runCamera(benchmark::State& state, const std::string& spec, bool drawBoard) {
     std::string error;
-    auto backend = tovik::makeCaptureBackend(spec, error);
-    if (!backend) {
+    auto camera = sim::SimCamera::create(spec, error);
+    if (!camera) {
         state.SkipWithError(error.c_str());
         return;
     }
-    sim::SimCamera* camera = sim::asSimulator(backend.get());
     if (drawBoard) {
         (void)camera->setScene(boardScene());
     }
@@ -59,7 +57,7 @@ void runCamera(benchmark::State& state, const std::string& spec, bool drawBoard)
 }
 
 void BM_SimFrameFromDrawnScene(benchmark::State& state) {
-    runCamera(state, "sim:fps=0,scenesize=1280x800", true);
+    runCamera(state, "fps=0,scenesize=1280x800", true);
 }
 BENCHMARK(BM_SimFrameFromDrawnScene)->Unit(benchmark::kMillisecond);
 
@@ -68,7 +66,7 @@ void BM_SimFrameFromXScreen(benchmark::State& state) {
         state.SkipWithError("no DISPLAY");
         return;
     }
-    runCamera(state, "sim:fps=0,scene=screen", false);
+    runCamera(state, "fps=0,scene=screen", false);
 }
 BENCHMARK(BM_SimFrameFromXScreen)->Unit(benchmark::kMillisecond);
 

@@ -7,10 +7,11 @@
 # being built.
 option(TK_WINDOWS_PLATFORM_ONLY "Windows: only the parts that need neither Qt nor OpenCV" OFF)
 
-set(TK_WINDOWS_FOLDERS common/ini common/platform kalvo/jpgdll tests tests/common packaging)
+set(TK_WINDOWS_FOLDERS common/ini common/platform kalvo/jpgdll tests tests/common tests/windows
+    packaging)
 if(NOT TK_WINDOWS_PLATFORM_ONLY)
   list(APPEND TK_WINDOWS_FOLDERS common/cli tovik/tracking tovik/camera tovik/calibration sim
-       tovik/console kalvo/core kalvo/ui tests/tovik/tracking tests/tovik/camera
+       tovik/console tovik/app kalvo/core kalvo/ui tests/tovik/tracking tests/tovik/camera
        tests/tovik/calibration tests/sim tests/kalvo/core)
   find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
   find_package(OpenCVModules REQUIRED COMPONENTS core imgproc calib3d imgcodecs videoio)

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "common/platform/ThreadName.h"
+
 namespace sim {
 
 namespace {
@@ -95,7 +97,10 @@ std::unique_ptr<ControlChannel> ControlChannel::open(const std::string& path, Ha
 
 ControlChannel::ControlChannel(std::string path, Handler handler, int fd, bool socket)
     : path_(std::move(path)), handler_(std::move(handler)), fd_(fd), socket_(socket) {
-    thread_ = std::jthread([this](std::stop_token stop) { run(stop); });
+    thread_ = std::jthread([this](std::stop_token stop) {
+        common::nameThisThread("sim-control");
+        run(stop);
+    });
 }
 
 ControlChannel::~ControlChannel() {

@@ -3,8 +3,7 @@
 namespace sim {
 
 ScreenScene::ScreenScene(const std::string& displayName, cv::Rect area)
-    : frames_(
-          common::X11ScreenFrames::open(displayName, {area.x, area.y, area.width, area.height})) {}
+    : frames_(common::ScreenFrames::open(displayName, {area.x, area.y, area.width, area.height})) {}
 
 ScreenScene::~ScreenScene() = default;
 

@@ -1,21 +1,21 @@
 #pragma once
-// The live X screen as the simulated camera's scene, filmed through the
-// platform's screen frames. Any one thread at a time may capture (the
-// detection thread included).
+// The live screen (the X screen, the Windows desktop) as the simulated
+// camera's scene, filmed through the platform's screen frames. Any one
+// thread at a time may capture (the detection thread included).
 
 #include <memory>
 #include <mutex>
 #include <string>
 
-#include "common/platform/X11ScreenFrames.h"
+#include "common/platform/ScreenFrames.h"
 #include "sim/SceneSource.h"
 
 namespace sim {
 
 class ScreenScene final : public SceneSource {
 public:
-    // displayName: empty for $DISPLAY; area: the part of the root window
-    // filmed (one monitor), empty for all of it. Check isOpen() afterwards:
+    // displayName: empty for $DISPLAY; area: the part of the screen filmed
+    // (one monitor), empty for all of it. Check isOpen() afterwards:
     // false also when the area does not lie within the screen.
     explicit ScreenScene(const std::string& displayName, cv::Rect area = {});
     ~ScreenScene() override;
@@ -36,7 +36,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::unique_ptr<common::X11ScreenFrames> frames_;
+    std::unique_ptr<common::ScreenFrames> frames_;
 };
 
 }  // namespace sim

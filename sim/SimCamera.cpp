@@ -1,15 +1,12 @@
 #include "sim/SimCamera.h"
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
-#include <opencv2/calib3d.hpp>
-#include <opencv2/imgproc.hpp>
-
-#include "sim/ControlChannel.h"
+#include "common/platform/ThreadName.h"
 #include "sim/DrawnScene.h"
 #include "sim/FrameLog.h"
+#include "sim/PenControl.h"
 #include "sim/ScreenScene.h"
 #ifdef _WIN32
 #include "tovik/camera/win32/MsmfBackend.h"
@@ -23,15 +20,8 @@ using tovik::ImageControl;
 
 namespace {
 
-// Automatic exposure brings a white screen to this grey level.
-constexpr double kAutoWhite = 200.0;
-// A fixed exposure e scales screen levels by 2^(e + k); k puts white at about
-// 40 grey at e = -6, far below the pen's saturated spot.
-const double kExposureOffset = std::log2(40.0 / 255.0) + 6.0;
-constexpr int kExposureMin = -13;
-constexpr int kExposureMax = 0;
-// What the camera sees around the screen, in screen levels: a dim wall.
-constexpr double kWallLevel = 20.0;
+constexpr int kExposureMin = SensorModel::kExposureMin;
+constexpr int kExposureMax = SensorModel::kExposureMax;
 
 struct ControlSpec {
     ImageControl control;
@@ -53,58 +43,6 @@ constexpr ControlSpec kControls[] = {
     {ImageControl::Gain, "gain", "Gain", 0, 100, 0},
 };
 
-// The pinhole camera the distortion coefficients refer to.
-cv::Matx33d lensMatrix(cv::Size frame, const Optics& o) {
-    const double f = o.focal * frame.width;
-    return {f, 0, frame.width / 2.0, 0, f, frame.height / 2.0, 0, 0, 1};
-}
-
-// Where the bent lens shows an ideal image point.
-cv::Point2d distort(cv::Point2d p, cv::Size frame, const Optics& o) {
-    if (o.k1 == 0 && o.k2 == 0) {
-        return p;
-    }
-    const double f = o.focal * frame.width, cx = frame.width / 2.0, cy = frame.height / 2.0;
-    const double x = (p.x - cx) / f, y = (p.y - cy) / f, r2 = x * x + y * y;
-    const double g = 1 + o.k1 * r2 + o.k2 * r2 * r2;
-    return {cx + f * x * g, cy + f * y * g};
-}
-
-// The pen's spot as a real pen makes it: a saturated ellipse (a disc
-// stretched by the tilt along a fixed direction) inside a soft halo, added
-// to the image as light.
-void drawSpot(cv::Mat& image, cv::Point2d at, double radius, const Optics& o) {
-    constexpr double kAzimuth = 30.0 * CV_PI / 180.0;  // direction the pen leans
-    constexpr double kHalo = 150.0;                    // halo peak, grey levels
-    const double stretch = 1.0 / std::cos(o.tilt * CV_PI / 180.0);
-    const double reach = radius * stretch * (1.0 + 3.0 * o.bloom) + 2.0;
-    const cv::Rect box = cv::Rect(cv::Point(static_cast<int>(std::floor(at.x - reach)),
-                                            static_cast<int>(std::floor(at.y - reach))),
-                                  cv::Point(static_cast<int>(std::ceil(at.x + reach)) + 1,
-                                            static_cast<int>(std::ceil(at.y + reach)) + 1)) &
-                         cv::Rect(0, 0, image.cols, image.rows);
-    const double ca = std::cos(kAzimuth), sa = std::sin(kAzimuth);
-    for (int v = box.y; v < box.y + box.height; ++v) {
-        auto* row = image.ptr<cv::Vec3b>(v);
-        for (int u = box.x; u < box.x + box.width; ++u) {
-            const double dx = u - at.x, dy = v - at.y;
-            const double along = (dx * ca + dy * sa) / stretch, across = -dx * sa + dy * ca;
-            const double d = std::hypot(along, across);  // in pixels of the unstretched disc
-            // One pixel of anti-aliasing at the edge of the core.
-            double light = std::clamp(radius - d + 0.5, 0.0, 1.0) * 255.0;
-            if (o.bloom > 0 && d > radius) {
-                const double s = (d - radius) / (o.bloom * radius);
-                light = std::max(light, kHalo * std::exp(-0.5 * s * s));
-            }
-            if (light > 0) {
-                for (int c = 0; c < 3; ++c) {
-                    row[u][c] = cv::saturate_cast<uchar>(row[u][c] + light);
-                }
-            }
-        }
-    }
-}
-
 const ControlSpec& specOf(ImageControl c) {
     for (const ControlSpec& s : kControls) {
         if (s.control == c) {
@@ -115,64 +53,6 @@ const ControlSpec& specOf(ImageControl c) {
 }
 
 }  // namespace
-
-struct SimCamera::Render {
-    cv::Size sceneSize, frameSize;
-    cv::Matx33d homography;
-    double k1 = 0, k2 = 0;
-    bool mapsValid = false;
-    cv::Mat map1, map2;  // fixed-point remap tables, camera pixel -> screen pixel
-    cv::Mat warped;      // for four-channel scenes
-    cv::Mat noisePlus, noiseMinus;
-    cv::Size noiseFor;
-    int noiseAmplitude = 0;
-    std::mt19937_64 random;
-
-    void buildMaps(cv::Size scene, cv::Size frame, const cv::Matx33d& h, const Optics& optics) {
-        cv::Mat grid(frame, CV_32FC2);
-        for (int v = 0; v < frame.height; ++v) {
-            auto* row = grid.ptr<cv::Vec2f>(v);
-            for (int u = 0; u < frame.width; ++u) {
-                row[u] = {static_cast<float>(u), static_cast<float>(v)};
-            }
-        }
-        if (optics.k1 != 0 || optics.k2 != 0) {
-            // Each pixel of the bent image shows what the ideal lens puts at
-            // its undistorted position.
-            const cv::Matx33d k = lensMatrix(frame, optics);
-            const cv::Vec4d d(optics.k1, optics.k2, 0, 0);
-            cv::Mat flat = grid.reshape(2, frame.area()), ideal;
-            cv::undistortPoints(
-                flat, ideal, k, d, cv::noArray(), k,
-                cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 20, 1e-6));
-            grid = ideal.reshape(2, frame.height);
-        }
-        cv::Mat screenPoints;
-        cv::perspectiveTransform(grid, screenPoints, cv::Mat(h.inv()));
-        cv::convertMaps(screenPoints, cv::noArray(), map1, map2, CV_16SC2);
-        sceneSize = scene;
-        frameSize = frame;
-        homography = h;
-        k1 = optics.k1;
-        k2 = optics.k2;
-        mapsValid = true;
-    }
-
-    // A bank of noise a little larger than a frame; each frame takes a window
-    // at a random offset, so noise costs two saturating passes per frame.
-    void buildNoise(cv::Size frame, int amplitude, std::uint64_t seed) {
-        cv::Mat n(frame.height + 16, frame.width * 3 + 48, CV_16S);
-        cv::RNG rng(seed == 0 ? 0x5eedULL : seed);
-        rng.fill(n, cv::RNG::UNIFORM, -amplitude, amplitude + 1);
-        cv::Mat plus, minus;
-        cv::max(n, 0, plus);
-        cv::max(-n, 0, minus);
-        plus.convertTo(noisePlus, CV_8U);
-        minus.convertTo(noiseMinus, CV_8U);
-        noiseFor = frame;
-        noiseAmplitude = amplitude;
-    }
-};
 
 std::unique_ptr<SimCamera> SimCamera::create(const SimOptions& options, std::string& error) {
     std::unique_ptr<SceneSource> scene;
@@ -193,17 +73,8 @@ std::unique_ptr<SimCamera> SimCamera::create(const SimOptions& options, std::str
     }
     std::vector<PenCommand> script;
     if (!options.script.empty()) {
-        std::ifstream in(options.script);
-        if (!in) {
-            error = "sim script=" + options.script + ": cannot read the file";
-            return nullptr;
-        }
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string scriptError;
-        auto parsed = parsePenScript(text.str(), scriptError);
+        auto parsed = PenControl::readScript(options.script, error);
         if (!parsed) {
-            error = "sim script=" + options.script + ": " + scriptError;
             return nullptr;
         }
         script = std::move(*parsed);
@@ -216,36 +87,18 @@ std::unique_ptr<SimCamera> SimCamera::create(const SimOptions& options, std::str
             return nullptr;
         }
     }
-    if (!options.control.empty()) {
-        SimCamera* self = camera.get();
-        camera->control_ = ControlChannel::open(
-            options.control,
-            [self](std::string_view line, std::stop_token stop) -> std::string {
-                std::string lineError;
-                const std::optional<PenCommand> c = parsePenCommand(line, lineError);
-                if (!c) {
-                    return "error: " + lineError;
-                }
-                self->execute(*c, stop);
-                return "ok";
-            },
-            error);
+    if (!options.control.empty() || !script.empty()) {
+        camera->control_ = PenControl::start(*camera, std::move(script), options.control, error);
         if (!camera->control_) {
             return nullptr;
         }
     }
-    if (!script.empty()) {
-        SimCamera* self = camera.get();
-        camera->script_ = std::jthread([self, script](std::stop_token stop) {
-            for (const PenCommand& c : script) {
-                if (stop.stop_requested()) {
-                    return;
-                }
-                self->execute(c, stop);
-            }
-        });
-    }
     return camera;
+}
+
+std::unique_ptr<SimCamera> SimCamera::create(std::string_view options, std::string& error) {
+    const std::optional<SimOptions> parsed = parseSimOptions(options, error);
+    return parsed ? create(*parsed, error) : nullptr;
 }
 
 SimCamera::SimCamera(const SimOptions& options, std::unique_ptr<SceneSource> scene)
@@ -254,7 +107,7 @@ SimCamera::SimCamera(const SimOptions& options, std::unique_ptr<SceneSource> sce
       pen_(std::make_shared<LightPen>()),
       devices_(static_cast<size_t>(std::max(options.count, 0))),
       pose_(options.pose),
-      render_(std::make_unique<Render>()) {
+      sensor_(options) {
     if (!scene_) {
         auto drawn = std::make_unique<DrawnScene>(options_.sceneSize);
         drawn_ = drawn.get();
@@ -265,7 +118,6 @@ SimCamera::SimCamera(const SimOptions& options, std::unique_ptr<SceneSource> sce
             d.controls[s.control] = s.defaultValue;
         }
     }
-    render_->random.seed(options_.seed);
     const cv::Size screen = scene_->size();
     const cv::Point origin = scene_->origin();
     pen_->set({origin.x + screen.width / 2.0, origin.y + screen.height / 2.0}, false);
@@ -273,7 +125,6 @@ SimCamera::SimCamera(const SimOptions& options, std::unique_ptr<SceneSource> sce
 
 SimCamera::~SimCamera() {
     // The script and the channel call into this object: stop them first.
-    script_ = {};
     control_.reset();
     close();
 }
@@ -302,7 +153,10 @@ bool SimCamera::open(int index, cv::Size size) {
         frameSize_ = size;
     }
     if (options_.fps > 0) {
-        producer_ = std::jthread([this](std::stop_token stop) { produce(stop); });
+        producer_ = std::jthread([this](std::stop_token stop) {
+            common::nameThisThread("sim-frames");
+            produce(stop);
+        });
     }
     return true;
 }
@@ -364,9 +218,8 @@ bool SimCamera::renderFrame() {
     std::lock_guard renderLock(renderMutex_);
     cv::Size size;
     CameraPose pose;
-    cv::Mat lut;
+    SensorModel::Settings settings;
     cv::Mat image;
-    double noise = options_.noise;
     {
         std::lock_guard lock(mutex_);
         if (openIndex_ < 0 || !plugged_) {
@@ -374,14 +227,7 @@ bool SimCamera::renderFrame() {
         }
         size = frameSize_;
         pose = pose_;
-        const Clock::time_point now = Clock::now();
-        lut = lookupTable(now);
-        // A short exposure needs more amplification, which shows as noise.
-        const auto [automatic, exposure] =
-            exposureAt(devices_[static_cast<size_t>(openIndex_)], now);
-        if (!automatic && exposure < -6) {
-            noise *= std::exp2(options_.optics.noiseGrowth * (-6 - exposure));
-        }
+        settings = settingsAt(Clock::now());
         if (!spare_.empty()) {
             image = std::move(spare_.back());
             spare_.pop_back();
@@ -393,63 +239,8 @@ bool SimCamera::renderFrame() {
         return false;
     }
     const LightPen::State pen = pen_->stateAt(captured);
-    Render& r = *render_;
-    const Optics& optics = options_.optics;
-    const cv::Matx33d h = pose.homography(screen.size(), size);
-    const cv::Point origin = scene_->origin();
-    if (!r.mapsValid || r.sceneSize != screen.size() || r.frameSize != size || r.homography != h ||
-        r.k1 != optics.k1 || r.k2 != optics.k2) {
-        r.buildMaps(screen.size(), size, h, optics);
-    }
-    image.create(size, CV_8UC3);
-    const cv::Scalar wall = cv::Scalar::all(kWallLevel);
-    if (screen.channels() == 4) {
-        cv::remap(screen, r.warped, r.map1, r.map2, cv::INTER_LINEAR, cv::BORDER_CONSTANT, wall);
-        cv::cvtColor(r.warped, image, cv::COLOR_BGRA2BGR);
-    } else {
-        cv::remap(screen, image, r.map1, r.map2, cv::INTER_LINEAR, cv::BORDER_CONSTANT, wall);
-    }
-    cv::LUT(image, lut, image);
-    auto addNoise = [&] {
-        const int amplitude = static_cast<int>(std::lround(noise));
-        if (amplitude <= 0) {
-            return;
-        }
-        if (r.noiseFor != size || r.noiseAmplitude != amplitude) {
-            r.buildNoise(size, amplitude, options_.seed);
-        }
-        const int dy = static_cast<int>(r.random() % 16);
-        const int dx = static_cast<int>(r.random() % 48);
-        const cv::Rect window(dx, dy, size.width * 3, size.height);
-        cv::Mat flat = image.reshape(1);
-        cv::add(flat, r.noisePlus(window), flat);
-        cv::subtract(flat, r.noiseMinus(window), flat);
-    };
-    cv::Point2d at;
-    const bool spot = pen.lit && projectPoint(h, pen.position - cv::Point2d(origin), at) &&
-                      std::abs(at.x) < 1e6 && std::abs(at.y) < 1e6;
-    if (optics.any()) {
-        // Light reaches the sensor through the lens: the spot is drawn into
-        // the scene, the lens blurs both, the sensor adds its noise last.
-        if (spot) {
-            drawSpot(image, distort(at, size, optics), options_.penRadius, optics);
-        }
-        if (optics.blur > 0) {
-            cv::GaussianBlur(image, image, cv::Size(), optics.blur);
-        }
-        addNoise();
-    } else {
-        addNoise();
-        if (spot) {
-            // Sub-pixel centre (4 fractional bits); the core is saturated.
-            constexpr int kShift = 4;
-            constexpr double kScale = 1 << kShift;
-            const cv::Point centre(static_cast<int>(std::lround(at.x * kScale)),
-                                   static_cast<int>(std::lround(at.y * kScale)));
-            cv::circle(image, centre, static_cast<int>(std::lround(options_.penRadius * kScale)),
-                       cv::Scalar::all(255), cv::FILLED, cv::LINE_AA, kShift);
-        }
-    }
+    sensor_.expose(screen, scene_->origin(), pose.homography(screen.size(), size), size, settings,
+                   pen, image);
     std::lock_guard lock(mutex_);
     if (openIndex_ < 0 || !plugged_ || frameSize_ != size) {
         return false;  // closed, unplugged or reopened meanwhile
@@ -590,7 +381,7 @@ std::vector<tovik::ControlInfo> SimCamera::controls() {
         time.name = "Exposure";
         time.minimum = kExposureMin;
         time.maximum = kExposureMax;
-        time.defaultValue = -6;
+        time.defaultValue = SensorModel::kExposureDefault;
         time.value = d.exposure;
         list.push_back(time);
     }
@@ -624,7 +415,7 @@ bool SimCamera::setControl(unsigned id, int value) {
         time.name = "Exposure Time, Absolute";
         time.minimum = tovik::v4l2::exposureUnits(kExposureMin, 1, 10000);
         time.maximum = tovik::v4l2::exposureUnits(kExposureMax, 1, 10000);
-        time.defaultValue = tovik::v4l2::exposureUnits(-6, 1, 10000);
+        time.defaultValue = tovik::v4l2::exposureUnits(SensorModel::kExposureDefault, 1, 10000);
         time.value = tovik::v4l2::exposureUnits(d.exposure, 1, 10000);
         list.push_back(time);
     }
@@ -684,7 +475,7 @@ bool SimCamera::cameraPoint(cv::Point2d screen, cv::Point2d& camera) const {
     if (!projectPoint(h, screen, camera)) {
         return false;
     }
-    camera = distort(camera, frame, options_.optics);
+    camera = sensor_.distort(camera, frame);
     return true;
 }
 
@@ -733,12 +524,13 @@ bool SimCamera::exposureAutomatic() const {
 
 int SimCamera::exposureValue() const {
     std::lock_guard lock(mutex_);
-    return openIndex_ < 0 ? -6 : devices_[static_cast<size_t>(openIndex_)].exposure;
+    return openIndex_ < 0 ? SensorModel::kExposureDefault
+                          : devices_[static_cast<size_t>(openIndex_)].exposure;
 }
 
 int SimCamera::modelLevel(int v) const {
     std::lock_guard lock(mutex_);
-    return lookupTable().at<uchar>(std::clamp(v, 0, 255));
+    return sensor_.lookupTable(settingsAt(Clock::now())).at<uchar>(std::clamp(v, 0, 255));
 }
 
 void SimCamera::noteExposureChange(Device& d) {
@@ -760,62 +552,15 @@ std::pair<bool, int> SimCamera::exposureAt(const Device& d, Clock::time_point at
     return {d.exposureAuto, d.exposure};
 }
 
-cv::Mat SimCamera::lookupTable(Clock::time_point at) const {
+SensorModel::Settings SimCamera::settingsAt(Clock::time_point at) const {
     Device defaults;
-    for (const ControlSpec& s : kControls) {
-        defaults.controls[s.control] = s.defaultValue;
+    for (const ControlSpec& spec : kControls) {
+        defaults.controls[spec.control] = spec.defaultValue;
     }
     const Device& d = openIndex_ >= 0 ? devices_[static_cast<size_t>(openIndex_)] : defaults;
     const auto [automatic, value] = exposureAt(d, at);
-    const double ambient = options_.optics.ambient;
-    // Automatic exposure brings the lit white screen to kAutoWhite.
-    const double exposure =
-        automatic ? kAutoWhite / (255.0 + ambient) : std::exp2(value + kExposureOffset);
-    const double gain = 1.0 + d.controls.at(ImageControl::Gain) / 32.0;
-    const double contrast = d.controls.at(ImageControl::Contrast) / 10.0;
-    const double brightness = d.controls.at(ImageControl::Brightness);
-    cv::Mat lut(1, 256, CV_8U);
-    for (int i = 0; i < 256; ++i) {
-        double v = (i + ambient) * exposure * gain;
-        v = (v - 128.0) * contrast + 128.0 + brightness;
-        lut.at<uchar>(i) = cv::saturate_cast<uchar>(v);
-    }
-    return lut;
-}
-
-void SimCamera::execute(const PenCommand& c, std::stop_token stop) {
-    auto sleep = [&stop](int ms) {
-        std::mutex m;
-        std::condition_variable_any cv;
-        std::unique_lock lock(m);
-        cv.wait_for(lock, stop, std::chrono::milliseconds(ms), [] { return false; });
-    };
-    switch (c.kind) {
-        case PenCommand::Kind::Nothing:
-            break;
-        case PenCommand::Kind::Move:
-            pen_->moveTo({c.x1, c.y1});
-            break;
-        case PenCommand::Kind::Lit:
-            pen_->setLit(c.on);
-            break;
-        case PenCommand::Kind::F13:
-            pen_->setButton(c.on);
-            break;
-        case PenCommand::Kind::Path:
-            pen_->glide({c.x1, c.y1}, {c.x2, c.y2}, std::chrono::milliseconds(c.ms));
-            sleep(c.ms);
-            break;
-        case PenCommand::Kind::Wait:
-            sleep(c.ms);
-            break;
-        case PenCommand::Kind::Unplug:
-            unplug();
-            break;
-        case PenCommand::Kind::Plug:
-            plug();
-            break;
-    }
+    return {automatic, value, d.controls.at(ImageControl::Brightness),
+            d.controls.at(ImageControl::Contrast), d.controls.at(ImageControl::Gain)};
 }
 
 }  // namespace sim

@@ -1,8 +1,9 @@
 #pragma once
-// The simulated camera: a capture back end that films a screen picture
-// through a known pose, with an exposure model, sensor noise, frame pacing, a
-// driver queue and the light pen's spot. Tests and tools steer it directly;
-// the console reaches it through CCameraDS like any camera.
+// The simulated camera as a device: a capture back end with its devices and
+// their controls, plugging, frame pacing and a driver queue. Its frames come
+// from the sensor model (SensorModel), its pen is steered by the control side
+// (PenControl). Tests and tools steer it directly; the console reaches it
+// through CCameraDS like any camera.
 
 #include <chrono>
 #include <condition_variable>
@@ -12,22 +13,22 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <random>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "sim/CameraPose.h"
 #include "sim/LightPen.h"
-#include "sim/PenCommand.h"
 #include "sim/SceneSource.h"
+#include "sim/SensorModel.h"
 #include "sim/SimOptions.h"
 #include "tovik/camera/CaptureBackend.h"
 
 namespace sim {
 
-class ControlChannel;
 class DrawnScene;
 class FrameLog;
+class PenControl;
 
 class SimCamera final : public tovik::CaptureBackend {
 public:
@@ -43,6 +44,9 @@ public:
     // Builds the scene, log, script and control channel the options name;
     // null with `error` set when one of them cannot be had.
     [[nodiscard]] static std::unique_ptr<SimCamera> create(const SimOptions& options,
+                                                           std::string& error);
+    // The same from the options text written after "sim:".
+    [[nodiscard]] static std::unique_ptr<SimCamera> create(std::string_view options,
                                                            std::string& error);
     // A camera over the given scene (a drawn scene of the options' size when
     // null), without log, script or control channel.
@@ -105,20 +109,16 @@ public:
     [[nodiscard]] int exposureValue() const;
     // Grey level a screen value `v` gets with the current exposure and controls.
     [[nodiscard]] int modelLevel(int v) const;
-
-    // Carries out one command of the control language; waits are cut short
-    // when `stop` is requested.
-    void execute(const PenCommand& command, std::stop_token stop = {});
     [[nodiscard]] const SimOptions& options() const { return options_; }
 
 private:
     struct Device {
         bool exposureAuto = true;
-        int exposure = -6;
+        int exposure = SensorModel::kExposureDefault;
         // The exposure before the last change, in effect until the change
         // reaches the frames (with the exposure lag of the optics).
         bool previousAuto = true;
-        int previousExposure = -6;
+        int previousExposure = SensorModel::kExposureDefault;
         Clock::time_point changed{};
         std::map<tovik::ImageControl, int> controls;
     };
@@ -126,13 +126,12 @@ private:
         cv::Mat image;
         FrameInfo info;
     };
-    struct Render;  // rendering caches: maps, noise bank, buffers
 
     void produce(std::stop_token stop);
     [[nodiscard]] bool refuses(const char* name) const;
-    // Grey levels for screen levels, with the exposure in effect at `at`;
-    // the caller holds mutex_.
-    [[nodiscard]] cv::Mat lookupTable(Clock::time_point at = Clock::now()) const;
+    // The open device's settings in effect at `at` (the defaults when none
+    // is open); the caller holds mutex_.
+    [[nodiscard]] SensorModel::Settings settingsAt(Clock::time_point at) const;
     // The exposure in effect at `at` (automatic, value); caller holds mutex_.
     [[nodiscard]] std::pair<bool, int> exposureAt(const Device& d, Clock::time_point at) const;
     void noteExposureChange(Device& d);
@@ -157,11 +156,10 @@ private:
     std::optional<FrameInfo> lastGrabbed_;
 
     std::mutex renderMutex_;  // one frame is made at a time
-    std::unique_ptr<Render> render_;
+    SensorModel sensor_;
 
     std::jthread producer_;
-    std::unique_ptr<ControlChannel> control_;
-    std::jthread script_;
+    std::unique_ptr<PenControl> control_;
 };
 
 }  // namespace sim

@@ -1,133 +1,32 @@
 #include "common/ini/ProgramPaths.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <vector>
+#include <system_error>
 
-#include "common/BuildInfo.h"
+#include "common/ini/ProgramPathsOs.h"
 #include "common/ini/SafeWrite.h"
 
 namespace common {
 
+using paths::fileNameOf;
+using paths::folderOf;
+
 namespace {
 
-std::string fileNameOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string folderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
-std::string homeDir() {
-    if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
-        return home;
-    }
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
-        return pw->pw_dir;
-    }
-    return "/tmp";
-}
-
-// An XDG base folder: the variable when it holds an absolute path, otherwise
-// the default under the home folder.
-std::string xdgBase(const char* variable, const char* fallbackUnderHome) {
-    if (const char* v = std::getenv(variable); v && v[0] == '/') {
-        return v;
-    }
-    return homeDir() + "/" + fallbackUnderHome;
-}
-
-bool makeDirs(const std::string& dir) {
-    std::string partial;
-    std::size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = dir.find('/', pos + 1);
-        partial = dir.substr(0, pos);
-        if (partial.empty()) {
-            continue;
-        }
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    struct stat st {};
-    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool writableDir(const std::string& dir) {
-    return ::access(dir.c_str(), W_OK | X_OK) == 0;
-}
-
 void copyIfMissing(const std::string& from, const std::string& to) {
-    if (::access(to.c_str(), F_OK) == 0 || ::access(from.c_str(), R_OK) != 0) {
+    std::error_code ec;
+    if (std::filesystem::exists(paths::fsPath(to), ec)) {
         return;
     }
-    std::ifstream in(from, std::ios::binary);
+    std::ifstream in(paths::fsPath(from), std::ios::binary);
     std::ostringstream bytes;
     if (in && bytes << in.rdbuf()) {
         (void)writeFileSafely(to, bytes.str());
     }
 }
 
-bool isDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string withSlash(std::string dir) {
-    if (!dir.empty() && dir.back() != '/') {
-        dir += '/';
-    }
-    return dir;
-}
-
-// The value of one entry of user-dirs.dirs (KEY="$HOME/Pictures"), with $HOME
-// expanded; empty when the file or the entry is missing.
-std::string userDirsEntry(const std::string& file, const std::string& key) {
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(key + "=", 0) != 0) {
-            continue;
-        }
-        std::string value = line.substr(key.size() + 1);
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-            value = value.substr(1, value.size() - 2);
-        }
-        if (value.rfind("$HOME", 0) == 0) {
-            value = homeDir() + value.substr(5);
-        }
-        return value.empty() || value[0] != '/' ? std::string() : value;
-    }
-    return {};
-}
-
 }  // namespace
-
-std::string currentProgramPath() {
-    std::vector<char> buf(4096);
-    for (;;) {
-        ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
-        if (n < 0) {
-            return {};
-        }
-        if (static_cast<std::size_t>(n) < buf.size()) {
-            return std::string(buf.data(), static_cast<std::size_t>(n));
-        }
-        buf.resize(buf.size() * 2);
-    }
-}
 
 std::string iniPathBeside(const std::string& programPath) {
     const std::string name = fileNameOf(programPath);
@@ -139,33 +38,8 @@ std::string iniPathBeside(const std::string& programPath) {
     return programPath.substr(0, programPath.size() - (name.size() - dot - 1)) + "ini";
 }
 
-bool isInstalledLayout(const std::string& programDir) {
-    std::string dir = programDir;
-    while (dir.size() > 1 && dir.back() == '/') {
-        dir.pop_back();
-    }
-    return fileNameOf(dir) == kInstallBinDirName && isDirectory(withSlash(dir) + kInstallBinToData);
-}
-
-std::string userPicturesDir() {
-    std::string dir;
-    if (const char* v = std::getenv("XDG_PICTURES_DIR"); v && v[0] == '/') {
-        dir = v;
-    } else {
-        dir = userDirsEntry(xdgBase("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs",
-                            "XDG_PICTURES_DIR");
-    }
-    if (dir.empty()) {
-        dir = homeDir() + "/Pictures";
-    }
-    while (dir.size() > 1 && dir.back() == '/') {
-        dir.pop_back();
-    }
-    return dir;
-}
-
 ProgramPaths resolveProgramPaths(const std::string& programPath, const std::string& appName) {
-    return resolveProgramPaths(programPath, appName, writableDir(folderOf(programPath)));
+    return resolveProgramPaths(programPath, appName, paths::writableDir(folderOf(programPath)));
 }
 
 ProgramPaths resolveProgramPaths(const std::string& programPath, const std::string& appName,
@@ -177,32 +51,21 @@ ProgramPaths resolveProgramPaths(const std::string& programPath, const std::stri
     p.dataDir = p.programDir;
     p.libDir = p.programDir;
     p.shareDir = p.programDir;
-    std::string app = appName;
-    if (app.empty()) {
-        app = fileNameOf(programPath);
-    }
+    const std::string app =
+        paths::appFolderName(appName.empty() ? fileNameOf(programPath) : appName);
     p.picturesDir = userPicturesDir() + "/" + app + "/";
     p.installed = isInstalledLayout(p.programDir);
     if (p.installed) {
-        // <prefix>/lib/kalvo/, not <prefix>/bin/../lib/kalvo/: the paths are shown to users.
-        const auto below = [&](const char* relative) {
-            return withSlash(std::filesystem::path(p.programDir + relative + "/" + app)
-                                 .lexically_normal()
-                                 .string());
-        };
-        p.libDir = below(kInstallBinToLib);
-        p.shareDir = below(kInstallBinToData);
+        paths::placeInstalledFiles(p, app);
     } else if (programDirWritable) {
         return p;
     }
 
     p.userFolders = true;
-    const std::string configDir = xdgBase("XDG_CONFIG_HOME", ".config") + "/" + app + "/";
-    p.dataDir = xdgBase("XDG_DATA_HOME", ".local/share") + "/" + app + "/";
-    makeDirs(configDir);
-    makeDirs(p.dataDir);
+    const paths::UserDirs user = paths::makeUserDirs(app);
+    p.dataDir = user.data;
     const std::string besideIni = p.iniPath;
-    p.iniPath = configDir + fileNameOf(besideIni);
+    p.iniPath = user.config + fileNameOf(besideIni);
     if (!p.installed) {
         copyIfMissing(besideIni, p.iniPath);
     }

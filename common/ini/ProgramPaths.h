@@ -3,6 +3,9 @@
 // files shipped with it. Run from a build tree or any plain folder, it keeps
 // everything beside itself (the per-user folders when that folder is not
 // writable); installed under a prefix, it never writes beside itself.
+// The rules are common; the system's folders are asked for in
+// ProgramPathsPosix.cpp and, on Windows (%APPDATA%, Program Files), in
+// win32/ProgramPathsWin32.cpp.
 
 #include <string>
 
@@ -20,7 +23,8 @@ struct ProgramPaths {
     std::string picturesDir;   // per-user pictures folder of the program, trailing '/'
 };
 
-// The running program file (/proc/self/exe); empty when it cannot be read.
+// The running program file (/proc/self/exe, the module file on Windows); empty when it cannot be
+// read.
 [[nodiscard]] std::string currentProgramPath();
 
 // The settings file named after the program: its extension replaced by "ini",

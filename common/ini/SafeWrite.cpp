@@ -56,6 +56,17 @@ int writeAll(int fd, std::string_view data, std::size_t limit) {
     return allowed < data.size() ? faultError.load() : 0;
 }
 
+// The bytes this write may put out before the injected fault strikes.
+std::size_t takeFaultLimit() {
+    std::size_t limit = faultAfter.load();
+    if (limit != kNoFault && faultSkips.load() > 0) {
+        --faultSkips;
+        limit = kNoFault;
+    }
+    return limit;
+}
+
+#ifndef _WIN32
 // Creates a new file beside `target` with a name of its own. The kernel
 // applies the umask to 0666, as for any new file: the process-wide umask is
 // never changed, since other threads may be creating files meanwhile.
@@ -70,6 +81,7 @@ int createTemporary(const std::string& target, std::string& tmp) {
     }
     return -1;
 }
+#endif
 
 }  // namespace
 
@@ -137,7 +149,8 @@ int errnoOf(DWORD error) {
 // target, its data flushed (_commit), then moved over the target in one step
 // that is itself written through to the disk.
 FileWriteResult writeFileSafely(const std::string& path, std::string_view data) {
-    if (faultAfter.load() == 0) {
+    const std::size_t limit = takeFaultLimit();
+    if (limit == 0) {
         return {faultError.load()};
     }
     static std::atomic<unsigned> serial{0};
@@ -149,7 +162,7 @@ FileWriteResult writeFileSafely(const std::string& path, std::string_view data) 
     if (fd < 0) {
         return {errno};
     }
-    int error = writeAll(fd, data);
+    int error = writeAll(fd, data, limit);
     if (error == 0 && ::_commit(fd) != 0) {
         error = errno;
     }
@@ -168,11 +181,7 @@ FileWriteResult writeFileSafely(const std::string& path, std::string_view data) 
 #else
 FileWriteResult writeFileSafely(const std::string& path, std::string_view data) {
     const std::string target = resolveTarget(path);
-    std::size_t limit = faultAfter.load();
-    if (limit != kNoFault && faultSkips.load() > 0) {
-        --faultSkips;
-        limit = kNoFault;
-    }
+    const std::size_t limit = takeFaultLimit();
     if (limit == 0) {
         return {faultError.load()};
     }

@@ -1,4 +1,4 @@
-#include "common/platform/X11ScreenFrames.h"
+#include "common/platform/ScreenFrames.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -62,7 +62,7 @@ int errorsOn(Display* display) {
 
 }  // namespace
 
-struct X11ScreenFrames::X {
+struct ScreenFrames::Impl {
     Display* display = nullptr;
     Window root = 0;
     ScreenSize size;
@@ -185,8 +185,7 @@ bool isEmpty(const ScreenRect& area) {
 
 }  // namespace
 
-std::unique_ptr<X11ScreenFrames> X11ScreenFrames::open(const std::string& displayName,
-                                                       ScreenRect area) {
+std::unique_ptr<ScreenFrames> ScreenFrames::open(const std::string& displayName, ScreenRect area) {
     Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
     if (display == nullptr) {
         return nullptr;
@@ -200,41 +199,41 @@ std::unique_ptr<X11ScreenFrames> X11ScreenFrames::open(const std::string& displa
         return nullptr;
     }
     watchErrors(display);
-    auto x = std::make_unique<X>();
+    auto x = std::make_unique<Impl>();
     x->display = display;
     x->root = root;
     x->area = isEmpty(area) ? ScreenRect{} : area;
     x->size = isEmpty(area) ? screen.size() : area.size();
     x->shm = XShmQueryExtension(display) && x->createShm();
-    return std::unique_ptr<X11ScreenFrames>(new X11ScreenFrames(std::move(x)));
+    return std::unique_ptr<ScreenFrames>(new ScreenFrames(std::move(x)));
 }
 
-X11ScreenFrames::X11ScreenFrames(std::unique_ptr<X> x) : x_(std::move(x)) {}
+ScreenFrames::ScreenFrames(std::unique_ptr<Impl> x) : x_(std::move(x)) {}
 
-X11ScreenFrames::~X11ScreenFrames() {
+ScreenFrames::~ScreenFrames() {
     x_->releaseShm();
     XCloseDisplay(x_->display);
     unwatchErrors(x_->display);
 }
 
-bool X11ScreenFrames::usesSharedMemory() const {
+bool ScreenFrames::usesSharedMemory() const {
     return x_->shm;
 }
 
-ScreenSize X11ScreenFrames::size() const {
+ScreenSize ScreenFrames::size() const {
     return x_->size;
 }
 
-ScreenRect X11ScreenFrames::area() const {
+ScreenRect ScreenFrames::area() const {
     return x_->area;
 }
 
-void X11ScreenFrames::assumeSizeOnce(ScreenSize size) {
+void ScreenFrames::assumeSizeOnce(ScreenSize size) {
     x_->assumed = size;
 }
 
-bool X11ScreenFrames::grab(ScreenFrame& out) {
-    X& x = *x_;
+bool ScreenFrames::grab(ScreenFrame& out) {
+    Impl& x = *x_;
     // The screen may be resized (xrandr) while we run; a filmed area keeps
     // its size while the screen still holds it.
     XWindowAttributes attributes{};

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include "kalvo/core/ColorDialogPlacement.h"
 
@@ -31,13 +32,18 @@ QRect CMYCOLORDLG::screenArea() const {
     return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
-void CMYCOLORDLG::place() {
+void CMYCOLORDLG::place(bool always) {
     // pos() and move() are the frame's corner; the frame's size is known
     // once the window manager has framed the window.
     const QPoint target =
         PlaceColorDialog(m_toolbarRect, m_buttonRect, frameGeometry().size(), screenArea());
     if (target != pos()) {
         move(target);
+    } else if (always && windowHandle() != nullptr) {
+        // pos() may still hold what we asked for before the map while the
+        // window manager's own placement is on its way: asked again, the
+        // window manager moves it back.
+        windowHandle()->setFramePosition(target);
     }
 }
 
@@ -69,7 +75,7 @@ void CMYCOLORDLG::paintEvent(QPaintEvent* event) {
     // frame; every later move is the user's.
     if (m_placing) {
         m_placing = false;
-        place();
+        place(true);
     }
     QColorDialog::paintEvent(event);
 }

@@ -36,7 +36,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void place();
+    void place(bool always = false);
 
     QRect m_toolbarRect;
     QRect m_buttonRect;

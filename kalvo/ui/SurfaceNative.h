@@ -2,8 +2,8 @@
 // The stacking Kalvo's windows need from the window system beyond Qt: the
 // drawing windows' own native class, whether a compositing manager runs (it
 // decides whether a translucent window shows the live desktop), and the
-// stacking of the floating toolbar. Off X11 a stand-in without other programs
-// and with a compositor.
+// stacking of the floating toolbar: the X11 or the Win32 back end, elsewhere
+// a stand-in without other programs and with a compositor.
 
 #include "common/platform/WindowStacking.h"
 

@@ -61,7 +61,10 @@ OPENCV_FLAGS=(
   -DBUILD_TESTS=OFF -DBUILD_PERF_TESTS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_opencv_apps=OFF
   -DBUILD_DOCS=OFF -DBUILD_JAVA=OFF -DBUILD_opencv_python2=OFF -DBUILD_opencv_python3=OFF
   -DBUILD_opencv_world=OFF -DENABLE_PRECOMPILED_HEADERS=OFF -DCPU_DISPATCH=
-  -DWITH_MSMF=ON -DWITH_MSMF_DXVA=OFF -DWITH_DSHOW=ON -DWITH_DIRECTX=OFF
+  # OpenCV's Media Foundation capture does not build with mingw-w64 (OpenCV
+  # leaves it out for MinGW itself): frames come through DirectShow, the
+  # listing and the controls through Media Foundation (tovik/camera/win32).
+  -DWITH_MSMF=OFF -DWITH_DSHOW=ON -DWITH_DIRECTX=OFF
   -DWITH_FFMPEG=OFF -DWITH_GSTREAMER=OFF -DWITH_1394=OFF -DWITH_OPENCL=OFF -DWITH_IPP=OFF
   -DWITH_ITT=OFF -DWITH_EIGEN=OFF -DWITH_LAPACK=OFF -DWITH_PROTOBUF=OFF -DWITH_ADE=OFF
   -DWITH_QUIRC=OFF -DWITH_TIFF=OFF -DWITH_WEBP=OFF -DWITH_OPENJPEG=OFF -DWITH_JASPER=OFF
@@ -207,6 +210,13 @@ build_part() { # name version key source-subdir flags...
   t0=$(date +%s)
   log "$name $version: configure"
   rm -rf "$out"
+  # A build folder left by a run from another checkout includes that
+  # checkout's toolchain file, which may be gone: it starts again.
+  local system
+  system=$(find "$build/CMakeFiles" -maxdepth 2 -name CMakeSystem.cmake 2>/dev/null | sed -n 1p)
+  if [ -n "$system" ] && ! grep -qF "include(\"$TOOLCHAIN\")" "$system"; then
+    rm -rf "$build"
+  fi
   mkdir -p "$build"
   cmake -G Ninja -S "$src/$sub" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DCMAKE_INSTALL_PREFIX="$out" "$@" >"$build.configure.log" 2>&1 ||

@@ -6,6 +6,8 @@
 #   windows.sh package                   the self-contained folder and the installer
 #                                        in build/windows/
 #   windows.sh art                       icons (.ico) and help.mht from the host build
+#   windows.sh screenshots               the smoke tests, their screenshots copied to
+#                                        docs/screenshots/windows-*.png
 #
 # --platform-only needs only GoogleTest and libjpeg-turbo from the library
 # cache: the platform layer, the settings files, jpgdll.dll and their tests.
@@ -76,6 +78,7 @@ cmd_build() {
     args+=(-DTK_WINDOWS_PLATFORM_ONLY=OFF -DQT_HOST_PATH=/usr -DTK_WINDOWS_ART_DIR="$ART")
   fi
   log "configure $BUILD"
+  mkdir -p "$BUILD"
   TK_WIN64_DEPS="$list" cmake "${args[@]}" >"$BUILD.configure.log" 2>&1 ||
     { tail -n 30 "$BUILD.configure.log" >&2; return 1; }
   log "build $BUILD"
@@ -86,6 +89,20 @@ cmd_build() {
     [ -d "$p/bin" ] && echo "$p/bin" >>"$BUILD/dll-dirs.txt"
   done
   printf '%s\n' "${MINGW_DLL_DIRS[@]}" >>"$BUILD/dll-dirs.txt"
+}
+
+# A new Wine prefix in $WINEPREFIX. Wine's own fonts have no Chinese: the
+# system's CJK font (Debian's fonts-wqy-microhei) is linked to the fonts
+# Windows programs and dialogs ask for, as Windows links its own.
+CJK_FONT='wqy-microhei.ttc,WenQuanYi Micro Hei'
+make_prefix() {
+  "$WINE" wineboot -i >/dev/null 2>&1
+  local font
+  for font in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI" \
+              "Arial" "Courier New" "Lucida Console"; do
+    "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$font" /t REG_MULTI_SZ /d "$CJK_FONT" /f >/dev/null 2>&1
+  done
 }
 
 # A private X server and Wine prefix for the tests; both go away at exit.
@@ -106,7 +123,7 @@ start_wine_env() {
   /usr/lib/wine/wineserver -w 2>/dev/null || true
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "Wine prefix $WINEPREFIX"
-    "$WINE" wineboot -i >/dev/null 2>&1
+    make_prefix
   fi
   local dirs=() d
   while read -r d; do dirs+=("Z:${d//\//\\}"); done <"$BUILD/dll-dirs.txt"
@@ -130,10 +147,32 @@ cmd_test() {
   local rc=0
   (cd "$BUILD" && ctest --output-on-failure --timeout 300 ${TK_CTEST_ARGS:-}) || rc=$?
   if [ -z "$PLATFORM_ONLY" ]; then
+    [ -f "$OUT/TovikKalvo/Kalvo.exe" ] || cmd_package
+    smoke_kalvo || rc=$?
+    smoke_tovik || rc=$?
     test_installer || rc=$?
   fi
   return $rc
 }
+
+# The smoke tests' screenshots, for the documentation.
+cmd_screenshots() {
+  [ -f "$BUILD/build.ninja" ] || { echo "not built: $0 build" >&2; return 1; }
+  [ -f "$OUT/TovikKalvo/Kalvo.exe" ] || cmd_package
+  start_wine_env
+  rm -f "$OUT"/screenshots/windows-*.png
+  local rc=0
+  smoke_kalvo || rc=$?
+  smoke_tovik || rc=$?
+  mkdir -p "$ROOT/docs/screenshots"
+  local shot
+  for shot in "$OUT"/screenshots/windows-*.png; do
+    [ -f "$shot" ] && cp "$shot" "$ROOT/docs/screenshots/" && echo "docs/screenshots/${shot##*/}"
+  done
+  return $rc
+}
+# shellcheck source=packaging/windows/smoke.sh
+source "$HERE/smoke.sh"
 
 # The installer, silently, into a fresh prefix: the programs land in Program
 # Files with their Start-menu entries and start; the uninstaller removes them
@@ -145,7 +184,7 @@ test_installer() {
   local saved=$WINEPREFIX
   export WINEPREFIX=$BUILD/wineprefix-installer
   rm -rf "$WINEPREFIX"
-  "$WINE" wineboot -i >/dev/null 2>&1
+  make_prefix
   local c=$WINEPREFIX/drive_c fail=0
   local dir="$c/Program Files/TovikKalvo" menu="$c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tovik Kalvo"
   "$WINE" "$setup" /S
@@ -237,5 +276,6 @@ case "$cmd" in
   test) cmd_test ;;
   package) cmd_package ;;
   art) make_art ;;
-  *) echo "usage: $0 build|test|package|art [--platform-only]" >&2; exit 2 ;;
+  screenshots) cmd_screenshots ;;
+  *) echo "usage: $0 build|test|package|art|screenshots [--platform-only]" >&2; exit 2 ;;
 esac

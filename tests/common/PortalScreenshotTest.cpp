@@ -8,15 +8,16 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QVariantMap>
 
+#include <chrono>
 #include <fstream>
+#include <memory>
 
 #include "TempDir.h"
 #include "common/platform/PortalScreenshot.h"
+#include "tests/support/Process.h"
 
 namespace {
 
@@ -61,10 +62,6 @@ private:
 class PortalScreenshotTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty()) {
-            GTEST_SKIP() << "dbus-daemon is not installed (./run setup installs it)";
-        }
         const std::string config = dir_.path() + "/bus.conf";
         std::ofstream(config) << "<busconfig><type>session</type>"
                                  "<listen>unix:dir="
@@ -74,12 +71,14 @@ protected:
                                  "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
                                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
                                  "</policy></busconfig>\n";
-        daemon_.start(daemon, {QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
-                               QStringLiteral("--config-file=") + QString::fromStdString(config)});
-        ASSERT_TRUE(daemon_.waitForStarted(5000));
-        while (!daemon_.canReadLine() && daemon_.waitForReadyRead(5000)) {
+        daemon_ = tktest::Process::start(
+            {"dbus-daemon", "--nofork", "--print-address=1", "--config-file=" + config},
+            {.reportFd = 1});
+        if (!daemon_) {
+            GTEST_SKIP() << "dbus-daemon is not installed (./run setup installs it)";
         }
-        const QString address = QString::fromUtf8(daemon_.readLine()).trimmed();
+        const QString address =
+            QString::fromStdString(daemon_->readLine(std::chrono::seconds(5))).trimmed();
         ASSERT_FALSE(address.isEmpty()) << "dbus-daemon gave no address";
         client_ = QDBusConnection::connectToBus(address, QStringLiteral("client"));
         service_ = QDBusConnection::connectToBus(address, QStringLiteral("portal"));
@@ -90,10 +89,7 @@ protected:
         portal_.reset();
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
         QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
-        if (daemon_.state() != QProcess::NotRunning) {
-            daemon_.kill();
-            daemon_.waitForFinished(5000);
-        }
+        daemon_.reset();
     }
     void publishPortal() {
         ASSERT_TRUE(service_.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
@@ -106,7 +102,7 @@ protected:
     char* argv_[2] = {name_, nullptr};
     QCoreApplication app_{argc_, argv_};
     tktest::TempDir dir_;
-    QProcess daemon_;
+    std::unique_ptr<tktest::Process> daemon_;
     QDBusConnection client_{QString()};
     QDBusConnection service_{QString()};
     std::unique_ptr<FakePortal> portal_;

@@ -15,12 +15,13 @@
 #include "common/platform/X11KeyState.h"
 #include "common/platform/X11ScreenInfo.h"
 #include "common/platform/X11WindowFinder.h"
+#include "tests/support/Wait.h"
+#include "tests/support/X11.h"
 
 // After our headers: Xlib's macros would clash with their names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -34,23 +35,14 @@ constexpr std::uint32_t kRightDown = common::MouseFlags::RightDown;
 constexpr std::uint32_t kRightUp = common::MouseFlags::RightUp;
 constexpr std::uint32_t kAbs = 0x8000;  // the Absolute flag; XInput defines a macro of that name
 
-struct DisplayCloser {
-    void operator()(Display* d) const { XCloseDisplay(d); }
-};
-
-struct PixelPointer {
-    int x;
-    int y;
-};
-
 class X11Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) {
+        if (!tktest::haveDisplay()) {
             GTEST_SKIP() << "DISPLAY is not set: the X11 back-end tests need an X server "
                             "(./run test starts a private Xvfb)";
         }
-        display.reset(XOpenDisplay(nullptr));
+        display = tktest::openDisplay();
         ASSERT_TRUE(display) << "cannot open display " << std::getenv("DISPLAY");
     }
 
@@ -58,26 +50,10 @@ protected:
 
     // Polls until the condition holds; events travel between two connections.
     static bool eventually(const std::function<bool()>& condition) {
-        for (int i = 0; i < 200; ++i) {
-            if (condition()) {
-                return true;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return condition();
+        return tktest::waitUntil(condition, 2s);
     }
 
-    PixelPointer pointer() const {
-        Window root = 0;
-        Window child = 0;
-        int rx = 0;
-        int ry = 0;
-        int wx = 0;
-        int wy = 0;
-        unsigned mask = 0;
-        XQueryPointer(d(), DefaultRootWindow(d()), &root, &child, &rx, &ry, &wx, &wy, &mask);
-        return {rx, ry};
-    }
+    tktest::Pointer pointer() const { return tktest::pointer(d()); }
 
     // A mapped window with WM_CLASS (name, className); override-redirect so
     // that it appears at once where asked, with or without a window manager.
@@ -115,7 +91,7 @@ protected:
         return found;
     }
 
-    std::unique_ptr<Display, DisplayCloser> display;
+    tktest::DisplayPtr display;
 };
 
 TEST_F(X11Test, AbsoluteMoveLandsOnTheMappedPixel) {
@@ -256,35 +232,12 @@ TEST_F(X11Test, TwoMonitorsAreReportedAndTheInjectorStaysOnTheTargetOne) {
     // Split the screen into a primary on the right and a projector on the
     // left, as `xrandr --setmonitor` does; removed again at the end.
     const int left = w / 2;
-    Atom names[2] = {XInternAtom(d(), "TK-PANEL", False), XInternAtom(d(), "TK-PROJ", False)};
-    XRRMonitorInfo* m = XRRAllocateMonitor(d(), 0);
-    ASSERT_NE(m, nullptr);
-    auto addMonitor = [&](Atom name, int x, int width, bool primary) {
-        m->name = name;
-        m->primary = primary ? True : False;
-        m->automatic = False;
-        m->x = x;
-        m->y = 0;
-        m->width = width;
-        m->height = h;
-        m->mwidth = width / 4;
-        m->mheight = h / 4;
-        m->noutput = 0;
-        XRRSetMonitor(d(), DefaultRootWindow(d()), m);
-    };
-    addMonitor(names[0], left, w - left, true);
-    addMonitor(names[1], 0, left, false);
-    XFree(m);
-    XSync(d(), False);
+    ASSERT_TRUE(tktest::setMonitors(
+        d(), {{"TK-PANEL", left, 0, w - left, h, true}, {"TK-PROJ", 0, 0, left, h, false}}));
     struct Cleanup {
         Display* d;
-        Atom* names;
-        ~Cleanup() {
-            XRRDeleteMonitor(d, DefaultRootWindow(d), names[0]);
-            XRRDeleteMonitor(d, DefaultRootWindow(d), names[1]);
-            XSync(d, False);
-        }
-    } cleanup{d(), names};
+        ~Cleanup() { tktest::clearMonitors(d); }
+    } cleanup{d()};
 
     const common::TargetScreen primary = common::resolveTargetScreen(*screen, "");
     const common::TargetScreen projector = common::resolveTargetScreen(*screen, "TK-PROJ");

@@ -15,8 +15,8 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "common/platform/X11Window.h"
+#include "tests/support/X11.h"
 
 namespace {
 
@@ -40,92 +41,34 @@ int ignoreErrors(Display*, XErrorEvent*) {
     return 0;  // a check window may vanish while it is read
 }
 
-struct Rect {
-    int x = 0, y = 0, w = 0, h = 0;
-    bool primary = false;
-};
-
-bool parseRect(const char* text, Rect& r) {
-    char star = 0;
-    const int n = std::sscanf(text, "%dx%d+%d+%d%c", &r.w, &r.h, &r.x, &r.y, &star);
-    r.primary = n == 5 && star == '*';
-    return (n == 4 || r.primary) && r.w > 0 && r.h > 0 && r.x >= 0 && r.y >= 0;
-}
-
 int monitors(Display* d, int argc, char** argv) {
-    std::vector<Rect> wanted;
-    int primary = 0;
+    std::vector<tktest::Monitor> wanted;
     for (int i = 0; i < argc; ++i) {
-        Rect r;
-        if (!parseRect(argv[i], r)) {
+        tktest::Monitor m{"DP-" + std::to_string(i + 1)};
+        char star = 0;
+        const int n = std::sscanf(argv[i], "%dx%d+%d+%d%c", &m.width, &m.height, &m.x, &m.y, &star);
+        m.primary = n == 5 && star == '*';
+        if ((n != 4 && !m.primary) || m.width <= 0 || m.height <= 0 || m.x < 0 || m.y < 0) {
             return usage();
         }
-        if (r.primary) {
-            primary = i;
-        }
-        wanted.push_back(r);
+        wanted.push_back(m);
     }
     if (wanted.empty()) {
         return usage();
     }
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XRRQueryExtension(d, &event, &error) || !XRRQueryVersion(d, &major, &minor) ||
-        major * 100 + minor < 105) {
+    if (std::none_of(wanted.begin(), wanted.end(), [](const auto& m) { return m.primary; })) {
+        wanted.front().primary = true;
+    }
+    if (!tktest::setMonitors(d, wanted)) {
         std::fprintf(stderr, "desktop_x11: the X server has no RandR 1.5 monitors\n");
         return 1;
     }
-    const Window root = DefaultRootWindow(d);
-    // Monitors set before go; the server's own monitor of the output cannot
-    // be deleted, it goes when the output joins the primary monitor below.
-    int count = 0;
-    if (XRRMonitorInfo* old = XRRGetMonitors(d, root, False, &count)) {
-        for (int i = 0; i < count; ++i) {
-            if (!old[i].automatic) {
-                XRRDeleteMonitor(d, root, old[i].name);
-            }
-        }
-        XRRFreeMonitors(old);
+    const std::vector<tktest::Monitor> now = tktest::monitors(d);
+    for (const tktest::Monitor& m : now) {
+        std::printf("%s %dx%d+%d+%d%s\n", m.name.c_str(), m.width, m.height, m.x, m.y,
+                    m.primary ? " primary" : "");
     }
-    XRRScreenResources* resources = XRRGetScreenResources(d, root);
-    for (size_t i = 0; i < wanted.size(); ++i) {
-        const Rect& r = wanted[i];
-        const bool isPrimary = static_cast<int>(i) == primary;
-        const bool withOutput = isPrimary && resources != nullptr && resources->noutput > 0;
-        XRRMonitorInfo* m = XRRAllocateMonitor(d, withOutput ? 1 : 0);
-        const std::string name = "DP-" + std::to_string(i + 1);
-        m->name = XInternAtom(d, name.c_str(), False);
-        m->primary = isPrimary ? True : False;
-        m->automatic = False;
-        m->x = r.x;
-        m->y = r.y;
-        m->width = r.w;
-        m->height = r.h;
-        m->mwidth = r.w * 254 / 960;  // 96 dots per inch
-        m->mheight = r.h * 254 / 960;
-        if (withOutput) {
-            m->outputs[0] = resources->outputs[0];
-        }
-        XRRSetMonitor(d, root, m);
-        XRRFreeMonitors(m);
-    }
-    if (resources != nullptr) {
-        if (resources->noutput > 0) {
-            XRRSetOutputPrimary(d, root, resources->outputs[0]);
-        }
-        XRRFreeScreenResources(resources);
-    }
-    XSync(d, False);
-    XRRMonitorInfo* now = XRRGetMonitors(d, root, False, &count);
-    for (int i = 0; now != nullptr && i < count; ++i) {
-        char* name = XGetAtomName(d, now[i].name);
-        std::printf("%s %dx%d+%d+%d%s\n", name != nullptr ? name : "?", now[i].width, now[i].height,
-                    now[i].x, now[i].y, now[i].primary ? " primary" : "");
-        XFree(name);
-    }
-    if (now != nullptr) {
-        XRRFreeMonitors(now);
-    }
-    return count == static_cast<int>(wanted.size()) ? 0 : 1;
+    return now.size() == wanted.size() ? 0 : 1;
 }
 
 // The window a _NET_SUPPORTING_WM_CHECK property on `w` names; 0 if none.

@@ -3,7 +3,7 @@
 #
 #   with_desktop.sh [--wm none|openbox|mutter|kwin|xfwm4]
 #                   [--screens WxH[+WxH...][,primary=N]] [--compositor]
-#                   [--bin DIR] [--log DIR] [--keep-home] -- COMMAND [ARG...]
+#                   [--bin DIR] [--log DIR] [--keep-home] [--mark ID] -- COMMAND [ARG...]
 #
 # What it starts, in this order, each in its own process session:
 #   - Xvfb, one X screen holding the monitors side by side, left to right,
@@ -30,20 +30,24 @@
 #
 # Exit status: the command's; 125 when the desktop could not be set up; 124
 # when something the run started was still alive after the teardown (it is
-# killed; every process started carries TK_DESKTOP_RUN=<id> in its
-# environment, also those the bus or the window manager start).
+# killed; every process started carries the run mark, TK_RUN_MARK=<id>, in
+# its environment, also those the bus or the window manager start; --mark
+# gives the caller's run mark).
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=../support/desktop.sh
+source "$HERE/../support/desktop.sh"
 WM=none
 SCREENS=1280x800
 COMPOSITOR=0
 BIN=${TK_BIN:-$HERE/../../build/dev/bin}
 LOGDIR=
 KEEP_HOME=0
+MARK=
 
 usage() {
-  sed -n '4,6p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  usage_from_header "${BASH_SOURCE[0]}"
   exit 125
 }
 die() {
@@ -59,6 +63,7 @@ while (($#)); do
     --bin) BIN=${2:?}; shift 2 ;;
     --log) LOGDIR=${2:?}; shift 2 ;;
     --keep-home) KEEP_HOME=1; shift ;;
+    --mark) MARK=${2:?}; shift 2 ;;
     --) shift; break ;;
     -h | --help) usage ;;
     *) echo "with_desktop: unknown option $1" >&2; usage ;;
@@ -122,43 +127,19 @@ mkdir -p "$RUN/runtime" "$RUN/home"
 chmod 700 "$RUN/runtime"
 [[ -n $LOGDIR ]] && mkdir -p "$LOGDIR"
 LOGS=${LOGDIR:-$RUN}
+SPAWN_LOGS=$LOGS
 : >"$LOGS/leftover.log"
-export TK_DESKTOP_RUN=$RUN_ID
-
-PIDS=()
-spawn() { # name command...
-  local name=$1
-  shift
-  setsid "$@" >"$LOGS/$name.log" 2>&1 </dev/null &
-  PIDS+=($!)
-}
-marked() { # pids of processes carrying this run's mark, but this shell
-  local f pid
-  for f in /proc/[0-9]*/environ; do
-    if grep -qsz "^TK_DESKTOP_RUN=$RUN_ID\$" "$f" 2>/dev/null; then
-      pid=${f#/proc/}
-      pid=${pid%/environ}
-      ((pid != $$ && pid != BASHPID)) && echo "$pid"
-    fi
-  done
-}
+RUN_MARK=${MARK:-$RUN_ID}
+export TK_RUN_MARK=$RUN_MARK
 
 LEFT=0
 TORN_DOWN=0
-teardown() {
+end_desktop() {
   ((TORN_DOWN)) && return 0
   TORN_DOWN=1
-  local i pid deadline
-  # The scan below must not find its own helpers.
-  export -n TK_DESKTOP_RUN
+  local pid deadline
   # Last started, first ended: the X server goes last.
-  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-    kill -TERM -- "-${PIDS[$i]}" 2>/dev/null || true
-    deadline=$((SECONDS + 3))
-    while kill -0 -- "-${PIDS[$i]}" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
-    kill -KILL -- "-${PIDS[$i]}" 2>/dev/null || true
-  done
-  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  teardown
   # What the bus or the window manager started outside their groups.
   local rest
   rest=$(marked)
@@ -180,7 +161,7 @@ teardown() {
 RC=125
 CMD_PID=
 on_exit() {
-  teardown
+  end_desktop
   ((LEFT > 0 && RC == 0)) && RC=124
   exit $RC
 }
@@ -202,15 +183,7 @@ show_log() { # name
 }
 
 # ---- X server ----
-FIFO=$RUN/displayfd
-mkfifo "$FIFO"
-exec 4<>"$FIFO"
-spawn xvfb Xvfb -displayfd 4 -screen 0 "${SCREEN}x24" -nolisten tcp -noreset
-DISPLAY_NUMBER=
-read -r -t 20 -u 4 DISPLAY_NUMBER || true
-exec 4>&-
-[[ $DISPLAY_NUMBER =~ ^[0-9]+$ ]] || { show_log xvfb; die "Xvfb did not start"; }
-export DISPLAY=:$DISPLAY_NUMBER
+start_xvfb "$SCREEN" 2>/dev/null || { show_log xvfb; die "Xvfb did not start"; }
 if ((SET_MONITORS)); then
   args=()
   for i in "${!MONITORS[@]}"; do

@@ -10,9 +10,9 @@
 
 #include "Figure.h"
 #include "common/EnvOverride.h"
-#include "common/PrivateXServer.h"
 #include "common/UinputRecorder.h"
 #include "common/platform/Platform.h"
+#include "tests/support/X11.h"
 #include "tovik/tracking/PointerMapper.h"
 
 // After OpenCV: the X headers define macros its headers use.
@@ -115,9 +115,10 @@ std::vector<PointerState> replay(common::InputInjector& injector,
 }
 
 TEST(WaylandPointer, ScenarioEventsArriveAsUinputRecordsAtTheXTestPositions) {
-    tktest::PrivateXServer server;
-    ASSERT_TRUE(server.start("1024x768x24")) << "Xvfb did not start";
-    Display* display = XOpenDisplay(server.name().c_str());
+    tktest::XServer server;
+    ASSERT_TRUE(server.start()) << "Xvfb did not start";
+    const tktest::DisplayPtr x = tktest::openDisplay(server.name().c_str());
+    Display* display = x.get();
     ASSERT_NE(display, nullptr);
     const cv::Size screen(DisplayWidth(display, 0), DisplayHeight(display, 0));
     common::PlatformOptions options;
@@ -132,12 +133,8 @@ TEST(WaylandPointer, ScenarioEventsArriveAsUinputRecordsAtTheXTestPositions) {
         xtest = replay(
             *x11.injector,
             [&] {
-                Window root = 0, child = 0;
-                int rx = 0, ry = 0, wx = 0, wy = 0;
-                unsigned mask = 0;
-                XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rx, &ry, &wx,
-                              &wy, &mask);
-                return PointerState{rx, ry, (mask & Button1Mask) != 0};
+                const tktest::Pointer p = tktest::pointer(display);
+                return PointerState{p.x, p.y, (p.buttons & Button1Mask) != 0};
             },
             screen);
     }
@@ -189,7 +186,6 @@ TEST(WaylandPointer, ScenarioEventsArriveAsUinputRecordsAtTheXTestPositions) {
         EXPECT_FALSE(asked);
         EXPECT_EQ(forced.injectionProblem, "");
     }
-    XCloseDisplay(display);
 
     ASSERT_GT(xtest.size(), 100u);
     ASSERT_EQ(records.size(), xtest.size());

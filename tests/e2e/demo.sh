@@ -33,6 +33,8 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 SELF=$ROOT/tests/e2e/demo.sh
 WRAPPER=$ROOT/tests/desktop/with_desktop.sh
+# shellcheck source=../support/desktop.sh
+source "$ROOT/tests/support/desktop.sh"
 
 # The part that runs on the desktop, started by with_desktop.sh below.
 if [[ ${1:-} == --on-desktop ]]; then
@@ -42,7 +44,7 @@ else
 fi
 
 usage() {
-  sed -n '12,17p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  usage_from_header "${BASH_SOURCE[0]}"
   exit 2
 }
 
@@ -123,9 +125,10 @@ if ((!inner)); then
   rm -f "$OUT/demo.png" "$OUT/failure.png" "$OUT/report.json" "$OUT"/saved.*
   # Short paths for the sockets; the run's own copies of the programs.
   RUN=$(mktemp -d /tmp/tk-e2e.XXXXXX)
-  RUN_ID=${RUN##*/}
+  # The run's mark, which its desktop shares.
+  RUN_MARK=${RUN##*/}
   mkdir -p "$RUN/bin"
-  export DEMO_T0=$T0 DEMO_RUN=$RUN DEMO_RUN_ID=$RUN_ID DEMO_OUT=$OUT DEMO_LOGS=$LOGS DEMO_BIN=$BIN
+  export DEMO_T0=$T0 DEMO_RUN=$RUN DEMO_OUT=$OUT DEMO_LOGS=$LOGS DEMO_BIN=$BIN
   export DEMO_POSE=$POSE DEMO_OPTICS=$OPTICS DEMO_PROJECTOR=$PROJECTOR DEMO_PARTS_FIRST=$PARTS_FIRST
   export DEMO_PARTS_SECOND=$PARTS_SECOND DEMO_TEST=$TEST
   export DEMO_REUSE=$REUSE DEMO_EDIT=$EDIT DEMO_UNPLUG=$UNPLUG
@@ -140,8 +143,7 @@ if ((!inner)); then
       wait "$DESKTOP_PID" 2>/dev/null || true
     fi
     # Whatever still carries the run's mark goes too.
-    for pid in $(grep -lsz "^TK_E2E_RUN=$RUN_ID\$" /proc/[0-9]*/environ 2>/dev/null |
-      sed 's|/proc/\([0-9]*\)/environ|\1|'); do
+    for pid in $(marked); do
       kill -KILL "$pid" 2>/dev/null || true
     done
     rm -rf "$RUN"
@@ -158,15 +160,15 @@ if ((!inner)); then
   printf '%3ds  %s\n' 0 "desktop: $SCREENS, window manager $WM"
   # Every process of the run carries its mark, so none can slip away.
   rc=0
-  TK_E2E_RUN=$RUN_ID "$WRAPPER" --wm "$WM" --screens "$SCREENS" --compositor --bin "$BIN" \
-    --log "$LOGS/desktop" -- "$SELF" --on-desktop &
+  "$WRAPPER" --wm "$WM" --screens "$SCREENS" --compositor --bin "$BIN" --log "$LOGS/desktop" \
+    --mark "$RUN_MARK" -- "$SELF" --on-desktop &
   DESKTOP_PID=$!
   wait "$DESKTOP_PID" || rc=$?
   DESKTOP_PID=
   # Processes of the run still there: what the desktop ended itself, and
   # anything else carrying the mark.
   LEFT=$(grep -c . "$LOGS/desktop/leftover.log" 2>/dev/null || true)
-  MARKED=$({ grep -lsz "^TK_E2E_RUN=$RUN_ID\$" /proc/[0-9]*/environ 2>/dev/null || true; } | wc -l)
+  MARKED=$(marked | wc -l)
   LEFT=$((${LEFT:-0} + MARKED))
   printf '%3ds  %s\n' $((EPOCHSECONDS - T0)) "all processes ended ($LEFT left)"
   if ((rc != 0 && rc != 124)); then
@@ -190,9 +192,9 @@ fi
 
 # ======================= on the desktop =======================
 RUN=$DEMO_RUN
-RUN_ID=$DEMO_RUN_ID
 OUT=$DEMO_OUT
 LOGS=$DEMO_LOGS
+SPAWN_LOGS=$LOGS
 BIN=$DEMO_BIN
 DRIVER=$BIN/e2e_driver
 say() { printf '%3ds  %s\n' $((EPOCHSECONDS - DEMO_T0)) "$*"; }
@@ -213,41 +215,16 @@ if ((${#MONITORS[@]} > 1)); then
   TOVIK_SCREEN=(--screen "DP-$((P + 1))")
 fi
 
-PIDS=()
-NAMES=()
 PEN_PID=
 INK_PID=
-spawn() { # name command...
-  local name=$1
-  shift
-  setsid env TK_E2E_RUN="$RUN_ID" "$@" >"$LOGS/$name.log" 2>&1 <"${SPAWN_IN:-/dev/null}" &
-  PIDS+=($!)
-  NAMES+=("$name")
-}
 alive() { kill -0 "$1" 2>/dev/null; }
-pid_of() { # name
-  local i
-  for i in "${!NAMES[@]}"; do
-    [[ ${NAMES[$i]} == "$1" ]] && { echo "${PIDS[$i]}"; return; }
-  done
-}
 
-TORN_DOWN=0
-teardown() {
-  ((TORN_DOWN)) && return 0
-  TORN_DOWN=1
+end_run() {
   [[ -n $PEN_PID ]] && { kill "$PEN_PID" 2>/dev/null || true; }
   [[ -n $INK_PID ]] && { kill "$INK_PID" 2>/dev/null || true; }
-  local i
-  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-    kill -TERM -- "-${PIDS[$i]}" 2>/dev/null || true
-    local deadline=$((SECONDS + 3))
-    while kill -0 -- "-${PIDS[$i]}" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
-    kill -KILL -- "-${PIDS[$i]}" 2>/dev/null || true
-  done
-  for i in "${PIDS[@]}"; do wait "$i" 2>/dev/null || true; done
+  teardown
 }
-trap 'teardown' EXIT
+trap 'end_run' EXIT
 trap 'echo "demo: interrupted" >&2; exit 130' INT TERM HUP
 
 fail() {
@@ -266,7 +243,7 @@ fail() {
 # Waits until FILE has a line matching REGEX, while PROGRAM lives.
 wait_for_line() { # file regex seconds program what
   local deadline=$((SECONDS + $3)) pid
-  pid=$(pid_of "$4")
+  pid=$(spawned_pid "$4")
   until [[ -f $1 ]] && grep -qE "$2" "$1"; do
     alive "$pid" || fail "$4 ended while waiting for $5"
     ((SECONDS < deadline)) || fail "no $5 within $3 s"
@@ -360,7 +337,7 @@ if ((DEMO_REUSE)); then
   say "quit Tovik"
   echo exit >&7
   deadline=$((SECONDS + 15))
-  while alive "$(pid_of "$TOVIK")"; do
+  while alive "$(spawned_pid "$TOVIK")"; do
     ((SECONDS < deadline)) || fail "Tovik did not exit"
     sleep 0.1
   done
@@ -414,7 +391,7 @@ if ((DEMO_UNPLUG)); then
   pen <<<$'unplug\nwait 2000\nplug'
   deadline=$((SECONDS + 20))
   until (($(grep -c '^frame ' "$TOVIK_LOG" || true) > frames + 30)); do
-    alive "$(pid_of "$TOVIK")" || fail "Tovik ended after the camera was unplugged"
+    alive "$(spawned_pid "$TOVIK")" || fail "Tovik ended after the camera was unplugged"
     ((SECONDS < deadline)) || fail "tracking did not come back with the camera"
     sleep 0.2
   done
@@ -520,4 +497,4 @@ fi
 
 "$DRIVER" screenshot "$OUT/demo.png" || fail "no screenshot"
 say "screenshot $OUT/demo.png"
-teardown
+end_run

@@ -25,12 +25,9 @@
 //       "miss CAPTURE_US" (no ink within 500 ms: a tap on a button) to OUT
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -52,6 +49,8 @@
 #include "RunLogs.h"
 #include "common/platform/AbsoluteMapping.h"
 #include "sim/ScreenScene.h"
+#include "tests/support/PenChannel.h"
+#include "tests/support/X11.h"
 
 // Last: Xlib's macros (Complex, Status, ...) collide with names above.
 #include <X11/Xlib.h>
@@ -137,36 +136,16 @@ int click(const std::vector<std::string>& args) {
     if (args.size() == 4 && (!toDouble(args[2], x2) || !toDouble(args[3], y2))) {
         return usage();
     }
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        std::fprintf(stderr, "e2e_driver: cannot open display\n");
-        return 1;
-    }
+    const tktest::DisplayPtr display = tktest::openDisplay();
     int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
-        std::fprintf(stderr, "e2e_driver: the X server has no XTest\n");
-        XCloseDisplay(display);
+    if (!display || !XTestQueryExtension(display.get(), &event, &error, &major, &minor)) {
+        std::fprintf(stderr, "e2e_driver: no display, or it has no XTest\n");
         return 1;
     }
-    XTestFakeMotionEvent(display, DefaultScreen(display), static_cast<int>(std::lround(x)),
-                         static_cast<int>(std::lround(y)), CurrentTime);
-    XSync(display, False);
-    // Let the window under the pointer see the move before the press.
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XSync(display, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    constexpr int kSteps = 20;
-    for (int i = 1; (x2 != x || y2 != y) && i <= kSteps; ++i) {
-        XTestFakeMotionEvent(display, DefaultScreen(display),
-                             static_cast<int>(std::lround(x + (x2 - x) * i / kSteps)),
-                             static_cast<int>(std::lround(y + (y2 - y) * i / kSteps)), CurrentTime);
-        XSync(display, False);
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
-    }
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
-    XSync(display, False);
-    XCloseDisplay(display);
+    // The window under the pointer sees the move before the press.
+    const auto px = [](double v) { return static_cast<int>(std::lround(v)); };
+    tktest::stroke(display.get(), px(x), px(y), px(x2), px(y2), (x2 != x || y2 != y) ? 20 : 0,
+                   std::chrono::milliseconds(15), std::chrono::milliseconds(60));
     return 0;
 }
 
@@ -184,21 +163,12 @@ int key(const std::vector<std::string>& args) {
         }
     }
     keys.push_back(XStringToKeysym(rest.c_str()));
-    Display* display = XOpenDisplay(nullptr);
-    if (keys.back() == NoSymbol || display == nullptr) {
+    const tktest::DisplayPtr display = tktest::openDisplay();
+    if (keys.back() == NoSymbol || !display) {
         std::fprintf(stderr, "e2e_driver: no key %s or no display\n", args[0].c_str());
         return 1;
     }
-    for (const bool down : {true, false}) {
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            const KeySym k = keys[down ? i : keys.size() - 1 - i];
-            XTestFakeKeyEvent(display, XKeysymToKeycode(display, k), down ? True : False,
-                              CurrentTime);
-            XSync(display, False);
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        }
-    }
-    XCloseDisplay(display);
+    tktest::tapKeys(display.get(), {keys.begin(), keys.end()}, std::chrono::milliseconds(30));
     return 0;
 }
 
@@ -312,33 +282,6 @@ int tap(const std::vector<std::string>& args) {
     return 0;
 }
 
-// Reads one reply line; false on timeout or a closed socket.
-bool readReply(int fd, std::string& pending, std::string& reply, Clock::time_point deadline) {
-    while (true) {
-        const size_t nl = pending.find('\n');
-        if (nl != std::string::npos) {
-            reply = pending.substr(0, nl);
-            pending.erase(0, nl + 1);
-            return true;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            return false;
-        }
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left)) <= 0) {
-            continue;
-        }
-        char buffer[512];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) {
-            return false;
-        }
-        pending.append(buffer, static_cast<size_t>(n));
-    }
-}
-
 int pen(const std::vector<std::string>& args) {
     if (args.empty()) {
         return usage();
@@ -351,32 +294,13 @@ int pen(const std::vector<std::string>& args) {
     } else if (args.size() != 1) {
         return usage();
     }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (args[0].size() >= sizeof address.sun_path) {
-        std::fprintf(stderr, "e2e_driver: socket path too long\n");
-        return 2;
-    }
-    std::memcpy(address.sun_path, args[0].c_str(), args[0].size() + 1);
     // The socket appears when Tovik opens the simulated camera.
-    const auto connectDeadline =
-        Clock::now() + std::chrono::milliseconds(std::lround(timeout * 1000));
-    int fd = -1;
-    while (true) {
-        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-            break;
-        }
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        if (Clock::now() > connectDeadline) {
-            std::fprintf(stderr, "e2e_driver: cannot connect to %s\n", args[0].c_str());
-            return 1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    tktest::PenChannel channel;
+    if (!channel.connect(args[0], std::chrono::milliseconds(std::lround(timeout * 1000)))) {
+        std::fprintf(stderr, "e2e_driver: cannot connect to %s\n", args[0].c_str());
+        return 1;
     }
-    std::string line, pending, reply;
+    std::string line, reply;
     int status = 0;
     while (std::getline(std::cin, line)) {
         if (line.empty() || line[0] == '#') {
@@ -393,9 +317,8 @@ int pen(const std::vector<std::string>& args) {
         if (verb == "path" || verb == "wait") {
             ms = std::atoi(last.c_str());
         }
-        const std::string out = line + "\n";
-        if (::send(fd, out.data(), out.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(out.size()) ||
-            !readReply(fd, pending, reply, Clock::now() + std::chrono::milliseconds(ms + 5000))) {
+        if (!channel.send(line + "\n") ||
+            !channel.reply(reply, std::chrono::milliseconds(ms + 5000))) {
             std::fprintf(stderr, "e2e_driver: no answer to '%s'\n", line.c_str());
             status = 1;
             break;
@@ -406,7 +329,6 @@ int pen(const std::vector<std::string>& args) {
             break;
         }
     }
-    ::close(fd);
     return status;
 }
 

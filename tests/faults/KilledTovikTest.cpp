@@ -2,10 +2,7 @@
 // settings: the settings file is always the old one or a whole new one.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -16,6 +13,8 @@
 
 #include "common/TempDir.h"
 #include "common/ini/IniFile.h"
+#include "tests/support/Process.h"
+#include "tests/support/Wait.h"
 #include "tovik/tracking/TrackingSettings.h"
 
 namespace {
@@ -35,38 +34,19 @@ const std::string kOldFile =
 // Starts Tovik, asks it to exit, and kills it after `delay` unless it ended
 // before; returns how long it ran.
 Clock::duration runOnce(const std::string& program, std::chrono::milliseconds delay, bool& killed) {
-    int in[2];
-    if (::pipe(in) != 0) {
+    const auto start = Clock::now();
+    auto tovik = tktest::Process::start({program, "--camera", "sim:scene=blank,fps=30",
+                                         "--print-messages", "--commands-from-stdin"},
+                                        {.out = "/dev/null", .err = "/dev/null", .input = true});
+    if (!tovik) {
         return {};
     }
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(in[0], STDIN_FILENO);
-        ::close(in[0]);
-        ::close(in[1]);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        ::execl(program.c_str(), program.c_str(), "--camera", "sim:scene=blank,fps=30",
-                "--print-messages", "--commands-from-stdin", static_cast<char*>(nullptr));
-        ::_exit(127);
+    tovik->send("exit");
+    killed = !tovik->waitExit(delay);
+    if (killed) {
+        tovik->signal(SIGKILL);
+        tovik->waitExit(std::chrono::minutes(1));
     }
-    ::close(in[0]);
-    const std::string exitCommand = "exit\n";
-    [[maybe_unused]] const ssize_t n = ::write(in[1], exitCommand.data(), exitCommand.size());
-    int status = 0;
-    killed = false;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (Clock::now() - start >= delay) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            killed = true;
-            break;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    ::close(in[1]);
     return Clock::now() - start;
 }
 
@@ -89,7 +69,7 @@ void expectOldOrWhole(const std::string& path) {
 }
 
 TEST(KilledTovik, SettingsFileIsAlwaysTheOldOrAWholeNewOne) {
-    if (std::getenv("DISPLAY") == nullptr) {
+    if (!tktest::haveDisplay()) {
         GTEST_SKIP() << "needs an X display";
     }
     tktest::TempDir dir;

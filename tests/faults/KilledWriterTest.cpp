@@ -4,7 +4,6 @@
 
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <QImage>
 
@@ -21,6 +20,7 @@
 
 #include "common/TempDir.h"
 #include "common/ini/IniFile.h"
+#include "tests/support/Process.h"
 #include "tovik/tracking/TrackingSettings.h"
 
 namespace {
@@ -102,29 +102,15 @@ TEST(KilledWriter, NeverLeavesAPartFileUnderTheRealName) {
 
     // Most kills land between writes; go on until a few landed inside one.
     while (kills < 100 && (kills < 20 || midWrite < 3) && std::chrono::steady_clock::now() < end) {
-        int out[2];
-        ASSERT_EQ(::pipe(out), 0);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::close(out[0]);
-            ::close(out[1]);
-            ::execl(writer.c_str(), writer.c_str(), dir.path().c_str(),
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(out[1]);
+        auto process = tktest::Process::start({writer, dir.path()}, {.reportFd = 1});
+        ASSERT_TRUE(process);
         // Past its start-up, so that the kill lands among the writes.
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') {
-        }
-        ::close(out[0]);
+        process->readLine(60s);
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 300));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself: " << status;
+        process->signal(SIGKILL);
+        ASSERT_TRUE(process->waitExit(60s));
+        ASSERT_TRUE(WIFSIGNALED(process->status()))
+            << "the writer ended by itself: " << process->status();
         ++kills;
 
         expectWholeFiles(dir.path());

@@ -4,31 +4,32 @@
 # files and man pages it ships, unpacks it into a temporary root and runs the
 # installed programs from there with a temporary HOME under a private Xvfb.
 #
-#   package_test.sh --root SOURCE_DIR --tools DEV_BIN_DIR [--deb FILE]
+#   package_test.sh --root SOURCE_DIR --tools DEV_BIN_DIR [--tree BUILD_DIR] [--deb FILE]
 #
-# --tools holds e2e_driver and the geometry probe of the dev build; --deb
-# checks an existing package instead of building one.
+# --tools holds e2e_driver and the geometry probe of the dev build; --tree
+# packages that build tree (the Release tree by default); --deb checks an
+# existing package instead of building one.
 set -euo pipefail
+# shellcheck source=../support/desktop.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/desktop.sh"
 
-ROOT='' TOOLS='' DEB=''
+ROOT='' TOOLS='' TREE='' DEB=''
 while (($#)); do
   case $1 in
     --root) ROOT=$2; shift 2 ;;
     --tools) TOOLS=$2; shift 2 ;;
+    --tree) TREE=$2; shift 2 ;;
     --deb) DEB=$2; shift 2 ;;
-    *) echo "usage: package_test.sh --root DIR --tools DIR [--deb FILE]" >&2; exit 2 ;;
+    *) usage_from_header "${BASH_SOURCE[0]}"; exit 2 ;;
   esac
 done
 [[ -n $ROOT && -n $TOOLS ]] || { echo "package_test.sh: --root and --tools are needed" >&2; exit 2; }
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tk-package-XXXXXX")
-PIDS=()
+SPAWN_LOGS=$WORK
 cleanup() {
-  local rc=$? i
-  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-    kill -TERM -- "-${PIDS[$i]}" 2>/dev/null || true
-    wait "${PIDS[$i]}" 2>/dev/null || true
-  done
+  local rc=$?
+  teardown
   rm -rf "$WORK"
   exit $rc
 }
@@ -47,7 +48,7 @@ VERSION=$(sed -n 's/^project(TovikKalvo VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMake
 # ---- build ----
 if [[ -z $DEB ]]; then
   start=$SECONDS
-  "$ROOT/run" package >"$WORK/package.log" 2>&1 || { tail -n 40 "$WORK/package.log" >&2; die "./run package failed"; }
+  "$ROOT/run" package ${TREE:+"$TREE"} >"$WORK/package.log" 2>&1 || { tail -n 40 "$WORK/package.log" >&2; die "./run package failed"; }
   echo "./run package took $((SECONDS - start)) s"
   shopt -s nullglob
   debs=("$ROOT"/build/package/*.deb)
@@ -151,19 +152,7 @@ grep -qF "$R/usr/share/kalvo/help/help.html" "$WORK/kalvo-help.txt" || fail "kal
 ok "tovik --version, --print-settings, --list-cameras; kalvo --help"
 
 # ---- under a private X server ----
-spawn() { # name command...
-  local name=$1
-  shift
-  setsid "$@" >"$WORK/$name.log" 2>&1 &
-  PIDS+=($!)
-}
-# Xvfb writes its display number into a FIFO held open both ways.
-mkfifo "$WORK/displayfd.fifo"
-exec 4<>"$WORK/displayfd.fifo"
-spawn xvfb Xvfb -displayfd 4 -screen 0 1024x768x24 -nolisten tcp -noreset </dev/null
-read -r -t 20 -u 4 n || die "Xvfb did not start"
-exec 4>&-
-export DISPLAY=:$n
+start_xvfb 1024x768 || die "Xvfb did not start"
 
 # Tovik confirms its exit (messages answered with OK) and saves its settings.
 timeout 60 "$BIN/tovik" --camera sim:fps=0 --print-messages --commands-from-stdin \
@@ -181,8 +170,8 @@ EOF
 chmod +x "$WORK/stubs/xdg-open"
 GEOMETRY=$WORK/kalvo.geometry
 spawn kalvo env PATH="$WORK/stubs:$PATH" LD_PRELOAD="$TOOLS/libe2e_geometry_probe.so" \
-  TK_GEOMETRY_FILE="$GEOMETRY" "$BIN/kalvo" </dev/null
-KALVO=${PIDS[-1]}
+  TK_GEOMETRY_FILE="$GEOMETRY" "$BIN/kalvo"
+KALVO=${SPAWNED[-1]}
 click() { # control [timeout]
   local xy
   xy=$("$TOOLS/e2e_driver" geometry "$GEOMETRY" "$1" --timeout "${2:-15}") || return 1

@@ -4,40 +4,26 @@
 
 #include <cstdlib>
 
-#include "sim/BackendFactory.h"
 #include "sim/ScreenScene.h"
 #include "sim/SimCamera.h"
+#include "tests/support/Wait.h"
+#include "tests/support/X11.h"
 
 namespace {
 
 // Paints the root window one colour, so a capture knows what to expect.
-class RootColour {
-public:
-    explicit RootColour(unsigned long rgb) : display_(XOpenDisplay(nullptr)) {
-        if (display_ != nullptr) {
-            const Window root = DefaultRootWindow(display_);
-            XSetWindowBackground(display_, root, rgb);
-            XClearWindow(display_, root);
-            XSync(display_, False);
-        }
-    }
-    ~RootColour() {
-        if (display_ != nullptr) {
-            XCloseDisplay(display_);
-        }
-    }
-    RootColour(const RootColour&) = delete;
-    RootColour& operator=(const RootColour&) = delete;
-
-private:
-    Display* display_;
-};
+void paintRoot(unsigned long rgb) {
+    const tktest::DisplayPtr d = tktest::openDisplay();
+    XSetWindowBackground(d.get(), DefaultRootWindow(d.get()), rgb);
+    XClearWindow(d.get(), DefaultRootWindow(d.get()));
+    XSync(d.get(), False);
+}
 
 TEST(ScreenScene, CapturesTheRootWindow) {
-    if (std::getenv("DISPLAY") == nullptr) {
+    if (!tktest::haveDisplay()) {
         GTEST_SKIP() << "needs an X display";
     }
-    RootColour paint(0x3080c0);
+    paintRoot(0x3080c0);
     sim::ScreenScene scene("");
     ASSERT_TRUE(scene.isOpen());
 
@@ -53,7 +39,7 @@ TEST(ScreenScene, CapturesTheRootWindow) {
 }
 
 TEST(ScreenScene, SurvivesAResizeDuringTheCapture) {
-    if (std::getenv("DISPLAY") == nullptr) {
+    if (!tktest::haveDisplay()) {
         GTEST_SKIP() << "needs an X display";
     }
     sim::ScreenScene scene("");
@@ -73,12 +59,12 @@ TEST(ScreenScene, SurvivesAResizeDuringTheCapture) {
 }
 
 TEST(ScreenScene, SimulatedCameraFilmsTheScreen) {
-    if (std::getenv("DISPLAY") == nullptr) {
+    if (!tktest::haveDisplay()) {
         GTEST_SKIP() << "needs an X display";
     }
-    RootColour paint(0xffffff);
+    paintRoot(0xffffff);
     std::string error;
-    auto backend = tovik::makeCaptureBackend("sim:scene=screen,fps=0,noise=0,pose=upright", error);
+    auto backend = sim::SimCamera::create("scene=screen,fps=0,noise=0,pose=upright", error);
     ASSERT_TRUE(backend) << error;
     ASSERT_TRUE(backend->open(0, {640, 480}));
 
@@ -92,10 +78,11 @@ TEST(ScreenScene, SimulatedCameraFilmsTheScreen) {
 // One monitor of a wider screen: the camera sees that area only, and the pen
 // keeps the coordinates of the whole screen.
 TEST(ScreenScene, FilmsOneAreaWithThePenInScreenCoordinates) {
-    if (std::getenv("DISPLAY") == nullptr) {
+    if (!tktest::haveDisplay()) {
         GTEST_SKIP() << "needs an X display";
     }
-    Display* d = XOpenDisplay(nullptr);
+    const tktest::DisplayPtr display = tktest::openDisplay();
+    Display* d = display.get();
     ASSERT_NE(d, nullptr);
     const int width = DisplayWidth(d, DefaultScreen(d)),
               height = DisplayHeight(d, DefaultScreen(d));
@@ -122,11 +109,10 @@ TEST(ScreenScene, FilmsOneAreaWithThePenInScreenCoordinates) {
 
     std::string error;
     const std::string spec =
-        "sim:scene=screen,fps=0,noise=0,pose=upright,area=" + std::to_string(area.width) + "x" +
+        "scene=screen,fps=0,noise=0,pose=upright,area=" + std::to_string(area.width) + "x" +
         std::to_string(area.height) + "+" + std::to_string(area.x) + "+0";
-    auto backend = tovik::makeCaptureBackend(spec, error);
-    ASSERT_TRUE(backend) << error;
-    auto* camera = sim::asSimulator(backend.get());
+    auto camera = sim::SimCamera::create(spec, error);
+    ASSERT_TRUE(camera) << error;
     ASSERT_TRUE(camera->open(0, {640, 480}));
     const cv::Point2d pen(area.x + area.width * 0.25, area.height * 0.5);
     camera->setPen(pen, true);
@@ -143,15 +129,14 @@ TEST(ScreenScene, FilmsOneAreaWithThePenInScreenCoordinates) {
     EXPECT_EQ(frame.at<cv::Vec3b>(cv::Point(spot))[1], 255);
 
     // An area the screen does not hold is refused with a reason.
-    EXPECT_FALSE(tovik::makeCaptureBackend(
-        "sim:scene=screen,area=" + std::to_string(width) + "x10+1+0", error));
+    EXPECT_FALSE(
+        sim::SimCamera::create("scene=screen,area=" + std::to_string(width) + "x10+1+0", error));
     EXPECT_NE(error.find("area"), std::string::npos) << error;
-    XCloseDisplay(d);
 }
 
 TEST(ScreenScene, MissingDisplayIsAClearError) {
     std::string error;
-    EXPECT_FALSE(tovik::makeCaptureBackend("sim:scene=screen,display=:987", error));
+    EXPECT_FALSE(sim::SimCamera::create("scene=screen,display=:987", error));
     EXPECT_NE(error.find(":987"), std::string::npos) << error;
 }
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
+#include <pthread.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -12,8 +12,9 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "sim/BackendFactory.h"
 #include "sim/SimCamera.h"
+#include "tests/support/PenChannel.h"
+#include "tests/support/Wait.h"
 
 namespace {
 
@@ -22,9 +23,7 @@ using namespace std::chrono_literals;
 
 std::unique_ptr<SimCamera> makeSim(const std::string& options) {
     std::string error;
-    auto parsed = sim::parseSimOptions(options, error);
-    EXPECT_TRUE(parsed) << error;
-    auto camera = SimCamera::create(*parsed, error);
+    auto camera = SimCamera::create(options, error);
     EXPECT_TRUE(camera) << error;
     return camera;
 }
@@ -236,35 +235,18 @@ TEST(SimCamera, FrameLogRecordsEveryDeliveredFrame) {
     std::filesystem::remove(path);
 }
 
-// A client of the simulator's control socket; -1 when it cannot connect.
-int connectTo(const std::filesystem::path& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {
     const auto path = tempPath("control.sock");
     auto camera = makeSim("fps=0,control=" + path.string());
-    const int fd = connectTo(path);
-    ASSERT_GE(fd, 0);
+    tktest::PenChannel pen;
+    ASSERT_TRUE(pen.connect(path, 0ms));
 
-    const std::string script = "move 100 200\nlit 1\nf13 1\nbogus 1\nunplug\n";
-    ASSERT_EQ(::write(fd, script.data(), script.size()), static_cast<ssize_t>(script.size()));
-    std::string replies;
-    while (std::count(replies.begin(), replies.end(), '\n') < 5) {
-        char buffer[256];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        ASSERT_GT(n, 0);
-        replies.append(buffer, static_cast<size_t>(n));
+    ASSERT_TRUE(pen.send("move 100 200\nlit 1\nf13 1\nbogus 1\nunplug\n"));
+    std::string replies, line;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(pen.reply(line, 5s));
+        replies += line + "\n";
     }
-    ::close(fd);
 
     EXPECT_EQ(replies.substr(0, 9), "ok\nok\nok\n");
     EXPECT_EQ(replies.substr(9, 7), "error: ");
@@ -283,23 +265,19 @@ TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {
 TEST(SimCamera, ControlSocketClientThatNeverReadsStallsNothing) {
     const auto path = tempPath("deaf.sock");
     auto camera = makeSim("fps=0,control=" + path.string());
-    const int fd = connectTo(path);
-    ASSERT_GE(fd, 0);
+    tktest::PenChannel pen;
+    ASSERT_TRUE(pen.connect(path, 0ms));
     std::string script;
     for (int i = 0; i < 3000; ++i) {
         script += "lit 1\n";
     }
-    script += "move 7 8\n";
-    ASSERT_EQ(::write(fd, script.data(), script.size()), static_cast<ssize_t>(script.size()));
+    ASSERT_TRUE(pen.send(script + "move 7 8\n"));
 
-    bool reachedLast = false;
-    for (int i = 0; i < 1000 && !reachedLast; ++i) {
-        reachedLast = camera->pen().state().position == cv::Point2d(7, 8);
-        std::this_thread::sleep_for(10ms);
-    }
+    const bool reachedLast =
+        tktest::waitUntil([&] { return camera->pen().state().position == cv::Point2d(7, 8); }, 10s);
     auto destroyed = std::async(std::launch::async, [&camera] { camera.reset(); });
     const bool closedInTime = destroyed.wait_for(10s) == std::future_status::ready;
-    ::close(fd);  // lets a stalled channel go, so the test itself ends
+    pen.close();  // lets a stalled channel go, so the test itself ends
     destroyed.wait();
 
     EXPECT_TRUE(reachedLast) << "the channel stopped carrying out commands";
@@ -336,6 +314,28 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
     EXPECT_FALSE(SimCamera::create(*options, error));
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
     std::filesystem::remove(scriptPath);
+}
+
+// A paced camera films on its own thread, named for top -H.
+TEST(SimCamera, APacedCameraFilmsOnTheFrameThread) {
+    struct Scene final : sim::SceneSource {
+        bool capture(cv::Mat& out) override {
+            pthread_getname_np(pthread_self(), thread.data(), thread.size());
+            out = cv::Mat(800, 1280, CV_8UC3, cv::Scalar::all(255));
+            return true;
+        }
+        cv::Size size() const override { return {1280, 800}; }
+        std::array<char, 16> thread{};
+    };
+    auto scene = std::make_unique<Scene>();
+    const Scene* filmed = scene.get();
+    SimCamera camera(sim::SimOptions{}, std::move(scene));
+    ASSERT_TRUE(camera.open(0, {640, 480}));
+
+    grab(camera);
+    camera.close();
+
+    EXPECT_STREQ(filmed->thread.data(), "sim-frames");
 }
 
 TEST(SimCamera, ClosingWakesAWaitingGrab) {

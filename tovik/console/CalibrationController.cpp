@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QThread>
 
+#include "common/platform/ThreadName.h"
 #include "tovik/calibration/FolderCalibrationFiles.h"
 #include "tovik/console/CalibrationWindow.h"
 #include "tovik/console/DeviceGeometry.h"
@@ -285,6 +286,7 @@ bool CalibrationController::start(bool automatic) {
         worker_.join();
     }
     worker_ = std::jthread([this, automatic] {
+        common::nameThisThread("tovik-calib");
         common::Clock& clock = s_.clock != nullptr ? *s_.clock : systemClock_;
         FolderCalibrationFiles files(s_.dataDir);
         const std::string ini = s_.iniPath;

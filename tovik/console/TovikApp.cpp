@@ -10,9 +10,6 @@
 
 #include "common/platform/InstanceLock.h"
 #include "common/platform/Platform.h"
-#include "sim/BackendFactory.h"
-#include "sim/PenKeyState.h"
-#include "sim/SimCamera.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/CalibrationFile.h"
 #include "tovik/console/CameraDialogsQt.h"
@@ -42,11 +39,11 @@ std::optional<int> PickDeviceDialog(const std::vector<DeviceInfo>& devices) {
 
 }  // namespace
 
-CTovikApp::CTovikApp(CommandLine options, common::ProgramPaths paths,
-                     std::unique_ptr<CaptureBackend> backend, MessagePresenter& messages)
+CTovikApp::CTovikApp(CommandLine options, common::ProgramPaths paths, CameraChoice camera,
+                     MessagePresenter& messages)
     : options_(std::move(options)),
       paths_(std::move(paths)),
-      backend_(std::move(backend)),
+      camera_(std::move(camera)),
       messages_(messages) {
     pickDevice = PickDeviceDialog;
     runConsole = [](CTovikDlg& dialog) {
@@ -104,8 +101,7 @@ int CTovikApp::InitInstance() {
     // The resource library of the original has no counterpart: the program's
     // own strings and dialogs are complete.
     CCameraDS& camera = theCamera();
-    sim::SimCamera* simulator = sim::asSimulator(backend_.get());
-    camera.setBackend(std::move(backend_));
+    camera.setBackend(std::move(camera_.backend));
     PresenterMessageSink sink(messages_);
     camera.setMessageSink(&sink);
     camera.setDialogs(&dialogs_);
@@ -135,9 +131,9 @@ int CTovikApp::InitInstance() {
 
     common::PlatformOptions platformOptions;
     platformOptions.input = options_.input;
-    // The simulated pen presses F13 itself; a real one is read from the
-    // input devices where the X server does not see it.
-    platformOptions.penButton = simulator == nullptr;
+    // A camera that brings its pen's button needs no reader for it; a real
+    // pen is read from the input devices where the X server does not see it.
+    platformOptions.penButton = !camera_.penKeys;
     common::Platform platform = common::makePlatform(platformOptions);
     if (!platform.injectionProblem.empty()) {
         std::fprintf(stderr, "tovik: %s\n", platform.injectionProblem.c_str());
@@ -146,10 +142,9 @@ int CTovikApp::InitInstance() {
         std::fprintf(stderr, "tovik: %s\n", platform.penButtonProblem.c_str());
     }
     std::unique_ptr<common::KeyState> keys = std::move(platform.keys);
-    if (simulator != nullptr) {
-        // F13 comes from the simulated pen's button, other keys from the
-        // real keyboard.
-        keys = std::make_unique<sim::PenKeyState>(simulator->sharedPen(), std::move(keys));
+    if (camera_.penKeys) {
+        // F13 comes from the camera's pen, other keys from the keyboard.
+        keys = camera_.penKeys(std::move(keys));
     }
     common::SystemClock clock;
     // Developer hook (TOVIK_EVENT_LOG): frames, pointer events and
@@ -158,14 +153,8 @@ int CTovikApp::InitInstance() {
     std::unique_ptr<TracingInjector> tracing;
     common::InputInjector* injector = platform.injector.get();
     if (trace) {
-        if (simulator != nullptr) {
-            trace->setFrameQuery([simulator]() -> std::optional<FrameStamp> {
-                const std::optional<sim::SimCamera::FrameInfo> info = simulator->lastGrabbed();
-                if (!info) {
-                    return std::nullopt;
-                }
-                return FrameStamp{info->number, info->captured};
-            });
+        if (camera_.lastFrame) {
+            trace->setFrameQuery(camera_.lastFrame);
         }
         tracing = std::make_unique<TracingInjector>(*injector, *trace);
         injector = tracing.get();

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/ini/ProgramPaths.h"
-#include "tovik/camera/CaptureBackend.h"
+#include "tovik/console/CameraChoice.h"
 #include "tovik/console/CameraDialogsQt.h"
 #include "tovik/console/CommandLine.h"
 
@@ -28,8 +28,8 @@ inline constexpr int NoCamera = 5;
 
 class CTovikApp {
 public:
-    CTovikApp(CommandLine options, common::ProgramPaths paths,
-              std::unique_ptr<CaptureBackend> backend, MessagePresenter& messages);
+    CTovikApp(CommandLine options, common::ProgramPaths paths, CameraChoice camera,
+              MessagePresenter& messages);
     ~CTovikApp();
 
     // The whole start-up and the console's life; returns the exit code.
@@ -49,7 +49,7 @@ private:
 
     CommandLine options_;
     common::ProgramPaths paths_;
-    std::unique_ptr<CaptureBackend> backend_;
+    CameraChoice camera_;
     MessagePresenter& messages_;
     QtCameraDialogs dialogs_;
 };

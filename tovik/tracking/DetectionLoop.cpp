@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/platform/ThreadName.h"
 #include "tovik/tracking/FrameSearch.h"
 
 namespace tovik {
@@ -73,7 +74,10 @@ void DetectionLoop::start() {
             hasPending_ = true;
         }
     }
-    thread_ = std::jthread([this](std::stop_token stop) { run(std::move(stop)); });
+    thread_ = std::jthread([this](std::stop_token stop) {
+        common::nameThisThread("tovik-detect");
+        run(std::move(stop));
+    });
 }
 
 bool DetectionLoop::pause(std::chrono::milliseconds maxWait) {

@@ -1,8 +1,8 @@
-// Where the Windows programs keep their files. Run from a build folder or a
-// plain folder they keep everything beside themselves, as on Linux; installed
-// under Program Files (which users may not write) the settings and the
-// programs' own files go to %APPDATA%\Tovik\ and %APPDATA%\Kalvo\, and the
-// files shipped with them stay beside the program.
+// The Windows side of ProgramPaths. Run from a build folder or a plain folder
+// the programs keep everything beside themselves, as on Linux; installed under
+// Program Files (which users may not write) the settings and the programs'
+// own files go to %APPDATA%\Tovik\ and %APPDATA%\Kalvo\, and the files
+// shipped with them stay beside the program.
 
 // windows.h first: the other system headers build on it.
 #include <windows.h>
@@ -11,33 +11,15 @@
 #include <shlobj.h>
 
 #include <cwctype>
-#include <fstream>
-#include <sstream>
 
-#include "common/ini/ProgramPaths.h"
-#include "common/ini/SafeWrite.h"
+#include "common/ini/ProgramPathsOs.h"
 #include "common/ini/win32/WidePath.h"
 
 namespace common {
 
+using paths::withSlash;
+
 namespace {
-
-std::string fileNameOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string folderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
-std::string withSlash(std::string dir) {
-    if (!dir.empty() && dir.back() != '/') {
-        dir += '/';
-    }
-    return dir;
-}
 
 std::string knownFolder(REFKNOWNFOLDERID id) {
     PWSTR path = nullptr;
@@ -58,13 +40,19 @@ std::string appDataDir() {
     return knownFolder(FOLDERID_RoamingAppData);
 }
 
-bool exists(const std::string& path) {
-    return GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+std::string lower(const std::string& s) {
+    std::wstring w = widePath(s);
+    for (wchar_t& c : w) {
+        c = static_cast<wchar_t>(std::towlower(c));
+    }
+    return utf8Path(w);
 }
+
+}  // namespace
 
 // Whether a file can be made in the folder: the one reliable test, since the
 // access rights of Program Files are lists that a permission bit cannot show.
-bool writableDir(const std::string& dir) {
+bool paths::writableDir(const std::string& dir) {
     const std::wstring probe =
         widePath(dir + ".tk-write-probe-" + std::to_string(GetCurrentProcessId()));
     HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -76,34 +64,25 @@ bool writableDir(const std::string& dir) {
     return true;
 }
 
-std::string lower(const std::string& s) {
-    std::wstring w = widePath(s);
-    for (wchar_t& c : w) {
-        c = static_cast<wchar_t>(std::towlower(c));
-    }
-    return utf8Path(w);
-}
-
-void copyIfMissing(const std::string& from, const std::string& to) {
-    if (exists(to) || !exists(from)) {
-        return;
-    }
-    std::ifstream in(widePath(from).c_str(), std::ios::binary);
-    std::ostringstream bytes;
-    if (in && bytes << in.rdbuf()) {
-        (void)writeFileSafely(to, bytes.str());
-    }
-}
-
 // "tovik" -> "Tovik": the folder names Windows users see.
-std::string folderName(std::string app) {
-    if (!app.empty() && app[0] >= 'a' && app[0] <= 'z') {
-        app[0] = static_cast<char>(app[0] - 'a' + 'A');
+std::string paths::appFolderName(const std::string& app) {
+    std::string name = app;
+    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') {
+        name[0] = static_cast<char>(name[0] - 'a' + 'A');
     }
-    return app;
+    return name;
 }
 
-}  // namespace
+// Settings and data share one folder, as Windows programs keep them.
+paths::UserDirs paths::makeUserDirs(const std::string& appFolder) {
+    const std::string dir = withSlash(appDataDir()) + appFolder + "/";
+    std::error_code ec;
+    std::filesystem::create_directories(fsPath(dir), ec);
+    return {dir, dir};
+}
+
+// The shipped files and libraries stay beside the installed program.
+void paths::placeInstalledFiles(ProgramPaths&, const std::string&) {}
 
 std::string currentProgramPath() {
     std::wstring buf(MAX_PATH, L'\0');
@@ -118,15 +97,6 @@ std::string currentProgramPath() {
         }
         buf.resize(buf.size() * 2);
     }
-}
-
-std::string iniPathBeside(const std::string& programPath) {
-    const std::string name = fileNameOf(programPath);
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) {
-        return programPath + ".ini";
-    }
-    return programPath.substr(0, programPath.size() - (name.size() - dot - 1)) + "ini";
 }
 
 bool isInstalledLayout(const std::string& programDir) {
@@ -154,37 +124,6 @@ std::string userPicturesDir() {
         dir.pop_back();
     }
     return dir;
-}
-
-ProgramPaths resolveProgramPaths(const std::string& programPath, const std::string& appName) {
-    return resolveProgramPaths(programPath, appName, writableDir(folderOf(programPath)));
-}
-
-ProgramPaths resolveProgramPaths(const std::string& programPath, const std::string& appName,
-                                 bool programDirWritable) {
-    ProgramPaths p;
-    p.programPath = programPath;
-    p.programDir = folderOf(programPath);
-    p.iniPath = iniPathBeside(programPath);
-    p.dataDir = p.programDir;
-    p.libDir = p.programDir;
-    p.shareDir = p.programDir;  // shipped files stay beside the program
-    const std::string app = folderName(appName.empty() ? fileNameOf(programPath) : appName);
-    p.picturesDir = userPicturesDir() + "/" + app + "/";
-    p.installed = isInstalledLayout(p.programDir);
-    if (!p.installed && programDirWritable) {
-        return p;
-    }
-    p.userFolders = true;
-    p.dataDir = withSlash(appDataDir()) + app + "/";
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(widePath(p.dataDir)), ec);
-    const std::string besideIni = p.iniPath;
-    p.iniPath = p.dataDir + fileNameOf(besideIni);
-    if (!p.installed) {
-        copyIfMissing(besideIni, p.iniPath);
-    }
-    return p;
 }
 
 }  // namespace common

@@ -90,7 +90,7 @@ TEST_F(Win32Files, SettingsReplaceTheOldFileThroughUtf8Paths) {
 
     common::FileWriteResult r = common::writeFileSafely(path("no/such/folder/x.ini"), "x");
     EXPECT_FALSE(r.ok());
-    EXPECT_NE(r.describe("x.ini").find("does not exist"), std::string::npos);
+    EXPECT_NE(r.describe("x.ini").find("文件夹不存在"), std::string::npos);
 }
 
 #ifdef TK_HAVE_JPGDLL

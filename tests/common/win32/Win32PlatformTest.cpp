@@ -16,12 +16,14 @@
 #include "common/platform/AbsoluteMapping.h"
 #include "common/platform/InstanceLock.h"
 #include "common/platform/Platform.h"
+#include "common/platform/ScreenFrames.h"
 #include "common/platform/win32/Win32InputInjector.h"
 #include "common/platform/win32/Win32KeyState.h"
 #include "common/platform/win32/Win32ScreenInfo.h"
 #include "common/platform/win32/Win32ShellLauncher.h"
 #include "common/platform/win32/Win32Text.h"
 #include "common/platform/win32/Win32WindowFinder.h"
+#include "common/platform/win32/Win32WindowStacking.h"
 
 namespace {
 
@@ -233,6 +235,91 @@ TEST_F(Win32Presentation, HiddenOrSmallWindowsDoNotCount) {
     pump(50);
     EXPECT_EQ(finder_.findByClass("screenClass", "paneClassDC"), std::nullopt);
     EXPECT_FALSE(finder_.activate(id(show_)));
+}
+
+TEST(Win32Stacking, AnotherProgramsWindowAboveCoversUntilRaised) {
+    registerClass(L"tkStacking");
+    const auto make = [](DWORD style, int x) {
+        HWND w = CreateWindowExW(WS_EX_TOPMOST, L"tkStacking", L"stack", style | WS_VISIBLE, x, 0,
+                                 200, 150, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        pump(100);
+        return w;
+    };
+    const auto id = [](HWND w) {
+        return static_cast<common::WindowId>(reinterpret_cast<std::uintptr_t>(w));
+    };
+    HWND toolbar = make(WS_POPUP, 0);
+    HWND other = make(WS_OVERLAPPEDWINDOW, 100);  // made later: above
+    ASSERT_NE(toolbar, nullptr);
+    ASSERT_NE(other, nullptr);
+    // This process's windows stand for another program's once the stacking
+    // is told of another process as its own.
+    const auto ours = common::makeWin32WindowStacking(static_cast<long>(GetCurrentProcessId()));
+    const auto theirs =
+        common::makeWin32WindowStacking(static_cast<long>(GetCurrentProcessId()) + 1);
+    EXPECT_FALSE(ours->coveredByOtherProgram(id(toolbar)));
+    EXPECT_TRUE(theirs->coveredByOtherProgram(id(toolbar)));
+    EXPECT_FALSE(theirs->coveredByOtherProgram(id(other)));
+    theirs->raise(id(toolbar));
+    pump(50);
+    EXPECT_FALSE(theirs->coveredByOtherProgram(id(toolbar)));
+    EXPECT_EQ(GetForegroundWindow(), other);  // raising took no focus
+    // A bare pop-up (a menu) opened over it, a hidden window or one beside
+    // it leave it uncovered.
+    HWND menu = make(WS_POPUP, 50);
+    EXPECT_FALSE(theirs->coveredByOtherProgram(id(toolbar)));
+    theirs->raise(id(other));
+    pump(50);
+    EXPECT_TRUE(theirs->coveredByOtherProgram(id(toolbar)));
+    ShowWindow(other, SW_HIDE);
+    pump(50);
+    EXPECT_FALSE(theirs->coveredByOtherProgram(id(toolbar)));
+    SetWindowPos(other, HWND_TOPMOST, 300, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    pump(50);
+    EXPECT_FALSE(theirs->coveredByOtherProgram(id(toolbar)));
+    EXPECT_FALSE(theirs->setNativeClass(id(toolbar), "kalvoOverlay"));
+    for (HWND w : {toolbar, other, menu}) {
+        DestroyWindow(w);
+    }
+}
+
+TEST(Win32ScreenFrames, FilmTheDesktopOrAnAreaOfIt) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"tkRedWindow";
+    wc.hbrBackground = CreateSolidBrush(RGB(255, 0, 0));
+    RegisterClassW(&wc);
+    HWND red = CreateWindowExW(WS_EX_TOPMOST, L"tkRedWindow", L"red", WS_POPUP | WS_VISIBLE, 100,
+                               100, 200, 150, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(red, nullptr);
+    pump(300);
+    // Blue, green, red of the pixel at x, y of a frame.
+    const auto colour = [](const common::ScreenFrame& f, int x, int y) {
+        const unsigned char* p = f.data + static_cast<std::size_t>(y) * f.stride + x * f.channels;
+        return std::vector<int>{p[0], p[1], p[2]};
+    };
+    const std::vector<int> kRed{0, 0, 255};
+    auto whole = common::ScreenFrames::open("", {});
+    auto part = common::ScreenFrames::open("", {100, 100, 200, 150});
+    ASSERT_NE(whole, nullptr);
+    ASSERT_NE(part, nullptr);
+    common::ScreenFrame f;
+    ASSERT_TRUE(whole->grab(f));
+    EXPECT_EQ(f.width, primary().width);
+    EXPECT_EQ(colour(f, 150, 150), kRed);
+    EXPECT_NE(colour(f, 350, 150), kRed);
+    ASSERT_TRUE(part->grab(f));
+    EXPECT_EQ(f.width, 200);
+    EXPECT_EQ(f.height, 150);
+    EXPECT_EQ(colour(f, 0, 0), kRed);
+    EXPECT_EQ(colour(f, 199, 149), kRed);
+    EXPECT_EQ(part->area(), (common::ScreenRect{100, 100, 200, 150}));
+    part->assumeSizeOnce({50, 40});
+    ASSERT_TRUE(part->grab(f));
+    EXPECT_EQ(f.width, 50);
+    EXPECT_EQ(common::ScreenFrames::open("", {0, 0, 100000, 10}), nullptr);
+    DestroyWindow(red);
 }
 
 TEST(Win32InstanceLock, NamedMutexAdmitsOneHolderAtATime) {

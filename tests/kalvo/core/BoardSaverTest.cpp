@@ -12,6 +12,7 @@
 #include <fstream>
 #include <set>
 
+#include "common/TempDir.h"
 #include "common/WriteFault.h"
 
 namespace kalvo {
@@ -19,28 +20,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/kalvo_saver_XXXXXX";
-        path_ = ::mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    [[nodiscard]] const std::string& path() const { return path_; }
-    [[nodiscard]] std::set<std::string> files(const std::string& sub = "") const {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(path_ + sub)) {
-            names.insert(e.path().filename().string());
-        }
-        return names;
-    }
+using tktest::TempDir;
 
-private:
-    std::string path_;
-};
+std::set<std::string> filesIn(const TempDir& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+        names.insert(e.path().filename().string());
+    }
+    return names;
+}
 
 class ScriptedChooser final : public FolderChooser {
 public:
@@ -96,7 +84,7 @@ TEST(BoardSaver, WithoutConverterOnlyTheBitmapIsWritten) {
     const SaveResult r = saver.save(capture(7, 3, qRgb(10, 20, 30), 24));
 
     EXPECT_EQ(r, SaveResult::SavedBmp);
-    EXPECT_EQ(target.files(), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
+    EXPECT_EQ(filesIn(target), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
     EXPECT_EQ(saver.lastSavedPath(), target.path() + "/2011-5-27-9-3-7.bmp");
     EXPECT_EQ(fs::file_size(saver.lastSavedPath()), 54u + 24u * 3u);
     EXPECT_TRUE(fs::is_directory(program.path() + "/img"));
@@ -114,7 +102,7 @@ TEST(BoardSaver, WithConverterOnlyTheJpegRemainsAndDecodesToTheScreenSize) {
     const SaveResult r = saver.save(capture(33, 17, qRgb(200, 40, 40)));
 
     EXPECT_EQ(r, SaveResult::SavedJpeg);
-    EXPECT_EQ(target.files(), std::set<std::string>{"2020-1-2-3-4-5.jpg"});
+    EXPECT_EQ(filesIn(target), std::set<std::string>{"2020-1-2-3-4-5.jpg"});
     QImageReader reader(QString::fromStdString(target.path() + "/2020-1-2-3-4-5.jpg"));
     const QImage jpeg = reader.read();
     ASSERT_FALSE(jpeg.isNull()) << reader.errorString().toStdString();
@@ -140,7 +128,7 @@ TEST(BoardSaver, FormatKeyChoosesBitmapOnlyOrPngWithTheSameName) {
     saver.setFormat(parseSaveFormat("png"));
     EXPECT_EQ(saver.save({picture, 32}), SaveResult::SavedPng);
 
-    EXPECT_EQ(target.files(), (std::set<std::string>{"2020-1-2-3-4-0.bmp", "2020-1-2-3-4-1.png"}));
+    EXPECT_EQ(filesIn(target), (std::set<std::string>{"2020-1-2-3-4-0.bmp", "2020-1-2-3-4-1.png"}));
     const QImage png(QString::fromStdString(saver.lastSavedPath()));
     ASSERT_FALSE(png.isNull());
     EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), picture);  // lossless
@@ -159,7 +147,7 @@ TEST(BoardSaver, JpegLeftByAConverterReportingFailureIsTheSavedImage) {
     const SaveResult r = saver.save(capture(8, 8, qRgb(1, 2, 3)));
 
     EXPECT_EQ(r, SaveResult::SavedJpeg);
-    EXPECT_EQ(target.files(), std::set<std::string>{"2020-1-2-3-4-5.jpg"});
+    EXPECT_EQ(filesIn(target), std::set<std::string>{"2020-1-2-3-4-5.jpg"});
     EXPECT_EQ(saver.lastSavedPath(), target.path() + "/2020-1-2-3-4-5.jpg");
 
     // Saved again in the same second by a converter that leaves nothing: the
@@ -169,7 +157,7 @@ TEST(BoardSaver, JpegLeftByAConverterReportingFailureIsTheSavedImage) {
     ::unsetenv("FAULTY_CONVERTER_WRITES_NOTHING");
 
     EXPECT_EQ(again, SaveResult::ConverterFailed);
-    EXPECT_EQ(target.files(), std::set<std::string>{"2020-1-2-3-4-5.bmp"});
+    EXPECT_EQ(filesIn(target), std::set<std::string>{"2020-1-2-3-4-5.bmp"});
     EXPECT_EQ(saver.lastSavedPath(), target.path() + "/2020-1-2-3-4-5.bmp");
     EXPECT_NE(saver.lastError().find("没有生成 JPEG"), std::string::npos) << saver.lastError();
 }
@@ -187,7 +175,7 @@ TEST(BoardSaver, InstalledProgramOpensOnThePicturesFolderAndUsesItsLibraryFolder
     const SaveResult r = saver.save(capture(8, 8, qRgb(1, 2, 3)));
 
     EXPECT_EQ(r, SaveResult::SavedJpeg);
-    EXPECT_TRUE(program.files().empty()) << "nothing is created beside an installed program";
+    EXPECT_TRUE(filesIn(program).empty()) << "nothing is created beside an installed program";
     EXPECT_TRUE(fs::is_directory(pictures));
     EXPECT_EQ(chooser.starts, std::vector<std::string>{home.path() + "/Pictures/kalvo"});
 }
@@ -201,7 +189,7 @@ TEST(BoardSaver, TwoSavesInOneSecondReplaceTheFirst) {
     ASSERT_EQ(saver.save(capture(4, 4, qRgb(1, 2, 3))), SaveResult::SavedBmp);
     ASSERT_EQ(saver.save(capture(8, 2, qRgb(1, 2, 3))), SaveResult::SavedBmp);
 
-    EXPECT_EQ(target.files(), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
+    EXPECT_EQ(filesIn(target), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
     EXPECT_EQ(fs::file_size(target.path() + "/2011-5-27-9-3-7.bmp"), 54u + 32u * 2u);
     EXPECT_EQ(chooser.calls, 1);
 }
@@ -221,7 +209,7 @@ TEST(BoardSaver, FolderIsAskedOncePerRunAndAgainAfterACancel) {
     EXPECT_EQ(chooser.calls, 2);
     EXPECT_TRUE(saver.folderChosen());
     EXPECT_EQ(saver.saveFolder(), target.path() + "/");
-    EXPECT_EQ(target.files(), (std::set<std::string>{"2011-1-1-0-0-1.bmp", "2011-1-1-0-0-2.bmp"}));
+    EXPECT_EQ(filesIn(target), (std::set<std::string>{"2011-1-1-0-0-1.bmp", "2011-1-1-0-0-2.bmp"}));
 }
 
 TEST(BoardSaver, UnwritableFolderSavesNothingAndLeavesNoStrayFile) {
@@ -235,7 +223,7 @@ TEST(BoardSaver, UnwritableFolderSavesNothingAndLeavesNoStrayFile) {
     const SaveResult r = saver.save(capture(5, 5, 0));
 
     EXPECT_EQ(r, SaveResult::WriteFailed);
-    EXPECT_EQ(target.files(), std::set<std::string>{"plainfile"});
+    EXPECT_EQ(filesIn(target), std::set<std::string>{"plainfile"});
     EXPECT_TRUE(saver.folderChosen());  // asked once: a later save fails the same way
     saver.setFormat(SaveFormat::Png);
     EXPECT_EQ(saver.save(capture(5, 5, 0)), SaveResult::WriteFailed);
@@ -259,7 +247,7 @@ TEST(BoardSaver, DiskFullMidWriteKeepsTheEarlierPictureAndSaysWhy) {
     }
 
     EXPECT_EQ(r, SaveResult::WriteFailed);
-    EXPECT_EQ(target.files(), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
+    EXPECT_EQ(filesIn(target), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
     EXPECT_EQ(fs::file_size(path), before);
     EXPECT_NE(saver.lastError().find("磁盘已满"), std::string::npos) << saver.lastError();
     EXPECT_EQ(saver.save(capture(4, 4, 0)), SaveResult::SavedBmp);

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/TempDir.h"
+
 namespace kalvo {
 namespace {
 
@@ -43,21 +45,17 @@ TEST(SplitCommandLine, SplitsWordsAndHonoursQuotes) {
 }
 
 TEST(ExternalTools, KeyboardCommandComesFromTheIniWithOnboardAsDefault) {
-    char dir[] = "/tmp/kalvo_tools_XXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/kalvo.ini";
+    const tktest::TempDir dir;
+    const std::string path = dir.file("kalvo.ini");
     std::ofstream(path) << "[PEN]\nL=3\n[TOOLS]\nKEYBOARD=florence --no-gnome\n";
     common::IniFile ini(path);
     ASSERT_TRUE(ini.load());
-    common::IniFile empty(std::string(dir) + "/missing.ini");
+    common::IniFile empty(dir.file("missing.ini"));
     ASSERT_TRUE(empty.load());
 
     EXPECT_EQ(ExternalTools::keyboardCommandFromIni(ini),
               (std::vector<std::string>{"florence", "--no-gnome"}));
     EXPECT_EQ(ExternalTools::keyboardCommandFromIni(empty), std::vector<std::string>{"onboard"});
-
-    ::unlink(path.c_str());
-    ::rmdir(dir);
 }
 
 TEST(ExternalTools, KeyboardsStartedAreStoppedAtTheEnd) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/TempDir.h"
 #include "common/ini/IniFile.h"
 #include "common/platform/KeyState.h"
 #include "common/platform/NullWindowFinder.h"
@@ -27,11 +28,8 @@ TEST(PresentationClasses, ParsesPairsSkipsBlanksAndKeepsOrder) {
 }
 
 TEST(PresentationClasses, ComesFromIniWithDefaultWhenMissingOrEmpty) {
-    const auto dir =
-        std::filesystem::temp_directory_path() /
-        ("kalvo_pres_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    std::filesystem::create_directories(dir);
-    const auto path = (dir / "kalvo.ini").string();
+    const tktest::TempDir dir;
+    const std::string path = dir.file("kalvo.ini");
     common::IniFile missing(path);
     ASSERT_TRUE(missing.load());
     const Classes defaults = parsePresentationClasses(kDefaultPresentationClasses);
@@ -54,7 +52,6 @@ TEST(PresentationClasses, ComesFromIniWithDefaultWhenMissingOrEmpty) {
     common::IniFile custom(path);
     ASSERT_TRUE(custom.load());
     EXPECT_EQ(presentationClassesFromIni(custom), (Classes{{"myShow", "pane"}}));
-    std::filesystem::remove_all(dir);
 }
 
 class PresentationKeysTest : public ::testing::Test {

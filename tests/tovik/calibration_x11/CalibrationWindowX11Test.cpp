@@ -17,12 +17,12 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "X11TestSupport.h"
+#include "common/TempDir.h"
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
-#include "sim/BackendFactory.h"
 #include "sim/ScreenScene.h"
 #include "sim/SimCamera.h"
+#include "tests/support/Wait.h"
 #include "tovik/calibration/CalibrationGeometry.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/CalibrationController.h"
@@ -31,8 +31,9 @@
 namespace tovik {
 namespace {
 
-using testing::haveDisplay;
-using testing::waitFor;
+using tktest::haveDisplay;
+using tktest::waitUntil;
+using namespace std::chrono_literals;
 
 cv::Vec3b screenPixel(sim::ScreenScene& screen, int x, int y) {
     cv::Mat shot;
@@ -109,20 +110,13 @@ protected:
             GTEST_SKIP() << "needs an X display";
         }
         std::string error;
-        auto backend = makeCaptureBackend("sim:scene=screen,pose=keystone,fps=30", error);
+        auto backend = sim::SimCamera::create("scene=screen,pose=keystone,fps=30", error);
         ASSERT_TRUE(backend) << error;
-        sim = sim::asSimulator(backend.get());
+        sim = backend.get();
         camera.setBackend(std::move(backend));
         ASSERT_TRUE(camera.OpenDevice(0, false, 640, 480));
         settings.Amp = 77;
         settings.RunExpoTime = -6;
-        dir =
-            std::filesystem::temp_directory_path() / ("tk-calib-x11-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
 
     CalibrationController::Services services(Recorded& r, bool accept) {
@@ -141,7 +135,8 @@ protected:
     TrackingSettings settings;
     CalibrationState state;
     common::ScriptedKeyState keys;
-    std::filesystem::path dir;
+    tktest::TempDir temp;
+    std::filesystem::path dir{temp.path()};
 };
 
 TEST_F(CalibrationGlueX11, AutomaticCalibrationCompletesWhileTheEventLoopRuns) {
@@ -153,7 +148,7 @@ TEST_F(CalibrationGlueX11, AutomaticCalibrationCompletesWhileTheEventLoopRuns) {
 
     ASSERT_TRUE(controller.startAuto());
     EXPECT_FALSE(controller.startAuto());  // one at a time
-    ASSERT_TRUE(waitFor([&] { return outcome.has_value(); }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, 60s));
 
     EXPECT_EQ(*outcome, CalibrationOutcome::Completed);
     EXPECT_FALSE(controller.running());
@@ -195,16 +190,16 @@ TEST_F(CalibrationGlueX11, EscClosingTheManualWindowAbortsTheCalibration) {
 
     ASSERT_TRUE(controller.startManual());
     // Wait for the first red dot.
-    ASSERT_TRUE(waitFor(
+    ASSERT_TRUE(waitUntil(
         [&] {
             CalibrationWindow* w = controller.window();
             return w != nullptr && w->isVisible() && w->picture().pixel(58, 58) == qRgb(255, 0, 0);
         },
-        20000));
+        20s));
     EXPECT_EQ(settings.Amp, 180);
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(controller.window(), &esc);
-    ASSERT_TRUE(waitFor([&] { return outcome.has_value(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, 20s));
 
     EXPECT_EQ(*outcome, CalibrationOutcome::Aborted);
     EXPECT_EQ(controller.window(), nullptr);

@@ -15,14 +15,15 @@
 
 #include <unistd.h>
 
-#include "X11TestSupport.h"
+#include "common/TempDir.h"
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
 #include "common/platform/X11InputInjector.h"
 #include "common/platform/X11ScreenInfo.h"
-#include "sim/BackendFactory.h"
 #include "sim/PenKeyState.h"
 #include "sim/SimCamera.h"
+#include "tests/support/Wait.h"
+#include "tests/support/X11.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/CountDownDlg.h"
 #include "tovik/console/MessagePresenter.h"
@@ -31,8 +32,9 @@
 namespace tovik {
 namespace {
 
-using testing::haveDisplay;
-using testing::waitFor;
+using tktest::haveDisplay;
+using tktest::waitUntil;
+using namespace std::chrono_literals;
 
 // The console's automatic calibration button, filmed by the simulated camera
 // on the X screen, ends in tracking; the pen then drives the X pointer. Paused,
@@ -41,13 +43,12 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
     if (!haveDisplay()) {
         GTEST_SKIP() << "needs an X display";
     }
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("tk-console-calib-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const tktest::TempDir temp;
+    const std::filesystem::path dir = temp.path();
     std::string error;
-    auto backend = makeCaptureBackend("sim:scene=screen,pose=keystone,fps=30", error);
+    auto backend = sim::SimCamera::create("scene=screen,pose=keystone,fps=30", error);
     ASSERT_TRUE(backend) << error;
-    sim::SimCamera* sim = sim::asSimulator(backend.get());
+    sim::SimCamera* sim = backend.get();
     CCameraDS camera;
     camera.setBackend(std::move(backend));
     ASSERT_TRUE(camera.OpenDevice(0, false, 640, 480));
@@ -79,7 +80,7 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
     dlg->show();
 
     dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
-    ASSERT_TRUE(waitFor([&] { return dlg->Tracking().running(); }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return dlg->Tracking().running(); }, 60s));
 
     EXPECT_EQ(countDowns, 1);
     EXPECT_EQ(dlg->Calibration().Calibrated, 1);
@@ -89,44 +90,37 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
     const auto follow = [&](const QPoint target) {
         sim->setPen({double(target.x()), double(target.y())}, true);
         sim->pen().setButton(true);
-        const bool reached = waitFor(
-            [&] {
-                const QPoint p = QCursor::pos();
-                return std::hypot(p.x() - target.x(), p.y() - target.y()) <= 3.0;
-            },
-            5000);
+        const bool reached = waitUntil([&] {
+            const QPoint p = QCursor::pos();
+            return std::hypot(p.x() - target.x(), p.y() - target.y()) <= 3.0;
+        });
         EXPECT_TRUE(reached) << "pointer at " << QCursor::pos().x() << "," << QCursor::pos().y()
                              << " for " << target.x() << "," << target.y();
         sim->pen().setLit(false);
         sim->pen().setButton(false);
-        waitFor([] { return false; }, 200);
+        tktest::pause(200ms);
     };
     for (const QPoint target : {QPoint(400, 300), QPoint(1000, 620), QPoint(150, 700)}) {
         follow(target);
     }
 
     const int w = screen->monitors().front().rect.width, h = screen->monitors().front().rect.height;
-    const auto xrandr = [](const QString& a) {
-        return std::system(qPrintable("xrandr " + a)) == 0;
-    };
-    for (const char* m : {"TK-LEFT %1/300x%2/400+0+0", "TK-RIGHT %1/300x%2/400+%1+0"}) {
-        ASSERT_TRUE(xrandr(QString("--setmonitor %1 none").arg(m).arg(w / 2).arg(h)));
-    }
+    const tktest::DisplayPtr x = tktest::openDisplay();
+    ASSERT_TRUE(x && tktest::setMonitors(x.get(), {{"TK-LEFT", 0, 0, w / 2, h, false},
+                                                   {"TK-RIGHT", w / 2, 0, w / 2, h, false}}));
     dlg->OnPause();
     dlg->Settings().Screen = "TK-RIGHT";
     dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
-    if (waitFor([&] { return dlg->Tracking().running(); }, 60000)) {
+    if (waitUntil([&] { return dlg->Tracking().running(); }, 60s)) {
         follow(QPoint(w * 3 / 4 + 37, h / 2 + 41));
     }
-    (void)(xrandr("--delmonitor TK-LEFT") && xrandr("--delmonitor TK-RIGHT"));
+    tktest::clearMonitors(x.get());
     QString told = report->text();
     for (const auto& m : messages.messages) {
         told += QStringLiteral(" | ") + m.text;
     }
     EXPECT_EQ(countDowns, 2) << qPrintable(told);
     dlg.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
 }
 
 }  // namespace

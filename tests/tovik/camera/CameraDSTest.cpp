@@ -4,7 +4,6 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "sim/BackendFactory.h"
 #include "sim/SimCamera.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/camera/ListCameras.h"
@@ -44,9 +43,9 @@ struct Rig {
 
     explicit Rig(const std::string& options) {
         std::string error;
-        auto backend = tovik::makeCaptureBackend("sim:" + options, error);
+        auto backend = sim::SimCamera::create(options, error);
         EXPECT_TRUE(backend) << error;
-        sim = sim::asSimulator(backend.get());
+        sim = backend.get();
         camera.setBackend(std::move(backend));
         camera.setMessageSink(&sink);
     }
@@ -330,24 +329,6 @@ TEST(ListCameras, OneLinePerDevice) {
     std::ostringstream empty;
     tovik::ListCameras(empty, none.camera);
     EXPECT_EQ(empty.str(), "");
-}
-
-TEST(BackendFactory, ChoosesTheBackEndOrExplainsTheSpec) {
-    std::string error;
-    auto real = tovik::makeCaptureBackend("v4l2", error);
-    ASSERT_TRUE(real);
-    EXPECT_EQ(sim::asSimulator(real.get()), nullptr);
-    auto simulated = tovik::makeCaptureBackend("sim", error);
-    ASSERT_TRUE(simulated);
-    EXPECT_NE(sim::asSimulator(simulated.get()), nullptr);
-
-    for (const char* bad : {"v4l3", "sim:count=x", "sim:pose=sideways", "sim:fps", "simx"}) {
-        error.clear();
-        EXPECT_FALSE(tovik::makeCaptureBackend(bad, error)) << bad;
-        EXPECT_FALSE(error.empty()) << bad;
-    }
-    EXPECT_FALSE(tovik::makeCaptureBackend("sim:script=/nonexistent/pen.txt", error));
-    EXPECT_NE(error.find("/nonexistent/pen.txt"), std::string::npos);
 }
 
 }  // namespace

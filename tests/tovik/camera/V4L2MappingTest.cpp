@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "common/TempDir.h"
 #include "tovik/camera/V4L2Backend.h"
 #include "tovik/camera/V4L2Mapping.h"
 
@@ -116,9 +117,8 @@ TEST(V4L2Mapping, ControlTypes) {
 }
 
 TEST(V4L2Backend, FolderWithoutCaptureNodesListsNothing) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("tk_v4l2_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const tktest::TempDir temp;
+    const std::filesystem::path dir = temp.path();
     std::ofstream(dir / "video0") << "not a device";
     std::ofstream(dir / "media0") << "";
     tovik::V4L2Backend backend(dir.string());
@@ -129,8 +129,6 @@ TEST(V4L2Backend, FolderWithoutCaptureNodesListsNothing) {
     EXPECT_FALSE(backend.grab(frame, std::chrono::milliseconds(10)));
     EXPECT_TRUE(backend.controls().empty());
     EXPECT_FALSE(backend.setExposure(-6, false));
-
-    std::filesystem::remove_all(dir);
 }
 
 TEST(V4L2Backend, ThisMachineHasNoCamera) {

@@ -330,7 +330,7 @@ TEST_F(ConsoleTest, TrackingDrivesThePointerAndTheStatusControls) {
     backend->setSpot(true, {320, 240});
 
     dlg.OnRun();
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(tktest::waitUntil([&] {
         dlg.statusTick();
         return text(1026) == QStringLiteral("按下");
     }));
@@ -349,7 +349,7 @@ TEST_F(ConsoleTest, TrackingDrivesThePointerAndTheStatusControls) {
     const int before = dlg.picture()->framesShown();
     dlg.OnTogglePicture();
     EXPECT_EQ(text(1040), QStringLiteral("关闭画面"));
-    EXPECT_TRUE(WaitUntil([&] {
+    EXPECT_TRUE(tktest::waitUntil([&] {
         dlg.statusTick();
         return dlg.picture()->framesShown() > before;
     }));
@@ -357,7 +357,7 @@ TEST_F(ConsoleTest, TrackingDrivesThePointerAndTheStatusControls) {
     EXPECT_EQ(text(1040), QStringLiteral("打开画面"));
 
     backend->setSpot(false);
-    EXPECT_TRUE(WaitUntil([&] {
+    EXPECT_TRUE(tktest::waitUntil([&] {
         dlg.statusTick();
         return text(1026) == QStringLiteral("弹起");
     }));
@@ -513,14 +513,14 @@ TEST_F(ConsoleTest, ExitWaitsWhileACalibrationUsesTheCamera) {
     CTovikDlg& dlg = makeConsole();
     dlg.show();
     dlg.OnManualCalibrate();
-    ASSERT_TRUE(WaitUntil([&] { return dlg.CalibrationRunning(); }));
+    ASSERT_TRUE(tktest::waitUntil([&] { return dlg.CalibrationRunning(); }));
 
     dlg.OnExit();
 
     EXPECT_TRUE(messages.messages.empty());  // not even the question
     EXPECT_TRUE(camera.connected());
     keys.setDown(common::VK_ESCAPE_KEY, true);
-    ASSERT_TRUE(WaitUntil([&] { return !dlg.CalibrationRunning(); }));
+    ASSERT_TRUE(tktest::waitUntil([&] { return !dlg.CalibrationRunning(); }));
     keys.setDown(common::VK_ESCAPE_KEY, false);
     dlg.OnExit();
     EXPECT_FALSE(camera.connected());
@@ -548,7 +548,7 @@ TEST_F(ConsoleTest, ExitAnsweredWhileACalibrationStartedWaits) {
     dlg.show();
     presenter.onQuestion = [&] {
         (void)dlg.runCommand(ids::ManualCalibrate);
-        ASSERT_TRUE(WaitUntil([&] { return dlg.CalibrationRunning(); }));
+        ASSERT_TRUE(tktest::waitUntil([&] { return dlg.CalibrationRunning(); }));
     };
 
     dlg.OnExit();
@@ -558,7 +558,7 @@ TEST_F(ConsoleTest, ExitAnsweredWhileACalibrationStartedWaits) {
     EXPECT_FALSE(dlg.Tracking().stopRequested());
     EXPECT_TRUE(dlg.CalibrationRunning());
     keys.setDown(common::VK_ESCAPE_KEY, true);
-    ASSERT_TRUE(WaitUntil([&] { return !dlg.CalibrationRunning(); }));
+    ASSERT_TRUE(tktest::waitUntil([&] { return !dlg.CalibrationRunning(); }));
     keys.setDown(common::VK_ESCAPE_KEY, false);
     dlg.OnExit();
     EXPECT_FALSE(camera.connected());
@@ -568,7 +568,7 @@ TEST_F(ConsoleTest, ClosingTheConsoleEndsACalibrationInProgressFirst) {
     CTovikDlg& dlg = makeConsole();
     dlg.show();
     dlg.OnManualCalibrate();
-    ASSERT_TRUE(WaitUntil([&] { return dlg.CalibrationRunning(); }));
+    ASSERT_TRUE(tktest::waitUntil([&] { return dlg.CalibrationRunning(); }));
 
     console.reset();  // the worker must not outlive what it uses
 
@@ -589,10 +589,10 @@ TEST_F(ConsoleTest, TrackingAndCameraCommandsWaitWhileACalibrationRuns) {
     dlg.show();
     const auto calibrateThenEsc = [&](const std::function<void()>& during) {
         dlg.OnManualCalibrate();
-        ASSERT_TRUE(WaitUntil([&] { return dlg.CalibrationRunning(); }));
+        ASSERT_TRUE(tktest::waitUntil([&] { return dlg.CalibrationRunning(); }));
         during();
         keys.setDown(common::VK_ESCAPE_KEY, true);
-        ASSERT_TRUE(WaitUntil([&] { return !dlg.CalibrationRunning(); }));
+        ASSERT_TRUE(tktest::waitUntil([&] { return !dlg.CalibrationRunning(); }));
         keys.setDown(common::VK_ESCAPE_KEY, false);
     };
 

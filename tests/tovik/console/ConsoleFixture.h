@@ -5,11 +5,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <chrono>
 #include <memory>
-#include <thread>
 
 #include "FakeCaptureBackend.h"
+#include "tests/support/Wait.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/MessagePresenter.h"
 #include "tovik/console/TovikDlg.h"
@@ -54,19 +53,6 @@ protected:
         return console->findChild<QPushButton*>(QString::number(id));
     }
     QString text(int id) const;
-
-    template <class Pred>
-    static bool WaitUntil(Pred pred, int ms = 5000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (!pred()) {
-            if (std::chrono::steady_clock::now() > end) {
-                return false;
-            }
-            QApplication::processEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
 
     QTemporaryDir dir;
     FakeCaptureBackend* backend = nullptr;

@@ -4,17 +4,13 @@
 // settings and ends the process; a second copy is refused.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -23,15 +19,17 @@
 #include <thread>
 #include <vector>
 
-#include "common/PrivateXServer.h"
+#include "common/TempDir.h"
 #include "sim/CameraPose.h"
+#include "tests/support/PenChannel.h"
+#include "tests/support/Process.h"
+#include "tests/support/Wait.h"
+#include "tests/support/X11.h"
 #include "tovik/console/CalibrationFile.h"
 
 // After OpenCV: the X headers define macros (COUNT, Status) its headers use.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 
 namespace tovik {
@@ -39,115 +37,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 // A started program with its stdin writable and stderr kept in a file.
-struct Process {
-    pid_t pid = -1;
-    int stdinFd = -1;
-    int status = 0;
-    bool exited = false;
-
-    bool waitExit(std::chrono::milliseconds limit) {
-        const auto end = Clock::now() + limit;
-        while (Clock::now() < end) {
-            const pid_t r = ::waitpid(pid, &status, WNOHANG);
-            if (r == pid) {
-                exited = true;
-                return true;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
-    void send(const std::string& line) const {
-        const std::string text = line + "\n";
-        [[maybe_unused]] const ssize_t n = ::write(stdinFd, text.data(), text.size());
-    }
-    ~Process() {
-        if (stdinFd >= 0) {
-            ::close(stdinFd);
-        }
-        if (pid > 0 && !exited) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-        }
-    }
-};
-
-std::unique_ptr<Process> Start(const std::vector<std::string>& args, const fs::path& errFile) {
-    int in[2];
-    if (::pipe(in) != 0) {
-        return nullptr;
-    }
-    auto p = std::make_unique<Process>();
-    p->pid = ::fork();
-    if (p->pid == 0) {
-        ::dup2(in[0], STDIN_FILENO);
-        ::close(in[0]);
-        ::close(in[1]);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(err, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (const auto& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(in[0]);
-    p->stdinFd = in[1];
-    return p;
+std::unique_ptr<tktest::Process> Start(const std::vector<std::string>& args,
+                                       const fs::path& errFile,
+                                       const std::vector<std::string>& env = {}) {
+    return tktest::Process::start(args, {.env = env, .err = errFile.string(), .input = true});
 }
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// The simulated pen's control socket: one command, one reply.
-class PenChannel {
-public:
-    bool connect(const fs::path& path, std::chrono::milliseconds limit) {
-        const auto end = Clock::now() + limit;
-        while (Clock::now() < end) {
-            fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            sockaddr_un addr{};
-            addr.sun_family = AF_UNIX;
-            std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
-            if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-                return true;
-            }
-            ::close(fd_);
-            fd_ = -1;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
-    }
-    std::string command(const std::string& line) {
-        const std::string text = line + "\n";
-        if (::write(fd_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-            return "write failed";
-        }
-        std::string reply;
-        char c = 0;
-        while (::read(fd_, &c, 1) == 1 && c != '\n') {
-            reply += c;
-        }
-        return reply;
-    }
-    ~PenChannel() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-
-private:
-    int fd_ = -1;
-};
 
 class ConsoleProcessTest : public ::testing::Test {
 protected:
@@ -157,28 +53,17 @@ protected:
     void SetUp() override {
         // A private X server, so the pointer this test moves disturbs no
         // other test.
-        ASSERT_TRUE(server.start(serverSize() + "x24")) << "Xvfb did not start";
+        ASSERT_TRUE(server.start(serverSize())) << "Xvfb did not start";
         ::setenv("DISPLAY", server.name().c_str(), 1);
-        display = XOpenDisplay(nullptr);
+        connection = tktest::openDisplay();
+        display = connection.get();
         ASSERT_NE(display, nullptr);
         screen = {DisplayWidth(display, DefaultScreen(display)),
                   DisplayHeight(display, DefaultScreen(display))};
-        dir = fs::temp_directory_path() / ("tovik_console_x11_" + std::to_string(::getpid()));
-        fs::remove_all(dir);
         fs::create_directories(dir / "run");
         // The program is copied so that its settings file lands in our folder.
         fs::copy_file(fs::path(TK_BINARY_DIR) / "bin" / "tovik", dir / "tovik");
         ::setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
-    }
-
-    void TearDown() override {
-        if (display != nullptr) {
-            // Leave no button pressed for the tests that share this server.
-            XTestFakeButtonEvent(display, 1, False, CurrentTime);
-            XFlush(display);
-            XCloseDisplay(display);
-        }
-        fs::remove_all(dir);
     }
 
     // A calibration that inverts the simulator's pose for this screen.
@@ -211,42 +96,29 @@ protected:
                 "--commands-from-stdin"};
     }
 
-    bool pointerNear(int x, int y, unsigned* mask = nullptr) const {
-        Window root = 0, child = 0;
-        int rx = 0, ry = 0, wx = 0, wy = 0;
-        unsigned m = 0;
-        XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rx, &ry, &wx, &wy, &m);
-        if (mask != nullptr) {
-            *mask = m;
-        }
-        return std::abs(rx - x) <= 3 && std::abs(ry - y) <= 3;
+    bool pointerNear(int px, int py) const {
+        const tktest::Pointer p = tktest::pointer(display);
+        return std::abs(p.x - px) <= 3 && std::abs(p.y - py) <= 3;
     }
 
     [[nodiscard]] std::string pointerText() const {
-        Window root = 0, child = 0;
-        int rx = 0, ry = 0, wx = 0, wy = 0;
-        unsigned m = 0;
-        XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rx, &ry, &wx, &wy, &m);
-        return std::to_string(rx) + "," + std::to_string(ry);
+        const tktest::Pointer p = tktest::pointer(display);
+        return std::to_string(p.x) + "," + std::to_string(p.y);
     }
 
     // Waits for an event of that type on the window.
     bool waitEvent(Window w, int type, std::chrono::milliseconds limit) const {
-        const auto end = Clock::now() + limit;
-        while (Clock::now() < end) {
-            XEvent e;
-            if (XCheckTypedWindowEvent(display, w, type, &e)) {
-                return true;
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
+        XEvent e;
+        return tktest::waitUntil([&] { return XCheckTypedWindowEvent(display, w, type, &e); },
+                                 limit, 5ms);
     }
 
-    tktest::PrivateXServer server;
+    tktest::XServer server;
+    tktest::DisplayPtr connection;
     Display* display = nullptr;
     cv::Size screen;
-    fs::path dir;
+    tktest::TempDir temp;
+    fs::path dir{temp.path()};
 };
 
 TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
@@ -265,8 +137,8 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
 
     auto tovik = Start(args(cal.string()), dir / "stderr.txt");
     ASSERT_NE(tovik, nullptr);
-    PenChannel pen;
-    ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << ReadFile(dir / "stderr.txt");
+    tktest::PenChannel pen;
+    ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << tktest::readBytes(dir / "stderr.txt");
     std::this_thread::sleep_for(300ms);
     XRaiseWindow(display, target);
     XSync(display, False);
@@ -276,11 +148,8 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
     EXPECT_EQ(pen.command("move " + std::to_string(px) + " " + std::to_string(py)), "ok");
     EXPECT_EQ(pen.command("lit 1"), "ok");
     EXPECT_EQ(pen.command("f13 1"), "ok");
-    const auto end = Clock::now() + 20s;
-    while (!pointerNear(px, py) && Clock::now() < end) {
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_TRUE(pointerNear(px, py)) << ReadFile(dir / "stderr.txt");
+    EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(px, py); }, 20s))
+        << tktest::readBytes(dir / "stderr.txt");
     EXPECT_TRUE(waitEvent(target, ButtonPress, 10s));
 
     // Lift the pen: the release reaches the window.
@@ -291,9 +160,8 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
     // A second copy is refused and leaves the first one running.
     auto second = Start(args(cal.string()), dir / "stderr2.txt");
     ASSERT_TRUE(second->waitExit(20s));
-    EXPECT_TRUE(WIFEXITED(second->status));
-    EXPECT_EQ(WEXITSTATUS(second->status), 4);
-    EXPECT_NE(ReadFile(dir / "stderr2.txt").find("已有一个Vesko控制台程序在运行"),
+    EXPECT_EQ(second->exitCode(), 4);
+    EXPECT_NE(tktest::readBytes(dir / "stderr2.txt").find("已有一个Vesko控制台程序在运行"),
               std::string::npos);
     EXPECT_FALSE(tovik->waitExit(10ms));
 
@@ -306,19 +174,16 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
     EXPECT_EQ(pen.command("lit 0"), "ok");
     EXPECT_EQ(pen.command("f13 0"), "ok");
     EXPECT_FALSE(waitEvent(target, ButtonRelease, 500ms));
-    unsigned mask = 0;
-    pointerNear(px, py, &mask);
-    EXPECT_TRUE(mask & Button1Mask);
+    EXPECT_TRUE(tktest::pointer(display).buttons & Button1Mask);
 
     // Exit while paused: the question is answered, settings saved, the
     // process ends promptly (measured generously).
     tovik->send("exit");
-    EXPECT_TRUE(tovik->waitExit(5s)) << ReadFile(dir / "stderr.txt");
-    EXPECT_TRUE(WIFEXITED(tovik->status));
-    EXPECT_EQ(WEXITSTATUS(tovik->status), 0);
-    const std::string stderrText = ReadFile(dir / "stderr.txt");
+    EXPECT_TRUE(tovik->waitExit(5s)) << tktest::readBytes(dir / "stderr.txt");
+    EXPECT_EQ(tovik->exitCode(), 0);
+    const std::string stderrText = tktest::readBytes(dir / "stderr.txt");
     EXPECT_NE(stderrText.find("是否真的退出？"), std::string::npos);
-    const std::string ini = ReadFile(dir / "tovik.ini");
+    const std::string ini = tktest::readBytes(dir / "tovik.ini");
     for (const char* key : {"[Software]", "Amp=180", "RunExpoTime=-6", "[Camera]", "camGamma=130",
                             "[Functions]", "F13Trig=1"}) {
         EXPECT_NE(ini.find(key), std::string::npos) << key;
@@ -329,15 +194,15 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
 TEST_F(ConsoleProcessTest, CommandLineErrorsGoToStderr) {
     auto bad = Start({(dir / "tovik").string(), "--camera", "sim:bogus=1"}, dir / "err.txt");
     ASSERT_TRUE(bad->waitExit(20s));
-    EXPECT_EQ(WEXITSTATUS(bad->status), 2);
-    EXPECT_NE(ReadFile(dir / "err.txt").find("--camera"), std::string::npos);
+    EXPECT_EQ(bad->exitCode(), 2);
+    EXPECT_NE(tktest::readBytes(dir / "err.txt").find("--camera"), std::string::npos);
 
     auto badCal = Start({(dir / "tovik").string(), "--camera", "sim:fps=0", "--calibration-file",
                          (dir / "missing.yml").string(), "--print-messages"},
                         dir / "err2.txt");
     ASSERT_TRUE(badCal->waitExit(20s));
-    EXPECT_EQ(WEXITSTATUS(badCal->status), 2);
-    EXPECT_NE(ReadFile(dir / "err2.txt").find("missing.yml"), std::string::npos);
+    EXPECT_EQ(badCal->exitCode(), 2);
+    EXPECT_NE(tktest::readBytes(dir / "err2.txt").find("missing.yml"), std::string::npos);
 }
 
 TEST_F(ConsoleProcessTest, WithoutUinputOneLineSaysWhyAndTheConsoleGoesOn) {
@@ -353,9 +218,9 @@ TEST_F(ConsoleProcessTest, WithoutUinputOneLineSaysWhyAndTheConsoleGoesOn) {
     // Exit ends the program.
     tovik->send("run");
     tovik->send("exit");
-    ASSERT_TRUE(tovik->waitExit(20s)) << ReadFile(dir / "err.txt");
-    EXPECT_EQ(WEXITSTATUS(tovik->status), 0);
-    const std::string err = ReadFile(dir / "err.txt");
+    ASSERT_TRUE(tovik->waitExit(20s)) << tktest::readBytes(dir / "err.txt");
+    EXPECT_EQ(tovik->exitCode(), 0);
+    const std::string err = tktest::readBytes(dir / "err.txt");
     std::vector<std::string> uinputLines;
     std::istringstream lines(err);
     for (std::string line; std::getline(lines, line);) {
@@ -376,30 +241,9 @@ protected:
     std::string serverSize() const override { return "2048x768"; }
 
     void setMonitors(bool primaryOnTheRight) {
-        const Atom panel = XInternAtom(display, "PANEL", False);
-        const Atom projector = XInternAtom(display, "PROJ", False);
-        // Deleting a monitor that is not there yet is an error to ignore.
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        XRRDeleteMonitor(display, DefaultRootWindow(display), panel);
-        XRRDeleteMonitor(display, DefaultRootWindow(display), projector);
-        XSync(display, False);
-        XRRMonitorInfo* m = XRRAllocateMonitor(display, 0);
-        for (const bool isPanel : {true, false}) {
-            const bool right = isPanel == primaryOnTheRight;
-            m->name = isPanel ? panel : projector;
-            m->primary = isPanel ? True : False;
-            m->automatic = False;
-            m->x = right ? 1024 : 0;
-            m->y = 0;
-            m->width = 1024;
-            m->height = 768;
-            m->mwidth = 300;
-            m->mheight = 220;
-            m->noutput = 0;
-            XRRSetMonitor(display, DefaultRootWindow(display), m);
-        }
-        XFree(m);
-        XSync(display, False);
+        ASSERT_TRUE(tktest::setMonitors(
+            display, {{"PANEL", primaryOnTheRight ? 1024 : 0, 0, 1024, 768, true},
+                      {"PROJ", primaryOnTheRight ? 0 : 1024, 0, 1024, 768, false}}));
         screen = {1024, 768};  // what the camera films: one monitor
     }
 };
@@ -412,22 +256,18 @@ TEST_F(TwoMonitorProcessTest, ThePenOnTheProjectorMovesThePointerOntoTheProjecto
         std::vector<std::string> a = args(cal.string());
         a.insert(a.end(), {"--screen", "PROJ"});
         auto tovik = Start(a, dir / "stderr.txt");
-        PenChannel pen;
-        ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << ReadFile(dir / "stderr.txt");
+        tktest::PenChannel pen;
+        ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << tktest::readBytes(dir / "stderr.txt");
 
         // The pen near the projector's right edge: on the projector, never on
         // the panel beside it.
         EXPECT_EQ(pen.command("move 1000 700"), "ok");
         EXPECT_EQ(pen.command("lit 1"), "ok");
         EXPECT_EQ(pen.command("f13 1"), "ok");
-        const auto end = Clock::now() + 20s;
-        while (!pointerNear(projectorX + 1000, 700) && Clock::now() < end) {
-            std::this_thread::sleep_for(10ms);
-        }
-        EXPECT_TRUE(pointerNear(projectorX + 1000, 700))
+        EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(projectorX + 1000, 700); }, 20s))
             << "primary on the " << (primaryOnTheRight ? "right" : "left") << ", pointer at "
             << pointerText() << "\n"
-            << ReadFile(dir / "stderr.txt");
+            << tktest::readBytes(dir / "stderr.txt");
         EXPECT_EQ(pen.command("lit 0"), "ok");
         EXPECT_EQ(pen.command("f13 0"), "ok");
         tovik->send("exit");
@@ -482,11 +322,8 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
         return found;
     };
     Window icon = 0;
-    const auto end = Clock::now() + 20s;
-    while ((icon = findIcon()) == 0 && Clock::now() < end) {
-        std::this_thread::sleep_for(50ms);
-    }
-    ASSERT_NE(icon, 0u) << ReadFile(dir / "stderr.txt");
+    tktest::waitUntil([&] { return (icon = findIcon()) != 0; }, 20s, 50ms);
+    ASSERT_NE(icon, 0u) << tktest::readBytes(dir / "stderr.txt");
     tovik->send("show");
     // Popups (the balloon shown on hiding, menus) are override-redirect
     // windows at the top of the stack.
@@ -506,38 +343,27 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
         return found;
     };
     // The balloon lies over the icon until it times out.
-    const auto quiet = Clock::now() + 10s;
-    while (!popups().empty() && Clock::now() < quiet) {
-        std::this_thread::sleep_for(100ms);
-    }
+    tktest::waitUntil([&] { return popups().empty(); }, 10s, 100ms);
     const std::set<Window> before = popups();
 
     int x = 0, y = 0;
     Window child = 0;
     XTranslateCoordinates(display, icon, DefaultRootWindow(display), 4, 4, &x, &y, &child);
-    XTestFakeMotionEvent(display, DefaultScreen(display), x, y, CurrentTime);
-    XFlush(display);
-    std::this_thread::sleep_for(200ms);  // the icon sees the pointer enter first
-    XTestFakeButtonEvent(display, 3, True, CurrentTime);
-    XTestFakeButtonEvent(display, 3, False, CurrentTime);
-    XFlush(display);
+    // The icon sees the pointer enter first.
+    tktest::click(display, x, y, 3, 200ms);
 
-    bool menuOpened = false;
-    const auto menuEnd = Clock::now() + 5s;
-    while (!menuOpened && Clock::now() < menuEnd) {
-        for (const Window w : popups()) {
-            menuOpened = menuOpened || before.count(w) == 0;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
+    const bool menuOpened = tktest::waitUntil(
+        [&] {
+            const std::set<Window> now = popups();
+            return std::any_of(now.begin(), now.end(),
+                               [&](Window w) { return before.count(w) == 0; });
+        },
+        5s, 20ms);
     EXPECT_TRUE(menuOpened) << "no menu opened";
-    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Escape), True, CurrentTime);
-    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Escape), False, CurrentTime);
-    XFlush(display);
+    tktest::tapKeys(display, {XK_Escape});
     tovik->send("exit");
     EXPECT_TRUE(tovik->waitExit(10s));
-    ::kill(tray->pid, SIGTERM);
-    tray->waitExit(5s);
+    tray->stop();
 }
 
 // A scaled desktop (HiDPI laptop, 4K projector): whatever Qt's scale factor,
@@ -555,32 +381,30 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
     const cv::Matx33d toCamera = pose->homography(screen, {640, 480});
     for (const char* scale : {"1", "1.5", "2"}) {
         const fs::path log = dir / (std::string("events-") + scale + ".log");
-        ::setenv("QT_SCALE_FACTOR", scale, 1);
-        ::setenv("TOVIK_EVENT_LOG", log.c_str(), 1);
         auto tovik =
             Start({(dir / "tovik").string(), "--camera", "sim:scene=screen,pose=keystone,fps=30",
                    "--print-messages", "--commands-from-stdin"},
-                  dir / "stderr.txt");
-        ::unsetenv("QT_SCALE_FACTOR");
-        ::unsetenv("TOVIK_EVENT_LOG");
+                  dir / "stderr.txt",
+                  {std::string("QT_SCALE_FACTOR=") + scale, "TOVIK_EVENT_LOG=" + log.string()});
         tovik->send("1005");  // the automatic calibration button
 
         std::vector<double> h;
-        const auto end = Clock::now() + 60s;
-        while (h.empty() && Clock::now() < end) {
-            std::istringstream lines(ReadFile(log));
-            for (std::string line; std::getline(lines, line);) {
-                std::istringstream words(line);
-                std::string kind, what;
-                words >> kind >> what;
-                if (kind == "calibration" && what == "auto") {
-                    h.assign(std::istream_iterator<double>(words), {});
+        tktest::waitUntil(
+            [&] {
+                std::istringstream lines(tktest::readBytes(log));
+                for (std::string line; std::getline(lines, line);) {
+                    std::istringstream words(line);
+                    std::string kind, what;
+                    words >> kind >> what;
+                    if (kind == "calibration" && what == "auto") {
+                        h.assign(std::istream_iterator<double>(words), {});
+                    }
                 }
-            }
-            std::this_thread::sleep_for(100ms);
-        }
+                return !h.empty();
+            },
+            60s, 100ms);
         ASSERT_EQ(h.size(), 9u) << "scale " << scale << ": no calibration\n"
-                                << ReadFile(dir / "stderr.txt");
+                                << tktest::readBytes(dir / "stderr.txt");
         const cv::Matx33d toScreen(h.data());
         for (const cv::Point2d p :
              {cv::Point2d(960, 600), cv::Point2d(200, 150), cv::Point2d(1700, 1050)}) {
@@ -590,13 +414,11 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
                 << "scale " << scale << " at " << p << ": " << s[0] / s[2] << "," << s[1] / s[2];
         }
         // After the count-down, tracking starts; then Exit is heard.
-        const auto tracking = Clock::now() + 20s;
-        while (ReadFile(log).find("\nframe ") == std::string::npos && Clock::now() < tracking) {
-            std::this_thread::sleep_for(100ms);
-        }
-        EXPECT_NE(ReadFile(log).find("\nframe "), std::string::npos)
+        EXPECT_TRUE(tktest::waitUntil(
+            [&] { return tktest::readBytes(log).find("\nframe ") != std::string::npos; }, 20s,
+            100ms))
             << "scale " << scale << ": tracking did not start\n"
-            << ReadFile(dir / "stderr.txt");
+            << tktest::readBytes(dir / "stderr.txt");
         tovik->send("exit");
         EXPECT_TRUE(tovik->waitExit(15s)) << "scale " << scale;
     }

@@ -2,6 +2,8 @@
 // calibration on resume, and stopping while the camera delivers nothing.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -9,6 +11,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "tests/support/Wait.h"
 #include "tovik/tracking/DetectionLoop.h"
 
 namespace tovik {
@@ -21,6 +24,7 @@ class FakeCamera {
 public:
     bool grab(cv::Mat& frame, std::chrono::milliseconds timeout) {
         grabs.fetch_add(1);
+        pthread_getname_np(pthread_self(), grabbingThread.data(), grabbingThread.size());
         if (!delivering.load()) {
             std::this_thread::sleep_for(timeout);
             return false;
@@ -36,6 +40,7 @@ public:
     std::atomic<bool> delivering{true};
     std::atomic<bool> lit{false};
     std::atomic<int> grabs{0};
+    std::array<char, 16> grabbingThread{};  // as top -H shows it
 };
 
 // Real time, but every sleep request is remembered (and cut to 1 ms).
@@ -59,17 +64,7 @@ private:
     std::vector<int> sleeps_;
 };
 
-template <class Pred>
-bool WaitUntil(Pred pred, std::chrono::milliseconds limit = 5000ms) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
+using tktest::waitUntil;
 
 class DetectionLoopTest : public ::testing::Test {
 protected:
@@ -133,7 +128,7 @@ TEST_F(DetectionLoopTest, SpotFramesPublishStatusAndPressTheButton) {
     auto loop = makeLoop();
 
     loop->start();
-    ASSERT_TRUE(WaitUntil([&] { return status.read().frames >= 3 && hasPress(); }));
+    ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 3 && hasPress(); }));
     loop->stop();
 
     const DetectionStatus::Values v = status.read();
@@ -143,6 +138,7 @@ TEST_F(DetectionLoopTest, SpotFramesPublishStatusAndPressTheButton) {
     EXPECT_EQ(v.x, 640);  // centroid 320 mapped by 2
     EXPECT_EQ(v.yFromBottom, 960 - 480);
     EXPECT_TRUE(loop->finished());
+    EXPECT_STREQ(camera.grabbingThread.data(), "tovik-detect");
     // The injector spans the target monitor the mapper scaled to.
     EXPECT_EQ(injector.targetArea(), screen);
 }
@@ -151,11 +147,11 @@ TEST_F(DetectionLoopTest, PenLeavingReleasesTheButton) {
     camera.lit = true;
     auto loop = makeLoop();
     loop->start();
-    ASSERT_TRUE(WaitUntil([&] { return status.read().button == DetectionStatus::Button::Down; }));
+    ASSERT_TRUE(waitUntil([&] { return status.read().button == DetectionStatus::Button::Down; }));
 
     camera.lit = false;
 
-    ASSERT_TRUE(WaitUntil([&] { return status.read().button == DetectionStatus::Button::Up; }));
+    ASSERT_TRUE(waitUntil([&] { return status.read().button == DetectionStatus::Button::Up; }));
     loop->stop();
     const auto events = injector.events();
     ASSERT_FALSE(events.empty());
@@ -165,7 +161,7 @@ TEST_F(DetectionLoopTest, PenLeavingReleasesTheButton) {
 TEST_F(DetectionLoopTest, PauseParksBetweenFramesAndResumeGoesOn) {
     auto loop = makeLoop();
     loop->start();
-    ASSERT_TRUE(WaitUntil([&] { return status.read().frames >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 2; }));
 
     ASSERT_TRUE(loop->pause());
     EXPECT_TRUE(loop->parked());
@@ -178,7 +174,7 @@ TEST_F(DetectionLoopTest, PauseParksBetweenFramesAndResumeGoesOn) {
     EXPECT_EQ(camera.grabs.load(), grabsParked);
 
     loop->resume();
-    EXPECT_TRUE(WaitUntil([&] { return status.read().frames >= framesParked + 3; }));
+    EXPECT_TRUE(waitUntil([&] { return status.read().frames >= framesParked + 3; }));
     EXPECT_FALSE(loop->parked());
     loop->stop();
 }
@@ -187,7 +183,7 @@ TEST_F(DetectionLoopTest, PauseWithThePenDownLeavesTheButtonPressed) {
     camera.lit = true;
     auto loop = makeLoop();
     loop->start();
-    ASSERT_TRUE(WaitUntil([&] { return hasPress(); }));
+    ASSERT_TRUE(waitUntil([&] { return hasPress(); }));
 
     ASSERT_TRUE(loop->pause());
     camera.lit = false;
@@ -197,7 +193,7 @@ TEST_F(DetectionLoopTest, PauseWithThePenDownLeavesTheButtonPressed) {
         EXPECT_FALSE(e.flags & common::MouseFlags::LeftUp);
     }
     loop->resume();
-    EXPECT_TRUE(WaitUntil([&] { return status.read().button == DetectionStatus::Button::Up; }));
+    EXPECT_TRUE(waitUntil([&] { return status.read().button == DetectionStatus::Button::Up; }));
     loop->stop();
 }
 
@@ -206,7 +202,7 @@ TEST_F(DetectionLoopTest, ResumeTakesTheCalibrationReplacedWhileParked) {
     camera.lit = true;
     auto loop = makeLoop();
     loop->start();
-    ASSERT_TRUE(WaitUntil([&] { return status.read().frames >= 3; }));
+    ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 3; }));
     EXPECT_FALSE(hasPress());
     ASSERT_TRUE(loop->pause());
 
@@ -216,7 +212,7 @@ TEST_F(DetectionLoopTest, ResumeTakesTheCalibrationReplacedWhileParked) {
     }
     loop->resume();
 
-    EXPECT_TRUE(WaitUntil([&] { return hasPress(); }));
+    EXPECT_TRUE(waitUntil([&] { return hasPress(); }));
     loop->stop();
 }
 
@@ -224,7 +220,7 @@ TEST_F(DetectionLoopTest, StopEndsTheThreadWhileTheCameraDeliversNothing) {
     camera.delivering = false;
     auto loop = makeLoop(200ms);
     loop->start();
-    ASSERT_TRUE(WaitUntil([&] { return camera.grabs.load() >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return camera.grabs.load() >= 2; }));
 
     loop->stop();
 
@@ -237,7 +233,7 @@ TEST_F(DetectionLoopTest, PauseParksEvenWhenNoFramesCome) {
     camera.delivering = false;
     auto loop = makeLoop(100ms);
     loop->start();
-    ASSERT_TRUE(WaitUntil([&] { return camera.grabs.load() >= 1; }));
+    ASSERT_TRUE(waitUntil([&] { return camera.grabs.load() >= 1; }));
 
     EXPECT_TRUE(loop->pause());
 
@@ -249,11 +245,11 @@ TEST_F(DetectionLoopTest, TheSleepFollowsTheIntervalFromTheNextFrameOn) {
     settings.SamplingInterval = 7;
     auto loop = makeLoop();
     loop->start();
-    ASSERT_TRUE(WaitUntil([&] { return clock.sleeps().size() >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return clock.sleeps().size() >= 2; }));
 
     settings.SamplingInterval = 45;
     const size_t before = clock.sleeps().size();
-    ASSERT_TRUE(WaitUntil([&] { return clock.sleeps().size() >= before + 3; }));
+    ASSERT_TRUE(waitUntil([&] { return clock.sleeps().size() >= before + 3; }));
     loop->stop();
 
     const auto sleeps = clock.sleeps();
@@ -265,13 +261,13 @@ TEST_F(DetectionLoopTest, ShownPictureCarriesTheSpotMarker) {
     camera.lit = true;
     auto loop = makeLoop();
     loop->start();
-    ASSERT_TRUE(WaitUntil([&] { return status.read().frames >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 2; }));
     EXPECT_EQ(display.published(), 0u);  // nothing offered while the picture is off
 
     loop->setShowPicture(true);
     cv::Mat shown;
     std::uint64_t seen = 0;
-    ASSERT_TRUE(WaitUntil([&] { return display.takeIfNewer(shown, seen); }));
+    ASSERT_TRUE(waitUntil([&] { return display.takeIfNewer(shown, seen); }));
     loop->stop();
 
     ASSERT_EQ(shown.size(), cv::Size(640, 480));
@@ -285,13 +281,13 @@ TEST_F(DetectionLoopTest, WithF13GatingAnUnpressedKeyIgnoresTheSpot) {
     camera.lit = true;
     auto loop = makeLoop();
     loop->start();
-    ASSERT_TRUE(WaitUntil([&] { return status.read().frames >= 5; }));
+    ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 5; }));
     EXPECT_FALSE(hasPress());
     EXPECT_EQ(status.read().spotCount, 0);
 
     keys.setDown(common::VK_F13_KEY, true);
 
-    EXPECT_TRUE(WaitUntil([&] { return hasPress(); }));
+    EXPECT_TRUE(waitUntil([&] { return hasPress(); }));
     loop->stop();
 }
 

@@ -7,6 +7,8 @@
 
 #include "FakeCaptureBackend.h"
 #include "common/platform/InstanceLock.h"
+#include "sim/SimCamera.h"
+#include "tovik/app/CameraFactory.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/MessagePresenter.h"
 #include "tovik/console/TovikApp.h"
@@ -28,9 +30,10 @@ protected:
     ~StartupTest() override { CameraIndex = 0; }
 
     CTovikApp& makeApp(int devices) {
-        auto b = std::make_unique<FakeCaptureBackend>(devices);
-        backend = b.get();
-        app = std::make_unique<CTovikApp>(CommandLine{}, paths, std::move(b), messages);
+        CameraChoice camera;
+        camera.backend = std::make_unique<FakeCaptureBackend>(devices);
+        backend = static_cast<FakeCaptureBackend*>(camera.backend.get());
+        app = std::make_unique<CTovikApp>(CommandLine{}, paths, std::move(camera), messages);
         app->lockName = "TovikStartupTest";
         app->cameraDialogs().runHook = [this](QDialog&) {
             ++formatPages;
@@ -140,6 +143,36 @@ TEST_F(StartupTest, AnotherDeviceCanBeChosenWhenTheFirstFails) {
 
     EXPECT_EQ(consoleRuns, 1);
     EXPECT_EQ(backend->openIndex, 1);
+}
+
+// --camera: the simulator brings its pen's button as F13 and its frame
+// numbers for the trace; a real camera brings neither.
+TEST(CameraFactory, ChoosesTheCameraOrExplainsTheSpec) {
+    std::string error;
+    const CameraChoice real = chooseCamera("v4l2", error);
+    ASSERT_TRUE(real.backend);
+    EXPECT_FALSE(real.penKeys || real.lastFrame);
+
+    CameraChoice simulated = chooseCamera("sim:fps=0", error);
+    auto* camera = dynamic_cast<sim::SimCamera*>(simulated.backend.get());
+    ASSERT_NE(camera, nullptr) << error;
+    const auto keys = simulated.penKeys(std::make_unique<common::ScriptedKeyState>());
+    EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0);
+    camera->pen().setButton(true);
+    EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY) & 0x8000, 0x8000);
+    EXPECT_FALSE(simulated.lastFrame());
+    cv::Mat frame;
+    ASSERT_TRUE(camera->open(0, {640, 480}) && camera->grab(frame, std::chrono::seconds(1)));
+    ASSERT_TRUE(camera->grab(frame, std::chrono::seconds(1)));
+    EXPECT_EQ(simulated.lastFrame().value_or(FrameStamp{}).number, 1u);
+
+    for (const char* bad : {"v4l3", "sim:count=x", "sim:pose=sideways", "sim:fps", "simx"}) {
+        error.clear();
+        EXPECT_FALSE(chooseCamera(bad, error).backend) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+    EXPECT_FALSE(chooseCamera("sim:script=/nonexistent/pen.txt", error).backend);
+    EXPECT_NE(error.find("/nonexistent/pen.txt"), std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // windows.h first: the other system headers build on it.
 #include <windows.h>
 
+#include <dshow.h>
 #include <mfapi.h>
 #include <mfidl.h>
 #include <strmif.h>
@@ -210,8 +211,8 @@ void readControls(IMFMediaSource* source, Device& d) {
     }
 }
 
-// Every video capture device in the order OpenCV's Media Foundation capture
-// numbers them, with sizes, rates and control ranges where it can be opened.
+// Every video capture device Media Foundation lists, with sizes, rates and
+// control ranges where it can be opened.
 std::vector<Device> listDevices() {
     std::vector<Device> out;
     MfSession session;
@@ -261,6 +262,43 @@ std::vector<Device> listDevices() {
     return out;
 }
 
+// OpenCV's capture built with mingw-w64 reads cameras through DirectShow (its
+// Media Foundation capture does not build there) and numbers the devices of
+// the video input category as the system enumerates them, which need not be
+// Media Foundation's order: the camera is found there by its friendly name,
+// the `occurrence`-th one of that name. -1 when it is not there.
+int directShowIndex(const std::string& name, int occurrence) {
+    const HRESULT co = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    int found = -1;
+    {
+        Com<ICreateDevEnum> devices;
+        Com<IEnumMoniker> monikers;
+        if (SUCCEEDED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_ICreateDevEnum,
+                                       reinterpret_cast<void**>(devices.out()))) &&
+            devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.out(), 0) ==
+                S_OK) {
+            Com<IMoniker> moniker;
+            for (int i = 0; found < 0 && monikers->Next(1, moniker.out(), nullptr) == S_OK; ++i) {
+                Com<IPropertyBag> bag;
+                VARIANT v;
+                VariantInit(&v);
+                if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
+                                                     reinterpret_cast<void**>(bag.out()))) &&
+                    SUCCEEDED(bag->Read(L"FriendlyName", &v, nullptr)) && v.vt == VT_BSTR &&
+                    narrow(v.bstrVal) == name && occurrence-- == 0) {
+                    found = i;
+                }
+                VariantClear(&v);
+            }
+        }
+    }
+    if (SUCCEEDED(co)) {
+        CoUninitialize();
+    }
+    return found;
+}
+
 }  // namespace
 
 MsmfBackend::~MsmfBackend() {
@@ -280,7 +318,8 @@ bool MsmfBackend::openCapture() {
     cap_.release();
     const std::vector<int> params = {cv::CAP_PROP_FRAME_WIDTH, size_.width,
                                      cv::CAP_PROP_FRAME_HEIGHT, size_.height};
-    if (!cap_.open(index_, cv::CAP_MSMF, params) || !cap_.isOpened()) {
+    const int capture = directShowIndex(name_, sameNameBefore_);
+    if (capture < 0 || !cap_.open(capture, cv::CAP_DSHOW, params) || !cap_.isOpened()) {
         return false;
     }
     if (static_cast<int>(cap_.get(cv::CAP_PROP_FRAME_WIDTH)) != size_.width ||
@@ -313,6 +352,9 @@ bool MsmfBackend::open(int index, cv::Size size) {
     }
     index_ = index;
     name_ = d.name;
+    sameNameBefore_ =
+        static_cast<int>(std::count_if(devices.begin(), devices.begin() + index,
+                                       [&](const Device& other) { return other.name == d.name; }));
     size_ = size;
     ranges_ = std::move(d.controls);
     if (!openCapture()) {

@@ -1,6 +1,6 @@
 #pragma once
 // Capture on Windows: the cameras Media Foundation lists (friendly names,
-// sizes and rates), frames through OpenCV's Media Foundation capture, and
+// sizes and rates), frames through OpenCV's DirectShow capture, and
 // the image and exposure controls of the camera's video processing amplifier
 // and camera control interfaces. The same errors as the V4L2 back end: busy,
 // unplugged, none.
@@ -53,6 +53,7 @@ private:
     cv::VideoCapture cap_;
     int index_ = -1;
     std::string name_;
+    int sameNameBefore_ = 0;  // cameras of the same name listed before it
     cv::Size size_;
     double fps_ = 0;
     std::string lastError_;

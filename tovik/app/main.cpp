@@ -6,7 +6,7 @@
 #include "common/BuildInfo.h"
 #include "common/ini/ProgramPaths.h"
 #include "common/platform/InputBackend.h"
-#include "sim/BackendFactory.h"
+#include "tovik/app/CameraFactory.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/camera/ListCameras.h"
 #include "tovik/console/CommandLine.h"
@@ -41,13 +41,13 @@ int main(int argc, char** argv) {
         return exitcode::Ok;
     }
     std::string error;
-    std::unique_ptr<CaptureBackend> backend = makeCaptureBackend(options.camera, error);
-    if (!backend) {
+    CameraChoice camera = chooseCamera(options.camera, error);
+    if (!camera.backend) {
         std::fprintf(stderr, "tovik: --camera %s: %s\n", options.camera.c_str(), error.c_str());
         return exitcode::BadArguments;
     }
     if (options.listCameras) {
-        theCamera().setBackend(std::move(backend));
+        theCamera().setBackend(std::move(camera.backend));
         ListCameras(std::cout, theCamera());
         return exitcode::Ok;
     }
@@ -64,6 +64,6 @@ int main(int argc, char** argv) {
     StreamMessagePresenter printed;
     MessagePresenter& messages =
         options.printMessages ? static_cast<MessagePresenter&>(printed) : boxes;
-    CTovikApp tovik(options, paths, std::move(backend), messages);
+    CTovikApp tovik(options, paths, std::move(camera), messages);
     return tovik.InitInstance();
 }

@@ -10,7 +10,7 @@
 #include "common/platform/InputInjector.h"
 #include "common/platform/KeyState.h"
 #include "common/platform/ScreenInfo.h"
-#include "sim/BackendFactory.h"
+#include "tovik/app/CameraFactory.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/CountDownDlg.h"
 #include "tovik/console/MessagePresenter.h"
@@ -46,13 +46,13 @@ int main(int argc, char** argv) {
     QDir().mkpath(dir);
 
     std::string error;
-    auto backend = makeCaptureBackend("sim:fps=0", error);
-    if (!backend) {
+    CameraChoice choice = chooseCamera("sim:fps=0", error);
+    if (!choice.backend) {
         std::fprintf(stderr, "screenshot_tovik: %s\n", error.c_str());
         return 1;
     }
     CCameraDS& camera = theCamera();
-    camera.setBackend(std::move(backend));
+    camera.setBackend(std::move(choice.backend));
     if (!camera.OpenDevice(0, false, 640, 480)) {
         std::fprintf(stderr, "screenshot_tovik: the simulated camera did not open\n");
         return 1;
