@@ -9,20 +9,9 @@
 
 #include "common/ini/IniFile.h"
 #include "common/platform/AbsoluteMapping.h"
+#include "tovik/tracking/TrackingSettings.h"
 
 namespace {
-
-const char* const kKeys[][2] = {
-    {"Software", "Amp"},         {"Software", "Area"},
-    {"Software", "AreaUp"},      {"Software", "Move"},
-    {"Software", "DbClickThd"},  {"Software", "RunExpoTime"},
-    {"Software", "AutoTh"},      {"Camera", "camBrightness"},
-    {"Camera", "camContrast"},   {"Camera", "camHue"},
-    {"Camera", "camSaturation"}, {"Camera", "camSharpness"},
-    {"Camera", "camGamma"},      {"Camera", "camBacklightCompensation"},
-    {"Camera", "camGain"},       {"Functions", "MouseLeft"},
-    {"Functions", "F13Trig"},
-};
 
 // A full settings file in a fresh folder, removed at the end.
 struct SettingsFile {
@@ -31,8 +20,8 @@ struct SettingsFile {
         dir = ::mkdtemp(tmpl.data()) ? tmpl : std::string("/tmp");
         path = dir + "/Tovik.ini";
         common::IniFile ini(path);
-        for (const auto& k : kKeys) {
-            ini.setInt(k[0], k[1], 123);
+        for (const tovik::SettingKey& k : tovik::SettingKeys()) {
+            ini.setInt(k.section, k.name, 123);
         }
         ini.setInt("CalibParams", "SmoothWndLen", 5);
         (void)ini.save();
@@ -51,8 +40,8 @@ void BM_IniLoadAndReadAllSettings(benchmark::State& state) {
         common::IniFile ini(file.path);
         benchmark::DoNotOptimize(ini.load());
         std::int64_t sum = 0;
-        for (const auto& k : kKeys) {
-            sum += ini.getInt(k[0], k[1], 0);
+        for (const tovik::SettingKey& k : tovik::SettingKeys()) {
+            sum += ini.getInt(k.section, k.name, 0);
         }
         benchmark::DoNotOptimize(sum);
     }
@@ -65,8 +54,8 @@ void BM_IniWriteAllSettingsAndSave(benchmark::State& state) {
     (void)ini.load();
     int v = 0;
     for (auto _ : state) {
-        for (const auto& k : kKeys) {
-            ini.setInt(k[0], k[1], ++v);
+        for (const tovik::SettingKey& k : tovik::SettingKeys()) {
+            ini.setInt(k.section, k.name, ++v);
         }
         benchmark::DoNotOptimize(ini.save());
     }

@@ -115,10 +115,10 @@ void checkProgramFiles(FuzzedDataProvider& in, const std::string& content) {
     const kalvo::PenPreferences pen = kalvo::PenPreferences::load(path);
 
     tovik::TrackingSettings changed = loaded;
-    for (tovik::SharedInt* v : {&changed.Amp, &changed.Area, &changed.RunExpoTime, &changed.camGain,
-                                &changed.DbClickThd, &changed.F13Trig}) {
-        if (in.ConsumeBool()) {
-            *v = in.ConsumeIntegral<std::int32_t>();
+    // Any value of a key that loading takes as it stands.
+    for (const tovik::SettingKey& k : tovik::SettingKeys()) {
+        if (!k.isText() && k.clampOnLoad == nullptr && in.ConsumeBool()) {
+            k.set(changed, in.ConsumeIntegral<std::int32_t>());
         }
     }
     if (in.ConsumeBool()) {

@@ -12,6 +12,8 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -19,32 +21,23 @@
 #include "common/TempDir.h"
 #include "common/ini/IniFile.h"
 #include "tests/support/Process.h"
+#include "tovik/tracking/TrackingSettings.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-const char* const kSettingsKeys[][2] = {
-    {"Software", "Amp"},         {"Software", "Area"},
-    {"Software", "AreaUp"},      {"Software", "Move"},
-    {"Software", "DbClickThd"},  {"Software", "RunExpoTime"},
-    {"Software", "AutoTh"},      {"Camera", "camBrightness"},
-    {"Camera", "camContrast"},   {"Camera", "camHue"},
-    {"Camera", "camSaturation"}, {"Camera", "camSharpness"},
-    {"Camera", "camGamma"},      {"Camera", "camBacklightCompensation"},
-    {"Camera", "camGain"},       {"Functions", "MouseLeft"},
-    {"Functions", "F13Trig"},
-};
+using Keys = std::vector<std::pair<std::string, std::string>>;
 
 // Every key holds the same round number.
-void expectOneRound(const std::string& path, const char* const (*keys)[2], std::size_t count) {
+void expectOneRound(const std::string& path, const Keys& keys) {
     common::IniFile ini(path);
     ASSERT_TRUE(ini.load());
-    const auto first = ini.value(keys[0][0], keys[0][1]);
-    ASSERT_TRUE(first) << path << " lacks " << keys[0][1];
-    for (std::size_t i = 0; i < count; ++i) {
-        EXPECT_EQ(ini.value(keys[i][0], keys[i][1]), first) << path << ": " << keys[i][1];
+    const auto first = ini.value(keys[0].first, keys[0].second);
+    ASSERT_TRUE(first) << path << " lacks " << keys[0].second;
+    for (const auto& [section, key] : keys) {
+        EXPECT_EQ(ini.value(section, key), first) << path << ": " << key;
     }
 }
 
@@ -69,11 +62,14 @@ bool present(const std::string& path) {
 
 void expectWholeFiles(const std::string& dir) {
     if (present(dir + "/tovik.ini")) {
-        expectOneRound(dir + "/tovik.ini", kSettingsKeys, std::size(kSettingsKeys));
+        Keys keys;
+        for (const tovik::SettingKey& k : tovik::SettingKeys()) {
+            keys.emplace_back(k.section, k.name);
+        }
+        expectOneRound(dir + "/tovik.ini", keys);
     }
     if (present(dir + "/kalvo.ini")) {
-        const char* const pen[][2] = {{"PEN", "COLOR"}, {"PEN", "TYPE"}, {"PEN", "L"}};
-        expectOneRound(dir + "/kalvo.ini", pen, std::size(pen));
+        expectOneRound(dir + "/kalvo.ini", {{"PEN", "COLOR"}, {"PEN", "TYPE"}, {"PEN", "L"}});
     }
     if (present(dir + "/picture.bmp")) {
         EXPECT_EQ(fs::file_size(dir + "/picture.bmp"), 54u + 1600u * 3u * 1200u);

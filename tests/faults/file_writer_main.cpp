@@ -25,13 +25,12 @@ int main(int argc, char** argv) {
     QImage picture(1600, 1200, QImage::Format_RGB32);
     for (int k = 1;; ++k) {
         tovik::TrackingSettings settings;
-        for (tovik::SharedInt* v :
-             {&settings.Amp, &settings.Area, &settings.AreaUp, &settings.Move, &settings.DbClickThd,
-              &settings.RunExpoTime, &settings.AutoTh, &settings.camBrightness,
-              &settings.camContrast, &settings.camHue, &settings.camSaturation,
-              &settings.camSharpness, &settings.camGamma, &settings.camBacklightCompensation,
-              &settings.camGain, &settings.MouseLeft, &settings.F13Trig}) {
-            *v = k;
+        for (const tovik::SettingKey& key : tovik::SettingKeys()) {
+            if (key.isText()) {
+                settings.*key.text = std::to_string(k);
+            } else {
+                key.set(settings, k);
+            }
         }
         (void)tovik::SaveSettings(settings, folder + "tovik.ini");
 

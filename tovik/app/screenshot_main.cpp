@@ -83,17 +83,18 @@ int main(int argc, char** argv) {
         console.hide();
     }
     {
-        CSettingDlg settings(camera, messages);
-        settings.Amp = 180;
-        settings.Area = 5;
-        settings.AreaUp = 1000;
-        settings.Move = 5;
-        settings.RunExpoTime = -6;
-        settings.AutoTh = 1;
+        // What a start without a settings file shows.
+        TrackingSettings values;
+        for (const SettingKey& k : SettingKeys()) {
+            if (!k.isText()) {
+                k.set(values, k.fileDefault);
+            }
+        }
+        CSettingDlg settings(camera, messages, values);
         ok &= Save(settings, dir, QStringLiteral("tovik_settings.png"));
     }
     {
-        CSelectDlg select(camera);
+        CSelectDlg select(camera, ImageControls{});
         ok &= Save(select, dir, QStringLiteral("tovik_camera.png"));
     }
     {

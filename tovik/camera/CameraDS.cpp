@@ -58,17 +58,6 @@ const char* getFailure(ImageControl c) {
     return "";
 }
 
-constexpr ImageControl kControlOrder[] = {
-    ImageControl::Brightness,
-    ImageControl::Contrast,
-    ImageControl::Hue,
-    ImageControl::Saturation,
-    ImageControl::Sharpness,
-    ImageControl::Gamma,
-    ImageControl::BacklightCompensation,
-    ImageControl::Gain,
-};
-
 }  // namespace
 
 int CameraIndex = 0;
@@ -191,17 +180,14 @@ bool CCameraDS::SetExposure(int value, bool automatic) {
     return true;
 }
 
-bool CCameraDS::SetImageControls(int brightness, int contrast, int hue, int saturation,
-                                 int sharpness, int gamma, int backlightCompensation, int gain) {
+bool CCameraDS::SetImageControls(const ImageControls& values) {
     if (!backend_ || !backend_->isOpen() || !backend_->hasImageControls()) {
         message("QueryInterface Failed");
         return false;
     }
-    const int values[] = {
-        brightness, contrast, hue, saturation, sharpness, gamma, backlightCompensation, gain};
-    for (size_t i = 0; i < std::size(kControlOrder); ++i) {
-        const ImageControl c = kControlOrder[i];
-        const bool ok = backend_->setImageControl(c, values[i]);
+    for (std::size_t i = 0; i < kImageControlMembers.size(); ++i) {
+        const auto c = static_cast<ImageControl>(i);
+        const bool ok = backend_->setImageControl(c, values.*kImageControlMembers[i]);
         if (!ok && isChecked(c)) {
             message(setFailure(c));
             return false;
@@ -210,21 +196,16 @@ bool CCameraDS::SetImageControls(int brightness, int contrast, int hue, int satu
     return true;
 }
 
-bool CCameraDS::GetImageControls(int& brightness, int& contrast, int& hue, int& saturation,
-                                 int& sharpness, int& gamma, int& backlightCompensation,
-                                 int& gain) {
+bool CCameraDS::GetImageControls(ImageControls& values) {
     if (!backend_ || !backend_->isOpen() || !backend_->hasImageControls()) {
         message("QueryInterface Failed");
         return false;
     }
-    int* targets[] = {
-        &brightness, &contrast, &hue, &saturation, &sharpness, &gamma, &backlightCompensation,
-        &gain};
-    for (size_t i = 0; i < std::size(kControlOrder); ++i) {
-        const ImageControl c = kControlOrder[i];
+    for (std::size_t i = 0; i < kImageControlMembers.size(); ++i) {
+        const auto c = static_cast<ImageControl>(i);
         const std::optional<int> value = backend_->getImageControl(c);
         if (value) {
-            *targets[i] = *value;
+            values.*kImageControlMembers[i] = *value;
         } else if (isChecked(c)) {
             message(getFailure(c));
             return false;

@@ -48,10 +48,9 @@ public:
     void CloseDevice();
 
     bool SetExposure(int value, bool automatic);
-    bool SetImageControls(int brightness, int contrast, int hue, int saturation, int sharpness,
-                          int gamma, int backlightCompensation, int gain);
-    bool GetImageControls(int& brightness, int& contrast, int& hue, int& saturation, int& sharpness,
-                          int& gamma, int& backlightCompensation, int& gain);
+    bool SetImageControls(const ImageControls& values);
+    // Fills `values` from the device; a control that cannot be read keeps its value.
+    bool GetImageControls(ImageControls& values);
     void ShowDeviceProperties();
 
     // Why the last OpenDevice failed, for the user; empty when it did not.

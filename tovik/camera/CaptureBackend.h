@@ -9,6 +9,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "tovik/camera/ImageControls.h"
+
 namespace tovik {
 
 struct DeviceInfo {
@@ -18,18 +20,6 @@ struct DeviceInfo {
     std::vector<double> frameRates;
     // Why the device cannot be used (no permission...); empty when it can.
     std::string problem;
-};
-
-// The eight image controls in their fixed order.
-enum class ImageControl {
-    Brightness,
-    Contrast,
-    Hue,
-    Saturation,
-    Sharpness,
-    Gamma,
-    BacklightCompensation,
-    Gain,
 };
 
 // One device control, for the generated properties dialog.

@@ -14,8 +14,13 @@
 
 namespace tovik {
 
-CSelectDlg::CSelectDlg(CCameraDS& camera, QWidget* parent, bool runTimer)
-    : QDialog(parent), SelectedDevice(CameraIndex), camera_(camera), runTimer_(runTimer) {
+CSelectDlg::CSelectDlg(CCameraDS& camera, const ImageControls& values, QWidget* parent,
+                       bool runTimer)
+    : QDialog(parent),
+      SelectedDevice(CameraIndex),
+      camera_(camera),
+      values_(values),
+      runTimer_(runTimer) {
     setObjectName(QStringLiteral("204"));
     setFont(DialogFont(8));
     const DialogUnits du(font());
@@ -64,8 +69,7 @@ void CSelectDlg::OnInitDialog() {
     if (runTimer_) {
         timer_.start();
     }
-    camera_.SetImageControls(camBrightness, camContrast, camHue, camSaturation, camSharpness,
-                             camGamma, camBacklightCompensation, camGain);
+    camera_.SetImageControls(values_);
 }
 
 void CSelectDlg::previewTick() {
@@ -95,8 +99,7 @@ void CSelectDlg::OnSelectDevice() {
 
 void CSelectDlg::OnVideoProperties() {
     camera_.ShowDeviceProperties();
-    camera_.GetImageControls(camBrightness, camContrast, camHue, camSaturation, camSharpness,
-                             camGamma, camBacklightCompensation, camGain);
+    camera_.GetImageControls(values_);
 }
 
 void CSelectDlg::OnOK() {

@@ -1,11 +1,15 @@
 #pragma once
 // "调整摄像头": a live picture of the camera, another device with its
 // format, and the device's own properties, whose image values are read back.
+// Takes the settings' image values, pushes them to the device when it opens
+// and returns them, as the device's pages left them, however it ends.
 
 #include <QDialog>
 #include <QTimer>
 
 #include <opencv2/core.hpp>
+
+#include "tovik/camera/ImageControls.h"
 
 class QComboBox;
 class QPushButton;
@@ -20,19 +24,12 @@ class CSelectDlg final : public QDialog {
 public:
     // With runTimer false the preview timer never starts; tests call
     // previewTick() instead.
-    explicit CSelectDlg(CCameraDS& camera, QWidget* parent = nullptr, bool runTimer = true);
+    CSelectDlg(CCameraDS& camera, const ImageControls& values, QWidget* parent = nullptr,
+               bool runTimer = true);
 
     int DeviceCount = 0;
     int Switching = 0;
     int SelectedDevice;  // CameraIndex at construction
-    int camBrightness = 0;
-    int camContrast = 10;
-    int camHue = 0;
-    int camSaturation = 4;
-    int camSharpness = 4;
-    int camGamma = 130;
-    int camBacklightCompensation = 1;
-    int camGain = 0;
 
     void OnInitDialog();
     void previewTick();  // timer 3
@@ -41,6 +38,7 @@ public:
     void OnVideoProperties();
     void OnOK();
 
+    [[nodiscard]] const ImageControls& values() const { return values_; }
     [[nodiscard]] FrameView* preview() const { return preview_; }
 
 protected:
@@ -50,6 +48,7 @@ protected:
 
 private:
     CCameraDS& camera_;
+    ImageControls values_;
     bool runTimer_;
     bool initialised_ = false;
     QTimer timer_;

@@ -48,8 +48,13 @@ void FillList(QComboBox* box, std::initializer_list<int> values) {
 
 }  // namespace
 
-CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget* parent)
-    : QDialog(parent), SelectedDevice(CameraIndex), camera_(camera), messages_(messages) {
+CSettingDlg::CSettingDlg(CCameraDS& camera, MessagePresenter& messages,
+                         const TrackingSettings& values, QWidget* parent)
+    : QDialog(parent),
+      SelectedDevice(CameraIndex),
+      camera_(camera),
+      messages_(messages),
+      values_(values) {
     setObjectName(QStringLiteral("203"));
     setFont(DialogFont(8));
     const DialogUnits du(font());
@@ -152,7 +157,7 @@ void CSettingDlg::OnInitDialog() {
     FillList(exposure_, {-1, -2, -3, -4, -5, -6, -7, -8, -9, -10});
     FillList(rightHold_, {0, 300, 500, 800, 1000, 1500, 2000, 3000});
     FillList(rightRadius_, {2, 4, 8, 12, 16, 24, 32, 50});
-    amp_->setEnabled(AutoTh == 0);
+    amp_->setEnabled(values_.AutoTh == 0);
     const int count = camera_.CountDevices();
     for (int i = 0; i < count; ++i) {
         device_->addItem(QString::number(i));
@@ -189,75 +194,84 @@ bool CSettingDlg::readField(QComboBox* box, int& member, int minimum, int maximu
     return true;
 }
 
+bool CSettingDlg::readKey(QComboBox* box, const char* key, int nameId) {
+    const SettingKey& k = FindSettingKey(key);
+    int value = 0;
+    if (!readField(box, value, k.minimum, k.maximum, nameId)) {
+        return false;
+    }
+    k.set(values_, value);
+    return true;
+}
+
 bool CSettingDlg::UpdateData(bool fromControls) {
+    TrackingSettings& v = values_;
     if (!fromControls) {
-        amp_->setEditText(QString::number(Amp));
-        area_->setEditText(QString::number(Area));
-        areaUp_->setEditText(QString::number(AreaUp));
-        move_->setEditText(QString::number(Move));
-        mouseLeft_->setChecked(MouseLeft != 0);
-        exposure_->setEditText(QString::number(RunExpoTime));
+        amp_->setEditText(QString::number(v.Amp));
+        area_->setEditText(QString::number(v.Area));
+        areaUp_->setEditText(QString::number(v.AreaUp));
+        move_->setEditText(QString::number(v.Move));
+        mouseLeft_->setChecked(v.MouseLeft != 0);
+        exposure_->setEditText(QString::number(v.RunExpoTime));
         device_->setCurrentIndex(SelectedDevice < device_->count() ? SelectedDevice : -1);
-        f13Trig_->setChecked(F13Trig != 0);
-        autoTh_->setChecked(AutoTh != 0);
-        const int item = screen_->findData(QString::fromStdString(Screen));
+        f13Trig_->setChecked(v.F13Trig != 0);
+        autoTh_->setChecked(v.AutoTh != 0);
+        const int item = screen_->findData(QString::fromStdString(v.Screen));
         if (item >= 0) {
             screen_->setCurrentIndex(item);
         } else {
-            screen_->setEditText(QString::fromStdString(Screen));
+            screen_->setEditText(QString::fromStdString(v.Screen));
         }
-        lensCorrection_->setChecked(LensCorrection != 0);
-        subPixelSpot_->setChecked(SubPixelSpot != 0);
-        pointerSmoothing_->setChecked(PointerSmoothing != 0);
-        rightHold_->setEditText(QString::number(RightHold));
-        rightRadius_->setEditText(QString::number(RightRadius));
+        lensCorrection_->setChecked(v.LensCorrection != 0);
+        subPixelSpot_->setChecked(v.SubPixelSpot != 0);
+        pointerSmoothing_->setChecked(v.PointerSmoothing != 0);
+        rightHold_->setEditText(QString::number(v.RightHold));
+        rightRadius_->setEditText(QString::number(v.RightRadius));
         return true;
     }
-    if (!readField(amp_, Amp, 1, 255, 120) || !readField(area_, Area, 1, 4000, 121) ||
-        !readField(areaUp_, AreaUp, 2, 4000, 122) || !readField(move_, Move, 0, 12, 123)) {
+    if (!readKey(amp_, "Amp", 120) || !readKey(area_, "Area", 121) ||
+        !readKey(areaUp_, "AreaUp", 122) || !readKey(move_, "Move", 123)) {
         return false;
     }
-    MouseLeft = mouseLeft_->isChecked() ? 1 : 0;
-    if (!readField(exposure_, RunExpoTime, -10, 0, 126)) {
+    v.MouseLeft = mouseLeft_->isChecked() ? 1 : 0;
+    if (!readKey(exposure_, "RunExpoTime", 126)) {
         return false;
     }
     if (device_->currentIndex() >= 0) {
         SelectedDevice = device_->currentIndex();
     }
-    F13Trig = f13Trig_->isChecked() ? 1 : 0;
-    AutoTh = autoTh_->isChecked() ? 1 : 0;
+    v.F13Trig = f13Trig_->isChecked() ? 1 : 0;
+    v.AutoTh = autoTh_->isChecked() ? 1 : 0;
     // A listed item stores its monitor; typed text is taken as a name or
     // index as it stands.
     const int item = screen_->findText(screen_->currentText());
-    Screen = (item >= 0 ? screen_->itemData(item).toString() : screen_->currentText().trimmed())
-                 .toStdString();
-    LensCorrection = lensCorrection_->isChecked() ? 1 : 0;
-    SubPixelSpot = subPixelSpot_->isChecked() ? 1 : 0;
-    PointerSmoothing = pointerSmoothing_->isChecked() ? 1 : 0;
+    v.Screen = (item >= 0 ? screen_->itemData(item).toString() : screen_->currentText().trimmed())
+                   .toStdString();
+    v.LensCorrection = lensCorrection_->isChecked() ? 1 : 0;
+    v.SubPixelSpot = subPixelSpot_->isChecked() ? 1 : 0;
+    v.PointerSmoothing = pointerSmoothing_->isChecked() ? 1 : 0;
     // 0 switches the hold off; any other value lies in 300..3000.
-    int hold = RightHold;
+    int hold = v.RightHold;
     if (ParseIntegerField(rightHold_->currentText()) != 0 &&
-        !readField(rightHold_, hold, 300, 3000, 180)) {
+        !readField(rightHold_, hold, 300, FindSettingKey("RightHold").maximum, 180)) {
         return false;
     }
-    RightHold = ParseIntegerField(rightHold_->currentText()) == 0 ? 0 : hold;
-    return readField(rightRadius_, RightRadius, 2, 50, 181);
+    v.RightHold = ParseIntegerField(rightHold_->currentText()) == 0 ? 0 : hold;
+    return readKey(rightRadius_, "RightRadius", 181);
 }
 
 void CSettingDlg::sendExposure() {
-    camera_.SetExposure(RunExpoTime, RunExpoTime == 0);
+    camera_.SetExposure(values_.RunExpoTime, values_.RunExpoTime == 0);
 }
 
 void CSettingDlg::OnLoadDefaults() {
     // The two switches keep what the boxes show.
-    F13Trig = f13Trig_->isChecked() ? 1 : 0;
-    AutoTh = autoTh_->isChecked() ? 1 : 0;
-    Amp = 180;
-    Area = 5;
-    AreaUp = 1000;
-    Move = 5;
-    RunExpoTime = -6;
-    MouseLeft = 1;
+    values_.F13Trig = f13Trig_->isChecked() ? 1 : 0;
+    values_.AutoTh = autoTh_->isChecked() ? 1 : 0;
+    for (const char* key : {"Amp", "Area", "AreaUp", "Move", "RunExpoTime", "MouseLeft"}) {
+        const SettingKey& k = FindSettingKey(key);
+        k.set(values_, k.fileDefault);
+    }
     UpdateData(false);
     sendExposure();
 }
@@ -266,7 +280,7 @@ void CSettingDlg::OnExposureChanged(int index) {
     const int value = LeadingInteger(exposure_->itemText(index));
     // Fields typed but not confirmed go back to the stored values; the
     // exposure field shows the chosen item.
-    RunExpoTime = value;
+    values_.RunExpoTime = value;
     UpdateData(false);
     sendExposure();
 }
@@ -276,16 +290,15 @@ void CSettingDlg::OnDeviceChanged(int index) {
     SelectedDevice = index;
     camera_.CloseDevice();
     camera_.OpenDevice(SelectedDevice, false, 640, 480);
-    camera_.SetImageControls(camBrightness, camContrast, camHue, camSaturation, camSharpness,
-                             camGamma, camBacklightCompensation, camGain);
+    camera_.SetImageControls(values_.camera);
     camera_.SetExposure(0, true);
     CameraIndex = SelectedDevice;
 }
 
 void CSettingDlg::OnAutoThresholdClicked() {
     UpdateData(true);
-    AutoTh = autoTh_->isChecked() ? 1 : 0;
-    amp_->setEnabled(AutoTh == 0);
+    values_.AutoTh = autoTh_->isChecked() ? 1 : 0;
+    amp_->setEnabled(values_.AutoTh == 0);
 }
 
 void CSettingDlg::OnOK() {

@@ -1,14 +1,15 @@
 #pragma once
 // "高级设置": edits the tracking values of the settings record, tries
 // exposure values on the camera at once and switches the capture device.
-// The owner fills the public members before running it and reads them back
-// after Accepted.
+// It takes the settings as a value and, after Accepted, values() holds them
+// as the user left them.
 
 #include <QDialog>
 #include <string>
 #include <vector>
 
 #include "common/platform/ScreenInfo.h"
+#include "tovik/tracking/TrackingSettings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,37 +23,17 @@ class MessagePresenter;
 class CSettingDlg final : public QDialog {
     Q_OBJECT
 public:
-    CSettingDlg(CCameraDS& camera, MessagePresenter& messages, QWidget* parent = nullptr);
+    CSettingDlg(CCameraDS& camera, MessagePresenter& messages, const TrackingSettings& values,
+                QWidget* parent = nullptr);
 
-    int camBrightness = 0;
-    int camContrast = 0;
-    int camHue = 0;
-    int camSaturation = 0;
-    int camSharpness = 0;
-    int camGamma = 0;
-    int camBacklightCompensation = 0;
-    int camGain = 0;
+    // The settings as the fields last stored them; the camera values are used
+    // when switching devices and come back unchanged.
+    [[nodiscard]] const TrackingSettings& values() const { return values_; }
+
     int SelectedDevice;  // CameraIndex at construction
-    int Amp = 0;
-    int Area = 0;
-    int AreaUp = 0;
-    int Move = 0;
-    int RunExpoTime = -8;
-    int MouseLeft = 1;
-    int F13Trig = 1;
-    int Running = 0;  // read only: the device cannot be switched while tracking runs
-    int AutoTh = 1;
-    // The projected monitor: a name, an index, or empty for the primary; the
-    // list offers the monitors there are.
-    std::string Screen;
+    int Running = 0;     // read only: the device cannot be switched while tracking runs
+    // The monitors the "Screen" list offers.
     std::vector<common::Monitor> Monitors;
-    // Accuracy options (section "Accuracy" of the settings file).
-    int LensCorrection = 0;
-    int SubPixelSpot = 0;
-    int PointerSmoothing = 0;
-    // A right click by holding still: 0 off or 300..3000 ms, radius 2..50 px.
-    int RightHold = 0;
-    int RightRadius = 8;
 
     // Fills the lists and shows the members; runs once, when the dialog is
     // first shown.
@@ -76,10 +57,13 @@ private:
     // grows by one row; returns the row's top in dialog units.
     int addExtraRow(const QString& label);
     bool readField(QComboBox* box, int& member, int minimum, int maximum, int nameId);
+    // Stores the field in the key of that name when it lies in the key's range.
+    bool readKey(QComboBox* box, const char* key, int nameId);
     void sendExposure();
 
     CCameraDS& camera_;
     MessagePresenter& messages_;
+    TrackingSettings values_;
     bool initialised_ = false;
 
     QComboBox* amp_ = nullptr;

@@ -192,9 +192,7 @@ void CTovikDlg::OnInitDialog() {
 
     LoadSettings(settings_, services_.paths.iniPath);
     CCameraDS& camera = services_.camera;
-    camera.SetImageControls(settings_.camBrightness, settings_.camContrast, settings_.camHue,
-                            settings_.camSaturation, settings_.camSharpness, settings_.camGamma,
-                            settings_.camBacklightCompensation, settings_.camGain);
+    camera.SetImageControls(settings_.camera);
     camera.SetExposure(0, true);
     const int interval = settings_.SamplingInterval;
     {
@@ -336,8 +334,7 @@ void CTovikDlg::OnRun() {
     loop_->setTrace(trace_);
     loop_->setShowPicture(ShowPicture != 0);
     loop_->start();
-    ThreadStarted = 1;
-    Running = 1;
+    tracking_.track();
     rateTimer_.start();
     statusTimer_.start();
 
@@ -356,7 +353,7 @@ void CTovikDlg::OnPause() {
     if (!loop_ || calibrationHoldsConsole()) {
         return;
     }
-    if (Paused == 0) {
+    if (!tracking_.paused()) {
         // Parked between frames: the preview and calibration may use the
         // camera and replace the calibration now.
         loop_->pause();
@@ -364,10 +361,9 @@ void CTovikDlg::OnPause() {
         setEnabled(ids::AdjustCamera, true);
         setEnabled(ids::AutoCalibrate, true);
         setEnabled(ids::ManualCalibrate, true);
-        Paused = 1;
+        tracking_.pause();
         services_.camera.SetExposure(0, true);
         previewTimer_.start();
-        Running = 0;
     } else {
         previewTimer_.stop();
         loop_->resume();
@@ -375,10 +371,9 @@ void CTovikDlg::OnPause() {
         setEnabled(ids::AdjustCamera, false);
         setEnabled(ids::AutoCalibrate, false);
         setEnabled(ids::ManualCalibrate, false);
-        Paused = 0;
+        tracking_.track();
         services_.camera.SetExposure(settings_.RunExpoTime, settings_.RunExpoTime == 0);
         HideToTray();
-        Running = 1;
     }
 }
 
@@ -403,7 +398,7 @@ void CTovikDlg::OnExit() {
         // Before anything stops: the user may free space and note the values.
         ReportFileNotWritten(LoadString(185), r.describe(services_.paths.iniPath));
     }
-    StopRequested = 1;
+    tracking_.requestStop();
     // A parked thread is woken by the stop itself; it ends at its safe point
     // and is joined before the camera goes.
     if (loop_) {
@@ -585,7 +580,7 @@ void CTovikDlg::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
 
 void CTovikDlg::fillTrayMenu(QMenu& menu) {
     menu.clear();
-    for (const TrayMenuItem& item : BuildTrayMenu(ThreadStarted != 0, Running != 0)) {
+    for (const TrayMenuItem& item : BuildTrayMenu(tracking_.threadStarted(), tracking_.running())) {
         QAction* action = menu.addAction(LoadString(item.stringId));
         action->setObjectName(QString::number(item.command));
         const int command = item.command;
@@ -667,24 +662,9 @@ void CTovikDlg::OnAdjustCamera() {
         return;  // switching devices would close the camera under the calibration
     }
     PreviewSuspended = 1;
-    CSelectDlg dialog(services_.camera, this);
-    dialog.camBrightness = settings_.camBrightness;
-    dialog.camContrast = settings_.camContrast;
-    dialog.camHue = settings_.camHue;
-    dialog.camSaturation = settings_.camSaturation;
-    dialog.camSharpness = settings_.camSharpness;
-    dialog.camGamma = settings_.camGamma;
-    dialog.camBacklightCompensation = settings_.camBacklightCompensation;
-    dialog.camGain = settings_.camGain;
+    CSelectDlg dialog(services_.camera, settings_.camera, this);
     runModal(dialog);
-    settings_.camBrightness = dialog.camBrightness;
-    settings_.camContrast = dialog.camContrast;
-    settings_.camHue = dialog.camHue;
-    settings_.camSaturation = dialog.camSaturation;
-    settings_.camSharpness = dialog.camSharpness;
-    settings_.camGamma = dialog.camGamma;
-    settings_.camBacklightCompensation = dialog.camBacklightCompensation;
-    settings_.camGain = dialog.camGain;
+    settings_.camera = dialog.values();
     PreviewSuspended = 0;
 }
 
@@ -692,59 +672,16 @@ void CTovikDlg::OnAdvancedSettings() {
     if (calibrationHoldsConsole()) {
         return;  // switching devices would close the camera under the calibration
     }
-    CSettingDlg dialog(services_.camera, services_.messages, this);
-    TrackingSettings& s = settings_;
-    dialog.Amp = s.Amp;
-    dialog.Area = s.Area;
-    dialog.AreaUp = s.AreaUp;
-    dialog.Move = s.Move;
-    dialog.RunExpoTime = s.RunExpoTime;
-    dialog.MouseLeft = s.MouseLeft;
-    dialog.F13Trig = s.F13Trig;
-    dialog.AutoTh = s.AutoTh;
-    dialog.camBrightness = s.camBrightness;
-    dialog.camContrast = s.camContrast;
-    dialog.camHue = s.camHue;
-    dialog.camSaturation = s.camSaturation;
-    dialog.camSharpness = s.camSharpness;
-    dialog.camGamma = s.camGamma;
-    dialog.camBacklightCompensation = s.camBacklightCompensation;
-    dialog.camGain = s.camGain;
-    dialog.Running = Running;
-    dialog.Screen = s.Screen;
+    CSettingDlg dialog(services_.camera, services_.messages, settings_, this);
+    dialog.Running = tracking_.running() ? 1 : 0;
     dialog.Monitors = services_.screen.monitors();
-    // Accuracy options.
-    dialog.LensCorrection = s.LensCorrection;
-    dialog.SubPixelSpot = s.SubPixelSpot;
-    dialog.PointerSmoothing = s.PointerSmoothing;
-    dialog.RightHold = s.RightHold;
-    dialog.RightRadius = s.RightRadius;
     if (runModal(dialog) != QDialog::Accepted) {
         return;
     }
-    s.Amp = dialog.Amp;
-    s.Area = dialog.Area;
-    s.AreaUp = dialog.AreaUp;
-    s.Move = dialog.Move;
-    s.RunExpoTime = dialog.RunExpoTime;
-    s.MouseLeft = dialog.MouseLeft;
-    s.F13Trig = dialog.F13Trig;
-    s.AutoTh = dialog.AutoTh;
-    s.camBrightness = dialog.camBrightness;
-    s.camContrast = dialog.camContrast;
-    s.camHue = dialog.camHue;
-    s.camSaturation = dialog.camSaturation;
-    s.camSharpness = dialog.camSharpness;
-    s.camGamma = dialog.camGamma;
-    s.camBacklightCompensation = dialog.camBacklightCompensation;
-    s.camGain = dialog.camGain;
-    s.Screen = dialog.Screen;
-    // Accuracy options.
-    s.LensCorrection = dialog.LensCorrection;
-    s.SubPixelSpot = dialog.SubPixelSpot;
-    s.PointerSmoothing = dialog.PointerSmoothing;
-    s.RightHold = dialog.RightHold;
-    s.RightRadius = dialog.RightRadius;
+    // The slider's interval is not the dialog's to change.
+    const std::int32_t interval = settings_.SamplingInterval;
+    settings_ = dialog.values();
+    settings_.SamplingInterval = interval;
 }
 
 int CTovikDlg::RunCountDown() {

@@ -19,6 +19,7 @@
 #include "common/platform/ScreenInfo.h"
 #include "tovik/calibration/CalibrationState.h"
 #include "tovik/console/FrameRate.h"
+#include "tovik/console/TrackingState.h"
 #include "tovik/tracking/DetectionLoop.h"
 #include "tovik/tracking/TrackingSettings.h"
 
@@ -143,13 +144,12 @@ public:
     // UTC time of day for the rate timer; tests replace it.
     std::function<RateReading()> utcNow;
 
-    // Tracking flags.
-    int ThreadStarted = 0;
-    int Running = 0;
-    int Paused = 0;
+    // Run, Pause/Continue and Exit move it; everything else reads it.
+    [[nodiscard]] const TrackingState& Tracking() const { return tracking_; }
+
+    // Display flags.
     int ShowPicture = 0;
     int PreviewSuspended = 0;
-    int StopRequested = 0;
     int StatusShown = 0;
     int TrayIconAdded = 0;
     int BalloonsShown = 0;
@@ -186,6 +186,7 @@ private:
     ConsoleServices services_;
     TrackingTrace* trace_ = nullptr;
     TrackingSettings settings_;
+    TrackingState tracking_;
     CalibrationState calibration_;
 
     QTimer previewTimer_;  // timer 1

@@ -85,7 +85,7 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
                                   MessageButtons::Ok);
     };
     hooks.runCountDown = [&dlg](int) { return dlg.RunCountDown() == QDialog::Accepted; };
-    hooks.threadStarted = [&dlg] { return dlg.ThreadStarted != 0; };
+    hooks.threadStarted = [&dlg] { return dlg.Tracking().threadStarted(); };
     hooks.onRun = [&dlg] { dlg.RunAfterCalibration(false); };
     hooks.onPause = [&dlg] { dlg.RunAfterCalibration(true); };
     hooks.filesNotWritten = [&dlg](const std::string& reason) {
@@ -106,14 +106,14 @@ CalibrationController& controllerOf(CTovikDlg& dlg) {
 // thread is parked for the whole calibration (a thread that did not reach its
 // safe point when paused keeps the calibration out).
 void CTovikDlg::OnAutoCalibrate() {
-    if (Running != 0 || (loop_ && !loop_->parked())) {
+    if (tracking_.running() || (loop_ && !loop_->parked())) {
         return;
     }
     (void)controllerOf(*this).startAuto();
 }
 
 void CTovikDlg::OnManualCalibrate() {
-    if (Running != 0 || (loop_ && !loop_->parked())) {
+    if (tracking_.running() || (loop_ && !loop_->parked())) {
         return;
     }
     (void)controllerOf(*this).startManual();

@@ -17,32 +17,21 @@ struct CalibParams {
     int ManCalibAreaThd = 10;
 };
 
-// Ranges of the right-click keys; out-of-range values read from the file are
-// brought in (RightHold 0 or below is off).
-inline constexpr std::int32_t kRightHoldMin = 300;
-inline constexpr std::int32_t kRightHoldMax = 3000;
-inline constexpr std::int32_t kRightRadiusMin = 2;
-inline constexpr std::int32_t kRightRadiusMax = 50;
-[[nodiscard]] std::int32_t ClampRightHold(std::int32_t ms);
-[[nodiscard]] std::int32_t ClampRightRadius(std::int32_t px);
-
-// Sets SamplingInterval to 21, then reads [Software], [Camera], [Functions];
-// a missing file, section or key gives the file default.
+// Sets SamplingInterval to 21, then reads every key of SettingKeys(); a
+// missing file, section or key gives the file default.
 void LoadSettings(TrackingSettings& settings, const std::string& iniPath);
 
-// Writes the 17 keys in their order with "%d"; RightHold, RightRadius,
-// ReuseCalibration and the [Accuracy] keys when they differ from their
-// defaults or the file has them already, and "Screen" once it has been set;
-// [CalibParams] is never touched. On failure the old file is left as it was;
+// Writes the keys in file order with "%d": the 17 always, the others when
+// they differ from their defaults or the file has them already ("Screen" once
+// it has been set); [CalibParams] is never touched. On failure the old file is left as it was;
 // the caller tells the user.
 [[nodiscard]] common::FileWriteResult SaveSettings(const TrackingSettings& settings,
                                                    const std::string& iniPath);
 
 [[nodiscard]] CalibParams ReadCalibParams(const std::string& iniPath);
 
-// Writes "SettingsFile=<path>", then the 17 persisted values, RightHold,
-// RightRadius, ReuseCalibration, "Screen" and the three calibration keys, one
-// "Name=value" a line, in file order.
+// Writes "SettingsFile=<path>", then every key of SettingKeys() and the three
+// calibration keys, one "Name=value" a line, in file order.
 void PrintSettings(std::ostream& out, const TrackingSettings& settings, const CalibParams& calib,
                    const std::string& iniPath);
 

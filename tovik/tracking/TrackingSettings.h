@@ -1,11 +1,15 @@
 #pragma once
-// The persisted tracking settings: 17 signed 32-bit values, plus the sampling
-// interval beside them. The detection thread reads them on every frame while
-// the UI thread edits them, so each value is an atomic written whole.
+// The persisted tracking settings and the table of their keys in the settings
+// file. The detection thread reads the tracking values on every frame while
+// the UI thread edits them, so each of those is an atomic written whole.
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
+
+#include "tovik/camera/ImageControls.h"
 
 namespace tovik {
 
@@ -42,15 +46,9 @@ struct TrackingSettings {
     SharedInt DbClickThd{20};
     SharedInt RunExpoTime{-8};
     SharedInt AutoTh{1};
-    // [Camera]
-    SharedInt camBrightness{0};
-    SharedInt camContrast{10};
-    SharedInt camHue{0};
-    SharedInt camSaturation{0};
-    SharedInt camSharpness{4};
-    SharedInt camGamma{130};
-    SharedInt camBacklightCompensation{1};
-    SharedInt camGain{0};
+    // [Camera], keys "cam" followed by the control's name. Read and written
+    // by the UI thread only.
+    ImageControls camera;
     // [Functions]
     SharedInt MouseLeft{1};
     SharedInt F13Trig{1};
@@ -74,5 +72,47 @@ struct TrackingSettings {
     // it), never by the detection thread.
     std::string Screen;
 };
+
+// One key of the settings file. SettingKeys() lists them in file order, the
+// order they are read, written and printed; the file code, the dialogs'
+// tests, the fault tests and the benchmarks all take them from there.
+struct SettingKey {
+    enum class Written {
+        Always,    // every save writes it: the 17 keys of the first file form
+        OnceUsed,  // once it differs from its default or the file has it
+    };
+    const char* section;
+    const char* name;
+    std::int32_t fileDefault;
+    // What the settings dialog accepts; a key it does not edit takes any value.
+    std::int32_t minimum;
+    std::int32_t maximum;
+    Written written;
+    // Brings a value read from the file into range; null: used as read.
+    std::int32_t (*clampOnLoad)(std::int32_t);
+    // Exactly one of these names the value: a tracking integer, a camera
+    // control, or the one text key ("Screen", default empty).
+    SharedInt TrackingSettings::*integer;
+    int ImageControls::*control;
+    std::string TrackingSettings::*text;
+
+    [[nodiscard]] bool isText() const { return text != nullptr; }
+    // An integer key's value (not for the text key).
+    [[nodiscard]] std::int32_t get(const TrackingSettings& s) const {
+        return integer != nullptr ? (s.*integer).get() : s.camera.*control;
+    }
+    void set(TrackingSettings& s, std::int32_t v) const {
+        if (integer != nullptr) {
+            (s.*integer) = v;
+        } else {
+            s.camera.*control = v;
+        }
+    }
+};
+
+[[nodiscard]] std::span<const SettingKey> SettingKeys();
+// The key of that name; the program ends when there is none (a misspelt name
+// in the program's own code).
+[[nodiscard]] const SettingKey& FindSettingKey(std::string_view name);
 
 }  // namespace tovik

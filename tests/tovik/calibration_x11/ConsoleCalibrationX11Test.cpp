@@ -80,7 +80,7 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
     dlg->show();
 
     dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
-    ASSERT_TRUE(waitUntil([&] { return dlg->Running == 1; }, 60s));
+    ASSERT_TRUE(waitUntil([&] { return dlg->Tracking().running(); }, 60s));
 
     EXPECT_EQ(countDowns, 1);
     EXPECT_EQ(dlg->Calibration().Calibrated, 1);
@@ -111,7 +111,7 @@ TEST(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheC
     dlg->OnPause();
     dlg->Settings().Screen = "TK-RIGHT";
     dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
-    if (waitUntil([&] { return dlg->Running == 1; }, 60s)) {
+    if (waitUntil([&] { return dlg->Tracking().running(); }, 60s)) {
         follow(QPoint(w * 3 / 4 + 37, h / 2 + 41));
     }
     tktest::clearMonitors(x.get());

@@ -12,6 +12,7 @@ namespace {
 
 using tovik::CCameraDS;
 using tovik::ImageControl;
+using tovik::ImageControls;
 
 class FakeDialogs final : public tovik::CameraDialogs {
 public:
@@ -231,7 +232,7 @@ TEST(CameraDS, RefusedGammaStopsThePushBeforeBacklightAndGain) {
     Rig rig("fps=0,refuse=gamma");
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
 
-    EXPECT_FALSE(rig.camera.SetImageControls(5, 20, 7, 30, 8, 130, 2, 50));
+    EXPECT_FALSE(rig.camera.SetImageControls({5, 20, 7, 30, 8, 130, 2, 50}));
 
     EXPECT_EQ(rig.sink.messages(), std::vector<std::string>{"Set Gamma Param Failed"});
     EXPECT_EQ(rig.sim->getImageControl(ImageControl::Brightness), 5);
@@ -247,29 +248,29 @@ TEST(CameraDS, ImageControlFailuresByPosition) {
     // Hue and gain failures are not examined.
     Rig hueGain("fps=0,refuse=hue+gain");
     ASSERT_TRUE(hueGain.camera.OpenDevice(0, false, 640, 480));
-    EXPECT_TRUE(hueGain.camera.SetImageControls(0, 10, 0, 0, 4, 130, 2, 0));
+    EXPECT_TRUE(hueGain.camera.SetImageControls({0, 10, 0, 0, 4, 130, 2, 0}));
     EXPECT_TRUE(hueGain.sink.messages().empty());
     EXPECT_EQ(hueGain.sim->getImageControl(ImageControl::BacklightCompensation), 2);
 
     // The first failure stops everything after it.
     Rig range("fps=0");
     ASSERT_TRUE(range.camera.OpenDevice(0, false, 640, 480));
-    EXPECT_FALSE(range.camera.SetImageControls(1000, 20, 0, 0, 4, 130, 1, 0));
+    EXPECT_FALSE(range.camera.SetImageControls({1000, 20, 0, 0, 4, 130, 1, 0}));
     EXPECT_EQ(range.sink.messages(), std::vector<std::string>{"Set Brightness Param Failed"});
     EXPECT_EQ(range.sim->getImageControl(ImageControl::Contrast), 10);
 
     Rig backlight("fps=0,refuse=backlight");
     ASSERT_TRUE(backlight.camera.OpenDevice(0, false, 640, 480));
-    EXPECT_FALSE(backlight.camera.SetImageControls(0, 10, 0, 0, 4, 130, 1, 9));
+    EXPECT_FALSE(backlight.camera.SetImageControls({0, 10, 0, 0, 4, 130, 1, 9}));
     EXPECT_EQ(backlight.sink.messages(),
               std::vector<std::string>{"Set BacklightCompensation Param Failed"});
     EXPECT_EQ(backlight.sim->getImageControl(ImageControl::Gain), 0);
 
     Rig lacking("fps=0,missing=controls");
     ASSERT_TRUE(lacking.camera.OpenDevice(0, false, 640, 480));
-    EXPECT_FALSE(lacking.camera.SetImageControls(0, 10, 0, 0, 4, 130, 1, 0));
-    int v[8] = {};
-    EXPECT_FALSE(lacking.camera.GetImageControls(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]));
+    EXPECT_FALSE(lacking.camera.SetImageControls({0, 10, 0, 0, 4, 130, 1, 0}));
+    ImageControls v;
+    EXPECT_FALSE(lacking.camera.GetImageControls(v));
     EXPECT_EQ(lacking.sink.messages(),
               (std::vector<std::string>{"QueryInterface Failed", "QueryInterface Failed"}));
 }
@@ -277,21 +278,21 @@ TEST(CameraDS, ImageControlFailuresByPosition) {
 TEST(CameraDS, GetImageControlsReadsInOrderAndIgnoresHue) {
     Rig rig("fps=0,refuse=hue");
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
-    ASSERT_TRUE(rig.camera.SetImageControls(3, 12, 0, 40, 6, 150, 2, 20));
-    int v[8] = {-1, -1, -99, -1, -1, -1, -1, -1};
+    ASSERT_TRUE(rig.camera.SetImageControls({3, 12, 0, 40, 6, 150, 2, 20}));
+    ImageControls v{-1, -1, -99, -1, -1, -1, -1, -1};
 
-    EXPECT_TRUE(rig.camera.GetImageControls(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]));
+    EXPECT_TRUE(rig.camera.GetImageControls(v));
 
-    EXPECT_EQ(std::vector<int>(v, v + 8), (std::vector<int>{3, 12, -99, 40, 6, 150, 2, 20}));
+    EXPECT_EQ(v, (ImageControls{3, 12, -99, 40, 6, 150, 2, 20}));
     EXPECT_TRUE(rig.sink.messages().empty());
 
     Rig gamma("fps=0,refuse=gamma");
     ASSERT_TRUE(gamma.camera.OpenDevice(0, false, 640, 480));
-    int w[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
-    EXPECT_FALSE(gamma.camera.GetImageControls(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]));
+    ImageControls w{-1, -1, -1, -1, -1, -1, -1, -1};
+    EXPECT_FALSE(gamma.camera.GetImageControls(w));
     EXPECT_EQ(gamma.sink.messages(), std::vector<std::string>{"Get Gamma Param Failed"});
-    EXPECT_EQ(w[4], 4);   // sharpness was read
-    EXPECT_EQ(w[6], -1);  // backlight was not
+    EXPECT_EQ(w.sharpness, 4);               // sharpness was read
+    EXPECT_EQ(w.backlightCompensation, -1);  // backlight was not
 }
 
 TEST(CameraDS, DevicePropertiesOnlyWhenTheDeviceHasControls) {

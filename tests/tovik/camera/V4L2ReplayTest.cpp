@@ -135,7 +135,7 @@ TEST(V4L2Replay, ExposureAndImageControlsOfRealControlSets) {
     EXPECT_TRUE(rig.camera.SetExposure(0, true));
     EXPECT_EQ(rig.device->controlValue(0, V4L2_CID_EXPOSURE_AUTO), V4L2_EXPOSURE_APERTURE_PRIORITY);
     // The settings' defaults: this camera has no hue (not checked) and no gamma.
-    EXPECT_FALSE(rig.camera.SetImageControls(0, 10, 0, 0, 4, 130, 1, 0));
+    EXPECT_FALSE(rig.camera.SetImageControls({0, 10, 0, 0, 4, 130, 1, 0}));
     EXPECT_EQ(rig.sink.messages(), std::vector<std::string>{"Set Gamma Param Failed"});
     EXPECT_EQ(rig.device->controlValue(0, V4L2_CID_SHARPNESS), 4);
 

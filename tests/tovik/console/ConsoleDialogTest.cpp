@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -13,6 +14,10 @@
 
 #include <fstream>
 #include <functional>
+#include <limits>
+#include <map>
+#include <set>
+#include <sstream>
 #include <utility>
 
 #include "ConsoleFixture.h"
@@ -201,7 +206,7 @@ TEST_F(ConsoleTest, RunBeforeACalibrationIsRefused) {
               QStringLiteral("摄像头模式已改变，请点击“标定”按钮重新进行标定"));
     EXPECT_EQ(messages.messages[0].caption, QStringLiteral("请先标定"));
     EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
-    EXPECT_EQ(dlg.ThreadStarted, 0);
+    EXPECT_FALSE(dlg.Tracking().threadStarted());
     EXPECT_TRUE(button(1006)->isEnabled());
     EXPECT_FALSE(button(1007)->isEnabled());
     EXPECT_FALSE(button(1040)->isEnabled());
@@ -230,7 +235,7 @@ TEST_F(ConsoleTest, StoredCalibrationIsTakenAtStartOnlyWhenReuseIsOnAndItMatches
     EXPECT_TRUE(line().startsWith(QStringLiteral("使用保存的标定 StoredCalibration.yml（")))
         << line().toStdString();
     QTest::mouseClick(button(1006), Qt::LeftButton);
-    EXPECT_EQ(console->ThreadStarted, 1);  // Run is allowed at once
+    EXPECT_TRUE(console->Tracking().threadStarted());  // Run is allowed at once
     console->OnPause();
 
     CalibrationOrigin elsewhere = here;
@@ -267,8 +272,8 @@ TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
     EXPECT_FALSE(enabled(1007));
 
     dlg.OnRun();  // Tracking
-    EXPECT_EQ(dlg.ThreadStarted, 1);
-    EXPECT_EQ(dlg.Running, 1);
+    EXPECT_TRUE(dlg.Tracking().threadStarted());
+    EXPECT_TRUE(dlg.Tracking().running());
     EXPECT_FALSE(enabled(1005) || enabled(1009) || enabled(1047) || enabled(1006));
     EXPECT_TRUE(enabled(1007) && enabled(1040));
     EXPECT_EQ(text(1007), QStringLiteral("暂停(&P)"));
@@ -277,8 +282,8 @@ TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
     EXPECT_TRUE(dlg.isMinimized());  // no tray here: hidden by minimising
 
     dlg.OnPause();  // Paused
-    EXPECT_EQ(dlg.Running, 0);
-    EXPECT_EQ(dlg.Paused, 1);
+    EXPECT_FALSE(dlg.Tracking().running());
+    EXPECT_TRUE(dlg.Tracking().paused());
     EXPECT_TRUE(dlg.Loop()->parked());
     EXPECT_TRUE(enabled(1005) && enabled(1009) && enabled(1047));
     EXPECT_FALSE(enabled(1006));
@@ -288,8 +293,8 @@ TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
 
     dlg.Settings().RunExpoTime = -4;
     dlg.OnPause();  // Tracking again
-    EXPECT_EQ(dlg.Running, 1);
-    EXPECT_EQ(dlg.Paused, 0);
+    EXPECT_TRUE(dlg.Tracking().running());
+    EXPECT_FALSE(dlg.Tracking().paused());
     EXPECT_FALSE(enabled(1005) || enabled(1009) || enabled(1047) || enabled(1006));
     EXPECT_EQ(text(1007), QStringLiteral("暂停(&P)"));
     EXPECT_FALSE(dlg.previewTimerActive());
@@ -433,7 +438,7 @@ TEST_F(ConsoleTest, TrayMenuItemsRunTheConsoleCommands) {
     auto menu = dlg.buildTrayMenu();
     menu->findChild<QAction*>(QStringLiteral("1006"))->trigger();
     QApplication::processEvents();
-    EXPECT_EQ(dlg.Running, 1);
+    EXPECT_TRUE(dlg.Tracking().running());
 
     menu = dlg.buildTrayMenu();
     messages.answerNext(MessageResult::Cancel);
@@ -441,7 +446,7 @@ TEST_F(ConsoleTest, TrayMenuItemsRunTheConsoleCommands) {
     QApplication::processEvents();
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, QStringLiteral("是否真的退出？"));
-    EXPECT_EQ(dlg.Running, 1);  // cancelled: still tracking
+    EXPECT_TRUE(dlg.Tracking().running());  // cancelled: still tracking
 }
 
 TEST_F(ConsoleTest, TheTrayIconAndBalloonComeOnlyWithTheFirstHide) {
@@ -550,7 +555,7 @@ TEST_F(ConsoleTest, ExitAnsweredWhileACalibrationStartedWaits) {
 
     EXPECT_EQ(presenter.shown, 1);
     EXPECT_TRUE(camera.connected());
-    EXPECT_EQ(dlg.StopRequested, 0);
+    EXPECT_FALSE(dlg.Tracking().stopRequested());
     EXPECT_TRUE(dlg.CalibrationRunning());
     keys.setDown(common::VK_ESCAPE_KEY, true);
     ASSERT_TRUE(tktest::waitUntil([&] { return !dlg.CalibrationRunning(); }));
@@ -596,25 +601,25 @@ TEST_F(ConsoleTest, TrackingAndCameraCommandsWaitWhileACalibrationRuns) {
         dlg.OnRun();
         dlg.OnAdvancedSettings();
         dlg.OnAdjustCamera();
-        EXPECT_EQ(dlg.ThreadStarted, 0);
+        EXPECT_FALSE(dlg.Tracking().threadStarted());
         EXPECT_EQ(dlg.Loop(), nullptr);
         EXPECT_EQ(dialogs, 0);
     });
     dlg.OnRun();
-    ASSERT_EQ(dlg.ThreadStarted, 1);
+    ASSERT_TRUE(dlg.Tracking().threadStarted());
 
     // From Paused: Continue would snapshot a calibration being replaced.
     dlg.OnPause();
     ASSERT_TRUE(dlg.Loop()->parked());
     calibrateThenEsc([&] {
         dlg.OnPause();
-        EXPECT_EQ(dlg.Paused, 1);
-        EXPECT_EQ(dlg.Running, 0);
+        EXPECT_TRUE(dlg.Tracking().paused());
+        EXPECT_FALSE(dlg.Tracking().running());
         EXPECT_TRUE(dlg.Loop()->parked());
     });
     dlg.OnPause();
-    EXPECT_EQ(dlg.Paused, 0);
-    EXPECT_EQ(dlg.Running, 1);
+    EXPECT_FALSE(dlg.Tracking().paused());
+    EXPECT_TRUE(dlg.Tracking().running());
 }
 
 TEST_F(ConsoleTest, ExitWhilePausedSavesAndStopsTheThread) {
@@ -626,7 +631,7 @@ TEST_F(ConsoleTest, ExitWhilePausedSavesAndStopsTheThread) {
 
     dlg.OnExit();
 
-    EXPECT_EQ(dlg.StopRequested, 1);
+    EXPECT_TRUE(dlg.Tracking().stopRequested());
     EXPECT_TRUE(dlg.Loop()->finished());
     EXPECT_FALSE(camera.connected());
     QFile ini(QString::fromStdString(paths.iniPath));
@@ -653,58 +658,124 @@ TEST_F(ConsoleTest, ExitOnAFullDiskKeepsTheOldSettingsAndSaysWhy) {
     EXPECT_TRUE(messages.messages[1].text.startsWith(QStringLiteral("设置未能保存\n无法写入 ")));
     EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("磁盘已满（No space left")))
         << messages.messages[1].text.toStdString();
-    EXPECT_EQ(dlg.StopRequested, 1);  // the exit goes on
+    EXPECT_TRUE(dlg.Tracking().stopRequested());  // the exit goes on
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_EQ(ini.readAll(), before);
 }
 
-TEST_F(ConsoleTest, AdvancedSettingsExchangeSixteenValuesOnOkOnly) {
+// Every key of the settings file goes from the console into the dialog that
+// edits it, shows there, and comes back as the user left it; keys no dialog
+// edits come back as they went. A new key fails here until it is given a
+// control or said to be edited in the file only.
+TEST_F(ConsoleTest, EverySettingsKeyReachesItsDialogAndComesBack) {
+    const std::map<std::string, int> controls = {
+        {"Amp", 1000},          {"Area", 1001},
+        {"AreaUp", 1054},       {"Move", 1004},
+        {"RunExpoTime", 1005},  {"AutoTh", 1078},
+        {"MouseLeft", 1035},    {"F13Trig", 1036},
+        {"RightHold", 1101},    {"RightRadius", 1102},
+        {"Screen", 1100},       {"LensCorrection", 1201},
+        {"SubPixelSpot", 1202}, {"PointerSmoothing", 1203}};
+    const std::set<std::string> fileOnly = {"DbClickThd", "ReuseCalibration"};
+    // Two values each key accepts other than its default: one sent, one chosen.
+    const auto text = [](const SettingKey& k, bool chosen) {
+        const auto index = static_cast<int>(&k - SettingKeys().data());
+        if (k.isText()) {
+            return QString::fromLatin1(chosen ? "HDMI-2" : "DP-1");
+        }
+        if (k.minimum == 0 && k.maximum == 1) {
+            return QString::number(chosen ? k.fileDefault : 1 - k.fileDefault);
+        }
+        return QString::number(k.maximum == std::numeric_limits<std::int32_t>::max()
+                                   ? (chosen ? 2000 : 1000) + index
+                                   : (chosen ? (k.minimum + k.maximum) / 2 : k.maximum - 1));
+    };
+    const auto settings = [&](bool chosen) {
+        TrackingSettings s;
+        for (const SettingKey& k : SettingKeys()) {
+            const QString t = text(k, chosen && controls.contains(k.name));
+            k.isText() ? void(s.*k.text = t.toStdString()) : k.set(s, t.toInt());
+        }
+        return s;
+    };
+    const auto printed = [](const TrackingSettings& s) {
+        std::ostringstream out;
+        PrintSettings(out, s, {}, "");
+        return out.str();
+    };
     CTovikDlg& dlg = makeConsole();
-    dlg.Settings().DbClickThd = 33;
+    const TrackingSettings sent = settings(false);
+    dlg.Settings() = sent;
+    // What each control shows, then the user's choice in every one; the
+    // device switch pushes the image values. A second round goes back, so that
+    // every switch is seen on and off.
+    bool back = false;
     dlg.runModal = [&](QDialog& d) {
         auto& s = dynamic_cast<CSettingDlg&>(d);
         s.show();
-        EXPECT_EQ(s.Amp, 180);
-        EXPECT_EQ(s.Running, 0);
-        s.findChild<QComboBox*>(QStringLiteral("1000"))->setEditText(QStringLiteral("200"));
-        s.findChild<QComboBox*>(QStringLiteral("1004"))->setEditText(QStringLiteral("12"));
+        for (const auto& [name, id] : controls) {
+            QWidget* w = s.findChild<QWidget*>(QString::number(id));
+            const SettingKey& k = FindSettingKey(name);
+            if (auto* box = qobject_cast<QComboBox*>(w)) {
+                EXPECT_EQ(box->currentText(), text(k, back)) << name << " did not reach the dialog";
+                box->setEditText(text(k, !back));
+            } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+                EXPECT_EQ(check->isChecked(), text(k, back) == "1") << name << " did not reach it";
+                check->setChecked(text(k, !back) == "1");
+            }
+        }
+        emit s.findChild<QComboBox*>(QStringLiteral("1074"))->activated(0);
         s.OnOK();
         return s.result();
     };
-    dlg.OnAdvancedSettings();
-    EXPECT_EQ(dlg.Settings().Amp.get(), 200);
-    EXPECT_EQ(dlg.Settings().Move.get(), 12);
-    EXPECT_EQ(dlg.Settings().DbClickThd.get(), 33);
 
-    dlg.runModal = [&](QDialog& d) {
-        auto& s = dynamic_cast<CSettingDlg&>(d);
-        s.show();
-        s.findChild<QComboBox*>(QStringLiteral("1000"))->setEditText(QStringLiteral("90"));
-        s.reject();
-        return s.result();
+    dlg.OnAdvancedSettings();
+
+    for (const SettingKey& k : SettingKeys()) {
+        EXPECT_TRUE(controls.contains(k.name) || fileOnly.contains(k.name) || k.control != nullptr)
+            << k.name << " has no place in a dialog";
+    }
+    EXPECT_EQ(printed(dlg.Settings()), printed(settings(true)));
+    const auto onDevice = [&] {
+        ImageControls c;
+        for (int i = 0; i < 8; ++i) {
+            c.*kImageControlMembers[i] = backend->imageControls[i];
+        }
+        return c;
     };
+    EXPECT_EQ(onDevice(), sent.camera);
+    back = true;
     dlg.OnAdvancedSettings();
-    EXPECT_EQ(dlg.Settings().Amp.get(), 200);
-}
+    EXPECT_EQ(printed(dlg.Settings()), printed(sent));
 
-TEST_F(ConsoleTest, CameraDialogValuesComeBackHoweverItEnds) {
-    CTovikDlg& dlg = makeConsole();
-    dlg.Settings().camGamma = 111;
-    int suspendedDuring = -1;
+    // The camera dialog pushes the image values on opening and brings back
+    // what the device's pages left, whatever way it ends.
+    const ImageControls pages{3000, 3001, 3002, 3003, 3004, 3005, 3006, 3007};
     dlg.runModal = [&](QDialog& d) {
         auto& s = dynamic_cast<CSelectDlg&>(d);
-        suspendedDuring = dlg.PreviewSuspended;
-        EXPECT_EQ(s.camGamma, 111);
-        s.camBrightness = 9;
+        s.show();
+        EXPECT_EQ(dlg.PreviewSuspended, 1);
+        EXPECT_EQ(onDevice(), sent.camera);
+        for (int i = 0; i < 8; ++i) {
+            backend->imageControls[i] = pages.*kImageControlMembers[i];
+        }
+        s.OnVideoProperties();
         return int(QDialog::Rejected);
     };
-
     dlg.OnAdjustCamera();
-
-    EXPECT_EQ(suspendedDuring, 1);
+    EXPECT_EQ(dlg.Settings().camera, pages);
     EXPECT_EQ(dlg.PreviewSuspended, 0);
-    EXPECT_EQ(dlg.Settings().camBrightness.get(), 9);
-    EXPECT_EQ(dlg.Settings().camGamma.get(), 111);
+
+    // Cancel keeps the record as it was.
+    const std::string before = printed(dlg.Settings());
+    dlg.runModal = [&](QDialog& d) {
+        d.show();
+        d.findChild<QComboBox*>(QStringLiteral("1000"))->setEditText(QStringLiteral("90"));
+        d.reject();
+        return d.result();
+    };
+    dlg.OnAdvancedSettings();
+    EXPECT_EQ(printed(dlg.Settings()), before);
 }
 
 TEST_F(ConsoleTest, AboutAndCountDownRunAsModalDialogs) {

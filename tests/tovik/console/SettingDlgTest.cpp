@@ -31,28 +31,19 @@ protected:
     }
 
     CSettingDlg& open(int running = 0, int autoTh = 1,
-                      const std::function<void(CSettingDlg&)>& beforeShow = {}) {
-        dlg = std::make_unique<CSettingDlg>(camera, messages);
-        dlg->Amp = 180;
-        dlg->Area = 5;
-        dlg->AreaUp = 1000;
-        dlg->Move = 5;
-        dlg->RunExpoTime = -6;
-        dlg->MouseLeft = 1;
-        dlg->F13Trig = 1;
-        dlg->AutoTh = autoTh;
-        dlg->Running = running;
-        dlg->camBrightness = 1;
-        dlg->camContrast = 2;
-        dlg->camHue = 3;
-        dlg->camSaturation = 4;
-        dlg->camSharpness = 5;
-        dlg->camGamma = 6;
-        dlg->camBacklightCompensation = 7;
-        dlg->camGain = 8;
+                      const std::function<void(TrackingSettings&)>& beforeShow = {}) {
+        TrackingSettings values;
+        values.Amp = 180;
+        values.Area = 5;
+        values.AreaUp = 1000;
+        values.RunExpoTime = -6;
+        values.AutoTh = autoTh;
         if (beforeShow) {
-            beforeShow(*dlg);
+            beforeShow(values);
         }
+        dlg = std::make_unique<CSettingDlg>(camera, messages, values);
+        dlg->Running = running;
+        dlg->Monitors = monitors;
         dlg->show();
         return *dlg;
     }
@@ -76,6 +67,7 @@ protected:
     FakeCaptureBackend* backend = nullptr;
     CCameraDS camera;
     RecordingMessagePresenter messages;
+    std::vector<common::Monitor> monitors;
     std::unique_ptr<CSettingDlg> dlg;
 };
 
@@ -124,7 +116,7 @@ TEST_F(SettingDlgTest, OutOfRangeOrNonNumericFieldsKeepTheDialogOpen) {
     d.OnOK();
     ASSERT_EQ(messages.messages.size(), 2u);
     EXPECT_EQ(messages.messages[1].text, QStringLiteral("最小光斑: 请输入 1 到 4000 之间的整数"));
-    EXPECT_EQ(d.Amp, 200);  // the fields before the bad one are stored
+    EXPECT_EQ(d.values().Amp, 200);  // the fields before the bad one are stored
 
     const std::pair<int, const char*> bad[] = {
         {1054, "最大光斑: 请输入 2 到 4000 之间的整数"},
@@ -142,30 +134,24 @@ TEST_F(SettingDlgTest, OutOfRangeOrNonNumericFieldsKeepTheDialogOpen) {
     EXPECT_TRUE(d.isVisible());
 }
 
-TEST_F(SettingDlgTest, LargestSpotMayBeBelowTheSmallestAndOkStoresAllFields) {
+// Every field stored on OK: the console's settings round trip.
+TEST_F(SettingDlgTest, LargestSpotMayBeBelowTheSmallest) {
     CSettingDlg& d = open(0, 0);
     combo(1001)->setEditText(QStringLiteral("300"));
     combo(1054)->setEditText(QStringLiteral("80"));
     combo(1005)->setEditText(QStringLiteral("0"));
-    check(1035)->setChecked(false);
-    check(1036)->setChecked(false);
 
     d.OnOK();
 
     EXPECT_EQ(d.result(), int(QDialog::Accepted));
     EXPECT_TRUE(messages.messages.empty());
-    EXPECT_EQ(d.Area, 300);
-    EXPECT_EQ(d.AreaUp, 80);
-    EXPECT_EQ(d.RunExpoTime, 0);
-    EXPECT_EQ(d.MouseLeft, 0);
-    EXPECT_EQ(d.F13Trig, 0);
+    EXPECT_EQ(d.values().Area, 300);
+    EXPECT_EQ(d.values().AreaUp, 80);
+    EXPECT_EQ(d.values().RunExpoTime, 0);  // the top of its range
 }
 
 TEST_F(SettingDlgTest, RightClickHoldIsOffOrWithinItsRangesAndStoredOnOk) {
     CSettingDlg& d = open(0, 0);
-    d.RightHold = 0;
-    d.RightRadius = 8;
-    d.UpdateData(false);
     EXPECT_EQ(combo(1101)->currentText(), QStringLiteral("0"));
     EXPECT_EQ(combo(1102)->currentText(), QStringLiteral("8"));
 
@@ -185,47 +171,30 @@ TEST_F(SettingDlgTest, RightClickHoldIsOffOrWithinItsRangesAndStoredOnOk) {
     d.OnOK();
 
     EXPECT_EQ(d.result(), int(QDialog::Accepted));
-    EXPECT_EQ(d.RightHold, 800);
-    EXPECT_EQ(d.RightRadius, 12);
+    EXPECT_EQ(d.values().RightHold, 800);
+    EXPECT_EQ(d.values().RightRadius, 12);
 }
 
 TEST_F(SettingDlgTest, ScreenListOffersTheMonitorsAndStoresANameOrWhatWasTyped) {
-    open(0, 1, [](CSettingDlg& d) {
-        d.Monitors = {{"eDP-1", {0, 0, 1280, 800}, true}, {"HDMI-1", {1280, 0, 1024, 768}, false}};
-        d.Screen = "HDMI-1";
-    });
+    monitors = {{"eDP-1", {0, 0, 1280, 800}, true}, {"HDMI-1", {1280, 0, 1024, 768}, false}};
+    open(0, 1, [](TrackingSettings& values) { values.Screen = "HDMI-1"; });
     QComboBox* screen = combo(1100);
 
     EXPECT_EQ(items(1100),
               (QStringList{"主显示器", "eDP-1 (1280x800+0+0) *", "HDMI-1 (1024x768+1280+0)"}));
     EXPECT_EQ(screen->currentIndex(), 2);
-    EXPECT_LE(screen->geometry().bottom(), dlg->height());  // the dialog grew to hold it
+    // The dialog grew to hold the rows below the original controls.
+    EXPECT_LE(screen->geometry().bottom(), dlg->height());
+    EXPECT_LE(dlg->findChild<QCheckBox*>(QStringLiteral("1203"))->geometry().bottom(),
+              dlg->height());
 
     screen->setCurrentIndex(0);
     dlg->OnOK();
-    EXPECT_EQ(dlg->Screen, "");
+    EXPECT_EQ(dlg->values().Screen, "");
 
     screen->setEditText(QStringLiteral(" 1 "));
     dlg->OnOK();
-    EXPECT_EQ(dlg->Screen, "1");
-}
-
-TEST_F(SettingDlgTest, AccuracyOptionsShowAndStoreTheirValues) {
-    CSettingDlg& d = open(0, 1, [](CSettingDlg& dialog) { dialog.SubPixelSpot = 1; });
-    const bool shownSubPixel = check(1202)->isChecked();
-    const bool shownLens = check(1201)->isChecked();
-    check(1201)->setChecked(true);
-    check(1202)->setChecked(false);
-    check(1203)->setChecked(true);
-
-    d.OnOK();
-
-    EXPECT_TRUE(shownSubPixel);
-    EXPECT_FALSE(shownLens);
-    EXPECT_EQ(d.LensCorrection, 1);
-    EXPECT_EQ(d.SubPixelSpot, 0);
-    EXPECT_EQ(d.PointerSmoothing, 1);
-    EXPECT_LE(check(1203)->geometry().bottom(), dlg->height());
+    EXPECT_EQ(dlg->values().Screen, "1");
 }
 
 TEST_F(SettingDlgTest, DefaultsFillTheFieldsAndSetExposureMinusSixAtOnce) {
@@ -258,7 +227,7 @@ TEST_F(SettingDlgTest, ChoosingAnExposureActsOnTheCameraAtOnce) {
     choose(1005, QStringLiteral("-3"));
 
     EXPECT_EQ(backend->exposureLog(), (std::vector<E>{{-3, false}}));
-    EXPECT_EQ(d.RunExpoTime, -3);
+    EXPECT_EQ(d.values().RunExpoTime, -3);
     EXPECT_EQ(combo(1005)->currentText(), QStringLiteral("-3"));
     EXPECT_EQ(combo(1000)->currentText(), QStringLiteral("180"));  // back to the stored value
 }
@@ -269,7 +238,7 @@ TEST_F(SettingDlgTest, AutomaticThresholdBoxEnablesTheThresholdField) {
 
     check(1078)->click();
     EXPECT_TRUE(combo(1000)->isEnabled());
-    EXPECT_EQ(dlg->AutoTh, 0);
+    EXPECT_EQ(dlg->values().AutoTh, 0);
 
     check(1078)->click();
     EXPECT_FALSE(combo(1000)->isEnabled());
@@ -282,7 +251,8 @@ TEST_F(SettingDlgTest, DeviceListIsLockedWhileTrackingRuns) {
     EXPECT_TRUE(combo(1074)->isEnabled());
 }
 
-TEST_F(SettingDlgTest, SwitchingDevicesReopensAtVgaWithTheImageValues) {
+// The image values it pushes: the console's settings round trip.
+TEST_F(SettingDlgTest, SwitchingDevicesReopensAtVgaWithAutomaticExposure) {
     CSettingDlg& d = open();
     backend->exposures.clear();
     backend->opens.clear();
@@ -292,9 +262,6 @@ TEST_F(SettingDlgTest, SwitchingDevicesReopensAtVgaWithTheImageValues) {
     ASSERT_EQ(backend->opens.size(), 1u);
     EXPECT_EQ(backend->opens[0].first, 2);
     EXPECT_EQ(backend->opens[0].second, cv::Size(640, 480));
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(backend->imageControls[i], i + 1) << i;
-    }
     EXPECT_EQ(backend->exposureLog(), (std::vector<E>{{0, true}}));
     EXPECT_EQ(CameraIndex, 2);
     EXPECT_EQ(d.SelectedDevice, 2);

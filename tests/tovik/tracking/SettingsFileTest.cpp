@@ -72,7 +72,7 @@ TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesAll17Keys) {
     EXPECT_EQ(s.Amp, 180);
     EXPECT_EQ(s.AreaUp, 1000);
     EXPECT_EQ(s.RunExpoTime, -6);
-    EXPECT_EQ(s.camGamma, 130);
+    EXPECT_EQ(s.camera.gamma, 130);
     EXPECT_FALSE(fs::exists(path));  // loading never creates the file
 
     ASSERT_TRUE(SaveSettings(s, path));
@@ -132,7 +132,7 @@ TEST_F(SettingsFileTest, LoadingOverwritesEveryPersistedMember) {
     write("[Software]\nAmp=77\nMove=0\n[Functions]\nF13Trig=0\n");
     TrackingSettings s;
     s.Area = 999;
-    s.camContrast = -3;
+    s.camera.contrast = -3;
     s.MouseLeft = 0;
 
     LoadSettings(s, path);
@@ -141,7 +141,7 @@ TEST_F(SettingsFileTest, LoadingOverwritesEveryPersistedMember) {
     EXPECT_EQ(s.Move, 0);
     EXPECT_EQ(s.F13Trig, 0);
     EXPECT_EQ(s.Area, 5);
-    EXPECT_EQ(s.camContrast, 10);
+    EXPECT_EQ(s.camera.contrast, 10);
     EXPECT_EQ(s.MouseLeft, 1);
 }
 
