@@ -35,8 +35,8 @@ QRect CMYCOLORDLG::screenArea() const {
 void CMYCOLORDLG::place(bool always) {
     // pos() and move() are the frame's corner; the frame's size is known
     // once the window manager has framed the window.
-    m_placedSize = frameGeometry().size();
-    const QPoint target = PlaceColorDialog(m_toolbarRect, m_buttonRect, m_placedSize, screenArea());
+    const QPoint target =
+        PlaceColorDialog(m_toolbarRect, m_buttonRect, frameGeometry().size(), screenArea());
     if (target != pos()) {
         move(target);
     } else if (always && windowHandle() != nullptr) {
@@ -76,16 +76,6 @@ void CMYCOLORDLG::paintEvent(QPaintEvent* event) {
     if (m_placing) {
         m_placing = false;
         place(true);
-        // The window manager's frame extents may reach Qt only after the
-        // first paint: placed again should the frame turn out taller or
-        // wider. A move by the user leaves the size alone.
-        for (const int ms : {150, 500}) {
-            QTimer::singleShot(ms, this, [this] {
-                if (frameGeometry().size() != m_placedSize) {
-                    place(true);
-                }
-            });
-        }
     }
     QColorDialog::paintEvent(event);
 }

@@ -43,8 +43,6 @@ private:
     // From showing until the window is first painted, framed by the window
     // manager: its frame is known only then.
     bool m_placing = false;
-    // The frame's size the dialog was last placed with.
-    QSize m_placedSize;
 };
 
 }  // namespace kalvo
