@@ -37,6 +37,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -98,11 +99,19 @@ int geometry(const std::vector<std::string>& args) {
             return usage();
         }
     }
+    // The control must stand still for a moment, as for a user's eye: a
+    // window the window manager or the program still moves is not clicked
+    // where it stood first.
+    const auto settle = std::chrono::milliseconds(300);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::lround(timeout * 1000));
+    // The centre seen, -1 while the control is not listed.
+    std::pair<int, int> seen{-1, -1};
+    auto seenSince = Clock::now();
     do {
         std::ifstream in(path);
+        std::pair<int, int> now{-1, -1};
         std::string line;
-        while (std::getline(in, line)) {
+        while (now.first < 0 && std::getline(in, line)) {
             std::istringstream fields(line);
             std::string n;
             int x = 0, y = 0, w = 0, h = 0;
@@ -111,17 +120,25 @@ int geometry(const std::vector<std::string>& args) {
             }
             std::string rest;
             std::getline(fields, rest);
-            if (!title.empty() && rest.find(title) == std::string::npos) {
-                continue;
+            if (title.empty() || rest.find(title) != std::string::npos) {
+                now = {std::max(0, x + w / 2), std::max(0, y + h / 2)};
             }
-            std::printf("%d %d\n", x + w / 2, y + h / 2);
-            return 0;
+        }
+        if (now != seen) {
+            seen = now;
+            seenSince = Clock::now();
+        } else if (seen.first >= 0 && Clock::now() - seenSince >= settle) {
+            break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     } while (Clock::now() < deadline);
-    std::fprintf(stderr, "e2e_driver: control %s did not appear in %s\n", name.c_str(),
-                 path.c_str());
-    return 1;
+    if (seen.first < 0) {
+        std::fprintf(stderr, "e2e_driver: control %s did not appear in %s\n", name.c_str(),
+                     path.c_str());
+        return 1;
+    }
+    std::printf("%d %d\n", seen.first, seen.second);
+    return 0;
 }
 
 // A press at (x, y), moves in steps to (x2, y2), a release there: a click
