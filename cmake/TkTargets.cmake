@@ -129,13 +129,34 @@ function(tk_desktop_test name wm)
   set_tests_properties(${name} PROPERTIES LABELS desktop TIMEOUT ${A_TIMEOUT})
 endfunction()
 
-# One target that builds every unit test, for the sanitizer run.
+function(_tk_targets_below dir out)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub IN LISTS subdirs)
+    _tk_targets_below(${sub} more)
+    list(APPEND targets ${more})
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+# One target that builds every unit test, for the sanitizer run, and one that
+# builds everything else the default build does, for a run that leaves the
+# unit tests to the sanitized tree.
 function(tk_finish_unit_tests)
   get_property(tests GLOBAL PROPERTY TK_UNIT_TESTS)
   add_custom_target(unit_tests)
   if(tests)
     add_dependencies(unit_tests ${tests})
   endif()
+  _tk_targets_below(${PROJECT_SOURCE_DIR} targets)
+  add_custom_target(all_but_unit_tests)
+  foreach(t IN LISTS targets)
+    get_target_property(type ${t} TYPE)
+    get_target_property(excluded ${t} EXCLUDE_FROM_ALL)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY" AND NOT excluded AND NOT t IN_LIST tests)
+      add_dependencies(all_but_unit_tests ${t})
+    endif()
+  endforeach()
 endfunction()
 
 # Fails the configure step when one of the targets reaches Qt Widgets through
