@@ -333,18 +333,31 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
                                                          colours->screenArea());
         };
         placed = colours != nullptr && waitUntil(atButton) && (QTest::qWait(500), atButton());
-        // Where the toolbar stood, the dialog is what the screen shows.
-        const QRect overlap = dialog->geometry() & toolbar()->windowRect();
-        dialogUncovered =
-            waitUntil([&] { return overlap.isEmpty() || shows(dialog, overlap.center()); }, 3s);
+        // Where the toolbar stood, the dialog is what the screen shows (the
+        // dialog as it stands at each look).
+        const QRect toolbarRect = toolbar()->windowRect();
+        QRect overlap;
+        dialogUncovered = waitUntil(
+            [&] {
+                overlap = dialog->geometry() & toolbarRect;
+                return overlap.isEmpty() || shows(dialog, overlap.center());
+            },
+            3s);
         if (!dialogUncovered) {
             const QPoint at = overlap.center();
-            why = QStringLiteral("toolbar visible %1, at %2,%3 dialog %4 screen %5")
+            const QRect g = dialog->geometry();
+            why = QStringLiteral(
+                      "dialog at %6,%7 %8x%9, toolbar visible %1, at %2,%3 dialog %4 "
+                      "screen %5")
                       .arg(toolbar()->isVisible())
                       .arg(at.x())
                       .arg(at.y())
                       .arg(dialog->grab().toImage().pixel(dialog->mapFromGlobal(at)), 0, 16)
                       .arg(rootPixel(d(), at), 0, 16)
+                      .arg(g.x())
+                      .arg(g.y())
+                      .arg(g.width())
+                      .arg(g.height())
                       .toStdString();
         }
         // The user moves it at once (x and y given, as a pager or the user asks).
