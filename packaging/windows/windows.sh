@@ -165,25 +165,62 @@ stop_wine_env() {
 trap stop_wine_env EXIT
 trap 'exit 143' TERM INT HUP
 
+# The package is made again when a program or library is newer than it.
+package_current() {
+  local f
+  for f in tovik.exe:Tovik.exe kalvo.exe:Kalvo.exe jpgdll.dll:jpgdll.dll; do
+    [ "$OUT/TovikKalvo/${f#*:}" -nt "$BUILD/bin/${f%%:*}" ] || return 1
+  done
+  [ -f "$OUT/TovikKalvo-2.4.1-setup.exe" ]
+}
+
+# The level's parts, each reported on one line: unit (the cross-built unit
+# tests), kalvo and tovik (the smoke tests), installer (its round trip).
+# TK_WINDOWS_PARTS picks some of them (all by default).
+PARTS_RUN=${TK_WINDOWS_PARTS:-unit kalvo tovik installer}
+RESULTS=()
+run_part() { # name description command...
+  local name=$1 what=$2
+  shift 2
+  if [[ " $PARTS_RUN " != *" $name "* ]]; then
+    RESULTS+=("windows level: $what: not run (TK_WINDOWS_PARTS)")
+    return 0
+  fi
+  local t0=$SECONDS
+  if "$@"; then
+    RESULTS+=("windows level: $what: passed ($((SECONDS - t0)) s)")
+  else
+    RESULTS+=("windows level: $what: FAILED ($((SECONDS - t0)) s)")
+    return 1
+  fi
+}
+unit_tests() {
+  (cd "$BUILD" && ctest --output-on-failure --timeout 300 ${TK_CTEST_ARGS:-})
+}
+
 cmd_test() {
   [ -f "$BUILD/build.ninja" ] || { echo "not built: $0 build" >&2; return 1; }
+  if [ -z "$PLATFORM_ONLY" ] && ! package_current; then
+    cmd_package || return 1
+  fi
   start_wine_env
   log "Windows tests under wine64 on display $DISPLAY"
   local rc=0
-  (cd "$BUILD" && ctest --output-on-failure --timeout 300 ${TK_CTEST_ARGS:-}) || rc=$?
+  run_part unit "unit tests under wine64" unit_tests || rc=1
   if [ -z "$PLATFORM_ONLY" ]; then
-    [ -f "$OUT/TovikKalvo/Kalvo.exe" ] || cmd_package
-    smoke_kalvo || rc=$?
-    smoke_tovik || rc=$?
-    test_installer || rc=$?
+    run_part kalvo "Kalvo smoke test (toolbar, SendInput stroke, .bmp and .jpg)" smoke_kalvo || rc=1
+    run_part tovik "Tovik smoke test (simulated camera, calibration, pointer)" smoke_tovik || rc=1
+    run_part installer "installer round trip (/S, programs start, uninstall keeps settings)" \
+      test_installer || rc=1
   fi
+  printf '%s\n' "${RESULTS[@]}"
   return $rc
 }
 
 # The smoke tests' screenshots, for the documentation.
 cmd_screenshots() {
   [ -f "$BUILD/build.ninja" ] || { echo "not built: $0 build" >&2; return 1; }
-  [ -f "$OUT/TovikKalvo/Kalvo.exe" ] || cmd_package
+  package_current || cmd_package || return 1
   start_wine_env
   rm -f "$OUT"/screenshots/windows-*.png
   local rc=0
@@ -204,7 +241,6 @@ source "$HERE/smoke.sh"
 # and leaves the user's settings.
 test_installer() {
   local setup=$OUT/TovikKalvo-2.4.1-setup.exe
-  [ -f "$setup" ] || cmd_package
   log "installer round trip"
   local saved=$WINEPREFIX
   new_prefix installer || return 1
