@@ -77,7 +77,12 @@ cmd_build() {
     -DTK_WINDOWS_PLATFORM_ONLY="${PLATFORM_ONLY:+ON}")
   if [ -z "$PLATFORM_ONLY" ]; then
     make_art
-    args+=(-DTK_WINDOWS_PLATFORM_ONLY=OFF -DQT_HOST_PATH=/usr -DTK_WINDOWS_ART_DIR="$ART")
+    # The host's Qt (moc, rcc, uic) runs the code generators, as when the
+    # Windows Qt itself was built.
+    local hostcmake
+    hostcmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/cmake/Qt6/Qt6Config.cmake$')")")
+    args+=(-DTK_WINDOWS_PLATFORM_ONLY=OFF -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$hostcmake"
+      -DTK_WINDOWS_ART_DIR="$ART")
   fi
   log "configure $BUILD"
   mkdir -p "$BUILD"
