@@ -116,12 +116,22 @@ kalvo_draw_and_save() { # format
   save=$(smoke_where "$dir" 32777 5) || smoke_fail "no 'Save as image' button" "$log" || return 1
   # shellcheck disable=SC2086
   wine_run 60 "$INPUT" click $save
+  # The folder dialog is the shell's own on Windows (a system dialog the
+  # probe cannot see; Enter picks the folder it opens on), Qt's elsewhere.
   local accept
-  accept=$(smoke_where "$dir" filedialog.accept 30) || smoke_fail "no folder dialog" "$log" || return 1
-  sleep 1
-  [ "$1" = bmp ] && screenshot kalvo-save
-  # shellcheck disable=SC2086
-  wine_run 60 "$INPUT" click $accept
+  if accept=$(smoke_where "$dir" filedialog.accept 5); then
+    sleep 1
+    [ "$1" = bmp ] && screenshot kalvo-save
+    # shellcheck disable=SC2086
+    wine_run 60 "$INPUT" click $accept
+  elif wine_run 60 "$INPUT" dialog 30; then
+    sleep 1
+    [ "$1" = bmp ] && screenshot kalvo-save
+    wine_run 60 "$INPUT" key enter
+  else
+    smoke_fail "no folder dialog" "$log"
+    return 1
+  fi
   local deadline=$((SECONDS + 30))
   until saved=$(find "$dir/img" "$WINEPREFIX/drive_c/users" -name "*.$1" -size +1k 2>/dev/null | sed -n 1p) &&
     [ -n "$saved" ]; do
