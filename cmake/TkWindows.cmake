@@ -2,9 +2,10 @@
 # packaging/windows/): the libraries come from packaging/windows/build-deps.sh,
 # the folders built are the ones that have a Windows side.
 #
-# TK_WINDOWS_PLATFORM_ONLY builds the platform layer, the settings files,
-# jpgdll.dll and their tests without Qt and OpenCV, while those are still
-# being built.
+# TK_WINDOWS_PLATFORM_ONLY builds what needs no Qt, while Qt is still being
+# built: the platform layer, the settings files, jpgdll.dll and, once OpenCV
+# is in the cache, tracking, camera, calibration and the simulator, with
+# their tests.
 option(TK_WINDOWS_PLATFORM_ONLY "Windows: only the parts that need neither Qt nor OpenCV" OFF)
 
 set(TK_WINDOWS_FOLDERS common/ini common/platform kalvo/jpgdll tests tests/common tests/windows
@@ -16,6 +17,11 @@ if(NOT TK_WINDOWS_PLATFORM_ONLY)
   find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
   find_package(OpenCVModules REQUIRED COMPONENTS core imgproc calib3d imgcodecs videoio)
 else()
+  find_package(OpenCVModules QUIET COMPONENTS core imgproc calib3d imgcodecs videoio)
+  if(OpenCVModules_FOUND)
+    list(APPEND TK_WINDOWS_FOLDERS tovik/tracking tovik/camera tovik/calibration sim
+         tests/tovik/tracking tests/tovik/camera tests/tovik/calibration tests/sim)
+  endif()
   set(CMAKE_AUTOMOC OFF)
   set(CMAKE_AUTORCC OFF)
 endif()

@@ -36,16 +36,19 @@ smoke_start() { # dir exe log [args...]
   local dir=$1 exe=$2 log=$3
   shift 3
   WINEPATH='' TK_GEOMETRY_FILE="$(winpath "$dir/geometry")" QT_QPA_GENERIC_PLUGINS=tkgeometryprobe \
-    nice "$WINE" "$(winpath "$dir/$exe")" "$@" >"$log" 2>&1 &
+    nice timeout -k 5 600 "$WINE" "$(winpath "$dir/$exe")" "$@" >"$log" 2>&1 &
   SMOKE_PID=$!
 }
 
 smoke_stop() {
   local exe
   for exe in Kalvo.exe Tovik.exe; do
-    "$WINE" taskkill /F /IM "$exe" >/dev/null 2>&1 || true
+    wine_run 30 taskkill /F /IM "$exe" >/dev/null 2>&1 || true
   done
   if [ -n "$SMOKE_PID" ]; then
+    local deadline=$((SECONDS + 20))
+    while kill -0 "$SMOKE_PID" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.5; done
+    kill "$SMOKE_PID" 2>/dev/null || true
     wait "$SMOKE_PID" 2>/dev/null || true
   fi
   SMOKE_PID=
@@ -54,7 +57,7 @@ smoke_stop() {
 smoke_fail() { # what log
   echo "smoke: $1" >&2
   [ -f "${2:-}" ] && tail -n 20 "$2" >&2
-  import -display "$DISPLAY" -window root "$OUT/screenshots/failure.png" 2>/dev/null &&
+  timeout 30 import -display "$DISPLAY" -window root "$OUT/screenshots/failure.png" 2>/dev/null &&
     echo "smoke: the screen at the failure: $OUT/screenshots/failure.png" >&2
   smoke_stop
   return 1
@@ -89,7 +92,7 @@ red_pixels() { # picture
 }
 
 screenshot() { # name
-  import -display "$DISPLAY" -window root "$OUT/screenshots/windows-$1.png"
+  timeout 30 import -display "$DISPLAY" -window root "$OUT/screenshots/windows-$1.png"
 }
 
 # One Kalvo run that draws a stroke and saves it in FORMAT (bmp or jpg).
@@ -104,21 +107,31 @@ kalvo_draw_and_save() { # format
   local draw save
   draw=$(smoke_where "$dir" 32771 5) || smoke_fail "no 'Draw on the screen' button" "$log" || return 1
   # shellcheck disable=SC2086
-  "$WINE" "$INPUT" click $draw
+  wine_run 60 "$INPUT" click $draw
   smoke_where "$dir" window.DrawingWindow 30 >/dev/null || smoke_fail "no overlay" "$log" || return 1
   sleep 1
-  "$WINE" "$INPUT" stroke 300 420 500 360 700 460 900 380
+  wine_run 60 "$INPUT" stroke 300 420 500 360 700 460 900 380
   sleep 1
   [ "$1" = bmp ] && screenshot kalvo-overlay
   save=$(smoke_where "$dir" 32777 5) || smoke_fail "no 'Save as image' button" "$log" || return 1
   # shellcheck disable=SC2086
-  "$WINE" "$INPUT" click $save
+  wine_run 60 "$INPUT" click $save
+  # The folder dialog is the shell's own on Windows (a system dialog the
+  # probe cannot see; Enter picks the folder it opens on), Qt's elsewhere.
   local accept
-  accept=$(smoke_where "$dir" filedialog.accept 30) || smoke_fail "no folder dialog" "$log" || return 1
-  sleep 1
-  [ "$1" = bmp ] && screenshot kalvo-save
-  # shellcheck disable=SC2086
-  "$WINE" "$INPUT" click $accept
+  if accept=$(smoke_where "$dir" filedialog.accept 5); then
+    sleep 1
+    [ "$1" = bmp ] && screenshot kalvo-save
+    # shellcheck disable=SC2086
+    wine_run 60 "$INPUT" click $accept
+  elif wine_run 60 "$INPUT" dialog 30; then
+    sleep 1
+    [ "$1" = bmp ] && screenshot kalvo-save
+    wine_run 60 "$INPUT" key enter
+  else
+    smoke_fail "no folder dialog" "$log"
+    return 1
+  fi
   local deadline=$((SECONDS + 30))
   until saved=$(find "$dir/img" "$WINEPREFIX/drive_c/users" -name "*.$1" -size +1k 2>/dev/null | sed -n 1p) &&
     [ -n "$saved" ]; do
@@ -162,7 +175,7 @@ smoke_tovik() {
   sleep 1
   screenshot tovik-console
   # shellcheck disable=SC2086
-  "$WINE" "$INPUT" click $auto
+  wine_run 60 "$INPUT" click $auto
   smoke_wait_line "$events" '^calibration ' 60 || smoke_fail "no calibration" "$log" || return 1
   smoke_wait_line "$events" '^frame ' 20 || smoke_fail "no tracking" "$log" || return 1
   log "Tovik calibrated and tracks ($((SECONDS - t0)) s after its start)"
@@ -172,7 +185,7 @@ smoke_tovik() {
   while ((SECONDS - t0 < SMOKE_PEN_WAIT_MS / 1000)); do sleep 1; done
   local seen=() p px py deadline=$((SECONDS + 45))
   while ((${#seen[@]} < 4 && SECONDS < deadline)); do
-    p=$("$WINE" "$INPUT" where | tr -d '\r')
+    p=$(wine_run 60 "$INPUT" where | tr -d '\r')
     read -r px py <<<"$p"
     if ((px >= x1 - 40 && px <= x2 + 40 && py >= y - 40 && py <= y + 40)) &&
       [[ " ${seen[*]} " != *" $px "* ]]; then

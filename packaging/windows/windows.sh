@@ -9,8 +9,9 @@
 #   windows.sh screenshots               the smoke tests, their screenshots copied to
 #                                        docs/screenshots/windows-*.png
 #
-# --platform-only needs only GoogleTest and libjpeg-turbo from the library
-# cache: the platform layer, the settings files, jpgdll.dll and their tests.
+# --platform-only needs no Qt from the library cache: the platform layer, the
+# settings files, jpgdll.dll and, with OpenCV, tracking, camera, calibration
+# and the simulator, with their tests.
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(cd "$HERE/../.." && pwd)
@@ -28,6 +29,7 @@ dep_prefixes() {
   if [ -n "$PLATFORM_ONLY" ]; then
     "$DEPS_SCRIPT" --part googletest
     "$DEPS_SCRIPT" --part libjpeg-turbo 2>/dev/null || true
+    "$DEPS_SCRIPT" --part opencv 2>/dev/null || true
   else
     local deps
     deps=$("$DEPS_SCRIPT" --prefix)
@@ -75,7 +77,12 @@ cmd_build() {
     -DTK_WINDOWS_PLATFORM_ONLY="${PLATFORM_ONLY:+ON}")
   if [ -z "$PLATFORM_ONLY" ]; then
     make_art
-    args+=(-DTK_WINDOWS_PLATFORM_ONLY=OFF -DQT_HOST_PATH=/usr -DTK_WINDOWS_ART_DIR="$ART")
+    # The host's Qt (moc, rcc, uic) runs the code generators, as when the
+    # Windows Qt itself was built.
+    local hostcmake
+    hostcmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/cmake/Qt6/Qt6Config.cmake$')")")
+    args+=(-DTK_WINDOWS_PLATFORM_ONLY=OFF -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$hostcmake"
+      -DTK_WINDOWS_ART_DIR="$ART")
   fi
   log "configure $BUILD"
   mkdir -p "$BUILD"
@@ -91,23 +98,46 @@ cmd_build() {
   printf '%s\n' "${MINGW_DLL_DIRS[@]}" >>"$BUILD/dll-dirs.txt"
 }
 
+# Every Wine call is bounded: a program that hangs under Wine fails its check
+# instead of the whole run.
+WINESERVER=/usr/lib/wine/wineserver
+wine_run() { # seconds program args...
+  local secs=$1
+  shift
+  timeout -k 5 "$secs" "$WINE" "$@"
+}
+# Waits up to SECONDS for the prefix's programs to end, then ends them.
+wine_settle() { # seconds
+  timeout -k 5 "$1" "$WINESERVER" -w 2>/dev/null || { timeout 10 "$WINESERVER" -k 2>/dev/null || true; }
+}
+
 # A new Wine prefix in $WINEPREFIX. Wine's own fonts have no Chinese: the
 # system's CJK font (Debian's fonts-wqy-microhei) is linked to the fonts
 # Windows programs and dialogs ask for, as Windows links its own.
 CJK_FONT='wqy-microhei.ttc,WenQuanYi Micro Hei'
 make_prefix() {
-  "$WINE" wineboot -i >/dev/null 2>&1
+  wine_run 180 wineboot -i >/dev/null 2>&1 || { echo "wineboot did not make $WINEPREFIX" >&2; return 1; }
   local font
   for font in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI" \
               "Arial" "Courier New" "Lucida Console"; do
-    "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-      /v "$font" /t REG_MULTI_SZ /d "$CJK_FONT" /f >/dev/null 2>&1
+    wine_run 60 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$font" /t REG_MULTI_SZ /d "$CJK_FONT" /f >/dev/null 2>&1 ||
+      { echo "the font link for $font was not written" >&2; return 1; }
   done
+  wine_settle 60
 }
 
-# A private X server and Wine prefix for the tests; both go away at exit.
+# A private X server and a new Wine prefix for each run; both go away at exit.
 XVFB_PID=
 SCREEN_SIZE=1280x800
+PREFIXES=()
+new_prefix() { # name
+  export WINEPREFIX
+  WINEPREFIX=$(mktemp -d "$BUILD/wine-$1.XXXXXX")
+  PREFIXES+=("$WINEPREFIX")
+  log "Wine prefix $WINEPREFIX"
+  make_prefix
+}
 start_wine_env() {
   local fifo n
   fifo=$(mktemp -u); mkfifo "$fifo"
@@ -117,48 +147,85 @@ start_wine_env() {
   rm -f "$fifo"
   export DISPLAY=":$n"
   export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  export WINEPREFIX=$BUILD/wineprefix
-  # A server left from an earlier run would still talk to its old display.
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
-  /usr/lib/wine/wineserver -w 2>/dev/null || true
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    log "Wine prefix $WINEPREFIX"
-    make_prefix
-  fi
+  new_prefix tests
   local dirs=() d
   while read -r d; do dirs+=("Z:${d//\//\\}"); done <"$BUILD/dll-dirs.txt"
   WINEPATH=$(IFS=';'; echo "${dirs[*]}")
   export WINEPATH TK_SCREEN_SIZE=$SCREEN_SIZE
 }
 stop_wine_env() {
-  if [ -n "${WINEPREFIX:-}" ]; then
-    /usr/lib/wine/wineserver -k 2>/dev/null || true
-    /usr/lib/wine/wineserver -w 2>/dev/null || true
+  local p
+  for p in "${PREFIXES[@]}"; do
+    WINEPREFIX=$p timeout 10 "$WINESERVER" -k 2>/dev/null || true
+    WINEPREFIX=$p timeout 20 "$WINESERVER" -w 2>/dev/null || true
+    [ -n "${TK_KEEP_WINEPREFIX:-}" ] || rm -rf "$p"
+  done
+  PREFIXES=()
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
   fi
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
   XVFB_PID=
 }
 trap stop_wine_env EXIT
+trap 'exit 143' TERM INT HUP
+
+# The package is made again when a program or library is newer than it.
+package_current() {
+  local f
+  for f in tovik.exe:Tovik.exe kalvo.exe:Kalvo.exe jpgdll.dll:jpgdll.dll; do
+    [ "$OUT/TovikKalvo/${f#*:}" -nt "$BUILD/bin/${f%%:*}" ] || return 1
+  done
+  [ -f "$OUT/TovikKalvo-2.4.1-setup.exe" ]
+}
+
+# The level's parts, each reported on one line: unit (the cross-built unit
+# tests), kalvo and tovik (the smoke tests), installer (its round trip).
+# TK_WINDOWS_PARTS picks some of them (all by default).
+PARTS_RUN=${TK_WINDOWS_PARTS:-unit kalvo tovik installer}
+RESULTS=()
+run_part() { # name description command...
+  local name=$1 what=$2
+  shift 2
+  if [[ " $PARTS_RUN " != *" $name "* ]]; then
+    RESULTS+=("windows level: $what: not run (TK_WINDOWS_PARTS)")
+    return 0
+  fi
+  local t0=$SECONDS
+  if "$@"; then
+    RESULTS+=("windows level: $what: passed ($((SECONDS - t0)) s)")
+  else
+    RESULTS+=("windows level: $what: FAILED ($((SECONDS - t0)) s)")
+    return 1
+  fi
+}
+unit_tests() {
+  (cd "$BUILD" && ctest --output-on-failure --timeout 300 ${TK_CTEST_ARGS:-})
+}
 
 cmd_test() {
   [ -f "$BUILD/build.ninja" ] || { echo "not built: $0 build" >&2; return 1; }
+  if [ -z "$PLATFORM_ONLY" ] && ! package_current; then
+    cmd_package || return 1
+  fi
   start_wine_env
   log "Windows tests under wine64 on display $DISPLAY"
   local rc=0
-  (cd "$BUILD" && ctest --output-on-failure --timeout 300 ${TK_CTEST_ARGS:-}) || rc=$?
+  run_part unit "unit tests under wine64" unit_tests || rc=1
   if [ -z "$PLATFORM_ONLY" ]; then
-    [ -f "$OUT/TovikKalvo/Kalvo.exe" ] || cmd_package
-    smoke_kalvo || rc=$?
-    smoke_tovik || rc=$?
-    test_installer || rc=$?
+    run_part kalvo "Kalvo smoke test (toolbar, SendInput stroke, .bmp and .jpg)" smoke_kalvo || rc=1
+    run_part tovik "Tovik smoke test (simulated camera, calibration, pointer)" smoke_tovik || rc=1
+    run_part installer "installer round trip (/S, programs start, uninstall keeps settings)" \
+      test_installer || rc=1
   fi
+  printf '%s\n' "${RESULTS[@]}"
   return $rc
 }
 
 # The smoke tests' screenshots, for the documentation.
 cmd_screenshots() {
   [ -f "$BUILD/build.ninja" ] || { echo "not built: $0 build" >&2; return 1; }
-  [ -f "$OUT/TovikKalvo/Kalvo.exe" ] || cmd_package
+  package_current || cmd_package || return 1
   start_wine_env
   rm -f "$OUT"/screenshots/windows-*.png
   local rc=0
@@ -179,16 +246,13 @@ source "$HERE/smoke.sh"
 # and leaves the user's settings.
 test_installer() {
   local setup=$OUT/TovikKalvo-2.4.1-setup.exe
-  [ -f "$setup" ] || cmd_package
   log "installer round trip"
   local saved=$WINEPREFIX
-  export WINEPREFIX=$BUILD/wineprefix-installer
-  rm -rf "$WINEPREFIX"
-  make_prefix
+  new_prefix installer || return 1
   local c=$WINEPREFIX/drive_c fail=0
   local dir="$c/Program Files/TovikKalvo" menu="$c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tovik Kalvo"
-  "$WINE" "$setup" /S
-  /usr/lib/wine/wineserver -w
+  wine_run 300 "$(winpath "$setup")" /S || { echo "installer: setup /S did not finish" >&2; fail=1; }
+  wine_settle 120
   local f
   for f in "$dir/Tovik.exe" "$dir/Kalvo.exe" "$dir/jpgdll.dll" "$dir/help.mht" \
            "$dir/platforms/qwindows.dll" "$menu/Tovik 光笔控制台.lnk" "$menu/Kalvo 屏幕批注.lnk"; do
@@ -196,7 +260,7 @@ test_installer() {
   done
   local app out
   for app in Tovik Kalvo; do
-    out=$("$WINE" "C:\\Program Files\\TovikKalvo\\$app.exe" --version 2>/dev/null | tr -d '\r')
+    out=$(WINEPATH='' wine_run 120 "C:\\Program Files\\TovikKalvo\\$app.exe" --version 2>/dev/null | tr -d '\r')
     case "$out" in
       *2.4.1*) ;;
       *) echo "installer: installed $app.exe --version said '$out'" >&2; fail=1 ;;
@@ -204,14 +268,18 @@ test_installer() {
   done
   local settings="$c/users/${USER:-$(id -un)}/AppData/Roaming/Kalvo"
   mkdir -p "$settings" && echo "[PEN]" >"$settings/Kalvo.ini"
-  "$WINE" "C:\\Program Files\\TovikKalvo\\uninstall.exe" /S
-  sleep 3
-  /usr/lib/wine/wineserver -w
+  wine_run 120 "C:\\Program Files\\TovikKalvo\\uninstall.exe" /S ||
+    { echo "installer: the uninstaller did not finish" >&2; fail=1; }
+  # The uninstaller copies itself to a temporary folder and goes on from there.
+  local deadline=$((SECONDS + 60))
+  while [ -e "$dir" ] && ((SECONDS < deadline)); do sleep 1; done
+  wine_settle 60
   [ -e "$dir" ] && { echo "installer: $dir is still there after uninstalling" >&2; fail=1; }
   [ -e "$menu" ] && { echo "installer: the Start-menu entries are still there" >&2; fail=1; }
   [ -f "$settings/Kalvo.ini" ] || { echo "installer: the uninstaller removed the settings" >&2; fail=1; }
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  timeout 10 "$WINESERVER" -k 2>/dev/null || true
   WINEPREFIX=$saved
+  ((fail == 0)) && log "installer: installed, both programs start, uninstalled, settings kept"
   return $fail
 }
 

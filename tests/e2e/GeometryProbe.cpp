@@ -155,6 +155,10 @@ private:
             return;
         }
         file.close();
+#ifdef _WIN32
+        // Windows renames onto no existing file.
+        QFile::remove(path_);
+#endif
         if (std::rename(QFile::encodeName(temporary).constData(),
                         QFile::encodeName(path_).constData()) == 0) {
             last_ = text;

@@ -6,6 +6,9 @@
 //   tk_win_input stroke X Y X Y ...     the left button held along the points
 //   tk_win_input key NAME               enter, escape, or a virtual-key number
 //   tk_win_input where                  prints the pointer's position, "X Y"
+//   tk_win_input dialog SECONDS         waits for a visible system dialog (class
+//                                       "#32770", as the shell's folder picker) and
+//                                       brings it to the front; fails after SECONDS
 //
 // Coordinates are device pixels of the virtual desktop.
 
@@ -52,7 +55,8 @@ void sendKey(WORD vk) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: tk_win_input click X Y [right] | stroke X Y X Y ... | key NAME | where\n");
+                 "usage: tk_win_input click X Y [right] | stroke X Y X Y ... | key NAME | where | "
+                 "dialog SECONDS\n");
     return 2;
 }
 
@@ -101,6 +105,28 @@ int main(int argc, char** argv) {
         }
         std::printf("%ld %ld\n", p.x, p.y);
         return 0;
+    }
+    if (args[0] == "dialog" && n.size() == 1) {
+        for (int waited = 0; waited <= n[0] * 1000; waited += 250) {
+            HWND found = nullptr;
+            EnumWindows(
+                [](HWND w, LPARAM out) -> BOOL {
+                    wchar_t name[16]{};
+                    GetClassNameW(w, name, 16);
+                    if (IsWindowVisible(w) && std::wstring(name) == L"#32770") {
+                        *reinterpret_cast<HWND*>(out) = w;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&found));
+            if (found != nullptr) {
+                SetForegroundWindow(found);
+                return 0;
+            }
+            Sleep(250);
+        }
+        return 1;
     }
     if (args[0] == "key" && args.size() == 2) {
         WORD vk = 0;
