@@ -83,6 +83,10 @@ QT_FLAGS=(
   -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF
   -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF
   -DFEATURE_tabletevent=OFF -DFEATURE_pkg_config=OFF
+  # Qt Gui builds its DirectWrite 3 font database only with Direct 2D, but the
+  # windows platform plugin asks for it with DirectWrite 3 alone: without
+  # Direct 2D the plugin does not link. The GDI font database serves.
+  -DFEATURE_directwrite3=OFF
   -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF
   -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF
   -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_md4c=OFF
