@@ -505,13 +505,21 @@ if ((DEMO_EDIT)); then
   # shellcheck disable=SC2086
   "$DRIVER" click $ACCEPT
   deadline=$((SECONDS + 15))
-  # Beside the program by default (img/), else in the user's pictures.
-  until SAVED=$({ find "$RUN/bin/img" "$HOME/Pictures" \( -name '*.jpg' -o -name '*.bmp' \) \
-    -size +1k 2>/dev/null || true; } | sed -n 1p) && [[ -n $SAVED ]]; do
+  # Beside the program by default (img/), else in the user's pictures. The
+  # picture is written as a .bmp that the converter turns into a .jpg (the
+  # .bmp then goes): a .bmp counts once it has stood 2 s without one.
+  SAVED= BMP= BMP_SINCE=0
+  while [[ -z $SAVED ]]; do
+    found=$({ find "$RUN/bin/img" "$HOME/Pictures" \( -name '*.jpg' -o -name '*.bmp' \) \
+      -size +1k 2>/dev/null || true; } | sort -r | sed -n 1p)
+    if [[ $found == *.jpg ]] || { [[ -n $found && $found == "$BMP" ]] && ((SECONDS >= BMP_SINCE + 2)); }; then
+      cp "$found" "$OUT/saved.${found##*.}" 2>/dev/null && SAVED=$found
+    elif [[ -n $found && $found != "$BMP" ]]; then
+      BMP=$found BMP_SINCE=$SECONDS
+    fi
     ((SECONDS < deadline)) || fail "no picture saved in $RUN/bin/img or $HOME/Pictures"
-    sleep 0.2
+    [[ -n $SAVED ]] || sleep 0.2
   done
-  cp "$SAVED" "$OUT/saved.${SAVED##*.}"
   say "saved ${SAVED##*/}"
 fi
 

@@ -339,13 +339,15 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
         QRect overlap;
         dialogUncovered = waitUntil(
             [&] {
-                overlap = dialog->geometry() & toolbarRect;
+                // Taken through the same mapping as the pixel compared (the
+                // widget's geometry can lag behind its window's under KWin).
+                overlap = QRect(dialog->mapToGlobal(QPoint(0, 0)), dialog->size()) & toolbarRect;
                 return overlap.isEmpty() || shows(dialog, overlap.center());
             },
             3s);
         if (!dialogUncovered) {
             const QPoint at = overlap.center();
-            const QRect g = dialog->geometry();
+            const QRect g(dialog->mapToGlobal(QPoint(0, 0)), dialog->size());
             why = QStringLiteral(
                       "dialog at %6,%7 %8x%9, toolbar visible %1, at %2,%3 dialog %4 "
                       "screen %5")
