@@ -22,6 +22,11 @@ function(tk_warnings target)
   if(TK_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
+  # A unity build includes the .cpp files into one: gcc then takes their
+  # anonymous namespaces for a header's and warns of every class using one.
+  if(CMAKE_UNITY_BUILD AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
+  endif()
 endfunction()
 
 # tk_library(name SOURCES ... DEPS ...): a static library of one folder.

@@ -22,13 +22,13 @@ constexpr const char* kC922 = "uvc-logitech-c922.txt";
 constexpr const char* kC270 = "uvc-logitech-c270.txt";
 
 // A back end over a replay device; `device` stays usable to steer it.
-struct Rig {
+struct ReplayRig {
     ReplayDevice* device = nullptr;
     tovik::V4L2Backend* backend = nullptr;
     tovik::CCameraDS camera;
     tovik::RecordingMessageSink sink;
 
-    Rig() {
+    ReplayRig() {
         auto replay = std::make_unique<ReplayDevice>();
         device = replay.get();
         auto v4l2 = std::make_unique<tovik::V4L2Backend>("/dev", std::move(replay));
@@ -43,7 +43,7 @@ double fpsOf(v4l2_fract f) {
 }
 
 TEST(V4L2Replay, EnumeratesWebcamsWithTheirSizesAndHighestRates) {
-    Rig rig;
+    ReplayRig rig;
     rig.device->plug(0, loadFixture(kVx1000));
     rig.device->plug(2, loadFixture(kHd3000));
     rig.device->plug(4, loadFixture(kC922));
@@ -98,7 +98,7 @@ TEST(V4L2Replay, OpensEachSizeInTheFormatWithTheHighestRate) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.fixture) + " " + std::to_string(c.size.width));
-        Rig rig;
+        ReplayRig rig;
         rig.device->plug(0, loadFixture(c.fixture));
 
         ASSERT_TRUE(rig.camera.OpenDevice(0, false, c.size.width, c.size.height))
@@ -115,7 +115,7 @@ TEST(V4L2Replay, OpensEachSizeInTheFormatWithTheHighestRate) {
         EXPECT_NEAR(cv::mean(*frame)[1], 90, 6);
     }
 
-    Rig vga;
+    ReplayRig vga;
     vga.device->plug(0, loadFixture(kVx1000));
     EXPECT_FALSE(vga.camera.OpenDevice(0, false, 1280, 720));
     EXPECT_NE(vga.camera.lastError().find("does not deliver 1280x720"), std::string::npos)
@@ -124,7 +124,7 @@ TEST(V4L2Replay, OpensEachSizeInTheFormatWithTheHighestRate) {
 }
 
 TEST(V4L2Replay, ExposureAndImageControlsOfRealControlSets) {
-    Rig rig;
+    ReplayRig rig;
     rig.device->plug(0, loadFixture(kC270));
     rig.device->plug(1, loadFixture(kVx1000));
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
@@ -154,7 +154,7 @@ TEST(V4L2Replay, ExposureAndImageControlsOfRealControlSets) {
 }
 
 TEST(V4L2Replay, AbsurdControlRangesAreBoundedOrLeftOut) {
-    Rig rig;
+    ReplayRig rig;
     rig.device->plug(0, loadFixture("synthetic-absurd-ranges.txt"));
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
 
@@ -173,7 +173,7 @@ TEST(V4L2Replay, AbsurdControlRangesAreBoundedOrLeftOut) {
 }
 
 TEST(V4L2Replay, BusyAndForbiddenDevicesFailWithAReason) {
-    Rig rig;
+    ReplayRig rig;
     rig.device->plug(0, loadFixture(kC922));
     rig.device->plug(1, loadFixture(kC270));
     rig.device->setBusy(0, true);
@@ -202,7 +202,7 @@ TEST(V4L2Replay, BusyAndForbiddenDevicesFailWithAReason) {
 }
 
 TEST(V4L2Replay, UnpluggedCameraIsReportedAndResumesWhenItReturns) {
-    Rig rig;
+    ReplayRig rig;
     rig.device->plug(0, loadFixture(kC922));
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
     ASSERT_TRUE(rig.camera.SetExposure(-6, false));
@@ -236,7 +236,7 @@ TEST(V4L2Replay, UnpluggedCameraIsReportedAndResumesWhenItReturns) {
 // The detection thread grabs, and reconnects after an unplug, while the
 // console sets the exposure; also run under ThreadSanitizer (tsan preset).
 TEST(V4L2Replay, ExposureSetDuringUnplugAndReconnectIsSafeAndStaysOnTheDevice) {
-    Rig rig;
+    ReplayRig rig;
     rig.device->plug(0, loadFixture(kC922));
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
     std::atomic<bool> stop{false};
