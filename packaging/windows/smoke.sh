@@ -30,12 +30,17 @@ smoke_folder() { # name
   echo "$dir"
 }
 
-# Starts a program of a smoke folder in the background, with the probe.
+# Starts a program of a smoke folder in the background, with the probe. Wine
+# keeps the QT_ variables of this side from its programs (they would steer
+# Windows Qt programs with the host's settings), so the plugin is named in the
+# prefix's own environment.
 SMOKE_PID=
 smoke_start() { # dir exe log [args...]
   local dir=$1 exe=$2 log=$3
   shift 3
-  WINEPATH='' TK_GEOMETRY_FILE="$(winpath "$dir/geometry")" QT_QPA_GENERIC_PLUGINS=tkgeometryprobe \
+  wine_run 60 reg add 'HKCU\Environment' /v QT_QPA_GENERIC_PLUGINS /d tkgeometryprobe /f >/dev/null 2>&1 ||
+    { echo "smoke: the probe could not be named in the prefix" >&2; return 1; }
+  WINEPATH='' TK_GEOMETRY_FILE="$(winpath "$dir/geometry")" \
     nice timeout -k 5 600 "$WINE" "$(winpath "$dir/$exe")" "$@" >"$log" 2>&1 &
   SMOKE_PID=$!
 }
@@ -101,6 +106,7 @@ kalvo_draw_and_save() { # format
   dir=$(smoke_folder kalvo) || return 1
   log=$dir/kalvo.log
   printf '[SAVE]\r\nFORMAT=%s\r\n' "$1" >"$dir/Kalvo.ini"
+  mkdir -p "$dir/img"
   smoke_start "$dir" Kalvo.exe "$log"
   smoke_where "$dir" window.CTrueColorToolBar 90 >/dev/null || smoke_fail "Kalvo's toolbar did not show" "$log" || return 1
   [ "$1" = bmp ] && screenshot kalvo-toolbar
@@ -117,7 +123,7 @@ kalvo_draw_and_save() { # format
   # shellcheck disable=SC2086
   wine_run 60 "$INPUT" click $save
   # The folder dialog is the shell's own on Windows (a system dialog the
-  # probe cannot see; Enter picks the folder it opens on), Qt's elsewhere.
+  # probe cannot see: the folder's path is typed into it), Qt's elsewhere.
   local accept
   if accept=$(smoke_where "$dir" filedialog.accept 5); then
     sleep 1
@@ -126,6 +132,7 @@ kalvo_draw_and_save() { # format
     wine_run 60 "$INPUT" click $accept
   elif wine_run 60 "$INPUT" dialog 30; then
     sleep 1
+    wine_run 60 "$INPUT" type "$(winpath "$dir/img")"
     [ "$1" = bmp ] && screenshot kalvo-save
     wine_run 60 "$INPUT" key enter
   else

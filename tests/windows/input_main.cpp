@@ -5,6 +5,7 @@
 //   tk_win_input click X Y [right]      press and release a button at X,Y
 //   tk_win_input stroke X Y X Y ...     the left button held along the points
 //   tk_win_input key NAME               enter, escape, or a virtual-key number
+//   tk_win_input type TEXT              types TEXT (UTF-8) into the focused control
 //   tk_win_input where                  prints the pointer's position, "X Y"
 //   tk_win_input dialog SECONDS         waits for a visible system dialog (class
 //                                       "#32770", as the shell's folder picker) and
@@ -53,10 +54,26 @@ void sendKey(WORD vk) {
     SendInput(2, in, sizeof in[0]);
 }
 
+void typeText(const std::string& utf8) {
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
+                            static_cast<int>(text.size()))));
+    for (const wchar_t c : text) {
+        INPUT in[2]{};
+        in[0].type = in[1].type = INPUT_KEYBOARD;
+        in[0].ki.wScan = in[1].ki.wScan = static_cast<WORD>(c);
+        in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof in[0]);
+        Sleep(5);
+    }
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: tk_win_input click X Y [right] | stroke X Y X Y ... | key NAME | where | "
-                 "dialog SECONDS\n");
+                 "type TEXT | dialog SECONDS\n");
     return 2;
 }
 
@@ -127,6 +144,10 @@ int main(int argc, char** argv) {
             Sleep(250);
         }
         return 1;
+    }
+    if (args[0] == "type" && args.size() == 2) {
+        typeText(args[1]);
+        return 0;
     }
     if (args[0] == "key" && args.size() == 2) {
         WORD vk = 0;
