@@ -158,8 +158,9 @@ smoke_kalvo() {
   kalvo_draw_and_save bmp && kalvo_draw_and_save jpg
 }
 
-# The pen waits dark while Tovik calibrates, then glides lit from one side of
-# the screen to the other and back for a minute.
+# The pen waits dark while Tovik calibrates, then glides lit, its button (F13,
+# which tracking waits for by default) held, from one side of the screen to
+# the other and back for a minute.
 SMOKE_PEN_WAIT_MS=90000
 smoke_tovik() {
   log "smoke test: Tovik"
@@ -170,9 +171,11 @@ smoke_tovik() {
   {
     echo "wait $SMOKE_PEN_WAIT_MS"
     echo "move $x1 $y"
+    echo "f13 1"
     echo "lit 1"
     for _ in $(seq 20); do echo "path $x1 $y $x2 $y 1500"; echo "path $x2 $y $x1 $y 1500"; done
     echo "lit 0"
+    echo "f13 0"
   } >"$dir/pen.txt"
   local t0=$SECONDS
   TOVIK_EVENT_LOG=$(winpath "$events") smoke_start "$dir" Tovik.exe "$log" --print-messages \
