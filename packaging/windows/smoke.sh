@@ -30,16 +30,13 @@ smoke_folder() { # name
   echo "$dir"
 }
 
-# Starts a program of a smoke folder in the background, with the probe. Wine
-# keeps the QT_ variables of this side from its programs (they would steer
-# Windows Qt programs with the host's settings), so the plugin is named in the
-# prefix's own environment.
+# Starts a program of a smoke folder in the background, with the probe, named
+# in the prefix's environment: Wine keeps the host's QT_ variables from it.
 SMOKE_PID=
 smoke_start() { # dir exe log [args...]
   local dir=$1 exe=$2 log=$3
   shift 3
-  wine_run 60 reg add 'HKCU\Environment' /v QT_QPA_GENERIC_PLUGINS /d tkgeometryprobe /f >/dev/null 2>&1 ||
-    { echo "smoke: the probe could not be named in the prefix" >&2; return 1; }
+  wine_run 60 reg add 'HKCU\Environment' /v QT_QPA_GENERIC_PLUGINS /d tkgeometryprobe /f >/dev/null 2>&1
   WINEPATH='' TK_GEOMETRY_FILE="$(winpath "$dir/geometry")" \
     nice timeout -k 5 600 "$WINE" "$(winpath "$dir/$exe")" "$@" >"$log" 2>&1 &
   SMOKE_PID=$!
@@ -106,7 +103,6 @@ kalvo_draw_and_save() { # format
   dir=$(smoke_folder kalvo) || return 1
   log=$dir/kalvo.log
   printf '[SAVE]\r\nFORMAT=%s\r\n' "$1" >"$dir/Kalvo.ini"
-  mkdir -p "$dir/img"
   smoke_start "$dir" Kalvo.exe "$log"
   smoke_where "$dir" window.CTrueColorToolBar 90 >/dev/null || smoke_fail "Kalvo's toolbar did not show" "$log" || return 1
   [ "$1" = bmp ] && screenshot kalvo-toolbar
@@ -158,9 +154,8 @@ smoke_kalvo() {
   kalvo_draw_and_save bmp && kalvo_draw_and_save jpg
 }
 
-# The pen waits dark while Tovik calibrates, then glides lit, its button (F13,
-# which tracking waits for by default) held, from one side of the screen to
-# the other and back for a minute.
+# The pen waits dark while Tovik calibrates, then glides lit, its button (F13)
+# held, from one side of the screen to the other and back for a minute.
 SMOKE_PEN_WAIT_MS=90000
 smoke_tovik() {
   log "smoke test: Tovik"
