@@ -30,12 +30,12 @@ smoke_folder() { # name
   echo "$dir"
 }
 
-# Starts a program of a smoke folder in the background, with the probe, named
-# in the prefix's environment: Wine keeps the host's QT_ variables from it.
+# Starts a program of a smoke folder in the background, with the probe.
 SMOKE_PID=
 smoke_start() { # dir exe log [args...]
   local dir=$1 exe=$2 log=$3
   shift 3
+  # Wine keeps the host's QT_ variables from its programs: the prefix names the probe.
   wine_run 60 reg add 'HKCU\Environment' /v QT_QPA_GENERIC_PLUGINS /d tkgeometryprobe /f >/dev/null 2>&1
   WINEPATH='' TK_GEOMETRY_FILE="$(winpath "$dir/geometry")" \
     nice timeout -k 5 600 "$WINE" "$(winpath "$dir/$exe")" "$@" >"$log" 2>&1 &
@@ -119,7 +119,7 @@ kalvo_draw_and_save() { # format
   # shellcheck disable=SC2086
   wine_run 60 "$INPUT" click $save
   # The folder dialog is the shell's own on Windows (a system dialog the
-  # probe cannot see: the folder's path is typed into it), Qt's elsewhere.
+  # probe cannot see: "." picks the folder it opens on), Qt's elsewhere.
   local accept
   if accept=$(smoke_where "$dir" filedialog.accept 5); then
     sleep 1
@@ -128,7 +128,7 @@ kalvo_draw_and_save() { # format
     wine_run 60 "$INPUT" click $accept
   elif wine_run 60 "$INPUT" dialog 30; then
     sleep 1
-    wine_run 60 "$INPUT" type "$(winpath "$dir/img")"
+    wine_run 60 "$INPUT" key 0xBE  # ".": the folder it opens on
     [ "$1" = bmp ] && screenshot kalvo-save
     wine_run 60 "$INPUT" key enter
   else
@@ -154,8 +154,8 @@ smoke_kalvo() {
   kalvo_draw_and_save bmp && kalvo_draw_and_save jpg
 }
 
-# The pen waits dark while Tovik calibrates, then glides lit, its button (F13)
-# held, from one side of the screen to the other and back for a minute.
+# The pen waits dark while Tovik calibrates, then glides lit from one side of
+# the screen to the other and back for a minute.
 SMOKE_PEN_WAIT_MS=90000
 smoke_tovik() {
   log "smoke test: Tovik"

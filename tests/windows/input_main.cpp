@@ -5,7 +5,6 @@
 //   tk_win_input click X Y [right]      press and release a button at X,Y
 //   tk_win_input stroke X Y X Y ...     the left button held along the points
 //   tk_win_input key NAME               enter, escape, or a virtual-key number
-//   tk_win_input type TEXT              types TEXT (ASCII) into the focused control
 //   tk_win_input where                  prints the pointer's position, "X Y"
 //   tk_win_input dialog SECONDS         waits for a visible system dialog (class
 //                                       "#32770", as the shell's folder picker) and
@@ -46,20 +45,18 @@ void moveTo(int x, int y) {
     sendMouse(MOUSEEVENTF_ABSOLUTE, x, y);
 }
 
-void sendKey(WORD vk, WORD unicode = 0) {
+void sendKey(WORD vk) {
     INPUT in[2]{};
     in[0].type = in[1].type = INPUT_KEYBOARD;
     in[0].ki.wVk = in[1].ki.wVk = vk;
-    in[0].ki.wScan = in[1].ki.wScan = unicode;
-    in[0].ki.dwFlags = unicode != 0 ? KEYEVENTF_UNICODE : 0;
-    in[1].ki.dwFlags = in[0].ki.dwFlags | KEYEVENTF_KEYUP;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, in, sizeof in[0]);
 }
 
 int usage() {
     std::fprintf(stderr,
                  "usage: tk_win_input click X Y [right] | stroke X Y X Y ... | key NAME | where | "
-                 "type TEXT | dialog SECONDS\n");
+                 "dialog SECONDS\n");
     return 2;
 }
 
@@ -130,12 +127,6 @@ int main(int argc, char** argv) {
             Sleep(250);
         }
         return 1;
-    }
-    if (args[0] == "type" && args.size() == 2) {
-        for (const char c : args[1]) {
-            sendKey(0, static_cast<unsigned char>(c));
-        }
-        return 0;
     }
     if (args[0] == "key" && args.size() == 2) {
         WORD vk = 0;
