@@ -5,6 +5,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace kalvo {
 
@@ -47,6 +52,16 @@ QString decodeCodePage936(const QByteArray& bytes) {
             return decoder.decode(bytes);
         }
     }
+#ifdef _WIN32
+    // Qt without ICU has no such codec; Windows converts code page 936 itself.
+    const int size = static_cast<int>(bytes.size());
+    const int n = MultiByteToWideChar(936, 0, bytes.constData(), size, nullptr, 0);
+    if (n > 0) {
+        std::wstring wide(static_cast<std::size_t>(n), L'\0');
+        MultiByteToWideChar(936, 0, bytes.constData(), size, wide.data(), n);
+        return QString::fromStdWString(wide);
+    }
+#endif
     // Without a GB18030 codec (Qt built without ICU) keep ASCII readable.
     return QString::fromLatin1(bytes);
 }

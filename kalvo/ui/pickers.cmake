@@ -19,6 +19,14 @@ add_custom_command(
   DEPENDS ${_kalvo_ui_dir}/help/help.html
   COMMENT "Kalvo help page")
 set(_strip ${_kalvo_ui_dir}/resources/toolbar/209.bmp)
+# Cross-compiled, the build cannot run its own tool: the host build's one cuts
+# the pictures (the same code, so the same pictures).
+set(TK_HOST_PICKERS_ARTWORK "" CACHE FILEPATH "The host build's make_pickers_artwork (cross builds)")
+if(CMAKE_CROSSCOMPILING AND TK_HOST_PICKERS_ARTWORK)
+  set(_pickers_tool ${TK_HOST_PICKERS_ARTWORK})
+else()
+  set(_pickers_tool $<TARGET_FILE:make_pickers_artwork>)
+endif()
 if(EXISTS ${_strip})
   set(_images)
   foreach(i RANGE 11)
@@ -27,7 +35,7 @@ if(EXISTS ${_strip})
   add_custom_command(
     OUTPUT ${_images}
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-            $<TARGET_FILE:make_pickers_artwork> --help-images ${_strip} ${_help_out}/images
+            ${_pickers_tool} --help-images ${_strip} ${_help_out}/images
     DEPENDS make_pickers_artwork ${_strip}
     COMMENT "Kalvo help pictures from the toolbar strip")
   list(APPEND _help_outputs ${_images})

@@ -35,7 +35,9 @@ SMOKE_PID=
 smoke_start() { # dir exe log [args...]
   local dir=$1 exe=$2 log=$3
   shift 3
-  WINEPATH='' TK_GEOMETRY_FILE="$(winpath "$dir/geometry")" QT_QPA_GENERIC_PLUGINS=tkgeometryprobe \
+  # Wine keeps the host's QT_ variables from its programs: the prefix names the probe.
+  wine_run 60 reg add 'HKCU\Environment' /v QT_QPA_GENERIC_PLUGINS /d tkgeometryprobe /f >/dev/null 2>&1
+  WINEPATH='' TK_GEOMETRY_FILE="$(winpath "$dir/geometry")" \
     nice timeout -k 5 600 "$WINE" "$(winpath "$dir/$exe")" "$@" >"$log" 2>&1 &
   SMOKE_PID=$!
 }
@@ -117,7 +119,7 @@ kalvo_draw_and_save() { # format
   # shellcheck disable=SC2086
   wine_run 60 "$INPUT" click $save
   # The folder dialog is the shell's own on Windows (a system dialog the
-  # probe cannot see; Enter picks the folder it opens on), Qt's elsewhere.
+  # probe cannot see: "." picks the folder it opens on), Qt's elsewhere.
   local accept
   if accept=$(smoke_where "$dir" filedialog.accept 5); then
     sleep 1
@@ -126,6 +128,7 @@ kalvo_draw_and_save() { # format
     wine_run 60 "$INPUT" click $accept
   elif wine_run 60 "$INPUT" dialog 30; then
     sleep 1
+    wine_run 60 "$INPUT" key 0xBE  # ".": the folder it opens on
     [ "$1" = bmp ] && screenshot kalvo-save
     wine_run 60 "$INPUT" key enter
   else
@@ -163,9 +166,11 @@ smoke_tovik() {
   {
     echo "wait $SMOKE_PEN_WAIT_MS"
     echo "move $x1 $y"
+    echo "f13 1"
     echo "lit 1"
     for _ in $(seq 20); do echo "path $x1 $y $x2 $y 1500"; echo "path $x2 $y $x1 $y 1500"; done
     echo "lit 0"
+    echo "f13 0"
   } >"$dir/pen.txt"
   local t0=$SECONDS
   TOVIK_EVENT_LOG=$(winpath "$events") smoke_start "$dir" Tovik.exe "$log" --print-messages \

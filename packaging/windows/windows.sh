@@ -82,7 +82,7 @@ cmd_build() {
     local hostcmake
     hostcmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/cmake/Qt6/Qt6Config.cmake$')")")
     args+=(-DTK_WINDOWS_PLATFORM_ONLY=OFF -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$hostcmake"
-      -DTK_WINDOWS_ART_DIR="$ART")
+      -DTK_WINDOWS_ART_DIR="$ART" -DTK_HOST_PICKERS_ARTWORK="$ROOT/build/dev/bin/make_pickers_artwork")
   fi
   log "configure $BUILD"
   mkdir -p "$BUILD"
