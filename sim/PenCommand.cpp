@@ -114,6 +114,24 @@ std::optional<PenCommand> parsePenCommand(std::string_view line, std::string& er
         }
         return c;
     }
+    if (verb == "await") {
+        // The rest of the line, blanks inside included: a path may have them.
+        const size_t start = static_cast<size_t>(w[0].data() - line.data()) + w[0].size();
+        std::string_view rest = line.substr(start);
+        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) {
+            rest.remove_prefix(1);
+        }
+        while (!rest.empty() &&
+               (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\r')) {
+            rest.remove_suffix(1);
+        }
+        if (rest.empty()) {
+            return wrongCount("await PATH");
+        }
+        c.kind = PenCommand::Kind::Await;
+        c.path = std::string(rest);
+        return c;
+    }
     if (verb == "unplug" || verb == "plug") {
         if (w.size() != 1) {
             return wrongCount(verb == "plug" ? "plug" : "unplug");
@@ -121,8 +139,8 @@ std::optional<PenCommand> parsePenCommand(std::string_view line, std::string& er
         c.kind = verb == "plug" ? PenCommand::Kind::Plug : PenCommand::Kind::Unplug;
         return c;
     }
-    error =
-        "unknown command '" + std::string(verb) + "' (move, lit, f13, path, wait, unplug, plug)";
+    error = "unknown command '" + std::string(verb) +
+            "' (move, lit, f13, path, wait, unplug, plug, await)";
     return std::nullopt;
 }
 

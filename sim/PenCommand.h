@@ -2,6 +2,7 @@
 // One line of the pen's control language, as read from a script file or the
 // live control channel:
 //   move X Y | lit 0|1 | f13 0|1 | path X1 Y1 X2 Y2 MS | wait MS | unplug | plug
+//   | await PATH (until the file PATH exists, as a test's signal to go on)
 // Blank lines and lines starting with '#' do nothing.
 
 #include <optional>
@@ -12,11 +13,12 @@
 namespace sim {
 
 struct PenCommand {
-    enum class Kind { Nothing, Move, Lit, F13, Path, Wait, Unplug, Plug };
+    enum class Kind { Nothing, Move, Lit, F13, Path, Wait, Unplug, Plug, Await };
     Kind kind = Kind::Nothing;
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // Move uses x1, y1
     bool on = false;                        // Lit, F13
     int ms = 0;                             // Path, Wait
+    std::string path;                       // Await
 
     bool operator==(const PenCommand&) const = default;
 };

@@ -1,6 +1,7 @@
 #include "sim/PenControl.h"
 
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -99,6 +100,15 @@ void PenControl::execute(SimCamera& camera, const PenCommand& c, std::stop_token
         case PenCommand::Kind::Plug:
             camera.plug();
             break;
+        case PenCommand::Kind::Await: {
+            // The path is UTF-8, on Windows too.
+            const std::filesystem::path file(std::u8string(c.path.begin(), c.path.end()));
+            std::error_code ec;
+            while (!stop.stop_requested() && !std::filesystem::exists(file, ec)) {
+                sleep(50);
+            }
+            break;
+        }
     }
 }
 

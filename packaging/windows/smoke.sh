@@ -154,9 +154,9 @@ smoke_kalvo() {
   kalvo_draw_and_save bmp && kalvo_draw_and_save jpg
 }
 
-# The pen waits dark while Tovik calibrates, then glides lit from one side of
-# the screen to the other and back for a minute.
-SMOKE_PEN_WAIT_MS=90000
+# The pen waits dark until Tovik has calibrated (the test then makes the file
+# the script awaits), then glides lit from one side of the screen to the other
+# and back for a minute.
 smoke_tovik() {
   log "smoke test: Tovik"
   local dir log events w=${SCREEN_SIZE%x*} h=${SCREEN_SIZE#*x}
@@ -164,7 +164,7 @@ smoke_tovik() {
   log=$dir/tovik.log events=$dir/events.log
   local y=$((h / 2)) x1=$((w / 4)) x2=$((w * 3 / 4))
   {
-    echo "wait $SMOKE_PEN_WAIT_MS"
+    echo "await $(winpath "$dir/go")"
     echo "move $x1 $y"
     echo "f13 1"
     echo "lit 1"
@@ -184,10 +184,9 @@ smoke_tovik() {
   smoke_wait_line "$events" '^calibration ' 60 || smoke_fail "no calibration" "$log" || return 1
   smoke_wait_line "$events" '^frame ' 20 || smoke_fail "no tracking" "$log" || return 1
   log "Tovik calibrated and tracks ($((SECONDS - t0)) s after its start)"
-  # Once the pen is lit (its script started with the camera, a little after
-  # the program), the pointer follows it along its line: looks at the pointer
-  # until it has been seen on the line at four different places.
-  while ((SECONDS - t0 < SMOKE_PEN_WAIT_MS / 1000)); do sleep 1; done
+  # Once the pen is lit, the pointer follows it along its line: looks at the
+  # pointer until it has been seen on the line at four different places.
+  : >"$dir/go"
   local seen=() p px py deadline=$((SECONDS + 45))
   while ((${#seen[@]} < 4 && SECONDS < deadline)); do
     p=$(wine_run 60 "$INPUT" where | tr -d '\r')

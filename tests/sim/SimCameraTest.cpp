@@ -288,7 +288,8 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
     const auto fifo = tempPath("control.fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const auto scriptPath = tempPath("pen.txt");
-    std::ofstream(scriptPath) << "# pen script\nmove 5 6\n\nlit 1\n";
+    const auto go = tempPath("go");
+    std::ofstream(scriptPath) << "# pen script\nmove 5 6\n\nawait " << go.string() << "\nlit 1\n";
     auto camera = makeSim("fps=0,control=" + fifo.string() + ",script=" + scriptPath.string());
     {
         std::ofstream writer(fifo);
@@ -300,12 +301,16 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
         std::this_thread::sleep_for(5ms);
     }
 
+    EXPECT_FALSE(camera->pen().state().lit) << "the script went on before its file came";
+    std::ofstream(go) << "";
+    tktest::waitUntil([&] { return camera->pen().state().lit; }, 5s);
     const sim::LightPen::State s = camera->pen().state();
     EXPECT_TRUE(s.button);
     EXPECT_TRUE(s.lit);
     EXPECT_EQ(s.position, cv::Point2d(5, 6));
     camera.reset();
     std::filesystem::remove(fifo);
+    std::filesystem::remove(go);
 
     std::ofstream(scriptPath) << "move 1 2\nlit maybe\n";
     std::string error;
