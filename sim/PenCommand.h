@@ -18,7 +18,7 @@ struct PenCommand {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // Move uses x1, y1
     bool on = false;                        // Lit, F13
     int ms = 0;                             // Path, Wait
-    std::string path;                       // Await
+    std::string path{};                     // Await
 
     bool operator==(const PenCommand&) const = default;
 };
