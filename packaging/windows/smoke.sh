@@ -108,6 +108,16 @@ kalvo_draw_and_save() { # format
   [ "$1" = bmp ] && screenshot kalvo-toolbar
   local draw save
   draw=$(smoke_where "$dir" 32771 5) || smoke_fail "no 'Draw on the screen' button" "$log" || return 1
+  if [ "$1" = bmp ]; then
+    # The toolbar's own menu, with its Chinese entries.
+    # shellcheck disable=SC2086
+    wine_run 60 "$INPUT" click $draw right
+    smoke_where "$dir" window.QMenu 10 >/dev/null || smoke_fail "no menu on a right click" "$log" || return 1
+    sleep 0.5
+    screenshot kalvo-menu
+    wine_run 60 "$INPUT" key escape
+    sleep 0.5
+  fi
   # shellcheck disable=SC2086
   wine_run 60 "$INPUT" click $draw
   smoke_where "$dir" window.DrawingWindow 30 >/dev/null || smoke_fail "no overlay" "$log" || return 1

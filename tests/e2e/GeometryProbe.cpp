@@ -1,5 +1,5 @@
 // Loaded into Tovik or Kalvo with LD_PRELOAD by the end-to-end driver, so the
-// programs need no hook of their own: writes one line per visible widget whose
+// programs need no hook of their own: writes one line per widget on the screen whose
 // objectName is a control or command number,
 //   NAME X Y W H TITLE-OF-ITS-WINDOW
 // in X screen (device) pixels, to $TK_GEOMETRY_FILE whenever a widget is
@@ -26,6 +26,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -58,7 +59,8 @@ protected:
             case QEvent::Hide:
             case QEvent::Move:
             case QEvent::Resize:
-                if (watched->isWidgetType() && !timer_.isActive()) {
+            case QEvent::Expose:
+                if ((watched->isWidgetType() || watched->isWindowType()) && !timer_.isActive()) {
                     timer_.start();
                 }
                 break;
@@ -121,7 +123,12 @@ private:
     void dump() {
         QByteArray text;
         for (QWidget* w : QApplication::allWidgets()) {
-            if (!w->isVisible() || !w->window()->isVisible()) {
+            // Shown to Qt is not yet on the screen: a window manager maps the
+            // window in its frame a moment later, and under load the window
+            // stands unframed (so higher by its title bar) for a while.
+            const QWindow* handle = w->window()->windowHandle();
+            if (!w->isVisible() || !w->window()->isVisible() || handle == nullptr ||
+                !handle->isExposed()) {
                 continue;
             }
             if (w->isWindow()) {
