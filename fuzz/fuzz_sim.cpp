@@ -93,6 +93,8 @@ std::string format(const PenCommand& c) {
             return "unplug";
         case PenCommand::Kind::Plug:
             return "plug";
+        case PenCommand::Kind::Await:
+            return "await " + c.path;
     }
     return "";
 }

@@ -118,7 +118,8 @@ std::optional<PenCommand> parsePenCommand(std::string_view line, std::string& er
         // The rest of the line, blanks inside included: a path may have them.
         const size_t start = static_cast<size_t>(w[0].data() - line.data()) + w[0].size();
         std::string_view rest = line.substr(start);
-        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) {
+        while (!rest.empty() &&
+               (rest.front() == ' ' || rest.front() == '\t' || rest.front() == '\r')) {
             rest.remove_prefix(1);
         }
         while (!rest.empty() &&
