@@ -101,8 +101,9 @@ int geometry(const std::vector<std::string>& args) {
     }
     // The control must stand still for a moment, as for a user's eye: a
     // window the window manager or the program still moves is not clicked
-    // where it stood first.
-    const auto settle = std::chrono::milliseconds(300);
+    // where it stood first. Under load mutter frames a shown dialog (moving
+    // it down by its title bar) more than 300 ms after it appears.
+    const auto settle = std::chrono::milliseconds(1000);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::lround(timeout * 1000));
     // The centre seen, -1 while the control is not listed.
     std::pair<int, int> seen{-1, -1};
