@@ -35,6 +35,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -102,8 +103,15 @@ int geometry(const std::vector<std::string>& args) {
     // The control must stand still for a moment, as for a user's eye: a
     // window the window manager or the program still moves is not clicked
     // where it stood first. Under load mutter frames a shown dialog (moving
-    // it down by its title bar) more than 300 ms after it appears.
+    // it down by its title bar) more than 300 ms after it appears. The probe
+    // rewrites the file whenever anything moves, so a file that has not
+    // changed for that long needs no further watching.
     const auto settle = std::chrono::milliseconds(1000);
+    const auto unchanged = [&] {
+        std::error_code error;
+        const auto written = std::filesystem::last_write_time(path, error);
+        return !error && std::filesystem::file_time_type::clock::now() - written >= settle;
+    };
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::lround(timeout * 1000));
     // The centre seen, -1 while the control is not listed.
     std::pair<int, int> seen{-1, -1};
@@ -128,7 +136,7 @@ int geometry(const std::vector<std::string>& args) {
         if (now != seen) {
             seen = now;
             seenSince = Clock::now();
-        } else if (seen.first >= 0 && Clock::now() - seenSince >= settle) {
+        } else if (seen.first >= 0 && (Clock::now() - seenSince >= settle || unchanged())) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
