@@ -131,12 +131,21 @@ make_prefix() {
 XVFB_PID=
 SCREEN_SIZE=1280x800
 PREFIXES=()
+# Each is a copy of a template made once for this Wine and this way of making
+# it: wineboot and the font links take longer than the copy.
 new_prefix() { # name
   export WINEPREFIX
+  local template
+  template=$BUILD/wine-template-$({ "$WINE" --version; declare -f make_prefix; } | md5sum | cut -c1-12)
+  if [ ! -d "$template" ]; then
+    WINEPREFIX=$(mktemp -d "$BUILD/wine-template.XXXXXX")
+    make_prefix || { rm -rf "$WINEPREFIX"; return 1; }
+    mv -T "$WINEPREFIX" "$template"
+  fi
   WINEPREFIX=$(mktemp -d "$BUILD/wine-$1.XXXXXX")
   PREFIXES+=("$WINEPREFIX")
-  log "Wine prefix $WINEPREFIX"
-  make_prefix
+  log "Wine prefix $WINEPREFIX (a copy of ${template##*/})"
+  cp -a "$template/." "$WINEPREFIX/"
 }
 start_wine_env() {
   local fifo n

@@ -101,11 +101,9 @@ int geometry(const std::vector<std::string>& args) {
         }
     }
     // The control must stand still for a moment, as for a user's eye: a
-    // window the window manager or the program still moves is not clicked
-    // where it stood first. Under load mutter frames a shown dialog (moving
-    // it down by its title bar) more than 300 ms after it appears. The probe
-    // rewrites the file whenever anything moves, so a file that has not
-    // changed for that long needs no further watching.
+    // window still moved is not clicked where it stood first (under load mutter
+    // frames a dialog over 300 ms after it shows). The probe rewrites the file
+    // whenever anything moves: a file unchanged that long is as still.
     const auto settle = std::chrono::milliseconds(1000);
     const auto unchanged = [&] {
         std::error_code error;
