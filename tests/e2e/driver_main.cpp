@@ -35,7 +35,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -101,15 +100,10 @@ int geometry(const std::vector<std::string>& args) {
         }
     }
     // The control must stand still for a moment, as for a user's eye: a
-    // window still moved is not clicked where it stood first (under load mutter
-    // frames a dialog over 300 ms after it shows). The probe rewrites the file
-    // whenever anything moves: a file unchanged that long is as still.
+    // window the window manager or the program still moves is not clicked
+    // where it stood first. Under load mutter frames a shown dialog (moving
+    // it down by its title bar) more than 300 ms after it appears.
     const auto settle = std::chrono::milliseconds(1000);
-    const auto unchanged = [&] {
-        std::error_code error;
-        const auto written = std::filesystem::last_write_time(path, error);
-        return !error && std::filesystem::file_time_type::clock::now() - written >= settle;
-    };
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::lround(timeout * 1000));
     // The centre seen, -1 while the control is not listed.
     std::pair<int, int> seen{-1, -1};
@@ -134,7 +128,7 @@ int geometry(const std::vector<std::string>& args) {
         if (now != seen) {
             seen = now;
             seenSince = Clock::now();
-        } else if (seen.first >= 0 && (Clock::now() - seenSince >= settle || unchanged())) {
+        } else if (seen.first >= 0 && Clock::now() - seenSince >= settle) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
