@@ -1,5 +1,6 @@
 #include "sim/PenCommand.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -9,6 +10,8 @@ namespace {
 
 // Longest wait one line may ask for; longer values are almost certainly typos.
 constexpr int kMaxMs = 3'600'000;
+// What separates words; a CR is one so that CRLF scripts read alike.
+constexpr std::string_view kBlanks = " \t\r";
 
 bool toDouble(std::string_view w, double& out) {
     const char* end = w.data() + w.size();
@@ -38,18 +41,11 @@ bool toSwitch(std::string_view w, bool& out) {
 
 std::vector<std::string_view> splitWords(std::string_view line) {
     std::vector<std::string_view> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) {
-            ++i;
-        }
-        const size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
-            ++i;
-        }
-        if (i > start) {
-            words.push_back(line.substr(start, i - start));
-        }
+    size_t start = line.find_first_not_of(kBlanks);
+    while (start != std::string_view::npos) {
+        const size_t end = std::min(line.find_first_of(kBlanks, start), line.size());
+        words.push_back(line.substr(start, end - start));
+        start = line.find_first_not_of(kBlanks, end);
     }
     return words;
 }
@@ -117,20 +113,13 @@ std::optional<PenCommand> parsePenCommand(std::string_view line, std::string& er
     if (verb == "await") {
         // The rest of the line, blanks inside included: a path may have them.
         const size_t start = static_cast<size_t>(w[0].data() - line.data()) + w[0].size();
-        std::string_view rest = line.substr(start);
-        while (!rest.empty() &&
-               (rest.front() == ' ' || rest.front() == '\t' || rest.front() == '\r')) {
-            rest.remove_prefix(1);
-        }
-        while (!rest.empty() &&
-               (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\r')) {
-            rest.remove_suffix(1);
-        }
-        if (rest.empty()) {
+        const std::string_view rest = line.substr(start);
+        const size_t first = rest.find_first_not_of(kBlanks);
+        if (first == std::string_view::npos) {
             return wrongCount("await PATH");
         }
         c.kind = PenCommand::Kind::Await;
-        c.path = std::string(rest);
+        c.path = std::string(rest.substr(first, rest.find_last_not_of(kBlanks) - first + 1));
         return c;
     }
     if (verb == "unplug" || verb == "plug") {

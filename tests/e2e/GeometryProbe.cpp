@@ -127,8 +127,7 @@ private:
             // window in its frame a moment later, and under load the window
             // stands unframed (so higher by its title bar) for a while.
             const QWindow* handle = w->window()->windowHandle();
-            if (!w->isVisible() || !w->window()->isVisible() || handle == nullptr ||
-                !handle->isExposed()) {
+            if (!w->isVisible() || handle == nullptr || !handle->isExposed()) {
                 continue;
             }
             if (w->isWindow()) {
