@@ -37,12 +37,13 @@ struct RunRecords {
     std::vector<double> inkLatenciesMs;  // frame capture to ink on the screen
 };
 
+// What a run must reach. Latencies are reported, not limited: they follow the
+// machine's load (./run bench measures the hot paths).
 struct Limits {
     std::string calibration = "auto";  // the calibration that must have completed
     double calibrationErrorPx = 3;     // mean error any accepted calibration may have
     double pointerMeanPx = 3;
     double pointerMaxPx = 6;
-    double latencyP95Ms = 50;
     double holdJitterPx = 0.3;  // RMS, while the pen is held still
     double inkTolerancePx = 8;  // how far ink may lie from the figure
     double minCoverage = 0.9;   // share of the figure with ink of its colour nearby

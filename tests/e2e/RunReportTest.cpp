@@ -240,7 +240,7 @@ TEST(RunReport, LatencyIsThe95thPercentileOfCaptureToEvent) {
     const Report r = computeReport(run);
 
     EXPECT_NEAR(r.latencyMsP95, 108.0, 1e-9);
-    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.ok) << "a busy machine's latency is reported, not failed";
     EXPECT_DOUBLE_EQ(percentile({5, 1, 4, 2, 3}, 50), 3);
     EXPECT_DOUBLE_EQ(
         percentile({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}, 95),
