@@ -8,15 +8,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include "FixedMenuMetrics.h"
+
 namespace kalvo {
 namespace {
 
-MenuXPMetrics fixedMetrics() {
-    MenuXPMetrics m;
-    m.menuFont = QFont(QStringLiteral("DejaVu Sans"));
-    m.menuFont.setPixelSize(12);
-    return m;
-}
+using test::fixedMetrics;
 
 QPixmap solidIcon(QColor c, int w = 16, int h = 16) {
     QPixmap p(w, h);

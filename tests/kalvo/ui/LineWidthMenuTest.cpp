@@ -6,15 +6,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include "FixedMenuMetrics.h"
+
 namespace kalvo {
 namespace {
 
-MenuXPMetrics fixedMetrics() {
-    MenuXPMetrics m;
-    m.menuFont = QFont(QStringLiteral("DejaVu Sans"));
-    m.menuFont.setPixelSize(12);
-    return m;
-}
+using test::fixedMetrics;
 
 TEST(LineWidthMenu, HasTheSideBarHeadingAndSixWidthButtons) {
     const auto menu = BuildLineWidthMenu(fixedMetrics());
