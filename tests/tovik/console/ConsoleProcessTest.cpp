@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -28,9 +27,12 @@
 #include "tovik/console/CalibrationFile.h"
 
 // After OpenCV: the X headers define macros (COUNT, Status) its headers use.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+
+#include "common/platform/X11Window.h"
 
 namespace tovik {
 namespace {
@@ -295,31 +297,23 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
     // The icon: a small window embedded in the panel's notification area,
     // the only client window of Tovik that small.
     auto findIcon = [&]() -> Window {
-        Window found = 0;
-        std::function<void(Window)> walk = [&](Window w) {
+        std::vector<Window> todo{DefaultRootWindow(display)};
+        for (size_t i = 0; i < todo.size(); ++i) {
+            const Window w = todo[i];
             XWindowAttributes wa;
-            XClassHint hint{};
-            if (XGetWindowAttributes(display, w, &wa) && wa.map_state == IsViewable &&
-                wa.width <= 64 && wa.height <= 64 && XGetClassHint(display, w, &hint)) {
-                const std::string cls = hint.res_class ? hint.res_class : "";
-                const std::string name = hint.res_name ? hint.res_name : "";
-                if (cls == "Tovik" || name == "tovik") {
-                    found = w;
-                }
-                XFree(hint.res_name);
-                XFree(hint.res_class);
+            // WM_CLASS: the instance name and the class, each ended by a NUL.
+            const std::string cls =
+                common::x11::text(display, w, "WM_CLASS", XA_STRING).value_or("") + '\0';
+            const bool ours = cls.rfind(std::string("tovik\0", 6), 0) == 0 ||
+                              cls.find(std::string("\0Tovik\0", 7)) != std::string::npos;
+            if (ours && XGetWindowAttributes(display, w, &wa) && wa.map_state == IsViewable &&
+                wa.width <= 64 && wa.height <= 64) {
+                return w;
             }
-            Window root = 0, parent = 0, *children = nullptr;
-            unsigned n = 0;
-            if (XQueryTree(display, w, &root, &parent, &children, &n)) {
-                for (unsigned i = 0; i < n && found == 0; ++i) {
-                    walk(children[i]);
-                }
-                XFree(children);
-            }
-        };
-        walk(DefaultRootWindow(display));
-        return found;
+            const std::vector<Window> kids = common::x11::children(display, w);
+            todo.insert(todo.end(), kids.begin(), kids.end());
+        }
+        return Window(0);
     };
     Window icon = 0;
     tktest::waitUntil([&] { return (icon = findIcon()) != 0; }, 20s, 50ms);
@@ -329,17 +323,13 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
     // windows at the top of the stack.
     auto popups = [&] {
         std::set<Window> found;
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned n = 0;
-        XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n);
-        for (unsigned i = 0; i < n; ++i) {
+        for (const Window w : common::x11::children(display, DefaultRootWindow(display))) {
             XWindowAttributes wa;
-            if (XGetWindowAttributes(display, children[i], &wa) && wa.override_redirect &&
+            if (XGetWindowAttributes(display, w, &wa) && wa.override_redirect &&
                 wa.map_state == IsViewable && wa.width > 60 && wa.height > 40) {
-                found.insert(children[i]);
+                found.insert(w);
             }
         }
-        XFree(children);
         return found;
     };
     // The balloon lies over the icon until it times out.
