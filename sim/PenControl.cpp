@@ -1,6 +1,7 @@
 #include "sim/PenControl.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -91,9 +92,21 @@ void PenControl::execute(SimCamera& camera, const PenCommand& c, std::stop_token
             pen.glide({c.x1, c.y1}, {c.x2, c.y2}, std::chrono::milliseconds(c.ms));
             sleep(c.ms);
             break;
-        case PenCommand::Kind::Wait:
+        case PenCommand::Kind::Wait: {
+            // The pen keeps the camera's time too: a wait also spans the frames
+            // its milliseconds make at the camera's rate, so that a camera
+            // stalled by a busy machine does not cut a tap short. Not while no
+            // frames come (closed or unplugged), and 2 s longer at the most.
+            const std::uint64_t first = camera.framesMade();
+            const auto frames = static_cast<std::uint64_t>(c.ms * camera.frameRate() / 1000);
             sleep(c.ms);
+            for (int i = 0; i < 400 && !stop.stop_requested() && camera.plugged() &&
+                            camera.framesMade() - first < frames;
+                 ++i) {
+                sleep(5);
+            }
             break;
+        }
         case PenCommand::Kind::Unplug:
             camera.unplug();
             break;

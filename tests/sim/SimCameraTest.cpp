@@ -12,6 +12,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "sim/PenControl.h"
 #include "sim/SimCamera.h"
 #include "tests/support/PenChannel.h"
 #include "tests/support/Wait.h"
@@ -341,6 +342,24 @@ TEST(SimCamera, APacedCameraFilmsOnTheFrameThread) {
     camera.close();
 
     EXPECT_STREQ(filmed->thread.data(), "sim-frames");
+}
+
+// A pen's wait lasts its frames too: a stalled camera does not cut a tap short.
+TEST(SimCamera, APenWaitSpansItsFramesWhenTheCameraStalls) {
+    struct Slow final : sim::SceneSource {
+        bool capture(cv::Mat& out) override {
+            std::this_thread::sleep_for(100ms);  // 10 frames a second of the 30 asked for
+            out = cv::Mat(480, 640, CV_8UC3, cv::Scalar::all(255));
+            return true;
+        }
+        cv::Size size() const override { return {640, 480}; }
+    };
+    SimCamera camera(sim::SimOptions{}, std::make_unique<Slow>());
+    ASSERT_TRUE(camera.open(0, {640, 480}));
+    ASSERT_EQ(camera.frameRate(), 30);
+    const std::uint64_t before = camera.framesMade();
+    sim::PenControl::execute(camera, {.kind = sim::PenCommand::Kind::Wait, .ms = 150});
+    EXPECT_GE(camera.framesMade() - before, 4u);
 }
 
 TEST(SimCamera, ClosingWakesAWaitingGrab) {
