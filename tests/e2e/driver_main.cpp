@@ -87,17 +87,10 @@ bool toDouble(const std::string& text, double& out) {
     return !text.empty() && end == text.c_str() + text.size() && std::isfinite(out);
 }
 
-struct Box {
-    int x = 0, y = 0, w = 0, h = 0;
-    [[nodiscard]] bool contains(int px, int py) const {
-        return px >= x && py >= y && px < x + w && py < y + h;
-    }
-};
-
 // Where the X server has the managed window (the one carrying WM_STATE) on top
 // at (x, y); nothing where the window there is not managed (no window manager,
 // a menu or tooltip).
-std::optional<Box> managedWindowAt(Display* d, int x, int y) {
+std::optional<cv::Rect> managedWindowAt(Display* d, int x, int y) {
     const Window root = DefaultRootWindow(d);
     const Atom wmState = XInternAtom(d, "WM_STATE", False);
     int wx = 0, wy = 0;
@@ -112,7 +105,7 @@ std::optional<Box> managedWindowAt(Display* d, int x, int y) {
         if (!common::x11::longs(d, todo[i], "WM_STATE", wmState, 2).empty() &&
             XGetWindowAttributes(d, todo[i], &a) &&
             XTranslateCoordinates(d, todo[i], root, 0, 0, &wx, &wy, &top)) {
-            return Box{wx, wy, a.width, a.height};
+            return cv::Rect(wx, wy, a.width, a.height);
         }
         const std::vector<Window> kids = common::x11::children(d, todo[i]);
         todo.insert(todo.end(), kids.begin(), kids.end());
@@ -127,12 +120,13 @@ using Offset = std::pair<int, int>;
 // moves it after the program has listed it. Nothing while another window of
 // another size is on top there.
 std::optional<Offset> shownOffset(Display* d,
-                                  const std::vector<std::pair<Box, std::string>>& windows, int x,
-                                  int y, const std::string& title) {
-    const std::optional<Box> shown = managedWindowAt(d, x, y);
+                                  const std::vector<std::pair<cv::Rect, std::string>>& windows,
+                                  int x, int y, const std::string& title) {
+    const std::optional<cv::Rect> shown = managedWindowAt(d, x, y);
     for (const auto& [box, windowTitle] : windows) {
-        if (shown && box.contains(x, y) && windowTitle == title) {
-            if (std::abs(box.w - shown->w) > 1 || std::abs(box.h - shown->h) > 1) {
+        if (shown && box.contains({x, y}) && windowTitle == title) {
+            if (std::abs(box.width - shown->width) > 1 ||
+                std::abs(box.height - shown->height) > 1) {
                 return std::nullopt;
             }
             return Offset{shown->x - box.x, shown->y - box.y};
@@ -170,13 +164,13 @@ int geometry(const std::vector<std::string>& args) {
         std::ifstream in(path);
         std::pair<int, int> now{-1, -1};
         std::string nowTitle;
-        std::vector<std::pair<Box, std::string>> windows;
+        std::vector<std::pair<cv::Rect, std::string>> windows;
         std::string line;
         while (std::getline(in, line)) {
             std::istringstream fields(line);
             std::string n;
-            Box b;
-            if (!(fields >> n >> b.x >> b.y >> b.w >> b.h) || b.w <= 0 || b.h <= 0) {
+            cv::Rect b;
+            if (!(fields >> n >> b.x >> b.y >> b.width >> b.height) || b.empty()) {
                 continue;
             }
             std::string rest;
@@ -186,7 +180,7 @@ int geometry(const std::vector<std::string>& args) {
             }
             if (now.first < 0 && n == name &&
                 (title.empty() || rest.find(title) != std::string::npos)) {
-                now = {std::max(0, b.x + b.w / 2), std::max(0, b.y + b.h / 2)};
+                now = {std::max(0, b.x + b.width / 2), std::max(0, b.y + b.height / 2)};
                 nowTitle = rest;
             }
         }
