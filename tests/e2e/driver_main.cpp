@@ -113,15 +113,13 @@ std::optional<cv::Rect> managedWindowAt(Display* d, int x, int y) {
     return std::nullopt;
 }
 
-using Offset = std::pair<int, int>;
-
 // How far from its listing the X server shows the window listed around (x, y):
 // a window manager that frames a window late (mutter and openbox under load)
 // moves it after the program has listed it. Nothing while another window of
 // another size is on top there.
-std::optional<Offset> shownOffset(Display* d,
-                                  const std::vector<std::pair<cv::Rect, std::string>>& windows,
-                                  int x, int y, const std::string& title) {
+std::optional<cv::Point> shownOffset(Display* d,
+                                     const std::vector<std::pair<cv::Rect, std::string>>& windows,
+                                     int x, int y, const std::string& title) {
     const std::optional<cv::Rect> shown = managedWindowAt(d, x, y);
     for (const auto& [box, windowTitle] : windows) {
         if (shown && box.contains({x, y}) && windowTitle == title) {
@@ -129,10 +127,10 @@ std::optional<Offset> shownOffset(Display* d,
                 std::abs(box.height - shown->height) > 1) {
                 return std::nullopt;
             }
-            return Offset{shown->x - box.x, shown->y - box.y};
+            return shown->tl() - box.tl();
         }
     }
-    return Offset{0, 0};
+    return cv::Point();
 }
 
 int geometry(const std::vector<std::string>& args) {
@@ -192,17 +190,17 @@ int geometry(const std::vector<std::string>& args) {
             const auto offset = [&] {
                 return display
                            ? shownOffset(display.get(), windows, seen.first, seen.second, nowTitle)
-                           : Offset{0, 0};
+                           : cv::Point();
             };
-            const std::optional<Offset> first = offset();
+            const std::optional<cv::Point> first = offset();
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             if (first && first == offset()) {
-                if (*first != Offset{0, 0}) {
+                if (*first != cv::Point()) {
                     std::fprintf(stderr, "e2e_driver: %s shows %+d,%+d off its listing\n",
-                                 name.c_str(), first->first, first->second);
+                                 name.c_str(), first->x, first->y);
                 }
-                seen.first += first->first;
-                seen.second += first->second;
+                seen.first += first->x;
+                seen.second += first->y;
                 break;
             }
             seenSince = Clock::now();
