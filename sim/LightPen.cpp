@@ -35,12 +35,40 @@ void LightPen::glide(cv::Point2d from, cv::Point2d to, std::chrono::milliseconds
         position_ = to;
         return;
     }
-    glide_ = Glide{from, to, Clock::now(), duration};
+    glide_ = Glide{from, to, Clock::now() - lag_, duration};
     position_ = to;  // where the pen rests once the glide is over
 }
 
 LightPen::State LightPen::stateAt(Clock::time_point t) const {
     std::lock_guard lock(mutex_);
+    return stateLocked(t);
+}
+
+LightPen::State LightPen::state() const {
+    std::lock_guard lock(mutex_);
+    return stateLocked(Clock::now() - lag_);
+}
+
+LightPen::State LightPen::sample(Clock::time_point captured, Clock::duration period) {
+    std::lock_guard lock(mutex_);
+    if (lastSample_ && captured > *lastSample_) {
+        const Clock::duration gap = captured - *lastSample_;
+        if (period > Clock::duration::zero() && gap > period * 3 / 2) {
+            lag_ += gap - period;
+        }
+    }
+    if (!lastSample_ || captured > *lastSample_) {
+        lastSample_ = captured;
+    }
+    return stateLocked(captured - lag_);
+}
+
+bool LightPen::glideSeen() const {
+    std::lock_guard lock(mutex_);
+    return !glide_ || (lastSample_ && *lastSample_ - lag_ >= glide_->start + glide_->duration);
+}
+
+LightPen::State LightPen::stateLocked(Clock::time_point t) const {
     State s{position_, lit_, button_};
     if (glide_) {
         const double f = std::chrono::duration<double>(t - glide_->start).count() /

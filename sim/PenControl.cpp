@@ -68,13 +68,29 @@ std::unique_ptr<PenControl> PenControl::start(SimCamera& camera, std::vector<Pen
 
 PenControl::~PenControl() = default;
 
+namespace {
+
+void sleepFor(std::stop_token stop, int ms) {
+    std::mutex m;
+    std::condition_variable_any cv;
+    std::unique_lock lock(m);
+    cv.wait_for(lock, stop, std::chrono::milliseconds(ms), [] { return false; });
+}
+
+// Waits until `done` holds, for at most 2 s more and never while no frames
+// come (the camera closed or unplugged).
+template <typename Done>
+void waitForFrames(const SimCamera& camera, std::stop_token stop, Done done) {
+    for (int i = 0;
+         i < 400 && !stop.stop_requested() && camera.isOpen() && camera.plugged() && !done(); ++i) {
+        sleepFor(stop, 5);
+    }
+}
+
+}  // namespace
+
 void PenControl::execute(SimCamera& camera, const PenCommand& c, std::stop_token stop) {
-    auto sleep = [&stop](int ms) {
-        std::mutex m;
-        std::condition_variable_any cv;
-        std::unique_lock lock(m);
-        cv.wait_for(lock, stop, std::chrono::milliseconds(ms), [] { return false; });
-    };
+    auto sleep = [&stop](int ms) { sleepFor(stop, ms); };
     LightPen& pen = camera.pen();
     switch (c.kind) {
         case PenCommand::Kind::Nothing:
@@ -89,22 +105,20 @@ void PenControl::execute(SimCamera& camera, const PenCommand& c, std::stop_token
             pen.setButton(c.on);
             break;
         case PenCommand::Kind::Path:
+            // The glide runs on the camera's time (see LightPen::sample): it
+            // ends once a frame has seen its end.
             pen.glide({c.x1, c.y1}, {c.x2, c.y2}, std::chrono::milliseconds(c.ms));
             sleep(c.ms);
+            waitForFrames(camera, stop, [&pen] { return pen.glideSeen(); });
             break;
         case PenCommand::Kind::Wait: {
             // The pen keeps the camera's time too: a wait also spans the frames
             // its milliseconds make at the camera's rate, so that a camera
-            // stalled by a busy machine does not cut a tap short. Not while no
-            // frames come (closed or unplugged), and 2 s longer at the most.
+            // stalled by a busy machine does not cut a tap short.
             const std::uint64_t first = camera.framesMade();
             const auto frames = static_cast<std::uint64_t>(c.ms * camera.frameRate() / 1000);
             sleep(c.ms);
-            for (int i = 0; i < 400 && !stop.stop_requested() && camera.plugged() &&
-                            camera.framesMade() - first < frames;
-                 ++i) {
-                sleep(5);
-            }
+            waitForFrames(camera, stop, [&] { return camera.framesMade() - first >= frames; });
             break;
         }
         case PenCommand::Kind::Unplug:

@@ -238,7 +238,11 @@ bool SimCamera::renderFrame() {
     if (!scene_->capture(screen) || screen.empty()) {
         return false;
     }
-    const LightPen::State pen = pen_->stateAt(captured);
+    // A camera paced by its grabs has no period to be late for.
+    const auto period = options_.fps > 0 ? std::chrono::duration_cast<Clock::duration>(
+                                               std::chrono::duration<double>(1.0 / options_.fps))
+                                         : Clock::duration::zero();
+    const LightPen::State pen = pen_->sample(captured, period);
     sensor_.expose(screen, scene_->origin(), pose.homography(screen.size(), size), size, settings,
                    pen, image);
     std::lock_guard lock(mutex_);

@@ -199,6 +199,21 @@ TEST(SimCamera, GlideMovesThePenAtTheFrameRate) {
 
     pen.moveTo({7, 8});  // ends the glide
     EXPECT_EQ(pen.stateAt(t0 + 100ms).position, cv::Point2d(7, 8));
+
+    // A camera at a third of its 30 frames a second sees the glide go on one
+    // period a frame, not jump across each stall.
+    sim::LightPen slow;
+    const auto t1 = sim::LightPen::Clock::now();
+    (void)slow.sample(t1, 33ms);
+    slow.glide({0, 0}, {300, 0}, 300ms);
+    int frames = 0;
+    for (double x = 0; !slow.glideSeen(); ++frames) {
+        ASSERT_LT(frames, 12) << "the glide never ended";
+        const double next = slow.sample(t1 + (frames + 1) * 100ms, 33ms).position.x;
+        EXPECT_LE(next - x, 36) << "frame " << frames;
+        x = next;
+    }
+    EXPECT_GE(frames, 9);
 }
 
 TEST(SimCamera, FrameLogRecordsEveryDeliveredFrame) {
