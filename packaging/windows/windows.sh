@@ -73,7 +73,7 @@ cmd_build() {
   list=$(IFS=';'; echo "${prefixes[*]}")
   local args=(-G Ninja -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release
     -DCMAKE_TOOLCHAIN_FILE="$HERE/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$list"
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE" -DTK_BUILD_TESTS=ON
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE" -DTK_BUILD_TESTS=ON -DCMAKE_UNITY_BUILD=ON
     -DTK_WINDOWS_PLATFORM_ONLY="${PLATFORM_ONLY:+ON}")
   if [ -z "$PLATFORM_ONLY" ]; then
     make_art

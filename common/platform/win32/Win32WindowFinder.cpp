@@ -4,19 +4,15 @@
 
 #include <functional>
 
+#include "common/platform/win32/Win32Handles.h"
 #include "common/platform/win32/Win32Text.h"
 
 namespace common {
 
+using win32::toHwnd;
+using win32::toId;
+
 namespace {
-
-HWND toHwnd(WindowId id) {
-    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id));
-}
-
-WindowId toId(HWND w) {
-    return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(w));
-}
 
 std::string classOf(HWND w) {
     wchar_t name[256] = {};

@@ -7,13 +7,13 @@
 
 #include <cstdint>
 
+#include "common/platform/win32/Win32Handles.h"
+
 namespace common {
 
-namespace {
+using win32::toHwnd;
 
-HWND toHwnd(WindowId id) {
-    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id));
-}
+namespace {
 
 // Shown on the screen: visible, not minimized, and not cloaked by the desktop
 // window manager (windows of other virtual desktops, suspended store apps).
