@@ -66,6 +66,13 @@ void copyString(T& field, const std::string& text) {
     std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
 }
 
+// The element of `items` that `match` accepts; null when none does.
+template <typename T, typename Match>
+T* findIn(std::vector<T>& items, Match match) {
+    const auto it = std::find_if(items.begin(), items.end(), match);
+    return it == items.end() ? nullptr : &*it;
+}
+
 }  // namespace
 
 std::optional<DeviceDescription> parseListing(const std::string& text, std::string& error) {
@@ -128,6 +135,13 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
             if (c.type == V4L2_CTRL_TYPE_BOOLEAN) {
                 c.maximum = 1;
             }
+            using Field = std::int32_t DeviceDescription::Control::*;
+            static const std::map<std::string, Field> fields{
+                {"min", &DeviceDescription::Control::minimum},
+                {"max", &DeviceDescription::Control::maximum},
+                {"step", &DeviceDescription::Control::step},
+                {"default", &DeviceDescription::Control::defaultValue},
+                {"value", &DeviceDescription::Control::value}};
             const std::string rest = m[4];
             for (auto it = std::sregex_iterator(rest.begin(), rest.end(), keyValue);
                  it != std::sregex_iterator(); ++it) {
@@ -135,19 +149,8 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
                 if (key == "flags") {
                     c.flags |=
                         v.find("inactive") != std::string::npos ? V4L2_CTRL_FLAG_INACTIVE : 0;
-                    continue;
-                }
-                const auto n = static_cast<std::int32_t>(std::stoll(v));
-                if (key == "min") {
-                    c.minimum = n;
-                } else if (key == "max") {
-                    c.maximum = n;
-                } else if (key == "step") {
-                    c.step = n;
-                } else if (key == "default") {
-                    c.defaultValue = n;
-                } else if (key == "value") {
-                    c.value = n;
+                } else if (fields.contains(key)) {
+                    c.*fields.at(key) = static_cast<std::int32_t>(std::stoll(v));
                 }
             }
             d.controls.push_back(c);
@@ -331,32 +334,17 @@ int ReplayDevice::ioctl(int fd, unsigned long request, void* arg) {
 
 int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
     DeviceDescription& d = n.d;
-    auto findFormat = [&](std::uint32_t fourcc) -> DeviceDescription::Format* {
-        for (auto& f : d.formats) {
-            if (f.fourcc == fourcc) {
-                return &f;
-            }
-        }
-        return nullptr;
+    auto findFormat = [&](std::uint32_t fourcc) {
+        return findIn(d.formats, [&](const auto& f) { return f.fourcc == fourcc; });
     };
-    auto findSize = [&](std::uint32_t fourcc, std::uint32_t w,
-                        std::uint32_t h) -> DeviceDescription::Size* {
-        if (auto* f = findFormat(fourcc)) {
-            for (auto& s : f->sizes) {
-                if (s.width == w && s.height == h) {
-                    return &s;
-                }
-            }
-        }
-        return nullptr;
+    auto findSize = [&](std::uint32_t fourcc, std::uint32_t w, std::uint32_t h) {
+        auto* f = findFormat(fourcc);
+        return f == nullptr
+                   ? nullptr
+                   : findIn(f->sizes, [&](const auto& s) { return s.width == w && s.height == h; });
     };
-    auto findControl = [&](std::uint32_t id) -> DeviceDescription::Control* {
-        for (auto& c : d.controls) {
-            if (c.id == id) {
-                return &c;
-            }
-        }
-        return nullptr;
+    auto findControl = [&](std::uint32_t id) {
+        return findIn(d.controls, [&](const auto& c) { return c.id == id; });
     };
     const std::uint32_t frameBytes = d.width * d.height * 2;
     switch (request) {
@@ -533,6 +521,7 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             if (c->type == V4L2_CTRL_TYPE_INTEGER_MENU) {
                 m->value = std::stoll(c->menu[m->index]);
             } else {
+                // A packed field: no reference to it for copyString.
                 const std::string& name = c->menu[m->index];
                 std::memset(m->name, 0, sizeof m->name);
                 std::memcpy(m->name, name.data(), std::min(name.size(), sizeof m->name - 1));
