@@ -68,11 +68,7 @@ public:
 
 class RecordingCursor final : public tovik::CursorControl {
 public:
-    void ShowCursor(bool show) override {
-        visible = show;
-        changes.push_back(show);
-    }
-    bool visible = true;
+    void ShowCursor(bool show) override { changes.push_back(show); }
     std::vector<bool> changes;
 };
 

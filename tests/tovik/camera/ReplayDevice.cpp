@@ -8,13 +8,15 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <mutex>
 #include <numeric>
 #include <regex>
 #include <sstream>
 
 #include <opencv2/imgcodecs.hpp>
+
+#include "common/TempDir.h"
 
 namespace tovik::testing {
 
@@ -171,12 +173,9 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
 
 DeviceDescription loadFixture(const std::string& name) {
     const std::string path = std::string(TK_V4L2_FIXTURES) + "/" + name;
-    std::ifstream in(path);
-    EXPECT_TRUE(in) << path;
-    std::stringstream text;
-    text << in.rdbuf();
+    EXPECT_TRUE(std::filesystem::is_regular_file(path)) << path;
     std::string error;
-    auto d = parseListing(text.str(), error);
+    auto d = parseListing(tktest::readBytes(path), error);
     EXPECT_TRUE(d) << path << ": " << error;
     return d.value_or(DeviceDescription{});
 }
@@ -277,6 +276,11 @@ void* ReplayDevice::mmap(std::size_t length, int fd, std::int64_t offset) {
 
 void ReplayDevice::munmap(void*, std::size_t) {}
 
+ReplayDevice::Node* ReplayDevice::liveNode(const Open& o) {
+    Node& n = nodes_[o.node];
+    return n.present && n.generation == o.generation ? &n : nullptr;
+}
+
 int ReplayDevice::poll(int fd, short, short& revents, int) {
     const std::lock_guard lock(mutex_);
     revents = 0;
@@ -286,8 +290,7 @@ int ReplayDevice::poll(int fd, short, short& revents, int) {
         return 1;
     }
     Open& o = it->second;
-    Node& n = nodes_[o.node];
-    if (!n.present || n.generation != o.generation) {
+    if (liveNode(o) == nullptr) {
         revents = POLLERR | POLLHUP;
         return 1;
     }
@@ -306,13 +309,13 @@ void ReplayDevice::fill(Node& n, std::vector<uchar>& buffer, std::uint32_t& byte
     const int w = static_cast<int>(n.d.width), h = static_cast<int>(n.d.height);
     if (n.d.fourcc == V4L2_PIX_FMT_MJPEG) {
         std::vector<uchar> jpeg;
-        cv::imencode(".jpg", cv::Mat(h, w, CV_8UC3, cv::Scalar::all(level_)), jpeg);
+        cv::imencode(".jpg", cv::Mat(h, w, CV_8UC3, cv::Scalar::all(kLevel)), jpeg);
         std::copy(jpeg.begin(), jpeg.end(), buffer.begin());
         bytesUsed = static_cast<std::uint32_t>(jpeg.size());
         return;
     }
     for (size_t i = 0; i + 1 < buffer.size(); i += 2) {
-        buffer[i] = level_;
+        buffer[i] = kLevel;
         buffer[i + 1] = 128;
     }
     bytesUsed = static_cast<std::uint32_t>(w * h * 2);
@@ -325,11 +328,8 @@ int ReplayDevice::ioctl(int fd, unsigned long request, void* arg) {
     if (it == fds_.end()) {
         return fail(EBADF);
     }
-    Node& n = nodes_[it->second.node];
-    if (!n.present || n.generation != it->second.generation) {
-        return fail(ENODEV);
-    }
-    return handle(n, it->second, request, arg);
+    Node* n = liveNode(it->second);
+    return n == nullptr ? fail(ENODEV) : handle(*n, it->second, request, arg);
 }
 
 int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {

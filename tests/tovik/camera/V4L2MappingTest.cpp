@@ -4,14 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
+#include <opencv2/imgcodecs.hpp>
 
 #include "common/TempDir.h"
 #include "tovik/camera/V4L2Backend.h"
 #include "tovik/camera/V4L2Mapping.h"
-
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 
 namespace {
 

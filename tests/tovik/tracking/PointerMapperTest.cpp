@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <limits>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "tovik/tracking/PointerMapper.h"
@@ -272,12 +270,8 @@ TEST_F(PointerMapperTest, MoveZeroMovesOnEveryChangeOnly) {
 TEST_F(PointerMapperTest, MouseLeftOffMovesAndReportsButNeverClicks) {
     settings.mouseLeft = 0;
 
-    spot(100, 200);
-    after(10ms);
-    none();
-    spot(100, 200);
-    after(10ms);
-    none();
+    tap(100, 200, 10ms);
+    tap(100, 200, 10ms);
 
     EXPECT_EQ(take(), std::vector<Ev>{at(kMoveAbs, 100, 200)});
     EXPECT_EQ(status.buttons, (std::vector<bool>{true, false, true, false}));

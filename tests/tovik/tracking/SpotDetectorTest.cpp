@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -37,14 +38,9 @@ Reference referenceDetect(const cv::Mat& difference, const DetectionWindow& w, i
         }
     }
     if (r.count > 0) {
-        float sx = 0.0f;
-        float sy = 0.0f;
-        for (const auto& p : r.pixels) {
-            sx += p.x;
-            sy += p.y;
-        }
-        r.cx = sx / static_cast<float>(r.count);
-        r.cy = sy / static_cast<float>(r.count);
+        const cv::Point2f sum = std::accumulate(r.pixels.begin(), r.pixels.end(), cv::Point2f());
+        r.cx = sum.x / static_cast<float>(r.count);
+        r.cy = sum.y / static_cast<float>(r.count);
     }
     return r;
 }
