@@ -69,8 +69,8 @@ void copyString(T& field, const std::string& text) {
 }
 
 // The element of `items` that `match` accepts; null when none does.
-template <typename T, typename Match>
-T* findIn(std::vector<T>& items, Match match) {
+template <typename Items, typename Match>
+auto* findIn(Items& items, Match match) {
     const auto it = std::find_if(items.begin(), items.end(), match);
     return it == items.end() ? nullptr : &*it;
 }
@@ -218,12 +218,8 @@ std::uint32_t ReplayDevice::streamedFormat(int node) const {
 
 std::optional<std::int32_t> ReplayDevice::controlValue(int node, std::uint32_t id) const {
     const std::lock_guard lock(mutex_);
-    for (const auto& c : nodes_.at(node).d.controls) {
-        if (c.id == id) {
-            return c.value;
-        }
-    }
-    return std::nullopt;
+    const auto* c = findIn(nodes_.at(node).d.controls, [&](const auto& k) { return k.id == id; });
+    return c == nullptr ? std::nullopt : std::optional(c->value);
 }
 
 int ReplayDevice::fail(int error) {
@@ -491,13 +487,8 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             const bool next = (q->id & V4L2_CTRL_FLAG_NEXT_CTRL) != 0;
             const std::uint32_t id =
                 q->id & ~(V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND);
-            const DeviceDescription::Control* c = nullptr;
-            for (const auto& candidate : d.controls) {
-                if (next ? candidate.id > id : candidate.id == id) {
-                    c = &candidate;
-                    break;
-                }
-            }
+            const auto* c =
+                findIn(d.controls, [&](const auto& k) { return next ? k.id > id : k.id == id; });
             if (c == nullptr) {
                 return fail(EINVAL);
             }
