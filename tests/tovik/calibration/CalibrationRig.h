@@ -157,9 +157,6 @@ public:
 
     void show(const cv::Mat& picture) { sim->setScene(projector ? projector(picture) : picture); }
 
-    // Screen to camera of the simulated pose.
-    [[nodiscard]] cv::Matx33d pose() const { return sim->poseMatrix(); }
-
     // Mean and largest distance between screen points on a 16-pixel grid and
     // their round trip through the camera (pose and lens) and the computed
     // lens correction and homography.
@@ -183,10 +180,10 @@ public:
         return {sum / n, worst};
     }
 
-    // Where a screen point appears in the camera.
+    // Where a screen point appears in the camera, through the simulated pose.
     [[nodiscard]] cv::Point2d cameraOf(cv::Point2d screenPoint) const {
         cv::Point2d cam;
-        sim::projectPoint(pose(), screenPoint, cam);
+        sim::projectPoint(sim->poseMatrix(), screenPoint, cam);
         return cam;
     }
 
