@@ -75,8 +75,6 @@ auto* findIn(Items& items, Match match) {
     return it == items.end() ? nullptr : &*it;
 }
 
-}  // namespace
-
 std::optional<DeviceDescription> parseListing(const std::string& text, std::string& error) {
     static const std::regex format(R"(^\s*\[(\d+)\]: '(....)' \((.*)\)$)");
     static const std::regex size(R"(^\s*Size: Discrete (\d+)x(\d+)$)");
@@ -170,6 +168,8 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
               [](const auto& a, const auto& b) { return a.id < b.id; });
     return d;
 }
+
+}  // namespace
 
 DeviceDescription loadFixture(const std::string& name) {
     const std::string path = std::string(TK_V4L2_FIXTURES) + "/" + name;

@@ -44,8 +44,6 @@ struct DeviceDescription {
     std::uint32_t width = 0, height = 0, fourcc = 0;  // the current format
 };
 
-[[nodiscard]] std::optional<DeviceDescription> parseListing(const std::string& text,
-                                                            std::string& error);
 // A file of tests/data/v4l2; fails the test when it cannot be read.
 [[nodiscard]] DeviceDescription loadFixture(const std::string& name);
 
