@@ -4,7 +4,7 @@
 // known pose, a fake clock skips the waits, and a pen operator played by the
 // test touches the dots.
 
-#include <atomic>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -55,11 +55,7 @@ public:
     void OnPause() override { calls.push_back("OnPause"); }
 
     [[nodiscard]] int count(const std::string& call) const {
-        int n = 0;
-        for (const auto& c : calls) {
-            n += c == call ? 1 : 0;
-        }
-        return n;
+        return static_cast<int>(std::count(calls.begin(), calls.end(), call));
     }
 
     std::vector<std::string> calls;
@@ -72,11 +68,7 @@ public:
 
 class RecordingCursor final : public tovik::CursorControl {
 public:
-    void ShowCursor(bool show) override {
-        visible = show;
-        changes.push_back(show);
-    }
-    bool visible = true;
+    void ShowCursor(bool show) override { changes.push_back(show); }
     std::vector<bool> changes;
 };
 
@@ -119,7 +111,8 @@ struct RigOptions {
     double noise = 2;
     bool webcam = false;  // the simulator's webcam optics
     // Turns the canvas picture into what the screen shows (a projector).
-    std::function<cv::Mat(const cv::Mat&)> projector;
+    std::function<cv::Mat(const cv::Mat&)> projector = {};
+    std::set<std::string> missing = {};  // controls the camera lacks
 };
 
 class CalibrationRig {
@@ -136,6 +129,7 @@ public:
         options.sceneSize = {o.screen.width, o.screen.height};
         options.fps = 0;
         options.noise = o.noise;
+        options.missing = o.missing;
         if (o.webcam) {
             options.optics = sim::webcamOptics();
         }
@@ -163,9 +157,6 @@ public:
 
     void show(const cv::Mat& picture) { sim->setScene(projector ? projector(picture) : picture); }
 
-    // Screen to camera of the simulated pose.
-    [[nodiscard]] cv::Matx33d pose() const { return sim->poseMatrix(); }
-
     // Mean and largest distance between screen points on a 16-pixel grid and
     // their round trip through the camera (pose and lens) and the computed
     // lens correction and homography.
@@ -189,10 +180,10 @@ public:
         return {sum / n, worst};
     }
 
-    // Where a screen point appears in the camera.
+    // Where a screen point appears in the camera, through the simulated pose.
     [[nodiscard]] cv::Point2d cameraOf(cv::Point2d screenPoint) const {
         cv::Point2d cam;
-        sim::projectPoint(pose(), screenPoint, cam);
+        sim::projectPoint(sim->poseMatrix(), screenPoint, cam);
         return cam;
     }
 
@@ -200,6 +191,25 @@ public:
     void touchDotsWithPen(bool pressF13 = true, int holdGrabs = 0, bool darkWhileHeld = false) {
         grabber.beforeGrab =
             PenOnDots(canvas, *sim, {pressF13, holdGrabs, darkWhileHeld, &dotsTouched});
+    }
+
+    // `hook` on every grab from now on, before what ran there so far.
+    void beforeEachGrab(std::function<void()> hook) {
+        grabber.beforeGrab = [hook = std::move(hook), next = grabber.beforeGrab] {
+            hook();
+            if (next) {
+                next();
+            }
+        };
+    }
+
+    // Esc is tapped just before grab `n`.
+    void escAtGrab(int n) {
+        beforeEachGrab([this, n] {
+            if (grabber.grabs == n) {
+                otherKeys->tap(common::VK_ESCAPE_KEY);
+            }
+        });
     }
 
     [[nodiscard]] bool fileExists(const std::string& name) const {

@@ -98,12 +98,9 @@ cv::Matx33f fromQuad(cv::Size frame, const std::vector<cv::Point2f>& quad) {
         {static_cast<float>(frame.width - 1), 0},
         {static_cast<float>(frame.width - 1), static_cast<float>(frame.height - 1)},
         {0, static_cast<float>(frame.height - 1)}};
-    cv::Mat h = cv::getPerspectiveTransform(corners, quad);
-    cv::Matx33f out;
-    for (int i = 0; i < 9; ++i) {
-        out.val[i] = static_cast<float>(h.at<double>(i / 3, i % 3));
-    }
-    return out;
+    cv::Mat h;
+    cv::getPerspectiveTransform(corners, quad).convertTo(h, CV_32F);
+    return h;
 }
 
 // Homographies of every kind the window must survive: camera views of the

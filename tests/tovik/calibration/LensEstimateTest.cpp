@@ -18,12 +18,7 @@ struct View {
     LensModel lens;
     std::vector<cv::Point2f> camera, screen;
 
-    explicit View(double k1, double k2) {
-        lens.valid = true;
-        lens.focal = 480;
-        lens.centre = {320, 240};
-        lens.k1 = k1;
-        lens.k2 = k2;
+    explicit View(double k1, double k2) : lens{true, 480, {320, 240}, k1, k2} {
         for (int r = 1; r <= 5; ++r) {
             for (int c = 1; c <= 7; ++c) {
                 const cv::Point2f s(40 + c * 118.0f, 40 + r * 114.67f);

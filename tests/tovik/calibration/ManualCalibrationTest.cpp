@@ -16,9 +16,7 @@ std::string touchName(int i, int j) {
 
 TEST(ManualCalibration, PenOnTheNineDotsGivesAMappingWithinTwoPixels) {
     for (const char* pose : {"keystone", "mirrored", "rotated"}) {
-        RigOptions o;
-        o.pose = pose;
-        CalibrationRig rig(o);
+        CalibrationRig rig({.pose = pose});
         rig.touchDotsWithPen();
 
         ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed) << pose;
@@ -57,9 +55,7 @@ TEST(ManualCalibration, ABadCalibrationIsRefusedAndThePreviousOneStays) {
         EXPECT_EQ(rig.settings.Amp, 77);
         EXPECT_FALSE(rig.canvas.shown());
     }
-    RigOptions o;
-    o.pose = "h:1.06,0,-0.03,0,1.06,-0.03,0,0,1";
-    CalibrationRig partial(o);
+    CalibrationRig partial({.pose = "h:1.06,0,-0.03,0,1.06,-0.03,0,0,1"});
     partial.touchDotsWithPen();
     EXPECT_EQ(partial.calibrator->OnManualCalibrate(), CalibrationOutcome::Refused);
     EXPECT_EQ(partial.host.refusal, CalibrationFault::ScreenNotInView);
@@ -71,12 +67,10 @@ TEST(ManualCalibration, RunsTheStepsInOrderAndLeavesItsFiles) {
     rig.touchDotsWithPen();
     std::vector<int> ampSeen;
     std::vector<tovik::DetectionWindow> windowSeen;
-    auto pen = rig.grabber.beforeGrab;
-    rig.grabber.beforeGrab = [&] {
+    rig.beforeEachGrab([&] {
         ampSeen.push_back(rig.settings.Amp);
         windowSeen.push_back(rig.state.Window);
-        pen();
-    };
+    });
     rig.params.ManCalibAmpThd = 200;
     const auto started = rig.clock.now();
 
@@ -128,13 +122,7 @@ TEST(ManualCalibration, RunsTheStepsInOrderAndLeavesItsFiles) {
 TEST(ManualCalibration, TouchesCountOnlyWhileF13IsDownUnlessF13TrigIsOff) {
     CalibrationRig gated;
     gated.touchDotsWithPen(/*pressF13=*/false);
-    auto pen = gated.grabber.beforeGrab;
-    gated.grabber.beforeGrab = [&] {
-        pen();
-        if (gated.grabber.grabs == 60) {
-            gated.otherKeys->tap(common::VK_ESCAPE_KEY);
-        }
-    };
+    gated.escAtGrab(60);
     CalibrationRig ungated;
     ungated.settings.F13Trig = 0;
     ungated.touchDotsWithPen(/*pressF13=*/false);
@@ -194,13 +182,11 @@ TEST(ManualCalibration, EscPressedBeforeTheDotsAppearDoesNotAbort) {
 TEST(ManualCalibration, ClosingTheWindowWithEscAbortsToo) {
     CalibrationRig rig;
     rig.touchDotsWithPen();
-    auto pen = rig.grabber.beforeGrab;
-    rig.grabber.beforeGrab = [&] {
+    rig.beforeEachGrab([&] {
         if (rig.canvas.lastDot() && rig.canvas.lastDot()->centre == cv::Point(512, 58)) {
             rig.canvas.pressEscape();
         }
-        pen();
-    };
+    });
 
     EXPECT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Aborted);
     EXPECT_TRUE(rig.fileExists(touchName(0, 0)));
@@ -215,14 +201,12 @@ TEST(ManualCalibration, HeldPenOrHeldF13KeepsTheNextDotAwayUntilItLifts) {
         CalibrationRig rig;
         rig.touchDotsWithPen(true, /*holdGrabs=*/25, dark);
         int greenGrabsOnFirst = 0;
-        auto pen = rig.grabber.beforeGrab;
-        rig.grabber.beforeGrab = [&] {
+        rig.beforeEachGrab([&] {
             const auto dot = rig.canvas.lastDot();
             if (dot && dot->centre == cv::Point(58, 58) && dot->colour == tovik::DotColour::Green) {
                 ++greenGrabsOnFirst;
             }
-            pen();
-        };
+        });
 
         ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
 
@@ -253,13 +237,7 @@ TEST(ManualCalibration, TouchNeedsTheConfiguredNumberOfPixels) {
     tooMany.settings.F13Trig = 0;
     tooMany.params.ManCalibAreaThd = spot + 1;
     tooMany.touchDotsWithPen(false);
-    auto pen = tooMany.grabber.beforeGrab;
-    tooMany.grabber.beforeGrab = [&] {
-        pen();
-        if (tooMany.grabber.grabs == 40) {
-            tooMany.otherKeys->tap(common::VK_ESCAPE_KEY);
-        }
-    };
+    tooMany.escAtGrab(40);
 
     EXPECT_EQ(exact.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
     EXPECT_EQ(tooMany.calibrator->OnManualCalibrate(), CalibrationOutcome::Aborted);
@@ -269,11 +247,7 @@ TEST(ManualCalibration, TouchNeedsTheConfiguredNumberOfPixels) {
 TEST(ManualCalibration, AreaBelowOneStillWaitsForARealTouch) {
     CalibrationRig rig;
     rig.params.ManCalibAreaThd = 0;
-    rig.grabber.beforeGrab = [&] {
-        if (rig.grabber.grabs == 30) {
-            rig.otherKeys->tap(common::VK_ESCAPE_KEY);
-        }
-    };
+    rig.escAtGrab(30);
 
     EXPECT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Aborted);
     EXPECT_FALSE(rig.fileExists(touchName(0, 0)));
@@ -281,14 +255,12 @@ TEST(ManualCalibration, AreaBelowOneStillWaitsForARealTouch) {
 
 TEST(ManualCalibration, EscStillWorksWhenTheCameraStopsDelivering) {
     CalibrationRig rig;
-    rig.grabber.beforeGrab = [&] {
+    rig.beforeEachGrab([&] {
         if (rig.grabber.grabs == 4) {
             rig.sim->unplug();
         }
-        if (rig.grabber.grabs == 5) {
-            rig.otherKeys->tap(common::VK_ESCAPE_KEY);
-        }
-    };
+    });
+    rig.escAtGrab(5);
 
     EXPECT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Aborted);
     EXPECT_EQ(rig.grabber.grabs, 5);
@@ -306,10 +278,8 @@ TEST(ManualCalibration, WaitPausesBetweenGrabsThatBringNothing) {
         if (rig.grabber.grabs == 10) {
             at10 = rig.clock.now();
         }
-        if (rig.grabber.grabs == 30) {
-            rig.otherKeys->tap(common::VK_ESCAPE_KEY);
-        }
     };
+    rig.escAtGrab(30);
 
     EXPECT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Aborted);
     EXPECT_GE(rig.clock.now() - at10, std::chrono::milliseconds(20 * 5));

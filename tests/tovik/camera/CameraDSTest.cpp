@@ -51,6 +51,13 @@ struct Rig {
     }
 };
 
+// The same with device 0 opened at 640 x 480.
+struct OpenRig : Rig {
+    explicit OpenRig(const std::string& options) : Rig(options) {
+        EXPECT_TRUE(camera.OpenDevice(0, false, 640, 480)) << options;
+    }
+};
+
 TEST(CameraDS, CountsAndOpensDevicesByPosition) {
     CCameraDS bare;
     EXPECT_EQ(bare.CountDevices(), 0);
@@ -118,8 +125,7 @@ TEST(CameraDS, FormatPageChoosesTheSizeOrKeepsTheCurrentOne) {
 }
 
 TEST(CameraDS, GrabsReuseOneImageWithNewPixels) {
-    Rig rig("fps=0,noise=2");
-    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    OpenRig rig("fps=0,noise=2");
 
     cv::Mat* first = rig.camera.GrabFrame();
     ASSERT_NE(first, nullptr);
@@ -156,8 +162,7 @@ TEST(CameraDS, TopOfTheSceneIsTheTopOfTheFrame) {
 }
 
 TEST(CameraDS, UnpluggedDeviceGivesNoFrameAndRecovers) {
-    Rig rig("fps=200");
-    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    OpenRig rig("fps=200");
     ASSERT_NE(rig.camera.GrabFrame(), nullptr);
 
     rig.sim->unplug();
@@ -168,8 +173,7 @@ TEST(CameraDS, UnpluggedDeviceGivesNoFrameAndRecovers) {
 }
 
 TEST(CameraDS, GrabReturnsTheNewestQueuedFrame) {
-    Rig rig("fps=0,queue=4");
-    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    OpenRig rig("fps=0,queue=4");
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(rig.sim->renderFrame());
     }
@@ -184,8 +188,7 @@ TEST(CameraDS, GrabReturnsTheNewestQueuedFrame) {
 }
 
 TEST(CameraDS, PacedGrabAfterAPauseSkipsTheBacklog) {
-    Rig rig("fps=250,queue=6");
-    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    OpenRig rig("fps=250,queue=6");
     ASSERT_NE(rig.camera.GrabFrame(), nullptr);
     while (rig.sim->framesMade() < rig.sim->lastGrabbed()->number + 12) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -217,20 +220,17 @@ TEST(CameraDS, ExposureRequestsAndTheirMessages) {
     EXPECT_FALSE(rig.camera.SetExposure(-40, false));
     EXPECT_EQ(rig.sink.messages(), std::vector<std::string>{"Set Exposure Param Failed"});
 
-    Rig refusing("fps=0,refuse=exposure");
-    ASSERT_TRUE(refusing.camera.OpenDevice(0, false, 640, 480));
+    OpenRig refusing("fps=0,refuse=exposure");
     EXPECT_FALSE(refusing.camera.SetExposure(0, true));
     EXPECT_EQ(refusing.sink.messages(), std::vector<std::string>{"Set Exposure Param Failed"});
 
-    Rig lacking("fps=0,missing=exposure");
-    ASSERT_TRUE(lacking.camera.OpenDevice(0, false, 640, 480));
+    OpenRig lacking("fps=0,missing=exposure");
     EXPECT_FALSE(lacking.camera.SetExposure(-6, false));
     EXPECT_EQ(lacking.sink.messages(), std::vector<std::string>{"QueryInterface Failed"});
 }
 
 TEST(CameraDS, RefusedGammaStopsThePushBeforeBacklightAndGain) {
-    Rig rig("fps=0,refuse=gamma");
-    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    OpenRig rig("fps=0,refuse=gamma");
 
     EXPECT_FALSE(rig.camera.SetImageControls({5, 20, 7, 30, 8, 130, 2, 50}));
 
@@ -246,28 +246,24 @@ TEST(CameraDS, RefusedGammaStopsThePushBeforeBacklightAndGain) {
 
 TEST(CameraDS, ImageControlFailuresByPosition) {
     // Hue and gain failures are not examined.
-    Rig hueGain("fps=0,refuse=hue+gain");
-    ASSERT_TRUE(hueGain.camera.OpenDevice(0, false, 640, 480));
+    OpenRig hueGain("fps=0,refuse=hue+gain");
     EXPECT_TRUE(hueGain.camera.SetImageControls({0, 10, 0, 0, 4, 130, 2, 0}));
     EXPECT_TRUE(hueGain.sink.messages().empty());
     EXPECT_EQ(hueGain.sim->getImageControl(ImageControl::BacklightCompensation), 2);
 
     // The first failure stops everything after it.
-    Rig range("fps=0");
-    ASSERT_TRUE(range.camera.OpenDevice(0, false, 640, 480));
+    OpenRig range("fps=0");
     EXPECT_FALSE(range.camera.SetImageControls({1000, 20, 0, 0, 4, 130, 1, 0}));
     EXPECT_EQ(range.sink.messages(), std::vector<std::string>{"Set Brightness Param Failed"});
     EXPECT_EQ(range.sim->getImageControl(ImageControl::Contrast), 10);
 
-    Rig backlight("fps=0,refuse=backlight");
-    ASSERT_TRUE(backlight.camera.OpenDevice(0, false, 640, 480));
+    OpenRig backlight("fps=0,refuse=backlight");
     EXPECT_FALSE(backlight.camera.SetImageControls({0, 10, 0, 0, 4, 130, 1, 9}));
     EXPECT_EQ(backlight.sink.messages(),
               std::vector<std::string>{"Set BacklightCompensation Param Failed"});
     EXPECT_EQ(backlight.sim->getImageControl(ImageControl::Gain), 0);
 
-    Rig lacking("fps=0,missing=controls");
-    ASSERT_TRUE(lacking.camera.OpenDevice(0, false, 640, 480));
+    OpenRig lacking("fps=0,missing=controls");
     EXPECT_FALSE(lacking.camera.SetImageControls({0, 10, 0, 0, 4, 130, 1, 0}));
     ImageControls v;
     EXPECT_FALSE(lacking.camera.GetImageControls(v));
@@ -276,8 +272,7 @@ TEST(CameraDS, ImageControlFailuresByPosition) {
 }
 
 TEST(CameraDS, GetImageControlsReadsInOrderAndIgnoresHue) {
-    Rig rig("fps=0,refuse=hue");
-    ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
+    OpenRig rig("fps=0,refuse=hue");
     ASSERT_TRUE(rig.camera.SetImageControls({3, 12, 0, 40, 6, 150, 2, 20}));
     ImageControls v{-1, -1, -99, -1, -1, -1, -1, -1};
 
@@ -286,8 +281,7 @@ TEST(CameraDS, GetImageControlsReadsInOrderAndIgnoresHue) {
     EXPECT_EQ(v, (ImageControls{3, 12, -99, 40, 6, 150, 2, 20}));
     EXPECT_TRUE(rig.sink.messages().empty());
 
-    Rig gamma("fps=0,refuse=gamma");
-    ASSERT_TRUE(gamma.camera.OpenDevice(0, false, 640, 480));
+    OpenRig gamma("fps=0,refuse=gamma");
     ImageControls w{-1, -1, -1, -1, -1, -1, -1, -1};
     EXPECT_FALSE(gamma.camera.GetImageControls(w));
     EXPECT_EQ(gamma.sink.messages(), std::vector<std::string>{"Get Gamma Param Failed"});

@@ -8,13 +8,15 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <mutex>
 #include <numeric>
 #include <regex>
 #include <sstream>
 
 #include <opencv2/imgcodecs.hpp>
+
+#include "common/TempDir.h"
 
 namespace tovik::testing {
 
@@ -66,7 +68,12 @@ void copyString(T& field, const std::string& text) {
     std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
 }
 
-}  // namespace
+// The element of `items` that `match` accepts; null when none does.
+template <typename Items, typename Match>
+auto* findIn(Items& items, Match match) {
+    const auto it = std::find_if(items.begin(), items.end(), match);
+    return it == items.end() ? nullptr : &*it;
+}
 
 std::optional<DeviceDescription> parseListing(const std::string& text, std::string& error) {
     static const std::regex format(R"(^\s*\[(\d+)\]: '(....)' \((.*)\)$)");
@@ -128,6 +135,13 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
             if (c.type == V4L2_CTRL_TYPE_BOOLEAN) {
                 c.maximum = 1;
             }
+            using Field = std::int32_t DeviceDescription::Control::*;
+            static const std::map<std::string, Field> fields{
+                {"min", &DeviceDescription::Control::minimum},
+                {"max", &DeviceDescription::Control::maximum},
+                {"step", &DeviceDescription::Control::step},
+                {"default", &DeviceDescription::Control::defaultValue},
+                {"value", &DeviceDescription::Control::value}};
             const std::string rest = m[4];
             for (auto it = std::sregex_iterator(rest.begin(), rest.end(), keyValue);
                  it != std::sregex_iterator(); ++it) {
@@ -135,19 +149,8 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
                 if (key == "flags") {
                     c.flags |=
                         v.find("inactive") != std::string::npos ? V4L2_CTRL_FLAG_INACTIVE : 0;
-                    continue;
-                }
-                const auto n = static_cast<std::int32_t>(std::stoll(v));
-                if (key == "min") {
-                    c.minimum = n;
-                } else if (key == "max") {
-                    c.maximum = n;
-                } else if (key == "step") {
-                    c.step = n;
-                } else if (key == "default") {
-                    c.defaultValue = n;
-                } else if (key == "value") {
-                    c.value = n;
+                } else if (fields.contains(key)) {
+                    c.*fields.at(key) = static_cast<std::int32_t>(std::stoll(v));
                 }
             }
             d.controls.push_back(c);
@@ -166,14 +169,13 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
     return d;
 }
 
+}  // namespace
+
 DeviceDescription loadFixture(const std::string& name) {
     const std::string path = std::string(TK_V4L2_FIXTURES) + "/" + name;
-    std::ifstream in(path);
-    EXPECT_TRUE(in) << path;
-    std::stringstream text;
-    text << in.rdbuf();
+    EXPECT_TRUE(std::filesystem::is_regular_file(path)) << path;
     std::string error;
-    auto d = parseListing(text.str(), error);
+    auto d = parseListing(tktest::readBytes(path), error);
     EXPECT_TRUE(d) << path << ": " << error;
     return d.value_or(DeviceDescription{});
 }
@@ -216,12 +218,8 @@ std::uint32_t ReplayDevice::streamedFormat(int node) const {
 
 std::optional<std::int32_t> ReplayDevice::controlValue(int node, std::uint32_t id) const {
     const std::lock_guard lock(mutex_);
-    for (const auto& c : nodes_.at(node).d.controls) {
-        if (c.id == id) {
-            return c.value;
-        }
-    }
-    return std::nullopt;
+    const auto* c = findIn(nodes_.at(node).d.controls, [&](const auto& k) { return k.id == id; });
+    return c == nullptr ? std::nullopt : std::optional(c->value);
 }
 
 int ReplayDevice::fail(int error) {
@@ -274,6 +272,11 @@ void* ReplayDevice::mmap(std::size_t length, int fd, std::int64_t offset) {
 
 void ReplayDevice::munmap(void*, std::size_t) {}
 
+ReplayDevice::Node* ReplayDevice::liveNode(const Open& o) {
+    Node& n = nodes_[o.node];
+    return n.present && n.generation == o.generation ? &n : nullptr;
+}
+
 int ReplayDevice::poll(int fd, short, short& revents, int) {
     const std::lock_guard lock(mutex_);
     revents = 0;
@@ -283,8 +286,7 @@ int ReplayDevice::poll(int fd, short, short& revents, int) {
         return 1;
     }
     Open& o = it->second;
-    Node& n = nodes_[o.node];
-    if (!n.present || n.generation != o.generation) {
+    if (liveNode(o) == nullptr) {
         revents = POLLERR | POLLHUP;
         return 1;
     }
@@ -303,13 +305,13 @@ void ReplayDevice::fill(Node& n, std::vector<uchar>& buffer, std::uint32_t& byte
     const int w = static_cast<int>(n.d.width), h = static_cast<int>(n.d.height);
     if (n.d.fourcc == V4L2_PIX_FMT_MJPEG) {
         std::vector<uchar> jpeg;
-        cv::imencode(".jpg", cv::Mat(h, w, CV_8UC3, cv::Scalar::all(level_)), jpeg);
+        cv::imencode(".jpg", cv::Mat(h, w, CV_8UC3, cv::Scalar::all(kLevel)), jpeg);
         std::copy(jpeg.begin(), jpeg.end(), buffer.begin());
         bytesUsed = static_cast<std::uint32_t>(jpeg.size());
         return;
     }
     for (size_t i = 0; i + 1 < buffer.size(); i += 2) {
-        buffer[i] = level_;
+        buffer[i] = kLevel;
         buffer[i + 1] = 128;
     }
     bytesUsed = static_cast<std::uint32_t>(w * h * 2);
@@ -322,41 +324,23 @@ int ReplayDevice::ioctl(int fd, unsigned long request, void* arg) {
     if (it == fds_.end()) {
         return fail(EBADF);
     }
-    Node& n = nodes_[it->second.node];
-    if (!n.present || n.generation != it->second.generation) {
-        return fail(ENODEV);
-    }
-    return handle(n, it->second, request, arg);
+    Node* n = liveNode(it->second);
+    return n == nullptr ? fail(ENODEV) : handle(*n, it->second, request, arg);
 }
 
 int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
     DeviceDescription& d = n.d;
-    auto findFormat = [&](std::uint32_t fourcc) -> DeviceDescription::Format* {
-        for (auto& f : d.formats) {
-            if (f.fourcc == fourcc) {
-                return &f;
-            }
-        }
-        return nullptr;
+    auto findFormat = [&](std::uint32_t fourcc) {
+        return findIn(d.formats, [&](const auto& f) { return f.fourcc == fourcc; });
     };
-    auto findSize = [&](std::uint32_t fourcc, std::uint32_t w,
-                        std::uint32_t h) -> DeviceDescription::Size* {
-        if (auto* f = findFormat(fourcc)) {
-            for (auto& s : f->sizes) {
-                if (s.width == w && s.height == h) {
-                    return &s;
-                }
-            }
-        }
-        return nullptr;
+    auto findSize = [&](std::uint32_t fourcc, std::uint32_t w, std::uint32_t h) {
+        auto* f = findFormat(fourcc);
+        return f == nullptr
+                   ? nullptr
+                   : findIn(f->sizes, [&](const auto& s) { return s.width == w && s.height == h; });
     };
-    auto findControl = [&](std::uint32_t id) -> DeviceDescription::Control* {
-        for (auto& c : d.controls) {
-            if (c.id == id) {
-                return &c;
-            }
-        }
-        return nullptr;
+    auto findControl = [&](std::uint32_t id) {
+        return findIn(d.controls, [&](const auto& c) { return c.id == id; });
     };
     const std::uint32_t frameBytes = d.width * d.height * 2;
     switch (request) {
@@ -503,13 +487,8 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             const bool next = (q->id & V4L2_CTRL_FLAG_NEXT_CTRL) != 0;
             const std::uint32_t id =
                 q->id & ~(V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND);
-            const DeviceDescription::Control* c = nullptr;
-            for (const auto& candidate : d.controls) {
-                if (next ? candidate.id > id : candidate.id == id) {
-                    c = &candidate;
-                    break;
-                }
-            }
+            const auto* c =
+                findIn(d.controls, [&](const auto& k) { return next ? k.id > id : k.id == id; });
             if (c == nullptr) {
                 return fail(EINVAL);
             }
@@ -533,6 +512,7 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             if (c->type == V4L2_CTRL_TYPE_INTEGER_MENU) {
                 m->value = std::stoll(c->menu[m->index]);
             } else {
+                // A packed field: no reference to it for copyString.
                 const std::string& name = c->menu[m->index];
                 std::memset(m->name, 0, sizeof m->name);
                 std::memcpy(m->name, name.data(), std::min(name.size(), sizeof m->name - 1));

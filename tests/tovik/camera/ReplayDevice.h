@@ -44,8 +44,6 @@ struct DeviceDescription {
     std::uint32_t width = 0, height = 0, fourcc = 0;  // the current format
 };
 
-[[nodiscard]] std::optional<DeviceDescription> parseListing(const std::string& text,
-                                                            std::string& error);
 // A file of tests/data/v4l2; fails the test when it cannot be read.
 [[nodiscard]] DeviceDescription loadFixture(const std::string& name);
 
@@ -61,8 +59,6 @@ public:
     // Another program streams from the device: format and buffer requests
     // fail with EBUSY.
     void setBusy(int node, bool busy);
-    // Grey level of the frames the device sends.
-    void setLevel(std::uint8_t level) { level_ = level; }
 
     [[nodiscard]] int calls(unsigned long request) const;
     [[nodiscard]] std::optional<v4l2_fract> interval(int node) const;
@@ -96,6 +92,8 @@ private:
         bool streaming = false;
     };
     int fail(int error);
+    // The node of an open descriptor, unless it was unplugged since.
+    Node* liveNode(const Open& o);
     int handle(Node& n, Open& o, unsigned long request, void* arg);
     void fill(Node& n, std::vector<uchar>& buffer, std::uint32_t& bytesUsed) const;
 
@@ -104,7 +102,7 @@ private:
     std::map<int, Open> fds_;
     std::map<unsigned long, int> calls_;
     int nextFd_ = 100;
-    std::uint8_t level_ = 90;
+    static constexpr std::uint8_t kLevel = 90;  // the grey of the frames sent
 };
 
 }  // namespace tovik::testing

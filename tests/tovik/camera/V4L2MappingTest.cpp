@@ -4,19 +4,23 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
+#include <opencv2/imgcodecs.hpp>
 
 #include "common/TempDir.h"
 #include "tovik/camera/V4L2Backend.h"
 #include "tovik/camera/V4L2Mapping.h"
 
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
 namespace {
 
 namespace v4l2 = tovik::v4l2;
 using tovik::ImageControl;
+
+// One buffer, all of `bytes`, through the conversion; `used` is what a
+// compressed frame fills of it.
+bool convert(std::uint32_t fourcc, cv::Size size, size_t bytesPerLine,
+             const std::vector<uchar>& bytes, cv::Mat& frame, size_t used = 0) {
+    return v4l2::convertFrame(fourcc, size, bytesPerLine, bytes.data(), bytes.size(), used, frame);
+}
 
 TEST(V4L2Mapping, ExposureInHundredMicrosecondUnitsClampedToTheRange) {
     EXPECT_EQ(v4l2::exposureUnits(-6, 1, 5000), 156);  // 1/64 s = 15.625 ms
@@ -81,13 +85,8 @@ TEST(V4L2Mapping, PixelFormatsAndSizeRanges) {
     EXPECT_GE(v4l2::pixelFormatRank(V4L2_PIX_FMT_MJPEG), 0);
     EXPECT_EQ(v4l2::pixelFormatRank(V4L2_PIX_FMT_H264), -1);
 
-    v4l2_frmsize_stepwise range{};
-    range.min_width = 320;
-    range.max_width = 1280;
-    range.step_width = 64;
-    range.min_height = 240;
-    range.max_height = 720;
-    range.step_height = 8;
+    // Widths 320..1280 in steps of 64, heights 240..720 in steps of 8.
+    const v4l2_frmsize_stepwise range{320, 1280, 64, 240, 720, 8};
     const std::vector<cv::Size> sizes = v4l2::stepwiseSizes(range);
     EXPECT_NE(std::find(sizes.begin(), sizes.end(), cv::Size(640, 480)), sizes.end());
     EXPECT_NE(std::find(sizes.begin(), sizes.end(), cv::Size(320, 240)), sizes.end());
@@ -144,10 +143,6 @@ TEST(V4L2Backend, ThisMachineHasNoCamera) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // One known colour in each format we convert must come out as the same BGR.
 TEST(V4L2Mapping, ConvertsEachFormatToBgr) {
     const cv::Size size(4, 2);
@@ -156,29 +151,25 @@ TEST(V4L2Mapping, ConvertsEachFormatToBgr) {
     // Cameras deliver video-range BT.601: BGR (10, 20, 200) is Y 78, U 97, V 208.
     const std::vector<uchar> rgb = {200, 20, 10, 200, 20, 10, 200, 20, 10, 200, 20, 10,
                                     200, 20, 10, 200, 20, 10, 200, 20, 10, 200, 20, 10};
-    ASSERT_TRUE(
-        tovik::v4l2::convertFrame(V4L2_PIX_FMT_RGB24, size, 12, rgb.data(), rgb.size(), 0, frame));
+    ASSERT_TRUE(convert(V4L2_PIX_FMT_RGB24, size, 12, rgb, frame));
     EXPECT_EQ(frame.at<cv::Vec3b>(1, 3), cv::Vec3b(10, 20, 200));
 
     std::vector<uchar> yuyv;
     for (int i = 0; i < 4; ++i) {
         yuyv.insert(yuyv.end(), {78, 97, 78, 208});
     }
-    ASSERT_TRUE(
-        tovik::v4l2::convertFrame(V4L2_PIX_FMT_YUYV, size, 8, yuyv.data(), yuyv.size(), 0, frame));
+    ASSERT_TRUE(convert(V4L2_PIX_FMT_YUYV, size, 8, yuyv, frame));
     EXPECT_LE(cv::norm(cv::Vec3i(frame.at<cv::Vec3b>(1, 2)) - cv::Vec3i(10, 20, 200)), 6.0);
 
     // Padded grey rows: the padding must not shift the next row.
     const std::vector<uchar> grey = {1, 2, 3, 4, 99, 99, 5, 6, 7, 8, 99, 99};
-    ASSERT_TRUE(
-        tovik::v4l2::convertFrame(V4L2_PIX_FMT_GREY, size, 6, grey.data(), grey.size(), 0, frame));
+    ASSERT_TRUE(convert(V4L2_PIX_FMT_GREY, size, 6, grey, frame));
     EXPECT_EQ(frame.at<cv::Vec3b>(1, 0), cv::Vec3b(5, 5, 5));
 
     std::vector<uchar> jpeg;
     cv::Mat picture(size, CV_8UC3, cv::Scalar(0, 0, 255));
     ASSERT_TRUE(cv::imencode(".jpg", picture, jpeg));
-    ASSERT_TRUE(tovik::v4l2::convertFrame(V4L2_PIX_FMT_MJPEG, size, 0, jpeg.data(), jpeg.size(),
-                                          jpeg.size(), frame));
+    ASSERT_TRUE(convert(V4L2_PIX_FMT_MJPEG, size, 0, jpeg, frame, jpeg.size()));
     EXPECT_GT(frame.at<cv::Vec3b>(0, 0)[2], 200);
 }
 
@@ -187,12 +178,9 @@ TEST(V4L2Mapping, RejectsShortOrDamagedBuffers) {
     cv::Mat frame;
     const std::vector<uchar> bytes(10, 0);
 
-    EXPECT_FALSE(tovik::v4l2::convertFrame(V4L2_PIX_FMT_YUYV, size, 8, bytes.data(), bytes.size(),
-                                           0, frame));
-    EXPECT_FALSE(tovik::v4l2::convertFrame(V4L2_PIX_FMT_MJPEG, size, 0, bytes.data(), bytes.size(),
-                                           bytes.size(), frame));
-    EXPECT_FALSE(tovik::v4l2::convertFrame(V4L2_PIX_FMT_H264, size, 0, bytes.data(), bytes.size(),
-                                           bytes.size(), frame));
+    EXPECT_FALSE(convert(V4L2_PIX_FMT_YUYV, size, 8, bytes, frame));
+    EXPECT_FALSE(convert(V4L2_PIX_FMT_MJPEG, size, 0, bytes, frame, bytes.size()));
+    EXPECT_FALSE(convert(V4L2_PIX_FMT_H264, size, 0, bytes, frame, bytes.size()));
 }
 
 // Planar 4:2:0 needs even sides; an odd size a driver reports is refused, not
@@ -203,13 +191,11 @@ TEST(V4L2Mapping, PlanarFramesNeedEvenSides) {
         const std::vector<uchar> bytes(64 * 64 * 2, 128);
         cv::Mat frame;
 
-        EXPECT_TRUE(
-            tovik::v4l2::convertFrame(format, {4, 2}, 4, bytes.data(), bytes.size(), 0, frame));
+        EXPECT_TRUE(convert(format, {4, 2}, 4, bytes, frame));
         EXPECT_EQ(frame.size(), cv::Size(4, 2));
         for (const cv::Size odd : {cv::Size(5, 2), cv::Size(4, 3), cv::Size(2, 1)}) {
             bool converted = true;
-            EXPECT_NO_THROW(converted = tovik::v4l2::convertFrame(format, odd, 0, bytes.data(),
-                                                                  bytes.size(), 0, frame));
+            EXPECT_NO_THROW(converted = convert(format, odd, 0, bytes, frame));
             EXPECT_FALSE(converted) << odd;
         }
     }

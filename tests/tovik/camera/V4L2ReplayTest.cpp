@@ -1,6 +1,7 @@
 // The V4L2 back end against replayed descriptions of real webcams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <sstream>
@@ -21,20 +22,25 @@ constexpr const char* kHd3000 = "uvc-microsoft-lifecam-hd3000.txt";
 constexpr const char* kC922 = "uvc-logitech-c922.txt";
 constexpr const char* kC270 = "uvc-logitech-c270.txt";
 
-// A back end over a replay device; `device` stays usable to steer it.
+// A back end over a replay device; `device` stays usable to steer it. The
+// fixtures named are plugged in as /dev/video0, 1, ...
 struct ReplayRig {
     ReplayDevice* device = nullptr;
     tovik::V4L2Backend* backend = nullptr;
     tovik::CCameraDS camera;
     tovik::RecordingMessageSink sink;
 
-    ReplayRig() {
+    explicit ReplayRig(std::initializer_list<const char*> fixtures = {}) {
         auto replay = std::make_unique<ReplayDevice>();
         device = replay.get();
         auto v4l2 = std::make_unique<tovik::V4L2Backend>("/dev", std::move(replay));
         backend = v4l2.get();
         camera.setBackend(std::move(v4l2));
         camera.setMessageSink(&sink);
+        int node = 0;
+        for (const char* name : fixtures) {
+            device->plug(node++, loadFixture(name));
+        }
     }
 };
 
@@ -60,12 +66,8 @@ TEST(V4L2Replay, EnumeratesWebcamsWithTheirSizesAndHighestRates) {
         ASSERT_EQ(d.frameRates.size(), d.frameSizes.size());
     }
     auto rateAt = [](const tovik::DeviceInfo& d, cv::Size s) {
-        for (size_t i = 0; i < d.frameSizes.size(); ++i) {
-            if (d.frameSizes[i] == s) {
-                return d.frameRates[i];
-            }
-        }
-        return -1.0;
+        const auto i = std::find(d.frameSizes.begin(), d.frameSizes.end(), s);
+        return i == d.frameSizes.end() ? -1.0 : d.frameRates[i - d.frameSizes.begin()];
     };
     EXPECT_EQ(rateAt(devices[0], {1280, 720}), -1.0);  // a VGA camera
     EXPECT_DOUBLE_EQ(rateAt(devices[1], {1280, 720}), 30.0);
@@ -98,8 +100,7 @@ TEST(V4L2Replay, OpensEachSizeInTheFormatWithTheHighestRate) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.fixture) + " " + std::to_string(c.size.width));
-        ReplayRig rig;
-        rig.device->plug(0, loadFixture(c.fixture));
+        ReplayRig rig({c.fixture});
 
         ASSERT_TRUE(rig.camera.OpenDevice(0, false, c.size.width, c.size.height))
             << rig.backend->lastError();
@@ -115,8 +116,7 @@ TEST(V4L2Replay, OpensEachSizeInTheFormatWithTheHighestRate) {
         EXPECT_NEAR(cv::mean(*frame)[1], 90, 6);
     }
 
-    ReplayRig vga;
-    vga.device->plug(0, loadFixture(kVx1000));
+    ReplayRig vga({kVx1000});
     EXPECT_FALSE(vga.camera.OpenDevice(0, false, 1280, 720));
     EXPECT_NE(vga.camera.lastError().find("does not deliver 1280x720"), std::string::npos)
         << vga.camera.lastError();
@@ -124,9 +124,7 @@ TEST(V4L2Replay, OpensEachSizeInTheFormatWithTheHighestRate) {
 }
 
 TEST(V4L2Replay, ExposureAndImageControlsOfRealControlSets) {
-    ReplayRig rig;
-    rig.device->plug(0, loadFixture(kC270));
-    rig.device->plug(1, loadFixture(kVx1000));
+    ReplayRig rig({kC270, kVx1000});
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
 
     EXPECT_TRUE(rig.camera.SetExposure(-6, false));
@@ -154,8 +152,7 @@ TEST(V4L2Replay, ExposureAndImageControlsOfRealControlSets) {
 }
 
 TEST(V4L2Replay, AbsurdControlRangesAreBoundedOrLeftOut) {
-    ReplayRig rig;
-    rig.device->plug(0, loadFixture("synthetic-absurd-ranges.txt"));
+    ReplayRig rig({"synthetic-absurd-ranges.txt"});
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
 
     const auto controls = rig.backend->controls();
@@ -173,9 +170,7 @@ TEST(V4L2Replay, AbsurdControlRangesAreBoundedOrLeftOut) {
 }
 
 TEST(V4L2Replay, BusyAndForbiddenDevicesFailWithAReason) {
-    ReplayRig rig;
-    rig.device->plug(0, loadFixture(kC922));
-    rig.device->plug(1, loadFixture(kC270));
+    ReplayRig rig({kC922, kC270});
     rig.device->setBusy(0, true);
     rig.device->setOpenError(1, EACCES);
 
@@ -202,8 +197,7 @@ TEST(V4L2Replay, BusyAndForbiddenDevicesFailWithAReason) {
 }
 
 TEST(V4L2Replay, UnpluggedCameraIsReportedAndResumesWhenItReturns) {
-    ReplayRig rig;
-    rig.device->plug(0, loadFixture(kC922));
+    ReplayRig rig({kC922});
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
     ASSERT_TRUE(rig.camera.SetExposure(-6, false));
     ASSERT_NE(rig.camera.GrabFrame(), nullptr);
@@ -236,8 +230,7 @@ TEST(V4L2Replay, UnpluggedCameraIsReportedAndResumesWhenItReturns) {
 // The detection thread grabs, and reconnects after an unplug, while the
 // console sets the exposure; also run under ThreadSanitizer (tsan preset).
 TEST(V4L2Replay, ExposureSetDuringUnplugAndReconnectIsSafeAndStaysOnTheDevice) {
-    ReplayRig rig;
-    rig.device->plug(0, loadFixture(kC922));
+    ReplayRig rig({kC922});
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
     std::atomic<bool> stop{false};
     std::atomic<int> frames{0};

@@ -31,6 +31,9 @@ FrameSearchSettings plain() {
 class FrameSearchTest : public testing::Test {
 protected:
     FrameSearchTest() { detector.window = {0, 160, 0, 120}; }
+    FrameSearchResult search(const Scene& scene, const FrameSearchSettings& s) {
+        return SearchFrame(detector, keys, scene.frame, scene.background, s, state);
+    }
     SpotDetector detector;
     common::ScriptedKeyState keys;
     FrameSearchState state;
@@ -50,8 +53,7 @@ TEST_F(FrameSearchTest, AcceptsCountsWithinTheInclusiveLimits) {
         s.area = c.area;
         s.areaUp = c.areaUp;
 
-        const FrameSearchResult r =
-            SearchFrame(detector, keys, scene.frame, scene.background, s, state);
+        const FrameSearchResult r = search(scene, s);
 
         EXPECT_TRUE(r.searched);
         EXPECT_EQ(r.count, 50);
@@ -63,8 +65,7 @@ TEST_F(FrameSearchTest, AcceptsCountsWithinTheInclusiveLimits) {
 TEST_F(FrameSearchTest, CentroidIsThatOfTheSpot) {
     const Scene scene(cv::Rect(40, 30, 10, 5), 200);
 
-    const FrameSearchResult r =
-        SearchFrame(detector, keys, scene.frame, scene.background, plain(), state);
+    const FrameSearchResult r = search(scene, plain());
 
     ASSERT_TRUE(r.spot);
     EXPECT_FLOAT_EQ(r.cx, 44.5f);
@@ -78,13 +79,13 @@ TEST_F(FrameSearchTest, ThresholdComesFromAutoThresholdOrAmp) {
     s.autoThreshold = 201;
 
     s.autoTh = 1;
-    EXPECT_EQ(SearchFrame(detector, keys, scene.frame, scene.background, s, state).count, 0);
+    EXPECT_EQ(search(scene, s).count, 0);
     s.autoTh = 7;  // any non-zero value is on
     s.autoThreshold = 200;
-    EXPECT_EQ(SearchFrame(detector, keys, scene.frame, scene.background, s, state).count, 50);
+    EXPECT_EQ(search(scene, s).count, 50);
     s.autoTh = 0;
     s.amp = 201;
-    EXPECT_EQ(SearchFrame(detector, keys, scene.frame, scene.background, s, state).count, 0);
+    EXPECT_EQ(search(scene, s).count, 0);
 }
 
 TEST_F(FrameSearchTest, F13GateSkipsTheFrameAndKeepsTheShownCount) {
@@ -93,11 +94,9 @@ TEST_F(FrameSearchTest, F13GateSkipsTheFrameAndKeepsTheShownCount) {
     s.f13Trig = 1;
     keys.tap(common::VK_F13_KEY);  // pressed since the last query
 
-    const FrameSearchResult first =
-        SearchFrame(detector, keys, scene.frame, scene.background, s, state);
+    const FrameSearchResult first = search(scene, s);
     const Scene empty(cv::Rect(0, 0, 1, 1), 0);
-    const FrameSearchResult skipped =
-        SearchFrame(detector, keys, empty.frame, empty.background, s, state);
+    const FrameSearchResult skipped = search(empty, s);
 
     EXPECT_TRUE(first.searched);
     EXPECT_TRUE(first.spot);
@@ -106,11 +105,11 @@ TEST_F(FrameSearchTest, F13GateSkipsTheFrameAndKeepsTheShownCount) {
     EXPECT_EQ(state.shownCount, 50);
 
     keys.setDown(common::VK_F13_KEY, true);
-    EXPECT_TRUE(SearchFrame(detector, keys, scene.frame, scene.background, s, state).spot);
+    EXPECT_TRUE(search(scene, s).spot);
     s.f13Trig = 0;
     keys.setDown(common::VK_F13_KEY, false);
     (void)keys.asyncKeyState(common::VK_F13_KEY);  // clear the latch
-    EXPECT_TRUE(SearchFrame(detector, keys, scene.frame, scene.background, s, state).spot);
+    EXPECT_TRUE(search(scene, s).spot);
 }
 
 TEST_F(FrameSearchTest, CountOfZeroIsNeverASpot) {
@@ -119,8 +118,7 @@ TEST_F(FrameSearchTest, CountOfZeroIsNeverASpot) {
     s.area = 0;
     s.areaUp = 10;
 
-    const FrameSearchResult r =
-        SearchFrame(detector, keys, scene.frame, scene.background, s, state);
+    const FrameSearchResult r = search(scene, s);
 
     EXPECT_TRUE(r.searched);
     EXPECT_EQ(r.count, 0);
@@ -132,7 +130,7 @@ TEST_F(FrameSearchTest, FrameOfAnotherSizeHoldsNoSpotAndResizesTheDifference) {
     const cv::Mat bigger(240, 320, CV_8UC3, cv::Scalar::all(255));
     state.keepDifference = true;
 
-    EXPECT_TRUE(SearchFrame(detector, keys, scene.frame, scene.background, plain(), state).spot);
+    EXPECT_TRUE(search(scene, plain()).spot);
     EXPECT_EQ(state.difference.size(), scene.frame.size());
 
     const FrameSearchResult r =
@@ -151,8 +149,7 @@ TEST_F(FrameSearchTest, KeptDifferenceGivesTheSameResultAsTheFusedPass) {
     FrameSearchState kept;
     kept.keepDifference = true;
 
-    const FrameSearchResult fused =
-        SearchFrame(detector, keys, scene.frame, scene.background, plain(), state);
+    const FrameSearchResult fused = search(scene, plain());
     const FrameSearchResult viaImage =
         SearchFrame(detector, keys, scene.frame, scene.background, plain(), kept);
 

@@ -42,12 +42,7 @@ TEST(OneEuroFilter, QuietensAHeldPenAndFollowsAMovingOne) {
 }
 
 TEST(LensModel, UndistortInvertsDistortOverTheFrame) {
-    LensModel lens;
-    lens.valid = true;
-    lens.focal = 480;
-    lens.centre = {320, 240};
-    lens.k1 = -0.18;
-    lens.k2 = 0.04;
+    const LensModel lens{true, 480, {320, 240}, -0.18, 0.04};
     for (const cv::Point2f p :
          {cv::Point2f(0, 0), cv::Point2f(639, 479), cv::Point2f(320, 10), cv::Point2f(321, 241)}) {
         const cv::Point2f back = lens.distort(lens.undistort(p));

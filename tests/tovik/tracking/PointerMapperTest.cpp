@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <limits>
-#include <string>
+#include <optional>
 #include <vector>
 
 #include "tovik/tracking/PointerMapper.h"
@@ -43,10 +42,12 @@ class PointerMapperTest : public testing::Test {
 protected:
     static constexpr common::ScreenSize kScreen{1000, 800};
 
-    PointerMapper mapper{injector, status, clock, kScreen, 20};
+    PointerMapperTest() { restart(); }
+    // A fresh mapper, as after a restart of tracking.
+    void restart() { mapper.emplace(injector, status, clock, kScreen, 20); }
 
-    void spot(float x, float y) { mapper.onFrame(true, x, y, homography, settings); }
-    void none() { mapper.onFrame(false, 0, 0, homography, settings); }
+    void spot(float x, float y) { mapper->onFrame(true, x, y, homography, settings); }
+    void none() { mapper->onFrame(false, 0, 0, homography, settings); }
     void after(std::chrono::nanoseconds d) { clock.advance(d); }
 
     // Events since the last call.
@@ -65,9 +66,9 @@ protected:
     static Ev here(Flags f) { return {f, 0, 0}; }
 
     // A completed snapped tap at (x, y), leaving ClickPending 1.
-    void tap(float x, float y) {
+    void tap(float x, float y, std::chrono::nanoseconds held = 50ms) {
         spot(x, y);
-        after(50ms);
+        after(held);
         none();
     }
 
@@ -76,6 +77,7 @@ protected:
     common::FakeClock clock;
     cv::Matx33f homography = cv::Matx33f::eye();
     PointerMapper::FrameSettings settings;
+    std::optional<PointerMapper> mapper;
 };
 
 TEST_F(PointerMapperTest, ScalesToAbsoluteByTruncation) {
@@ -98,9 +100,9 @@ TEST_F(PointerMapperTest, FirstSpotMovesThenPressesInPlaceAndReportsStatus) {
     ASSERT_EQ(status.positions.size(), 1u);
     EXPECT_EQ(status.positions[0], std::make_pair(100, 600));  // y from the bottom
     EXPECT_EQ(status.buttons, std::vector<bool>{true});
-    EXPECT_TRUE(mapper.penDown());
-    EXPECT_EQ(mapper.clickPending(), 1);
-    EXPECT_EQ(mapper.lastMovePos(), cv::Point2d(100, 200));
+    EXPECT_TRUE(mapper->penDown());
+    EXPECT_EQ(mapper->clickPending(), 1);
+    EXPECT_EQ(mapper->lastMovePos(), cv::Point2d(100, 200));
 }
 
 TEST_F(PointerMapperTest, HeldTouchMovesAndReleasesInPlaceAfter100ms) {
@@ -113,9 +115,9 @@ TEST_F(PointerMapperTest, HeldTouchMovesAndReleasesInPlaceAfter100ms) {
     none();
 
     EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
-    EXPECT_FALSE(mapper.penDown());
-    EXPECT_EQ(mapper.clickPending(), 0);
-    EXPECT_FALSE(mapper.tapSnapped());
+    EXPECT_FALSE(mapper->penDown());
+    EXPECT_EQ(mapper->clickPending(), 0);
+    EXPECT_FALSE(mapper->tapSnapped());
     EXPECT_EQ(status.buttons, (std::vector<bool>{true, false}));
     EXPECT_EQ(status.positions.size(), 2u);
 }
@@ -129,8 +131,8 @@ TEST_F(PointerMapperTest, QuickTapReleasesAtTheFirstPressPoint) {
     none();
 
     EXPECT_EQ(take(), std::vector<Ev>{at(kReleaseAt, 100, 200)});
-    EXPECT_EQ(mapper.clickPending(), 1);
-    EXPECT_TRUE(mapper.tapSnapped());
+    EXPECT_EQ(mapper->clickPending(), 1);
+    EXPECT_TRUE(mapper->tapSnapped());
 }
 
 TEST_F(PointerMapperTest, TapThatDriftedDbClickThdReleasesInPlace) {
@@ -141,36 +143,34 @@ TEST_F(PointerMapperTest, TapThatDriftedDbClickThdReleasesInPlace) {
     none();
 
     EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
-    EXPECT_EQ(mapper.clickPending(), 0);
+    EXPECT_EQ(mapper->clickPending(), 0);
 }
 
 TEST_F(PointerMapperTest, DoubleTapPressesSecondTimeAtTheFirstPoint) {
     for (const int f13 : {1, 0}) {
         SCOPED_TRACE(f13);
-        PointerMapper m(injector, status, clock, kScreen, 20);
+        restart();
         settings.f13Trig = f13;
-        m.onFrame(true, 100, 200, homography, settings);
-        after(40ms);
-        m.onFrame(false, 0, 0, homography, settings);
+        tap(100, 200, 40ms);
         after(100ms);
         take();
 
-        m.onFrame(true, 108, 190, homography, settings);  // 140 ms, 12.8 px
+        spot(108, 190);  // 140 ms, 12.8 px
 
         const std::vector<Ev> press =
             f13 != 0
                 ? std::vector<Ev>{at(kMoveAbs, 108, 190), at(kPressAt, 100, 200)}
                 : std::vector<Ev>{at(kMoveAbs, 108, 190), at(kMoveAbs, 100, 200), here(kPress)};
         EXPECT_EQ(take(), press);
-        EXPECT_EQ(m.clickPending(), 0);
-        EXPECT_TRUE(m.tapSnapped());
+        EXPECT_EQ(mapper->clickPending(), 0);
+        EXPECT_TRUE(mapper->tapSnapped());
 
         after(50ms);
-        m.onFrame(false, 0, 0, homography, settings);  // ordinary release ends it
+        none();  // ordinary release ends it
 
         EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
-        EXPECT_FALSE(m.tapSnapped());
-        EXPECT_EQ(m.clickPending(), 0);
+        EXPECT_FALSE(mapper->tapSnapped());
+        EXPECT_EQ(mapper->clickPending(), 0);
     }
 }
 
@@ -182,20 +182,18 @@ TEST_F(PointerMapperTest, SecondPressAt200msOrDbClickThdAwayIsInPlace) {
     };
     for (const Case c :
          {Case{199ms, 119.9f, true}, Case{200ms, 100.0f, false}, Case{150ms, 120.0f, false}}) {
-        PointerMapper m(injector, status, clock, kScreen, 20);
-        m.onFrame(true, 100, 200, homography, settings);
-        after(30ms);
-        m.onFrame(false, 0, 0, homography, settings);
+        restart();
+        tap(100, 200, 30ms);
         after(c.sinceFirst - 30ms);
         take();
 
-        m.onFrame(true, c.x, 200, homography, settings);
+        spot(c.x, 200);
 
         const std::vector<Ev> events = take();
         ASSERT_FALSE(events.empty());
         EXPECT_EQ(events.back(), c.snapped ? at(kPressAt, 100, 200) : here(kPressHere))
             << c.sinceFirst.count() << "ns x=" << c.x;
-        EXPECT_EQ(m.clickPending(), 0);
+        EXPECT_EQ(mapper->clickPending(), 0);
     }
 }
 
@@ -204,31 +202,24 @@ TEST_F(PointerMapperTest, SnappedReleaseUses300msLimitOnceTapSnapped) {
     // ClickPending at 1), then a release with MouseLeft on again: the limit is
     // now 300 ms, and a second snapped release inverts TapSnapped back.
     for (const auto releaseAt : {299ms, 300ms}) {
-        PointerMapper m(injector, status, clock, kScreen, 20);
+        restart();
         settings.mouseLeft = 1;
-        m.onFrame(true, 100, 200, homography, settings);
-        after(50ms);
-        m.onFrame(false, 0, 0, homography, settings);
-        ASSERT_TRUE(m.tapSnapped());
+        tap(100, 200);
+        ASSERT_TRUE(mapper->tapSnapped());
         settings.mouseLeft = 0;
         after(100ms);
-        m.onFrame(true, 101, 201, homography, settings);
-        EXPECT_EQ(m.clickPending(), 1);
+        spot(101, 201);
+        EXPECT_EQ(mapper->clickPending(), 1);
         settings.mouseLeft = 1;
         after(releaseAt - 150ms);
         take();
 
-        m.onFrame(false, 0, 0, homography, settings);
+        none();
 
-        if (releaseAt < 300ms) {
-            EXPECT_EQ(take(), std::vector<Ev>{at(kReleaseAt, 100, 200)});
-            EXPECT_FALSE(m.tapSnapped());
-            EXPECT_EQ(m.clickPending(), 1);
-        } else {
-            EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
-            EXPECT_FALSE(m.tapSnapped());
-            EXPECT_EQ(m.clickPending(), 0);
-        }
+        const bool snapped = releaseAt < 300ms;
+        EXPECT_EQ(take(), std::vector<Ev>{snapped ? at(kReleaseAt, 100, 200) : here(kReleaseHere)});
+        EXPECT_FALSE(mapper->tapSnapped());
+        EXPECT_EQ(mapper->clickPending(), snapped ? 1 : 0);
     }
 }
 
@@ -243,26 +234,26 @@ TEST_F(PointerMapperTest, LaterOrFartherSecondTouchIsOrdinaryAndEndsTheSequence)
 
     EXPECT_EQ(take(),
               (std::vector<Ev>{at(kMoveAbs, 300, 300), here(kPressHere), here(kReleaseHere)}));
-    EXPECT_EQ(mapper.clickPending(), 0);
-    EXPECT_FALSE(mapper.tapSnapped());
+    EXPECT_EQ(mapper->clickPending(), 0);
+    EXPECT_FALSE(mapper->tapSnapped());
 
     // The sequence starts afresh: the next touch is a first press again.
     spot(300, 300);
-    EXPECT_EQ(mapper.clickPending(), 1);
+    EXPECT_EQ(mapper->clickPending(), 1);
 }
 
 TEST_F(PointerMapperTest, DeadBandIsStrict) {
     spot(5, 0);  // exactly Move from the starting (0, 0)
 
     EXPECT_EQ(take(), std::vector<Ev>{here(kPressHere)});
-    EXPECT_EQ(mapper.lastMovePos(), cv::Point2d(0, 0));
+    EXPECT_EQ(mapper->lastMovePos(), cv::Point2d(0, 0));
 
     spot(5.5f, 0);  // Move + 0.5
 
     EXPECT_EQ(take(), std::vector<Ev>{at(kMoveAbs, 5.5, 0)});
     spot(8.5f, 4);  // 3, 4, 5 triangle: exactly 5 again
     EXPECT_TRUE(take().empty());
-    EXPECT_EQ(mapper.lastMovePos(), cv::Point2d(5.5, 0));
+    EXPECT_EQ(mapper->lastMovePos(), cv::Point2d(5.5, 0));
 }
 
 TEST_F(PointerMapperTest, MoveZeroMovesOnEveryChangeOnly) {
@@ -279,18 +270,14 @@ TEST_F(PointerMapperTest, MoveZeroMovesOnEveryChangeOnly) {
 TEST_F(PointerMapperTest, MouseLeftOffMovesAndReportsButNeverClicks) {
     settings.mouseLeft = 0;
 
-    spot(100, 200);
-    after(10ms);
-    none();
-    spot(100, 200);
-    after(10ms);
-    none();
+    tap(100, 200, 10ms);
+    tap(100, 200, 10ms);
 
     EXPECT_EQ(take(), std::vector<Ev>{at(kMoveAbs, 100, 200)});
     EXPECT_EQ(status.buttons, (std::vector<bool>{true, false, true, false}));
-    EXPECT_EQ(mapper.clickPending(), 0);
-    EXPECT_FALSE(mapper.tapSnapped());
-    EXPECT_FALSE(mapper.penDown());
+    EXPECT_EQ(mapper->clickPending(), 0);
+    EXPECT_FALSE(mapper->tapSnapped());
+    EXPECT_FALSE(mapper->penDown());
 }
 
 TEST_F(PointerMapperTest, MouseLeftOffKeepsAPendingSnappedTap) {
@@ -300,8 +287,8 @@ TEST_F(PointerMapperTest, MouseLeftOffKeepsAPendingSnappedTap) {
     spot(100, 200);
     none();
 
-    EXPECT_EQ(mapper.clickPending(), 1);
-    EXPECT_TRUE(mapper.tapSnapped());
+    EXPECT_EQ(mapper->clickPending(), 1);
+    EXPECT_TRUE(mapper->tapSnapped());
 }
 
 TEST_F(PointerMapperTest, FrameWithoutSpotWhilePenUpDoesNothing) {
@@ -331,7 +318,7 @@ TEST_F(PointerMapperTest, HomographyScalesCameraToScreen) {
     spot(95, 190);
 
     EXPECT_EQ(take().front(), at(kMoveAbs, 100, 200));
-    EXPECT_EQ(mapper.mappedPoint(), cv::Point2d(100, 200));
+    EXPECT_EQ(mapper->mappedPoint(), cv::Point2d(100, 200));
 }
 
 TEST_F(PointerMapperTest, PointAtInfinitySendsNothingAndChangesNothing) {
@@ -339,25 +326,25 @@ TEST_F(PointerMapperTest, PointAtInfinitySendsNothingAndChangesNothing) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const cv::Matx33f broken(nan, 0, 0, 0, 1, 0, 0, 0, 1);
 
-    mapper.onFrame(true, 10, 10, flat, settings);
-    mapper.onFrame(true, 10, 10, broken, settings);
+    mapper->onFrame(true, 10, 10, flat, settings);
+    mapper->onFrame(true, 10, 10, broken, settings);
 
     EXPECT_TRUE(take().empty());
-    EXPECT_FALSE(mapper.penDown());
+    EXPECT_FALSE(mapper->penDown());
     EXPECT_TRUE(status.positions.empty());
     EXPECT_TRUE(status.buttons.empty());
 
     spot(100, 200);
     after(150ms);
-    mapper.onFrame(true, 10, 10, flat, settings);  // pen stays down, nothing sent
-    EXPECT_TRUE(mapper.penDown());
-    EXPECT_EQ(mapper.mappedPoint(), cv::Point2d(100, 200));
+    mapper->onFrame(true, 10, 10, flat, settings);  // pen stays down, nothing sent
+    EXPECT_TRUE(mapper->penDown());
+    EXPECT_EQ(mapper->mappedPoint(), cv::Point2d(100, 200));
     take();
 
     none();  // the release edge still works
 
     EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
-    EXPECT_FALSE(mapper.penDown());
+    EXPECT_FALSE(mapper->penDown());
 }
 
 TEST_F(PointerMapperTest, HugeCoordinatesSaturate) {
@@ -372,52 +359,39 @@ TEST_F(PointerMapperTest, HugeCoordinatesSaturate) {
     EXPECT_EQ(take().front(), (Ev{kMoveAbs, hi, lo}));
 }
 
-}  // namespace
-}  // namespace tovik
-
-namespace tovik {
-namespace {
-
-constexpr Flags kRightClickHere[] = {0x0005, 0x0009, 0x0011};
-
 class RightHoldTest : public PointerMapperTest {
 protected:
     RightHoldTest() {
         settings.rightHold = 500;
         settings.rightRadius = 8;
     }
-    static std::vector<Ev> rightClick() {
-        std::vector<Ev> out;
-        for (const Flags f : kRightClickHere) {
-            out.push_back(here(f));
-        }
-        return out;
-    }
+    // Left up, right down, right up, where the pointer is.
+    static std::vector<Ev> rightClick() { return {here(0x0005), here(0x0009), here(0x0011)}; }
 };
 
 TEST_F(RightHoldTest, HoldingStillReleasesLeftClicksRightAndWaitsForTheLift) {
     for (const int f13 : {1, 0}) {
         SCOPED_TRACE(f13);
         settings.f13Trig = f13;
-        PointerMapper m(injector, status, clock, kScreen, 20);
-        m.onFrame(true, 100, 200, homography, settings);
+        restart();
+        spot(100, 200);
         after(300ms);
-        m.onFrame(true, 105, 204, homography, settings);  // 6.4 px: within the radius
+        spot(105, 204);  // 6.4 px: within the radius
         after(199ms);
-        m.onFrame(true, 106, 200, homography, settings);
+        spot(106, 200);
         ASSERT_EQ(take().size(), 3u);  // moves and the press only
 
         after(1ms);
-        m.onFrame(true, 106, 200, homography, settings);  // 500 ms held
+        spot(106, 200);  // 500 ms held
 
         EXPECT_EQ(take(), rightClick());
-        EXPECT_TRUE(m.rightClicked());
-        m.onFrame(true, 300, 300, homography, settings);  // nothing until the lift
-        m.onFrame(false, 0, 0, homography, settings);
+        EXPECT_TRUE(mapper->rightClicked());
+        spot(300, 300);  // nothing until the lift
+        none();
         EXPECT_TRUE(take().empty());
-        EXPECT_FALSE(m.rightClicked());
-        EXPECT_EQ(m.clickPending(), 0);
-        EXPECT_FALSE(m.penDown());
+        EXPECT_FALSE(mapper->rightClicked());
+        EXPECT_EQ(mapper->clickPending(), 0);
+        EXPECT_FALSE(mapper->penDown());
         EXPECT_EQ(status.buttons.back(), false);
     }
 }
@@ -426,21 +400,19 @@ TEST_F(RightHoldTest, SnappedSecondPressHeldStillIsARightClickInBothPressForms) 
     for (const int f13 : {1, 0}) {
         SCOPED_TRACE(f13);
         settings.f13Trig = f13;
-        PointerMapper m(injector, status, clock, kScreen, 20);
-        m.onFrame(true, 100, 200, homography, settings);
-        after(40ms);
-        m.onFrame(false, 0, 0, homography, settings);
+        restart();
+        tap(100, 200, 40ms);
         after(60ms);
-        m.onFrame(true, 104, 200, homography, settings);  // snapped double-click press
+        spot(104, 200);  // snapped double-click press
         take();
 
         after(500ms);
-        m.onFrame(true, 104, 200, homography, settings);
+        spot(104, 200);
 
         EXPECT_EQ(take(), rightClick());
-        m.onFrame(false, 0, 0, homography, settings);
+        none();
         EXPECT_TRUE(take().empty());
-        EXPECT_FALSE(m.tapSnapped());
+        EXPECT_FALSE(mapper->tapSnapped());
     }
 }
 
@@ -472,15 +444,15 @@ TEST_F(RightHoldTest, OffOrWithoutTheLeftButtonNothingHappens) {
     for (const auto& [hold, left] : {std::pair{0, 1}, std::pair{500, 0}}) {
         settings.rightHold = hold;
         settings.mouseLeft = left;
-        PointerMapper m(injector, status, clock, kScreen, 20);
-        m.onFrame(true, 100, 200, homography, settings);
+        restart();
+        spot(100, 200);
         after(3s);
-        m.onFrame(true, 100, 200, homography, settings);
+        spot(100, 200);
 
         for (const Ev& e : take()) {
             EXPECT_EQ(e.flags & 0x18u, 0u) << e;
         }
-        EXPECT_FALSE(m.rightClicked());
+        EXPECT_FALSE(mapper->rightClicked());
     }
 }
 

@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "common/TempDir.h"
 #include "common/WriteFault.h"
 #include "tovik/tracking/SettingsFile.h"
 
@@ -19,22 +18,8 @@ namespace fs = std::filesystem;
 
 class SettingsFileTest : public testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("tovik-settings-" + std::to_string(std::random_device{}()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        path = (dir / "Tovik.ini").string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    void write(const std::string& text) const { std::ofstream(path, std::ios::binary) << text; }
-    [[nodiscard]] std::string read() const {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    void write(const std::string& text) const { tktest::writeBytes(path, text); }
+    [[nodiscard]] std::string read() const { return tktest::readBytes(path); }
     // Non-empty lines of the file, line ends stripped.
     [[nodiscard]] std::vector<std::string> lines() const {
         std::vector<std::string> out;
@@ -50,8 +35,9 @@ protected:
         return out;
     }
 
-    fs::path dir;
-    std::string path;
+    tktest::TempDir temp;
+    fs::path dir = temp.path();
+    std::string path = temp.file("Tovik.ini");
 };
 
 const std::vector<std::string> kDefaultFile = {

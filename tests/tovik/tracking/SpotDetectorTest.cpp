@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -37,14 +38,9 @@ Reference referenceDetect(const cv::Mat& difference, const DetectionWindow& w, i
         }
     }
     if (r.count > 0) {
-        float sx = 0.0f;
-        float sy = 0.0f;
-        for (const auto& p : r.pixels) {
-            sx += p.x;
-            sy += p.y;
-        }
-        r.cx = sx / static_cast<float>(r.count);
-        r.cy = sy / static_cast<float>(r.count);
+        const cv::Point2f sum = std::accumulate(r.pixels.begin(), r.pixels.end(), cv::Point2f());
+        r.cx = sum.x / static_cast<float>(r.count);
+        r.cy = sum.y / static_cast<float>(r.count);
     }
     return r;
 }
@@ -91,6 +87,15 @@ void expectSameResult(const Reference& ref, const SpotDetector& d, int count, fl
     }
 }
 
+// A detector, and the centroid it writes.
+class DetectSpot : public testing::Test {
+protected:
+    SpotDetector d;
+    float cx = 0.0f;
+    float cy = 0.0f;
+};
+class DetectSpotInFrame : public DetectSpot {};
+
 TEST(GreyOf, MatchesLibraryConversionForEveryColour) {
     // All 2^24 colours: one 256 x 256 image per blue level.
     cv::Mat bgr(256, 256, CV_8UC3);
@@ -115,16 +120,14 @@ TEST(GreyOf, MatchesLibraryConversionForEveryColour) {
     }
 }
 
-TEST(DetectSpot, MatchesLibraryGreyAndPlainScanOnRandomFrames) {
+TEST_F(DetectSpot, MatchesLibraryGreyAndPlainScanOnRandomFrames) {
     std::mt19937 rng(1234);
-    SpotDetector d;
     for (int trial = 0; trial < 300; ++trial) {
         const cv::Size size(17 + static_cast<int>(rng() % 140), 9 + static_cast<int>(rng() % 100));
         const cv::Mat diff = randomFrame(rng, size, 1 + static_cast<int>(rng() % 255));
         d.window = randomWindow(rng, size);
         const int threshold = static_cast<int>(rng() % 300) - 20;
-        float cx = -1.0f;
-        float cy = -1.0f;
+        cx = cy = -1.0f;
 
         const int count = d.DetectSpot(diff, threshold, cx, cy);
 
@@ -133,7 +136,7 @@ TEST(DetectSpot, MatchesLibraryGreyAndPlainScanOnRandomFrames) {
     }
 }
 
-TEST(DetectSpotInFrame, GivesExactlyTheTwoStepResultOnRandomFramesAndWindows) {
+TEST_F(DetectSpotInFrame, GivesExactlyTheTwoStepResultOnRandomFramesAndWindows) {
     std::mt19937 rng(99);
     SpotDetector fused;
     SpotDetector twoStep;
@@ -163,14 +166,11 @@ TEST(DetectSpotInFrame, GivesExactlyTheTwoStepResultOnRandomFramesAndWindows) {
     }
 }
 
-TEST(DetectSpot, CountsPixelEqualToThresholdAndNotOneBelow) {
+TEST_F(DetectSpot, CountsPixelEqualToThresholdAndNotOneBelow) {
     cv::Mat diff(40, 60, CV_8UC3, cv::Scalar::all(0));
     diff.at<cv::Vec3b>(10, 20) = cv::Vec3b(200, 200, 200);  // grey 200
     diff.at<cv::Vec3b>(12, 30) = cv::Vec3b(199, 199, 199);  // grey 199
-    SpotDetector d;
     d.window = {0, 60, 0, 40};
-    float cx = 0.0f;
-    float cy = 0.0f;
 
     EXPECT_EQ(d.DetectSpot(diff, 200, cx, cy), 1);
     EXPECT_EQ(d.SpotPixels[0], cv::Point2f(20, 10));
@@ -180,12 +180,11 @@ TEST(DetectSpot, CountsPixelEqualToThresholdAndNotOneBelow) {
     EXPECT_EQ(d.DetectSpot(diff, 201, cx, cy), 0);
 }
 
-TEST(DetectSpot, WeightedCentroidFavoursTheBrightPixels) {
+TEST_F(DetectSpot, WeightedCentroidFavoursTheBrightPixels) {
     cv::Mat diff(20, 20, CV_8UC3, cv::Scalar::all(0));
     diff.at<cv::Vec3b>(5, 4) = cv::Vec3b(100, 100, 100);  // weight 1 at threshold 100
     diff.at<cv::Vec3b>(5, 5) = cv::Vec3b(255, 255, 255);  // weight 156
     diff.at<cv::Vec3b>(5, 6) = cv::Vec3b(200, 200, 200);  // weight 101
-    SpotDetector d;
     d.window = {0, 20, 0, 20};
     float plainX = 0, plainY = 0, weightedX = 0, weightedY = 0;
 
@@ -204,16 +203,13 @@ TEST(DetectSpot, WeightedCentroidFavoursTheBrightPixels) {
     EXPECT_FLOAT_EQ(fusedX, weightedX);
 }
 
-TEST(DetectSpot, NeverScansTheRightColumnOrTheBottomRow) {
+TEST_F(DetectSpot, NeverScansTheRightColumnOrTheBottomRow) {
     // Bright everywhere except inside the window [5,9) x [3,7): only the
     // right column x = 9 and the bottom row y = 7 are bright next to it.
     cv::Mat diff(20, 20, CV_8UC3, cv::Scalar::all(0));
     diff.col(9).setTo(cv::Scalar::all(255));
     diff.row(7).setTo(cv::Scalar::all(255));
-    SpotDetector d;
     d.window = {5, 9, 3, 7};
-    float cx = 0.0f;
-    float cy = 0.0f;
 
     EXPECT_EQ(d.DetectSpot(diff, 100, cx, cy), 0);
 
@@ -221,11 +217,11 @@ TEST(DetectSpot, NeverScansTheRightColumnOrTheBottomRow) {
     EXPECT_EQ(d.DetectSpot(diff, 100, cx, cy), 9);
 }
 
-TEST(DetectSpot, EmptyOrInvertedWindowFindsNothingAndKeepsCentroid) {
+TEST_F(DetectSpot, EmptyOrInvertedWindowFindsNothingAndKeepsCentroid) {
     const cv::Mat diff(30, 30, CV_8UC3, cv::Scalar::all(255));
-    SpotDetector d;  // all edges 0, as before any calibration
-    float cx = 7.5f;
-    float cy = 8.5f;
+    // The detector's edges are all 0, as before any calibration.
+    cx = 7.5f;
+    cy = 8.5f;
 
     EXPECT_EQ(d.DetectSpot(diff, 10, cx, cy), 0);
     d.window = {20, 10, 0, 30};
@@ -237,11 +233,8 @@ TEST(DetectSpot, EmptyOrInvertedWindowFindsNothingAndKeepsCentroid) {
     EXPECT_EQ(cy, 8.5f);
 }
 
-TEST(DetectSpot, WindowOutsideTheImageIsClampedNotRead) {
+TEST_F(DetectSpot, WindowOutsideTheImageIsClampedNotRead) {
     const cv::Mat diff(30, 40, CV_8UC3, cv::Scalar::all(255));
-    SpotDetector d;
-    float cx = 0.0f;
-    float cy = 0.0f;
 
     d.window = {-1000, 1000, -1000, 1000};
     EXPECT_EQ(d.DetectSpot(diff, 10, cx, cy), 1200);
@@ -253,15 +246,12 @@ TEST(DetectSpot, WindowOutsideTheImageIsClampedNotRead) {
     EXPECT_EQ(d.DetectSpot(diff, 10, cx, cy), 0);
 }
 
-TEST(DetectSpot, StopsAt4000PixelsWithTheCentroidOfTheFirstOnes) {
+TEST_F(DetectSpot, StopsAt4000PixelsWithTheCentroidOfTheFirstOnes) {
     // A bright 100 x 100 square: the first 4000 pixels in row order are its
     // top 40 rows, so the centroid lies above the square's centre.
     cv::Mat diff(200, 200, CV_8UC3, cv::Scalar::all(0));
     diff(cv::Rect(50, 60, 100, 100)).setTo(cv::Scalar::all(255));
-    SpotDetector d;
     d.window = {0, 200, 0, 200};
-    float cx = 0.0f;
-    float cy = 0.0f;
 
     const int count = d.DetectSpot(diff, 128, cx, cy);
 
@@ -272,28 +262,22 @@ TEST(DetectSpot, StopsAt4000PixelsWithTheCentroidOfTheFirstOnes) {
     expectSameResult(referenceDetect(diff, d.window, 128), d, count, cx, cy);
 }
 
-TEST(DetectSpot, CapReachedMidRowStopsInsideThatRow) {
+TEST_F(DetectSpot, CapReachedMidRowStopsInsideThatRow) {
     // 3999 bright pixels before a row holding two more: only the first counts.
     cv::Mat diff(100, 100, CV_8UC3, cv::Scalar::all(0));
     diff(cv::Rect(0, 0, 100, 39)).setTo(cv::Scalar::all(255));  // 3900
     diff(cv::Rect(0, 39, 99, 1)).setTo(cv::Scalar::all(255));   // 99 -> 3999
     diff(cv::Rect(10, 40, 1, 1)).setTo(cv::Scalar::all(255));   // the 4000th
     diff(cv::Rect(20, 40, 1, 1)).setTo(cv::Scalar::all(255));   // beyond the cap
-    SpotDetector d;
     d.window = {0, 100, 0, 100};
-    float cx = 0.0f;
-    float cy = 0.0f;
 
     EXPECT_EQ(d.DetectSpot(diff, 1, cx, cy), kMaxSpotPixels);
     EXPECT_EQ(d.SpotPixels[3999], cv::Point2f(10, 40));
 }
 
-TEST(DetectSpot, ThresholdsOutsideTheGreyRange) {
+TEST_F(DetectSpot, ThresholdsOutsideTheGreyRange) {
     const cv::Mat diff(10, 10, CV_8UC3, cv::Scalar::all(255));
-    SpotDetector d;
     d.window = {0, 10, 0, 10};
-    float cx = 0.0f;
-    float cy = 0.0f;
 
     EXPECT_EQ(d.DetectSpot(diff, 256, cx, cy), 0);  // above any grey level
     EXPECT_EQ(d.DetectSpot(cv::Mat(10, 10, CV_8UC3, cv::Scalar::all(0)), 0, cx, cy), 100);
@@ -301,26 +285,22 @@ TEST(DetectSpot, ThresholdsOutsideTheGreyRange) {
     EXPECT_FLOAT_EQ(cx, 4.5f);
 }
 
-TEST(DetectSpotInFrame, SubtractsSaturatingPerChannel) {
+TEST_F(DetectSpotInFrame, SubtractsSaturatingPerChannel) {
     // Frame darker than the background in blue and red, brighter in green:
     // difference (0, 200, 0) has grey (200 * 19235 + 16384) >> 15 = 117.
     const cv::Mat background(8, 8, CV_8UC3, cv::Scalar(250, 10, 250));
     const cv::Mat frame(8, 8, CV_8UC3, cv::Scalar(100, 210, 100));
-    SpotDetector d;
     d.window = {0, 8, 0, 8};
-    float cx = 0.0f;
-    float cy = 0.0f;
 
     EXPECT_EQ(d.DetectSpotInFrame(frame, background, 117, cx, cy), 64);
     EXPECT_EQ(d.DetectSpotInFrame(frame, background, 118, cx, cy), 0);
 }
 
-TEST(DetectSpotInFrame, MismatchedSizeOrTypeGivesNoPixels) {
+TEST_F(DetectSpotInFrame, MismatchedSizeOrTypeGivesNoPixels) {
     const cv::Mat frame(20, 20, CV_8UC3, cv::Scalar::all(255));
-    SpotDetector d;
     d.window = {0, 20, 0, 20};
-    float cx = 3.0f;
-    float cy = 4.0f;
+    cx = 3.0f;
+    cy = 4.0f;
 
     EXPECT_EQ(d.DetectSpotInFrame(frame, cv::Mat(20, 21, CV_8UC3, cv::Scalar::all(0)), 1, cx, cy),
               0);
