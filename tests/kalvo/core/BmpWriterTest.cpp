@@ -46,18 +46,15 @@ TEST(BmpWriter, HeadersFollowTheFileFormat) {
         ASSERT_EQ(bytes.size(), 54 + row * 3);
         EXPECT_EQ(bytes[0], 'B');
         EXPECT_EQ(bytes[1], 'M');
-        EXPECT_EQ(u32(bytes, 2), 54 + row * 3);
-        EXPECT_EQ(u32(bytes, 6), 0u);
-        EXPECT_EQ(u32(bytes, 10), 54u);
-        EXPECT_EQ(u32(bytes, 14), 40u);
-        EXPECT_EQ(u32(bytes, 18), 5u);
-        EXPECT_EQ(u32(bytes, 22), 3u);
         EXPECT_EQ(u16(bytes, 26), 1);
         EXPECT_EQ(u16(bytes, 28), bpp);
-        EXPECT_EQ(u32(bytes, 30), 0u);
-        EXPECT_EQ(u32(bytes, 34), row * 3);
-        for (std::size_t at = 38; at < 54; at += 4) {
-            EXPECT_EQ(u32(bytes, at), 0u) << at;
+        // The 32-bit fields by offset: sizes, offsets, width, height, and
+        // zero for compression, resolution and palette.
+        const std::pair<std::size_t, std::uint64_t> fields[] = {
+            {2, 54 + row * 3}, {6, 0},        {10, 54}, {14, 40}, {18, 5}, {22, 3},
+            {30, 0},           {34, row * 3}, {38, 0},  {42, 0},  {46, 0}, {50, 0}};
+        for (const auto& [at, value] : fields) {
+            EXPECT_EQ(u32(bytes, at), value) << at;
         }
     }
 }

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QImageReader>
 
@@ -32,6 +30,8 @@ std::set<std::string> filesIn(const TempDir& dir) {
 
 class ScriptedChooser final : public FolderChooser {
 public:
+    explicit ScriptedChooser(std::vector<std::optional<std::string>> given = {})
+        : answers(std::move(given)) {}
     std::optional<std::string> chooseFolder(const std::string& title,
                                             const std::string& startPath) override {
         titles.push_back(title);
@@ -77,8 +77,7 @@ TEST(BoardSaver, BaseNameHasNoLeadingZeros) {
 
 TEST(BoardSaver, WithoutConverterOnlyTheBitmapIsWritten) {
     TempDir program, target;
-    ScriptedChooser chooser;
-    chooser.answers = {target.path()};
+    ScriptedChooser chooser({target.path()});
     BoardSaver saver(program.path(), chooser, [] { return at(2011, 5, 27, 9, 3, 7); });
 
     const SaveResult r = saver.save(capture(7, 3, qRgb(10, 20, 30), 24));
@@ -95,8 +94,7 @@ TEST(BoardSaver, WithoutConverterOnlyTheBitmapIsWritten) {
 TEST(BoardSaver, WithConverterOnlyTheJpegRemainsAndDecodesToTheScreenSize) {
     ASSERT_TRUE(fs::exists(kBinFolder + "jpgdll.so")) << "build the jpgdll target first";
     TempDir target;
-    ScriptedChooser chooser;
-    chooser.answers = {target.path()};
+    ScriptedChooser chooser({target.path()});
     BoardSaver saver(kBinFolder, chooser, [] { return at(2020, 1, 2, 3, 4, 5); });
 
     const SaveResult r = saver.save(capture(33, 17, qRgb(200, 40, 40)));
@@ -115,8 +113,7 @@ TEST(BoardSaver, WithConverterOnlyTheJpegRemainsAndDecodesToTheScreenSize) {
 TEST(BoardSaver, FormatKeyChoosesBitmapOnlyOrPngWithTheSameName) {
     ASSERT_TRUE(fs::exists(kBinFolder + "jpgdll.so")) << "build the jpgdll target first";
     TempDir target;
-    ScriptedChooser chooser;
-    chooser.answers = {target.path()};
+    ScriptedChooser chooser({target.path()});
     int second = 0;
     BoardSaver saver(kBinFolder, chooser, [&] { return at(2020, 1, 2, 3, 4, second++); });
     QImage picture(9, 5, QImage::Format_RGB32);
@@ -140,8 +137,7 @@ TEST(BoardSaver, JpegLeftByAConverterReportingFailureIsTheSavedImage) {
     const std::string faulty = TK_BINARY_DIR "/faulty_converter/";
     ASSERT_TRUE(fs::exists(faulty + "jpgdll.so")) << "build the faulty_converter target first";
     TempDir target;
-    ScriptedChooser chooser;
-    chooser.answers = {target.path()};
+    ScriptedChooser chooser({target.path()});
     BoardSaver saver(faulty, chooser, [] { return at(2020, 1, 2, 3, 4, 5); });
 
     const SaveResult r = saver.save(capture(8, 8, qRgb(1, 2, 3)));
@@ -166,8 +162,7 @@ TEST(BoardSaver, InstalledProgramOpensOnThePicturesFolderAndUsesItsLibraryFolder
     ASSERT_TRUE(fs::exists(kBinFolder + "jpgdll.so")) << "build the jpgdll target first";
     TempDir program, home;
     const std::string pictures = home.path() + "/Pictures/kalvo/";
-    ScriptedChooser chooser;
-    chooser.answers = {home.path()};
+    ScriptedChooser chooser({home.path()});
     BoardSaver saver(program.path(), chooser, [] { return at(2020, 1, 2, 3, 4, 5); });
     saver.setConverterFolder(kBinFolder);
     saver.setImageFolder(pictures);
@@ -182,8 +177,7 @@ TEST(BoardSaver, InstalledProgramOpensOnThePicturesFolderAndUsesItsLibraryFolder
 
 TEST(BoardSaver, TwoSavesInOneSecondReplaceTheFirst) {
     TempDir program, target;
-    ScriptedChooser chooser;
-    chooser.answers = {target.path()};
+    ScriptedChooser chooser({target.path()});
     BoardSaver saver(program.path(), chooser, [] { return at(2011, 5, 27, 9, 3, 7); });
 
     ASSERT_EQ(saver.save(capture(4, 4, qRgb(1, 2, 3))), SaveResult::SavedBmp);
@@ -196,8 +190,7 @@ TEST(BoardSaver, TwoSavesInOneSecondReplaceTheFirst) {
 
 TEST(BoardSaver, FolderIsAskedOncePerRunAndAgainAfterACancel) {
     TempDir program, target;
-    ScriptedChooser chooser;
-    chooser.answers = {std::nullopt, target.path()};
+    ScriptedChooser chooser({std::nullopt, target.path()});
     int second = 0;
     BoardSaver saver(program.path(), chooser, [&] { return at(2011, 1, 1, 0, 0, second++); });
 
@@ -216,8 +209,7 @@ TEST(BoardSaver, UnwritableFolderSavesNothingAndLeavesNoStrayFile) {
     TempDir program, target;
     const std::string blocker = target.path() + "/plainfile";
     std::ofstream(blocker) << "x";
-    ScriptedChooser chooser;
-    chooser.answers = {blocker + "/sub"};
+    ScriptedChooser chooser({blocker + "/sub"});
     BoardSaver saver(program.path(), chooser);
 
     const SaveResult r = saver.save(capture(5, 5, 0));
@@ -233,8 +225,7 @@ TEST(BoardSaver, UnwritableFolderSavesNothingAndLeavesNoStrayFile) {
 
 TEST(BoardSaver, DiskFullMidWriteKeepsTheEarlierPictureAndSaysWhy) {
     TempDir program, target;
-    ScriptedChooser chooser;
-    chooser.answers = {target.path()};
+    ScriptedChooser chooser({target.path()});
     BoardSaver saver(program.path(), chooser, [] { return at(2011, 5, 27, 9, 3, 7); });
     ASSERT_EQ(saver.save(capture(4, 4, qRgb(1, 2, 3))), SaveResult::SavedBmp);
     const std::string path = target.path() + "/2011-5-27-9-3-7.bmp";
@@ -294,6 +285,14 @@ protected:
             ::dlclose(handle_);
         }
     }
+    // The bytes as a file of the test's folder; its path.
+    std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+        const std::string path = dir_.path() + "/" + name;
+        EXPECT_TRUE(common::writeFileSafely(
+            path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+        return path;
+    }
+
     void* handle_ = nullptr;
     int (*convert_)(const char*, const char*) = nullptr;
     TempDir dir_;
@@ -316,10 +315,8 @@ TEST_F(JpgDll, ConvertsBottomUpAndTopDownBitmapsOfBothDepths) {
                 const std::int32_t negative = -10;
                 std::memcpy(&bytes[22], &negative, 4);
             }
-            const std::string bmp = dir_.path() + "/in.bmp";
+            const std::string bmp = write("in.bmp", bytes);
             const std::string jpg = dir_.path() + "/out.jpg";
-            ASSERT_TRUE(common::writeFileSafely(
-                bmp, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
 
             ASSERT_EQ(convert_(bmp.c_str(), jpg.c_str()), 0);
 
@@ -337,28 +334,21 @@ TEST_F(JpgDll, BadInputGivesAnErrorAndWritesNothing) {
     bad.emplace_back(good.begin(), good.begin() + 200);  // truncated pixel rows
     bad.emplace_back(good.begin(), good.begin() + 20);   // truncated header
     bad.emplace_back(300, std::uint8_t{0x5A});           // garbage
-    auto huge = good;
-    huge[18] = 0xFF;
-    huge[19] = 0xFF;
-    huge[20] = 0xFF;
-    huge[21] = 0x7F;  // width 2^31-1
-    bad.push_back(huge);
-    auto rle = good;
-    rle[30] = 1;  // compressed
-    bad.push_back(rle);
-    auto eight = good;
-    eight[28] = 8;  // palette depth
-    bad.push_back(eight);
-    auto offset = good;
-    offset[10] = 0xF0;
-    offset[11] = 0xFF;  // pixel data beyond the end
-    bad.push_back(offset);
+    const auto patched = [&](std::initializer_list<std::pair<std::size_t, std::uint8_t>> bytes) {
+        auto out = good;
+        for (const auto& [at, value] : bytes) {
+            out[at] = value;
+        }
+        return out;
+    };
+    bad.push_back(patched({{18, 0xFF}, {19, 0xFF}, {20, 0xFF}, {21, 0x7F}}));  // width 2^31-1
+    bad.push_back(patched({{30, 1}}));                                         // compressed
+    bad.push_back(patched({{28, 8}}));                                         // palette depth
+    bad.push_back(patched({{10, 0xF0}, {11, 0xFF}}));  // pixel data beyond the end
 
     const std::string jpg = dir_.path() + "/out.jpg";
     for (std::size_t i = 0; i < bad.size(); ++i) {
-        const std::string bmp = dir_.path() + "/bad" + std::to_string(i) + ".bmp";
-        ASSERT_TRUE(common::writeFileSafely(
-            bmp, std::string_view(reinterpret_cast<const char*>(bad[i].data()), bad[i].size())));
+        const std::string bmp = write("bad" + std::to_string(i) + ".bmp", bad[i]);
         EXPECT_NE(convert_(bmp.c_str(), jpg.c_str()), 0) << i;
     }
     EXPECT_NE(convert_((dir_.path() + "/missing.bmp").c_str(), jpg.c_str()), 0);

@@ -5,19 +5,16 @@
 
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DocumentDump.h"
+#include "kalvo/core/RecordingSurfaceActions.h"
 
 namespace kalvo {
 namespace {
 
-void addSegments(CMyDoc& doc, int count) {
-    for (int i = 0; i < count; ++i) {
-        doc.AddSegment(i, i, i + 1, i + 1, 255, 3);
-    }
-}
+using testing::addSegments;
 
 TEST(CMyDoc, DeleteSegmentOutsideTheListChangesNothing) {
     CMyDoc doc;
-    addSegments(doc, 3);
+    addSegments(doc, 3, 255, 3);
     int changes = 0;
     doc.SetChangeCallback([&] { ++changes; });
 
@@ -34,7 +31,7 @@ TEST(CMyDoc, DeleteSegmentOutsideTheListChangesNothing) {
 
 TEST(CMyDoc, DeleteSegmentMovesLaterSegmentsDown) {
     CMyDoc doc;
-    addSegments(doc, 4);
+    addSegments(doc, 4, 255, 3);
 
     doc.DeleteSegment(1);
     doc.DeleteSegment(0);
@@ -46,7 +43,7 @@ TEST(CMyDoc, DeleteSegmentMovesLaterSegmentsDown) {
 
 TEST(CMyDoc, GettersAreNullOutsideTheLists) {
     CMyDoc doc;
-    addSegments(doc, 1);
+    addSegments(doc, 1, 255, 3);
     doc.AddText(std::make_unique<CText>());
 
     EXPECT_NE(doc.GetSegment(0), nullptr);
@@ -64,7 +61,7 @@ TEST(CMyDoc, ClearSegmentsKeepsTextsAndReportsOnlyRealChanges) {
     doc.SetChangeCallback([&] { ++changes; });
 
     doc.ClearSegments();
-    addSegments(doc, 2);
+    addSegments(doc, 2, 255, 3);
     doc.ClearSegments();
 
     EXPECT_EQ(doc.GetSegmentCount(), 0);

@@ -17,20 +17,26 @@ namespace {
 constexpr COLORREF kRed = makeColorRef(255, 0, 0);
 constexpr COLORREF kBlue = makeColorRef(0, 0, 255);
 
-QImage whiteCanvas() {
-    QImage image(40, 30, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    return image;
-}
-
+// The shape on a white 40 x 30 canvas.
 template <typename Shape>
 QImage drawn(const Shape& shape, COLORREF penColor = 0) {
-    QImage image = whiteCanvas();
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::white);
     QPainter painter(&image);
     painter.setPen(toQColor(penColor));
     shape.Draw(painter);
     painter.end();
     return image;
+}
+
+// "HH" in a font every test machine has.
+CText hh(int x, int y) {
+    CText text;
+    text.m_text = QStringLiteral("HH");
+    text.m_faceName = QStringLiteral("DejaVu Sans");
+    text.m_x = x;
+    text.m_y = y;
+    return text;
 }
 
 int countNonWhite(const QImage& image) {
@@ -107,11 +113,7 @@ TEST(SegmentDrawing, ZeroLengthSegmentAndBaseShapePaintNothing) {
 }
 
 TEST(TextDrawing, TextIsWrittenBelowAndRightOfItsPointInThePenColour) {
-    CText text;
-    text.m_text = QStringLiteral("HH");
-    text.m_faceName = QStringLiteral("DejaVu Sans");
-    text.m_x = 4;
-    text.m_y = 6;
+    CText text = hh(4, 6);
     text.m_pointSize = 100;
     const CText empty;
 
@@ -135,15 +137,9 @@ TEST(TextDrawing, TextIsWrittenBelowAndRightOfItsPointInThePenColour) {
 
 TEST(TextDrawing, PositionsAtTheIntegerLimitsDrawNothingVisible) {
     // Positions come unchecked from loaded archives.
-    CText text;
-    text.m_text = QStringLiteral("HH");
-    text.m_faceName = QStringLiteral("DejaVu Sans");
     for (const std::int32_t y :
          {std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()}) {
-        text.m_x = 4;
-        text.m_y = y;
-
-        EXPECT_EQ(countNonWhite(drawn(text, kBlue)), 0) << y;
+        EXPECT_EQ(countNonWhite(drawn(hh(4, y), kBlue)), 0) << y;
     }
 }
 

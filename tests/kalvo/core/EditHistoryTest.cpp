@@ -34,16 +34,7 @@ protected:
         gesture.leftUp(Surface::Board);
     }
 
-    // Each segment as "x1,y1-x2,y2", in list order.
-    std::vector<std::string> board() const {
-        std::vector<std::string> out;
-        for (int i = 0; i < doc.GetSegmentCount(); ++i) {
-            const CHandwright& s = *doc.GetSegment(i);
-            out.push_back(std::to_string(s.m_x1) + "," + std::to_string(s.m_y1) + "-" +
-                          std::to_string(s.m_x2) + "," + std::to_string(s.m_y2));
-        }
-        return out;
-    }
+    std::vector<std::string> board() const { return testing::segmentsText(doc); }
 
     DrawingState state;
     CMyDoc doc;

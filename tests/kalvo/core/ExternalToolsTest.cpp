@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <fstream>
 #include <iterator>
-
-#include "common/TempDir.h"
 
 namespace kalvo {
 namespace {
@@ -45,13 +41,9 @@ TEST(SplitCommandLine, SplitsWordsAndHonoursQuotes) {
 }
 
 TEST(ExternalTools, KeyboardCommandComesFromTheIniWithOnboardAsDefault) {
-    const tktest::TempDir dir;
-    const std::string path = dir.file("kalvo.ini");
-    std::ofstream(path) << "[PEN]\nL=3\n[TOOLS]\nKEYBOARD=florence --no-gnome\n";
-    common::IniFile ini(path);
-    ASSERT_TRUE(ini.load());
-    common::IniFile empty(dir.file("missing.ini"));
-    ASSERT_TRUE(empty.load());
+    common::IniFile ini("kalvo.ini");
+    ini.loadText("[PEN]\nL=3\n[TOOLS]\nKEYBOARD=florence --no-gnome\n");
+    const common::IniFile empty("missing.ini");
 
     EXPECT_EQ(ExternalTools::keyboardCommandFromIni(ini),
               (std::vector<std::string>{"florence", "--no-gnome"}));
@@ -87,12 +79,6 @@ TEST(ExternalTools, FailuresAreReportedByResultOnly) {
     EXPECT_EQ(shell.opened, std::vector<std::string>{"/opt/kalvo/help/help.html"});
     EXPECT_TRUE(shell.stopped.empty());  // nothing was started, nothing to stop
 }
-
-}  // namespace
-}  // namespace kalvo
-
-namespace kalvo {
-namespace {
 
 // The build ships the help page beside the program, with the button pictures
 // it refers to.

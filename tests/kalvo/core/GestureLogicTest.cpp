@@ -13,19 +13,8 @@ namespace kalvo {
 namespace {
 
 using testing::RecordingSurfaceActions;
-
-struct Segment {
-    int x1, y1, x2, y2;
-};
-
-std::vector<Segment> segmentsOf(const CMyDoc& doc) {
-    std::vector<Segment> out;
-    for (int i = 0; i < doc.GetSegmentCount(); ++i) {
-        const CHandwright* s = doc.GetSegment(i);
-        out.push_back({s->m_x1, s->m_y1, s->m_x2, s->m_y2});
-    }
-    return out;
-}
+using testing::segmentsText;
+using Segments = std::vector<std::string>;
 
 class GestureLogicTest : public ::testing::Test {
 protected:
@@ -55,14 +44,8 @@ TEST_F(GestureLogicTest, StrokeAddsExactlyOneSegmentPerMoveAndClickAddsNone) {
     gesture.leftUp(Surface::Overlay);
     gesture.mouseMove(Surface::Overlay, {50, 50});  // after the release: nothing
 
-    ASSERT_EQ(doc.GetSegmentCount(), 3);
-    const auto segs = segmentsOf(doc);
-    EXPECT_EQ(segs[0].x1, 10);
-    EXPECT_EQ(segs[0].y2, 15);
-    EXPECT_EQ(segs[1].x1, 20);  // each segment starts where the last ended
-    EXPECT_EQ(segs[2].x1, 20);
-    EXPECT_EQ(segs[2].x2, 35);
-    EXPECT_EQ(segs[2].y2, 40);
+    // Each segment starts where the last ended.
+    EXPECT_EQ(segmentsText(doc), (Segments{"10,10-20,15", "20,15-20,15", "20,15-35,40"}));
     EXPECT_EQ(doc.GetSegment(0)->m_color, 0x00112233u);
     EXPECT_EQ(doc.GetSegment(0)->m_width, 4);
     EXPECT_EQ(actions.calls.front(), "live overlay 10,10-20,15");
@@ -89,11 +72,8 @@ TEST(EraseLogic, BoxIsInclusiveAndNeedsBothEnds) {
 
     EXPECT_EQ(eraseSegmentsInside(doc, eraseBoxAround(500, 500)), 2);
 
-    const auto left = segmentsOf(doc);
-    ASSERT_EQ(left.size(), 3u);
-    EXPECT_EQ(left[0].x1, 399);
-    EXPECT_EQ(left[1].y2, 601);
-    EXPECT_EQ(left[2].x1, 300);
+    EXPECT_EQ(segmentsText(doc),
+              (Segments{"399,450-450,450", "450,450-450,601", "300,500-700,500"}));
 }
 
 TEST(EraseLogic, NeighboursGoInOnePass) {
@@ -167,10 +147,7 @@ TEST_F(GestureLogicTest, RepaintAfterAnEraseTakesNothingBeyondTheEraseBox) {
         EXPECT_FALSE(gesture.paint(area));
     }
 
-    const std::vector<Segment> left = segmentsOf(doc);
-    ASSERT_EQ(left.size(), 2u);
-    EXPECT_EQ(left[0].x2, 401);
-    EXPECT_EQ(left[1].x1, 199);
+    EXPECT_EQ(segmentsText(doc), (Segments{"350,350-401,401", "199,199-250,250"}));
 }
 
 TEST_F(GestureLogicTest, RightPressStopsErasing) {

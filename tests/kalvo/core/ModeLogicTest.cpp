@@ -13,6 +13,7 @@
 namespace kalvo {
 namespace {
 
+using testing::addSegments;
 using testing::RecordingSurfaceActions;
 using Calls = std::vector<std::string>;
 
@@ -20,12 +21,6 @@ class ModeLogicTest : public ::testing::Test {
 protected:
     ModeLogicTest() {
         actions.onLeftUp = [this](Surface s) { gesture.leftUp(s); };
-    }
-
-    void addSegments(int n) {
-        for (int i = 0; i < n; ++i) {
-            doc.AddSegment(i, i, i + 1, i + 1, 0, 1);
-        }
     }
 
     DrawingState state;
@@ -48,7 +43,7 @@ TEST_F(ModeLogicTest, ScreenModeOnSelectsPenAndScreenImages) {
 TEST_F(ModeLogicTest, ScreenModeOffDestroysEraserClearsSegmentsAndHides) {
     modes.OnDrawOnScreen();
     modes.OnEraser();
-    addSegments(3);
+    addSegments(doc, 3);
     actions.calls.clear();
 
     modes.OnDrawOnScreen();
@@ -70,7 +65,7 @@ TEST_F(ModeLogicTest, WhiteboardOnAndOff) {
     const Calls on{"frame full", "show board", "images 211 212", "show toolbar", "cursor 165"};
     EXPECT_EQ(actions.calls, on);
 
-    addSegments(2);
+    addSegments(doc, 2);
     actions.calls.clear();
     modes.OnWhiteboard();
 
@@ -83,7 +78,7 @@ TEST_F(ModeLogicTest, WhiteboardOnAndOff) {
 
 TEST_F(ModeLogicTest, OtherSurfaceCommandChangesNothing) {
     modes.OnDrawOnScreen();
-    addSegments(1);
+    addSegments(doc, 1);
     actions.calls.clear();
 
     modes.OnWhiteboard();  // a disabled command that still arrives
@@ -172,13 +167,13 @@ TEST_F(ModeLogicTest, EndStrokeWithoutSurfaceSendsNothing) {
 }
 
 TEST_F(ModeLogicTest, ClearBoardRefreshesTheActiveSurface) {
-    addSegments(4);
+    addSegments(doc, 4);
     modes.OnClearBoard();
     EXPECT_EQ(doc.GetSegmentCount(), 0);
     EXPECT_TRUE(actions.calls.empty());
 
     modes.OnDrawOnScreen();
-    addSegments(2);
+    addSegments(doc, 2);
     actions.calls.clear();
     modes.OnClearBoard();
     EXPECT_EQ(doc.GetSegmentCount(), 0);

@@ -48,11 +48,8 @@ TEST_F(PenPreferencesTest, SaveWritesDecimalValuesThatLoadBack) {
     EXPECT_EQ(loaded.color, 0x00FF8040u);
     EXPECT_EQ(loaded.style, 2);
     EXPECT_EQ(loaded.width, -1);
-    const common::IniFile ini = [&] {
-        common::IniFile f(path());
-        EXPECT_TRUE(f.load());
-        return f;
-    }();
+    common::IniFile ini(path());
+    ASSERT_TRUE(ini.load());
     EXPECT_EQ(ini.getString("PEN", "COLOR", ""), "16744512");
     EXPECT_EQ(ini.getString("Other", "keep", ""), "1");
 }

@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include "common/TempDir.h"
 #include "common/ini/IniFile.h"
 #include "common/platform/KeyState.h"
 #include "common/platform/NullWindowFinder.h"
@@ -28,30 +24,17 @@ TEST(PresentationClasses, ParsesPairsSkipsBlanksAndKeepsOrder) {
 }
 
 TEST(PresentationClasses, ComesFromIniWithDefaultWhenMissingOrEmpty) {
-    const tktest::TempDir dir;
-    const std::string path = dir.file("kalvo.ini");
-    common::IniFile missing(path);
-    ASSERT_TRUE(missing.load());
+    const auto fromIni = [](std::string_view text) {
+        common::IniFile ini("kalvo.ini");
+        ini.loadText(text);
+        return presentationClassesFromIni(ini);
+    };
     const Classes defaults = parsePresentationClasses(kDefaultPresentationClasses);
     ASSERT_EQ(defaults.front(), (PresentationClass{"screenClass", "paneClassDC"}));
 
-    EXPECT_EQ(presentationClassesFromIni(missing), defaults);
-
-    {
-        std::ofstream out(path);
-        out << "[presentation]\nclasses= ; \n";
-    }
-    common::IniFile blank(path);
-    ASSERT_TRUE(blank.load());
-    EXPECT_EQ(presentationClassesFromIni(blank), defaults);
-
-    {
-        std::ofstream out(path);
-        out << "[PRESENTATION]\nCLASSES=myShow/pane\n";
-    }
-    common::IniFile custom(path);
-    ASSERT_TRUE(custom.load());
-    EXPECT_EQ(presentationClassesFromIni(custom), (Classes{{"myShow", "pane"}}));
+    EXPECT_EQ(fromIni(""), defaults);
+    EXPECT_EQ(fromIni("[presentation]\nclasses= ; \n"), defaults);
+    EXPECT_EQ(fromIni("[PRESENTATION]\nCLASSES=myShow/pane\n"), (Classes{{"myShow", "pane"}}));
 }
 
 class PresentationKeysTest : public ::testing::Test {

@@ -1,6 +1,6 @@
 #pragma once
 // SurfaceActions for tests: records every call as a line of text and keeps a
-// fake eraser window and toolbar.
+// fake eraser window and toolbar. Also the board's segments as text.
 
 #include <QPoint>
 #include <QRect>
@@ -10,12 +10,31 @@
 #include <string>
 #include <vector>
 
+#include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/SurfaceActions.h"
 
 namespace kalvo::testing {
 
 inline std::string surfaceName(Surface s) {
     return s == Surface::Overlay ? "overlay" : "board";
+}
+
+// n short diagonal segments, the i-th from (i, i).
+inline void addSegments(CMyDoc& doc, int n, COLORREF color = 0, int width = 1) {
+    for (int i = 0; i < n; ++i) {
+        doc.AddSegment(i, i, i + 1, i + 1, color, width);
+    }
+}
+
+// Each segment as "x1,y1-x2,y2", in list order.
+inline std::vector<std::string> segmentsText(const CMyDoc& doc) {
+    std::vector<std::string> out;
+    for (int i = 0; i < doc.GetSegmentCount(); ++i) {
+        const CHandwright& s = *doc.GetSegment(i);
+        out.push_back(std::to_string(s.m_x1) + "," + std::to_string(s.m_y1) + "-" +
+                      std::to_string(s.m_x2) + "," + std::to_string(s.m_y2));
+    }
+    return out;
 }
 
 inline std::string rectText(const QRect& r) {

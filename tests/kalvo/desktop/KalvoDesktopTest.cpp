@@ -18,11 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include <signal.h>
@@ -128,20 +126,18 @@ public:
         char name[] = "tkForeign";
         XClassHint hint{name, name};
         XSetClassHint(d, w_, &hint);
+        const auto atom = [&](const char* atomName) { return XInternAtom(d, atomName, False); };
         if (kind == FullScreen) {
-            Atom full = XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False);
-            XChangeProperty(d, w_, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 32,
-                            PropModeReplace, reinterpret_cast<unsigned char*>(&full), 1);
+            common::x11::setLongs(d, w_, "_NET_WM_STATE", XA_ATOM,
+                                  {atom("_NET_WM_STATE_FULLSCREEN")});
         } else if (kind == BottomPanel) {
-            Atom dock = XInternAtom(d, "_NET_WM_WINDOW_TYPE_DOCK", False);
-            XChangeProperty(d, w_, XInternAtom(d, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
-                            PropModeReplace, reinterpret_cast<unsigned char*>(&dock), 1);
-            const int screenHeight = DisplayHeight(d, DefaultScreen(d));
-            long strut[12] = {0, 0, 0,        screenHeight - (area.bottom() + 1) + kPanelHeight,
-                              0, 0, 0,        0,
-                              0, 0, area.x(), area.right()};
-            XChangeProperty(d, w_, XInternAtom(d, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32,
-                            PropModeReplace, reinterpret_cast<unsigned char*>(strut), 12);
+            common::x11::setLongs(d, w_, "_NET_WM_WINDOW_TYPE", XA_ATOM,
+                                  {atom("_NET_WM_WINDOW_TYPE_DOCK")});
+            const int bottom = DisplayHeight(d, DefaultScreen(d)) - (area.bottom() + 1);
+            common::x11::setLongs(
+                d, w_, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL,
+                {0, 0, 0, static_cast<unsigned long>(bottom + kPanelHeight), 0, 0, 0, 0, 0, 0,
+                 static_cast<unsigned long>(area.x()), static_cast<unsigned long>(area.right())});
         }
         XMapWindow(d, w_);
         if (kind == Unmanaged) {
@@ -350,18 +346,11 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
         if (!dialogUncovered) {
             const QPoint at = overlap.center();
             const QRect g(dialog->mapToGlobal(QPoint(0, 0)), dialog->size());
-            why = QStringLiteral(
-                      "dialog at %6,%7 %8x%9, toolbar visible %1, at %2,%3 dialog %4 "
-                      "screen %5")
-                      .arg(toolbar()->isVisible())
-                      .arg(at.x())
-                      .arg(at.y())
-                      .arg(dialog->grab().toImage().pixel(dialog->mapFromGlobal(at)), 0, 16)
-                      .arg(rootPixel(d(), at), 0, 16)
-                      .arg(g.x())
-                      .arg(g.y())
-                      .arg(g.width())
-                      .arg(g.height())
+            why = QString::asprintf(
+                      "dialog at %d,%d %dx%d, toolbar visible %d, at %d,%d dialog %x screen %x",
+                      g.x(), g.y(), g.width(), g.height(), int(toolbar()->isVisible()), at.x(),
+                      at.y(), dialog->grab().toImage().pixel(dialog->mapFromGlobal(at)),
+                      rootPixel(d(), at))
                       .toStdString();
         }
         // The user moves it at once (x and y given, as a pager or the user asks).

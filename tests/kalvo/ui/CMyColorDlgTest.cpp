@@ -28,23 +28,19 @@ TEST(CMYCOLORDLG, OpensAtTheColourButtonKeptOnTheScreen) {
 }
 
 TEST(CMYCOLORDLG, OkGivesTheChosenColourAndCancelKeepsIt) {
-    QTimer::singleShot(0, [] {
-        auto* dlg = qobject_cast<CMYCOLORDLG*>(QApplication::activeModalWidget());
-        ASSERT_NE(dlg, nullptr);
-        dlg->setCurrentColor(QColor(10, 20, 30));
-        dlg->accept();
-    });
-    EXPECT_EQ(CMYCOLORDLG::ChooseColor(0x0000FF, QRect(0, 0, 30, 300), QRect(3, 3, 24, 24)),
-              std::optional<COLORREF>(0x1E140A));
+    // The dialog opened on red, 10, 20, 30 picked in it, then OK or Cancel.
+    const auto choose = [](bool ok) {
+        QTimer::singleShot(0, [ok] {
+            auto* dlg = qobject_cast<CMYCOLORDLG*>(QApplication::activeModalWidget());
+            ASSERT_NE(dlg, nullptr);
+            dlg->setCurrentColor(QColor(10, 20, 30));
+            ok ? dlg->accept() : dlg->reject();
+        });
+        return CMYCOLORDLG::ChooseColor(0x0000FF, QRect(0, 0, 30, 300), QRect(3, 3, 24, 24));
+    };
 
-    QTimer::singleShot(0, [] {
-        auto* dlg = qobject_cast<CMYCOLORDLG*>(QApplication::activeModalWidget());
-        ASSERT_NE(dlg, nullptr);
-        dlg->setCurrentColor(QColor(10, 20, 30));
-        dlg->reject();
-    });
-    EXPECT_EQ(CMYCOLORDLG::ChooseColor(0x0000FF, QRect(0, 0, 30, 300), QRect(3, 3, 24, 24)),
-              std::nullopt);
+    EXPECT_EQ(choose(true), std::optional<COLORREF>(0x1E140A));
+    EXPECT_EQ(choose(false), std::nullopt);
 }
 
 }  // namespace

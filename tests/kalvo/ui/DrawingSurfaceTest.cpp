@@ -418,16 +418,12 @@ TEST_F(DrawingSurfaceTest, StrokeIntoToolbarPressesItsButton) {
     ASSERT_EQ(doc_.GetSegmentCount(), 1);
 
     // A press inside the toolbar's rectangle and its release: the clear button.
-    QTest::mousePress(&overlay, Qt::LeftButton, {}, clear);
-    QTest::mouseRelease(&overlay, Qt::LeftButton, {}, clear);
+    stroke(overlay, {clear});
 
     EXPECT_EQ(doc_.GetSegmentCount(), 0);
 
     // A stroke from outside that reaches the toolbar draws only up to it.
-    QTest::mousePress(&overlay, Qt::LeftButton, {}, outside);
-    QTest::mouseMove(&overlay, clear);
-    QTest::mouseMove(&overlay, clear + QPoint(0, 5));
-    QTest::mouseRelease(&overlay, Qt::LeftButton, {}, clear + QPoint(0, 5));
+    stroke(overlay, {outside, clear, clear + QPoint(0, 5)});
 
     EXPECT_EQ(doc_.GetSegmentCount(), 1);
 }

@@ -57,18 +57,18 @@ TEST(LineWidthMenu, EachButtonShowsALineOfItsWidth) {
 }
 
 TEST(LineWidthMenu, ChoosingAButtonGivesItsWidthAndDismissingGivesNothing) {
-    QTimer::singleShot(0, [] {
-        auto* popup = qobject_cast<CMenuXPPopup*>(QApplication::activePopupWidget());
-        ASSERT_NE(popup, nullptr);
-        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->layout().itemRects[4].center());
-    });
-    EXPECT_EQ(ChooseLineWidth(QPoint(100, 100)), 3);
+    // Item `index` of the menu about to open is clicked.
+    const auto clickSoon = [](int index) {
+        QTimer::singleShot(0, [index] {
+            auto* popup = qobject_cast<CMenuXPPopup*>(QApplication::activePopupWidget());
+            ASSERT_NE(popup, nullptr);
+            QTest::mouseClick(popup, Qt::LeftButton, {}, popup->layout().itemRects[index].center());
+        });
+    };
 
-    QTimer::singleShot(0, [] {
-        auto* popup = qobject_cast<CMenuXPPopup*>(QApplication::activePopupWidget());
-        ASSERT_NE(popup, nullptr);
-        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->layout().itemRects[1].center());
-    });
+    clickSoon(4);
+    EXPECT_EQ(ChooseLineWidth(QPoint(100, 100)), 3);
+    clickSoon(1);
     EXPECT_EQ(ChooseLineWidth(QPoint(100, 100)), std::nullopt);  // the heading
 
     QTimer::singleShot(0,

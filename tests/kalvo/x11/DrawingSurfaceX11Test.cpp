@@ -36,7 +36,7 @@ using tktest::rootPixel;
 using tktest::waitUntil;
 
 // Runs the calling test on a private display and returns from it; in the
-// child it does nothing and the test body follows.
+// child it opens the display and the test body follows.
 #define KALVO_RUN_ON_PRIVATE_DISPLAY(compositor)                                            \
     if (!tktest::onPrivateDisplay()) {                                                      \
         if (!tktest::haveDisplay()) {                                                       \
@@ -50,7 +50,9 @@ using tktest::waitUntil;
         }                                                                                   \
         EXPECT_EQ(run.exitCode, 0) << "the test failed on its private display (see above)"; \
         return;                                                                             \
-    }
+    }                                                                                       \
+    x_ = tktest::openDisplay();                                                             \
+    ASSERT_TRUE(x_)
 
 // A desktop stand-in: 32-pixel squares of two colours.
 class PatternWindow final : public QWidget {
@@ -95,6 +97,15 @@ void drag(Display* d, int from, int to, int y) {
     tktest::stroke(d, from, y, to, y, (to - from) / 20, 10ms, 50ms);
 }
 
+// A window of class `name`, unmapped, as another program makes it.
+Window classWindow(Display* d, Window parent, QRect at, std::string name) {
+    const Window w =
+        XCreateSimpleWindow(d, parent, at.x(), at.y(), at.width(), at.height(), 0, 0, 0);
+    XClassHint hint{name.data(), name.data()};
+    XSetClassHint(d, w, &hint);
+    return w;
+}
+
 class DrawingSurfaceX11 : public ::testing::Test {
 protected:
     void SetUp() override { resetDrawingState(); }
@@ -108,14 +119,30 @@ protected:
         return std::make_unique<SurfaceController>(std::move(parts), std::move(dialogs));
     }
 
+    Display* d() const { return x_.get(); }
+
+    // Gives the window the keyboard focus, and a moment to take it.
+    void focus(QWidget& w) {
+        XSetInputFocus(d(), static_cast<Window>(w.winId()), RevertToParent, CurrentTime);
+        XSync(d(), False);
+        QTest::qWait(100);
+    }
+
+    // Screen mode on, its overlay shown with the focus.
+    DrawingWindow& focusedOverlay(SurfaceController& surfaces) {
+        surfaces.modes().OnDrawOnScreen();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&surfaces.overlay()));
+        focus(surfaces.overlay());
+        return surfaces.overlay();
+    }
+
     CMyDoc doc;
+    tktest::DisplayPtr x_;
 };
 
 TEST_F(DrawingSurfaceX11, PointerStrokeLeavesInkOverVisibleDesktop) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(true);
     ASSERT_TRUE(desktopStacking().compositorPresent());
-    const tktest::DisplayPtr x = tktest::openDisplay();
-    ASSERT_TRUE(x);
     PatternWindow desktop;
     desktop.setGeometry(0, 0, 1024, 768);
     desktop.show();
@@ -127,7 +154,7 @@ TEST_F(DrawingSurfaceX11, PointerStrokeLeavesInkOverVisibleDesktop) {
     surfaces->modes().OnDrawOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&surfaces->overlay()));
     QTest::qWait(200);
-    drag(x.get(), 200, 600, 300);
+    drag(d(), 200, 600, 300);
     const auto strokeEnded = [&] {
         const int n = doc.GetSegmentCount();
         return n > 0 && doc.GetSegment(n - 1)->m_x2 == 600 && drawingState().drawing == 0;
@@ -142,7 +169,7 @@ TEST_F(DrawingSurfaceX11, PointerStrokeLeavesInkOverVisibleDesktop) {
     int inked = 0;
     int strokeProbes = 0;
     for (int px = 210; px < 600; px += 7, ++strokeProbes) {
-        inked += rootPixel(x.get(), px, 300) == 0xFFFF0000u;
+        inked += rootPixel(d(), px, 300) == 0xFFFF0000u;
     }
     int desktopSeen = 0;
     int probes = 0;
@@ -153,7 +180,7 @@ TEST_F(DrawingSurfaceX11, PointerStrokeLeavesInkOverVisibleDesktop) {
             }
             ++probes;
             // The overlay's floor of alpha 1 may darken by one step at most.
-            const QRgb seen = rootPixel(x.get(), px, py);
+            const QRgb seen = rootPixel(d(), px, py);
             const QRgb want = PatternWindow::expectedAt(px, py);
             desktopSeen += std::abs(qRed(seen) - qRed(want)) <= 2 &&
                            std::abs(qGreen(seen) - qGreen(want)) <= 2 &&
@@ -166,17 +193,9 @@ TEST_F(DrawingSurfaceX11, PointerStrokeLeavesInkOverVisibleDesktop) {
 
 TEST_F(DrawingSurfaceX11, PageDownReachesPresentationPane) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(false);
-    const tktest::DisplayPtr x = tktest::openDisplay();
-    ASSERT_TRUE(x);
-    Display* d = x.get();
-    const Window show = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 400, 300, 0, 0, 0);
-    const Window pane = XCreateSimpleWindow(d, show, 10, 10, 300, 200, 0, 0, 0);
-    char showName[] = "screenClass";
-    char paneName[] = "paneClassDC";
-    XClassHint showHint{showName, showName};
-    XClassHint paneHint{paneName, paneName};
-    XSetClassHint(d, show, &showHint);
-    XSetClassHint(d, pane, &paneHint);
+    Display* d = this->d();
+    const Window show = classWindow(d, DefaultRootWindow(d), {0, 0, 400, 300}, "screenClass");
+    const Window pane = classWindow(d, show, {10, 10, 300, 200}, "paneClassDC");
     XSelectInput(d, pane, KeyPressMask);
     XMapWindow(d, pane);
     XMapWindow(d, show);
@@ -184,13 +203,8 @@ TEST_F(DrawingSurfaceX11, PageDownReachesPresentationPane) {
     auto finder = common::X11WindowFinder::open(nullptr);
     ASSERT_TRUE(finder);
     auto surfaces = makeSurfaces(finder.get());
-    surfaces->modes().OnDrawOnScreen();
-    DrawingWindow& overlay = surfaces->overlay();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overlay));
+    DrawingWindow& overlay = focusedOverlay(*surfaces);
     doc.AddSegment(1, 1, 50, 50, 0xFF, 3);
-    XSetInputFocus(d, static_cast<Window>(overlay.winId()), RevertToParent, CurrentTime);
-    XSync(d, False);
-    QTest::qWait(100);
 
     tktest::tapKeys(d, {XK_Next});
     const KeyCode next = XKeysymToKeycode(d, XK_Next);
@@ -223,18 +237,11 @@ TEST_F(DrawingSurfaceX11, PageDownReachesPresentationPane) {
 // over the overlay's picture of the screen and touch only the erased part.
 TEST_F(DrawingSurfaceX11, CtrlZBringsBackWhatTheEraserTookAndCtrlYTakesItAgain) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(false);
-    const tktest::DisplayPtr x = tktest::openDisplay();
-    ASSERT_TRUE(x);
-    Display* d = x.get();
+    Display* d = this->d();
     drawingState().penColor = 0xFF0000;  // blue
     drawingState().penWidth = 6;
     auto surfaces = makeSurfaces(nullptr);
-    surfaces->modes().OnDrawOnScreen();
-    DrawingWindow& overlay = surfaces->overlay();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overlay));
-    XSetInputFocus(d, static_cast<Window>(overlay.winId()), RevertToParent, CurrentTime);
-    XSync(d, False);
-    QTest::qWait(100);
+    DrawingWindow& overlay = focusedOverlay(*surfaces);
     const auto blueAlong = [&](int y) {
         int blue = 0;
         for (int px = 110; px < 900; px += 10) {
@@ -252,7 +259,7 @@ TEST_F(DrawingSurfaceX11, CtrlZBringsBackWhatTheEraserTookAndCtrlYTakesItAgain) 
     const int erased = blueAlong(200);
     const int left = doc.GetSegmentCount();
     const qint64 picture = overlay.background().cacheKey();
-    XSetInputFocus(d, static_cast<Window>(overlay.winId()), RevertToParent, CurrentTime);
+    focus(overlay);
 
     tktest::tapKeys(d, {XK_Control_L, XK_z});
     const bool undone = waitUntil([&] { return blueAlong(200) == 79; });
@@ -274,24 +281,14 @@ TEST_F(DrawingSurfaceX11, CtrlZBringsBackWhatTheEraserTookAndCtrlYTakesItAgain) 
 // passed on without end.
 TEST_F(DrawingSurfaceX11, PageDownForAHiddenPresentationIsPassedOnNoMore) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(true);
-    const tktest::DisplayPtr x = tktest::openDisplay();
-    ASSERT_TRUE(x);
-    Display* d = x.get();
-    const Window hidden = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 400, 300, 0, 0, 0);
-    char name[] = "screenClass";
-    XClassHint hint{name, name};
-    XSetClassHint(d, hidden, &hint);
+    Display* d = this->d();
+    const Window hidden = classWindow(d, DefaultRootWindow(d), {0, 0, 400, 300}, "screenClass");
     XSync(d, False);
     auto finder = common::X11WindowFinder::open(nullptr);
     ASSERT_TRUE(finder);
     auto surfaces = makeSurfaces(finder.get());
-    surfaces->modes().OnDrawOnScreen();
-    DrawingWindow& overlay = surfaces->overlay();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overlay));
+    DrawingWindow& overlay = focusedOverlay(*surfaces);
     doc.AddSegment(1, 1, 50, 50, 0xFF, 3);
-    XSetInputFocus(d, static_cast<Window>(overlay.winId()), RevertToParent, CurrentTime);
-    XSync(d, False);
-    QTest::qWait(100);
     int keysSeen = 0;
     KeyCounter counter(overlay, keysSeen);
 
@@ -308,8 +305,6 @@ TEST_F(DrawingSurfaceX11, PageDownForAHiddenPresentationIsPassedOnNoMore) {
 TEST_F(DrawingSurfaceX11, ClearShowsTheDesktopOfNowWithoutACompositor) {
     KALVO_RUN_ON_PRIVATE_DISPLAY(false);
     ASSERT_FALSE(desktopStacking().compositorPresent());
-    const tktest::DisplayPtr x = tktest::openDisplay();
-    ASSERT_TRUE(x);
     QWidget desktop(nullptr, Qt::Window | Qt::FramelessWindowHint);
     desktop.setGeometry(0, 0, 1024, 768);
     desktop.setStyleSheet(QStringLiteral("background: #00c800"));
@@ -322,7 +317,7 @@ TEST_F(DrawingSurfaceX11, ClearShowsTheDesktopOfNowWithoutACompositor) {
     // The desktop changes beneath the overlay (the next slide).
     desktop.setStyleSheet(QStringLiteral("background: #c800c8"));
     QTest::qWait(100);
-    const auto shownAt = [&](int px, int py) { return rootPixel(x.get(), px, py); };
+    const auto shownAt = [&](int px, int py) { return rootPixel(d(), px, py); };
     const QRgb before = shownAt(300, 300);
 
     surfaces->modes().OnClearBoard();
