@@ -44,6 +44,8 @@ protected:
         }
         display = tktest::openDisplay();
         ASSERT_TRUE(display) << "cannot open display " << std::getenv("DISPLAY");
+        w = DisplayWidth(d(), DefaultScreen(d()));
+        h = DisplayHeight(d(), DefaultScreen(d()));
     }
 
     Display* d() const { return display.get(); }
@@ -53,17 +55,27 @@ protected:
         return tktest::waitUntil(condition, 2s);
     }
 
-    tktest::Pointer pointer() const { return tktest::pointer(d()); }
+    // The pointer comes to (x, y) within two seconds.
+    ::testing::AssertionResult pointerReaches(int x, int y) const {
+        if (eventually([&] {
+                const tktest::Pointer p = tktest::pointer(d());
+                return p.x == x && p.y == y;
+            })) {
+            return ::testing::AssertionSuccess();
+        }
+        const tktest::Pointer p = tktest::pointer(d());
+        return ::testing::AssertionFailure() << "pointer at " << p.x << "," << p.y;
+    }
 
     // A mapped window with WM_CLASS (name, className); override-redirect so
     // that it appears at once where asked, with or without a window manager.
-    Window makeWindow(Window parent, int x, int y, int w, int h, const char* className,
+    Window makeWindow(Window parent, int x, int y, int width, int height, const char* className,
                       long eventMask) {
         XSetWindowAttributes attrs{};
         attrs.override_redirect = parent == DefaultRootWindow(d()) ? True : False;
         attrs.event_mask = eventMask | StructureNotifyMask;
-        Window win = XCreateWindow(d(), parent, x, y, static_cast<unsigned>(w),
-                                   static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
+        Window win = XCreateWindow(d(), parent, x, y, static_cast<unsigned>(width),
+                                   static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
                                    CopyFromParent, CWOverrideRedirect | CWEventMask, &attrs);
         XClassHint hint{};
         std::string name = std::string(className) + "-instance";
@@ -92,45 +104,31 @@ protected:
     }
 
     tktest::DisplayPtr display;
+    int w = 0;  // the screen's size
+    int h = 0;
 };
 
 TEST_F(X11Test, AbsoluteMoveLandsOnTheMappedPixel) {
     auto injector = common::X11InputInjector::open(nullptr);
     ASSERT_TRUE(injector);
-    const int w = DisplayWidth(d(), DefaultScreen(d()));
-    const int h = DisplayHeight(d(), DefaultScreen(d()));
     ASSERT_EQ(injector->targetArea(), (common::ScreenRect{0, 0, w, h}));
 
     injector->send(kMove | kAbs, 16384, 49152);  // a quarter across, three quarters down
 
-    EXPECT_TRUE(eventually([&] {
-        auto p = pointer();
-        return p.x == w / 4 && p.y == (3 * h) / 4;
-    })) << "pointer at "
-        << pointer().x << "," << pointer().y;
+    EXPECT_TRUE(pointerReaches(w / 4, (3 * h) / 4));
 
     injector->send(kMove | kAbs, 70000, -5);  // off screen: clamped
-    EXPECT_TRUE(eventually([&] {
-        auto p = pointer();
-        return p.x == w - 1 && p.y == 0;
-    })) << "pointer at "
-        << pointer().x << "," << pointer().y;
+    EXPECT_TRUE(pointerReaches(w - 1, 0));
 
     injector->send(kMove | kAbs, 32768, 32768);
-    ASSERT_TRUE(eventually([&] { return pointer().x == w / 2; }));
+    ASSERT_TRUE(eventually([&] { return tktest::pointer(d()).x == w / 2; }));
     injector->send(kMove, -10, 7);  // relative
-    EXPECT_TRUE(eventually([&] {
-        auto p = pointer();
-        return p.x == w / 2 - 10 && p.y == h / 2 + 7;
-    })) << "pointer at "
-        << pointer().x << "," << pointer().y;
+    EXPECT_TRUE(pointerReaches(w / 2 - 10, h / 2 + 7));
 }
 
 TEST_F(X11Test, PressAndReleaseReachTheWindowUnderThePointer) {
     auto injector = common::X11InputInjector::open(nullptr);
     ASSERT_TRUE(injector);
-    const int w = DisplayWidth(d(), DefaultScreen(d()));
-    const int h = DisplayHeight(d(), DefaultScreen(d()));
     const Window win = makeWindow(DefaultRootWindow(d()), 100, 120, 200, 150, "tkClickTarget",
                                   ButtonPressMask | ButtonReleaseMask);
     // The window's pixel (50, 40) in absolute units, rounded up so that the
@@ -227,8 +225,6 @@ TEST_F(X11Test, TwoMonitorsAreReportedAndTheInjectorStaysOnTheTargetOne) {
     auto screen = common::X11ScreenInfo::open(nullptr);
     auto injector = common::X11InputInjector::open(nullptr);
     ASSERT_TRUE(screen && injector);
-    const int w = DisplayWidth(d(), DefaultScreen(d()));
-    const int h = DisplayHeight(d(), DefaultScreen(d()));
     // Split the screen into a primary on the right and a projector on the
     // left, as `xrandr --setmonitor` does; removed again at the end.
     const int left = w / 2;
@@ -250,11 +246,7 @@ TEST_F(X11Test, TwoMonitorsAreReportedAndTheInjectorStaysOnTheTargetOne) {
     injector->setTargetArea(projector.monitor.rect);
     injector->send(kMove | kAbs, 70000, 32768);  // beyond the right edge: clamped
 
-    EXPECT_TRUE(eventually([&] {
-        auto p = pointer();
-        return p.x == left - 1 && p.y == h / 2;
-    })) << pointer().x
-        << "," << pointer().y;
+    EXPECT_TRUE(pointerReaches(left - 1, h / 2));
 }
 
 TEST_F(X11Test, WindowFinderFindsAWindowAndItsChildByClassAndDeliversRequests) {
@@ -299,17 +291,15 @@ TEST_F(X11Test, WindowFinderFindsAWindowAndItsChildByClassAndDeliversRequests) {
 TEST_F(X11Test, WindowFinderCountsOnlyViewableWindowsAndFullScreenOnesWhenAsked) {
     auto finder = common::X11WindowFinder::open(nullptr);
     ASSERT_TRUE(finder);
-    const int width = DisplayWidth(d(), DefaultScreen(d()));
-    const int height = DisplayHeight(d(), DefaultScreen(d()));
     const Window small = makeWindow(DefaultRootWindow(d()), 10, 10, 100, 100, "tkShow 7.4", 0);
     // Above it, a hidden one of the same class, as office suites keep them.
-    const Window hidden = makeWindow(DefaultRootWindow(d()), 0, 0, width, height, "tkShow 7.4", 0);
+    const Window hidden = makeWindow(DefaultRootWindow(d()), 0, 0, w, h, "tkShow 7.4", 0);
     XUnmapWindow(d(), hidden);
     XSync(d(), False);
 
     const auto smallFound = finder->findByClass("tkShow *", "");
     const auto fullBefore = finder->findByClass("tkShow *", "", true);
-    const Window full = makeWindow(DefaultRootWindow(d()), 0, 0, width, height, "tkShow 7.4", 0);
+    const Window full = makeWindow(DefaultRootWindow(d()), 0, 0, w, h, "tkShow 7.4", 0);
     const auto fullFound = finder->findByClass("tkShow *", "", true);
 
     EXPECT_EQ(smallFound, static_cast<common::WindowId>(small));
@@ -317,8 +307,8 @@ TEST_F(X11Test, WindowFinderCountsOnlyViewableWindowsAndFullScreenOnesWhenAsked)
     EXPECT_EQ(fullFound, static_cast<common::WindowId>(full));
     EXPECT_FALSE(finder->activate(hidden));
     EXPECT_TRUE(finder->activate(small));
-    for (Window w : {small, hidden, full}) {
-        XDestroyWindow(d(), w);
+    for (Window win : {small, hidden, full}) {
+        XDestroyWindow(d(), win);
     }
     XSync(d(), False);
 }
