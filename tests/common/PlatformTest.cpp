@@ -17,6 +17,7 @@
 #include "common/platform/NullWindowFinder.h"
 #include "common/platform/Platform.h"
 #include "common/platform/PosixShellLauncher.h"
+#include "tests/support/Wait.h"
 
 namespace {
 
@@ -236,12 +237,8 @@ TEST(PosixShellLauncher, OpenDocumentHandsThePathToXdgOpen) {
 
     ASSERT_TRUE(common::PosixShellLauncher().openDocument(doc));
 
-    std::string seen;
-    for (int i = 0; i < 500 && seen.empty(); ++i) {
-        std::this_thread::sleep_for(10ms);
-        seen = tktest::readBytes(marker);
-    }
-    EXPECT_EQ(seen, doc);
+    tktest::waitUntil([&] { return tktest::readBytes(marker) == doc; });
+    EXPECT_EQ(tktest::readBytes(marker), doc);
 }
 
 TEST(MakePlatform, ChoosesStandInsWhenAskedOrWhenNoDisplayOpens) {

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "common/platform/InputInjector.h"
 #include "common/platform/KeyState.h"
@@ -261,15 +260,12 @@ TEST_F(X11Test, WindowFinderFindsAWindowAndItsChildByClassAndDeliversRequests) {
     XSetWMProtocols(d(), top, &wmDelete, 1);
     XSync(d(), False);
 
-    EXPECT_EQ(finder->findByClass("tkScreenClass", ""), static_cast<common::WindowId>(top));
-    EXPECT_EQ(finder->findByClass("tkScreenClass-instance", ""),
-              static_cast<common::WindowId>(top));
-    EXPECT_EQ(finder->findByClass("tkScreenClass", "tkPaneClass"),
-              static_cast<common::WindowId>(pane));
-    EXPECT_EQ(finder->findByClass("tkScreenClass", "tkNoSuchChild"),
-              static_cast<common::WindowId>(top));
+    EXPECT_EQ(finder->findByClass("tkScreenClass", ""), top);
+    EXPECT_EQ(finder->findByClass("tkScreenClass-instance", ""), top);
+    EXPECT_EQ(finder->findByClass("tkScreenClass", "tkPaneClass"), pane);
+    EXPECT_EQ(finder->findByClass("tkScreenClass", "tkNoSuchChild"), top);
     EXPECT_FALSE(finder->findByClass("tkNoSuchClass", ""));
-    EXPECT_EQ(finder->findByTitle("tk finder test"), static_cast<common::WindowId>(top));
+    EXPECT_EQ(finder->findByTitle("tk finder test"), top);
 
     EXPECT_TRUE(finder->activate(pane));
     ASSERT_TRUE(waitForEvent(pane, FocusIn)) << "the pane did not get the focus";
@@ -302,9 +298,9 @@ TEST_F(X11Test, WindowFinderCountsOnlyViewableWindowsAndFullScreenOnesWhenAsked)
     const Window full = makeWindow(DefaultRootWindow(d()), 0, 0, w, h, "tkShow 7.4", 0);
     const auto fullFound = finder->findByClass("tkShow *", "", true);
 
-    EXPECT_EQ(smallFound, static_cast<common::WindowId>(small));
+    EXPECT_EQ(smallFound, small);
     EXPECT_FALSE(fullBefore);
-    EXPECT_EQ(fullFound, static_cast<common::WindowId>(full));
+    EXPECT_EQ(fullFound, full);
     EXPECT_FALSE(finder->activate(hidden));
     EXPECT_TRUE(finder->activate(small));
     for (Window win : {small, hidden, full}) {
