@@ -27,11 +27,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint32_t kMove = common::MouseFlags::Move;
-constexpr std::uint32_t kLeftDown = common::MouseFlags::LeftDown;
-constexpr std::uint32_t kLeftUp = common::MouseFlags::LeftUp;
-constexpr std::uint32_t kRightDown = common::MouseFlags::RightDown;
-constexpr std::uint32_t kRightUp = common::MouseFlags::RightUp;
+using namespace common::MouseFlags;
 constexpr std::uint32_t kAbs = 0x8000;  // the Absolute flag; XInput defines a macro of that name
 
 class X11Test : public ::testing::Test {
@@ -112,16 +108,16 @@ TEST_F(X11Test, AbsoluteMoveLandsOnTheMappedPixel) {
     ASSERT_TRUE(injector);
     ASSERT_EQ(injector->targetArea(), (common::ScreenRect{0, 0, w, h}));
 
-    injector->send(kMove | kAbs, 16384, 49152);  // a quarter across, three quarters down
+    injector->send(Move | kAbs, 16384, 49152);  // a quarter across, three quarters down
 
     EXPECT_TRUE(pointerReaches(w / 4, (3 * h) / 4));
 
-    injector->send(kMove | kAbs, 70000, -5);  // off screen: clamped
+    injector->send(Move | kAbs, 70000, -5);  // off screen: clamped
     EXPECT_TRUE(pointerReaches(w - 1, 0));
 
-    injector->send(kMove | kAbs, 32768, 32768);
+    injector->send(Move | kAbs, 32768, 32768);
     ASSERT_TRUE(eventually([&] { return tktest::pointer(d()).x == w / 2; }));
-    injector->send(kMove, -10, 7);  // relative
+    injector->send(Move, -10, 7);  // relative
     EXPECT_TRUE(pointerReaches(w / 2 - 10, h / 2 + 7));
 }
 
@@ -135,9 +131,9 @@ TEST_F(X11Test, PressAndReleaseReachTheWindowUnderThePointer) {
     const auto unitsX = static_cast<std::int32_t>(((150LL << 16) + w - 1) / w);
     const auto unitsY = static_cast<std::int32_t>(((160LL << 16) + h - 1) / h);
 
-    injector->send(kMove | kAbs | kLeftDown, unitsX, unitsY);
+    injector->send(Move | kAbs | LeftDown, unitsX, unitsY);
     const auto press = waitForEvent(win, ButtonPress);
-    injector->send(kLeftUp, 0, 0);
+    injector->send(LeftUp, 0, 0);
     const auto release = waitForEvent(win, ButtonRelease);
 
     ASSERT_TRUE(press) << "no ButtonPress reached the window";
@@ -147,9 +143,9 @@ TEST_F(X11Test, PressAndReleaseReachTheWindowUnderThePointer) {
     ASSERT_TRUE(release) << "no ButtonRelease reached the window";
     EXPECT_EQ(release->xbutton.button, 1u);
 
-    injector->send(kRightDown, 0, 0);
+    injector->send(RightDown, 0, 0);
     const auto rightPress = waitForEvent(win, ButtonPress);
-    injector->send(kRightUp, 0, 0);
+    injector->send(RightUp, 0, 0);
     const auto rightRelease = waitForEvent(win, ButtonRelease);
 
     ASSERT_TRUE(rightPress && rightRelease) << "the right button did not reach the window";
@@ -243,7 +239,7 @@ TEST_F(X11Test, TwoMonitorsAreReportedAndTheInjectorStaysOnTheTargetOne) {
     EXPECT_EQ(injector->targetArea(), primary.monitor.rect);  // the default
 
     injector->setTargetArea(projector.monitor.rect);
-    injector->send(kMove | kAbs, 70000, 32768);  // beyond the right edge: clamped
+    injector->send(Move | kAbs, 70000, 32768);  // beyond the right edge: clamped
 
     EXPECT_TRUE(pointerReaches(left - 1, h / 2));
 }

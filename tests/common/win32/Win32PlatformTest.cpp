@@ -119,8 +119,7 @@ TEST(Win32Injector, AbsoluteMovesSpanTheTargetArea) {
     EXPECT_EQ(injector.targetArea(), screen);
     const struct {
         common::ScreenRect area;
-        std::int32_t dx;
-        std::int32_t dy;
+        std::int32_t dx, dy;
     } cases[] = {
         {screen, 32768, 32768},
         {screen, 0, 0},
