@@ -177,8 +177,16 @@ TEST_F(InstanceLockTest, LiveHolderInAnotherProcessBlocksUntilItIsKilled) {
     EXPECT_TRUE(common::InstanceLock::tryAcquire("tk-live"));
 }
 
-bool processGone(long pid) {
-    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+// Starts `argv`, lets `settle` pass and stops it: ended and reaped, not a zombie.
+void expectStopEnds(const std::vector<std::string>& argv, std::chrono::milliseconds settle) {
+    common::PosixShellLauncher shell;
+    const long pid = shell.start(argv);
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(settle);
+
+    shell.stop(pid);
+
+    EXPECT_TRUE(::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) << argv.back();
 }
 
 TEST(PosixShellLauncher, StartsProgramsFromPathAndReportsFailuresAsResults) {
@@ -192,24 +200,11 @@ TEST(PosixShellLauncher, StartsProgramsFromPathAndReportsFailuresAsResults) {
 }
 
 TEST(PosixShellLauncher, StopEndsAndReapsTheChild) {
-    common::PosixShellLauncher shell;
-    const long pid = shell.start({"sleep", "30"});
-    ASSERT_GT(pid, 0);
-
-    shell.stop(pid);
-
-    EXPECT_TRUE(processGone(pid));  // ended and reaped, not a zombie
+    expectStopEnds({"sleep", "30"}, 0ms);
 }
 
 TEST(PosixShellLauncher, StopKillsAChildThatIgnoresTerm) {
-    common::PosixShellLauncher shell;
-    const long pid = shell.start({"sh", "-c", "trap '' TERM; exec sleep 30"});
-    ASSERT_GT(pid, 0);
-    std::this_thread::sleep_for(100ms);  // let the shell set its trap
-
-    shell.stop(pid);
-
-    EXPECT_TRUE(processGone(pid));
+    expectStopEnds({"sh", "-c", "trap '' TERM; exec sleep 30"}, 100ms);  // the shell sets its trap
 }
 
 TEST(PosixShellLauncher, StopIgnoresProcessesItDidNotStart) {
