@@ -311,30 +311,27 @@ TEST_F(IniFileTest, SaveThroughSymbolicLinkUpdatesTheTargetAndKeepsTheLink) {
 }
 #endif
 
-TEST(IniFileFailure, SaveFailsWhenTheFolderIsARegularFile) {
-    TempDir dir;
-    const std::string notAFolder = dir.file("plain");
-    writeBytes(notAFolder, "x");
-    IniFile ini(notAFolder + "/Tovik.ini");
-    ASSERT_TRUE(ini.load());  // missing: reads as empty
+// Saving `path` fails and leaves the file `kept` as it was.
+void expectSaveFails(const std::string& path, const std::string& kept) {
+    const std::string before = readBytes(kept);
+    IniFile ini(path);
+    ASSERT_TRUE(ini.load());  // a missing file reads as empty
 
     ini.setInt("S", "a", 1);
 
     EXPECT_FALSE(ini.save());
-    EXPECT_EQ(readBytes(notAFolder), "x");
+    EXPECT_EQ(readBytes(kept), before);
+}
+
+TEST(IniFileFailure, SaveFailsWhenTheFolderIsARegularFile) {
+    TempDir dir;
+    writeBytes(dir.file("plain"), "x");
+    expectSaveFails(dir.file("plain/Tovik.ini"), dir.file("plain"));
 }
 
 TEST(IniFileFailure, FileThatCannotBeReplacedIsLeftAsItWas) {
     // Nothing may be created in /proc, not even by root.
-    const std::string path = "/proc/version";
-    const std::string before = readBytes(path);
-    IniFile ini(path);
-    ASSERT_TRUE(ini.load());
-
-    ini.setInt("S", "a", 1);
-
-    EXPECT_FALSE(ini.save());
-    EXPECT_EQ(readBytes(path), before);
+    expectSaveFails("/proc/version", "/proc/version");
 }
 
 TEST(IniFileFailure, UnreadableFileIsNeverOverwritten) {
