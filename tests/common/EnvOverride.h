@@ -15,23 +15,22 @@ public:
         if (const char* old = ::getenv(name)) {
             old_ = old;
         }
+        set(name, value);
+    }
+    ~EnvOverride() { set(name_.c_str(), old_ ? old_->c_str() : nullptr); }
+    EnvOverride(const EnvOverride&) = delete;
+    EnvOverride& operator=(const EnvOverride&) = delete;
+
+private:
+    // Null: unset.
+    static void set(const char* name, const char* value) {
         if (value) {
             ::setenv(name, value, 1);
         } else {
             ::unsetenv(name);
         }
     }
-    ~EnvOverride() {
-        if (old_) {
-            ::setenv(name_.c_str(), old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_.c_str());
-        }
-    }
-    EnvOverride(const EnvOverride&) = delete;
-    EnvOverride& operator=(const EnvOverride&) = delete;
 
-private:
     std::string name_;
     std::optional<std::string> old_;
 };

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
 #include <random>
 
 #include "TempDir.h"
+#include "WriteFault.h"
 
 namespace {
 
@@ -18,36 +18,31 @@ using tktest::readBytes;
 using tktest::TempDir;
 using tktest::writeBytes;
 
-struct IntCase {
-    const char* text;
-    std::int32_t def;
-    std::int32_t expected;
-};
-
 TEST(ParseProfileInt, FollowsTheIntegerReadingRule) {
-    const IntCase cases[] = {
-        {"-6", 99, -6},
-        {"180", 99, 180},
-        {"+7", 99, 7},
-        {"  7", 99, 7},
-        {"\t7", 99, 7},
-        {" \t-7", 99, -7},
-        {"12abc", 99, 12},
-        {"12 34", 99, 12},
-        {"abc", 99, 0},
-        {"-", 99, 0},
-        {"- 5", 99, 0},
-        {"", 99, 99},
-        {"0x10", 99, 0},
-        {"2147483647", 99, INT32_MAX},
-        {"-2147483648", 99, INT32_MIN},
-        {"4294967297", 99, 1},           // 2^32 + 1 wraps to 1
-        {"2147483648", 99, INT32_MIN},   // 2^31 wraps to the smallest value
-        {"-2147483649", 99, INT32_MAX},  // -(2^31 + 1) wraps to the largest value
-        {"99999999999999999999999", 99, -159383553},
+    // The text, and what it reads as with 99 as the default.
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"-6", -6},
+        {"180", 180},
+        {"+7", 7},
+        {"  7", 7},
+        {"\t7", 7},
+        {" \t-7", -7},
+        {"12abc", 12},
+        {"12 34", 12},
+        {"abc", 0},
+        {"-", 0},
+        {"- 5", 0},
+        {"", 99},
+        {"0x10", 0},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"4294967297", 1},           // 2^32 + 1 wraps to 1
+        {"2147483648", INT32_MIN},   // 2^31 wraps to the smallest value
+        {"-2147483649", INT32_MAX},  // -(2^31 + 1) wraps to the largest value
+        {"99999999999999999999999", -159383553},
     };
-    for (const IntCase& c : cases) {
-        EXPECT_EQ(parseProfileInt(c.text, c.def), c.expected) << '"' << c.text << '"';
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(parseProfileInt(text, 99), expected) << '"' << text << '"';
     }
 }
 
@@ -61,31 +56,39 @@ protected:
         EXPECT_TRUE(ini.load());
         return ini;
     }
+    // The file holds `text`, loaded.
+    IniFile written(const std::string& text) {
+        writeBytes(path, text);
+        return loaded();
+    }
+    // Saved: what the file holds then.
+    std::string saved(IniFile& ini) {
+        EXPECT_TRUE(ini.save());
+        return readBytes(path);
+    }
 };
 
 TEST_F(IniFileTest, HandEditedFileKeepsEveryUntouchedLineByteForByte) {
-    writeBytes(path,
-               "; settings written by hand\n"
-               "# another comment\n"
-               "\n"
-               "[Software]\n"
-               "Amp = 180\n"
-               "Unknown=keep me\n"
-               "not a key line\n"
-               "Area=5\n"
-               "\n"
-               "; trailing comment of Software\n"
-               "[Camera]\n"
-               "camGain=0\n");
-    IniFile ini = loaded();
+    IniFile ini = written(
+        "; settings written by hand\n"
+        "# another comment\n"
+        "\n"
+        "[Software]\n"
+        "Amp = 180\n"
+        "Unknown=keep me\n"
+        "not a key line\n"
+        "Area=5\n"
+        "\n"
+        "; trailing comment of Software\n"
+        "[Camera]\n"
+        "camGain=0\n");
 
     ini.setInt("Software", "Amp", 200);     // replaced in place, spacing kept
     ini.setInt("Software", "Move", 5);      // new key after the last key line
     ini.setInt("Functions", "F13Trig", 1);  // new section at the end
     ini.setValue("Camera", "camGain", "-3");
-    ASSERT_TRUE(ini.save());
 
-    EXPECT_EQ(readBytes(path),
+    EXPECT_EQ(saved(ini),
               "; settings written by hand\n"
               "# another comment\n"
               "\n"
@@ -104,8 +107,7 @@ TEST_F(IniFileTest, HandEditedFileKeepsEveryUntouchedLineByteForByte) {
 }
 
 TEST_F(IniFileTest, NamesMatchWithoutCaseAndAroundSpaces) {
-    writeBytes(path, "[ software ]\n  AMP \t=  12  \nDbClickThd=\n");
-    IniFile ini = loaded();
+    IniFile ini = written("[ software ]\n  AMP \t=  12  \nDbClickThd=\n");
 
     EXPECT_EQ(ini.getInt("Software", "amp", 0), 12);
     EXPECT_EQ(ini.getInt(" SOFTWARE", "Amp ", 0), 12);
@@ -117,16 +119,14 @@ TEST_F(IniFileTest, NamesMatchWithoutCaseAndAroundSpaces) {
     EXPECT_EQ(ini.getString("Other", "Amp", "def"), "def");
 
     ini.setInt("SOFTWARE", "amp", 13);
-    ASSERT_TRUE(ini.save());
-    EXPECT_EQ(readBytes(path), "[ software ]\n  AMP \t=  13\nDbClickThd=\n");
+    EXPECT_EQ(saved(ini), "[ software ]\n  AMP \t=  13\nDbClickThd=\n");
 }
 
 TEST_F(IniFileTest, FirstMatchingSectionAndKeyWinForReadsAndWrites) {
-    writeBytes(path,
-               "[A]\nk=1\nk=2\n"
-               "[B]\nk=3\n"
-               "[a]\nk=4\nonly=5\n");
-    IniFile ini = loaded();
+    IniFile ini = written(
+        "[A]\nk=1\nk=2\n"
+        "[B]\nk=3\n"
+        "[a]\nk=4\nonly=5\n");
 
     EXPECT_EQ(ini.getInt("A", "k", 0), 1);
     EXPECT_EQ(ini.getInt("B", "k", 0), 3);
@@ -134,24 +134,22 @@ TEST_F(IniFileTest, FirstMatchingSectionAndKeyWinForReadsAndWrites) {
 
     ini.setInt("a", "K", 9);
     ini.setInt("A", "only", 6);
-    ASSERT_TRUE(ini.save());
-    EXPECT_EQ(readBytes(path),
+    EXPECT_EQ(saved(ini),
               "[A]\nk=9\nk=2\nonly=6\n"
               "[B]\nk=3\n"
               "[a]\nk=4\nonly=5\n");
 }
 
 TEST_F(IniFileTest, MatchingQuotesAroundAValueAreRemoved) {
-    writeBytes(path,
-               "[S]\n"
-               "a=\"x y\"\n"
-               "b= 'z' \n"
-               "c=\"unbalanced\n"
-               "d='mixed\"\n"
-               "e=\"\"\n"
-               "f=\"\n"
-               "g=in\"side\"\n");
-    IniFile ini = loaded();
+    IniFile ini = written(
+        "[S]\n"
+        "a=\"x y\"\n"
+        "b= 'z' \n"
+        "c=\"unbalanced\n"
+        "d='mixed\"\n"
+        "e=\"\"\n"
+        "f=\"\n"
+        "g=in\"side\"\n");
 
     EXPECT_EQ(ini.value("S", "a"), "x y");
     EXPECT_EQ(ini.value("S", "b"), "z");
@@ -164,23 +162,20 @@ TEST_F(IniFileTest, MatchingQuotesAroundAValueAreRemoved) {
 }
 
 TEST_F(IniFileTest, ByteOrderMarkAndCrLfAreReadAndKept) {
-    writeBytes(path, "\xEF\xBB\xBF[Software]\r\nAmp=30\r\n\r\n;c\r\n");
-    IniFile ini = loaded();
+    IniFile ini = written("\xEF\xBB\xBF[Software]\r\nAmp=30\r\n\r\n;c\r\n");
 
     EXPECT_EQ(ini.getInt("Software", "Amp", 0), 30);
     EXPECT_EQ(ini.value("Software", "Amp"), "30");
 
     ini.setInt("Software", "Area", 5);
     ini.setInt("Camera", "camHue", 0);
-    ASSERT_TRUE(ini.save());
-    EXPECT_EQ(readBytes(path),
+    EXPECT_EQ(saved(ini),
               "\xEF\xBB\xBF[Software]\r\nAmp=30\r\nArea=5\r\n\r\n;c\r\n"
               "[Camera]\r\ncamHue=0\r\n");
 }
 
 TEST_F(IniFileTest, ByteOrderMarkBeforeTheFirstSectionDoesNotHideIt) {
-    writeBytes(path, "\xEF\xBB\xBF[PEN]\nCOLOR=255\n");
-    IniFile ini = loaded();
+    IniFile ini = written("\xEF\xBB\xBF[PEN]\nCOLOR=255\n");
 
     EXPECT_EQ(ini.getInt("PEN", "COLOR", 0), 255);
 }
@@ -192,9 +187,8 @@ TEST_F(IniFileTest, MissingFileReadsEmptyAndFirstSaveCreatesIt) {
     ini.setInt("Software", "RunExpoTime", -6);
     ini.setInt("Software", "Amp", INT32_MIN);
     ini.setValue("Functions", "MouseLeft", "1");
-    ASSERT_TRUE(ini.save());
 
-    EXPECT_EQ(readBytes(path),
+    EXPECT_EQ(saved(ini),
               "[Software]\nRunExpoTime=-6\nAmp=-2147483648\n[Functions]\nMouseLeft=1\n");
     IniFile again = loaded();
     EXPECT_EQ(again.getInt("Software", "RunExpoTime", 0), -6);
@@ -202,29 +196,24 @@ TEST_F(IniFileTest, MissingFileReadsEmptyAndFirstSaveCreatesIt) {
 }
 
 TEST_F(IniFileTest, LastLineWithoutLineEndGetsOneBeforeAnAddedLine) {
-    writeBytes(path, "[S]\na=1");
-    IniFile ini = loaded();
+    IniFile ini = written("[S]\na=1");
 
     ini.setInt("S", "b", 2);
     ini.setInt("T", "c", 3);
-    ASSERT_TRUE(ini.save());
 
-    EXPECT_EQ(readBytes(path), "[S]\na=1\nb=2\n[T]\nc=3\n");
+    EXPECT_EQ(saved(ini), "[S]\na=1\nb=2\n[T]\nc=3\n");
 }
 
 TEST_F(IniFileTest, KeyAddedToAnEmptySectionFollowsItsHeader) {
-    writeBytes(path, "[S]\n; nothing yet\n[T]\nx=1\n");
-    IniFile ini = loaded();
+    IniFile ini = written("[S]\n; nothing yet\n[T]\nx=1\n");
 
     ini.setInt("S", "a", 1);
-    ASSERT_TRUE(ini.save());
 
-    EXPECT_EQ(readBytes(path), "[S]\na=1\n; nothing yet\n[T]\nx=1\n");
+    EXPECT_EQ(saved(ini), "[S]\na=1\n; nothing yet\n[T]\nx=1\n");
 }
 
 TEST_F(IniFileTest, CommentedOutKeyIsNotAKey) {
-    writeBytes(path, "[S]\n;Amp=1\n#Amp=2\nAmp=3\n");
-    IniFile ini = loaded();
+    IniFile ini = written("[S]\n;Amp=1\n#Amp=2\nAmp=3\n");
 
     EXPECT_EQ(ini.getInt("S", "Amp", 0), 3);
     EXPECT_FALSE(ini.value("S", ";Amp"));
@@ -249,15 +238,12 @@ TEST_F(IniFileTest, BinaryGarbageWithNulBytesSurvivesARoundTrip) {
     }
     garbage += "\n[Software]\nAmp=77\n";
     garbage += std::string("x\0y=1\n", 6);
-    writeBytes(path, garbage);
-    IniFile ini = loaded();
+    IniFile ini = written(garbage);
 
     EXPECT_EQ(ini.getInt("Software", "Amp", 0), 77);
     ini.setInt("Zeta", "k", 1);
-    ASSERT_TRUE(ini.save());
 
-    const std::string saved = readBytes(path);
-    EXPECT_EQ(saved, garbage + "[Zeta]\nk=1\n");
+    EXPECT_EQ(saved(ini), garbage + "[Zeta]\nk=1\n");
 }
 
 TEST_F(IniFileTest, TenMegabyteFileAndVeryLongLinesAreHandled) {
@@ -268,18 +254,16 @@ TEST_F(IniFileTest, TenMegabyteFileAndVeryLongLinesAreHandled) {
         big += "[Filler]\nkey=value\n; comment line of some length for bulk\n";
     }
     big += "[Tail]\nlast=42\n";
-    writeBytes(path, big);
-    IniFile ini = loaded();
+    IniFile ini = written(big);
 
     EXPECT_EQ(ini.getInt("Tail", "last", 0), 42);
     // A million sevens, read modulo 2^32.
     EXPECT_EQ(ini.getInt("Software", "long", 0), 1908874353);
     ini.setInt("Software", "Amp", 2);
-    ASSERT_TRUE(ini.save());
 
     std::string expected = big;
     expected.replace(expected.find("Amp=1"), 5, "Amp=2");
-    EXPECT_EQ(readBytes(path), expected);
+    EXPECT_EQ(saved(ini), expected);
 }
 
 TEST_F(IniFileTest, EveryOneLineValueReadsBackAsWritten) {
@@ -291,12 +275,9 @@ TEST_F(IniFileTest, EveryOneLineValueReadsBackAsWritten) {
         ini.setValue("Software", "Screen", v);
         EXPECT_EQ(ini.getString("Software", "Screen", "-"), v);
     }
-    ASSERT_TRUE(ini.save());
-    IniFile reread(path);
-    ASSERT_TRUE(reread.load());
 
-    EXPECT_EQ(reread.getString("Software", "Screen", "-"), "a b");
-    EXPECT_EQ(readBytes(path), "[Software]\nScreen=a b\n");
+    EXPECT_EQ(saved(ini), "[Software]\nScreen=a b\n");
+    EXPECT_EQ(loaded().getString("Software", "Screen", "-"), "a b");
     ini.setValue("Software", "Screen", " x ");
     EXPECT_EQ(ini.text(), "[Software]\nScreen=\" x \"\n");
 }
@@ -304,9 +285,8 @@ TEST_F(IniFileTest, EveryOneLineValueReadsBackAsWritten) {
 // POSIX file modes and symbolic links: not on Windows.
 #ifndef _WIN32
 TEST_F(IniFileTest, SaveKeepsPermissionsAndLeavesNoTemporaryFiles) {
-    writeBytes(path, "[S]\na=1\n");
+    IniFile ini = written("[S]\na=1\n");
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    IniFile ini = loaded();
 
     ini.setInt("S", "a", 2);
     ASSERT_TRUE(ini.save());
@@ -314,11 +294,7 @@ TEST_F(IniFileTest, SaveKeepsPermissionsAndLeavesNoTemporaryFiles) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) {
-        ++files;
-    }
-    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(tktest::entryCount(dir.path()), 1u);
 }
 
 TEST_F(IniFileTest, SaveThroughSymbolicLinkUpdatesTheTargetAndKeepsTheLink) {
@@ -335,30 +311,27 @@ TEST_F(IniFileTest, SaveThroughSymbolicLinkUpdatesTheTargetAndKeepsTheLink) {
 }
 #endif
 
-TEST(IniFileFailure, SaveFailsWhenTheFolderIsARegularFile) {
-    TempDir dir;
-    const std::string notAFolder = dir.file("plain");
-    writeBytes(notAFolder, "x");
-    IniFile ini(notAFolder + "/Tovik.ini");
-    ASSERT_TRUE(ini.load());  // missing: reads as empty
+// Saving `path` fails and leaves the file `kept` as it was.
+void expectSaveFails(const std::string& path, const std::string& kept) {
+    const std::string before = readBytes(kept);
+    IniFile ini(path);
+    ASSERT_TRUE(ini.load());  // a missing file reads as empty
 
     ini.setInt("S", "a", 1);
 
     EXPECT_FALSE(ini.save());
-    EXPECT_EQ(readBytes(notAFolder), "x");
+    EXPECT_EQ(readBytes(kept), before);
+}
+
+TEST(IniFileFailure, SaveFailsWhenTheFolderIsARegularFile) {
+    TempDir dir;
+    writeBytes(dir.file("plain"), "x");
+    expectSaveFails(dir.file("plain/Tovik.ini"), dir.file("plain"));
 }
 
 TEST(IniFileFailure, FileThatCannotBeReplacedIsLeftAsItWas) {
     // Nothing may be created in /proc, not even by root.
-    const std::string path = "/proc/version";
-    const std::string before = readBytes(path);
-    IniFile ini(path);
-    ASSERT_TRUE(ini.load());
-
-    ini.setInt("S", "a", 1);
-
-    EXPECT_FALSE(ini.save());
-    EXPECT_EQ(readBytes(path), before);
+    expectSaveFails("/proc/version", "/proc/version");
 }
 
 TEST(IniFileFailure, UnreadableFileIsNeverOverwritten) {

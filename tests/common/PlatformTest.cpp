@@ -17,6 +17,7 @@
 #include "common/platform/NullWindowFinder.h"
 #include "common/platform/Platform.h"
 #include "common/platform/PosixShellLauncher.h"
+#include "tests/support/Wait.h"
 
 namespace {
 
@@ -176,8 +177,16 @@ TEST_F(InstanceLockTest, LiveHolderInAnotherProcessBlocksUntilItIsKilled) {
     EXPECT_TRUE(common::InstanceLock::tryAcquire("tk-live"));
 }
 
-bool processGone(long pid) {
-    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+// Starts `argv`, lets `settle` pass and stops it: ended and reaped, not a zombie.
+void expectStopEnds(const std::vector<std::string>& argv, std::chrono::milliseconds settle) {
+    common::PosixShellLauncher shell;
+    const long pid = shell.start(argv);
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(settle);
+
+    shell.stop(pid);
+
+    EXPECT_TRUE(::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) << argv.back();
 }
 
 TEST(PosixShellLauncher, StartsProgramsFromPathAndReportsFailuresAsResults) {
@@ -191,24 +200,11 @@ TEST(PosixShellLauncher, StartsProgramsFromPathAndReportsFailuresAsResults) {
 }
 
 TEST(PosixShellLauncher, StopEndsAndReapsTheChild) {
-    common::PosixShellLauncher shell;
-    const long pid = shell.start({"sleep", "30"});
-    ASSERT_GT(pid, 0);
-
-    shell.stop(pid);
-
-    EXPECT_TRUE(processGone(pid));  // ended and reaped, not a zombie
+    expectStopEnds({"sleep", "30"}, 0ms);
 }
 
 TEST(PosixShellLauncher, StopKillsAChildThatIgnoresTerm) {
-    common::PosixShellLauncher shell;
-    const long pid = shell.start({"sh", "-c", "trap '' TERM; exec sleep 30"});
-    ASSERT_GT(pid, 0);
-    std::this_thread::sleep_for(100ms);  // let the shell set its trap
-
-    shell.stop(pid);
-
-    EXPECT_TRUE(processGone(pid));
+    expectStopEnds({"sh", "-c", "trap '' TERM; exec sleep 30"}, 100ms);  // the shell sets its trap
 }
 
 TEST(PosixShellLauncher, StopIgnoresProcessesItDidNotStart) {
@@ -236,12 +232,8 @@ TEST(PosixShellLauncher, OpenDocumentHandsThePathToXdgOpen) {
 
     ASSERT_TRUE(common::PosixShellLauncher().openDocument(doc));
 
-    std::string seen;
-    for (int i = 0; i < 500 && seen.empty(); ++i) {
-        std::this_thread::sleep_for(10ms);
-        seen = tktest::readBytes(marker);
-    }
-    EXPECT_EQ(seen, doc);
+    tktest::waitUntil([&] { return tktest::readBytes(marker) == doc; });
+    EXPECT_EQ(tktest::readBytes(marker), doc);
 }
 
 TEST(MakePlatform, ChoosesStandInsWhenAskedOrWhenNoDisplayOpens) {

@@ -59,6 +59,12 @@ private:
     QDBusConnection bus_;
 };
 
+// No file, and a problem that says `what`.
+void expectProblem(const common::ScreenPictureSource::Picture& picture, const char* what) {
+    EXPECT_EQ(picture.path, "") << what;
+    EXPECT_NE(picture.problem.find(what), std::string::npos) << picture.problem;
+}
+
 class PortalScreenshotTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -143,29 +149,20 @@ TEST_F(PortalScreenshotTest, RefusalAndFailuresGiveAProblemAndNoFile) {
         portal_->code = c.code;
         portal_->results = c.results;
 
-        const auto picture = portal.takePicture();
-
-        EXPECT_EQ(picture.path, "") << c.problem;
-        EXPECT_NE(picture.problem.find(c.problem), std::string::npos) << picture.problem;
+        expectProblem(portal.takePicture(), c.problem);
     }
 }
 
 TEST_F(PortalScreenshotTest, AMissingOrSilentPortalGivesAProblem) {
     common::PortalScreenshot absent(client_, 5s);
 
-    const auto none = absent.takePicture();
-
-    EXPECT_EQ(none.path, "");
-    EXPECT_NE(none.problem.find("no desktop portal"), std::string::npos) << none.problem;
+    expectProblem(absent.takePicture(), "no desktop portal");
 
     publishPortal();
     portal_->answer = false;
     common::PortalScreenshot patient(client_, 300ms);
 
-    const auto silent = patient.takePicture();
-
-    EXPECT_EQ(silent.path, "");
-    EXPECT_NE(silent.problem.find("in time"), std::string::npos) << silent.problem;
+    expectProblem(patient.takePicture(), "in time");
 }
 
 }  // namespace

@@ -43,17 +43,37 @@ std::vector<Record> decoded(const std::vector<input_event>& events) {
 
 constexpr Record kSyn{EV_SYN, SYN_REPORT, 0};
 
+// The reports of a move to (x, y), and of a key or button going to `value`.
+std::vector<Record> moveTo(int x, int y) {
+    return {{EV_ABS, ABS_X, x}, {EV_ABS, ABS_Y, y}, kSyn};
+}
+std::vector<Record> key(int code, int value) {
+    return {{EV_KEY, code, value}, kSyn};
+}
+std::vector<Record> operator+(std::vector<Record> a, const std::vector<Record>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 std::vector<common::Monitor> oneMonitor(int width, int height) {
     return {{"default", {0, 0, width, height}, true}};
 }
 
+// An injector over `monitors` that writes into `uinput`.
+std::unique_ptr<common::UinputInjector> injectorInto(UinputRecorder& uinput,
+                                                     const std::vector<common::Monitor>& monitors) {
+    std::string problem;
+    auto injector =
+        common::UinputInjector::create(uinput.takeWriteEnd(), monitors, uinput.ioctl(), problem);
+    EXPECT_TRUE(injector) << problem;
+    return injector;
+}
+
 TEST(UinputInjector, SetsUpAnAbsolutePointerOverTheDesktopAndDestroysItAtTheEnd) {
     UinputRecorder uinput;
-    std::string problem;
 
-    auto injector = common::UinputInjector::create(uinput.takeWriteEnd(), oneMonitor(1920, 1080),
-                                                   uinput.ioctl(), problem);
-    ASSERT_TRUE(injector) << problem;
+    auto injector = injectorInto(uinput, oneMonitor(1920, 1080));
+    ASSERT_TRUE(injector);
     injector.reset();
     const auto calls = uinput.calls();
 
@@ -83,10 +103,9 @@ TEST(UinputInjector, SetsUpAnAbsolutePointerOverTheDesktopAndDestroysItAtTheEnd)
 
 TEST(UinputInjector, WritesEachMoveAndButtonAsOneReport) {
     UinputRecorder uinput;
-    std::string problem;
-    auto injector = common::UinputInjector::create(uinput.takeWriteEnd(), oneMonitor(1280, 800),
-                                                   uinput.ioctl(), problem);
-    ASSERT_TRUE(injector) << problem;
+    auto injector = injectorInto(uinput, oneMonitor(1280, 800));
+    ASSERT_TRUE(injector);
+    constexpr std::uint32_t kAbsMove = Mouse::Absolute | Mouse::Move;
     struct Case {
         std::uint32_t flags;
         std::int32_t dx, dy;
@@ -94,34 +113,19 @@ TEST(UinputInjector, WritesEachMoveAndButtonAsOneReport) {
     };
     const Case cases[] = {
         // (32768 * 1280) >> 16 = 640, (16384 * 800) >> 16 = 200
-        {Mouse::Absolute | Mouse::Move,
-         32768,
-         16384,
-         {{EV_ABS, ABS_X, 640}, {EV_ABS, ABS_Y, 200}, kSyn}},
+        {kAbsMove, 32768, 16384, moveTo(640, 200)},
         // Beyond the edges: clamped to the first and last pixel, as XTest's pointer is.
-        {Mouse::Absolute | Mouse::Move,
-         70000,
-         -5,
-         {{EV_ABS, ABS_X, 1279}, {EV_ABS, ABS_Y, 0}, kSyn}},
+        {kAbsMove, 70000, -5, moveTo(1279, 0)},
         // Press and release where the pointer is: no move report.
-        {Mouse::Move | Mouse::LeftDown, 0, 0, {{EV_KEY, BTN_LEFT, 1}, kSyn}},
-        {Mouse::LeftDown, 0, 0, {{EV_KEY, BTN_LEFT, 1}, kSyn}},
-        {Mouse::Move | Mouse::LeftUp, 0, 0, {{EV_KEY, BTN_LEFT, 0}, kSyn}},
+        {Mouse::Move | Mouse::LeftDown, 0, 0, key(BTN_LEFT, 1)},
+        {Mouse::LeftDown, 0, 0, key(BTN_LEFT, 1)},
+        {Mouse::Move | Mouse::LeftUp, 0, 0, key(BTN_LEFT, 0)},
         // Move to a point, then the button: two reports.
-        {Mouse::Absolute | Mouse::Move | Mouse::LeftDown,
-         0,
-         65535,
-         {{EV_ABS, ABS_X, 0}, {EV_ABS, ABS_Y, 799}, kSyn, {EV_KEY, BTN_LEFT, 1}, kSyn}},
-        {Mouse::Absolute | Mouse::Move | Mouse::LeftUp,
-         65535,
-         0,
-         {{EV_ABS, ABS_X, 1279}, {EV_ABS, ABS_Y, 0}, kSyn, {EV_KEY, BTN_LEFT, 0}, kSyn}},
-        {Mouse::RightDown | Mouse::RightUp,
-         0,
-         0,
-         {{EV_KEY, BTN_RIGHT, 1}, kSyn, {EV_KEY, BTN_RIGHT, 0}, kSyn}},
+        {kAbsMove | Mouse::LeftDown, 0, 65535, moveTo(0, 799) + key(BTN_LEFT, 1)},
+        {kAbsMove | Mouse::LeftUp, 65535, 0, moveTo(1279, 0) + key(BTN_LEFT, 0)},
+        {Mouse::RightDown | Mouse::RightUp, 0, 0, key(BTN_RIGHT, 1) + key(BTN_RIGHT, 0)},
         // A relative move starts where the last move put the pointer.
-        {Mouse::Move, -79, 5, {{EV_ABS, ABS_X, 1200}, {EV_ABS, ABS_Y, 5}, kSyn}},
+        {Mouse::Move, -79, 5, moveTo(1200, 5)},
     };
 
     for (const Case& c : cases) {
@@ -136,10 +140,8 @@ TEST(UinputInjector, TargetAreaConfinesAbsoluteCoordinatesToOneMonitor) {
     const std::vector<common::Monitor> monitors = {{"eDP-1", {0, 0, 1920, 1080}, false},
                                                    {"HDMI-1", {1920, 0, 1280, 1200}, true}};
     UinputRecorder uinput;
-    std::string problem;
-    auto injector =
-        common::UinputInjector::create(uinput.takeWriteEnd(), monitors, uinput.ioctl(), problem);
-    ASSERT_TRUE(injector) << problem;
+    auto injector = injectorInto(uinput, monitors);
+    ASSERT_TRUE(injector);
     const auto calls = uinput.calls();
     ASSERT_GE(calls.size(), 8u);
     EXPECT_EQ(calls[5].abs.absinfo.maximum, 3199);  // the axes span the whole desktop
@@ -151,15 +153,7 @@ TEST(UinputInjector, TargetAreaConfinesAbsoluteCoordinatesToOneMonitor) {
     injector->setTargetArea({});
     injector->send(Mouse::Absolute | Mouse::Move, 0, 0);
 
-    EXPECT_EQ(decoded(uinput.records()), (std::vector<Record>{{EV_ABS, ABS_X, 2560},
-                                                              {EV_ABS, ABS_Y, 600},
-                                                              kSyn,
-                                                              {EV_ABS, ABS_X, 1919},
-                                                              {EV_ABS, ABS_Y, 1079},
-                                                              kSyn,
-                                                              {EV_ABS, ABS_X, 1920},
-                                                              {EV_ABS, ABS_Y, 0},
-                                                              kSyn}));
+    EXPECT_EQ(decoded(uinput.records()), moveTo(2560, 600) + moveTo(1919, 1079) + moveTo(1920, 0));
 }
 
 TEST(UinputKeyboard, HasThePageKeysAndTypesEachAsPressAndRelease) {
@@ -178,14 +172,8 @@ TEST(UinputKeyboard, HasThePageKeysAndTypesEachAsPressAndRelease) {
     EXPECT_TRUE(keys->tapKey(common::VK_PRIOR_KEY));
     EXPECT_FALSE(keys->tapKey(common::VK_F13_KEY));  // not a key of this device
 
-    EXPECT_EQ(decoded(uinput.records()), (std::vector<Record>{{EV_KEY, KEY_PAGEDOWN, 1},
-                                                              kSyn,
-                                                              {EV_KEY, KEY_PAGEDOWN, 0},
-                                                              kSyn,
-                                                              {EV_KEY, KEY_PAGEUP, 1},
-                                                              kSyn,
-                                                              {EV_KEY, KEY_PAGEUP, 0},
-                                                              kSyn}));
+    EXPECT_EQ(decoded(uinput.records()), key(KEY_PAGEDOWN, 1) + key(KEY_PAGEDOWN, 0) +
+                                             key(KEY_PAGEUP, 1) + key(KEY_PAGEUP, 0));
 }
 
 TEST(UinputDevice, FailedSetUpNamesTheRequestAndClosesTheDescriptor) {
@@ -237,7 +225,7 @@ TEST(InputBackendChoice, FollowsTheSessionUnlessAskedOtherwise) {
 
 // Event devices for EvdevKeyState: FIFOs in a folder, with the key bits and
 // held keys each answers through the ioctl seam; read reports ENODEV once
-// a device is unplugged.
+// a device is unplugged. open() opens the key state on them.
 struct FakeInputDevice {
     bool f13 = true;
     std::set<int> held;
@@ -248,6 +236,8 @@ struct FakeInputDevices {
     tktest::TempDir dir;
     std::shared_ptr<std::map<std::string, FakeInputDevice>> devices =
         std::make_shared<std::map<std::string, FakeInputDevice>>();
+    std::unique_ptr<common::KeyState> fallback = std::make_unique<common::ScriptedKeyState>();
+    std::string problem;
     ~FakeInputDevices() {
         for (const auto& entry : *devices) {
             ::close(entry.second.writer);
@@ -289,19 +279,20 @@ struct FakeInputDevices {
                     return of(fd).gone ? -1 : ::read(fd, buffer, size);
                 }};
     }
+    std::unique_ptr<common::EvdevKeyState> open() {
+        return common::EvdevKeyState::open(fallback, problem, dir.path(), calls());
+    }
 };
 
 TEST(EvdevKeyState, ReadsItsKeysAndAnUnpluggedReceiverHoldsNone) {
     FakeInputDevices input;
     input.plug("event0", {.f13 = true, .held = {KEY_F13}});
     input.plug("event1", {.f13 = false, .held = {}});  // a mouse
-    std::unique_ptr<common::KeyState> fallback = std::make_unique<common::ScriptedKeyState>();
-    std::string problem;
 
-    auto keys = common::EvdevKeyState::open(fallback, problem, input.dir.path(), input.calls());
+    auto keys = input.open();
 
     ASSERT_TRUE(keys);
-    EXPECT_EQ(problem, "");
+    EXPECT_EQ(input.problem, "");
     EXPECT_EQ(keys->deviceNames().size(), 1u);
     EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0x8000);  // held at start
     input.send("event0", {{EV_KEY, KEY_ESC, 1}, {EV_KEY, KEY_ESC, 0}, {EV_KEY, KEY_PAGEDOWN, 1}});
@@ -318,12 +309,10 @@ TEST(EvdevKeyState, ReadsItsKeysAndAnUnpluggedReceiverHoldsNone) {
 
 TEST(EvdevKeyState, FindsAReceiverPluggedInAfterStartAndCatchesUpAfterLostEvents) {
     FakeInputDevices input;
-    std::unique_ptr<common::KeyState> fallback = std::make_unique<common::ScriptedKeyState>();
-    std::string problem;
-    auto keys = common::EvdevKeyState::open(fallback, problem, input.dir.path(), input.calls());
+    auto keys = input.open();
     ASSERT_TRUE(keys);
-    EXPECT_NE(problem.find("no input devices"), std::string::npos) << problem;
-    EXPECT_NE(problem.find("plugged in later"), std::string::npos) << problem;
+    EXPECT_NE(input.problem.find("no input devices"), std::string::npos) << input.problem;
+    EXPECT_NE(input.problem.find("plugged in later"), std::string::npos) << input.problem;
     EXPECT_EQ(keys->asyncKeyState(common::VK_F13_KEY), 0);
 
     input.plug("event7");

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "common/platform/InputInjector.h"
 #include "common/platform/KeyState.h"
@@ -28,11 +27,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint32_t kMove = common::MouseFlags::Move;
-constexpr std::uint32_t kLeftDown = common::MouseFlags::LeftDown;
-constexpr std::uint32_t kLeftUp = common::MouseFlags::LeftUp;
-constexpr std::uint32_t kRightDown = common::MouseFlags::RightDown;
-constexpr std::uint32_t kRightUp = common::MouseFlags::RightUp;
+using namespace common::MouseFlags;
 constexpr std::uint32_t kAbs = 0x8000;  // the Absolute flag; XInput defines a macro of that name
 
 class X11Test : public ::testing::Test {
@@ -44,6 +39,8 @@ protected:
         }
         display = tktest::openDisplay();
         ASSERT_TRUE(display) << "cannot open display " << std::getenv("DISPLAY");
+        w = DisplayWidth(d(), DefaultScreen(d()));
+        h = DisplayHeight(d(), DefaultScreen(d()));
     }
 
     Display* d() const { return display.get(); }
@@ -53,17 +50,27 @@ protected:
         return tktest::waitUntil(condition, 2s);
     }
 
-    tktest::Pointer pointer() const { return tktest::pointer(d()); }
+    // The pointer comes to (x, y) within two seconds.
+    ::testing::AssertionResult pointerReaches(int x, int y) const {
+        if (eventually([&] {
+                const tktest::Pointer p = tktest::pointer(d());
+                return p.x == x && p.y == y;
+            })) {
+            return ::testing::AssertionSuccess();
+        }
+        const tktest::Pointer p = tktest::pointer(d());
+        return ::testing::AssertionFailure() << "pointer at " << p.x << "," << p.y;
+    }
 
     // A mapped window with WM_CLASS (name, className); override-redirect so
     // that it appears at once where asked, with or without a window manager.
-    Window makeWindow(Window parent, int x, int y, int w, int h, const char* className,
+    Window makeWindow(Window parent, int x, int y, int width, int height, const char* className,
                       long eventMask) {
         XSetWindowAttributes attrs{};
         attrs.override_redirect = parent == DefaultRootWindow(d()) ? True : False;
         attrs.event_mask = eventMask | StructureNotifyMask;
-        Window win = XCreateWindow(d(), parent, x, y, static_cast<unsigned>(w),
-                                   static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
+        Window win = XCreateWindow(d(), parent, x, y, static_cast<unsigned>(width),
+                                   static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
                                    CopyFromParent, CWOverrideRedirect | CWEventMask, &attrs);
         XClassHint hint{};
         std::string name = std::string(className) + "-instance";
@@ -92,45 +99,31 @@ protected:
     }
 
     tktest::DisplayPtr display;
+    int w = 0;  // the screen's size
+    int h = 0;
 };
 
 TEST_F(X11Test, AbsoluteMoveLandsOnTheMappedPixel) {
     auto injector = common::X11InputInjector::open(nullptr);
     ASSERT_TRUE(injector);
-    const int w = DisplayWidth(d(), DefaultScreen(d()));
-    const int h = DisplayHeight(d(), DefaultScreen(d()));
     ASSERT_EQ(injector->targetArea(), (common::ScreenRect{0, 0, w, h}));
 
-    injector->send(kMove | kAbs, 16384, 49152);  // a quarter across, three quarters down
+    injector->send(Move | kAbs, 16384, 49152);  // a quarter across, three quarters down
 
-    EXPECT_TRUE(eventually([&] {
-        auto p = pointer();
-        return p.x == w / 4 && p.y == (3 * h) / 4;
-    })) << "pointer at "
-        << pointer().x << "," << pointer().y;
+    EXPECT_TRUE(pointerReaches(w / 4, (3 * h) / 4));
 
-    injector->send(kMove | kAbs, 70000, -5);  // off screen: clamped
-    EXPECT_TRUE(eventually([&] {
-        auto p = pointer();
-        return p.x == w - 1 && p.y == 0;
-    })) << "pointer at "
-        << pointer().x << "," << pointer().y;
+    injector->send(Move | kAbs, 70000, -5);  // off screen: clamped
+    EXPECT_TRUE(pointerReaches(w - 1, 0));
 
-    injector->send(kMove | kAbs, 32768, 32768);
-    ASSERT_TRUE(eventually([&] { return pointer().x == w / 2; }));
-    injector->send(kMove, -10, 7);  // relative
-    EXPECT_TRUE(eventually([&] {
-        auto p = pointer();
-        return p.x == w / 2 - 10 && p.y == h / 2 + 7;
-    })) << "pointer at "
-        << pointer().x << "," << pointer().y;
+    injector->send(Move | kAbs, 32768, 32768);
+    ASSERT_TRUE(eventually([&] { return tktest::pointer(d()).x == w / 2; }));
+    injector->send(Move, -10, 7);  // relative
+    EXPECT_TRUE(pointerReaches(w / 2 - 10, h / 2 + 7));
 }
 
 TEST_F(X11Test, PressAndReleaseReachTheWindowUnderThePointer) {
     auto injector = common::X11InputInjector::open(nullptr);
     ASSERT_TRUE(injector);
-    const int w = DisplayWidth(d(), DefaultScreen(d()));
-    const int h = DisplayHeight(d(), DefaultScreen(d()));
     const Window win = makeWindow(DefaultRootWindow(d()), 100, 120, 200, 150, "tkClickTarget",
                                   ButtonPressMask | ButtonReleaseMask);
     // The window's pixel (50, 40) in absolute units, rounded up so that the
@@ -138,9 +131,9 @@ TEST_F(X11Test, PressAndReleaseReachTheWindowUnderThePointer) {
     const auto unitsX = static_cast<std::int32_t>(((150LL << 16) + w - 1) / w);
     const auto unitsY = static_cast<std::int32_t>(((160LL << 16) + h - 1) / h);
 
-    injector->send(kMove | kAbs | kLeftDown, unitsX, unitsY);
+    injector->send(Move | kAbs | LeftDown, unitsX, unitsY);
     const auto press = waitForEvent(win, ButtonPress);
-    injector->send(kLeftUp, 0, 0);
+    injector->send(LeftUp, 0, 0);
     const auto release = waitForEvent(win, ButtonRelease);
 
     ASSERT_TRUE(press) << "no ButtonPress reached the window";
@@ -150,9 +143,9 @@ TEST_F(X11Test, PressAndReleaseReachTheWindowUnderThePointer) {
     ASSERT_TRUE(release) << "no ButtonRelease reached the window";
     EXPECT_EQ(release->xbutton.button, 1u);
 
-    injector->send(kRightDown, 0, 0);
+    injector->send(RightDown, 0, 0);
     const auto rightPress = waitForEvent(win, ButtonPress);
-    injector->send(kRightUp, 0, 0);
+    injector->send(RightUp, 0, 0);
     const auto rightRelease = waitForEvent(win, ButtonRelease);
 
     ASSERT_TRUE(rightPress && rightRelease) << "the right button did not reach the window";
@@ -227,8 +220,6 @@ TEST_F(X11Test, TwoMonitorsAreReportedAndTheInjectorStaysOnTheTargetOne) {
     auto screen = common::X11ScreenInfo::open(nullptr);
     auto injector = common::X11InputInjector::open(nullptr);
     ASSERT_TRUE(screen && injector);
-    const int w = DisplayWidth(d(), DefaultScreen(d()));
-    const int h = DisplayHeight(d(), DefaultScreen(d()));
     // Split the screen into a primary on the right and a projector on the
     // left, as `xrandr --setmonitor` does; removed again at the end.
     const int left = w / 2;
@@ -248,13 +239,9 @@ TEST_F(X11Test, TwoMonitorsAreReportedAndTheInjectorStaysOnTheTargetOne) {
     EXPECT_EQ(injector->targetArea(), primary.monitor.rect);  // the default
 
     injector->setTargetArea(projector.monitor.rect);
-    injector->send(kMove | kAbs, 70000, 32768);  // beyond the right edge: clamped
+    injector->send(Move | kAbs, 70000, 32768);  // beyond the right edge: clamped
 
-    EXPECT_TRUE(eventually([&] {
-        auto p = pointer();
-        return p.x == left - 1 && p.y == h / 2;
-    })) << pointer().x
-        << "," << pointer().y;
+    EXPECT_TRUE(pointerReaches(left - 1, h / 2));
 }
 
 TEST_F(X11Test, WindowFinderFindsAWindowAndItsChildByClassAndDeliversRequests) {
@@ -269,15 +256,12 @@ TEST_F(X11Test, WindowFinderFindsAWindowAndItsChildByClassAndDeliversRequests) {
     XSetWMProtocols(d(), top, &wmDelete, 1);
     XSync(d(), False);
 
-    EXPECT_EQ(finder->findByClass("tkScreenClass", ""), static_cast<common::WindowId>(top));
-    EXPECT_EQ(finder->findByClass("tkScreenClass-instance", ""),
-              static_cast<common::WindowId>(top));
-    EXPECT_EQ(finder->findByClass("tkScreenClass", "tkPaneClass"),
-              static_cast<common::WindowId>(pane));
-    EXPECT_EQ(finder->findByClass("tkScreenClass", "tkNoSuchChild"),
-              static_cast<common::WindowId>(top));
+    EXPECT_EQ(finder->findByClass("tkScreenClass", ""), top);
+    EXPECT_EQ(finder->findByClass("tkScreenClass-instance", ""), top);
+    EXPECT_EQ(finder->findByClass("tkScreenClass", "tkPaneClass"), pane);
+    EXPECT_EQ(finder->findByClass("tkScreenClass", "tkNoSuchChild"), top);
     EXPECT_FALSE(finder->findByClass("tkNoSuchClass", ""));
-    EXPECT_EQ(finder->findByTitle("tk finder test"), static_cast<common::WindowId>(top));
+    EXPECT_EQ(finder->findByTitle("tk finder test"), top);
 
     EXPECT_TRUE(finder->activate(pane));
     ASSERT_TRUE(waitForEvent(pane, FocusIn)) << "the pane did not get the focus";
@@ -299,26 +283,24 @@ TEST_F(X11Test, WindowFinderFindsAWindowAndItsChildByClassAndDeliversRequests) {
 TEST_F(X11Test, WindowFinderCountsOnlyViewableWindowsAndFullScreenOnesWhenAsked) {
     auto finder = common::X11WindowFinder::open(nullptr);
     ASSERT_TRUE(finder);
-    const int width = DisplayWidth(d(), DefaultScreen(d()));
-    const int height = DisplayHeight(d(), DefaultScreen(d()));
     const Window small = makeWindow(DefaultRootWindow(d()), 10, 10, 100, 100, "tkShow 7.4", 0);
     // Above it, a hidden one of the same class, as office suites keep them.
-    const Window hidden = makeWindow(DefaultRootWindow(d()), 0, 0, width, height, "tkShow 7.4", 0);
+    const Window hidden = makeWindow(DefaultRootWindow(d()), 0, 0, w, h, "tkShow 7.4", 0);
     XUnmapWindow(d(), hidden);
     XSync(d(), False);
 
     const auto smallFound = finder->findByClass("tkShow *", "");
     const auto fullBefore = finder->findByClass("tkShow *", "", true);
-    const Window full = makeWindow(DefaultRootWindow(d()), 0, 0, width, height, "tkShow 7.4", 0);
+    const Window full = makeWindow(DefaultRootWindow(d()), 0, 0, w, h, "tkShow 7.4", 0);
     const auto fullFound = finder->findByClass("tkShow *", "", true);
 
-    EXPECT_EQ(smallFound, static_cast<common::WindowId>(small));
+    EXPECT_EQ(smallFound, small);
     EXPECT_FALSE(fullBefore);
-    EXPECT_EQ(fullFound, static_cast<common::WindowId>(full));
+    EXPECT_EQ(fullFound, full);
     EXPECT_FALSE(finder->activate(hidden));
     EXPECT_TRUE(finder->activate(small));
-    for (Window w : {small, hidden, full}) {
-        XDestroyWindow(d(), w);
+    for (Window win : {small, hidden, full}) {
+        XDestroyWindow(d(), win);
     }
     XSync(d(), False);
 }

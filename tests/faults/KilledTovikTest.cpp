@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <random>
 #include <string>
-#include <thread>
 
 #include "common/TempDir.h"
 #include "common/ini/IniFile.h"

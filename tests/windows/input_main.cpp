@@ -129,14 +129,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (args[0] == "key" && args.size() == 2) {
-        WORD vk = 0;
-        if (args[1] == "enter") {
-            vk = VK_RETURN;
-        } else if (args[1] == "escape") {
-            vk = VK_ESCAPE;
-        } else {
-            vk = static_cast<WORD>(std::strtol(args[1].c_str(), nullptr, 0));
-        }
+        const WORD vk = args[1] == "enter" ? VK_RETURN
+                        : args[1] == "escape"
+                            ? VK_ESCAPE
+                            : static_cast<WORD>(std::strtol(args[1].c_str(), nullptr, 0));
         if (vk == 0) {
             return usage();
         }

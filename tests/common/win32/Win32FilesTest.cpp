@@ -82,11 +82,7 @@ TEST_F(Win32Files, SettingsReplaceTheOldFileThroughUtf8Paths) {
     ASSERT_TRUE(second.load());
     EXPECT_EQ(second.getString("PEN", "COLOR", ""), "65280");
     EXPECT_EQ(read(ini), first.text());  // no text-mode line-end changes
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(root_)) {
-        ++files;
-    }
-    EXPECT_EQ(files, 1u);  // no temporary file left
+    EXPECT_EQ(std::distance(fs::directory_iterator(root_), {}), 1);  // no temporary file left
 
     common::FileWriteResult r = common::writeFileSafely(path("no/such/folder/x.ini"), "x");
     EXPECT_FALSE(r.ok());
@@ -96,23 +92,19 @@ TEST_F(Win32Files, SettingsReplaceTheOldFileThroughUtf8Paths) {
 #ifdef TK_HAVE_JPGDLL
 // A 2x2 24-bit bitmap, bottom-up.
 std::string tinyBmp() {
-    std::string b(54 + 16, '\0');
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    const auto le = [](std::uint32_t v, int bytes) {  // little-endian
+        std::string s;
+        for (int i = 0; i < bytes; ++i) {
+            s += static_cast<char>((v >> (8 * i)) & 0xFF);
         }
+        return s;
     };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 2);
-    put32(22, 2);
-    b[26] = 1;
-    b[28] = 24;
-    for (std::size_t i = 54; i < b.size(); ++i) {
-        b[i] = static_cast<char>(i * 37);
+    // The file header (size, pixels at 54), the information header (40 bytes:
+    // 2x2, one plane, 24 bits, the rest zero), then the pixels.
+    std::string b = "BM" + le(70, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(2, 4) + le(2, 4) +
+                    le(1, 2) + le(24, 2) + std::string(24, '\0');
+    for (std::size_t i = 54; i < 70; ++i) {
+        b += static_cast<char>(i * 37);
     }
     return b;
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -49,13 +50,23 @@ LRESULT CALLBACK recordingProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(w, msg, wp, lp);
 }
 
-void registerClass(const wchar_t* name) {
+// A visible window of the class `name`, registered with recordingProc and
+// the background `brush`.
+HWND makeWindow(const wchar_t* name, const wchar_t* title, DWORD exStyle, DWORD style,
+                common::ScreenRect r, HWND parent = nullptr, HBRUSH brush = nullptr) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = recordingProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = name;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = brush;
     RegisterClassW(&wc);
+    return CreateWindowExW(exStyle, name, title, style | WS_VISIBLE, r.x, r.y, r.width, r.height,
+                           parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+common::WindowId id(HWND w) {
+    return static_cast<common::WindowId>(reinterpret_cast<std::uintptr_t>(w));
 }
 
 // Lets the system deliver what was sent or posted: for `ms`, or until `done`
@@ -84,12 +95,8 @@ void pump(int ms) {
 }
 
 bool received(UINT message) {
-    for (const Received& r : gReceived) {
-        if (r.message == message) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(gReceived.begin(), gReceived.end(),
+                       [&](const Received& r) { return r.message == message; });
 }
 
 common::ScreenRect primary() {
@@ -112,8 +119,7 @@ TEST(Win32Injector, AbsoluteMovesSpanTheTargetArea) {
     EXPECT_EQ(injector.targetArea(), screen);
     const struct {
         common::ScreenRect area;
-        std::int32_t dx;
-        std::int32_t dy;
+        std::int32_t dx, dy;
     } cases[] = {
         {screen, 32768, 32768},
         {screen, 0, 0},
@@ -136,9 +142,7 @@ TEST(Win32Injector, AbsoluteMovesSpanTheTargetArea) {
 }
 
 TEST(Win32Injector, ButtonsReachTheWindowUnderThePointer) {
-    registerClass(L"tkButtonTarget");
-    HWND w = CreateWindowExW(WS_EX_TOPMOST, L"tkButtonTarget", L"buttons", WS_POPUP | WS_VISIBLE, 0,
-                             0, 400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND w = makeWindow(L"tkButtonTarget", L"buttons", WS_EX_TOPMOST, WS_POPUP, {0, 0, 400, 300});
     ASSERT_NE(w, nullptr);
     SetForegroundWindow(w);
     pump(300);
@@ -182,24 +186,15 @@ TEST(Win32Keys, F13IsDownWhileHeldAndUpAfter) {
 class Win32Presentation : public ::testing::Test {
 protected:
     void SetUp() override {
-        registerClass(L"screenClass");
-        registerClass(L"paneClassDC");
         const common::ScreenRect s = primary();
-        show_ = CreateWindowExW(0, L"screenClass", L"slide show", WS_POPUP | WS_VISIBLE, s.x, s.y,
-                                s.width, s.height, nullptr, nullptr, GetModuleHandleW(nullptr),
-                                nullptr);
-        pane_ = CreateWindowExW(0, L"paneClassDC", L"", WS_CHILD | WS_VISIBLE, 0, 0, s.width,
-                                s.height, show_, nullptr, GetModuleHandleW(nullptr), nullptr);
+        show_ = makeWindow(L"screenClass", L"slide show", 0, WS_POPUP, s);
+        pane_ = makeWindow(L"paneClassDC", L"", 0, WS_CHILD, {0, 0, s.width, s.height}, show_);
         ASSERT_NE(show_, nullptr);
         ASSERT_NE(pane_, nullptr);
         pump(100);
         gReceived.clear();
     }
     void TearDown() override { DestroyWindow(show_); }
-
-    static common::WindowId id(HWND w) {
-        return static_cast<common::WindowId>(reinterpret_cast<std::uintptr_t>(w));
-    }
 
     HWND show_ = nullptr;
     HWND pane_ = nullptr;
@@ -238,15 +233,10 @@ TEST_F(Win32Presentation, HiddenOrSmallWindowsDoNotCount) {
 }
 
 TEST(Win32Stacking, AnotherProgramsWindowAboveCoversUntilRaised) {
-    registerClass(L"tkStacking");
     const auto make = [](DWORD style, int x) {
-        HWND w = CreateWindowExW(WS_EX_TOPMOST, L"tkStacking", L"stack", style | WS_VISIBLE, x, 0,
-                                 200, 150, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        HWND w = makeWindow(L"tkStacking", L"stack", WS_EX_TOPMOST, style, {x, 0, 200, 150});
         pump(100);
         return w;
-    };
-    const auto id = [](HWND w) {
-        return static_cast<common::WindowId>(reinterpret_cast<std::uintptr_t>(w));
     };
     HWND toolbar = make(WS_POPUP, 0);
     HWND other = make(WS_OVERLAPPEDWINDOW, 100);  // made later: above
@@ -284,14 +274,8 @@ TEST(Win32Stacking, AnotherProgramsWindowAboveCoversUntilRaised) {
 }
 
 TEST(Win32ScreenFrames, FilmTheDesktopOrAnAreaOfIt) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"tkRedWindow";
-    wc.hbrBackground = CreateSolidBrush(RGB(255, 0, 0));
-    RegisterClassW(&wc);
-    HWND red = CreateWindowExW(WS_EX_TOPMOST, L"tkRedWindow", L"red", WS_POPUP | WS_VISIBLE, 100,
-                               100, 200, 150, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND red = makeWindow(L"tkRedWindow", L"red", WS_EX_TOPMOST, WS_POPUP, {100, 100, 200, 150},
+                          nullptr, CreateSolidBrush(RGB(255, 0, 0)));
     ASSERT_NE(red, nullptr);
     pump(300);
     // Blue, green, red of the pixel at x, y of a frame.
