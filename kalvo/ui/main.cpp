@@ -40,9 +40,6 @@ int main(int argc, char** argv) {
     // The transparent repaints of the overlay; effective on Windows 7 and before.
     common::win32::disableDwmComposition();
 #endif
-    // Every pointer motion draws: merged motions would turn a curve drawn
-    // while the program was busy into a straight chord across it.
-    QApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kalvo"));
     QApplication::setApplicationVersion(QString::fromLatin1(common::kVersion));
