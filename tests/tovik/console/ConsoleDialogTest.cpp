@@ -502,26 +502,20 @@ TEST_F(ConsoleTest, EnterDoesNothingAndEscapeAsksBeforeExiting) {
     QTest::keyClick(&dlg, Qt::Key_Escape);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_FALSE(camera.connected());
-    QFile ini(QString::fromStdString(paths.iniPath));
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    const QByteArray saved = ini.readAll();
-    EXPECT_TRUE(saved.contains("RunExpoTime=-6"));
-    EXPECT_TRUE(saved.contains("[Functions]"));
+    EXPECT_TRUE(savedIni().contains("RunExpoTime=-6"));
+    EXPECT_TRUE(savedIni().contains("[Functions]"));
 }
 
 TEST_F(ConsoleTest, ExitWaitsWhileACalibrationUsesTheCamera) {
     CTovikDlg& dlg = makeConsole();
     dlg.show();
-    dlg.OnManualCalibrate();
-    ASSERT_TRUE(tktest::waitUntil([&] { return dlg.CalibrationRunning(); }));
+    ASSERT_NO_FATAL_FAILURE(startCalibration());
 
     dlg.OnExit();
 
     EXPECT_TRUE(messages.messages.empty());  // not even the question
     EXPECT_TRUE(camera.connected());
-    keys.setDown(common::VK_ESCAPE_KEY, true);
-    ASSERT_TRUE(tktest::waitUntil([&] { return !dlg.CalibrationRunning(); }));
-    keys.setDown(common::VK_ESCAPE_KEY, false);
+    ASSERT_NO_FATAL_FAILURE(escapeCalibration());
     dlg.OnExit();
     EXPECT_FALSE(camera.connected());
 }
@@ -541,10 +535,7 @@ TEST_F(ConsoleTest, ExitAnsweredWhileACalibrationStartedWaits) {
             return MessageResult::Ok;
         }
     } presenter;
-    console = std::make_unique<CTovikDlg>(
-        ConsoleServices{camera, keys, injector, clock, screen, presenter, paths, {}});
-    CTovikDlg& dlg = *console;
-    dlg.trayAvailable = [] { return false; };
+    CTovikDlg& dlg = makeConsole(&presenter);
     dlg.show();
     presenter.onQuestion = [&] {
         (void)dlg.runCommand(ids::ManualCalibrate);
@@ -557,18 +548,14 @@ TEST_F(ConsoleTest, ExitAnsweredWhileACalibrationStartedWaits) {
     EXPECT_TRUE(camera.connected());
     EXPECT_FALSE(dlg.Tracking().stopRequested());
     EXPECT_TRUE(dlg.CalibrationRunning());
-    keys.setDown(common::VK_ESCAPE_KEY, true);
-    ASSERT_TRUE(tktest::waitUntil([&] { return !dlg.CalibrationRunning(); }));
-    keys.setDown(common::VK_ESCAPE_KEY, false);
+    ASSERT_NO_FATAL_FAILURE(escapeCalibration());
     dlg.OnExit();
     EXPECT_FALSE(camera.connected());
 }
 
 TEST_F(ConsoleTest, ClosingTheConsoleEndsACalibrationInProgressFirst) {
-    CTovikDlg& dlg = makeConsole();
-    dlg.show();
-    dlg.OnManualCalibrate();
-    ASSERT_TRUE(tktest::waitUntil([&] { return dlg.CalibrationRunning(); }));
+    makeConsole().show();
+    ASSERT_NO_FATAL_FAILURE(startCalibration());
 
     console.reset();  // the worker must not outlive what it uses
 
@@ -587,36 +574,28 @@ TEST_F(ConsoleTest, TrackingAndCameraCommandsWaitWhileACalibrationRuns) {
         return int(QDialog::Rejected);
     };
     dlg.show();
-    const auto calibrateThenEsc = [&](const std::function<void()>& during) {
-        dlg.OnManualCalibrate();
-        ASSERT_TRUE(tktest::waitUntil([&] { return dlg.CalibrationRunning(); }));
-        during();
-        keys.setDown(common::VK_ESCAPE_KEY, true);
-        ASSERT_TRUE(tktest::waitUntil([&] { return !dlg.CalibrationRunning(); }));
-        keys.setDown(common::VK_ESCAPE_KEY, false);
-    };
 
     // From Idle: Run would start a thread on the camera the worker grabs.
-    calibrateThenEsc([&] {
-        dlg.OnRun();
-        dlg.OnAdvancedSettings();
-        dlg.OnAdjustCamera();
-        EXPECT_FALSE(dlg.Tracking().threadStarted());
-        EXPECT_EQ(dlg.Loop(), nullptr);
-        EXPECT_EQ(dialogs, 0);
-    });
+    ASSERT_NO_FATAL_FAILURE(startCalibration());
+    dlg.OnRun();
+    dlg.OnAdvancedSettings();
+    dlg.OnAdjustCamera();
+    EXPECT_FALSE(dlg.Tracking().threadStarted());
+    EXPECT_EQ(dlg.Loop(), nullptr);
+    EXPECT_EQ(dialogs, 0);
+    ASSERT_NO_FATAL_FAILURE(escapeCalibration());
     dlg.OnRun();
     ASSERT_TRUE(dlg.Tracking().threadStarted());
 
     // From Paused: Continue would snapshot a calibration being replaced.
     dlg.OnPause();
     ASSERT_TRUE(dlg.Loop()->parked());
-    calibrateThenEsc([&] {
-        dlg.OnPause();
-        EXPECT_TRUE(dlg.Tracking().paused());
-        EXPECT_FALSE(dlg.Tracking().running());
-        EXPECT_TRUE(dlg.Loop()->parked());
-    });
+    ASSERT_NO_FATAL_FAILURE(startCalibration());
+    dlg.OnPause();
+    EXPECT_TRUE(dlg.Tracking().paused());
+    EXPECT_FALSE(dlg.Tracking().running());
+    EXPECT_TRUE(dlg.Loop()->parked());
+    ASSERT_NO_FATAL_FAILURE(escapeCalibration());
     dlg.OnPause();
     EXPECT_FALSE(dlg.Tracking().paused());
     EXPECT_TRUE(dlg.Tracking().running());
@@ -634,18 +613,14 @@ TEST_F(ConsoleTest, ExitWhilePausedSavesAndStopsTheThread) {
     EXPECT_TRUE(dlg.Tracking().stopRequested());
     EXPECT_TRUE(dlg.Loop()->finished());
     EXPECT_FALSE(camera.connected());
-    QFile ini(QString::fromStdString(paths.iniPath));
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(ini.readAll().contains("Amp=77"));
+    EXPECT_TRUE(savedIni().contains("Amp=77"));
 }
 
 TEST_F(ConsoleTest, ExitOnAFullDiskKeepsTheOldSettingsAndSaysWhy) {
     CTovikDlg& dlg = makeConsole();
     ASSERT_TRUE(SaveSettings(dlg.Settings(), paths.iniPath));
-    QFile ini(QString::fromStdString(paths.iniPath));
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    const QByteArray before = ini.readAll();
-    ini.close();
+    const QByteArray before = savedIni();
+    ASSERT_FALSE(before.isEmpty());
     dlg.Settings().Amp = 77;
 
     {
@@ -659,8 +634,7 @@ TEST_F(ConsoleTest, ExitOnAFullDiskKeepsTheOldSettingsAndSaysWhy) {
     EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("磁盘已满（No space left")))
         << messages.messages[1].text.toStdString();
     EXPECT_TRUE(dlg.Tracking().stopRequested());  // the exit goes on
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    EXPECT_EQ(ini.readAll(), before);
+    EXPECT_EQ(savedIni(), before);
 }
 
 // Every key of the settings file goes from the console into the dialog that

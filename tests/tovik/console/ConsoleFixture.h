@@ -1,5 +1,6 @@
 #pragma once
-// A console over a fake camera, with recorded messages and pointer events.
+// A camera over the fake back end; a console on it, with recorded messages
+// and pointer events.
 
 #include <QApplication>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "FakeCaptureBackend.h"
+#include "common/TempDir.h"
 #include "tests/support/Wait.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/MessagePresenter.h"
@@ -15,24 +17,35 @@
 
 namespace tovik::testing {
 
-class ConsoleFixture : public ::testing::Test {
+// Device 0 of three open at 640x480; the device in use is 0 before and after.
+class FakeCameraFixture : public ::testing::Test {
 protected:
-    ConsoleFixture() {
+    FakeCameraFixture() {
         auto b = std::make_unique<FakeCaptureBackend>(3);
         backend = b.get();
         camera.setBackend(std::move(b));
-        camera.setMessageSink(&cameraMessages);
         EXPECT_TRUE(camera.OpenDevice(0, false, 640, 480));
+        CameraIndex = 0;
+    }
+    ~FakeCameraFixture() override { CameraIndex = 0; }
+
+    FakeCaptureBackend* backend = nullptr;
+    CCameraDS camera;
+};
+
+class ConsoleFixture : public FakeCameraFixture {
+protected:
+    ConsoleFixture() {
+        camera.setMessageSink(&cameraMessages);
         paths.programDir = dir.path().toStdString() + "/";
         paths.programPath = paths.programDir + "tovik";
         paths.iniPath = paths.programDir + "tovik.ini";
         paths.dataDir = paths.programDir;
-        CameraIndex = 0;
     }
 
-    CTovikDlg& makeConsole() {
-        console = std::make_unique<CTovikDlg>(
-            ConsoleServices{camera, keys, injector, clock, screen, messages, paths, {}});
+    CTovikDlg& makeConsole(MessagePresenter* presenter = nullptr) {
+        console = std::make_unique<CTovikDlg>(ConsoleServices{
+            camera, keys, injector, clock, screen, presenter ? *presenter : messages, paths, {}});
         console->trayAvailable = [] { return false; };
         console->runModal = [](QDialog&) { return int(QDialog::Rejected); };
         return *console;
@@ -49,14 +62,28 @@ protected:
         c.Calibrated = 1;
     }
 
+    // A manual calibration, waited for until it runs.
+    void startCalibration() {
+        console->OnManualCalibrate();
+        ASSERT_TRUE(tktest::waitUntil([&] { return console->CalibrationRunning(); }));
+    }
+    // Esc held until the calibration running has ended.
+    void escapeCalibration() {
+        keys.setDown(common::VK_ESCAPE_KEY, true);
+        ASSERT_TRUE(tktest::waitUntil([&] { return !console->CalibrationRunning(); }));
+        keys.setDown(common::VK_ESCAPE_KEY, false);
+    }
+    // The settings file as saved; empty when there is none.
+    QByteArray savedIni() const {
+        return QByteArray::fromStdString(tktest::readBytes(paths.iniPath));
+    }
+
     QPushButton* button(int id) const {
         return console->findChild<QPushButton*>(QString::number(id));
     }
     QString text(int id) const;
 
     QTemporaryDir dir;
-    FakeCaptureBackend* backend = nullptr;
-    CCameraDS camera;
     RecordingMessageSink cameraMessages;
     common::ProgramPaths paths;
     common::ScriptedKeyState keys;

@@ -101,23 +101,19 @@ public:
         if (!withControls) {
             return {};
         }
-        ControlInfo brightness;
-        brightness.id = 1;
-        brightness.name = "Brightness";
-        brightness.type = ControlInfo::Type::Integer;
-        brightness.minimum = -64;
-        brightness.maximum = 64;
-        brightness.value = imageControls[0];
-        ControlInfo autoWhite;
-        autoWhite.id = 2;
-        autoWhite.name = "White balance, automatic";
-        autoWhite.type = ControlInfo::Type::Boolean;
-        ControlInfo powerLine;
-        powerLine.id = 3;
-        powerLine.name = "Power line frequency";
-        powerLine.type = ControlInfo::Type::Menu;
-        powerLine.menuItems = {{0, "Off"}, {1, "50 Hz"}, {2, "60 Hz"}};
-        return {brightness, autoWhite, powerLine};
+        using T = ControlInfo::Type;
+        return {{.id = 1,
+                 .name = "Brightness",
+                 .type = T::Integer,
+                 .minimum = -64,
+                 .maximum = 64,
+                 .value = imageControls[0],
+                 .menuItems = {}},
+                {.id = 2, .name = "White balance, automatic", .type = T::Boolean, .menuItems = {}},
+                {.id = 3,
+                 .name = "Power line frequency",
+                 .type = T::Menu,
+                 .menuItems = {{0, "Off"}, {1, "50 Hz"}, {2, "60 Hz"}}}};
     }
     bool setControl(unsigned id, int value) override {
         std::lock_guard lock(mutex_);

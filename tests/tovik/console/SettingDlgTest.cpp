@@ -10,9 +10,7 @@
 #include <QPushButton>
 #include <functional>
 
-#include "FakeCaptureBackend.h"
-#include "tovik/camera/CameraDS.h"
-#include "tovik/console/MessagePresenter.h"
+#include "ConsoleFixture.h"
 #include "tovik/console/SettingDlg.h"
 
 namespace tovik::testing {
@@ -20,16 +18,8 @@ namespace {
 
 using E = FakeCaptureBackend::ExposureRequest;
 
-class SettingDlgTest : public ::testing::Test {
+class SettingDlgTest : public FakeCameraFixture {
 protected:
-    SettingDlgTest() {
-        auto b = std::make_unique<FakeCaptureBackend>(3);
-        backend = b.get();
-        camera.setBackend(std::move(b));
-        EXPECT_TRUE(camera.OpenDevice(0, false, 640, 480));
-        CameraIndex = 0;
-    }
-
     CSettingDlg& open(int running = 0, int autoTh = 1,
                       const std::function<void(TrackingSettings&)>& beforeShow = {}) {
         TrackingSettings values;
@@ -64,8 +54,6 @@ protected:
         emit box->activated(index);
     }
 
-    FakeCaptureBackend* backend = nullptr;
-    CCameraDS camera;
     RecordingMessagePresenter messages;
     std::vector<common::Monitor> monitors;
     std::unique_ptr<CSettingDlg> dlg;
@@ -268,7 +256,6 @@ TEST_F(SettingDlgTest, SwitchingDevicesReopensAtVgaWithAutomaticExposure) {
 
     d.reject();  // the switch stays
     EXPECT_EQ(CameraIndex, 2);
-    CameraIndex = 0;
 }
 
 }  // namespace
