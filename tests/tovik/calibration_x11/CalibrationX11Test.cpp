@@ -1,32 +1,38 @@
+// The calibration window, the controller that runs a calibration and the
+// console's calibration button on a real X screen, filmed by the simulated
+// camera; skipped without DISPLAY.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QThread>
-#include <QWindow>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 
-#include <unistd.h>
-
-#include <opencv2/imgproc.hpp>
-
 #include "common/TempDir.h"
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
+#include "common/platform/X11InputInjector.h"
+#include "common/platform/X11ScreenInfo.h"
+#include "sim/PenKeyState.h"
 #include "sim/ScreenScene.h"
 #include "sim/SimCamera.h"
 #include "tests/support/Wait.h"
+#include "tests/support/X11.h"
 #include "tovik/calibration/CalibrationGeometry.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/CalibrationController.h"
 #include "tovik/console/CalibrationWindow.h"
+#include "tovik/console/CountDownDlg.h"
+#include "tovik/console/MessagePresenter.h"
+#include "tovik/console/TovikDlg.h"
 
 namespace tovik {
 namespace {
@@ -87,22 +93,9 @@ struct Recorded {
     std::optional<CalibrationReport> report;
 };
 
-ConsoleCalibrationHooks recordingHooks(Recorded& r, bool accept) {
-    ConsoleCalibrationHooks h;
-    h.stopPreview = [&r] { ++r.previewStops; };
-    h.startPreview = [&r] { ++r.previewStarts; };
-    h.showAutoThreshold = [&r](int t) { r.threshold = t; };
-    h.showReport = [&r](const CalibrationReport& rep) { r.report = rep; };
-    h.runCountDown = [&r, accept](int) {
-        r.countDownThread = QThread::currentThread();
-        ++r.countDowns;
-        return accept;
-    };
-    h.threadStarted = [] { return false; };
-    h.onRun = [&r] { ++r.runs; };
-    return h;
-}
-
+// The simulated camera filming the X screen at a keystone angle, open at
+// 640x480, and a calibration controller over it whose console hooks are
+// recorded (the count-down answers "run now").
 class CalibrationGlueX11 : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -119,15 +112,24 @@ protected:
         settings.RunExpoTime = -6;
     }
 
-    CalibrationController::Services services(Recorded& r, bool accept) {
-        return {camera,
-                settings,
-                state,
-                keys,
-                (dir / "none.ini").string(),
-                dir.string(),
-                recordingHooks(r, accept),
-                nullptr};
+    CalibrationController& makeController() {
+        ConsoleCalibrationHooks h;
+        h.stopPreview = [this] { ++r.previewStops; };
+        h.startPreview = [this] { ++r.previewStarts; };
+        h.showAutoThreshold = [this](int t) { r.threshold = t; };
+        h.showReport = [this](const CalibrationReport& rep) { r.report = rep; };
+        h.runCountDown = [this](int) {
+            r.countDownThread = QThread::currentThread();
+            ++r.countDowns;
+            return true;
+        };
+        h.threadStarted = [] { return false; };
+        h.onRun = [this] { ++r.runs; };
+        made = std::make_unique<CalibrationController>(CalibrationController::Services{
+            camera, settings, state, keys, (dir / "none.ini").string(), dir.string(), h, nullptr});
+        QObject::connect(made.get(), &CalibrationController::finished,
+                         [this](CalibrationOutcome o) { outcome = o; });
+        return *made;
     }
 
     CCameraDS camera;
@@ -137,14 +139,13 @@ protected:
     common::ScriptedKeyState keys;
     tktest::TempDir temp;
     std::filesystem::path dir{temp.path()};
+    Recorded r;
+    std::optional<CalibrationOutcome> outcome;
+    std::unique_ptr<CalibrationController> made;
 };
 
 TEST_F(CalibrationGlueX11, AutomaticCalibrationCompletesWhileTheEventLoopRuns) {
-    Recorded r;
-    CalibrationController controller(services(r, true));
-    std::optional<CalibrationOutcome> outcome;
-    QObject::connect(&controller, &CalibrationController::finished,
-                     [&](CalibrationOutcome o) { outcome = o; });
+    CalibrationController& controller = makeController();
 
     ASSERT_TRUE(controller.startAuto());
     EXPECT_FALSE(controller.startAuto());  // one at a time
@@ -182,11 +183,7 @@ TEST_F(CalibrationGlueX11, AutomaticCalibrationCompletesWhileTheEventLoopRuns) {
 }
 
 TEST_F(CalibrationGlueX11, EscClosingTheManualWindowAbortsTheCalibration) {
-    Recorded r;
-    CalibrationController controller(services(r, true));
-    std::optional<CalibrationOutcome> outcome;
-    QObject::connect(&controller, &CalibrationController::finished,
-                     [&](CalibrationOutcome o) { outcome = o; });
+    CalibrationController& controller = makeController();
 
     ASSERT_TRUE(controller.startManual());
     // Wait for the first red dot.
@@ -207,6 +204,84 @@ TEST_F(CalibrationGlueX11, EscClosingTheManualWindowAbortsTheCalibration) {
     EXPECT_EQ(state.Calibrated, 0);
     EXPECT_EQ(r.countDowns, 0);
     EXPECT_EQ(r.previewStarts, 1);
+}
+
+// The same camera under a whole console.
+using ConsoleCalibrationX11 = CalibrationGlueX11;
+
+// The console's automatic calibration button, filmed by the simulated camera
+// on the X screen, ends in tracking; the pen then drives the X pointer. Paused,
+// the right of two RandR monitors is chosen and calibrated: Continue goes there.
+TEST_F(ConsoleCalibrationX11, AutomaticButtonEndsInTrackingThatFollowsThePenOnTheChosenMonitor) {
+    sim::PenKeyState penKeys(sim->sharedPen(), std::make_unique<common::ScriptedKeyState>());
+    auto injector = common::X11InputInjector::open(nullptr);
+    auto screen = common::X11ScreenInfo::open(nullptr);
+    ASSERT_TRUE(injector && screen);
+    common::SystemClock clock;
+    RecordingMessagePresenter messages;
+    common::ProgramPaths paths;
+    paths.programDir = dir.string() + "/";
+    paths.dataDir = paths.programDir;
+    paths.iniPath = (dir / "tovik.ini").string();
+    auto dlg = std::make_unique<CTovikDlg>(
+        ConsoleServices{camera, penKeys, *injector, clock, *screen, messages, paths, {}});
+    int countDowns = 0;
+    dlg->runModal = [&](QDialog& d) {
+        auto* countDown = dynamic_cast<CCountDownDlg*>(&d);
+        if (countDown == nullptr) {
+            return static_cast<int>(QDialog::Rejected);
+        }
+        ++countDowns;
+        // Let the count run out, a second at a time.
+        for (int s = 0; s < 5; ++s) {
+            countDown->tick();
+        }
+        return countDown->result();
+    };
+    dlg->show();
+
+    dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
+    ASSERT_TRUE(waitUntil([&] { return dlg->Tracking().running(); }, 60s));
+
+    EXPECT_EQ(countDowns, 1);
+    EXPECT_EQ(dlg->Calibration().Calibrated, 1);
+    const auto* report = dlg->findChild<QLabel*>(QStringLiteral("CalibrationReport"));
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(report->text().contains(QStringLiteral("35")));
+    const auto follow = [&](const QPoint target) {
+        sim->setPen({double(target.x()), double(target.y())}, true);
+        sim->pen().setButton(true);
+        const bool reached = waitUntil([&] {
+            const QPoint p = QCursor::pos();
+            return std::hypot(p.x() - target.x(), p.y() - target.y()) <= 3.0;
+        });
+        EXPECT_TRUE(reached) << "pointer at " << QCursor::pos().x() << "," << QCursor::pos().y()
+                             << " for " << target.x() << "," << target.y();
+        sim->pen().setLit(false);
+        sim->pen().setButton(false);
+        tktest::pause(200ms);
+    };
+    for (const QPoint target : {QPoint(400, 300), QPoint(1000, 620), QPoint(150, 700)}) {
+        follow(target);
+    }
+
+    const int w = screen->monitors().front().rect.width, h = screen->monitors().front().rect.height;
+    const tktest::DisplayPtr x = tktest::openDisplay();
+    ASSERT_TRUE(x && tktest::setMonitors(x.get(), {{"TK-LEFT", 0, 0, w / 2, h, false},
+                                                   {"TK-RIGHT", w / 2, 0, w / 2, h, false}}));
+    dlg->OnPause();
+    dlg->Settings().Screen = "TK-RIGHT";
+    dlg->findChild<QPushButton*>(QStringLiteral("1005"))->click();
+    if (waitUntil([&] { return dlg->Tracking().running(); }, 60s)) {
+        follow(QPoint(w * 3 / 4 + 37, h / 2 + 41));
+    }
+    tktest::clearMonitors(x.get());
+    QString told = report->text();
+    for (const auto& m : messages.messages) {
+        told += QStringLiteral(" | ") + m.text;
+    }
+    EXPECT_EQ(countDowns, 2) << qPrintable(told);
+    dlg.reset();
 }
 
 }  // namespace
