@@ -2,13 +2,11 @@
 // with their button states, the tray, exit, and the dialogs it opens.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QSlider>
 
@@ -33,23 +31,6 @@
 #include "tovik/tracking/SettingsFile.h"
 
 namespace tovik::testing {
-
-QString ConsoleFixture::text(int id) const {
-    QWidget* w = console->control(id);
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-        return b->text();
-    }
-    if (auto* g = qobject_cast<QGroupBox*>(w)) {
-        return g->title();
-    }
-    if (auto* l = qobject_cast<QLabel*>(w)) {
-        return l->text();
-    }
-    if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        return e->text();
-    }
-    return QStringLiteral("<no text>");
-}
 
 namespace {
 
@@ -214,8 +195,7 @@ TEST_F(ConsoleTest, RunBeforeACalibrationIsRefused) {
 }
 
 TEST_F(ConsoleTest, StoredCalibrationIsTakenAtStartOnlyWhenReuseIsOnAndItMatches) {
-    makeConsole();
-    calibrate();
+    makeCalibratedConsole();
     const CalibrationOrigin here = console->CurrentCalibrationOrigin();
     std::string error;
     ASSERT_TRUE(StoreCalibration(paths.dataDir, console->Calibration(), here, error)) << error;
@@ -262,8 +242,7 @@ TEST_F(ConsoleTest, AnUnknownScreenFallsBackToThePrimarySaidOnceInTheStatusPanel
 }
 
 TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
-    CTovikDlg& dlg = makeConsole();
-    calibrate();
+    CTovikDlg& dlg = makeCalibratedConsole();
     const auto enabled = [&](int id) { return dlg.control(id)->isEnabled(); };
     const auto lastExposure = [&] { return backend->exposureLog().back(); };
     using E = FakeCaptureBackend::ExposureRequest;
@@ -310,8 +289,7 @@ TEST_F(ConsoleTest, RunPauseAndContinueFollowTheButtonTable) {
 }
 
 TEST_F(ConsoleTest, ASecondRunIsRefusedByTheThreadGuard) {
-    CTovikDlg& dlg = makeConsole();
-    calibrate();
+    CTovikDlg& dlg = makeCalibratedConsole();
     dlg.OnRun();
 
     dlg.OnRun();
@@ -322,8 +300,7 @@ TEST_F(ConsoleTest, ASecondRunIsRefusedByTheThreadGuard) {
 }
 
 TEST_F(ConsoleTest, TrackingDrivesThePointerAndTheStatusControls) {
-    CTovikDlg& dlg = makeConsole();
-    calibrate();
+    CTovikDlg& dlg = makeCalibratedConsole();
     dlg.Settings().F13Trig = 0;
     dlg.Settings().AutoTh = 0;
     dlg.Settings().Amp = 100;
@@ -372,8 +349,7 @@ TEST_F(ConsoleTest, TrackingDrivesThePointerAndTheStatusControls) {
 }
 
 TEST_F(ConsoleTest, ThePreviewDrawsOnlyWhileTheThreadIsNotRunning) {
-    CTovikDlg& dlg = makeConsole();
-    calibrate();
+    CTovikDlg& dlg = makeCalibratedConsole();
     int shown = dlg.picture()->framesShown();
     dlg.previewTick();
     EXPECT_EQ(dlg.picture()->framesShown(), ++shown);
@@ -404,8 +380,8 @@ TEST_F(ConsoleTest, RateTimerShowsFramesPerSecondOfTheUtcClock) {
     EXPECT_EQ(text(1028), QStringLiteral("0"));
 }
 
-std::vector<std::pair<QString, QString>> MenuItems(QMenu& menu) {
-    std::vector<std::pair<QString, QString>> items;
+MenuItems Shown(QMenu& menu) {
+    MenuItems items;
     for (QAction* a : menu.actions()) {
         items.emplace_back(a->objectName(), a->text());
     }
@@ -413,28 +389,16 @@ std::vector<std::pair<QString, QString>> MenuItems(QMenu& menu) {
 }
 
 TEST_F(ConsoleTest, TrayMenuIsBuiltFromTheStateEachTime) {
-    CTovikDlg& dlg = makeConsole();
-    calibrate();
-    using V = std::vector<std::pair<QString, QString>>;
-    EXPECT_EQ(MenuItems(*dlg.buildTrayMenu()), (V{{"1071", "显示主界面"},
-                                                  {"1005", "自动标定"},
-                                                  {"1009", "手动9点标定"},
-                                                  {"1006", "运行(&R)"},
-                                                  {"2", "退出"}}));
+    CTovikDlg& dlg = makeCalibratedConsole();
+    EXPECT_EQ(Shown(*dlg.buildTrayMenu()), kTrayMenus[0]);
     dlg.OnRun();
-    EXPECT_EQ(MenuItems(*dlg.buildTrayMenu()),
-              (V{{"1071", "显示主界面"}, {"1007", "暂停(&P)"}, {"2", "退出"}}));
+    EXPECT_EQ(Shown(*dlg.buildTrayMenu()), kTrayMenus[1]);
     dlg.OnPause();
-    EXPECT_EQ(MenuItems(*dlg.buildTrayMenu()), (V{{"1071", "显示主界面"},
-                                                  {"1005", "自动标定"},
-                                                  {"1009", "手动9点标定"},
-                                                  {"1007", "继续"},
-                                                  {"2", "退出"}}));
+    EXPECT_EQ(Shown(*dlg.buildTrayMenu()), kTrayMenus[2]);
 }
 
 TEST_F(ConsoleTest, TrayMenuItemsRunTheConsoleCommands) {
-    CTovikDlg& dlg = makeConsole();
-    calibrate();
+    CTovikDlg& dlg = makeCalibratedConsole();
     auto menu = dlg.buildTrayMenu();
     menu->findChild<QAction*>(QStringLiteral("1006"))->trigger();
     QApplication::processEvents();
@@ -566,8 +530,7 @@ TEST_F(ConsoleTest, ClosingTheConsoleEndsACalibrationInProgressFirst) {
 // commands can arrive (buttons, tray menu). Those that would start or resume
 // the thread, or open a dialog that switches devices, wait for it to end.
 TEST_F(ConsoleTest, TrackingAndCameraCommandsWaitWhileACalibrationRuns) {
-    CTovikDlg& dlg = makeConsole();
-    calibrate();
+    CTovikDlg& dlg = makeCalibratedConsole();
     int dialogs = 0;
     dlg.runModal = [&](QDialog&) {
         ++dialogs;
@@ -602,8 +565,7 @@ TEST_F(ConsoleTest, TrackingAndCameraCommandsWaitWhileACalibrationRuns) {
 }
 
 TEST_F(ConsoleTest, ExitWhilePausedSavesAndStopsTheThread) {
-    CTovikDlg& dlg = makeConsole();
-    calibrate();
+    CTovikDlg& dlg = makeCalibratedConsole();
     dlg.OnRun();
     dlg.OnPause();
     dlg.Settings().Amp = 77;

@@ -3,10 +3,13 @@
 // and pointer events.
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "FakeCaptureBackend.h"
 #include "common/TempDir.h"
@@ -16,6 +19,22 @@
 #include "tovik/console/TovikDlg.h"
 
 namespace tovik::testing {
+
+// The tray menu's items (command, text) when idle, tracking and paused.
+using MenuItems = std::vector<std::pair<QString, QString>>;
+inline const MenuItems kTrayMenus[] = {
+    {{"1071", "显示主界面"},
+     {"1005", "自动标定"},
+     {"1009", "手动9点标定"},
+     {"1006", "运行(&R)"},
+     {"2", "退出"}},
+    {{"1071", "显示主界面"}, {"1007", "暂停(&P)"}, {"2", "退出"}},
+    {{"1071", "显示主界面"},
+     {"1005", "自动标定"},
+     {"1009", "手动9点标定"},
+     {"1007", "继续"},
+     {"2", "退出"}},
+};
 
 // Device 0 of three open at 640x480; the device in use is 0 before and after.
 class FakeCameraFixture : public ::testing::Test {
@@ -51,15 +70,16 @@ protected:
         return *console;
     }
 
-    // A calibration for a 640x480 camera filling a 1280x960 screen at twice
-    // its size, over a flat grey background.
-    void calibrate() {
-        CalibrationState& c = console->Calibration();
+    // A console calibrated for a 640x480 camera filling a 1280x960 screen at
+    // twice its size, over a flat grey background.
+    CTovikDlg& makeCalibratedConsole() {
+        CalibrationState& c = makeConsole().Calibration();
         c.Homography = cv::Matx33f(2, 0, 0, 0, 2, 0, 0, 0, 1);
         c.BackgroundFrame = cv::Mat(480, 640, CV_8UC3, cv::Scalar::all(40));
         c.Window = {0, 640, 0, 480};
         c.AutoThreshold = 100;
         c.Calibrated = 1;
+        return *console;
     }
 
     // A manual calibration, waited for until it runs.
@@ -81,7 +101,11 @@ protected:
     QPushButton* button(int id) const {
         return console->findChild<QPushButton*>(QString::number(id));
     }
-    QString text(int id) const;
+    // What a control says: its title for a group, its text otherwise.
+    QString text(int id) const {
+        const QWidget* w = console->control(id);
+        return w->property(qobject_cast<const QGroupBox*>(w) ? "title" : "text").toString();
+    }
 
     QTemporaryDir dir;
     RecordingMessageSink cameraMessages;
