@@ -4,13 +4,10 @@
 // settings and ends the process; a second copy is refused.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -29,7 +26,6 @@
 // After OpenCV: the X headers define macros (COUNT, Status) its headers use.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 #include "common/platform/X11Window.h"
@@ -39,13 +35,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-// A started program with its stdin writable and stderr kept in a file.
-std::unique_ptr<tktest::Process> Start(const std::vector<std::string>& args,
-                                       const fs::path& errFile,
-                                       const std::vector<std::string>& env = {}) {
-    return tktest::Process::start(args, {.env = env, .err = errFile.string(), .input = true});
-}
 
 class ConsoleProcessTest : public ::testing::Test {
 protected:
@@ -108,6 +97,27 @@ protected:
         return std::to_string(p.x) + "," + std::to_string(p.y);
     }
 
+    // A started program with its stdin writable and stderr kept in that file
+    // of the test's folder.
+    std::unique_ptr<tktest::Process> start(const std::vector<std::string>& args,
+                                           const char* err = "stderr.txt",
+                                           const std::vector<std::string>& env = {}) const {
+        return tktest::Process::start(args,
+                                      {.env = env, .err = (dir / err).string(), .input = true});
+    }
+
+    // What the program wrote to that file of the test's folder.
+    [[nodiscard]] std::string output(const char* name = "stderr.txt") const {
+        return tktest::readBytes(dir / name);
+    }
+
+    // Sends each command to the pen; each is answered "ok".
+    static void tell(tktest::PenChannel& pen, std::initializer_list<std::string> commands) {
+        for (const std::string& command : commands) {
+            EXPECT_EQ(pen.command(command), "ok") << command;
+        }
+    }
+
     // Waits for an event of that type on the window.
     bool waitEvent(Window w, int type, std::chrono::milliseconds limit) const {
         XEvent e;
@@ -137,55 +147,48 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
     XMapRaised(display, target);
     XSync(display, False);
 
-    auto tovik = Start(args(cal.string()), dir / "stderr.txt");
+    auto tovik = start(args(cal.string()));
     ASSERT_NE(tovik, nullptr);
     tktest::PenChannel pen;
-    ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << tktest::readBytes(dir / "stderr.txt");
+    ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << output();
     std::this_thread::sleep_for(300ms);
     XRaiseWindow(display, target);
     XSync(display, False);
 
     // Touch inside the test window: the pointer follows, the button goes down.
     const int px = wx + 220, py = wy + 180;
-    EXPECT_EQ(pen.command("move " + std::to_string(px) + " " + std::to_string(py)), "ok");
-    EXPECT_EQ(pen.command("lit 1"), "ok");
-    EXPECT_EQ(pen.command("f13 1"), "ok");
-    EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(px, py); }, 20s))
-        << tktest::readBytes(dir / "stderr.txt");
+    tell(pen, {"move " + std::to_string(px) + " " + std::to_string(py), "lit 1", "f13 1"});
+    EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(px, py); }, 20s)) << output();
     EXPECT_TRUE(waitEvent(target, ButtonPress, 10s));
 
     // Lift the pen: the release reaches the window.
-    EXPECT_EQ(pen.command("lit 0"), "ok");
-    EXPECT_EQ(pen.command("f13 0"), "ok");
+    tell(pen, {"lit 0", "f13 0"});
     EXPECT_TRUE(waitEvent(target, ButtonRelease, 10s));
 
     // A second copy is refused and leaves the first one running.
-    auto second = Start(args(cal.string()), dir / "stderr2.txt");
+    auto second = start(args(cal.string()), "stderr2.txt");
     ASSERT_TRUE(second->waitExit(20s));
     EXPECT_EQ(second->exitCode(), 4);
-    EXPECT_NE(tktest::readBytes(dir / "stderr2.txt").find("已有一个Vesko控制台程序在运行"),
-              std::string::npos);
+    EXPECT_NE(output("stderr2.txt").find("已有一个Vesko控制台程序在运行"), std::string::npos);
     EXPECT_FALSE(tovik->waitExit(10ms));
 
     // Touch again, pause with the pen down, lift it: the button stays down.
-    EXPECT_EQ(pen.command("lit 1"), "ok");
-    EXPECT_EQ(pen.command("f13 1"), "ok");
+    tell(pen, {"lit 1", "f13 1"});
     EXPECT_TRUE(waitEvent(target, ButtonPress, 10s));
     tovik->send("pause");
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(pen.command("lit 0"), "ok");
-    EXPECT_EQ(pen.command("f13 0"), "ok");
+    tell(pen, {"lit 0", "f13 0"});
     EXPECT_FALSE(waitEvent(target, ButtonRelease, 500ms));
     EXPECT_TRUE(tktest::pointer(display).buttons & Button1Mask);
 
     // Exit while paused: the question is answered, settings saved, the
     // process ends promptly (measured generously).
     tovik->send("exit");
-    EXPECT_TRUE(tovik->waitExit(5s)) << tktest::readBytes(dir / "stderr.txt");
+    EXPECT_TRUE(tovik->waitExit(5s)) << output();
     EXPECT_EQ(tovik->exitCode(), 0);
-    const std::string stderrText = tktest::readBytes(dir / "stderr.txt");
+    const std::string stderrText = output();
     EXPECT_NE(stderrText.find("是否真的退出？"), std::string::npos);
-    const std::string ini = tktest::readBytes(dir / "tovik.ini");
+    const std::string ini = output("tovik.ini");
     for (const char* key : {"[Software]", "Amp=180", "RunExpoTime=-6", "[Camera]", "camGamma=130",
                             "[Functions]", "F13Trig=1"}) {
         EXPECT_NE(ini.find(key), std::string::npos) << key;
@@ -194,35 +197,35 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
 }
 
 TEST_F(ConsoleProcessTest, CommandLineErrorsGoToStderr) {
-    auto bad = Start({(dir / "tovik").string(), "--camera", "sim:bogus=1"}, dir / "err.txt");
+    auto bad = start({(dir / "tovik").string(), "--camera", "sim:bogus=1"}, "err.txt");
     ASSERT_TRUE(bad->waitExit(20s));
     EXPECT_EQ(bad->exitCode(), 2);
-    EXPECT_NE(tktest::readBytes(dir / "err.txt").find("--camera"), std::string::npos);
+    EXPECT_NE(output("err.txt").find("--camera"), std::string::npos);
 
-    auto badCal = Start({(dir / "tovik").string(), "--camera", "sim:fps=0", "--calibration-file",
+    auto badCal = start({(dir / "tovik").string(), "--camera", "sim:fps=0", "--calibration-file",
                          (dir / "missing.yml").string(), "--print-messages"},
-                        dir / "err2.txt");
+                        "err2.txt");
     ASSERT_TRUE(badCal->waitExit(20s));
     EXPECT_EQ(badCal->exitCode(), 2);
-    EXPECT_NE(tktest::readBytes(dir / "err2.txt").find("missing.yml"), std::string::npos);
+    EXPECT_NE(output("err2.txt").find("missing.yml"), std::string::npos);
 }
 
 TEST_F(ConsoleProcessTest, WithoutUinputOneLineSaysWhyAndTheConsoleGoesOn) {
     if (fs::exists("/dev/uinput")) {
         GTEST_SKIP() << "this machine has /dev/uinput";
     }
-    auto tovik = Start({(dir / "tovik").string(), "--input", "uinput", "--camera", "sim:fps=0",
+    auto tovik = start({(dir / "tovik").string(), "--input", "uinput", "--camera", "sim:fps=0",
                         "--print-messages", "--commands-from-stdin"},
-                       dir / "err.txt");
+                       "err.txt");
     ASSERT_NE(tovik, nullptr);
 
     // The console answers commands: Run before any calibration says so, and
     // Exit ends the program.
     tovik->send("run");
     tovik->send("exit");
-    ASSERT_TRUE(tovik->waitExit(20s)) << tktest::readBytes(dir / "err.txt");
+    ASSERT_TRUE(tovik->waitExit(20s)) << output("err.txt");
     EXPECT_EQ(tovik->exitCode(), 0);
-    const std::string err = tktest::readBytes(dir / "err.txt");
+    const std::string err = output("err.txt");
     std::vector<std::string> uinputLines;
     std::istringstream lines(err);
     for (std::string line; std::getline(lines, line);) {
@@ -257,21 +260,18 @@ TEST_F(TwoMonitorProcessTest, ThePenOnTheProjectorMovesThePointerOntoTheProjecto
         const fs::path cal = writeCalibration("upright");
         std::vector<std::string> a = args(cal.string());
         a.insert(a.end(), {"--screen", "PROJ"});
-        auto tovik = Start(a, dir / "stderr.txt");
+        auto tovik = start(a);
         tktest::PenChannel pen;
-        ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << tktest::readBytes(dir / "stderr.txt");
+        ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << output();
 
         // The pen near the projector's right edge: on the projector, never on
         // the panel beside it.
-        EXPECT_EQ(pen.command("move 1000 700"), "ok");
-        EXPECT_EQ(pen.command("lit 1"), "ok");
-        EXPECT_EQ(pen.command("f13 1"), "ok");
+        tell(pen, {"move 1000 700", "lit 1", "f13 1"});
         EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(projectorX + 1000, 700); }, 20s))
             << "primary on the " << (primaryOnTheRight ? "right" : "left") << ", pointer at "
             << pointerText() << "\n"
-            << tktest::readBytes(dir / "stderr.txt");
-        EXPECT_EQ(pen.command("lit 0"), "ok");
-        EXPECT_EQ(pen.command("f13 0"), "ok");
+            << output();
+        tell(pen, {"lit 0", "f13 0"});
         tovik->send("exit");
         EXPECT_TRUE(tovik->waitExit(10s));
         fs::remove(dir / "pen.sock");
@@ -286,12 +286,12 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
     if (!fs::exists(panel)) {
         GTEST_SKIP() << "e2e_panel is not built";
     }
-    auto tray = Start({panel.string()}, dir / "panel.txt");
+    auto tray = start({panel.string()}, "panel.txt");
     std::this_thread::sleep_for(300ms);
     const fs::path cal = writeCalibration("upright");
     std::vector<std::string> a = args(cal.string());
     std::erase(a, std::string("--run"));
-    auto tovik = Start(a, dir / "stderr.txt");
+    auto tovik = start(a);
     tovik->send("hide");
 
     // The icon: a small window embedded in the panel's notification area,
@@ -317,7 +317,7 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
     };
     Window icon = 0;
     tktest::waitUntil([&] { return (icon = findIcon()) != 0; }, 20s, 50ms);
-    ASSERT_NE(icon, 0u) << tktest::readBytes(dir / "stderr.txt");
+    ASSERT_NE(icon, 0u) << output();
     tovik->send("show");
     // Popups (the balloon shown on hiding, menus) are override-redirect
     // windows at the top of the stack.
@@ -374,9 +374,9 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
     for (const char* scale : {"1", "1.5", "2"}) {
         const fs::path log = dir / (std::string("events-") + scale + ".log");
         auto tovik =
-            Start({(dir / "tovik").string(), "--camera", "sim:scene=screen,pose=keystone,fps=30",
+            start({(dir / "tovik").string(), "--camera", "sim:scene=screen,pose=keystone,fps=30",
                    "--print-messages", "--commands-from-stdin"},
-                  dir / "stderr.txt",
+                  "stderr.txt",
                   {std::string("QT_SCALE_FACTOR=") + scale, "TOVIK_EVENT_LOG=" + log.string()});
         tovik->send("1005");  // the automatic calibration button
 
@@ -395,8 +395,7 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
                 return !h.empty();
             },
             60s, 100ms);
-        ASSERT_EQ(h.size(), 9u) << "scale " << scale << ": no calibration\n"
-                                << tktest::readBytes(dir / "stderr.txt");
+        ASSERT_EQ(h.size(), 9u) << "scale " << scale << ": no calibration\n" << output();
         const cv::Matx33d toScreen(h.data());
         for (const cv::Point2d p :
              {cv::Point2d(960, 600), cv::Point2d(200, 150), cv::Point2d(1700, 1050)}) {
@@ -410,7 +409,7 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
             [&] { return tktest::readBytes(log).find("\nframe ") != std::string::npos; }, 20s,
             100ms))
             << "scale " << scale << ": tracking did not start\n"
-            << tktest::readBytes(dir / "stderr.txt");
+            << output();
         tovik->send("exit");
         EXPECT_TRUE(tovik->waitExit(15s)) << "scale " << scale;
     }
