@@ -145,10 +145,7 @@ TEST_F(ConsoleTest, StatusPanelSaysWhenThePenButtonCannotBeRead) {
 }
 
 TEST_F(ConsoleTest, InitialisationPushesTheSettingsToTheCamera) {
-    QFile ini(QString::fromStdString(paths.iniPath));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Camera]\ncamBrightness=5\ncamGamma=120\ncamGain=7\n");
-    ini.close();
+    tktest::writeBytes(paths.iniPath, "[Camera]\ncamBrightness=5\ncamGamma=120\ncamGain=7\n");
     backend->exposures.clear();
 
     CTovikDlg& dlg = makeConsole();
