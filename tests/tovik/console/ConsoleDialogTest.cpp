@@ -20,7 +20,6 @@
 
 #include "ConsoleFixture.h"
 #include "common/WriteFault.h"
-#include "tovik/console/AboutDlg.h"
 #include "tovik/console/ControlIds.h"
 #include "tovik/console/CountDownDlg.h"
 #include "tovik/console/DialogUnits.h"
@@ -150,10 +149,10 @@ TEST_F(ConsoleTest, InitialisationPushesTheSettingsToTheCamera) {
 
     CTovikDlg& dlg = makeConsole();
 
-    EXPECT_EQ(backend->imageControls[0], 5);
-    EXPECT_EQ(backend->imageControls[1], 10);  // default contrast
-    EXPECT_EQ(backend->imageControls[5], 120);
-    EXPECT_EQ(backend->imageControls[7], 7);
+    EXPECT_EQ(backend->images.brightness, 5);
+    EXPECT_EQ(backend->images.contrast, 10);  // default contrast
+    EXPECT_EQ(backend->images.gamma, 120);
+    EXPECT_EQ(backend->images.gain, 7);
     ASSERT_FALSE(backend->exposureLog().empty());
     EXPECT_EQ(backend->exposureLog().back(), (FakeCaptureBackend::ExposureRequest{0, true}));
     // The interval starts at 21 whatever the slider's range did.
@@ -669,14 +668,7 @@ TEST_F(ConsoleTest, EverySettingsKeyReachesItsDialogAndComesBack) {
             << k.name << " has no place in a dialog";
     }
     EXPECT_EQ(printed(dlg.Settings()), printed(settings(true)));
-    const auto onDevice = [&] {
-        ImageControls c;
-        for (int i = 0; i < 8; ++i) {
-            c.*kImageControlMembers[i] = backend->imageControls[i];
-        }
-        return c;
-    };
-    EXPECT_EQ(onDevice(), sent.camera);
+    EXPECT_EQ(backend->images, sent.camera);
     back = true;
     dlg.OnAdvancedSettings();
     EXPECT_EQ(printed(dlg.Settings()), printed(sent));
@@ -688,10 +680,8 @@ TEST_F(ConsoleTest, EverySettingsKeyReachesItsDialogAndComesBack) {
         auto& s = dynamic_cast<CSelectDlg&>(d);
         s.show();
         EXPECT_EQ(dlg.PreviewSuspended, 1);
-        EXPECT_EQ(onDevice(), sent.camera);
-        for (int i = 0; i < 8; ++i) {
-            backend->imageControls[i] = pages.*kImageControlMembers[i];
-        }
+        EXPECT_EQ(backend->images, sent.camera);
+        backend->images = pages;
         s.OnVideoProperties();
         return int(QDialog::Rejected);
     };

@@ -2,7 +2,6 @@
 // parsing, dialog units and the calibration file.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>

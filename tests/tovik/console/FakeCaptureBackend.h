@@ -89,13 +89,12 @@ public:
     bool hasImageControls() override { return true; }
     bool setImageControl(ImageControl control, int value) override {
         std::lock_guard lock(mutex_);
-        imageControls[static_cast<int>(control)] = value;
-        imageControlSets.push_back(static_cast<int>(control));
+        images.*kImageControlMembers[static_cast<int>(control)] = value;
         return true;
     }
     std::optional<int> getImageControl(ImageControl control) override {
         std::lock_guard lock(mutex_);
-        return imageControls[static_cast<int>(control)];
+        return images.*kImageControlMembers[static_cast<int>(control)];
     }
     std::vector<ControlInfo> controls() override {
         if (!withControls) {
@@ -107,7 +106,7 @@ public:
                  .type = T::Integer,
                  .minimum = -64,
                  .maximum = 64,
-                 .value = imageControls[0],
+                 .value = images.brightness,
                  .menuItems = {}},
                 {.id = 2, .name = "White balance, automatic", .type = T::Boolean, .menuItems = {}},
                 {.id = 3,
@@ -119,7 +118,7 @@ public:
         std::lock_guard lock(mutex_);
         controlSets.push_back({static_cast<int>(id), value});
         if (id == 1) {
-            imageControls[0] = value;  // the properties dialog's brightness
+            images.brightness = value;  // the properties dialog's brightness
         }
         return true;
     }
@@ -145,8 +144,7 @@ public:
     int openIndex = -1;
     std::vector<std::pair<int, cv::Size>> opens;
     std::vector<ExposureRequest> exposures;
-    int imageControls[8] = {};
-    std::vector<int> imageControlSets;
+    ImageControls images{0, 0, 0, 0, 0, 0, 0, 0};  // what the device holds
     std::vector<std::pair<int, int>> controlSets;
 
 private:
