@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
-#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -17,6 +16,7 @@
 
 #include "common/TempDir.h"
 #include "sim/CameraPose.h"
+#include "tests/e2e/RunLogs.h"
 #include "tests/support/PenChannel.h"
 #include "tests/support/Process.h"
 #include "tests/support/Wait.h"
@@ -380,34 +380,24 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
                   {std::string("QT_SCALE_FACTOR=") + scale, "TOVIK_EVENT_LOG=" + log.string()});
         tovik->send("1005");  // the automatic calibration button
 
-        std::vector<double> h;
-        tktest::waitUntil(
-            [&] {
-                std::istringstream lines(tktest::readBytes(log));
-                for (std::string line; std::getline(lines, line);) {
-                    std::istringstream words(line);
-                    std::string kind, what;
-                    words >> kind >> what;
-                    if (kind == "calibration" && what == "auto") {
-                        h.assign(std::istream_iterator<double>(words), {});
-                    }
-                }
-                return !h.empty();
-            },
-            60s, 100ms);
-        ASSERT_EQ(h.size(), 9u) << "scale " << scale << ": no calibration\n" << output();
-        const cv::Matx33d toScreen(h.data());
+        // The event log as written so far.
+        const auto trace = [&] {
+            std::istringstream lines(tktest::readBytes(log));
+            return e2e::readTovikTrace(lines, error).value_or(e2e::TovikTrace{});
+        };
+        tktest::waitUntil([&] { return !trace().calibrations.empty(); }, 60s, 100ms);
+        const auto calibrations = trace().calibrations;
+        ASSERT_FALSE(calibrations.empty()) << "scale " << scale << ": no calibration\n" << output();
+        EXPECT_EQ(calibrations.back().kind, "auto");
         for (const cv::Point2d p :
              {cv::Point2d(960, 600), cv::Point2d(200, 150), cv::Point2d(1700, 1050)}) {
-            const cv::Vec3d c = toCamera * cv::Vec3d(p.x, p.y, 1);
-            const cv::Vec3d s = toScreen * cv::Vec3d(c[0] / c[2], c[1] / c[2], 1);
-            EXPECT_LT(cv::norm(cv::Point2d(s[0] / s[2], s[1] / s[2]) - p), 4.0)
-                << "scale " << scale << " at " << p << ": " << s[0] / s[2] << "," << s[1] / s[2];
+            cv::Point2d c, s;
+            sim::projectPoint(toCamera, p, c);
+            sim::projectPoint(calibrations.back().homography, c, s);
+            EXPECT_LT(cv::norm(s - p), 4.0) << "scale " << scale << " at " << p << ": " << s;
         }
         // After the count-down, tracking starts; then Exit is heard.
-        EXPECT_TRUE(tktest::waitUntil(
-            [&] { return tktest::readBytes(log).find("\nframe ") != std::string::npos; }, 20s,
-            100ms))
+        EXPECT_TRUE(tktest::waitUntil([&] { return !trace().frames.empty(); }, 20s, 100ms))
             << "scale " << scale << ": tracking did not start\n"
             << output();
         tovik->send("exit");
