@@ -61,22 +61,15 @@ protected:
     }
 
     std::unique_ptr<DetectionLoop> makeLoop(std::chrono::milliseconds grabTimeout = 50ms) {
-        DetectionLoop::Services s{
-            [this](cv::Mat& f, std::chrono::milliseconds t) {
-                pthread_getname_np(pthread_self(), grabbingThread.data(), grabbingThread.size());
-                return camera.grab(f, t);
-            },
-            settings,
-            [this] {
-                std::lock_guard lock(calibrationMutex);
-                return calibration;
-            },
-            keys,
-            injector,
-            clock,
-            status,
-            display,
+        auto grab = [this](cv::Mat& f, std::chrono::milliseconds t) {
+            pthread_getname_np(pthread_self(), grabbingThread.data(), grabbingThread.size());
+            return camera.grab(f, t);
         };
+        auto snapshot = [this] {
+            std::lock_guard lock(calibrationMutex);
+            return calibration;
+        };
+        DetectionLoop::Services s{grab, settings, snapshot, keys, injector, clock, status, display};
         return std::make_unique<DetectionLoop>(std::move(s), grabTimeout);
     }
 
