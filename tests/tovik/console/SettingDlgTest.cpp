@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <functional>
 
 #include "ConsoleFixture.h"
 #include "tovik/console/SettingDlg.h"
@@ -20,17 +19,16 @@ using E = FakeCaptureBackend::ExposureRequest;
 
 class SettingDlgTest : public FakeCameraFixture {
 protected:
-    CSettingDlg& open(int running = 0, int autoTh = 1,
-                      const std::function<void(TrackingSettings&)>& beforeShow = {}) {
-        TrackingSettings values;
+    SettingDlgTest() {
         values.Amp = 180;
         values.Area = 5;
         values.AreaUp = 1000;
         values.RunExpoTime = -6;
+    }
+
+    // The dialog shown over `values`.
+    CSettingDlg& open(int running = 0, int autoTh = 1) {
         values.AutoTh = autoTh;
-        if (beforeShow) {
-            beforeShow(values);
-        }
         dlg = std::make_unique<CSettingDlg>(camera, messages, values);
         dlg->Running = running;
         dlg->Monitors = monitors;
@@ -55,6 +53,7 @@ protected:
     }
 
     RecordingMessagePresenter messages;
+    TrackingSettings values;
     std::vector<common::Monitor> monitors;
     std::unique_ptr<CSettingDlg> dlg;
 };
@@ -165,7 +164,8 @@ TEST_F(SettingDlgTest, RightClickHoldIsOffOrWithinItsRangesAndStoredOnOk) {
 
 TEST_F(SettingDlgTest, ScreenListOffersTheMonitorsAndStoresANameOrWhatWasTyped) {
     monitors = {{"eDP-1", {0, 0, 1280, 800}, true}, {"HDMI-1", {1280, 0, 1024, 768}, false}};
-    open(0, 1, [](TrackingSettings& values) { values.Screen = "HDMI-1"; });
+    values.Screen = "HDMI-1";
+    open(0, 1);
     QComboBox* screen = combo(1100);
 
     EXPECT_EQ(items(1100),
