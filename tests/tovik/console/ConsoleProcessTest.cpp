@@ -57,10 +57,11 @@ protected:
         ::setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
     }
 
-    // A calibration that inverts the simulator's pose for this screen.
-    fs::path writeCalibration(const std::string& poseName) const {
+    // The program over the simulated pen, with a calibration that inverts the
+    // simulator's upright pose for this screen.
+    std::vector<std::string> args() const {
         std::string error;
-        const auto pose = sim::CameraPose::parse(poseName, error);
+        const auto pose = sim::CameraPose::parse("upright", error);
         EXPECT_TRUE(pose) << error;
         const cv::Matx33d toCamera = pose->homography(screen, {640, 480});
         CalibrationFileContent c;
@@ -71,17 +72,13 @@ protected:
         c.frameSize = {640, 480};
         const fs::path path = dir / "calibration.yml";
         EXPECT_TRUE(WriteCalibrationFile(path.string(), c));
-        return path;
-    }
-
-    std::vector<std::string> args(const std::string& cal) const {
         return {(dir / "tovik").string(),
                 "--camera",
                 "sim:scene=blank,pose=upright,fps=60,noise=0,scenesize=" +
                     std::to_string(screen.width) + "x" + std::to_string(screen.height) +
                     ",control=" + (dir / "pen.sock").string(),
                 "--calibration-file",
-                cal,
+                path.string(),
                 "--run",
                 "--print-messages",
                 "--commands-from-stdin"};
@@ -90,11 +87,6 @@ protected:
     bool pointerNear(int px, int py) const {
         const tktest::Pointer p = tktest::pointer(display);
         return std::abs(p.x - px) <= 3 && std::abs(p.y - py) <= 3;
-    }
-
-    [[nodiscard]] std::string pointerText() const {
-        const tktest::Pointer p = tktest::pointer(display);
-        return std::to_string(p.x) + "," + std::to_string(p.y);
     }
 
     // A started program with its stdin writable and stderr kept in that file
@@ -134,7 +126,6 @@ protected:
 };
 
 TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
-    const fs::path cal = writeCalibration("upright");
     // The window the pen clicks into, in the bottom-right corner, away from
     // the console (centred on a display without a window manager).
     const int wx = screen.width - 320, wy = screen.height - 270;
@@ -147,7 +138,7 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
     XMapRaised(display, target);
     XSync(display, False);
 
-    auto tovik = start(args(cal.string()));
+    auto tovik = start(args());
     ASSERT_NE(tovik, nullptr);
     tktest::PenChannel pen;
     ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << output();
@@ -166,7 +157,7 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
     EXPECT_TRUE(waitEvent(target, ButtonRelease, 10s));
 
     // A second copy is refused and leaves the first one running.
-    auto second = start(args(cal.string()), "stderr2.txt");
+    auto second = start(args(), "stderr2.txt");
     ASSERT_TRUE(second->waitExit(20s));
     EXPECT_EQ(second->exitCode(), 4);
     EXPECT_NE(output("stderr2.txt").find("已有一个Vesko控制台程序在运行"), std::string::npos);
@@ -257,8 +248,7 @@ TEST_F(TwoMonitorProcessTest, ThePenOnTheProjectorMovesThePointerOntoTheProjecto
     for (const bool primaryOnTheRight : {true, false}) {
         setMonitors(primaryOnTheRight);
         const int projectorX = primaryOnTheRight ? 0 : 1024;
-        const fs::path cal = writeCalibration("upright");
-        std::vector<std::string> a = args(cal.string());
+        std::vector<std::string> a = args();
         a.insert(a.end(), {"--screen", "PROJ"});
         auto tovik = start(a);
         tktest::PenChannel pen;
@@ -269,7 +259,7 @@ TEST_F(TwoMonitorProcessTest, ThePenOnTheProjectorMovesThePointerOntoTheProjecto
         tell(pen, {"move 1000 700", "lit 1", "f13 1"});
         EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(projectorX + 1000, 700); }, 20s))
             << "primary on the " << (primaryOnTheRight ? "right" : "left") << ", pointer at "
-            << pointerText() << "\n"
+            << tktest::pointer(display).x << "," << tktest::pointer(display).y << "\n"
             << output();
         tell(pen, {"lit 0", "f13 0"});
         tovik->send("exit");
@@ -288,8 +278,7 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
     }
     auto tray = start({panel.string()}, "panel.txt");
     std::this_thread::sleep_for(300ms);
-    const fs::path cal = writeCalibration("upright");
-    std::vector<std::string> a = args(cal.string());
+    std::vector<std::string> a = args();
     std::erase(a, std::string("--run"));
     auto tovik = start(a);
     tovik->send("hide");
