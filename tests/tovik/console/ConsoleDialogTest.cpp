@@ -713,7 +713,6 @@ TEST_F(ConsoleTest, AboutAndCountDownRunAsModalDialogs) {
         title = d.windowTitle();
         if (auto* c = dynamic_cast<CCountDownDlg*>(&d)) {
             seconds = c->SecondsLeft;
-            return int(QDialog::Accepted);
         }
         return int(QDialog::Accepted);
     };
