@@ -60,7 +60,8 @@ protected:
         camera.open(0, {640, 480});
     }
 
-    std::unique_ptr<DetectionLoop> makeLoop(std::chrono::milliseconds grabTimeout = 50ms) {
+    // A loop over the fixture's camera, settings and calibration, started.
+    std::unique_ptr<DetectionLoop> startLoop(std::chrono::milliseconds grabTimeout = 50ms) {
         auto grab = [this](cv::Mat& f, std::chrono::milliseconds t) {
             pthread_getname_np(pthread_self(), grabbingThread.data(), grabbingThread.size());
             return camera.grab(f, t);
@@ -70,7 +71,9 @@ protected:
             return calibration;
         };
         DetectionLoop::Services s{grab, settings, snapshot, keys, injector, clock, status, display};
-        return std::make_unique<DetectionLoop>(std::move(s), grabTimeout);
+        auto loop = std::make_unique<DetectionLoop>(std::move(s), grabTimeout);
+        loop->start();
+        return loop;
     }
 
     bool hasPress() const {
@@ -96,9 +99,8 @@ protected:
 
 TEST_F(DetectionLoopTest, SpotFramesPublishStatusAndPressTheButton) {
     camera.setSpot(true);
-    auto loop = makeLoop();
 
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 3 && hasPress(); }));
     loop->stop();
 
@@ -116,8 +118,7 @@ TEST_F(DetectionLoopTest, SpotFramesPublishStatusAndPressTheButton) {
 
 TEST_F(DetectionLoopTest, PenLeavingReleasesTheButton) {
     camera.setSpot(true);
-    auto loop = makeLoop();
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().button == DetectionStatus::Button::Down; }));
 
     camera.setSpot(false);
@@ -130,8 +131,7 @@ TEST_F(DetectionLoopTest, PenLeavingReleasesTheButton) {
 }
 
 TEST_F(DetectionLoopTest, PauseParksBetweenFramesAndResumeGoesOn) {
-    auto loop = makeLoop();
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 2; }));
 
     ASSERT_TRUE(loop->pause());
@@ -152,8 +152,7 @@ TEST_F(DetectionLoopTest, PauseParksBetweenFramesAndResumeGoesOn) {
 
 TEST_F(DetectionLoopTest, PauseWithThePenDownLeavesTheButtonPressed) {
     camera.setSpot(true);
-    auto loop = makeLoop();
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return hasPress(); }));
 
     ASSERT_TRUE(loop->pause());
@@ -171,8 +170,7 @@ TEST_F(DetectionLoopTest, PauseWithThePenDownLeavesTheButtonPressed) {
 TEST_F(DetectionLoopTest, ResumeTakesTheCalibrationReplacedWhileParked) {
     calibration.window = {};  // nothing scanned: no spot
     camera.setSpot(true);
-    auto loop = makeLoop();
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 3; }));
     EXPECT_FALSE(hasPress());
     ASSERT_TRUE(loop->pause());
@@ -189,8 +187,7 @@ TEST_F(DetectionLoopTest, ResumeTakesTheCalibrationReplacedWhileParked) {
 
 TEST_F(DetectionLoopTest, StopEndsTheThreadWhileTheCameraDeliversNothing) {
     camera.delivering = false;
-    auto loop = makeLoop(200ms);
-    loop->start();
+    auto loop = startLoop(200ms);
     ASSERT_TRUE(waitUntil([&] { return camera.grabs.load() >= 2; }));
 
     loop->stop();
@@ -202,8 +199,7 @@ TEST_F(DetectionLoopTest, StopEndsTheThreadWhileTheCameraDeliversNothing) {
 
 TEST_F(DetectionLoopTest, PauseParksEvenWhenNoFramesCome) {
     camera.delivering = false;
-    auto loop = makeLoop(100ms);
-    loop->start();
+    auto loop = startLoop(100ms);
     ASSERT_TRUE(waitUntil([&] { return camera.grabs.load() >= 1; }));
 
     EXPECT_TRUE(loop->pause());
@@ -214,8 +210,7 @@ TEST_F(DetectionLoopTest, PauseParksEvenWhenNoFramesCome) {
 
 TEST_F(DetectionLoopTest, TheSleepFollowsTheIntervalFromTheNextFrameOn) {
     settings.SamplingInterval = 7;
-    auto loop = makeLoop();
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return clock.sleeps().size() >= 2; }));
 
     settings.SamplingInterval = 45;
@@ -230,8 +225,7 @@ TEST_F(DetectionLoopTest, TheSleepFollowsTheIntervalFromTheNextFrameOn) {
 
 TEST_F(DetectionLoopTest, ShownPictureCarriesTheSpotMarker) {
     camera.setSpot(true);
-    auto loop = makeLoop();
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 2; }));
     EXPECT_EQ(display.published(), 0u);  // nothing offered while the picture is off
 
@@ -250,8 +244,7 @@ TEST_F(DetectionLoopTest, ShownPictureCarriesTheSpotMarker) {
 TEST_F(DetectionLoopTest, WithF13GatingAnUnpressedKeyIgnoresTheSpot) {
     settings.F13Trig = 1;
     camera.setSpot(true);
-    auto loop = makeLoop();
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 5; }));
     EXPECT_FALSE(hasPress());
     EXPECT_EQ(status.read().spotCount, 0);
