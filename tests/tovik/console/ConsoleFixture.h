@@ -1,13 +1,18 @@
 #pragma once
-// A console over a fake camera, with recorded messages and pointer events.
+// A camera over the fake back end; a console on it, with recorded messages
+// and pointer events.
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "FakeCaptureBackend.h"
+#include "common/TempDir.h"
 #include "tests/support/Wait.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/MessagePresenter.h"
@@ -15,48 +20,94 @@
 
 namespace tovik::testing {
 
-class ConsoleFixture : public ::testing::Test {
+// The tray menu's items (command, text) when idle, tracking and paused.
+using MenuItems = std::vector<std::pair<QString, QString>>;
+inline const MenuItems kTrayMenus[] = {
+    {{"1071", "显示主界面"},
+     {"1005", "自动标定"},
+     {"1009", "手动9点标定"},
+     {"1006", "运行(&R)"},
+     {"2", "退出"}},
+    {{"1071", "显示主界面"}, {"1007", "暂停(&P)"}, {"2", "退出"}},
+    {{"1071", "显示主界面"},
+     {"1005", "自动标定"},
+     {"1009", "手动9点标定"},
+     {"1007", "继续"},
+     {"2", "退出"}},
+};
+
+// Device 0 of three open at 640x480; the device in use is 0 before and after.
+class FakeCameraFixture : public ::testing::Test {
 protected:
-    ConsoleFixture() {
+    FakeCameraFixture() {
         auto b = std::make_unique<FakeCaptureBackend>(3);
         backend = b.get();
         camera.setBackend(std::move(b));
-        camera.setMessageSink(&cameraMessages);
         EXPECT_TRUE(camera.OpenDevice(0, false, 640, 480));
+        CameraIndex = 0;
+    }
+    ~FakeCameraFixture() override { CameraIndex = 0; }
+
+    FakeCaptureBackend* backend = nullptr;
+    CCameraDS camera;
+};
+
+class ConsoleFixture : public FakeCameraFixture {
+protected:
+    ConsoleFixture() {
+        camera.setMessageSink(&cameraMessages);
         paths.programDir = dir.path().toStdString() + "/";
         paths.programPath = paths.programDir + "tovik";
         paths.iniPath = paths.programDir + "tovik.ini";
         paths.dataDir = paths.programDir;
-        CameraIndex = 0;
     }
 
-    CTovikDlg& makeConsole() {
-        console = std::make_unique<CTovikDlg>(
-            ConsoleServices{camera, keys, injector, clock, screen, messages, paths, {}});
+    CTovikDlg& makeConsole(MessagePresenter* presenter = nullptr) {
+        console = std::make_unique<CTovikDlg>(ConsoleServices{
+            camera, keys, injector, clock, screen, presenter ? *presenter : messages, paths, {}});
         console->trayAvailable = [] { return false; };
         console->runModal = [](QDialog&) { return int(QDialog::Rejected); };
         return *console;
     }
 
-    // A calibration for a 640x480 camera filling a 1280x960 screen at twice
-    // its size, over a flat grey background.
-    void calibrate() {
-        CalibrationState& c = console->Calibration();
+    // A console calibrated for a 640x480 camera filling a 1280x960 screen at
+    // twice its size, over a flat grey background.
+    CTovikDlg& makeCalibratedConsole() {
+        CalibrationState& c = makeConsole().Calibration();
         c.Homography = cv::Matx33f(2, 0, 0, 0, 2, 0, 0, 0, 1);
         c.BackgroundFrame = cv::Mat(480, 640, CV_8UC3, cv::Scalar::all(40));
         c.Window = {0, 640, 0, 480};
         c.AutoThreshold = 100;
         c.Calibrated = 1;
+        return *console;
+    }
+
+    // A manual calibration, waited for until it runs.
+    void startCalibration() {
+        console->OnManualCalibrate();
+        ASSERT_TRUE(tktest::waitUntil([&] { return console->CalibrationRunning(); }));
+    }
+    // Esc held until the calibration running has ended.
+    void escapeCalibration() {
+        keys.setDown(common::VK_ESCAPE_KEY, true);
+        ASSERT_TRUE(tktest::waitUntil([&] { return !console->CalibrationRunning(); }));
+        keys.setDown(common::VK_ESCAPE_KEY, false);
+    }
+    // The settings file as saved; empty when there is none.
+    QByteArray savedIni() const {
+        return QByteArray::fromStdString(tktest::readBytes(paths.iniPath));
     }
 
     QPushButton* button(int id) const {
         return console->findChild<QPushButton*>(QString::number(id));
     }
-    QString text(int id) const;
+    // What a control says: its title for a group, its text otherwise.
+    QString text(int id) const {
+        const QWidget* w = console->control(id);
+        return w->property(qobject_cast<const QGroupBox*>(w) ? "title" : "text").toString();
+    }
 
     QTemporaryDir dir;
-    FakeCaptureBackend* backend = nullptr;
-    CCameraDS camera;
     RecordingMessageSink cameraMessages;
     common::ProgramPaths paths;
     common::ScriptedKeyState keys;

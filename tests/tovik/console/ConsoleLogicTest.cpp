@@ -2,7 +2,6 @@
 // parsing, dialog units and the calibration file.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +9,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "ConsoleFixture.h"
 #include "common/BuildInfo.h"
 #include "common/WriteFault.h"
 #include "tovik/console/CalibrationController.h"
@@ -26,10 +26,11 @@
 namespace tovik {
 namespace {
 
-std::vector<std::pair<int, std::string_view>> Items(bool started, bool running) {
-    std::vector<std::pair<int, std::string_view>> out;
+testing::MenuItems Items(bool started, bool running) {
+    testing::MenuItems out;
     for (const TrayMenuItem& i : BuildTrayMenu(started, running)) {
-        out.emplace_back(i.command, StringText(i.stringId));
+        const std::string_view text = StringText(i.stringId);
+        out.emplace_back(QString::number(i.command), QString::fromUtf8(text.data(), text.size()));
     }
     return out;
 }
@@ -56,18 +57,9 @@ TEST(CalibrationReportText, AdvisesCalibratingAgainOnlyAboveTenPixels) {
 }
 
 TEST(TrayMenuTest, ItemsFollowTheTrackingState) {
-    using V = std::vector<std::pair<int, std::string_view>>;
-    EXPECT_EQ(Items(false, false), (V{{1071, "显示主界面"},
-                                      {1005, "自动标定"},
-                                      {1009, "手动9点标定"},
-                                      {1006, "运行(&R)"},
-                                      {2, "退出"}}));
-    EXPECT_EQ(Items(true, true), (V{{1071, "显示主界面"}, {1007, "暂停(&P)"}, {2, "退出"}}));
-    EXPECT_EQ(Items(true, false), (V{{1071, "显示主界面"},
-                                     {1005, "自动标定"},
-                                     {1009, "手动9点标定"},
-                                     {1007, "继续"},
-                                     {2, "退出"}}));
+    EXPECT_EQ(Items(false, false), testing::kTrayMenus[0]);
+    EXPECT_EQ(Items(true, true), testing::kTrayMenus[1]);
+    EXPECT_EQ(Items(true, false), testing::kTrayMenus[2]);
 }
 
 TEST(StringTableTest, HoldsTheNumberedTextsAndNothingElse) {

@@ -4,14 +4,10 @@
 // settings and ends the process; a second copy is refused.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <iterator>
+#include <initializer_list>
 #include <set>
 #include <sstream>
 #include <string>
@@ -20,6 +16,7 @@
 
 #include "common/TempDir.h"
 #include "sim/CameraPose.h"
+#include "tests/e2e/RunLogs.h"
 #include "tests/support/PenChannel.h"
 #include "tests/support/Process.h"
 #include "tests/support/Wait.h"
@@ -29,7 +26,6 @@
 // After OpenCV: the X headers define macros (COUNT, Status) its headers use.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 #include "common/platform/X11Window.h"
@@ -39,13 +35,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-// A started program with its stdin writable and stderr kept in a file.
-std::unique_ptr<tktest::Process> Start(const std::vector<std::string>& args,
-                                       const fs::path& errFile,
-                                       const std::vector<std::string>& env = {}) {
-    return tktest::Process::start(args, {.env = env, .err = errFile.string(), .input = true});
-}
 
 class ConsoleProcessTest : public ::testing::Test {
 protected:
@@ -68,10 +57,11 @@ protected:
         ::setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
     }
 
-    // A calibration that inverts the simulator's pose for this screen.
-    fs::path writeCalibration(const std::string& poseName) const {
+    // The program over the simulated pen, with a calibration that inverts the
+    // simulator's upright pose for this screen.
+    std::vector<std::string> args() const {
         std::string error;
-        const auto pose = sim::CameraPose::parse(poseName, error);
+        const auto pose = sim::CameraPose::parse("upright", error);
         EXPECT_TRUE(pose) << error;
         const cv::Matx33d toCamera = pose->homography(screen, {640, 480});
         CalibrationFileContent c;
@@ -82,17 +72,13 @@ protected:
         c.frameSize = {640, 480};
         const fs::path path = dir / "calibration.yml";
         EXPECT_TRUE(WriteCalibrationFile(path.string(), c));
-        return path;
-    }
-
-    std::vector<std::string> args(const std::string& cal) const {
         return {(dir / "tovik").string(),
                 "--camera",
                 "sim:scene=blank,pose=upright,fps=60,noise=0,scenesize=" +
                     std::to_string(screen.width) + "x" + std::to_string(screen.height) +
                     ",control=" + (dir / "pen.sock").string(),
                 "--calibration-file",
-                cal,
+                path.string(),
                 "--run",
                 "--print-messages",
                 "--commands-from-stdin"};
@@ -103,9 +89,25 @@ protected:
         return std::abs(p.x - px) <= 3 && std::abs(p.y - py) <= 3;
     }
 
-    [[nodiscard]] std::string pointerText() const {
-        const tktest::Pointer p = tktest::pointer(display);
-        return std::to_string(p.x) + "," + std::to_string(p.y);
+    // A started program with its stdin writable and stderr kept in that file
+    // of the test's folder.
+    std::unique_ptr<tktest::Process> start(const std::vector<std::string>& args,
+                                           const char* err = "stderr.txt",
+                                           const std::vector<std::string>& env = {}) const {
+        return tktest::Process::start(args,
+                                      {.env = env, .err = (dir / err).string(), .input = true});
+    }
+
+    // What the program wrote to that file of the test's folder.
+    [[nodiscard]] std::string output(const char* name = "stderr.txt") const {
+        return tktest::readBytes(dir / name);
+    }
+
+    // Sends each command to the pen; each is answered "ok".
+    static void tell(tktest::PenChannel& pen, std::initializer_list<std::string> commands) {
+        for (const std::string& command : commands) {
+            EXPECT_EQ(pen.command(command), "ok") << command;
+        }
     }
 
     // Waits for an event of that type on the window.
@@ -124,7 +126,6 @@ protected:
 };
 
 TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
-    const fs::path cal = writeCalibration("upright");
     // The window the pen clicks into, in the bottom-right corner, away from
     // the console (centred on a display without a window manager).
     const int wx = screen.width - 320, wy = screen.height - 270;
@@ -137,55 +138,48 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
     XMapRaised(display, target);
     XSync(display, False);
 
-    auto tovik = Start(args(cal.string()), dir / "stderr.txt");
+    auto tovik = start(args());
     ASSERT_NE(tovik, nullptr);
     tktest::PenChannel pen;
-    ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << tktest::readBytes(dir / "stderr.txt");
+    ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << output();
     std::this_thread::sleep_for(300ms);
     XRaiseWindow(display, target);
     XSync(display, False);
 
     // Touch inside the test window: the pointer follows, the button goes down.
     const int px = wx + 220, py = wy + 180;
-    EXPECT_EQ(pen.command("move " + std::to_string(px) + " " + std::to_string(py)), "ok");
-    EXPECT_EQ(pen.command("lit 1"), "ok");
-    EXPECT_EQ(pen.command("f13 1"), "ok");
-    EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(px, py); }, 20s))
-        << tktest::readBytes(dir / "stderr.txt");
+    tell(pen, {"move " + std::to_string(px) + " " + std::to_string(py), "lit 1", "f13 1"});
+    EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(px, py); }, 20s)) << output();
     EXPECT_TRUE(waitEvent(target, ButtonPress, 10s));
 
     // Lift the pen: the release reaches the window.
-    EXPECT_EQ(pen.command("lit 0"), "ok");
-    EXPECT_EQ(pen.command("f13 0"), "ok");
+    tell(pen, {"lit 0", "f13 0"});
     EXPECT_TRUE(waitEvent(target, ButtonRelease, 10s));
 
     // A second copy is refused and leaves the first one running.
-    auto second = Start(args(cal.string()), dir / "stderr2.txt");
+    auto second = start(args(), "stderr2.txt");
     ASSERT_TRUE(second->waitExit(20s));
     EXPECT_EQ(second->exitCode(), 4);
-    EXPECT_NE(tktest::readBytes(dir / "stderr2.txt").find("已有一个Vesko控制台程序在运行"),
-              std::string::npos);
+    EXPECT_NE(output("stderr2.txt").find("已有一个Vesko控制台程序在运行"), std::string::npos);
     EXPECT_FALSE(tovik->waitExit(10ms));
 
     // Touch again, pause with the pen down, lift it: the button stays down.
-    EXPECT_EQ(pen.command("lit 1"), "ok");
-    EXPECT_EQ(pen.command("f13 1"), "ok");
+    tell(pen, {"lit 1", "f13 1"});
     EXPECT_TRUE(waitEvent(target, ButtonPress, 10s));
     tovik->send("pause");
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(pen.command("lit 0"), "ok");
-    EXPECT_EQ(pen.command("f13 0"), "ok");
+    tell(pen, {"lit 0", "f13 0"});
     EXPECT_FALSE(waitEvent(target, ButtonRelease, 500ms));
     EXPECT_TRUE(tktest::pointer(display).buttons & Button1Mask);
 
     // Exit while paused: the question is answered, settings saved, the
     // process ends promptly (measured generously).
     tovik->send("exit");
-    EXPECT_TRUE(tovik->waitExit(5s)) << tktest::readBytes(dir / "stderr.txt");
+    EXPECT_TRUE(tovik->waitExit(5s)) << output();
     EXPECT_EQ(tovik->exitCode(), 0);
-    const std::string stderrText = tktest::readBytes(dir / "stderr.txt");
+    const std::string stderrText = output();
     EXPECT_NE(stderrText.find("是否真的退出？"), std::string::npos);
-    const std::string ini = tktest::readBytes(dir / "tovik.ini");
+    const std::string ini = output("tovik.ini");
     for (const char* key : {"[Software]", "Amp=180", "RunExpoTime=-6", "[Camera]", "camGamma=130",
                             "[Functions]", "F13Trig=1"}) {
         EXPECT_NE(ini.find(key), std::string::npos) << key;
@@ -194,35 +188,35 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
 }
 
 TEST_F(ConsoleProcessTest, CommandLineErrorsGoToStderr) {
-    auto bad = Start({(dir / "tovik").string(), "--camera", "sim:bogus=1"}, dir / "err.txt");
+    auto bad = start({(dir / "tovik").string(), "--camera", "sim:bogus=1"}, "err.txt");
     ASSERT_TRUE(bad->waitExit(20s));
     EXPECT_EQ(bad->exitCode(), 2);
-    EXPECT_NE(tktest::readBytes(dir / "err.txt").find("--camera"), std::string::npos);
+    EXPECT_NE(output("err.txt").find("--camera"), std::string::npos);
 
-    auto badCal = Start({(dir / "tovik").string(), "--camera", "sim:fps=0", "--calibration-file",
+    auto badCal = start({(dir / "tovik").string(), "--camera", "sim:fps=0", "--calibration-file",
                          (dir / "missing.yml").string(), "--print-messages"},
-                        dir / "err2.txt");
+                        "err2.txt");
     ASSERT_TRUE(badCal->waitExit(20s));
     EXPECT_EQ(badCal->exitCode(), 2);
-    EXPECT_NE(tktest::readBytes(dir / "err2.txt").find("missing.yml"), std::string::npos);
+    EXPECT_NE(output("err2.txt").find("missing.yml"), std::string::npos);
 }
 
 TEST_F(ConsoleProcessTest, WithoutUinputOneLineSaysWhyAndTheConsoleGoesOn) {
     if (fs::exists("/dev/uinput")) {
         GTEST_SKIP() << "this machine has /dev/uinput";
     }
-    auto tovik = Start({(dir / "tovik").string(), "--input", "uinput", "--camera", "sim:fps=0",
+    auto tovik = start({(dir / "tovik").string(), "--input", "uinput", "--camera", "sim:fps=0",
                         "--print-messages", "--commands-from-stdin"},
-                       dir / "err.txt");
+                       "err.txt");
     ASSERT_NE(tovik, nullptr);
 
     // The console answers commands: Run before any calibration says so, and
     // Exit ends the program.
     tovik->send("run");
     tovik->send("exit");
-    ASSERT_TRUE(tovik->waitExit(20s)) << tktest::readBytes(dir / "err.txt");
+    ASSERT_TRUE(tovik->waitExit(20s)) << output("err.txt");
     EXPECT_EQ(tovik->exitCode(), 0);
-    const std::string err = tktest::readBytes(dir / "err.txt");
+    const std::string err = output("err.txt");
     std::vector<std::string> uinputLines;
     std::istringstream lines(err);
     for (std::string line; std::getline(lines, line);) {
@@ -254,24 +248,20 @@ TEST_F(TwoMonitorProcessTest, ThePenOnTheProjectorMovesThePointerOntoTheProjecto
     for (const bool primaryOnTheRight : {true, false}) {
         setMonitors(primaryOnTheRight);
         const int projectorX = primaryOnTheRight ? 0 : 1024;
-        const fs::path cal = writeCalibration("upright");
-        std::vector<std::string> a = args(cal.string());
+        std::vector<std::string> a = args();
         a.insert(a.end(), {"--screen", "PROJ"});
-        auto tovik = Start(a, dir / "stderr.txt");
+        auto tovik = start(a);
         tktest::PenChannel pen;
-        ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << tktest::readBytes(dir / "stderr.txt");
+        ASSERT_TRUE(pen.connect(dir / "pen.sock", 20s)) << output();
 
         // The pen near the projector's right edge: on the projector, never on
         // the panel beside it.
-        EXPECT_EQ(pen.command("move 1000 700"), "ok");
-        EXPECT_EQ(pen.command("lit 1"), "ok");
-        EXPECT_EQ(pen.command("f13 1"), "ok");
+        tell(pen, {"move 1000 700", "lit 1", "f13 1"});
         EXPECT_TRUE(tktest::waitUntil([&] { return pointerNear(projectorX + 1000, 700); }, 20s))
             << "primary on the " << (primaryOnTheRight ? "right" : "left") << ", pointer at "
-            << pointerText() << "\n"
-            << tktest::readBytes(dir / "stderr.txt");
-        EXPECT_EQ(pen.command("lit 0"), "ok");
-        EXPECT_EQ(pen.command("f13 0"), "ok");
+            << tktest::pointer(display).x << "," << tktest::pointer(display).y << "\n"
+            << output();
+        tell(pen, {"lit 0", "f13 0"});
         tovik->send("exit");
         EXPECT_TRUE(tovik->waitExit(10s));
         fs::remove(dir / "pen.sock");
@@ -286,12 +276,11 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
     if (!fs::exists(panel)) {
         GTEST_SKIP() << "e2e_panel is not built";
     }
-    auto tray = Start({panel.string()}, dir / "panel.txt");
+    auto tray = start({panel.string()}, "panel.txt");
     std::this_thread::sleep_for(300ms);
-    const fs::path cal = writeCalibration("upright");
-    std::vector<std::string> a = args(cal.string());
+    std::vector<std::string> a = args();
     std::erase(a, std::string("--run"));
-    auto tovik = Start(a, dir / "stderr.txt");
+    auto tovik = start(a);
     tovik->send("hide");
 
     // The icon: a small window embedded in the panel's notification area,
@@ -317,7 +306,7 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
     };
     Window icon = 0;
     tktest::waitUntil([&] { return (icon = findIcon()) != 0; }, 20s, 50ms);
-    ASSERT_NE(icon, 0u) << tktest::readBytes(dir / "stderr.txt");
+    ASSERT_NE(icon, 0u) << output();
     tovik->send("show");
     // Popups (the balloon shown on hiding, menus) are override-redirect
     // windows at the top of the stack.
@@ -374,43 +363,32 @@ TEST_F(ScaledDesktopProcessTest, AutomaticCalibrationMeasuresInDevicePixelsAtEve
     for (const char* scale : {"1", "1.5", "2"}) {
         const fs::path log = dir / (std::string("events-") + scale + ".log");
         auto tovik =
-            Start({(dir / "tovik").string(), "--camera", "sim:scene=screen,pose=keystone,fps=30",
+            start({(dir / "tovik").string(), "--camera", "sim:scene=screen,pose=keystone,fps=30",
                    "--print-messages", "--commands-from-stdin"},
-                  dir / "stderr.txt",
+                  "stderr.txt",
                   {std::string("QT_SCALE_FACTOR=") + scale, "TOVIK_EVENT_LOG=" + log.string()});
         tovik->send("1005");  // the automatic calibration button
 
-        std::vector<double> h;
-        tktest::waitUntil(
-            [&] {
-                std::istringstream lines(tktest::readBytes(log));
-                for (std::string line; std::getline(lines, line);) {
-                    std::istringstream words(line);
-                    std::string kind, what;
-                    words >> kind >> what;
-                    if (kind == "calibration" && what == "auto") {
-                        h.assign(std::istream_iterator<double>(words), {});
-                    }
-                }
-                return !h.empty();
-            },
-            60s, 100ms);
-        ASSERT_EQ(h.size(), 9u) << "scale " << scale << ": no calibration\n"
-                                << tktest::readBytes(dir / "stderr.txt");
-        const cv::Matx33d toScreen(h.data());
+        // The event log as written so far.
+        const auto trace = [&] {
+            std::istringstream lines(tktest::readBytes(log));
+            return e2e::readTovikTrace(lines, error).value_or(e2e::TovikTrace{});
+        };
+        tktest::waitUntil([&] { return !trace().calibrations.empty(); }, 60s, 100ms);
+        const auto calibrations = trace().calibrations;
+        ASSERT_FALSE(calibrations.empty()) << "scale " << scale << ": no calibration\n" << output();
+        EXPECT_EQ(calibrations.back().kind, "auto");
         for (const cv::Point2d p :
              {cv::Point2d(960, 600), cv::Point2d(200, 150), cv::Point2d(1700, 1050)}) {
-            const cv::Vec3d c = toCamera * cv::Vec3d(p.x, p.y, 1);
-            const cv::Vec3d s = toScreen * cv::Vec3d(c[0] / c[2], c[1] / c[2], 1);
-            EXPECT_LT(cv::norm(cv::Point2d(s[0] / s[2], s[1] / s[2]) - p), 4.0)
-                << "scale " << scale << " at " << p << ": " << s[0] / s[2] << "," << s[1] / s[2];
+            cv::Point2d c, s;
+            sim::projectPoint(toCamera, p, c);
+            sim::projectPoint(calibrations.back().homography, c, s);
+            EXPECT_LT(cv::norm(s - p), 4.0) << "scale " << scale << " at " << p << ": " << s;
         }
         // After the count-down, tracking starts; then Exit is heard.
-        EXPECT_TRUE(tktest::waitUntil(
-            [&] { return tktest::readBytes(log).find("\nframe ") != std::string::npos; }, 20s,
-            100ms))
+        EXPECT_TRUE(tktest::waitUntil([&] { return !trace().frames.empty(); }, 20s, 100ms))
             << "scale " << scale << ": tracking did not start\n"
-            << tktest::readBytes(dir / "stderr.txt");
+            << output();
         tovik->send("exit");
         EXPECT_TRUE(tovik->waitExit(15s)) << "scale " << scale;
     }

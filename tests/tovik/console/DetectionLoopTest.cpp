@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <pthread.h>
+#include <algorithm>
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
 
-#include <opencv2/imgproc.hpp>
-
+#include "FakeCaptureBackend.h"
 #include "tests/support/Wait.h"
 #include "tovik/tracking/DetectionLoop.h"
 
@@ -18,30 +17,6 @@ namespace tovik {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Frames of a flat grey screen, with a bright disc while the pen is lit.
-class FakeCamera {
-public:
-    bool grab(cv::Mat& frame, std::chrono::milliseconds timeout) {
-        grabs.fetch_add(1);
-        pthread_getname_np(pthread_self(), grabbingThread.data(), grabbingThread.size());
-        if (!delivering.load()) {
-            std::this_thread::sleep_for(timeout);
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-        frame.create(480, 640, CV_8UC3);
-        frame.setTo(cv::Scalar::all(40));
-        if (lit.load()) {
-            cv::circle(frame, {320, 240}, 4, cv::Scalar::all(255), cv::FILLED);
-        }
-        return true;
-    }
-    std::atomic<bool> delivering{true};
-    std::atomic<bool> lit{false};
-    std::atomic<int> grabs{0};
-    std::array<char, 16> grabbingThread{};  // as top -H shows it
-};
 
 // Real time, but every sleep request is remembered (and cut to 1 ms).
 class RecordingClock final : public common::Clock {
@@ -82,35 +57,34 @@ protected:
         // Camera 640x480 onto a 1280x960 screen.
         calibration.homography = cv::Matx33f(2, 0, 0, 0, 2, 0, 0, 0, 1);
         calibration.target = screen;
+        camera.open(0, {640, 480});
     }
 
-    std::unique_ptr<DetectionLoop> makeLoop(std::chrono::milliseconds grabTimeout = 50ms) {
-        DetectionLoop::Services s{
-            [this](cv::Mat& f, std::chrono::milliseconds t) { return camera.grab(f, t); },
-            settings,
-            [this] {
-                std::lock_guard lock(calibrationMutex);
-                return calibration;
-            },
-            keys,
-            injector,
-            clock,
-            status,
-            display,
+    // A loop over the fixture's camera, settings and calibration, started.
+    std::unique_ptr<DetectionLoop> startLoop(std::chrono::milliseconds grabTimeout = 50ms) {
+        auto grab = [this](cv::Mat& f, std::chrono::milliseconds t) {
+            pthread_getname_np(pthread_self(), grabbingThread.data(), grabbingThread.size());
+            return camera.grab(f, t);
         };
-        return std::make_unique<DetectionLoop>(std::move(s), grabTimeout);
+        auto snapshot = [this] {
+            std::lock_guard lock(calibrationMutex);
+            return calibration;
+        };
+        DetectionLoop::Services s{grab, settings, snapshot, keys, injector, clock, status, display};
+        auto loop = std::make_unique<DetectionLoop>(std::move(s), grabTimeout);
+        loop->start();
+        return loop;
     }
 
     bool hasPress() const {
-        for (const auto& e : injector.events()) {
-            if (e.flags & common::MouseFlags::LeftDown) {
-                return true;
-            }
-        }
-        return false;
+        const auto events = injector.events();
+        return std::ranges::any_of(
+            events, [](const auto& e) { return (e.flags & common::MouseFlags::LeftDown) != 0; });
     }
 
-    FakeCamera camera;
+    // Frames of a flat grey screen, with a bright disc while the pen is lit.
+    testing::FakeCaptureBackend camera;
+    std::array<char, 16> grabbingThread{};  // as top -H shows it
     TrackingSettings settings;
     std::mutex calibrationMutex;
     TrackingCalibration calibration;
@@ -124,10 +98,9 @@ protected:
 };
 
 TEST_F(DetectionLoopTest, SpotFramesPublishStatusAndPressTheButton) {
-    camera.lit = true;
-    auto loop = makeLoop();
+    camera.setSpot(true);
 
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 3 && hasPress(); }));
     loop->stop();
 
@@ -138,18 +111,17 @@ TEST_F(DetectionLoopTest, SpotFramesPublishStatusAndPressTheButton) {
     EXPECT_EQ(v.x, 640);  // centroid 320 mapped by 2
     EXPECT_EQ(v.yFromBottom, 960 - 480);
     EXPECT_TRUE(loop->finished());
-    EXPECT_STREQ(camera.grabbingThread.data(), "tovik-detect");
+    EXPECT_STREQ(grabbingThread.data(), "tovik-detect");
     // The injector spans the target monitor the mapper scaled to.
     EXPECT_EQ(injector.targetArea(), screen);
 }
 
 TEST_F(DetectionLoopTest, PenLeavingReleasesTheButton) {
-    camera.lit = true;
-    auto loop = makeLoop();
-    loop->start();
+    camera.setSpot(true);
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().button == DetectionStatus::Button::Down; }));
 
-    camera.lit = false;
+    camera.setSpot(false);
 
     ASSERT_TRUE(waitUntil([&] { return status.read().button == DetectionStatus::Button::Up; }));
     loop->stop();
@@ -159,8 +131,7 @@ TEST_F(DetectionLoopTest, PenLeavingReleasesTheButton) {
 }
 
 TEST_F(DetectionLoopTest, PauseParksBetweenFramesAndResumeGoesOn) {
-    auto loop = makeLoop();
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 2; }));
 
     ASSERT_TRUE(loop->pause());
@@ -180,13 +151,12 @@ TEST_F(DetectionLoopTest, PauseParksBetweenFramesAndResumeGoesOn) {
 }
 
 TEST_F(DetectionLoopTest, PauseWithThePenDownLeavesTheButtonPressed) {
-    camera.lit = true;
-    auto loop = makeLoop();
-    loop->start();
+    camera.setSpot(true);
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return hasPress(); }));
 
     ASSERT_TRUE(loop->pause());
-    camera.lit = false;
+    camera.setSpot(false);
     std::this_thread::sleep_for(40ms);
 
     for (const auto& e : injector.events()) {
@@ -199,9 +169,8 @@ TEST_F(DetectionLoopTest, PauseWithThePenDownLeavesTheButtonPressed) {
 
 TEST_F(DetectionLoopTest, ResumeTakesTheCalibrationReplacedWhileParked) {
     calibration.window = {};  // nothing scanned: no spot
-    camera.lit = true;
-    auto loop = makeLoop();
-    loop->start();
+    camera.setSpot(true);
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 3; }));
     EXPECT_FALSE(hasPress());
     ASSERT_TRUE(loop->pause());
@@ -218,8 +187,7 @@ TEST_F(DetectionLoopTest, ResumeTakesTheCalibrationReplacedWhileParked) {
 
 TEST_F(DetectionLoopTest, StopEndsTheThreadWhileTheCameraDeliversNothing) {
     camera.delivering = false;
-    auto loop = makeLoop(200ms);
-    loop->start();
+    auto loop = startLoop(200ms);
     ASSERT_TRUE(waitUntil([&] { return camera.grabs.load() >= 2; }));
 
     loop->stop();
@@ -231,8 +199,7 @@ TEST_F(DetectionLoopTest, StopEndsTheThreadWhileTheCameraDeliversNothing) {
 
 TEST_F(DetectionLoopTest, PauseParksEvenWhenNoFramesCome) {
     camera.delivering = false;
-    auto loop = makeLoop(100ms);
-    loop->start();
+    auto loop = startLoop(100ms);
     ASSERT_TRUE(waitUntil([&] { return camera.grabs.load() >= 1; }));
 
     EXPECT_TRUE(loop->pause());
@@ -243,8 +210,7 @@ TEST_F(DetectionLoopTest, PauseParksEvenWhenNoFramesCome) {
 
 TEST_F(DetectionLoopTest, TheSleepFollowsTheIntervalFromTheNextFrameOn) {
     settings.SamplingInterval = 7;
-    auto loop = makeLoop();
-    loop->start();
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return clock.sleeps().size() >= 2; }));
 
     settings.SamplingInterval = 45;
@@ -258,9 +224,8 @@ TEST_F(DetectionLoopTest, TheSleepFollowsTheIntervalFromTheNextFrameOn) {
 }
 
 TEST_F(DetectionLoopTest, ShownPictureCarriesTheSpotMarker) {
-    camera.lit = true;
-    auto loop = makeLoop();
-    loop->start();
+    camera.setSpot(true);
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 2; }));
     EXPECT_EQ(display.published(), 0u);  // nothing offered while the picture is off
 
@@ -278,9 +243,8 @@ TEST_F(DetectionLoopTest, ShownPictureCarriesTheSpotMarker) {
 
 TEST_F(DetectionLoopTest, WithF13GatingAnUnpressedKeyIgnoresTheSpot) {
     settings.F13Trig = 1;
-    camera.lit = true;
-    auto loop = makeLoop();
-    loop->start();
+    camera.setSpot(true);
+    auto loop = startLoop();
     ASSERT_TRUE(waitUntil([&] { return status.read().frames >= 5; }));
     EXPECT_FALSE(hasPress());
     EXPECT_EQ(status.read().spotCount, 0);

@@ -89,41 +89,36 @@ public:
     bool hasImageControls() override { return true; }
     bool setImageControl(ImageControl control, int value) override {
         std::lock_guard lock(mutex_);
-        imageControls[static_cast<int>(control)] = value;
-        imageControlSets.push_back(static_cast<int>(control));
+        images.*kImageControlMembers[static_cast<int>(control)] = value;
         return true;
     }
     std::optional<int> getImageControl(ImageControl control) override {
         std::lock_guard lock(mutex_);
-        return imageControls[static_cast<int>(control)];
+        return images.*kImageControlMembers[static_cast<int>(control)];
     }
     std::vector<ControlInfo> controls() override {
         if (!withControls) {
             return {};
         }
-        ControlInfo brightness;
-        brightness.id = 1;
-        brightness.name = "Brightness";
-        brightness.type = ControlInfo::Type::Integer;
-        brightness.minimum = -64;
-        brightness.maximum = 64;
-        brightness.value = imageControls[0];
-        ControlInfo autoWhite;
-        autoWhite.id = 2;
-        autoWhite.name = "White balance, automatic";
-        autoWhite.type = ControlInfo::Type::Boolean;
-        ControlInfo powerLine;
-        powerLine.id = 3;
-        powerLine.name = "Power line frequency";
-        powerLine.type = ControlInfo::Type::Menu;
-        powerLine.menuItems = {{0, "Off"}, {1, "50 Hz"}, {2, "60 Hz"}};
-        return {brightness, autoWhite, powerLine};
+        using T = ControlInfo::Type;
+        return {{.id = 1,
+                 .name = "Brightness",
+                 .type = T::Integer,
+                 .minimum = -64,
+                 .maximum = 64,
+                 .value = images.brightness,
+                 .menuItems = {}},
+                {.id = 2, .name = "White balance, automatic", .type = T::Boolean, .menuItems = {}},
+                {.id = 3,
+                 .name = "Power line frequency",
+                 .type = T::Menu,
+                 .menuItems = {{0, "Off"}, {1, "50 Hz"}, {2, "60 Hz"}}}};
     }
     bool setControl(unsigned id, int value) override {
         std::lock_guard lock(mutex_);
         controlSets.push_back({static_cast<int>(id), value});
         if (id == 1) {
-            imageControls[0] = value;  // the properties dialog's brightness
+            images.brightness = value;  // the properties dialog's brightness
         }
         return true;
     }
@@ -149,8 +144,7 @@ public:
     int openIndex = -1;
     std::vector<std::pair<int, cv::Size>> opens;
     std::vector<ExposureRequest> exposures;
-    int imageControls[8] = {};
-    std::vector<int> imageControlSets;
+    ImageControls images{0, 0, 0, 0, 0, 0, 0, 0};  // what the device holds
     std::vector<std::pair<int, int>> controlSets;
 
 private:

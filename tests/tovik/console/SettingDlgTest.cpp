@@ -8,11 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <functional>
 
-#include "FakeCaptureBackend.h"
-#include "tovik/camera/CameraDS.h"
-#include "tovik/console/MessagePresenter.h"
+#include "ConsoleFixture.h"
 #include "tovik/console/SettingDlg.h"
 
 namespace tovik::testing {
@@ -20,27 +17,18 @@ namespace {
 
 using E = FakeCaptureBackend::ExposureRequest;
 
-class SettingDlgTest : public ::testing::Test {
+class SettingDlgTest : public FakeCameraFixture {
 protected:
     SettingDlgTest() {
-        auto b = std::make_unique<FakeCaptureBackend>(3);
-        backend = b.get();
-        camera.setBackend(std::move(b));
-        EXPECT_TRUE(camera.OpenDevice(0, false, 640, 480));
-        CameraIndex = 0;
-    }
-
-    CSettingDlg& open(int running = 0, int autoTh = 1,
-                      const std::function<void(TrackingSettings&)>& beforeShow = {}) {
-        TrackingSettings values;
         values.Amp = 180;
         values.Area = 5;
         values.AreaUp = 1000;
         values.RunExpoTime = -6;
+    }
+
+    // The dialog shown over `values`.
+    CSettingDlg& open(int running = 0, int autoTh = 1) {
         values.AutoTh = autoTh;
-        if (beforeShow) {
-            beforeShow(values);
-        }
         dlg = std::make_unique<CSettingDlg>(camera, messages, values);
         dlg->Running = running;
         dlg->Monitors = monitors;
@@ -64,9 +52,8 @@ protected:
         emit box->activated(index);
     }
 
-    FakeCaptureBackend* backend = nullptr;
-    CCameraDS camera;
     RecordingMessagePresenter messages;
+    TrackingSettings values;
     std::vector<common::Monitor> monitors;
     std::unique_ptr<CSettingDlg> dlg;
 };
@@ -177,7 +164,8 @@ TEST_F(SettingDlgTest, RightClickHoldIsOffOrWithinItsRangesAndStoredOnOk) {
 
 TEST_F(SettingDlgTest, ScreenListOffersTheMonitorsAndStoresANameOrWhatWasTyped) {
     monitors = {{"eDP-1", {0, 0, 1280, 800}, true}, {"HDMI-1", {1280, 0, 1024, 768}, false}};
-    open(0, 1, [](TrackingSettings& values) { values.Screen = "HDMI-1"; });
+    values.Screen = "HDMI-1";
+    open(0, 1);
     QComboBox* screen = combo(1100);
 
     EXPECT_EQ(items(1100),
@@ -268,7 +256,6 @@ TEST_F(SettingDlgTest, SwitchingDevicesReopensAtVgaWithAutomaticExposure) {
 
     d.reject();  // the switch stays
     EXPECT_EQ(CameraIndex, 2);
-    CameraIndex = 0;
 }
 
 }  // namespace

@@ -4,14 +4,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <functional>
 
-#include "FakeCaptureBackend.h"
-#include "tovik/camera/CameraDS.h"
+#include "ConsoleFixture.h"
 #include "tovik/console/CameraDialogsQt.h"
 #include "tovik/console/CountDownDlg.h"
 #include "tovik/console/FrameView.h"
@@ -43,51 +42,32 @@ TEST(CountDownDlgTest, CountsDownOneSecondPerTickAndAcceptsAtZero) {
 }
 
 TEST(CountDownDlgTest, ButtonsEscapeAndCloseEndIt) {
-    {
+    const std::pair<std::function<void(CCountDownDlg&)>, int> endings[] = {
+        {[](CCountDownDlg& d) {
+             QTest::mouseClick(d.findChild<QPushButton*>("1"), Qt::LeftButton);
+         },
+         QDialog::Accepted},
+        {[](CCountDownDlg& d) {
+             QTest::mouseClick(d.findChild<QPushButton*>("2"), Qt::LeftButton);
+         },
+         QDialog::Rejected},
+        {[](CCountDownDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }, QDialog::Rejected},
+        {[](CCountDownDlg& d) { d.close(); }, QDialog::Rejected},
+    };
+    for (const auto& [end, result] : endings) {
         CCountDownDlg dlg;
         dlg.show();
         EXPECT_TRUE(dlg.timerActive());
-        QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
-        EXPECT_EQ(dlg.result(), int(QDialog::Accepted));
-        EXPECT_FALSE(dlg.timerActive());
-    }
-    {
-        CCountDownDlg dlg;
-        dlg.show();
-        QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("2")), Qt::LeftButton);
-        EXPECT_EQ(dlg.result(), int(QDialog::Rejected));
-        EXPECT_FALSE(dlg.timerActive());
-    }
-    {
-        CCountDownDlg dlg;
-        dlg.show();
-        QTest::keyClick(&dlg, Qt::Key_Escape);
-        EXPECT_EQ(dlg.result(), int(QDialog::Rejected));
-        EXPECT_FALSE(dlg.timerActive());
-    }
-    {
-        CCountDownDlg dlg;
-        dlg.show();
-        dlg.close();
-        EXPECT_EQ(dlg.result(), int(QDialog::Rejected));
+        end(dlg);
+        EXPECT_EQ(dlg.result(), result);
         EXPECT_FALSE(dlg.timerActive());
     }
 }
 
-class SelectDlgTest : public ::testing::Test {
+class SelectDlgTest : public FakeCameraFixture {
 protected:
-    SelectDlgTest() {
-        auto b = std::make_unique<FakeCaptureBackend>(3);
-        backend = b.get();
-        camera.setBackend(std::move(b));
-        camera.setDialogs(&dialogs);
-        EXPECT_TRUE(camera.OpenDevice(0, false, 640, 480));
-        CameraIndex = 0;
-    }
-    ~SelectDlgTest() override { CameraIndex = 0; }
+    SelectDlgTest() { camera.setDialogs(&dialogs); }
 
-    FakeCaptureBackend* backend = nullptr;
-    CCameraDS camera;
     QtCameraDialogs dialogs;
 };
 

@@ -47,6 +47,21 @@ protected:
         return *app;
     }
 
+    // With another copy holding the lock, a start with `devices` cameras ends
+    // with `code` and one message, and no console.
+    void expectRefusedBesideAnotherCopy(int devices, int code, const char* text, MessageIcon icon) {
+        const auto other = common::InstanceLock::tryAcquire("TovikStartupTest");
+        ASSERT_NE(other, nullptr);
+
+        EXPECT_EQ(makeApp(devices).InitInstance(), code);
+
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].text, QString::fromUtf8(text));
+        EXPECT_EQ(messages.messages[0].caption, QStringLiteral("提示"));
+        EXPECT_EQ(messages.messages[0].icon, icon);
+        EXPECT_EQ(consoleRuns, 0);
+    }
+
     QTemporaryDir runtime;
     common::ProgramPaths paths;
     RecordingMessagePresenter messages;
@@ -58,31 +73,13 @@ protected:
 };
 
 TEST_F(StartupTest, NoDeviceIsReportedBeforeTheSecondCopyCheck) {
-    const auto other = common::InstanceLock::tryAcquire("TovikStartupTest");
-    ASSERT_NE(other, nullptr);
-
-    const int code = makeApp(0).InitInstance();
-
-    EXPECT_EQ(code, exitcode::NoDevice);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, QStringLiteral("请将Vesko与电脑连接"));
-    EXPECT_EQ(messages.messages[0].caption, QStringLiteral("提示"));
-    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
-    EXPECT_EQ(consoleRuns, 0);
+    expectRefusedBesideAnotherCopy(0, exitcode::NoDevice, "请将Vesko与电脑连接",
+                                   MessageIcon::Information);
 }
 
 TEST_F(StartupTest, ASecondCopyIsRefusedWithAWarning) {
-    const auto other = common::InstanceLock::tryAcquire("TovikStartupTest");
-    ASSERT_NE(other, nullptr);
-
-    const int code = makeApp(1).InitInstance();
-
-    EXPECT_EQ(code, exitcode::AlreadyRunning);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, QStringLiteral("已有一个Vesko控制台程序在运行"));
-    EXPECT_EQ(messages.messages[0].caption, QStringLiteral("提示"));
-    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(consoleRuns, 0);
+    ASSERT_NO_FATAL_FAILURE(expectRefusedBesideAnotherCopy(
+        1, exitcode::AlreadyRunning, "已有一个Vesko控制台程序在运行", MessageIcon::Warning));
     EXPECT_TRUE(backend->opens.empty());  // the camera is left alone
 }
 
