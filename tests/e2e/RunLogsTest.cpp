@@ -19,11 +19,6 @@ namespace {
 using std::chrono::microseconds;
 using std::chrono::steady_clock;
 
-std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(RunLogs, SimulatorFrameLogReadsBackFrameByFrame) {
     tktest::TempDir dir;
     const std::string path = dir.path() + "/frames.log";
@@ -33,7 +28,7 @@ TEST(RunLogs, SimulatorFrameLogReadsBackFrameByFrame) {
         log.write(7, steady_clock::time_point(microseconds(1'500'000)), {{12.25, 40.5}, true});
         log.write(8, steady_clock::time_point(microseconds(1'533'333)), {{-3, 799}, false});
     }
-    std::istringstream in(fileText(path));
+    std::ifstream in(path);
     std::string error;
 
     const auto frames = readSimFrames(in, error);
@@ -72,7 +67,7 @@ TEST(RunLogs, TovikTraceRecordsEachEventWithItsFrame) {
         trace->frameProcessed();
         trace->calibrationCompleted("manual", cv::Matx33f::eye());
     }
-    std::istringstream in(fileText(path));
+    std::ifstream in(path);
 
     const auto trace = readTovikTrace(in, error);
 
@@ -109,7 +104,7 @@ TEST(RunLogs, TraceWithoutFrameQueryNumbersGrabsAndMarksEventsBeforeAnyFrame) {
         trace->frameGrabbed();
         trace->pointerEvent(0x0004, 0, 0);
     }
-    std::istringstream in(fileText(path));
+    std::ifstream in(path);
 
     const auto trace = readTovikTrace(in, error);
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <sstream>
 
 #include "common/platform/AbsoluteMapping.h"
 #include "common/platform/InputInjector.h"
+#include "sim/CameraPose.h"
 
 namespace e2e {
 
@@ -18,15 +20,6 @@ using common::MouseFlags::LeftUp;
 using common::MouseFlags::Move;
 using common::MouseFlags::RightDown;
 using common::MouseFlags::RightUp;
-
-bool project(const cv::Matx33d& h, cv::Point2d in, cv::Point2d& out) {
-    const cv::Vec3d v = h * cv::Vec3d(in.x, in.y, 1.0);
-    if (std::abs(v[2]) < 1e-12) {
-        return false;
-    }
-    out = {v[0] / v[2], v[1] / v[2]};
-    return std::isfinite(out.x) && std::isfinite(out.y);
-}
 
 cv::Point2d toPoint(int x, int y) {
     return {static_cast<double>(x), static_cast<double>(y)};
@@ -121,7 +114,7 @@ double calibrationError(const cv::Matx33d& pose, const cv::Matx33d& tovik, cv::S
             const cv::Point2d s((i + 0.5) * screen.width / kColumns,
                                 (j + 0.5) * screen.height / kRows);
             cv::Point2d camera, back;
-            if (!project(pose, s, camera) || !project(tovik, camera, back)) {
+            if (!sim::projectPoint(pose, s, camera) || !sim::projectPoint(tovik, camera, back)) {
                 return std::numeric_limits<double>::infinity();
             }
             sum += cv::norm(back - s);
@@ -154,6 +147,13 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     Report r;
     auto fail = [&r](std::string why) { r.failures.push_back(std::move(why)); };
     const cv::Rect target = run.monitor.empty() ? cv::Rect({}, run.screen) : run.monitor;
+    // Where the X server put the pointer for an event: absolute coordinates
+    // span the target monitor.
+    const auto pointerAt = [&target](const TraceEvent& e) {
+        const common::PixelPoint at =
+            common::absoluteToPixel(e.dx, e.dy, {target.x, target.y, target.width, target.height});
+        return toPoint(at.x, at.y);
+    };
 
     // Calibration: the last one that completed.
     if (!run.trace.calibrations.empty()) {
@@ -177,10 +177,9 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     // Tracking rate and per-frame work.
     r.frames = run.trace.frames.size();
     if (!run.trace.frames.empty()) {
-        double work = 0;
-        for (const TraceFrame& f : run.trace.frames) {
-            work += static_cast<double>(f.processUs);
-        }
+        const double work = std::accumulate(
+            run.trace.frames.begin(), run.trace.frames.end(), 0.0,
+            [](double sum, const TraceFrame& f) { return sum + static_cast<double>(f.processUs); });
         r.detectMsMean = work / 1000.0 / static_cast<double>(r.frames);
         const double spanS = static_cast<double>(run.trace.frames.back().captureUs -
                                                  run.trace.frames.front().captureUs) /
@@ -217,12 +216,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
                 ++unknownFrames;
                 continue;
             }
-            // Where the X server put the pointer for this event: absolute
-            // coordinates span the target monitor.
-            const common::PixelPoint at = common::absoluteToPixel(
-                e.dx, e.dy, {target.x, target.y, target.width, target.height});
-            const cv::Point2d pointer = toPoint(at.x, at.y);
-            errors.push_back(cv::norm(pointer - it->second->pen));
+            errors.push_back(cv::norm(pointerAt(e) - it->second->pen));
         }
         if ((e.flags & LeftDown) != 0) {
             ++r.pressCount;
@@ -246,11 +240,8 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         }
     }
     if (!errors.empty()) {
-        double sum = 0;
-        for (double e : errors) {
-            sum += e;
-        }
-        r.pointerErrorMeanPx = sum / static_cast<double>(errors.size());
+        r.pointerErrorMeanPx =
+            std::accumulate(errors.begin(), errors.end(), 0.0) / static_cast<double>(errors.size());
         r.pointerErrorMaxPx = *std::max_element(errors.begin(), errors.end());
     }
     r.latencyMsP95 = percentile(latencies, 95);
@@ -275,9 +266,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         std::map<std::uint64_t, cv::Point2d> moveAt;  // by causing frame
         for (const TraceEvent& e : run.trace.events) {
             if ((e.flags & (Move | Absolute)) == (Move | Absolute)) {
-                const common::PixelPoint at = common::absoluteToPixel(
-                    e.dx, e.dy, {target.x, target.y, target.width, target.height});
-                moveAt[e.frame] = toPoint(at.x, at.y);
+                moveAt[e.frame] = pointerAt(e);
             }
         }
         double sum = 0;
@@ -297,11 +286,8 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             if (held.empty()) {
                 return;
             }
-            cv::Point2d mean(0, 0);
-            for (const cv::Point2d& p : held) {
-                mean += p;
-            }
-            mean /= static_cast<double>(held.size());
+            const cv::Point2d mean = std::accumulate(held.begin(), held.end(), cv::Point2d()) /
+                                     static_cast<double>(held.size());
             for (const cv::Point2d& p : held) {
                 sum += (p - mean).dot(p - mean);
                 ++samples;
