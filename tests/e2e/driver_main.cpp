@@ -50,6 +50,7 @@
 #include "Figure.h"
 #include "RunLogs.h"
 #include "common/platform/AbsoluteMapping.h"
+#include "sim/PenCommand.h"
 #include "sim/ScreenScene.h"
 #include "tests/support/PenChannel.h"
 #include "tests/support/X11.h"
@@ -399,16 +400,9 @@ int pen(const std::vector<std::string>& args) {
             continue;
         }
         // A glide or wait is answered when it ends: allow its own length.
-        int ms = 0;
-        std::istringstream words(line);
-        std::string verb, last, w;
-        words >> verb;
-        while (words >> w) {
-            last = w;
-        }
-        if (verb == "path" || verb == "wait") {
-            ms = std::atoi(last.c_str());
-        }
+        std::string error;
+        const std::optional<sim::PenCommand> c = sim::parsePenCommand(line, error);
+        const int ms = c ? c->ms : 0;
         if (!channel.send(line + "\n") ||
             !channel.reply(reply, std::chrono::milliseconds(ms + 5000))) {
             std::fprintf(stderr, "e2e_driver: no answer to '%s'\n", line.c_str());
@@ -551,29 +545,14 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
-    if (command == "geometry") {
-        return geometry(args);
-    }
-    if (command == "click" || (command == "drag" && args.size() == 4)) {
-        return click(args);
-    }
-    if (command == "key") {
-        return key(args);
-    }
-    if (command == "screenshot") {
-        return screenshot(args);
-    }
-    if (command == "figure") {
-        return figure(args);
-    }
-    if (command == "tap") {
-        return tap(args);
-    }
-    if (command == "pen") {
-        return pen(args);
-    }
-    if (command == "inkwatch") {
-        return inkwatch(args);
+    using Command = int (*)(const std::vector<std::string>&);
+    const std::pair<const char*, Command> commands[] = {
+        {"geometry", geometry}, {"click", click}, {"key", key}, {"screenshot", screenshot},
+        {"figure", figure},     {"tap", tap},     {"pen", pen}, {"inkwatch", inkwatch}};
+    for (const auto& [name, run] : commands) {
+        if (command == name || (command == "drag" && args.size() == 4 && run == click)) {
+            return run(args);
+        }
     }
     return usage();
 }
