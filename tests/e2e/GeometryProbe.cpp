@@ -28,20 +28,14 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 bool isNumber(const QString& name) {
-    if (name.isEmpty()) {
-        return false;
-    }
-    for (const QChar c : name) {
-        if (!c.isDigit()) {
-            return false;
-        }
-    }
-    return true;
+    return !name.isEmpty() &&
+           std::all_of(name.begin(), name.end(), [](QChar c) { return c.isDigit(); });
 }
 
 class GeometryProbe final : public QObject {
@@ -54,18 +48,12 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::Show:
-            case QEvent::Hide:
-            case QEvent::Move:
-            case QEvent::Resize:
-            case QEvent::Expose:
-                if ((watched->isWidgetType() || watched->isWindowType()) && !timer_.isActive()) {
-                    timer_.start();
-                }
-                break;
-            default:
-                break;
+        constexpr QEvent::Type kChanges[] = {QEvent::Show, QEvent::Hide, QEvent::Move,
+                                             QEvent::Resize, QEvent::Expose};
+        if (std::find(std::begin(kChanges), std::end(kChanges), event->type()) !=
+                std::end(kChanges) &&
+            (watched->isWidgetType() || watched->isWindowType()) && !timer_.isActive()) {
+            timer_.start();
         }
         return false;
     }
