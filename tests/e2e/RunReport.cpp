@@ -146,6 +146,12 @@ double distanceToSegment(cv::Point2d p, cv::Point2d a, cv::Point2d b) {
 Report computeReport(const RunRecords& run, const Limits& limits) {
     Report r;
     auto fail = [&r](std::string why) { r.failures.push_back(std::move(why)); };
+    // A check: `why` is its failure unless `ok`.
+    auto need = [&fail](bool ok, std::string why) {
+        if (!ok) {
+            fail(std::move(why));
+        }
+    };
     const cv::Rect target = run.monitor.empty() ? cv::Rect({}, run.screen) : run.monitor;
     // Where the X server put the pointer for an event: absolute coordinates
     // span the target monitor.
@@ -164,15 +170,13 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     // Every calibration Tovik accepted, not only the last, is held to the pose.
     for (const TraceCalibration& c : run.trace.calibrations) {
         const double error = calibrationError(run.pose, c.homography, target.size());
-        if (!(error <= limits.calibrationErrorPx)) {
-            fail("an accepted " + c.kind + " calibration is " + fixed(error, 1) +
+        need(error <= limits.calibrationErrorPx,
+             "an accepted " + c.kind + " calibration is " + fixed(error, 1) +
                  " px off over the screen (limit " + fixed(limits.calibrationErrorPx, 1) + ")");
-        }
     }
-    if (r.calibration != limits.calibration) {
-        fail("the " + limits.calibration + " calibration did not complete" +
+    need(r.calibration == limits.calibration,
+         "the " + limits.calibration + " calibration did not complete" +
              (r.calibration.empty() ? std::string() : " (" + r.calibration + " did)"));
-    }
 
     // Tracking rate and per-frame work.
     r.frames = run.trace.frames.size();
@@ -188,9 +192,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             r.fps = static_cast<double>(r.frames - 1) / spanS;
         }
     }
-    if (r.frames == 0) {
-        fail("tracking processed no frame");
-    }
+    need(r.frames > 0, "tracking processed no frame");
 
     // Pointer events against the pen's true position in their own frame.
     std::map<std::uint64_t, const SimFrame*> byNumber;
@@ -249,16 +251,13 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     if (errors.empty()) {
         fail("no pointer move to measure");
     } else {
-        if (!(r.pointerErrorMeanPx < limits.pointerMeanPx)) {
-            fail("mean pointer error " + fixed(r.pointerErrorMeanPx, 2) + " px");
-        }
-        if (!(r.pointerErrorMaxPx < limits.pointerMaxPx)) {
-            fail("largest pointer error " + fixed(r.pointerErrorMaxPx, 2) + " px");
-        }
+        need(r.pointerErrorMeanPx < limits.pointerMeanPx,
+             "mean pointer error " + fixed(r.pointerErrorMeanPx, 2) + " px");
+        need(r.pointerErrorMaxPx < limits.pointerMaxPx,
+             "largest pointer error " + fixed(r.pointerErrorMaxPx, 2) + " px");
     }
-    if (unknownFrames > 0) {
-        fail(std::to_string(unknownFrames) + " pointer events without a known camera frame");
-    }
+    need(unknownFrames == 0,
+         std::to_string(unknownFrames) + " pointer events without a known camera frame");
 
     // The pointer while the pen is held still: its position at each frame of
     // a hold is that of the last absolute move caused by a frame up to it.
@@ -305,26 +304,19 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         }
         if (samples > 0) {
             r.holdJitterPxRms = std::sqrt(sum / samples);
-            if (!(r.holdJitterPxRms < limits.holdJitterPx)) {
-                fail("pointer jitter while held " + fixed(r.holdJitterPxRms, 2) + " px RMS");
-            }
+            need(r.holdJitterPxRms < limits.holdJitterPx,
+                 "pointer jitter while held " + fixed(r.holdJitterPxRms, 2) + " px RMS");
         }
     }
-    if (r.pressCount == 0) {
-        fail("no button press");
-    }
-    if (unbalanced > 0 || down || r.pressCount != r.releaseCount) {
-        fail("presses and releases do not pair up (" + std::to_string(r.pressCount) + " / " +
+    need(r.pressCount > 0, "no button press");
+    need(unbalanced == 0 && !down && r.pressCount == r.releaseCount,
+         "presses and releases do not pair up (" + std::to_string(r.pressCount) + " / " +
              std::to_string(r.releaseCount) + ")");
-    }
 
-    if (rightUnbalanced > 0 || rightDown) {
-        fail("right presses and releases do not pair up");
-    }
-    if (limits.rightClicks >= 0 && r.rightClickCount != limits.rightClicks) {
-        fail(std::to_string(r.rightClickCount) + " right clicks, " +
+    need(rightUnbalanced == 0 && !rightDown, "right presses and releases do not pair up");
+    need(limits.rightClicks < 0 || r.rightClickCount == limits.rightClicks,
+         std::to_string(r.rightClickCount) + " right clicks, " +
              std::to_string(limits.rightClicks) + " expected");
-    }
 
     // Kalvo's ink against the figure.
     const std::vector<Sample> samples = samplesAlong(run.figure, 3.0);
@@ -366,35 +358,28 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             r.segmentsOnFigure = static_cast<double>(along) / static_cast<double>(segs.size());
         }
     }
-    if (run.figure.empty()) {
-        fail("no figure to compare the ink with");
-    } else if (!run.segments) {
-        fail("Kalvo left no document dump");
+    if (run.figure.empty() || !run.segments) {
+        fail(run.figure.empty() ? "no figure to compare the ink with"
+                                : "Kalvo left no document dump");
     } else {
-        if (!(r.figureCoverage >= limits.minCoverage)) {
-            fail("Kalvo's segments cover " + fixed(r.figureCoverage * 100, 0) + " % of the figure");
-        }
-        if (!(r.segmentsOnFigure >= limits.minOnFigure)) {
-            fail(fixed(r.segmentsOnFigure * 100, 0) + " % of Kalvo's segments lie on the figure");
-        }
+        need(r.figureCoverage >= limits.minCoverage,
+             "Kalvo's segments cover " + fixed(r.figureCoverage * 100, 0) + " % of the figure");
+        need(r.segmentsOnFigure >= limits.minOnFigure,
+             fixed(r.segmentsOnFigure * 100, 0) + " % of Kalvo's segments lie on the figure");
     }
     if (!run.screenshot.empty() && !samples.empty()) {
         r.screenInk = inkShare(run.screenshot, samples, {0, 0}, tol);
-        if (!(r.screenInk >= limits.minScreenInk)) {
-            fail("the screenshot shows ink along " + fixed(r.screenInk * 100, 0) +
-                 " % of the figure");
-        }
+        need(r.screenInk >= limits.minScreenInk,
+             "the screenshot shows ink along " + fixed(r.screenInk * 100, 0) + " % of the figure");
     }
     // Kalvo's saved picture holds the monitor its surfaces cover.
     if (!run.savedPicture.empty() && !samples.empty()) {
         const double saved = inkShare(run.savedPicture, samples, -cv::Point2d(target.tl()), tol);
-        if (!(saved >= limits.minScreenInk)) {
-            fail("the saved picture shows ink along " + fixed(saved * 100, 0) + " % of the figure");
-        }
+        need(saved >= limits.minScreenInk,
+             "the saved picture shows ink along " + fixed(saved * 100, 0) + " % of the figure");
     }
-    if (run.leftoverProcesses > 0) {
-        fail(std::to_string(run.leftoverProcesses) + " processes left behind");
-    }
+    need(run.leftoverProcesses <= 0,
+         std::to_string(run.leftoverProcesses) + " processes left behind");
     r.ok = r.failures.empty();
     return r;
 }

@@ -347,9 +347,8 @@ int figure(const std::vector<std::string>& args) {
         cv::Rect2d box = e2e::figureBox(part, screen);
         box.x += origin.x;
         box.y += origin.y;
-        for (e2e::Stroke& s : e2e::figureStrokes(part, box, color)) {
-            strokes.push_back(std::move(s));
-        }
+        const std::vector<e2e::Stroke> some = e2e::figureStrokes(part, box, color);
+        strokes.insert(strokes.end(), some.begin(), some.end());
     }
     if (!figureFile.empty()) {
         std::ofstream out(figureFile, std::ios::app);
@@ -491,18 +490,15 @@ int inkwatch(const std::vector<std::string>& args) {
             }
             line = partial + line;
             partial.clear();
-            e2e::TraceEvent e;
-            char kind[16] = {};
-            unsigned flags = 0;
-            long long send = 0, capture = 0;
-            unsigned long long frame = 0;
-            if (std::sscanf(line.c_str(), "%15s %lld %u %d %d %llu %lld", kind, &send, &flags,
-                            &e.dx, &e.dy, &frame, &capture) == 7 &&
-                std::strcmp(kind, "event") == 0 && (flags & 0x8001) == 0x8001 &&
-                (flags & 0x0006) == 0 && capture != 0) {
-                const common::PixelPoint at = common::absoluteToPixel(e.dx, e.dy, target);
-                pending.push_back({std::clamp(at.x - 1, 0, width - kPatch),
-                                   std::clamp(at.y - 1, 0, height - kPatch), capture});
+            std::istringstream one(line + "\n");
+            std::string error;
+            const std::optional<e2e::TovikTrace> read = e2e::readTovikTrace(one, error);
+            for (const e2e::TraceEvent& e : read ? read->events : std::vector<e2e::TraceEvent>()) {
+                if ((e.flags & 0x8001) == 0x8001 && (e.flags & 0x0006) == 0 && e.captureUs != 0) {
+                    const common::PixelPoint at = common::absoluteToPixel(e.dx, e.dy, target);
+                    pending.push_back({std::clamp(at.x - 1, 0, width - kPatch),
+                                       std::clamp(at.y - 1, 0, height - kPatch), e.captureUs});
+                }
             }
         }
         log.clear();
