@@ -24,11 +24,8 @@
 //       until ink shows at the pointer; writes "ink CAPTURE_US SEEN_US" or
 //       "miss CAPTURE_US" (no ink within 500 ms: a tap on a button) to OUT
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
