@@ -218,12 +218,9 @@ int geometry(const std::vector<std::string>& args) {
 // when both points are the same.
 int click(const std::vector<std::string>& args) {
     double x = 0, y = 0, x2 = 0, y2 = 0;
-    if ((args.size() != 2 && args.size() != 4) || !toDouble(args[0], x) || !toDouble(args[1], y)) {
-        return usage();
-    }
-    x2 = x;
-    y2 = y;
-    if (args.size() == 4 && (!toDouble(args[2], x2) || !toDouble(args[3], y2))) {
+    // Two numbers: the end is the start.
+    if ((args.size() != 2 && args.size() != 4) || !toDouble(args[0], x) || !toDouble(args[1], y) ||
+        !toDouble(args[args.size() - 2], x2) || !toDouble(args.back(), y2)) {
         return usage();
     }
     const tktest::DisplayPtr display = tktest::openDisplay();
@@ -292,8 +289,7 @@ int figure(const std::vector<std::string>& args) {
     cv::Size screen;
     cv::Point2d origin;
     std::vector<e2e::FigurePart> parts;
-    std::uint32_t color = 0;
-    bool haveColor = false;
+    std::optional<std::uint32_t> color;
     std::string figureFile;
     e2e::PenTiming timing;
     for (size_t i = 0; i + 1 < args.size(); i += 2) {
@@ -318,33 +314,26 @@ int figure(const std::vector<std::string>& args) {
                 parts.push_back(part);
             }
         } else if (args[i] == "--color") {
-            unsigned rgb = 0;
             char* end = nullptr;
-            rgb = static_cast<unsigned>(std::strtoul(v.c_str(), &end, 16));
+            const auto rgb = static_cast<unsigned>(std::strtoul(v.c_str(), &end, 16));
             if (v.size() != 6 || end != v.c_str() + 6) {
                 return usage();
             }
             color = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
-            haveColor = true;
-        } else if (args[i] == "--speed") {
-            if (!toDouble(v, timing.speedPxPerS) || timing.speedPxPerS <= 0) {
-                return usage();
-            }
         } else if (args[i] == "--figure") {
             figureFile = v;
-        } else {
+        } else if (args[i] != "--speed" || !toDouble(v, timing.speedPxPerS) ||
+                   timing.speedPxPerS <= 0) {
             return usage();
         }
     }
-    if (args.size() % 2 != 0 || screen.width == 0 || parts.empty() || !haveColor) {
+    if (args.size() % 2 != 0 || screen.width == 0 || parts.empty() || !color) {
         return usage();
     }
     std::vector<e2e::Stroke> strokes;
     for (e2e::FigurePart part : parts) {
-        cv::Rect2d box = e2e::figureBox(part, screen);
-        box.x += origin.x;
-        box.y += origin.y;
-        const std::vector<e2e::Stroke> some = e2e::figureStrokes(part, box, color);
+        const std::vector<e2e::Stroke> some =
+            e2e::figureStrokes(part, e2e::figureBox(part, screen) + origin, *color);
         strokes.insert(strokes.end(), some.begin(), some.end());
     }
     if (!figureFile.empty()) {
@@ -372,15 +361,9 @@ int tap(const std::vector<std::string>& args) {
 }
 
 int pen(const std::vector<std::string>& args) {
-    if (args.empty()) {
-        return usage();
-    }
     double timeout = 20;
-    if (args.size() == 3 && args[1] == "--timeout") {
-        if (!toDouble(args[2], timeout)) {
-            return usage();
-        }
-    } else if (args.size() != 1) {
+    if (args.size() != 1 &&
+        (args.size() != 3 || args[1] != "--timeout" || !toDouble(args[2], timeout))) {
         return usage();
     }
     // The socket appears when Tovik opens the simulated camera.
@@ -389,8 +372,7 @@ int pen(const std::vector<std::string>& args) {
         std::fprintf(stderr, "e2e_driver: cannot connect to %s\n", args[0].c_str());
         return 1;
     }
-    std::string line, reply;
-    int status = 0;
+    std::string line;
     while (std::getline(std::cin, line)) {
         if (line.empty() || line[0] == '#') {
             continue;
@@ -398,20 +380,18 @@ int pen(const std::vector<std::string>& args) {
         // A glide or wait is answered when it ends: allow its own length.
         std::string error;
         const std::optional<sim::PenCommand> c = sim::parsePenCommand(line, error);
-        const int ms = c ? c->ms : 0;
-        if (!channel.send(line + "\n") ||
-            !channel.reply(reply, std::chrono::milliseconds(ms + 5000))) {
+        const std::string reply =
+            channel.command(line, std::chrono::milliseconds((c ? c->ms : 0) + 5000));
+        if (reply.empty()) {
             std::fprintf(stderr, "e2e_driver: no answer to '%s'\n", line.c_str());
-            status = 1;
-            break;
+            return 1;
         }
         if (reply != "ok") {
             std::fprintf(stderr, "e2e_driver: '%s': %s\n", line.c_str(), reply.c_str());
-            status = 1;
-            break;
+            return 1;
         }
     }
-    return status;
+    return 0;
 }
 
 volatile sig_atomic_t gStop = 0;
@@ -424,12 +404,10 @@ bool isInk(const unsigned char* p) {
 
 int inkwatch(const std::vector<std::string>& args) {
     common::ScreenRect target;
-    if (args.size() == 4 &&
-        (args[2] != "--monitor" || std::sscanf(args[3].c_str(), "%dx%d+%d+%d", &target.width,
-                                               &target.height, &target.x, &target.y) != 4)) {
-        return usage();
-    }
-    if (args.size() != 2 && args.size() != 4) {
+    if ((args.size() != 2 && args.size() != 4) ||
+        (args.size() == 4 &&
+         (args[2] != "--monitor" || std::sscanf(args[3].c_str(), "%dx%d+%d+%d", &target.width,
+                                                &target.height, &target.x, &target.y) != 4))) {
         return usage();
     }
     Display* display = XOpenDisplay(nullptr);
