@@ -111,16 +111,16 @@ std::optional<cv::Rect> managedWindowAt(Display* d, int x, int y) {
     return std::nullopt;
 }
 
-// How far from its listing the X server shows the window listed around (x, y):
+// How far from its listing the X server shows the window listed around `at`:
 // a window manager that frames a window late (mutter and openbox under load)
 // moves it after the program has listed it. Nothing while another window of
 // another size is on top there.
 std::optional<cv::Point> shownOffset(Display* d,
                                      const std::vector<std::pair<cv::Rect, std::string>>& windows,
-                                     int x, int y, const std::string& title) {
-    const std::optional<cv::Rect> shown = managedWindowAt(d, x, y);
+                                     cv::Point at, const std::string& title) {
+    const std::optional<cv::Rect> shown = managedWindowAt(d, at.x, at.y);
     for (const auto& [box, windowTitle] : windows) {
-        if (shown && box.contains({x, y}) && windowTitle == title) {
+        if (shown && box.contains(at) && windowTitle == title) {
             if (std::abs(box.width - shown->width) > 1 ||
                 std::abs(box.height - shown->height) > 1) {
                 return std::nullopt;
@@ -154,11 +154,11 @@ int geometry(const std::vector<std::string>& args) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::lround(timeout * 1000));
     const tktest::DisplayPtr display = tktest::openDisplay();
     // The centre seen, -1 while the control is not listed.
-    std::pair<int, int> seen{-1, -1};
+    cv::Point seen(-1, -1);
     auto seenSince = Clock::now();
     do {
         std::ifstream in(path);
-        std::pair<int, int> now{-1, -1};
+        cv::Point now(-1, -1);
         std::string nowTitle;
         std::vector<std::pair<cv::Rect, std::string>> windows;
         std::string line;
@@ -174,7 +174,7 @@ int geometry(const std::vector<std::string>& args) {
             if (n.rfind("window.", 0) == 0) {
                 windows.emplace_back(b, rest);
             }
-            if (now.first < 0 && n == name &&
+            if (now.x < 0 && n == name &&
                 (title.empty() || rest.find(title) != std::string::npos)) {
                 now = {std::max(0, b.x + b.width / 2), std::max(0, b.y + b.height / 2)};
                 nowTitle = rest;
@@ -183,12 +183,10 @@ int geometry(const std::vector<std::string>& args) {
         if (now != seen) {
             seen = now;
             seenSince = Clock::now();
-        } else if (seen.first >= 0 && Clock::now() - seenSince >= settle) {
+        } else if (seen.x >= 0 && Clock::now() - seenSince >= settle) {
             // A user clicks where the window shows, once it stands still there.
             const auto offset = [&] {
-                return display
-                           ? shownOffset(display.get(), windows, seen.first, seen.second, nowTitle)
-                           : cv::Point();
+                return display ? shownOffset(display.get(), windows, seen, nowTitle) : cv::Point();
             };
             const std::optional<cv::Point> first = offset();
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -197,20 +195,19 @@ int geometry(const std::vector<std::string>& args) {
                     std::fprintf(stderr, "e2e_driver: %s shows %+d,%+d off its listing\n",
                                  name.c_str(), first->x, first->y);
                 }
-                seen.first += first->x;
-                seen.second += first->y;
+                seen += *first;
                 break;
             }
             seenSince = Clock::now();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     } while (Clock::now() < deadline);
-    if (seen.first < 0) {
+    if (seen.x < 0) {
         std::fprintf(stderr, "e2e_driver: control %s did not appear in %s\n", name.c_str(),
                      path.c_str());
         return 1;
     }
-    std::printf("%d %d\n", seen.first, seen.second);
+    std::printf("%d %d\n", seen.x, seen.y);
     return 0;
 }
 
