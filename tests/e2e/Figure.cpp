@@ -20,16 +20,15 @@ std::string number(double v) {
 }  // namespace
 
 bool parseFigurePart(std::string_view name, FigurePart& part) {
-    if (name == "house") {
-        part = FigurePart::House;
-    } else if (name == "star") {
-        part = FigurePart::Star;
-    } else if (name == "ok") {
-        part = FigurePart::Ok;
-    } else {
-        return false;
+    const std::pair<std::string_view, FigurePart> names[] = {
+        {"house", FigurePart::House}, {"star", FigurePart::Star}, {"ok", FigurePart::Ok}};
+    for (const auto& [n, p] : names) {
+        if (n == name) {
+            part = p;
+            return true;
+        }
     }
-    return true;
+    return false;
 }
 
 std::vector<Stroke> figureStrokes(FigurePart part, const cv::Rect2d& box, std::uint32_t color) {

@@ -2,7 +2,6 @@
 
 #include <pthread.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <filesystem>
@@ -12,6 +11,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "common/TempDir.h"
 #include "sim/PenControl.h"
 #include "sim/SimCamera.h"
 #include "tests/support/PenChannel.h"
@@ -49,9 +49,10 @@ cv::Point2d projected(const cv::Matx33d& h, cv::Point2d p) {
     return out;
 }
 
+// A file in this program's own folder, removed with it at the end.
 std::filesystem::path tempPath(const std::string& name) {
-    return std::filesystem::temp_directory_path() /
-           ("tk_sim_" + std::to_string(::getpid()) + "_" + name);
+    static const tktest::TempDir dir;
+    return dir.file(name);
 }
 
 // Grey level of the frame where the screen's centre lands.
@@ -248,7 +249,6 @@ TEST(SimCamera, FrameLogRecordsEveryDeliveredFrame) {
     EXPECT_EQ(n2, 2u);
     EXPECT_GT(t2, t1);
     EXPECT_EQ(lit, 0);
-    std::filesystem::remove(path);
 }
 
 TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {
@@ -322,8 +322,6 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
     EXPECT_TRUE(s.lit);
     EXPECT_EQ(s.position, cv::Point2d(5, 6));
     camera.reset();
-    std::filesystem::remove(fifo);
-    std::filesystem::remove(go);
 
     std::ofstream(scriptPath) << "move 1 2\nlit maybe\n";
     std::string error;
@@ -331,7 +329,6 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
     ASSERT_TRUE(options);
     EXPECT_FALSE(SimCamera::create(*options, error));
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
-    std::filesystem::remove(scriptPath);
 }
 
 // A paced camera films on its own thread, named for top -H.
