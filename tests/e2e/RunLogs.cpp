@@ -125,16 +125,11 @@ std::optional<std::vector<Segment>> readSegments(std::string_view bytes, std::st
         return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
                (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
     };
+    const auto signedWord = [&](size_t at) { return static_cast<std::int32_t>(word(at)); };
     std::vector<Segment> segments;
     for (size_t at = 0; at < bytes.size(); at += kRecord) {
-        Segment s;
-        s.x1 = static_cast<std::int32_t>(word(at));
-        s.y1 = static_cast<std::int32_t>(word(at + 4));
-        s.x2 = static_cast<std::int32_t>(word(at + 8));
-        s.y2 = static_cast<std::int32_t>(word(at + 12));
-        s.color = word(at + 16);
-        s.width = static_cast<std::int32_t>(word(at + 20));
-        segments.push_back(s);
+        segments.push_back({signedWord(at), signedWord(at + 4), signedWord(at + 8),
+                            signedWord(at + 12), word(at + 16), signedWord(at + 20)});
     }
     return segments;
 }
