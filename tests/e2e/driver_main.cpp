@@ -447,22 +447,13 @@ int inkwatch(const std::vector<std::string>& args) {
     };
     std::vector<Pending> pending;
     std::string partial;
-    auto nowUs = [] {
-        return std::chrono::duration_cast<std::chrono::microseconds>(
-                   Clock::now().time_since_epoch())
-            .count();
-    };
     while (gStop == 0) {
-        // New complete lines of the log.
-        std::string line;
-        while (std::getline(log, line)) {
-            if (log.eof()) {
-                partial += line;  // the writer is mid-line: keep it for later
-                break;
-            }
-            line = partial + line;
-            partial.clear();
-            std::istringstream one(line + "\n");
+        // New complete lines of the log; one the writer is still on waits.
+        partial.append(std::istreambuf_iterator<char>(log), {});
+        log.clear();
+        for (size_t nl = 0; (nl = partial.find('\n')) != std::string::npos;
+             partial.erase(0, nl + 1)) {
+            std::istringstream one(partial.substr(0, nl + 1));
             std::string error;
             const std::optional<e2e::TovikTrace> read = e2e::readTovikTrace(one, error);
             for (const e2e::TraceEvent& e : read ? read->events : std::vector<e2e::TraceEvent>()) {
@@ -473,9 +464,7 @@ int inkwatch(const std::vector<std::string>& args) {
                 }
             }
         }
-        log.clear();
-        for (size_t i = 0; i < pending.size();) {
-            const Pending& p = pending[i];
+        std::erase_if(pending, [&](const Pending& p) {
             bool ink = false;
             if (XShmGetImage(display, root, image, p.x, p.y, AllPlanes) != 0) {
                 for (int y = 0; y < kPatch && !ink; ++y) {
@@ -485,17 +474,16 @@ int inkwatch(const std::vector<std::string>& args) {
                     }
                 }
             }
-            const std::int64_t now = nowUs();
+            const std::int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
+                                         Clock::now().time_since_epoch())
+                                         .count();
             if (ink) {
                 out << "ink " << p.captureUs << ' ' << now << '\n';
             } else if (now - p.captureUs > 500'000) {
                 out << "miss " << p.captureUs << '\n';
-            } else {
-                ++i;
-                continue;
             }
-            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
-        }
+            return ink || now - p.captureUs > 500'000;
+        });
         out.flush();
         std::this_thread::sleep_for(std::chrono::microseconds(900));
     }
