@@ -51,6 +51,17 @@ std::vector<Sample> samplesAlong(const std::vector<Stroke>& figure, double step)
     return out;
 }
 
+// Shortest distance from `p` to the segment a-b.
+double distanceToSegment(cv::Point2d p, cv::Point2d a, cv::Point2d b) {
+    const cv::Point2d ab = b - a;
+    const double length2 = ab.dot(ab);
+    if (length2 <= 0) {
+        return cv::norm(p - a);
+    }
+    const double t = std::clamp((p - a).dot(ab) / length2, 0.0, 1.0);
+    return cv::norm(p - (a + ab * t));
+}
+
 double distanceToFigure(cv::Point2d p, const std::vector<Stroke>& figure) {
     double best = std::numeric_limits<double>::infinity();
     for (const Stroke& s : figure) {
@@ -131,16 +142,6 @@ double percentile(std::vector<double> values, double p) {
     const double rank = std::ceil(p / 100.0 * static_cast<double>(values.size()));
     const size_t index = static_cast<size_t>(std::clamp(rank, 1.0, double(values.size()))) - 1;
     return values[index];
-}
-
-double distanceToSegment(cv::Point2d p, cv::Point2d a, cv::Point2d b) {
-    const cv::Point2d ab = b - a;
-    const double length2 = ab.dot(ab);
-    if (length2 <= 0) {
-        return cv::norm(p - a);
-    }
-    const double t = std::clamp((p - a).dot(ab) / length2, 0.0, 1.0);
-    return cv::norm(p - (a + ab * t));
 }
 
 Report computeReport(const RunRecords& run, const Limits& limits) {
