@@ -34,15 +34,8 @@ TEST(RunLogs, SimulatorFrameLogReadsBackFrameByFrame) {
     const auto frames = readSimFrames(in, error);
 
     ASSERT_TRUE(frames) << error;
-    ASSERT_EQ(frames->size(), 2u);
-    EXPECT_EQ((*frames)[0].number, 7u);
-    EXPECT_EQ((*frames)[0].captureUs, 1'500'000);
-    EXPECT_DOUBLE_EQ((*frames)[0].pen.x, 12.25);
-    EXPECT_DOUBLE_EQ((*frames)[0].pen.y, 40.5);
-    EXPECT_TRUE((*frames)[0].lit);
-    EXPECT_EQ((*frames)[1].captureUs, 1'533'333);
-    EXPECT_DOUBLE_EQ((*frames)[1].pen.x, -3);
-    EXPECT_FALSE((*frames)[1].lit);
+    EXPECT_EQ(*frames, (std::vector<SimFrame>{{7, 1'500'000, {12.25, 40.5}, true},
+                                              {8, 1'533'333, {-3, 799}, false}}));
 }
 
 TEST(RunLogs, TovikTraceRecordsEachEventWithItsFrame) {
@@ -135,14 +128,8 @@ TEST(RunLogs, KalvoDumpReadsBackEverySegment) {
     const auto segments = readSegments(std::string_view(bytes.constData(), bytes.size()), error);
 
     ASSERT_TRUE(segments) << error;
-    ASSERT_EQ(segments->size(), 2u);
-    EXPECT_EQ((*segments)[0].x1, 10);
-    EXPECT_EQ((*segments)[0].y2, 40);
-    EXPECT_EQ((*segments)[0].color, 0x0000FFu);
-    EXPECT_EQ((*segments)[0].width, 3);
-    EXPECT_EQ((*segments)[1].x1, -5);
-    EXPECT_EQ((*segments)[1].x2, 1279);
-    EXPECT_EQ((*segments)[1].color, 0xFF8000u);
+    EXPECT_EQ(*segments, (std::vector<Segment>{{10, 20, 30, 40, 0x0000FF, 3},
+                                               {-5, 700, 1279, 0, 0xFF8000, 6}}));
 }
 
 TEST(RunLogs, DumpOfPartialSegmentIsRefused) {
@@ -162,11 +149,7 @@ TEST(RunLogs, FigureKeepsColourAndPoints) {
     const auto back = readFigure(in, error);
 
     ASSERT_TRUE(back) << error;
-    ASSERT_EQ(back->size(), 2u);
-    EXPECT_EQ((*back)[0].color, 0x0000FFu);
-    EXPECT_EQ((*back)[1].color, 0xFF8040u);
-    ASSERT_EQ((*back)[1].points.size(), 3u);
-    EXPECT_DOUBLE_EQ((*back)[0].points[1].y, 400.25);
+    EXPECT_EQ(*back, strokes);
     // RRGGBB in the file: red first.
     EXPECT_NE(writeFigure(strokes).find("stroke FF0000"), std::string::npos);
 }
