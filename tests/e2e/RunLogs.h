@@ -38,6 +38,7 @@ struct TraceEvent {
     std::int32_t dy = 0;
     std::uint64_t frame = 0;
     std::int64_t captureUs = 0;
+    bool operator==(const TraceEvent&) const = default;
 };
 
 struct TraceCalibration {
