@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "common/platform/X11Window.h"
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
     int height = 30;
     bool tray = true;
     bool dock = false;
-    int mw = 0, mh = 0, mx = 0, my = 0;
+    int width = 0, mheight = 0, mx = 0, my = 0;  // the monitor's
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--height") == 0 && i + 1 < argc) {
             height = std::atoi(argv[++i]);
@@ -60,8 +61,8 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--dock") == 0) {
             dock = true;
         } else if (std::strcmp(argv[i], "--monitor") == 0 && i + 1 < argc &&
-                   std::sscanf(argv[i + 1], "%dx%d+%d+%d", &mw, &mh, &mx, &my) == 4 && mw > 0 &&
-                   mh > 0) {
+                   std::sscanf(argv[i + 1], "%dx%d+%d+%d", &width, &mheight, &mx, &my) == 4 &&
+                   width > 0 && mheight > 0) {
             ++i;
         } else {
             std::fprintf(stderr,
@@ -85,12 +86,11 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onSignal);
     const int screen = DefaultScreen(d);
     const Window root = RootWindow(d, screen);
-    if (mw == 0) {
-        mw = DisplayWidth(d, screen);
-        mh = DisplayHeight(d, screen);
+    if (width == 0) {
+        width = DisplayWidth(d, screen);
+        mheight = DisplayHeight(d, screen);
     }
-    const int width = mw;
-    const int top = my + mh - height;
+    const int top = my + mheight - height;
 
     XColor bar{}, slotColour{}, exact{};
     XAllocNamedColor(d, DefaultColormap(d, screen), "#1f2d44", &bar, &exact);
@@ -121,11 +121,9 @@ int main(int argc, char** argv) {
     }
     XMapWindow(d, panel);
 
-    char selectionName[32];
-    std::snprintf(selectionName, sizeof selectionName, "_NET_SYSTEM_TRAY_S%d", screen);
-    const Atom selection = XInternAtom(d, selectionName, False);
+    const std::string selectionName = "_NET_SYSTEM_TRAY_S" + std::to_string(screen);
+    const Atom selection = XInternAtom(d, selectionName.c_str(), False);
     const Atom opcode = XInternAtom(d, "_NET_SYSTEM_TRAY_OPCODE", False);
-    const Atom manager = XInternAtom(d, "MANAGER", False);
     const Atom xembed = XInternAtom(d, "_XEMBED", False);
     common::x11::setLongs(d, panel, "_NET_SYSTEM_TRAY_ORIENTATION", XA_CARDINAL, {0});  // across
     if (tray) {
@@ -135,7 +133,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         // Tell waiting icons that a notification area is there.
-        sendMessage(d, root, StructureNotifyMask, root, manager,
+        sendMessage(d, root, StructureNotifyMask, root, XInternAtom(d, "MANAGER", False),
                     {CurrentTime, static_cast<long>(selection), static_cast<long>(panel)});
     }
     // Minimise requests are sent to the root window.
