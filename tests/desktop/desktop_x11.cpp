@@ -22,10 +22,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/platform/X11Window.h"
+#include "tests/support/Wait.h"
 #include "tests/support/X11.h"
 
 namespace {
@@ -94,14 +94,9 @@ bool managerMapsWindows(Display* d, std::chrono::steady_clock::time_point deadli
     while (!mapped && std::chrono::steady_clock::now() < deadline) {
         XMapWindow(d, w);
         XFlush(d);
-        const auto retry = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-        while (!mapped && std::chrono::steady_clock::now() < retry) {
-            XEvent e;
-            while (!mapped && XCheckTypedWindowEvent(d, w, MapNotify, &e)) {
-                mapped = true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        XEvent e;
+        mapped = tktest::waitUntil([&] { return XCheckTypedWindowEvent(d, w, MapNotify, &e) != 0; },
+                                   std::chrono::seconds(1), std::chrono::milliseconds(20));
     }
     XDestroyWindow(d, w);
     XSync(d, False);
@@ -123,26 +118,28 @@ int waitWm(Display* d, int argc, char** argv) {
     XSetErrorHandler(ignoreErrors);
     const std::string cmName = "_NET_WM_CM_S" + std::to_string(DefaultScreen(d));
     const Atom cm = XInternAtom(d, cmName.c_str(), False);
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(static_cast<int>(timeout * 1000));
-    while (true) {
-        const Window w = checkWindow(d, DefaultRootWindow(d));
-        const bool managed = w != 0 && checkWindow(d, w) == w;
-        if (managed && (!composite || XGetSelectionOwner(d, cm) != None)) {
-            if (!managerMapsWindows(d, deadline)) {
-                std::fprintf(stderr, "desktop_x11: the window manager maps no window\n");
-                return 1;
-            }
-            std::printf("%s\n", windowName(d, w).c_str());
-            return 0;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            std::fprintf(stderr, "desktop_x11: no %s within %.0f s\n",
-                         managed ? "compositing manager" : "window manager", timeout);
-            return 1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto limit = std::chrono::milliseconds(static_cast<int>(timeout * 1000));
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    Window w = 0;
+    bool managed = false;
+    const bool ready = tktest::waitUntil(
+        [&] {
+            w = checkWindow(d, DefaultRootWindow(d));
+            managed = w != 0 && checkWindow(d, w) == w;
+            return managed && (!composite || XGetSelectionOwner(d, cm) != None);
+        },
+        limit, std::chrono::milliseconds(50));
+    if (!ready) {
+        std::fprintf(stderr, "desktop_x11: no %s within %.0f s\n",
+                     managed ? "compositing manager" : "window manager", timeout);
+        return 1;
     }
+    if (!managerMapsWindows(d, deadline)) {
+        std::fprintf(stderr, "desktop_x11: the window manager maps no window\n");
+        return 1;
+    }
+    std::printf("%s\n", windowName(d, w).c_str());
+    return 0;
 }
 
 }  // namespace

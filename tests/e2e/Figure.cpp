@@ -20,16 +20,15 @@ std::string number(double v) {
 }  // namespace
 
 bool parseFigurePart(std::string_view name, FigurePart& part) {
-    if (name == "house") {
-        part = FigurePart::House;
-    } else if (name == "star") {
-        part = FigurePart::Star;
-    } else if (name == "ok") {
-        part = FigurePart::Ok;
-    } else {
-        return false;
+    const std::pair<std::string_view, FigurePart> names[] = {
+        {"house", FigurePart::House}, {"star", FigurePart::Star}, {"ok", FigurePart::Ok}};
+    for (const auto& [n, p] : names) {
+        if (n == name) {
+            part = p;
+            return true;
+        }
     }
-    return true;
+    return false;
 }
 
 std::vector<Stroke> figureStrokes(FigurePart part, const cv::Rect2d& box, std::uint32_t color) {
@@ -88,11 +87,9 @@ std::vector<std::string> penScript(const std::vector<Stroke>& strokes, const Pen
             continue;
         }
         const cv::Point2d first = s.points.front();
-        lines.push_back("move " + number(first.x) + " " + number(first.y));
-        lines.push_back("wait " + std::to_string(timing.settleMs));
-        lines.push_back("f13 1");
-        lines.push_back("lit 1");
-        lines.push_back("wait " + std::to_string(timing.holdMs));
+        lines.insert(lines.end(), {"move " + number(first.x) + " " + number(first.y),
+                                   "wait " + std::to_string(timing.settleMs), "f13 1", "lit 1",
+                                   "wait " + std::to_string(timing.holdMs)});
         for (size_t i = 0; i + 1 < s.points.size(); ++i) {
             const cv::Point2d a = s.points[i], b = s.points[i + 1];
             const int ms = std::max(
@@ -100,10 +97,8 @@ std::vector<std::string> penScript(const std::vector<Stroke>& strokes, const Pen
             lines.push_back("path " + number(a.x) + " " + number(a.y) + " " + number(b.x) + " " +
                             number(b.y) + " " + std::to_string(ms));
         }
-        lines.push_back("wait " + std::to_string(timing.holdMs));
-        lines.push_back("lit 0");
-        lines.push_back("f13 0");
-        lines.push_back("wait " + std::to_string(timing.liftMs));
+        lines.insert(lines.end(), {"wait " + std::to_string(timing.holdMs), "lit 0", "f13 0",
+                                   "wait " + std::to_string(timing.liftMs)});
     }
     return lines;
 }

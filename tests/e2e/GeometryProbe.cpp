@@ -1,15 +1,14 @@
 // Loaded into Tovik or Kalvo with LD_PRELOAD by the end-to-end driver, so the
-// programs need no hook of their own: writes one line per widget on the screen whose
-// objectName is a control or command number,
+// programs need no hook of their own: writes one line per widget on the
+// screen whose objectName is a control or command number,
 //   NAME X Y W H TITLE-OF-ITS-WINDOW
 // in X screen (device) pixels, to $TK_GEOMETRY_FILE whenever a widget is
 // shown, hidden, moved or resized. A colour dialog adds its basic colour
 // cells, as "swatch.RRGGBB", and its OK button, as "colordialog.ok"; a file
 // dialog adds its accept button ("Choose", "Open"...), as "filedialog.accept";
 // each visible top-level window adds "window.CLASS" (its class name without
-// the namespace). The file is
-// replaced whole (written aside and renamed), so a reader never sees half of
-// it.
+// the namespace). The file is replaced whole (written aside and renamed), so
+// a reader never sees half of it.
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -18,30 +17,24 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 bool isNumber(const QString& name) {
-    if (name.isEmpty()) {
-        return false;
-    }
-    for (const QChar c : name) {
-        if (!c.isDigit()) {
-            return false;
-        }
-    }
-    return true;
+    return !name.isEmpty() &&
+           std::all_of(name.begin(), name.end(), [](QChar c) { return c.isDigit(); });
 }
 
 class GeometryProbe final : public QObject {
@@ -54,18 +47,12 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::Show:
-            case QEvent::Hide:
-            case QEvent::Move:
-            case QEvent::Resize:
-            case QEvent::Expose:
-                if ((watched->isWidgetType() || watched->isWindowType()) && !timer_.isActive()) {
-                    timer_.start();
-                }
-                break;
-            default:
-                break;
+        constexpr QEvent::Type kChanges[] = {QEvent::Show, QEvent::Hide, QEvent::Move,
+                                             QEvent::Resize, QEvent::Expose};
+        if (std::find(std::begin(kChanges), std::end(kChanges), event->type()) !=
+                std::end(kChanges) &&
+            (watched->isWidgetType() || watched->isWindowType()) && !timer_.isActive()) {
+            timer_.start();
         }
         return false;
     }
@@ -154,21 +141,12 @@ private:
         if (text == last_) {
             return;
         }
-        const QString temporary = path_ + QStringLiteral(".part");
-        QFile file(temporary);
-        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) {
-            std::fprintf(stderr, "geometry probe: cannot write %s\n", qPrintable(temporary));
+        QSaveFile file(path_);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+            std::fprintf(stderr, "geometry probe: cannot write %s\n", qPrintable(path_));
             return;
         }
-        file.close();
-#ifdef _WIN32
-        // Windows renames onto no existing file.
-        QFile::remove(path_);
-#endif
-        if (std::rename(QFile::encodeName(temporary).constData(),
-                        QFile::encodeName(path_).constData()) == 0) {
-            last_ = text;
-        }
+        last_ = text;
     }
 
     QString path_;

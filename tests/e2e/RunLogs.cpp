@@ -25,10 +25,12 @@ bool number(std::string_view text, T& out, int base = 10) {
     return !text.empty() && r.ec == std::errc() && r.ptr == end;
 }
 
-// Calls `parse` for each complete, non-blank, non-comment line; the final
-// line is skipped when it has no line end. False as soon as `parse` is.
-template <typename Parse>
-bool forEachLine(std::istream& in, std::string& error, Parse parse) {
+// Calls `parse(words, records)` for each complete, non-blank, non-comment
+// line; the final line is skipped when it has no line end. Nothing as soon as
+// `parse` is false.
+template <typename Records, typename Parse>
+std::optional<Records> readLines(std::istream& in, std::string& error, Parse parse) {
+    Records records;
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     size_t pos = 0;
     int lineNumber = 0;
@@ -44,20 +46,21 @@ bool forEachLine(std::istream& in, std::string& error, Parse parse) {
         if (w.empty() || w[0].starts_with('#')) {
             continue;
         }
-        if (!parse(w)) {
+        if (!parse(w, records)) {
             error =
                 "line " + std::to_string(lineNumber) + ": cannot read '" + std::string(line) + "'";
-            return false;
+            return std::nullopt;
         }
     }
-    return true;
+    return records;
 }
+
+using Words = std::vector<std::string_view>;
 
 }  // namespace
 
 std::optional<std::vector<SimFrame>> readSimFrames(std::istream& in, std::string& error) {
-    std::vector<SimFrame> frames;
-    const bool ok = forEachLine(in, error, [&](const std::vector<std::string_view>& w) {
+    return readLines<std::vector<SimFrame>>(in, error, [](const Words& w, auto& frames) {
         SimFrame f;
         int lit = 0;
         if (w.size() != 5 || !number(w[0], f.number) || !number(w[1], f.captureUs) ||
@@ -69,15 +72,10 @@ std::optional<std::vector<SimFrame>> readSimFrames(std::istream& in, std::string
         frames.push_back(f);
         return true;
     });
-    if (!ok) {
-        return std::nullopt;
-    }
-    return frames;
 }
 
 std::optional<TovikTrace> readTovikTrace(std::istream& in, std::string& error) {
-    TovikTrace trace;
-    const bool ok = forEachLine(in, error, [&](const std::vector<std::string_view>& w) {
+    return readLines<TovikTrace>(in, error, [](const Words& w, TovikTrace& trace) {
         if (w[0] == "frame") {
             TraceFrame f;
             if (w.size() != 4 || !number(w[1], f.number) || !number(w[2], f.captureUs) ||
@@ -113,10 +111,6 @@ std::optional<TovikTrace> readTovikTrace(std::istream& in, std::string& error) {
         }
         return false;
     });
-    if (!ok) {
-        return std::nullopt;
-    }
-    return trace;
 }
 
 std::optional<std::vector<Segment>> readSegments(std::string_view bytes, std::string& error) {
@@ -131,23 +125,17 @@ std::optional<std::vector<Segment>> readSegments(std::string_view bytes, std::st
         return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
                (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
     };
+    const auto signedWord = [&](size_t at) { return static_cast<std::int32_t>(word(at)); };
     std::vector<Segment> segments;
     for (size_t at = 0; at < bytes.size(); at += kRecord) {
-        Segment s;
-        s.x1 = static_cast<std::int32_t>(word(at));
-        s.y1 = static_cast<std::int32_t>(word(at + 4));
-        s.x2 = static_cast<std::int32_t>(word(at + 8));
-        s.y2 = static_cast<std::int32_t>(word(at + 12));
-        s.color = word(at + 16);
-        s.width = static_cast<std::int32_t>(word(at + 20));
-        segments.push_back(s);
+        segments.push_back({signedWord(at), signedWord(at + 4), signedWord(at + 8),
+                            signedWord(at + 12), word(at + 16), signedWord(at + 20)});
     }
     return segments;
 }
 
 std::optional<std::vector<Stroke>> readFigure(std::istream& in, std::string& error) {
-    std::vector<Stroke> strokes;
-    const bool ok = forEachLine(in, error, [&](const std::vector<std::string_view>& w) {
+    return readLines<std::vector<Stroke>>(in, error, [](const Words& w, auto& strokes) {
         // At least two points; the colour as RRGGBB.
         std::uint32_t rgb = 0;
         if (w[0] != "stroke" || w.size() < 6 || w.size() % 2 != 0 || w[1].size() != 6 ||
@@ -166,10 +154,6 @@ std::optional<std::vector<Stroke>> readFigure(std::istream& in, std::string& err
         strokes.push_back(std::move(s));
         return true;
     });
-    if (!ok) {
-        return std::nullopt;
-    }
-    return strokes;
 }
 
 std::string writeFigure(const std::vector<Stroke>& strokes) {

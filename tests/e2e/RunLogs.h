@@ -20,6 +20,7 @@ struct SimFrame {
     std::int64_t captureUs = 0;
     cv::Point2d pen;
     bool lit = false;
+    bool operator==(const SimFrame&) const = default;
 };
 
 // One frame Tovik's detection thread processed.
@@ -37,6 +38,7 @@ struct TraceEvent {
     std::int32_t dy = 0;
     std::uint64_t frame = 0;
     std::int64_t captureUs = 0;
+    bool operator==(const TraceEvent&) const = default;
 };
 
 struct TraceCalibration {
@@ -55,6 +57,7 @@ struct Segment {
     std::int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     std::uint32_t color = 0;
     std::int32_t width = 0;
+    bool operator==(const Segment&) const = default;
 };
 
 // One stroke of the figure: a polyline in screen pixels drawn in one colour
@@ -62,6 +65,7 @@ struct Segment {
 struct Stroke {
     std::uint32_t color = 0;
     std::vector<cv::Point2d> points;
+    bool operator==(const Stroke&) const = default;
 };
 
 // The readers stop with `error` naming the bad line. A last line without its

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <sstream>
 
 #include "common/platform/AbsoluteMapping.h"
 #include "common/platform/InputInjector.h"
+#include "sim/CameraPose.h"
 
 namespace e2e {
 
@@ -18,15 +20,6 @@ using common::MouseFlags::LeftUp;
 using common::MouseFlags::Move;
 using common::MouseFlags::RightDown;
 using common::MouseFlags::RightUp;
-
-bool project(const cv::Matx33d& h, cv::Point2d in, cv::Point2d& out) {
-    const cv::Vec3d v = h * cv::Vec3d(in.x, in.y, 1.0);
-    if (std::abs(v[2]) < 1e-12) {
-        return false;
-    }
-    out = {v[0] / v[2], v[1] / v[2]};
-    return std::isfinite(out.x) && std::isfinite(out.y);
-}
 
 cv::Point2d toPoint(int x, int y) {
     return {static_cast<double>(x), static_cast<double>(y)};
@@ -56,6 +49,17 @@ std::vector<Sample> samplesAlong(const std::vector<Stroke>& figure, double step)
         }
     }
     return out;
+}
+
+// Shortest distance from `p` to the segment a-b.
+double distanceToSegment(cv::Point2d p, cv::Point2d a, cv::Point2d b) {
+    const cv::Point2d ab = b - a;
+    const double length2 = ab.dot(ab);
+    if (length2 <= 0) {
+        return cv::norm(p - a);
+    }
+    const double t = std::clamp((p - a).dot(ab) / length2, 0.0, 1.0);
+    return cv::norm(p - (a + ab * t));
 }
 
 double distanceToFigure(cv::Point2d p, const std::vector<Stroke>& figure) {
@@ -121,7 +125,7 @@ double calibrationError(const cv::Matx33d& pose, const cv::Matx33d& tovik, cv::S
             const cv::Point2d s((i + 0.5) * screen.width / kColumns,
                                 (j + 0.5) * screen.height / kRows);
             cv::Point2d camera, back;
-            if (!project(pose, s, camera) || !project(tovik, camera, back)) {
+            if (!sim::projectPoint(pose, s, camera) || !sim::projectPoint(tovik, camera, back)) {
                 return std::numeric_limits<double>::infinity();
             }
             sum += cv::norm(back - s);
@@ -140,20 +144,23 @@ double percentile(std::vector<double> values, double p) {
     return values[index];
 }
 
-double distanceToSegment(cv::Point2d p, cv::Point2d a, cv::Point2d b) {
-    const cv::Point2d ab = b - a;
-    const double length2 = ab.dot(ab);
-    if (length2 <= 0) {
-        return cv::norm(p - a);
-    }
-    const double t = std::clamp((p - a).dot(ab) / length2, 0.0, 1.0);
-    return cv::norm(p - (a + ab * t));
-}
-
 Report computeReport(const RunRecords& run, const Limits& limits) {
     Report r;
     auto fail = [&r](std::string why) { r.failures.push_back(std::move(why)); };
+    // A check: `why` is its failure unless `ok`.
+    auto need = [&fail](bool ok, std::string why) {
+        if (!ok) {
+            fail(std::move(why));
+        }
+    };
     const cv::Rect target = run.monitor.empty() ? cv::Rect({}, run.screen) : run.monitor;
+    // Where the X server put the pointer for an event: absolute coordinates
+    // span the target monitor.
+    const auto pointerAt = [&target](const TraceEvent& e) {
+        const common::PixelPoint at =
+            common::absoluteToPixel(e.dx, e.dy, {target.x, target.y, target.width, target.height});
+        return toPoint(at.x, at.y);
+    };
 
     // Calibration: the last one that completed.
     if (!run.trace.calibrations.empty()) {
@@ -164,23 +171,20 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     // Every calibration Tovik accepted, not only the last, is held to the pose.
     for (const TraceCalibration& c : run.trace.calibrations) {
         const double error = calibrationError(run.pose, c.homography, target.size());
-        if (!(error <= limits.calibrationErrorPx)) {
-            fail("an accepted " + c.kind + " calibration is " + fixed(error, 1) +
+        need(error <= limits.calibrationErrorPx,
+             "an accepted " + c.kind + " calibration is " + fixed(error, 1) +
                  " px off over the screen (limit " + fixed(limits.calibrationErrorPx, 1) + ")");
-        }
     }
-    if (r.calibration != limits.calibration) {
-        fail("the " + limits.calibration + " calibration did not complete" +
+    need(r.calibration == limits.calibration,
+         "the " + limits.calibration + " calibration did not complete" +
              (r.calibration.empty() ? std::string() : " (" + r.calibration + " did)"));
-    }
 
     // Tracking rate and per-frame work.
     r.frames = run.trace.frames.size();
     if (!run.trace.frames.empty()) {
-        double work = 0;
-        for (const TraceFrame& f : run.trace.frames) {
-            work += static_cast<double>(f.processUs);
-        }
+        const double work = std::accumulate(
+            run.trace.frames.begin(), run.trace.frames.end(), 0.0,
+            [](double sum, const TraceFrame& f) { return sum + static_cast<double>(f.processUs); });
         r.detectMsMean = work / 1000.0 / static_cast<double>(r.frames);
         const double spanS = static_cast<double>(run.trace.frames.back().captureUs -
                                                  run.trace.frames.front().captureUs) /
@@ -189,9 +193,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             r.fps = static_cast<double>(r.frames - 1) / spanS;
         }
     }
-    if (r.frames == 0) {
-        fail("tracking processed no frame");
-    }
+    need(r.frames > 0, "tracking processed no frame");
 
     // Pointer events against the pen's true position in their own frame.
     std::map<std::uint64_t, const SimFrame*> byNumber;
@@ -217,12 +219,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
                 ++unknownFrames;
                 continue;
             }
-            // Where the X server put the pointer for this event: absolute
-            // coordinates span the target monitor.
-            const common::PixelPoint at = common::absoluteToPixel(
-                e.dx, e.dy, {target.x, target.y, target.width, target.height});
-            const cv::Point2d pointer = toPoint(at.x, at.y);
-            errors.push_back(cv::norm(pointer - it->second->pen));
+            errors.push_back(cv::norm(pointerAt(e) - it->second->pen));
         }
         if ((e.flags & LeftDown) != 0) {
             ++r.pressCount;
@@ -246,11 +243,8 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         }
     }
     if (!errors.empty()) {
-        double sum = 0;
-        for (double e : errors) {
-            sum += e;
-        }
-        r.pointerErrorMeanPx = sum / static_cast<double>(errors.size());
+        r.pointerErrorMeanPx =
+            std::accumulate(errors.begin(), errors.end(), 0.0) / static_cast<double>(errors.size());
         r.pointerErrorMaxPx = *std::max_element(errors.begin(), errors.end());
     }
     r.latencyMsP95 = percentile(latencies, 95);
@@ -258,16 +252,13 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     if (errors.empty()) {
         fail("no pointer move to measure");
     } else {
-        if (!(r.pointerErrorMeanPx < limits.pointerMeanPx)) {
-            fail("mean pointer error " + fixed(r.pointerErrorMeanPx, 2) + " px");
-        }
-        if (!(r.pointerErrorMaxPx < limits.pointerMaxPx)) {
-            fail("largest pointer error " + fixed(r.pointerErrorMaxPx, 2) + " px");
-        }
+        need(r.pointerErrorMeanPx < limits.pointerMeanPx,
+             "mean pointer error " + fixed(r.pointerErrorMeanPx, 2) + " px");
+        need(r.pointerErrorMaxPx < limits.pointerMaxPx,
+             "largest pointer error " + fixed(r.pointerErrorMaxPx, 2) + " px");
     }
-    if (unknownFrames > 0) {
-        fail(std::to_string(unknownFrames) + " pointer events without a known camera frame");
-    }
+    need(unknownFrames == 0,
+         std::to_string(unknownFrames) + " pointer events without a known camera frame");
 
     // The pointer while the pen is held still: its position at each frame of
     // a hold is that of the last absolute move caused by a frame up to it.
@@ -275,9 +266,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         std::map<std::uint64_t, cv::Point2d> moveAt;  // by causing frame
         for (const TraceEvent& e : run.trace.events) {
             if ((e.flags & (Move | Absolute)) == (Move | Absolute)) {
-                const common::PixelPoint at = common::absoluteToPixel(
-                    e.dx, e.dy, {target.x, target.y, target.width, target.height});
-                moveAt[e.frame] = toPoint(at.x, at.y);
+                moveAt[e.frame] = pointerAt(e);
             }
         }
         double sum = 0;
@@ -297,11 +286,8 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             if (held.empty()) {
                 return;
             }
-            cv::Point2d mean(0, 0);
-            for (const cv::Point2d& p : held) {
-                mean += p;
-            }
-            mean /= static_cast<double>(held.size());
+            const cv::Point2d mean = std::accumulate(held.begin(), held.end(), cv::Point2d()) /
+                                     static_cast<double>(held.size());
             for (const cv::Point2d& p : held) {
                 sum += (p - mean).dot(p - mean);
                 ++samples;
@@ -319,26 +305,19 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         }
         if (samples > 0) {
             r.holdJitterPxRms = std::sqrt(sum / samples);
-            if (!(r.holdJitterPxRms < limits.holdJitterPx)) {
-                fail("pointer jitter while held " + fixed(r.holdJitterPxRms, 2) + " px RMS");
-            }
+            need(r.holdJitterPxRms < limits.holdJitterPx,
+                 "pointer jitter while held " + fixed(r.holdJitterPxRms, 2) + " px RMS");
         }
     }
-    if (r.pressCount == 0) {
-        fail("no button press");
-    }
-    if (unbalanced > 0 || down || r.pressCount != r.releaseCount) {
-        fail("presses and releases do not pair up (" + std::to_string(r.pressCount) + " / " +
+    need(r.pressCount > 0, "no button press");
+    need(unbalanced == 0 && !down && r.pressCount == r.releaseCount,
+         "presses and releases do not pair up (" + std::to_string(r.pressCount) + " / " +
              std::to_string(r.releaseCount) + ")");
-    }
 
-    if (rightUnbalanced > 0 || rightDown) {
-        fail("right presses and releases do not pair up");
-    }
-    if (limits.rightClicks >= 0 && r.rightClickCount != limits.rightClicks) {
-        fail(std::to_string(r.rightClickCount) + " right clicks, " +
+    need(rightUnbalanced == 0 && !rightDown, "right presses and releases do not pair up");
+    need(limits.rightClicks < 0 || r.rightClickCount == limits.rightClicks,
+         std::to_string(r.rightClickCount) + " right clicks, " +
              std::to_string(limits.rightClicks) + " expected");
-    }
 
     // Kalvo's ink against the figure.
     const std::vector<Sample> samples = samplesAlong(run.figure, 3.0);
@@ -380,35 +359,28 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             r.segmentsOnFigure = static_cast<double>(along) / static_cast<double>(segs.size());
         }
     }
-    if (run.figure.empty()) {
-        fail("no figure to compare the ink with");
-    } else if (!run.segments) {
-        fail("Kalvo left no document dump");
+    if (run.figure.empty() || !run.segments) {
+        fail(run.figure.empty() ? "no figure to compare the ink with"
+                                : "Kalvo left no document dump");
     } else {
-        if (!(r.figureCoverage >= limits.minCoverage)) {
-            fail("Kalvo's segments cover " + fixed(r.figureCoverage * 100, 0) + " % of the figure");
-        }
-        if (!(r.segmentsOnFigure >= limits.minOnFigure)) {
-            fail(fixed(r.segmentsOnFigure * 100, 0) + " % of Kalvo's segments lie on the figure");
-        }
+        need(r.figureCoverage >= limits.minCoverage,
+             "Kalvo's segments cover " + fixed(r.figureCoverage * 100, 0) + " % of the figure");
+        need(r.segmentsOnFigure >= limits.minOnFigure,
+             fixed(r.segmentsOnFigure * 100, 0) + " % of Kalvo's segments lie on the figure");
     }
     if (!run.screenshot.empty() && !samples.empty()) {
         r.screenInk = inkShare(run.screenshot, samples, {0, 0}, tol);
-        if (!(r.screenInk >= limits.minScreenInk)) {
-            fail("the screenshot shows ink along " + fixed(r.screenInk * 100, 0) +
-                 " % of the figure");
-        }
+        need(r.screenInk >= limits.minScreenInk,
+             "the screenshot shows ink along " + fixed(r.screenInk * 100, 0) + " % of the figure");
     }
     // Kalvo's saved picture holds the monitor its surfaces cover.
     if (!run.savedPicture.empty() && !samples.empty()) {
         const double saved = inkShare(run.savedPicture, samples, -cv::Point2d(target.tl()), tol);
-        if (!(saved >= limits.minScreenInk)) {
-            fail("the saved picture shows ink along " + fixed(saved * 100, 0) + " % of the figure");
-        }
+        need(saved >= limits.minScreenInk,
+             "the saved picture shows ink along " + fixed(saved * 100, 0) + " % of the figure");
     }
-    if (run.leftoverProcesses > 0) {
-        fail(std::to_string(run.leftoverProcesses) + " processes left behind");
-    }
+    need(run.leftoverProcesses <= 0,
+         std::to_string(run.leftoverProcesses) + " processes left behind");
     r.ok = r.failures.empty();
     return r;
 }

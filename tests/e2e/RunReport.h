@@ -91,9 +91,6 @@ struct Report {
 // Nearest-rank percentile of `values` (0 < p <= 100); NaN when empty.
 [[nodiscard]] double percentile(std::vector<double> values, double p);
 
-// Shortest distance from `p` to the segment a-b.
-[[nodiscard]] double distanceToSegment(cv::Point2d p, cv::Point2d a, cv::Point2d b);
-
 [[nodiscard]] Report computeReport(const RunRecords& run, const Limits& limits = {});
 
 // report.json: exactly the report's keys; unknown values are null.

@@ -6,8 +6,6 @@
 
 #include <atomic>
 #include <fstream>
-#include <sstream>
-#include <thread>
 
 #include <opencv2/imgproc.hpp>
 
@@ -15,6 +13,7 @@
 #include "common/TempDir.h"
 #include "common/platform/InputInjector.h"
 #include "common/platform/KeyState.h"
+#include "tests/support/Wait.h"
 #include "tovik/tracking/DetectionLoop.h"
 #include "tovik/tracking/TrackingTrace.h"
 
@@ -79,9 +78,8 @@ TEST(TracingLoop, FramesAndEventsCarryTheCameraFrameThatCausedThem) {
     loop.setTrace(trace.get());
 
     loop.start();
-    for (int i = 0; i < 400 && status.read().frames < kFrames; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    tktest::waitUntil([&] { return status.read().frames >= kFrames; }, std::chrono::seconds(2),
+                      std::chrono::milliseconds(5));
     loop.stop();
     trace.reset();
     std::ifstream in(path);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
 
 #include "Figure.h"
@@ -13,6 +12,7 @@
 #include "common/UinputRecorder.h"
 #include "common/platform/Platform.h"
 #include "tests/support/X11.h"
+#include "tovik/tracking/DetectionLoop.h"
 #include "tovik/tracking/PointerMapper.h"
 
 // After OpenCV: the X headers define macros its headers use.
@@ -73,12 +73,6 @@ std::vector<Frame> scenarioFrames(cv::Size screen) {
     return frames;
 }
 
-class NoStatus final : public tovik::TrackingStatusSink {
-public:
-    void showPosition(std::int32_t, std::int32_t) override {}
-    void showButton(bool) override {}
-};
-
 // Sends each injected event on, then notes the state it left.
 class Observed final : public common::InputInjector {
 public:
@@ -102,7 +96,7 @@ std::vector<PointerState> replay(common::InputInjector& injector,
     // The target monitor as Tovik sets it: a part of the screen here, since
     // the private X server has one monitor.
     observed.setTargetArea({100, 50, screen.width - 200, screen.height - 100});
-    NoStatus status;
+    tovik::DetectionStatus status;
     common::FakeClock clock;
     tovik::PointerMapper mapper(observed, status, clock, {screen.width, screen.height}, 20);
     const tovik::PointerMapper::FrameSettings settings{5, 1, 1};

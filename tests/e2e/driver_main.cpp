@@ -24,11 +24,8 @@
 //       until ink shows at the pointer; writes "ink CAPTURE_US SEEN_US" or
 //       "miss CAPTURE_US" (no ink within 500 ms: a tap on a button) to OUT
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -50,6 +47,7 @@
 #include "Figure.h"
 #include "RunLogs.h"
 #include "common/platform/AbsoluteMapping.h"
+#include "sim/PenCommand.h"
 #include "sim/ScreenScene.h"
 #include "tests/support/PenChannel.h"
 #include "tests/support/X11.h"
@@ -113,16 +111,16 @@ std::optional<cv::Rect> managedWindowAt(Display* d, int x, int y) {
     return std::nullopt;
 }
 
-// How far from its listing the X server shows the window listed around (x, y):
+// How far from its listing the X server shows the window listed around `at`:
 // a window manager that frames a window late (mutter and openbox under load)
 // moves it after the program has listed it. Nothing while another window of
 // another size is on top there.
 std::optional<cv::Point> shownOffset(Display* d,
                                      const std::vector<std::pair<cv::Rect, std::string>>& windows,
-                                     int x, int y, const std::string& title) {
-    const std::optional<cv::Rect> shown = managedWindowAt(d, x, y);
+                                     cv::Point at, const std::string& title) {
+    const std::optional<cv::Rect> shown = managedWindowAt(d, at.x, at.y);
     for (const auto& [box, windowTitle] : windows) {
-        if (shown && box.contains({x, y}) && windowTitle == title) {
+        if (shown && box.contains(at) && windowTitle == title) {
             if (std::abs(box.width - shown->width) > 1 ||
                 std::abs(box.height - shown->height) > 1) {
                 return std::nullopt;
@@ -156,11 +154,11 @@ int geometry(const std::vector<std::string>& args) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::lround(timeout * 1000));
     const tktest::DisplayPtr display = tktest::openDisplay();
     // The centre seen, -1 while the control is not listed.
-    std::pair<int, int> seen{-1, -1};
+    cv::Point seen(-1, -1);
     auto seenSince = Clock::now();
     do {
         std::ifstream in(path);
-        std::pair<int, int> now{-1, -1};
+        cv::Point now(-1, -1);
         std::string nowTitle;
         std::vector<std::pair<cv::Rect, std::string>> windows;
         std::string line;
@@ -176,7 +174,7 @@ int geometry(const std::vector<std::string>& args) {
             if (n.rfind("window.", 0) == 0) {
                 windows.emplace_back(b, rest);
             }
-            if (now.first < 0 && n == name &&
+            if (now.x < 0 && n == name &&
                 (title.empty() || rest.find(title) != std::string::npos)) {
                 now = {std::max(0, b.x + b.width / 2), std::max(0, b.y + b.height / 2)};
                 nowTitle = rest;
@@ -185,12 +183,10 @@ int geometry(const std::vector<std::string>& args) {
         if (now != seen) {
             seen = now;
             seenSince = Clock::now();
-        } else if (seen.first >= 0 && Clock::now() - seenSince >= settle) {
+        } else if (seen.x >= 0 && Clock::now() - seenSince >= settle) {
             // A user clicks where the window shows, once it stands still there.
             const auto offset = [&] {
-                return display
-                           ? shownOffset(display.get(), windows, seen.first, seen.second, nowTitle)
-                           : cv::Point();
+                return display ? shownOffset(display.get(), windows, seen, nowTitle) : cv::Point();
             };
             const std::optional<cv::Point> first = offset();
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -199,20 +195,19 @@ int geometry(const std::vector<std::string>& args) {
                     std::fprintf(stderr, "e2e_driver: %s shows %+d,%+d off its listing\n",
                                  name.c_str(), first->x, first->y);
                 }
-                seen.first += first->x;
-                seen.second += first->y;
+                seen += *first;
                 break;
             }
             seenSince = Clock::now();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     } while (Clock::now() < deadline);
-    if (seen.first < 0) {
+    if (seen.x < 0) {
         std::fprintf(stderr, "e2e_driver: control %s did not appear in %s\n", name.c_str(),
                      path.c_str());
         return 1;
     }
-    std::printf("%d %d\n", seen.first, seen.second);
+    std::printf("%d %d\n", seen.x, seen.y);
     return 0;
 }
 
@@ -220,12 +215,9 @@ int geometry(const std::vector<std::string>& args) {
 // when both points are the same.
 int click(const std::vector<std::string>& args) {
     double x = 0, y = 0, x2 = 0, y2 = 0;
-    if ((args.size() != 2 && args.size() != 4) || !toDouble(args[0], x) || !toDouble(args[1], y)) {
-        return usage();
-    }
-    x2 = x;
-    y2 = y;
-    if (args.size() == 4 && (!toDouble(args[2], x2) || !toDouble(args[3], y2))) {
+    // Two numbers: the end is the start.
+    if ((args.size() != 2 && args.size() != 4) || !toDouble(args[0], x) || !toDouble(args[1], y) ||
+        !toDouble(args[args.size() - 2], x2) || !toDouble(args.back(), y2)) {
         return usage();
     }
     const tktest::DisplayPtr display = tktest::openDisplay();
@@ -294,8 +286,7 @@ int figure(const std::vector<std::string>& args) {
     cv::Size screen;
     cv::Point2d origin;
     std::vector<e2e::FigurePart> parts;
-    std::uint32_t color = 0;
-    bool haveColor = false;
+    std::optional<std::uint32_t> color;
     std::string figureFile;
     e2e::PenTiming timing;
     for (size_t i = 0; i + 1 < args.size(); i += 2) {
@@ -320,35 +311,27 @@ int figure(const std::vector<std::string>& args) {
                 parts.push_back(part);
             }
         } else if (args[i] == "--color") {
-            unsigned rgb = 0;
             char* end = nullptr;
-            rgb = static_cast<unsigned>(std::strtoul(v.c_str(), &end, 16));
+            const auto rgb = static_cast<unsigned>(std::strtoul(v.c_str(), &end, 16));
             if (v.size() != 6 || end != v.c_str() + 6) {
                 return usage();
             }
             color = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
-            haveColor = true;
-        } else if (args[i] == "--speed") {
-            if (!toDouble(v, timing.speedPxPerS) || timing.speedPxPerS <= 0) {
-                return usage();
-            }
         } else if (args[i] == "--figure") {
             figureFile = v;
-        } else {
+        } else if (args[i] != "--speed" || !toDouble(v, timing.speedPxPerS) ||
+                   timing.speedPxPerS <= 0) {
             return usage();
         }
     }
-    if (args.size() % 2 != 0 || screen.width == 0 || parts.empty() || !haveColor) {
+    if (args.size() % 2 != 0 || screen.width == 0 || parts.empty() || !color) {
         return usage();
     }
     std::vector<e2e::Stroke> strokes;
     for (e2e::FigurePart part : parts) {
-        cv::Rect2d box = e2e::figureBox(part, screen);
-        box.x += origin.x;
-        box.y += origin.y;
-        for (e2e::Stroke& s : e2e::figureStrokes(part, box, color)) {
-            strokes.push_back(std::move(s));
-        }
+        const std::vector<e2e::Stroke> some =
+            e2e::figureStrokes(part, e2e::figureBox(part, screen) + origin, *color);
+        strokes.insert(strokes.end(), some.begin(), some.end());
     }
     if (!figureFile.empty()) {
         std::ofstream out(figureFile, std::ios::app);
@@ -375,15 +358,9 @@ int tap(const std::vector<std::string>& args) {
 }
 
 int pen(const std::vector<std::string>& args) {
-    if (args.empty()) {
-        return usage();
-    }
     double timeout = 20;
-    if (args.size() == 3 && args[1] == "--timeout") {
-        if (!toDouble(args[2], timeout)) {
-            return usage();
-        }
-    } else if (args.size() != 1) {
+    if (args.size() != 1 &&
+        (args.size() != 3 || args[1] != "--timeout" || !toDouble(args[2], timeout))) {
         return usage();
     }
     // The socket appears when Tovik opens the simulated camera.
@@ -392,36 +369,26 @@ int pen(const std::vector<std::string>& args) {
         std::fprintf(stderr, "e2e_driver: cannot connect to %s\n", args[0].c_str());
         return 1;
     }
-    std::string line, reply;
-    int status = 0;
+    std::string line;
     while (std::getline(std::cin, line)) {
         if (line.empty() || line[0] == '#') {
             continue;
         }
         // A glide or wait is answered when it ends: allow its own length.
-        int ms = 0;
-        std::istringstream words(line);
-        std::string verb, last, w;
-        words >> verb;
-        while (words >> w) {
-            last = w;
-        }
-        if (verb == "path" || verb == "wait") {
-            ms = std::atoi(last.c_str());
-        }
-        if (!channel.send(line + "\n") ||
-            !channel.reply(reply, std::chrono::milliseconds(ms + 5000))) {
+        std::string error;
+        const std::optional<sim::PenCommand> c = sim::parsePenCommand(line, error);
+        const std::string reply =
+            channel.command(line, std::chrono::milliseconds((c ? c->ms : 0) + 5000));
+        if (reply.empty()) {
             std::fprintf(stderr, "e2e_driver: no answer to '%s'\n", line.c_str());
-            status = 1;
-            break;
+            return 1;
         }
         if (reply != "ok") {
             std::fprintf(stderr, "e2e_driver: '%s': %s\n", line.c_str(), reply.c_str());
-            status = 1;
-            break;
+            return 1;
         }
     }
-    return status;
+    return 0;
 }
 
 volatile sig_atomic_t gStop = 0;
@@ -434,12 +401,10 @@ bool isInk(const unsigned char* p) {
 
 int inkwatch(const std::vector<std::string>& args) {
     common::ScreenRect target;
-    if (args.size() == 4 &&
-        (args[2] != "--monitor" || std::sscanf(args[3].c_str(), "%dx%d+%d+%d", &target.width,
-                                               &target.height, &target.x, &target.y) != 4)) {
-        return usage();
-    }
-    if (args.size() != 2 && args.size() != 4) {
+    if ((args.size() != 2 && args.size() != 4) ||
+        (args.size() == 4 &&
+         (args[2] != "--monitor" || std::sscanf(args[3].c_str(), "%dx%d+%d+%d", &target.width,
+                                                &target.height, &target.x, &target.y) != 4))) {
         return usage();
     }
     Display* display = XOpenDisplay(nullptr);
@@ -482,38 +447,24 @@ int inkwatch(const std::vector<std::string>& args) {
     };
     std::vector<Pending> pending;
     std::string partial;
-    auto nowUs = [] {
-        return std::chrono::duration_cast<std::chrono::microseconds>(
-                   Clock::now().time_since_epoch())
-            .count();
-    };
     while (gStop == 0) {
-        // New complete lines of the log.
-        std::string line;
-        while (std::getline(log, line)) {
-            if (log.eof()) {
-                partial += line;  // the writer is mid-line: keep it for later
-                break;
-            }
-            line = partial + line;
-            partial.clear();
-            e2e::TraceEvent e;
-            char kind[16] = {};
-            unsigned flags = 0;
-            long long send = 0, capture = 0;
-            unsigned long long frame = 0;
-            if (std::sscanf(line.c_str(), "%15s %lld %u %d %d %llu %lld", kind, &send, &flags,
-                            &e.dx, &e.dy, &frame, &capture) == 7 &&
-                std::strcmp(kind, "event") == 0 && (flags & 0x8001) == 0x8001 &&
-                (flags & 0x0006) == 0 && capture != 0) {
-                const common::PixelPoint at = common::absoluteToPixel(e.dx, e.dy, target);
-                pending.push_back({std::clamp(at.x - 1, 0, width - kPatch),
-                                   std::clamp(at.y - 1, 0, height - kPatch), capture});
+        // New complete lines of the log; one the writer is still on waits.
+        partial.append(std::istreambuf_iterator<char>(log), {});
+        log.clear();
+        for (size_t nl = 0; (nl = partial.find('\n')) != std::string::npos;
+             partial.erase(0, nl + 1)) {
+            std::istringstream one(partial.substr(0, nl + 1));
+            std::string error;
+            const std::optional<e2e::TovikTrace> read = e2e::readTovikTrace(one, error);
+            for (const e2e::TraceEvent& e : read ? read->events : std::vector<e2e::TraceEvent>()) {
+                if ((e.flags & 0x8001) == 0x8001 && (e.flags & 0x0006) == 0 && e.captureUs != 0) {
+                    const common::PixelPoint at = common::absoluteToPixel(e.dx, e.dy, target);
+                    pending.push_back({std::clamp(at.x - 1, 0, width - kPatch),
+                                       std::clamp(at.y - 1, 0, height - kPatch), e.captureUs});
+                }
             }
         }
-        log.clear();
-        for (size_t i = 0; i < pending.size();) {
-            const Pending& p = pending[i];
+        std::erase_if(pending, [&](const Pending& p) {
             bool ink = false;
             if (XShmGetImage(display, root, image, p.x, p.y, AllPlanes) != 0) {
                 for (int y = 0; y < kPatch && !ink; ++y) {
@@ -523,17 +474,16 @@ int inkwatch(const std::vector<std::string>& args) {
                     }
                 }
             }
-            const std::int64_t now = nowUs();
+            const std::int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
+                                         Clock::now().time_since_epoch())
+                                         .count();
             if (ink) {
                 out << "ink " << p.captureUs << ' ' << now << '\n';
             } else if (now - p.captureUs > 500'000) {
                 out << "miss " << p.captureUs << '\n';
-            } else {
-                ++i;
-                continue;
             }
-            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
-        }
+            return ink || now - p.captureUs > 500'000;
+        });
         out.flush();
         std::this_thread::sleep_for(std::chrono::microseconds(900));
     }
@@ -551,29 +501,14 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
-    if (command == "geometry") {
-        return geometry(args);
-    }
-    if (command == "click" || (command == "drag" && args.size() == 4)) {
-        return click(args);
-    }
-    if (command == "key") {
-        return key(args);
-    }
-    if (command == "screenshot") {
-        return screenshot(args);
-    }
-    if (command == "figure") {
-        return figure(args);
-    }
-    if (command == "tap") {
-        return tap(args);
-    }
-    if (command == "pen") {
-        return pen(args);
-    }
-    if (command == "inkwatch") {
-        return inkwatch(args);
+    using Command = int (*)(const std::vector<std::string>&);
+    const std::pair<const char*, Command> commands[] = {
+        {"geometry", geometry}, {"click", click}, {"key", key}, {"screenshot", screenshot},
+        {"figure", figure},     {"tap", tap},     {"pen", pen}, {"inkwatch", inkwatch}};
+    for (const auto& [name, run] : commands) {
+        if (command == name || (command == "drag" && args.size() == 4 && run == click)) {
+            return run(args);
+        }
     }
     return usage();
 }

@@ -18,7 +18,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "common/platform/X11Window.h"
+#include "tests/support/X11.h"
 
 namespace {
 
@@ -30,9 +34,17 @@ void onSignal(int) {
     stopping = 1;
 }
 
-int ignoreErrors(Display*, XErrorEvent*) {
-    return 0;
-}  // icons may vanish any time
+// A 32-bit client message about `about` of `type`, sent to `to`.
+void sendMessage(Display* d, Window to, long mask, Window about, Atom type,
+                 const std::vector<long>& data) {
+    XClientMessageEvent m{};
+    m.type = ClientMessage;
+    m.window = about;
+    m.message_type = type;
+    m.format = 32;
+    std::copy(data.begin(), data.end(), m.data.l);
+    XSendEvent(d, to, False, mask, reinterpret_cast<XEvent*>(&m));
+}
 
 }  // namespace
 
@@ -40,7 +52,7 @@ int main(int argc, char** argv) {
     int height = 30;
     bool tray = true;
     bool dock = false;
-    int mw = 0, mh = 0, mx = 0, my = 0;
+    int width = 0, mheight = 0, mx = 0, my = 0;  // the monitor's
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--height") == 0 && i + 1 < argc) {
             height = std::atoi(argv[++i]);
@@ -49,8 +61,8 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--dock") == 0) {
             dock = true;
         } else if (std::strcmp(argv[i], "--monitor") == 0 && i + 1 < argc &&
-                   std::sscanf(argv[i + 1], "%dx%d+%d+%d", &mw, &mh, &mx, &my) == 4 && mw > 0 &&
-                   mh > 0) {
+                   std::sscanf(argv[i + 1], "%dx%d+%d+%d", &width, &mheight, &mx, &my) == 4 &&
+                   width > 0 && mheight > 0) {
             ++i;
         } else {
             std::fprintf(stderr,
@@ -63,22 +75,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "e2e_panel: height from 16 to 200\n");
         return 2;
     }
-    Display* d = XOpenDisplay(nullptr);
+    // Errors are ignored: icons may vanish any time.
+    const tktest::DisplayPtr display = tktest::openDisplay();
+    Display* d = display.get();
     if (d == nullptr) {
         std::fprintf(stderr, "e2e_panel: cannot open display\n");
         return 1;
     }
-    XSetErrorHandler(ignoreErrors);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
     const int screen = DefaultScreen(d);
     const Window root = RootWindow(d, screen);
-    if (mw == 0) {
-        mw = DisplayWidth(d, screen);
-        mh = DisplayHeight(d, screen);
+    if (width == 0) {
+        width = DisplayWidth(d, screen);
+        mheight = DisplayHeight(d, screen);
     }
-    const int width = mw;
-    const int top = my + mh - height;
+    const int top = my + mheight - height;
 
     XColor bar{}, slotColour{}, exact{};
     XAllocNamedColor(d, DefaultColormap(d, screen), "#1f2d44", &bar, &exact);
@@ -93,17 +105,14 @@ int main(int argc, char** argv) {
                       CWOverrideRedirect | CWBackPixel | CWEventMask, &a);
     XStoreName(d, panel, "Panel");
     if (dock) {
-        const Atom atom = XA_ATOM;
-        const Atom type = XInternAtom(d, "_NET_WM_WINDOW_TYPE_DOCK", False);
-        XChangeProperty(d, panel, XInternAtom(d, "_NET_WM_WINDOW_TYPE", False), atom, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+        common::x11::setLongs(d, panel, "_NET_WM_WINDOW_TYPE", XA_ATOM,
+                              {XInternAtom(d, "_NET_WM_WINDOW_TYPE_DOCK", False)});
         // Reserved from the bottom of the X screen, along this monitor only.
-        const long bottom = DisplayHeight(d, screen) - top;
-        const long strut[12] = {0, 0, 0, bottom, 0, 0, 0, 0, 0, 0, mx, mx + width - 1};
-        XChangeProperty(d, panel, XInternAtom(d, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 12);
-        XChangeProperty(d, panel, XInternAtom(d, "_NET_WM_STRUT", False), XA_CARDINAL, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 4);
+        const unsigned long bottom = DisplayHeight(d, screen) - top;
+        const std::vector<unsigned long> strut = {
+            0, 0, 0, bottom, 0, 0, 0, 0, 0, 0, unsigned(mx), unsigned(mx + width - 1)};
+        common::x11::setLongs(d, panel, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL, strut);
+        common::x11::setLongs(d, panel, "_NET_WM_STRUT", XA_CARDINAL, {0, 0, 0, bottom});
         XSizeHints hints{};
         hints.flags = PPosition | USPosition;
         hints.x = mx;
@@ -112,16 +121,11 @@ int main(int argc, char** argv) {
     }
     XMapWindow(d, panel);
 
-    char selectionName[32];
-    std::snprintf(selectionName, sizeof selectionName, "_NET_SYSTEM_TRAY_S%d", screen);
-    const Atom selection = XInternAtom(d, selectionName, False);
+    const std::string selectionName = "_NET_SYSTEM_TRAY_S" + std::to_string(screen);
+    const Atom selection = XInternAtom(d, selectionName.c_str(), False);
     const Atom opcode = XInternAtom(d, "_NET_SYSTEM_TRAY_OPCODE", False);
-    const Atom manager = XInternAtom(d, "MANAGER", False);
     const Atom xembed = XInternAtom(d, "_XEMBED", False);
-    const Atom orientation = XInternAtom(d, "_NET_SYSTEM_TRAY_ORIENTATION", False);
-    const long horizontal = 0;
-    XChangeProperty(d, panel, orientation, XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&horizontal), 1);
+    common::x11::setLongs(d, panel, "_NET_SYSTEM_TRAY_ORIENTATION", XA_CARDINAL, {0});  // across
     if (tray) {
         XSetSelectionOwner(d, selection, panel, CurrentTime);
         if (XGetSelectionOwner(d, selection) != panel) {
@@ -129,15 +133,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         // Tell waiting icons that a notification area is there.
-        XClientMessageEvent announce{};
-        announce.type = ClientMessage;
-        announce.window = root;
-        announce.message_type = manager;
-        announce.format = 32;
-        announce.data.l[0] = CurrentTime;
-        announce.data.l[1] = static_cast<long>(selection);
-        announce.data.l[2] = static_cast<long>(panel);
-        XSendEvent(d, root, False, StructureNotifyMask, reinterpret_cast<XEvent*>(&announce));
+        sendMessage(d, root, StructureNotifyMask, root, XInternAtom(d, "MANAGER", False),
+                    {CurrentTime, static_cast<long>(selection), static_cast<long>(panel)});
     }
     // Minimise requests are sent to the root window.
     const Atom changeState = XInternAtom(d, "WM_CHANGE_STATE", False);
@@ -173,9 +170,7 @@ int main(int argc, char** argv) {
         if (!dock && e.type == ClientMessage && e.xclient.message_type == changeState &&
             e.xclient.data.l[0] == IconicState) {
             const Window w = e.xclient.window;
-            const long state[2] = {IconicState, 0};
-            XChangeProperty(d, w, wmState, wmState, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(state), 2);
+            common::x11::setLongs(d, w, "WM_STATE", wmState, {IconicState, 0});
             XUnmapWindow(d, w);
             XFlush(d);
         } else if (e.type == ClientMessage && e.xclient.message_type == opcode &&
@@ -187,15 +182,8 @@ int main(int argc, char** argv) {
             icons.push_back(icon);
             layout();
             XMapRaised(d, icon);
-            XClientMessageEvent notify{};
-            notify.type = ClientMessage;
-            notify.window = icon;
-            notify.message_type = xembed;
-            notify.format = 32;
-            notify.data.l[0] = CurrentTime;
-            notify.data.l[1] = kEmbeddedNotify;
-            notify.data.l[3] = static_cast<long>(panel);
-            XSendEvent(d, icon, False, NoEventMask, reinterpret_cast<XEvent*>(&notify));
+            sendMessage(d, icon, NoEventMask, icon, xembed,
+                        {CurrentTime, kEmbeddedNotify, 0, static_cast<long>(panel)});
             XFlush(d);
         } else if (e.type == DestroyNotify || e.type == ReparentNotify) {
             const Window gone =
@@ -209,6 +197,5 @@ int main(int argc, char** argv) {
             layout();
         }
     }
-    XCloseDisplay(d);
     return 0;
 }

@@ -59,6 +59,18 @@ bool readFile(const std::string& path, bool required, Read read) {
     return true;
 }
 
+// Reads `path` into `out` with one of the record readers.
+template <typename T, typename Reader>
+bool readInto(const std::string& path, T& out, Reader reader) {
+    return readFile(path, true, [&](std::istream& in, std::string& error) {
+        auto value = reader(in, error);
+        if (value) {
+            out = std::move(*value);
+        }
+        return value.has_value();
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,37 +114,23 @@ int main(int argc, char** argv) {
     if (opt.contains("calibration")) {
         limits.calibration = opt["calibration"];
     }
-    if (opt.contains("right-clicks")) {
-        limits.rightClicks = std::atoi(opt["right-clicks"].c_str());
-    }
-    if (opt.contains("pointer-mean")) {
-        limits.pointerMeanPx = std::atof(opt["pointer-mean"].c_str());
-    }
-    if (opt.contains("pointer-max")) {
-        limits.pointerMaxPx = std::atof(opt["pointer-max"].c_str());
-    }
-    if (opt.contains("leftover")) {
-        run.leftoverProcesses = std::atoi(opt["leftover"].c_str());
-    }
+    // A number given, or `fallback`.
+    const auto value = [&opt](const char* name, auto fallback) {
+        using T = decltype(fallback);
+        const char* text = opt.contains(name) ? opt[name].c_str() : nullptr;
+        return text == nullptr         ? fallback
+               : std::is_integral_v<T> ? static_cast<T>(std::atoi(text))
+                                       : static_cast<T>(std::atof(text));
+    };
+    limits.rightClicks = value("right-clicks", limits.rightClicks);
+    limits.pointerMeanPx = value("pointer-mean", limits.pointerMeanPx);
+    limits.pointerMaxPx = value("pointer-max", limits.pointerMaxPx);
+    run.leftoverProcesses = value("leftover", run.leftoverProcesses);
 
-    const bool read = readFile(opt["sim-log"], true,
-                               [&](std::istream& in, std::string& e) {
-                                   auto frames = e2e::readSimFrames(in, e);
-                                   run.simFrames = frames.value_or(run.simFrames);
-                                   return frames.has_value();
-                               }) &&
-                      readFile(opt["tovik-log"], true,
-                               [&](std::istream& in, std::string& e) {
-                                   auto trace = e2e::readTovikTrace(in, e);
-                                   run.trace = trace.value_or(run.trace);
-                                   return trace.has_value();
-                               }) &&
-                      readFile(opt["figure"], true,
-                               [&](std::istream& in, std::string& e) {
-                                   auto strokes = e2e::readFigure(in, e);
-                                   run.figure = strokes.value_or(run.figure);
-                                   return strokes.has_value();
-                               }) &&
+    e2e::TovikTrace earlier;
+    const bool read = readInto(opt["sim-log"], run.simFrames, e2e::readSimFrames) &&
+                      readInto(opt["tovik-log"], run.trace, e2e::readTovikTrace) &&
+                      readInto(opt["figure"], run.figure, e2e::readFigure) &&
                       // No dump is a failed check, not an unreadable run.
                       readFile(opt["kalvo-dump"], false, [&](std::istream& in, std::string& e) {
                           const std::string bytes((std::istreambuf_iterator<char>(in)),
@@ -141,17 +139,11 @@ int main(int argc, char** argv) {
                           return run.segments.has_value();
                       });
     if (!read || (opt.contains("calibration-log") &&
-                  !readFile(opt["calibration-log"], true, [&](std::istream& in, std::string& e) {
-                      auto earlier = e2e::readTovikTrace(in, e);
-                      if (earlier) {
-                          run.trace.calibrations.insert(run.trace.calibrations.begin(),
-                                                        earlier->calibrations.begin(),
-                                                        earlier->calibrations.end());
-                      }
-                      return earlier.has_value();
-                  }))) {
+                  !readInto(opt["calibration-log"], earlier, e2e::readTovikTrace))) {
         return 2;
     }
+    run.trace.calibrations.insert(run.trace.calibrations.begin(), earlier.calibrations.begin(),
+                                  earlier.calibrations.end());
     if (opt.contains("ink-log")) {
         // "ink CAPTURE_US SEEN_US" per pointer move whose ink was seen.
         std::ifstream in(opt["ink-log"]);

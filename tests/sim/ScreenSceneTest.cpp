@@ -2,8 +2,6 @@
 
 #include <X11/Xlib.h>
 
-#include <cstdlib>
-
 #include "sim/ScreenScene.h"
 #include "sim/SimCamera.h"
 #include "tests/support/Wait.h"

@@ -2,7 +2,6 @@
 
 #include <pthread.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <filesystem>
@@ -12,6 +11,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "common/TempDir.h"
 #include "sim/PenControl.h"
 #include "sim/SimCamera.h"
 #include "tests/support/PenChannel.h"
@@ -29,28 +29,63 @@ std::unique_ptr<SimCamera> makeSim(const std::string& options) {
     return camera;
 }
 
+// A camera made and opened at 640 x 480.
+std::unique_ptr<SimCamera> openSim(const std::string& options) {
+    auto camera = makeSim(options);
+    EXPECT_TRUE(camera && camera->open(0, {640, 480})) << options;
+    return camera;
+}
+
 cv::Mat grab(SimCamera& camera) {
     cv::Mat frame;
     EXPECT_TRUE(camera.grab(frame, 1000ms));
     return frame;
 }
 
+// Where `h` puts screen point `p`.
+cv::Point2d projected(const cv::Matx33d& h, cv::Point2d p) {
+    cv::Point2d out;
+    EXPECT_TRUE(sim::projectPoint(h, p, out)) << p;
+    return out;
+}
+
+// A file in this program's own folder, removed with it at the end.
 std::filesystem::path tempPath(const std::string& name) {
-    return std::filesystem::temp_directory_path() /
-           ("tk_sim_" + std::to_string(::getpid()) + "_" + name);
+    static const tktest::TempDir dir;
+    return dir.file(name);
 }
 
 // Grey level of the frame where the screen's centre lands.
 int centreLevel(SimCamera& camera, const cv::Mat& frame) {
-    cv::Point2d c;
     const cv::Size s = camera.sceneSize();
-    EXPECT_TRUE(sim::projectPoint(camera.poseMatrix(), {s.width / 2.0, s.height / 2.0}, c));
-    return frame.at<cv::Vec3b>(cv::Point(c))[1];
+    return frame.at<cv::Vec3b>(
+        cv::Point(projected(camera.poseMatrix(), {s.width / 2.0, s.height / 2.0})))[1];
+}
+
+// Centroid and extent of the pixels brighter than 128.
+struct Blob {
+    cv::Point2d centre;
+    double area = 0;
+    double elongation = 0;  // major over minor axis
+};
+Blob brightBlob(const cv::Mat& frame) {
+    cv::Mat grey, bright;
+    cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
+    cv::threshold(grey, bright, 128, 255, cv::THRESH_BINARY);
+    const cv::Moments m = cv::moments(bright, true);
+    Blob b;
+    b.area = m.m00;
+    if (m.m00 > 0) {
+        b.centre = {m.m10 / m.m00, m.m01 / m.m00};
+        const double a = m.mu20 / m.m00, c = m.mu02 / m.m00, bb = m.mu11 / m.m00;
+        const double root = std::sqrt(4 * bb * bb + (a - c) * (a - c));
+        b.elongation = std::sqrt((a + c + root) / (a + c - root));
+    }
+    return b;
 }
 
 TEST(SimCamera, ExposureModelDimsTheScreenButNotThePen) {
-    auto camera = makeSim("fps=0,noise=2");
-    ASSERT_TRUE(camera->open(0, {640, 480}));
+    auto camera = openSim("fps=0,noise=2");
 
     const int automatic = centreLevel(*camera, grab(*camera));
     EXPECT_NEAR(automatic, 200, 4);
@@ -59,8 +94,7 @@ TEST(SimCamera, ExposureModelDimsTheScreenButNotThePen) {
     camera->setPen({200, 150}, true);
     const cv::Mat dim = grab(*camera);
     EXPECT_NEAR(centreLevel(*camera, dim), 40, 4);
-    cv::Point2d spot;
-    ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), {200, 150}, spot));
+    const cv::Point2d spot = projected(camera->poseMatrix(), {200, 150});
     EXPECT_EQ(dim.at<cv::Vec3b>(cv::Point(spot)), cv::Vec3b(255, 255, 255));
 
     ASSERT_TRUE(camera->setExposure(-4, false));
@@ -70,8 +104,7 @@ TEST(SimCamera, ExposureModelDimsTheScreenButNotThePen) {
 }
 
 TEST(SimCamera, ImageControlsActOnThePicture) {
-    auto camera = makeSim("fps=0");
-    ASSERT_TRUE(camera->open(0, {640, 480}));
+    auto camera = openSim("fps=0");
     ASSERT_TRUE(camera->setExposure(-6, false));
     const int plain = camera->modelLevel(255);
 
@@ -101,21 +134,15 @@ TEST(SimCamera, NamedPosesPlaceTheScreenCorners) {
     for (const Case& c : cases) {
         auto camera = makeSim(std::string("fps=0,pose=") + c.pose);
         const cv::Matx33d h = camera->poseMatrix();
-        cv::Point2d p;
-        ASSERT_TRUE(sim::projectPoint(h, tl, p));
-        EXPECT_NEAR(cv::norm(p - c.topLeft), 0, 0.01) << c.pose;
-        ASSERT_TRUE(sim::projectPoint(h, tr, p));
-        EXPECT_NEAR(cv::norm(p - c.topRight), 0, 0.01) << c.pose;
-        ASSERT_TRUE(sim::projectPoint(h, bl, p));
-        EXPECT_NEAR(cv::norm(p - c.bottomLeft), 0, 0.01) << c.pose;
+        EXPECT_NEAR(cv::norm(projected(h, tl) - c.topLeft), 0, 0.01) << c.pose;
+        EXPECT_NEAR(cv::norm(projected(h, tr) - c.topRight), 0, 0.01) << c.pose;
+        EXPECT_NEAR(cv::norm(projected(h, bl) - c.bottomLeft), 0, 0.01) << c.pose;
     }
 
     // The default keystone is neither axis-aligned nor tiny.
-    auto keystone = makeSim("fps=0");
-    cv::Point2d a, b, d;
-    ASSERT_TRUE(sim::projectPoint(keystone->poseMatrix(), tl, a));
-    ASSERT_TRUE(sim::projectPoint(keystone->poseMatrix(), tr, b));
-    ASSERT_TRUE(sim::projectPoint(keystone->poseMatrix(), bl, d));
+    const cv::Matx33d keystone = makeSim("fps=0")->poseMatrix();
+    const cv::Point2d a = projected(keystone, tl), b = projected(keystone, tr),
+                      d = projected(keystone, bl);
     EXPECT_GT(std::abs(a.y - b.y), 5.0);
     EXPECT_GT(std::abs(a.x - d.x), 5.0);
     EXPECT_GT(b.x - a.x, 0.65 * 640);
@@ -132,33 +159,26 @@ TEST(SimCamera, FramesFollowThePose) {
 
         const cv::Mat frame = grab(*camera);
 
-        cv::Point2d inside, outside;
-        ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), {200, 175}, inside));
-        ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), {1000, 600}, outside));
-        EXPECT_LT(frame.at<cv::Vec3b>(cv::Point(inside))[2], 20) << pose;  // blue mark
-        EXPECT_GT(frame.at<cv::Vec3b>(cv::Point(inside))[0], 180) << pose;
-        EXPECT_GT(frame.at<cv::Vec3b>(cv::Point(outside))[2], 180) << pose;  // white
+        const cv::Point inside(projected(camera->poseMatrix(), {200, 175}));
+        const cv::Point outside(projected(camera->poseMatrix(), {1000, 600}));
+        EXPECT_LT(frame.at<cv::Vec3b>(inside)[2], 20) << pose;  // blue mark
+        EXPECT_GT(frame.at<cv::Vec3b>(inside)[0], 180) << pose;
+        EXPECT_GT(frame.at<cv::Vec3b>(outside)[2], 180) << pose;  // white
     }
 }
 
 TEST(SimCamera, PenSpotSitsAtTheProjectedPosition) {
-    auto camera = makeSim("fps=0,penradius=4");
-    ASSERT_TRUE(camera->open(0, {640, 480}));
+    auto camera = openSim("fps=0,penradius=4");
     ASSERT_TRUE(camera->setExposure(-6, false));
     camera->setPen({901.5, 333.25}, true);
 
-    const cv::Mat frame = grab(*camera);
+    const Blob spot = brightBlob(grab(*camera));
 
-    cv::Mat grey, bright;
-    cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
-    cv::threshold(grey, bright, 128, 255, cv::THRESH_BINARY);
-    const cv::Moments m = cv::moments(bright, true);
-    ASSERT_GT(m.m00, 30);
-    EXPECT_LT(m.m00, 80);  // about pi * 4^2
-    cv::Point2d expected;
-    ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), {901.5, 333.25}, expected));
-    EXPECT_NEAR(m.m10 / m.m00, expected.x, 0.5);
-    EXPECT_NEAR(m.m01 / m.m00, expected.y, 0.5);
+    ASSERT_GT(spot.area, 30);
+    EXPECT_LT(spot.area, 80);  // about pi * 4^2
+    const cv::Point2d expected = projected(camera->poseMatrix(), {901.5, 333.25});
+    EXPECT_NEAR(spot.centre.x, expected.x, 0.5);
+    EXPECT_NEAR(spot.centre.y, expected.y, 0.5);
 
     camera->pen().setLit(false);
     cv::Mat dark;
@@ -167,13 +187,10 @@ TEST(SimCamera, PenSpotSitsAtTheProjectedPosition) {
 }
 
 TEST(SimCamera, NoiseIsSmallAndSeeded) {
-    auto quiet = makeSim("fps=0,noise=0");
-    auto a = makeSim("fps=0,noise=2,seed=7");
-    auto b = makeSim("fps=0,noise=2,seed=7");
-    auto c = makeSim("fps=0,noise=2,seed=8");
-    for (auto* camera : {quiet.get(), a.get(), b.get(), c.get()}) {
-        ASSERT_TRUE(camera->open(0, {640, 480}));
-    }
+    auto quiet = openSim("fps=0,noise=0");
+    auto a = openSim("fps=0,noise=2,seed=7");
+    auto b = openSim("fps=0,noise=2,seed=7");
+    auto c = openSim("fps=0,noise=2,seed=8");
 
     const cv::Mat clean = grab(*quiet), fa = grab(*a), fb = grab(*b), fc = grab(*c);
 
@@ -219,8 +236,7 @@ TEST(SimCamera, GlideMovesThePenAtTheFrameRate) {
 TEST(SimCamera, FrameLogRecordsEveryDeliveredFrame) {
     const auto path = tempPath("frames.log");
     {
-        auto camera = makeSim("fps=0,log=" + path.string());
-        ASSERT_TRUE(camera->open(0, {640, 480}));
+        auto camera = openSim("fps=0,log=" + path.string());
         camera->setPen({10, 20}, true);
         grab(*camera);
         camera->setPen({30, 40}, false);
@@ -248,7 +264,6 @@ TEST(SimCamera, FrameLogRecordsEveryDeliveredFrame) {
     EXPECT_EQ(n2, 2u);
     EXPECT_GT(t2, t1);
     EXPECT_EQ(lit, 0);
-    std::filesystem::remove(path);
 }
 
 TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {
@@ -312,10 +327,7 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
         writer << "wait 50\nf13 1\n" << std::flush;
     }
 
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!camera->pen().state().button && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(5ms);
-    }
+    tktest::waitUntil([&] { return camera->pen().state().button; }, 5s, 5ms);
 
     EXPECT_FALSE(camera->pen().state().lit) << "the script went on before its file came";
     std::ofstream(go) << "";
@@ -325,8 +337,6 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
     EXPECT_TRUE(s.lit);
     EXPECT_EQ(s.position, cv::Point2d(5, 6));
     camera.reset();
-    std::filesystem::remove(fifo);
-    std::filesystem::remove(go);
 
     std::ofstream(scriptPath) << "move 1 2\nlit maybe\n";
     std::string error;
@@ -334,7 +344,6 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
     ASSERT_TRUE(options);
     EXPECT_FALSE(SimCamera::create(*options, error));
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
-    std::filesystem::remove(scriptPath);
 }
 
 // A paced camera films on its own thread, named for top -H.
@@ -378,8 +387,7 @@ TEST(SimCamera, APenWaitSpansItsFramesWhenTheCameraStalls) {
 }
 
 TEST(SimCamera, ClosingWakesAWaitingGrab) {
-    auto camera = makeSim("fps=30");
-    ASSERT_TRUE(camera->open(0, {640, 480}));
+    auto camera = openSim("fps=30");
     camera->unplug();
     bool got = true;
     std::thread grabber([&] {
@@ -394,37 +402,10 @@ TEST(SimCamera, ClosingWakesAWaitingGrab) {
     EXPECT_FALSE(got);
 }
 
-}  // namespace
-
-namespace {
-
-// Centroid and extent of the pixels brighter than 128.
-struct Blob {
-    cv::Point2d centre;
-    double area = 0;
-    double elongation = 0;  // major over minor axis
-};
-Blob brightBlob(const cv::Mat& frame) {
-    cv::Mat grey, bright;
-    cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
-    cv::threshold(grey, bright, 128, 255, cv::THRESH_BINARY);
-    const cv::Moments m = cv::moments(bright, true);
-    Blob b;
-    b.area = m.m00;
-    if (m.m00 > 0) {
-        b.centre = {m.m10 / m.m00, m.m01 / m.m00};
-        const double a = m.mu20 / m.m00, c = m.mu02 / m.m00, bb = m.mu11 / m.m00;
-        const double root = std::sqrt(4 * bb * bb + (a - c) * (a - c));
-        b.elongation = std::sqrt((a + c + root) / (a + c - root));
-    }
-    return b;
-}
-
 TEST(SimCameraOptics, TheLensBendsTowardsTheCentreAndThePenLeansItsSpot) {
-    auto ideal = makeSim("fps=0,noise=0,pose=upright,penradius=4");
-    auto bent = makeSim("fps=0,noise=0,pose=upright,penradius=4,k1=-0.2,tilt=45");
+    auto ideal = openSim("fps=0,noise=0,pose=upright,penradius=4");
+    auto bent = openSim("fps=0,noise=0,pose=upright,penradius=4,k1=-0.2,tilt=45");
     for (auto* c : {ideal.get(), bent.get()}) {
-        ASSERT_TRUE(c->open(0, {640, 480}));
         ASSERT_TRUE(c->setExposure(-6, false));
         c->setPen({60, 50}, true);  // near a corner of the screen
     }
@@ -439,8 +420,7 @@ TEST(SimCameraOptics, TheLensBendsTowardsTheCentreAndThePenLeansItsSpot) {
 }
 
 TEST(SimCameraOptics, ShortExposuresAreNoisierAndChangesArriveAFrameLate) {
-    auto camera = makeSim("fps=0,noise=2,noisegrowth=0.5,aelag=1,ambient=25");
-    ASSERT_TRUE(camera->open(0, {640, 480}));
+    auto camera = openSim("fps=0,noise=2,noisegrowth=0.5,aelag=1,ambient=25");
     EXPECT_NEAR(centreLevel(*camera, grab(*camera)), 200, 4);
 
     ASSERT_TRUE(camera->setExposure(-6, false));
@@ -461,16 +441,14 @@ TEST(SimCameraOptics, ShortExposuresAreNoisierAndChangesArriveAFrameLate) {
 }
 
 TEST(SimCameraOptics, WebcamProfileKeepsTheSpotFindable) {
-    auto camera = makeSim("fps=0,optics=webcam,penradius=5");
-    ASSERT_TRUE(camera->open(0, {640, 480}));
+    auto camera = openSim("fps=0,optics=webcam,penradius=5");
     ASSERT_TRUE(camera->setExposure(-8, false));
     std::this_thread::sleep_for(40ms);
     camera->setPen({640, 400}, true);
 
     const Blob spot = brightBlob(grab(*camera));
 
-    cv::Point2d expected;
-    ASSERT_TRUE(sim::projectPoint(camera->poseMatrix(), {640, 400}, expected));
+    const cv::Point2d expected = projected(camera->poseMatrix(), {640, 400});
     EXPECT_GT(spot.area, 40);
     EXPECT_NEAR(spot.centre.x, expected.x, 3);  // near the middle the lens barely bends
     EXPECT_NEAR(spot.centre.y, expected.y, 3);

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <thread>
 
 extern char** environ;
@@ -22,11 +23,8 @@ std::string nameOf(const std::string& entry) {
 std::vector<std::string> environmentWith(const std::vector<std::string>& overrides) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
-        bool replaced = false;
-        for (const std::string& o : overrides) {
-            replaced |= nameOf(o) == nameOf(*e);
-        }
-        if (!replaced) {
+        if (std::none_of(overrides.begin(), overrides.end(),
+                         [&](const std::string& o) { return nameOf(o) == nameOf(*e); })) {
             env.emplace_back(*e);
         }
     }
