@@ -36,6 +36,7 @@
 #include "tovik/calibration/CameraCalibrationDevice.h"
 #include "tovik/calibration/FolderCalibrationFiles.h"
 #include "tovik/calibration/HeadlessCanvas.h"
+#include "tovik/tracking/DetectionLoop.h"
 #include "tovik/tracking/FrameSearch.h"
 #include "tovik/tracking/HomographyMap.h"
 #include "tovik/tracking/PointerMapper.h"
@@ -50,12 +51,6 @@ using benchcal::QuietHost;
 
 constexpr common::ScreenSize kScreen{1024, 768};
 constexpr auto kFrame = std::chrono::milliseconds(33);
-
-class NoStatus final : public tovik::TrackingStatusSink {
-public:
-    void showPosition(std::int32_t, std::int32_t) override {}
-    void showButton(bool) override {}
-};
 
 // The procedure's waits let the camera settle; the simulated one needs one
 // frame period (its exposure lag), so waits are cut to 40 ms of real time.
@@ -148,7 +143,7 @@ Result measure(bool automatic, bool improved, const std::string& pose, bool webc
     std::this_thread::sleep_for(std::chrono::milliseconds(40));
     common::FakeClock clock;
     common::RecordingInjector injector;
-    NoStatus status;
+    tovik::DetectionStatus status;
     common::ScriptedKeyState keys;
     auto detector = std::make_unique<tovik::SpotDetector>();
     detector->window = state.Window;
