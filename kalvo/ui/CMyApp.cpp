@@ -67,6 +67,10 @@ CMyView* CMyApp::GetActiveView() const {
 }
 
 bool CMyApp::InitInstance() {
+    // Every pointer motion draws: merged motions would turn a curve drawn
+    // while the program was busy into a straight chord across it. Set here,
+    // after the application object: its construction sets the default again.
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
     if (shell_) {
         common::IniFile ini(paths_.iniPath);
         (void)ini.load();

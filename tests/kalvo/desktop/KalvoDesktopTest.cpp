@@ -263,9 +263,12 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
     const bool overlayShown = QTest::qWaitForWindowExposed(&app_->GetSurfaces()->overlay());
     QTest::qWait(300);
     const bool overOverlay = waitUntil([&] { return toolbarShown(); }, 2s);
-    // A stroke on the overlay, over the show.
-    strokeRight(d(), primaryArea().topLeft() + QPoint(100, 200));
-    const bool inked = waitUntil([&] { return app_->GetDocument().GetSegmentCount() > 0; });
+    // A stroke on the overlay, over the show. Once the press is in, its ten
+    // steps come at once, as to a Kalvo busy drawing: each stays a segment,
+    // not one chord for the lot.
+    const QPoint from = primaryArea().topLeft() + QPoint(100, 200);
+    tktest::stroke(d(), from.x(), from.y(), from.x() + 200, from.y(), 10, 0ms, 300ms);
+    const bool inked = waitUntil([&] { return app_->GetDocument().GetSegmentCount() >= 10; });
     click(buttonCentre(ID_EXIT));
     const bool ended = waitUntil([&] { return !toolbar()->isVisible(); });
 
@@ -277,7 +280,8 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
     EXPECT_TRUE(screenOn);
     EXPECT_TRUE(overlayShown);
     EXPECT_TRUE(overOverlay);
-    EXPECT_TRUE(inked) << "the overlay took no stroke over the show";
+    EXPECT_TRUE(inked) << "the overlay took " << app_->GetDocument().GetSegmentCount()
+                       << " segments of a ten-step stroke over the show";
     EXPECT_TRUE(ended);
 }
 
