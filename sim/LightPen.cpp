@@ -51,13 +51,12 @@ LightPen::State LightPen::state() const {
 
 LightPen::State LightPen::sample(Clock::time_point captured, Clock::duration period) {
     std::lock_guard lock(mutex_);
-    if (lastSample_ && captured > *lastSample_) {
-        const Clock::duration gap = captured - *lastSample_;
-        if (period > Clock::duration::zero() && gap > period * 3 / 2) {
-            lag_ += gap - period;
-        }
-    }
     if (!lastSample_ || captured > *lastSample_) {
+        // A period of zero (a camera paced by its grabs) is never late.
+        if (lastSample_ && period > Clock::duration::zero() &&
+            captured - *lastSample_ > period * 3 / 2) {
+            lag_ += captured - *lastSample_ - period;
+        }
         lastSample_ = captured;
     }
     return stateLocked(captured - lag_);

@@ -90,7 +90,6 @@ void waitForFrames(const SimCamera& camera, std::stop_token stop, Done done) {
 }  // namespace
 
 void PenControl::execute(SimCamera& camera, const PenCommand& c, std::stop_token stop) {
-    auto sleep = [&stop](int ms) { sleepFor(stop, ms); };
     LightPen& pen = camera.pen();
     switch (c.kind) {
         case PenCommand::Kind::Nothing:
@@ -108,7 +107,7 @@ void PenControl::execute(SimCamera& camera, const PenCommand& c, std::stop_token
             // The glide runs on the camera's time (see LightPen::sample): it
             // ends once a frame has seen its end.
             pen.glide({c.x1, c.y1}, {c.x2, c.y2}, std::chrono::milliseconds(c.ms));
-            sleep(c.ms);
+            sleepFor(stop, c.ms);
             waitForFrames(camera, stop, [&pen] { return pen.glideSeen(); });
             break;
         case PenCommand::Kind::Wait: {
@@ -117,7 +116,7 @@ void PenControl::execute(SimCamera& camera, const PenCommand& c, std::stop_token
             // stalled by a busy machine does not cut a tap short.
             const std::uint64_t first = camera.framesMade();
             const auto frames = static_cast<std::uint64_t>(c.ms * camera.frameRate() / 1000);
-            sleep(c.ms);
+            sleepFor(stop, c.ms);
             waitForFrames(camera, stop, [&] { return camera.framesMade() - first >= frames; });
             break;
         }
@@ -132,7 +131,7 @@ void PenControl::execute(SimCamera& camera, const PenCommand& c, std::stop_token
             const std::filesystem::path file(std::u8string(c.path.begin(), c.path.end()));
             std::error_code ec;
             while (!stop.stop_requested() && !std::filesystem::exists(file, ec)) {
-                sleep(50);
+                sleepFor(stop, 50);
             }
             break;
         }

@@ -190,9 +190,14 @@ cv::Size SimCamera::frameSize() const {
     return frameSize_;
 }
 
+SimCamera::Clock::duration SimCamera::framePeriod() const {
+    return options_.fps > 0 ? std::chrono::duration_cast<Clock::duration>(
+                                  std::chrono::duration<double>(1.0 / options_.fps))
+                            : Clock::duration::zero();
+}
+
 void SimCamera::produce(std::stop_token stop) {
-    const auto period = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(1.0 / options_.fps));
+    const Clock::duration period = framePeriod();
     std::mutex m;
     std::condition_variable_any tick;
     auto next = Clock::now();
@@ -238,11 +243,7 @@ bool SimCamera::renderFrame() {
     if (!scene_->capture(screen) || screen.empty()) {
         return false;
     }
-    // A camera paced by its grabs has no period to be late for.
-    const auto period = options_.fps > 0 ? std::chrono::duration_cast<Clock::duration>(
-                                               std::chrono::duration<double>(1.0 / options_.fps))
-                                         : Clock::duration::zero();
-    const LightPen::State pen = pen_->sample(captured, period);
+    const LightPen::State pen = pen_->sample(captured, framePeriod());
     sensor_.expose(screen, scene_->origin(), pose.homography(screen.size(), size), size, settings,
                    pen, image);
     std::lock_guard lock(mutex_);

@@ -128,6 +128,8 @@ private:
     };
 
     void produce(std::stop_token stop);
+    // One frame period at the asked rate; zero for a camera paced by its grabs.
+    [[nodiscard]] Clock::duration framePeriod() const;
     [[nodiscard]] bool refuses(const char* name) const;
     // The open device's settings in effect at `at` (the defaults when none
     // is open); the caller holds mutex_.

@@ -5,8 +5,6 @@
 
 #include <dwmapi.h>
 
-#include <cstdint>
-
 #include "common/platform/win32/Win32Handles.h"
 
 namespace common {
