@@ -13,6 +13,7 @@
 
 #include "FakeCaptureBackend.h"
 #include "common/TempDir.h"
+#include "common/ini/ProgramPaths.h"
 #include "tests/support/Wait.h"
 #include "tovik/camera/CameraDS.h"
 #include "tovik/console/MessagePresenter.h"
@@ -56,10 +57,7 @@ class ConsoleFixture : public FakeCameraFixture {
 protected:
     ConsoleFixture() {
         camera.setMessageSink(&cameraMessages);
-        paths.programDir = dir.path().toStdString() + "/";
-        paths.programPath = paths.programDir + "tovik";
-        paths.iniPath = paths.programDir + "tovik.ini";
-        paths.dataDir = paths.programDir;
+        paths = common::resolveProgramPaths(dir.path().toStdString() + "/tovik", "tovik", true);
     }
 
     CTovikDlg& makeConsole(MessagePresenter* presenter = nullptr) {

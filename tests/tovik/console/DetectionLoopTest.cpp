@@ -77,9 +77,9 @@ protected:
     }
 
     bool hasPress() const {
-        const auto events = injector.events();
-        return std::ranges::any_of(
-            events, [](const auto& e) { return (e.flags & common::MouseFlags::LeftDown) != 0; });
+        return std::ranges::any_of(injector.events(), [](const auto& e) {
+            return (e.flags & common::MouseFlags::LeftDown) != 0;
+        });
     }
 
     // Frames of a flat grey screen, with a bright disc while the pen is lit.

@@ -100,19 +100,13 @@ public:
         if (!withControls) {
             return {};
         }
+        // id, name, type, minimum, maximum, step, default, value, menu items.
         using T = ControlInfo::Type;
-        return {{.id = 1,
-                 .name = "Brightness",
-                 .type = T::Integer,
-                 .minimum = -64,
-                 .maximum = 64,
-                 .value = images.brightness,
-                 .menuItems = {}},
-                {.id = 2, .name = "White balance, automatic", .type = T::Boolean, .menuItems = {}},
-                {.id = 3,
-                 .name = "Power line frequency",
-                 .type = T::Menu,
-                 .menuItems = {{0, "Off"}, {1, "50 Hz"}, {2, "60 Hz"}}}};
+        const std::vector<std::pair<int, std::string>> frequencies{
+            {0, "Off"}, {1, "50 Hz"}, {2, "60 Hz"}};
+        return {{1, "Brightness", T::Integer, -64, 64, 1, 0, images.brightness, {}},
+                {2, "White balance, automatic", T::Boolean, 0, 0, 1, 0, 0, {}},
+                {3, "Power line frequency", T::Menu, 0, 0, 1, 0, 0, frequencies}};
     }
     bool setControl(unsigned id, int value) override {
         std::lock_guard lock(mutex_);

@@ -247,9 +247,7 @@ TEST_F(SettingDlgTest, SwitchingDevicesReopensAtVgaWithAutomaticExposure) {
 
     choose(1074, QStringLiteral("2"));
 
-    ASSERT_EQ(backend->opens.size(), 1u);
-    EXPECT_EQ(backend->opens[0].first, 2);
-    EXPECT_EQ(backend->opens[0].second, cv::Size(640, 480));
+    EXPECT_EQ(backend->opens, (std::vector<std::pair<int, cv::Size>>{{2, {640, 480}}}));
     EXPECT_EQ(backend->exposureLog(), (std::vector<E>{{0, true}}));
     EXPECT_EQ(CameraIndex, 2);
     EXPECT_EQ(d.SelectedDevice, 2);

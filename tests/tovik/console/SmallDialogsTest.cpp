@@ -42,15 +42,12 @@ TEST(CountDownDlgTest, CountsDownOneSecondPerTickAndAcceptsAtZero) {
 }
 
 TEST(CountDownDlgTest, ButtonsEscapeAndCloseEndIt) {
+    const auto click = [](CCountDownDlg& d, const char* button) {
+        QTest::mouseClick(d.findChild<QPushButton*>(button), Qt::LeftButton);
+    };
     const std::pair<std::function<void(CCountDownDlg&)>, int> endings[] = {
-        {[](CCountDownDlg& d) {
-             QTest::mouseClick(d.findChild<QPushButton*>("1"), Qt::LeftButton);
-         },
-         QDialog::Accepted},
-        {[](CCountDownDlg& d) {
-             QTest::mouseClick(d.findChild<QPushButton*>("2"), Qt::LeftButton);
-         },
-         QDialog::Rejected},
+        {[&](CCountDownDlg& d) { click(d, "1"); }, QDialog::Accepted},
+        {[&](CCountDownDlg& d) { click(d, "2"); }, QDialog::Rejected},
         {[](CCountDownDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }, QDialog::Rejected},
         {[](CCountDownDlg& d) { d.close(); }, QDialog::Rejected},
     };
@@ -136,13 +133,11 @@ TEST_F(SelectDlgTest, VideoPropertiesActLiveAndAreReadBack) {
     dlg.show();
     dialogs.runHook = [&](QDialog& properties) {
         auto* brightness = properties.findChild<QSlider*>(QStringLiteral("control1"));
-        EXPECT_NE(brightness, nullptr);
-        if (brightness != nullptr) {
-            brightness->setValue(42);
-        }
         auto* white = properties.findChild<QCheckBox*>(QStringLiteral("control2"));
+        EXPECT_NE(brightness, nullptr);
         EXPECT_NE(white, nullptr);
-        if (white != nullptr) {
+        if (brightness != nullptr && white != nullptr) {
+            brightness->setValue(42);
             white->setChecked(true);
         }
         EXPECT_EQ(properties.findChild<QComboBox*>(QStringLiteral("control3"))->count(), 3);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "FakeCaptureBackend.h"
+#include "common/ini/ProgramPaths.h"
 #include "common/platform/InstanceLock.h"
 #include "sim/SimCamera.h"
 #include "tovik/app/CameraFactory.h"
@@ -22,9 +23,7 @@ protected:
     StartupTest() {
         // Lock files in a folder of this test only.
         ::setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
-        paths.programDir = runtime.path().toStdString() + "/";
-        paths.iniPath = paths.programDir + "tovik.ini";
-        paths.dataDir = paths.programDir;
+        paths = common::resolveProgramPaths(runtime.path().toStdString() + "/tovik", "tovik", true);
         CameraIndex = 0;
     }
     ~StartupTest() override { CameraIndex = 0; }
