@@ -19,6 +19,18 @@
 #include "tovik/console/MessagePresenter.h"
 #include "tovik/console/TovikDlg.h"
 
+// Failure messages show texts and image values as such, not as bytes.
+inline void PrintTo(const QString& s, std::ostream* out) {
+    *out << '"' << s.toStdString() << '"';
+}
+namespace tovik {
+inline void PrintTo(const ImageControls& c, std::ostream* out) {
+    for (int ImageControls::*control : kImageControlMembers) {
+        *out << c.*control << ' ';
+    }
+}
+}  // namespace tovik
+
 namespace tovik::testing {
 
 // The tray menu's items (command, text) when idle, tracking and paused.

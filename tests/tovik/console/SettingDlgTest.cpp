@@ -19,13 +19,6 @@ using E = FakeCaptureBackend::ExposureRequest;
 
 class SettingDlgTest : public FakeCameraFixture {
 protected:
-    SettingDlgTest() {
-        values.Amp = 180;
-        values.Area = 5;
-        values.AreaUp = 1000;
-        values.RunExpoTime = -6;
-    }
-
     // The dialog shown over `values`.
     CSettingDlg& open(int running = 0, int autoTh = 1) {
         values.AutoTh = autoTh;
@@ -53,7 +46,8 @@ protected:
     }
 
     RecordingMessagePresenter messages;
-    TrackingSettings values;
+    TrackingSettings values{
+        .Amp = 180, .Area = 5, .AreaUp = 1000, .RunExpoTime = -6, .camera = {}, .Screen = {}};
     std::vector<common::Monitor> monitors;
     std::unique_ptr<CSettingDlg> dlg;
 };
