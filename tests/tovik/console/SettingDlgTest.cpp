@@ -167,8 +167,7 @@ TEST_F(SettingDlgTest, ScreenListOffersTheMonitorsAndStoresANameOrWhatWasTyped) 
     EXPECT_EQ(screen->currentIndex(), 2);
     // The dialog grew to hold the rows below the original controls.
     EXPECT_LE(screen->geometry().bottom(), dlg->height());
-    EXPECT_LE(dlg->findChild<QCheckBox*>(QStringLiteral("1203"))->geometry().bottom(),
-              dlg->height());
+    EXPECT_LE(check(1203)->geometry().bottom(), dlg->height());
 
     screen->setCurrentIndex(0);
     dlg->OnOK();
