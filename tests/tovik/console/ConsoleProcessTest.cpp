@@ -183,7 +183,6 @@ TEST_F(ConsoleProcessTest, PenDrivesThePointerPauseHoldsTheButtonExitSaves) {
                             "[Functions]", "F13Trig=1"}) {
         EXPECT_NE(ini.find(key), std::string::npos) << key;
     }
-    XDestroyWindow(display, target);
 }
 
 TEST_F(ConsoleProcessTest, CommandLineErrorsGoToStderr) {
@@ -343,7 +342,6 @@ TEST_F(ConsoleProcessTest, TheTrayIconAnswersWhileTheConsoleIsShown) {
     tktest::tapKeys(display, {XK_Escape});
     tovik->send("exit");
     EXPECT_TRUE(tovik->waitExit(10s));
-    tray->stop();
 }
 
 // A scaled desktop (HiDPI laptop, 4K projector): whatever Qt's scale factor,

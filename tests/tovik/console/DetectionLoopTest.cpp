@@ -147,7 +147,6 @@ TEST_F(DetectionLoopTest, PauseParksBetweenFramesAndResumeGoesOn) {
     loop->resume();
     EXPECT_TRUE(waitUntil([&] { return status.read().frames >= framesParked + 3; }));
     EXPECT_FALSE(loop->parked());
-    loop->stop();
 }
 
 TEST_F(DetectionLoopTest, PauseWithThePenDownLeavesTheButtonPressed) {
@@ -164,7 +163,6 @@ TEST_F(DetectionLoopTest, PauseWithThePenDownLeavesTheButtonPressed) {
     }
     loop->resume();
     EXPECT_TRUE(waitUntil([&] { return status.read().button == DetectionStatus::Button::Up; }));
-    loop->stop();
 }
 
 TEST_F(DetectionLoopTest, ResumeTakesTheCalibrationReplacedWhileParked) {
@@ -182,7 +180,6 @@ TEST_F(DetectionLoopTest, ResumeTakesTheCalibrationReplacedWhileParked) {
     loop->resume();
 
     EXPECT_TRUE(waitUntil([&] { return hasPress(); }));
-    loop->stop();
 }
 
 TEST_F(DetectionLoopTest, StopEndsTheThreadWhileTheCameraDeliversNothing) {
@@ -252,7 +249,6 @@ TEST_F(DetectionLoopTest, WithF13GatingAnUnpressedKeyIgnoresTheSpot) {
     keys.setDown(common::VK_F13_KEY, true);
 
     EXPECT_TRUE(waitUntil([&] { return hasPress(); }));
-    loop->stop();
 }
 
 TEST(FrameSlotTest, TakesOnlyNewerFrames) {
