@@ -1,9 +1,8 @@
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "common/TempDir.h"
 #include "common/WriteFault.h"
 #include "common/ini/IniFile.h"
 #include "kalvo/core/PenPreferences.h"
@@ -13,18 +12,11 @@ namespace {
 
 class PenPreferencesTest : public ::testing::Test {
 protected:
-    std::string path() const { return dir_.filePath("kalvo.ini").toStdString(); }
-    void write(const QByteArray& text) const {
-        QFile file(QString::fromStdString(path()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-    QByteArray read() const {
-        QFile file(QString::fromStdString(path()));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    std::string path() const { return dir_.file("kalvo.ini"); }
+    void write(const std::string& text) const { tktest::writeBytes(path(), text); }
+    std::string read() const { return tktest::readBytes(path()); }
 
-    QTemporaryDir dir_;
+    tktest::TempDir dir_;
 };
 
 TEST_F(PenPreferencesTest, FirstRunGivesRedSolidThreePixels) {
@@ -67,7 +59,7 @@ TEST_F(PenPreferencesTest, FullDiskOrReadOnlyFolderKeepsTheOldPreferences) {
     }
 
     EXPECT_EQ(read(), "[PEN]\nCOLOR=65280\nTYPE=0\nL=5\n");
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kalvo.ini"});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
 }
 
 struct ColorCase {
@@ -101,7 +93,7 @@ TEST_F(PenPreferencesTest, HandEditedColourReadsAsNumberOrBlackAndNegativeSurviv
     EXPECT_EQ(static_cast<std::int32_t>(prefs.color), -5);
     EXPECT_EQ(prefs.style, 1);
     EXPECT_EQ(prefs.width, 0);
-    EXPECT_TRUE(read().contains("COLOR=-5"));
+    EXPECT_NE(read().find("COLOR=-5"), std::string::npos) << read();
 }
 
 TEST_F(PenPreferencesTest, FramePositionGoesToItsOwnSection) {
@@ -111,7 +103,7 @@ TEST_F(PenPreferencesTest, FramePositionGoesToItsOwnSection) {
     ASSERT_TRUE(ini.load());
     EXPECT_EQ(ini.getString("POSITION", "CX", ""), "-20");
     EXPECT_EQ(ini.getString("POSITION", "CY", ""), "-50");
-    EXPECT_FALSE(saveFramePosition(dir_.filePath("no/such/dir/k.ini").toStdString(), 1, 1));
+    EXPECT_FALSE(saveFramePosition(dir_.file("no/such/dir/k.ini"), 1, 1));
 }
 
 }  // namespace
