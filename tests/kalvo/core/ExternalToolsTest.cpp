@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 
+#include "common/TempDir.h"
 #include "common/platform/NullShellLauncher.h"
 
 namespace kalvo {
@@ -67,17 +67,15 @@ TEST(ExternalTools, HelpPageIsShippedWithItsPictures) {
     const std::string folder = TK_BINARY_DIR "/bin/";
     common::NullShellLauncher shell;
     ExternalTools tools(shell, folder);
-    std::ifstream in(tools.helpPath());
-    ASSERT_TRUE(in) << tools.helpPath() << " (build the kalvo_help target)";
-    const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string page = tktest::readBytes(tools.helpPath());
+    ASSERT_FALSE(page.empty()) << tools.helpPath() << " (build the kalvo_help target)";
 
     EXPECT_NE(page.find("charset=\"utf-8\""), std::string::npos);
     EXPECT_NE(page.find("橡皮擦"), std::string::npos);
     for (int i = 0; i < 12; ++i) {
         const std::string image = "images/button" + std::to_string(i) + ".png";
         EXPECT_NE(page.find(image), std::string::npos) << image;
-        std::ifstream picture(folder + "help/" + image);
-        EXPECT_TRUE(picture.good()) << image;
+        EXPECT_TRUE(std::filesystem::is_regular_file(folder + "help/" + image)) << image;
     }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 #include "common/TempDir.h"
@@ -9,6 +10,11 @@
 
 namespace kalvo {
 namespace {
+
+// Colour (as the signed number the file holds), style and width.
+std::array<std::int32_t, 3> penOf(const PenPreferences& p) {
+    return {static_cast<std::int32_t>(p.color), p.style, p.width};
+}
 
 class PenPreferencesTest : public ::testing::Test {
 protected:
@@ -22,9 +28,7 @@ protected:
 TEST_F(PenPreferencesTest, FirstRunGivesRedSolidThreePixels) {
     const PenPreferences prefs = PenPreferences::load(path());
 
-    EXPECT_EQ(prefs.color, 255u);
-    EXPECT_EQ(prefs.style, 0);
-    EXPECT_EQ(prefs.width, 3);
+    EXPECT_EQ(penOf(prefs), (std::array{255, 0, 3}));
 }
 
 TEST_F(PenPreferencesTest, SaveWritesDecimalValuesThatLoadBack) {
@@ -37,9 +41,7 @@ TEST_F(PenPreferencesTest, SaveWritesDecimalValuesThatLoadBack) {
     ASSERT_TRUE(prefs.save(path()));
     const PenPreferences loaded = PenPreferences::load(path());
 
-    EXPECT_EQ(loaded.color, 0x00FF8040u);
-    EXPECT_EQ(loaded.style, 2);
-    EXPECT_EQ(loaded.width, -1);
+    EXPECT_EQ(penOf(loaded), (std::array{0x00FF8040, 2, -1}));
     common::IniFile ini(path());
     ASSERT_TRUE(ini.load());
     EXPECT_EQ(ini.getString("PEN", "COLOR", ""), "16744512");
@@ -90,9 +92,7 @@ TEST_F(PenPreferencesTest, HandEditedColourReadsAsNumberOrBlackAndNegativeSurviv
     const PenPreferences prefs = PenPreferences::load(path());
     ASSERT_TRUE(prefs.save(path()));
 
-    EXPECT_EQ(static_cast<std::int32_t>(prefs.color), -5);
-    EXPECT_EQ(prefs.style, 1);
-    EXPECT_EQ(prefs.width, 0);
+    EXPECT_EQ(penOf(prefs), (std::array{-5, 1, 0}));
     EXPECT_NE(read().find("COLOR=-5"), std::string::npos) << read();
 }
 

@@ -2,7 +2,6 @@
 // live desktop under a compositor, and Page Down passed to a presentation.
 // Each test runs itself again on a private Xvfb (tktest::runOnPrivateDisplay).
 
-#include <QGuiApplication>
 #include <QPainter>
 #include <QTest>
 #include <QWidget>
