@@ -288,8 +288,10 @@ protected:
     }
     // The bytes as a file of the test's folder; its path.
     std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-        tktest::writeBytes(dir_.file(name), std::string(bytes.begin(), bytes.end()));
-        return dir_.file(name);
+        const std::string path = dir_.file(name);
+        EXPECT_TRUE(common::writeFileSafely(
+            path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+        return path;
     }
 
     void* handle_ = nullptr;
