@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+
 #include "kalvo/core/CArchive.h"
 #include "kalvo/core/CHandwright.h"
 #include "kalvo/core/CText.h"
@@ -36,6 +39,16 @@ QByteArray hex(const char* text) {
     return QByteArray::fromHex(text);
 }
 
+// The fields of a segment and of a text in their stored order.
+using SegmentFields = std::array<std::int64_t, 6>;
+SegmentFields fields(const CHandwright& s) {
+    return {s.m_x1, s.m_y1, s.m_x2, s.m_y2, s.m_color, s.m_width};
+}
+using TextFields = std::tuple<std::string, std::string, int, int, int>;
+TextFields fields(const CText& t) {
+    return {t.m_text.toStdString(), t.m_faceName.toStdString(), t.m_x, t.m_y, t.m_pointSize};
+}
+
 TEST(SegmentArchive, StoresTwentyFourLittleEndianBytesInFieldOrder) {
     CHandwright segment(1, -2, 0x01020304, 640, 0x00FF8040, 3);
 
@@ -55,12 +68,7 @@ TEST(SegmentArchive, RoundTripKeepsEveryField) {
 
     ASSERT_TRUE(load(copy, store(original)));
 
-    EXPECT_EQ(copy.m_x1, -7);
-    EXPECT_EQ(copy.m_y1, 1079);
-    EXPECT_EQ(copy.m_x2, 1919);
-    EXPECT_EQ(copy.m_y2, 0);
-    EXPECT_EQ(copy.m_color, 0xFFFFFFu);
-    EXPECT_EQ(copy.m_width, -4);
+    EXPECT_EQ(fields(copy), (SegmentFields{-7, 1079, 1919, 0, 0xFFFFFF, -4}));
 }
 
 TEST(SegmentArchive, ShortReadStopsAtTheBlockThatRanOutAndKeepsEarlierBlocks) {
@@ -71,26 +79,18 @@ TEST(SegmentArchive, ShortReadStopsAtTheBlockThatRanOutAndKeepsEarlierBlocks) {
 
         EXPECT_FALSE(load(segment, full.left(length)));
 
-        const bool startRead = length >= 8;
-        const bool endRead = length >= 16;
-        const bool colorRead = length >= 20;
-        EXPECT_EQ(segment.m_x1, startRead ? 11 : -1);
-        EXPECT_EQ(segment.m_y1, startRead ? 12 : -1);
-        EXPECT_EQ(segment.m_x2, endRead ? 13 : -1);
-        EXPECT_EQ(segment.m_y2, endRead ? 14 : -1);
-        EXPECT_EQ(segment.m_color, colorRead ? 15u : 0xABCDEFu);
-        EXPECT_EQ(segment.m_width, -1);
+        const bool start = length >= 8;
+        const bool end = length >= 16;
+        EXPECT_EQ(fields(segment),
+                  (SegmentFields{start ? 11 : -1, start ? 12 : -1, end ? 13 : -1, end ? 14 : -1,
+                                 length >= 20 ? 15 : 0xABCDEF, -1}));
     }
 }
 
 TEST(TextArchive, DefaultTextIsEmptyAtOriginInTwentyPointSongTi) {
     const CText text;
 
-    EXPECT_TRUE(text.m_text.isEmpty());
-    EXPECT_EQ(text.m_faceName, QStringLiteral("宋体"));
-    EXPECT_EQ(text.m_x, 0);
-    EXPECT_EQ(text.m_y, 0);
-    EXPECT_EQ(text.m_pointSize, 200);
+    EXPECT_EQ(fields(text), (TextFields{"", "宋体", 0, 0, 200}));
 }
 
 TEST(TextArchive, StoresWideStringsThenThreeIntegers) {
@@ -156,11 +156,7 @@ TEST(TextArchive, ReadsOneByteStringsAsCodePage936) {
 
     ASSERT_TRUE(load(text, bytes));
 
-    EXPECT_EQ(text.m_text, QStringLiteral("宋体"));
-    EXPECT_EQ(text.m_faceName, QStringLiteral("Ab"));
-    EXPECT_EQ(text.m_x, 10);
-    EXPECT_EQ(text.m_y, 20);
-    EXPECT_EQ(text.m_pointSize, 100);
+    EXPECT_EQ(fields(text), (TextFields{"宋体", "Ab", 10, 20, 100}));
 }
 
 TEST(TextArchive, ShortReadInEachFieldThrowsAndKeepsTheFieldsBefore) {
@@ -189,11 +185,9 @@ TEST(TextArchive, ShortReadInEachFieldThrowsAndKeepsTheFieldsBefore) {
 
         EXPECT_FALSE(load(text, full.left(cut.length)));
 
-        EXPECT_EQ(text.m_text, cut.fieldsRead >= 1 ? "hi" : "old");
-        EXPECT_EQ(text.m_faceName, cut.fieldsRead >= 2 ? "Sans" : "oldface");
-        EXPECT_EQ(text.m_x, cut.fieldsRead >= 3 ? 1 : -9);
-        EXPECT_EQ(text.m_y, cut.fieldsRead >= 4 ? 2 : -9);
-        EXPECT_EQ(text.m_pointSize, -9);
+        const int n = cut.fieldsRead;
+        EXPECT_EQ(fields(text), (TextFields{n >= 1 ? "hi" : "old", n >= 2 ? "Sans" : "oldface",
+                                            n >= 3 ? 1 : -9, n >= 4 ? 2 : -9, -9}));
     }
     CText complete;
     EXPECT_TRUE(load(complete, full));

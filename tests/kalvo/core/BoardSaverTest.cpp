@@ -5,7 +5,9 @@
 #include <dlfcn.h>
 
 #include <QImageReader>
+#include <QPainter>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -28,27 +30,26 @@ std::set<std::string> filesIn(const TempDir& dir) {
     return names;
 }
 
+// The folder dialog: gives its answers in turn, then cancels.
 class ScriptedChooser final : public FolderChooser {
 public:
-    explicit ScriptedChooser(std::vector<std::optional<std::string>> given = {})
+    explicit ScriptedChooser(std::deque<std::optional<std::string>> given = {})
         : answers(std::move(given)) {}
     std::optional<std::string> chooseFolder(const std::string& title,
                                             const std::string& startPath) override {
         titles.push_back(title);
         starts.push_back(startPath);
-        ++calls;
-        return answers.empty() ? std::nullopt : next();
-    }
-    std::optional<std::string> next() {
-        auto a = answers.front();
-        answers.erase(answers.begin());
-        return a;
+        std::optional<std::string> answer;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+        }
+        return answer;
     }
 
-    std::vector<std::optional<std::string>> answers;
+    std::deque<std::optional<std::string>> answers;
     std::vector<std::string> titles;
     std::vector<std::string> starts;
-    int calls = 0;
 };
 
 std::tm at(int year, int mon, int day, int h, int m, int s) {
@@ -185,7 +186,7 @@ TEST(BoardSaver, TwoSavesInOneSecondReplaceTheFirst) {
 
     EXPECT_EQ(filesIn(target), std::set<std::string>{"2011-5-27-9-3-7.bmp"});
     EXPECT_EQ(fs::file_size(target.path() + "/2011-5-27-9-3-7.bmp"), 54u + 32u * 2u);
-    EXPECT_EQ(chooser.calls, 1);
+    EXPECT_EQ(chooser.titles.size(), 1u);
 }
 
 TEST(BoardSaver, FolderIsAskedOncePerRunAndAgainAfterACancel) {
@@ -199,7 +200,7 @@ TEST(BoardSaver, FolderIsAskedOncePerRunAndAgainAfterACancel) {
     EXPECT_EQ(saver.save(capture(2, 2, 0)), SaveResult::SavedBmp);
     EXPECT_EQ(saver.save(capture(2, 2, 0)), SaveResult::SavedBmp);
 
-    EXPECT_EQ(chooser.calls, 2);
+    EXPECT_EQ(chooser.titles.size(), 2u);
     EXPECT_TRUE(saver.folderChosen());
     EXPECT_EQ(saver.saveFolder(), target.path() + "/");
     EXPECT_EQ(filesIn(target), (std::set<std::string>{"2011-1-1-0-0-1.bmp", "2011-1-1-0-0-2.bmp"}));
@@ -219,7 +220,7 @@ TEST(BoardSaver, UnwritableFolderSavesNothingAndLeavesNoStrayFile) {
     EXPECT_TRUE(saver.folderChosen());  // asked once: a later save fails the same way
     saver.setFormat(SaveFormat::Png);
     EXPECT_EQ(saver.save(capture(5, 5, 0)), SaveResult::WriteFailed);
-    EXPECT_EQ(chooser.calls, 1);
+    EXPECT_EQ(chooser.titles.size(), 1u);
     EXPECT_NE(saver.lastError().find(".png："), std::string::npos) << saver.lastError();
 }
 
@@ -252,7 +253,7 @@ TEST(BoardSaver, InvalidCaptureIsRefusedBeforeAskingForAFolder) {
 
     EXPECT_EQ(saver.save({QImage(), 32}), SaveResult::InvalidImage);
     EXPECT_EQ(saver.save(capture(2, 2, 0, 8)), SaveResult::InvalidImage);
-    EXPECT_EQ(chooser.calls, 0);
+    EXPECT_EQ(chooser.titles.size(), 0u);
 }
 
 TEST(BoardSaver, DefaultFolderFallsBackWhenTheProgramFolderIsNotWritable) {
@@ -287,7 +288,7 @@ protected:
     }
     // The bytes as a file of the test's folder; its path.
     std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-        const std::string path = dir_.path() + "/" + name;
+        const std::string path = dir_.file(name);
         EXPECT_TRUE(common::writeFileSafely(
             path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
         return path;
@@ -302,11 +303,7 @@ TEST_F(JpgDll, ConvertsBottomUpAndTopDownBitmapsOfBothDepths) {
     // Top half red, bottom half blue: the orientation must survive.
     QImage img(21, 10, QImage::Format_RGB32);
     img.fill(qRgb(0, 0, 255));
-    for (int y = 0; y < 5; ++y) {
-        for (int x = 0; x < 21; ++x) {
-            img.setPixel(x, y, qRgb(255, 0, 0));
-        }
-    }
+    QPainter(&img).fillRect(0, 0, 21, 5, QColor(255, 0, 0));
     for (const int bpp : {24, 32}) {
         for (const bool topDown : {false, true}) {
             SCOPED_TRACE(testing::Message() << bpp << (topDown ? " top-down" : " bottom-up"));

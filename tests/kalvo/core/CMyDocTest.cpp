@@ -1,8 +1,6 @@
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
+#include "common/TempDir.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DocumentDump.h"
 #include "kalvo/core/RecordingSurfaceActions.h"
@@ -11,6 +9,8 @@ namespace kalvo {
 namespace {
 
 using testing::addSegments;
+using testing::segmentsText;
+using Segments = std::vector<std::string>;
 
 TEST(CMyDoc, DeleteSegmentOutsideTheListChangesNothing) {
     CMyDoc doc;
@@ -22,10 +22,7 @@ TEST(CMyDoc, DeleteSegmentOutsideTheListChangesNothing) {
     doc.DeleteSegment(-1);
     doc.DeleteSegment(1000);
 
-    ASSERT_EQ(doc.GetSegmentCount(), 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(doc.GetSegment(i)->m_x1, i);
-    }
+    EXPECT_EQ(segmentsText(doc), (Segments{"0,0-1,1", "1,1-2,2", "2,2-3,3"}));
     EXPECT_EQ(changes, 0);
 }
 
@@ -36,9 +33,7 @@ TEST(CMyDoc, DeleteSegmentMovesLaterSegmentsDown) {
     doc.DeleteSegment(1);
     doc.DeleteSegment(0);
 
-    ASSERT_EQ(doc.GetSegmentCount(), 2);
-    EXPECT_EQ(doc.GetSegment(0)->m_x1, 2);
-    EXPECT_EQ(doc.GetSegment(1)->m_x1, 3);
+    EXPECT_EQ(segmentsText(doc), (Segments{"2,2-3,3", "3,3-4,4"}));
 }
 
 TEST(CMyDoc, GettersAreNullOutsideTheLists) {
@@ -70,8 +65,8 @@ TEST(CMyDoc, ClearSegmentsKeepsTextsAndReportsOnlyRealChanges) {
 }
 
 TEST(DocumentDump, FileHoldsEverySegmentInStoredFormAndIsReplacedWhole) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("doc.bin");
+    tktest::TempDir dir;
+    const QString path = QString::fromStdString(dir.file("doc.bin"));
     CMyDoc doc;
     doc.AddSegment(1, 2, 3, 4, 0x0000FF, 5);
     doc.AddSegment(-1, -2, -3, -4, 0xFF0000, 1);
@@ -80,16 +75,14 @@ TEST(DocumentDump, FileHoldsEverySegmentInStoredFormAndIsReplacedWhole) {
 
     ASSERT_TRUE(dumpSegments(doc, path));
 
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    EXPECT_EQ(bytes, QByteArray::fromHex("ffffffff"
-                                         "feffffff"
-                                         "fdffffff"
-                                         "fcffffff"
-                                         "0000ff00"
-                                         "01000000"));
-    EXPECT_FALSE(dumpSegments(doc, dir.filePath("missing/folder/doc.bin")));
+    EXPECT_EQ(tktest::readBytes(dir.file("doc.bin")), QByteArray::fromHex("ffffffff"
+                                                                          "feffffff"
+                                                                          "fdffffff"
+                                                                          "fcffffff"
+                                                                          "0000ff00"
+                                                                          "01000000")
+                                                          .toStdString());
+    EXPECT_FALSE(dumpSegments(doc, QString::fromStdString(dir.file("missing/doc.bin"))));
 }
 
 // On a scaled screen the document holds Qt's logical desktop coordinates; the

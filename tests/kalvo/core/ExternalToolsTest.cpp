@@ -2,31 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <filesystem>
+
+#include "common/TempDir.h"
+#include "common/platform/NullShellLauncher.h"
 
 namespace kalvo {
 namespace {
-
-class RecordingLauncher final : public common::ShellLauncher {
-public:
-    long start(const std::vector<std::string>& argv) override {
-        started.push_back(argv);
-        return failStart ? -1 : nextPid++;
-    }
-    void stop(long pid) override { stopped.push_back(pid); }
-    bool openDocument(const std::string& path) override {
-        opened.push_back(path);
-        return openResult;
-    }
-
-    std::vector<std::vector<std::string>> started;
-    std::vector<long> stopped;
-    std::vector<std::string> opened;
-    long nextPid = 100;
-    bool failStart = false;
-    bool openResult = true;
-};
 
 TEST(SplitCommandLine, SplitsWordsAndHonoursQuotes) {
     using V = std::vector<std::string>;
@@ -51,24 +33,23 @@ TEST(ExternalTools, KeyboardCommandComesFromTheIniWithOnboardAsDefault) {
 }
 
 TEST(ExternalTools, KeyboardsStartedAreStoppedAtTheEnd) {
-    RecordingLauncher shell;
+    common::NullShellLauncher shell;
     {
         ExternalTools tools(shell, "/opt/kalvo", {"onboard", "-l", "Small"});
 
         EXPECT_TRUE(tools.startKeyboard());
         EXPECT_TRUE(tools.startKeyboard());
-        EXPECT_TRUE(shell.stopped.empty());
+        EXPECT_TRUE(shell.stopped().empty());
     }
 
-    ASSERT_EQ(shell.started.size(), 2u);
-    EXPECT_EQ(shell.started[0], (std::vector<std::string>{"onboard", "-l", "Small"}));
-    EXPECT_EQ(shell.stopped, (std::vector<long>{100, 101}));
+    ASSERT_EQ(shell.started().size(), 2u);
+    EXPECT_EQ(shell.started()[0], (std::vector<std::string>{"onboard", "-l", "Small"}));
+    EXPECT_EQ(shell.stopped(), (std::vector<long>{10000, 10001}));
 }
 
 TEST(ExternalTools, FailuresAreReportedByResultOnly) {
-    RecordingLauncher shell;
-    shell.failStart = true;
-    shell.openResult = false;
+    common::NullShellLauncher shell;
+    shell.setFailStarts(true);
     {
         ExternalTools tools(shell, "/opt/kalvo/");
 
@@ -76,27 +57,25 @@ TEST(ExternalTools, FailuresAreReportedByResultOnly) {
         EXPECT_FALSE(tools.openHelp());
     }
 
-    EXPECT_EQ(shell.opened, std::vector<std::string>{"/opt/kalvo/help/help.html"});
-    EXPECT_TRUE(shell.stopped.empty());  // nothing was started, nothing to stop
+    EXPECT_EQ(shell.opened(), std::vector<std::string>{"/opt/kalvo/help/help.html"});
+    EXPECT_TRUE(shell.stopped().empty());  // nothing was started, nothing to stop
 }
 
 // The build ships the help page beside the program, with the button pictures
 // it refers to.
 TEST(ExternalTools, HelpPageIsShippedWithItsPictures) {
     const std::string folder = TK_BINARY_DIR "/bin/";
-    RecordingLauncher shell;
+    common::NullShellLauncher shell;
     ExternalTools tools(shell, folder);
-    std::ifstream in(tools.helpPath());
-    ASSERT_TRUE(in) << tools.helpPath() << " (build the kalvo_help target)";
-    const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string page = tktest::readBytes(tools.helpPath());
+    ASSERT_FALSE(page.empty()) << tools.helpPath() << " (build the kalvo_help target)";
 
     EXPECT_NE(page.find("charset=\"utf-8\""), std::string::npos);
     EXPECT_NE(page.find("橡皮擦"), std::string::npos);
     for (int i = 0; i < 12; ++i) {
         const std::string image = "images/button" + std::to_string(i) + ".png";
         EXPECT_NE(page.find(image), std::string::npos) << image;
-        std::ifstream picture(folder + "help/" + image);
-        EXPECT_TRUE(picture.good()) << image;
+        EXPECT_TRUE(std::filesystem::is_regular_file(folder + "help/" + image)) << image;
     }
 }
 

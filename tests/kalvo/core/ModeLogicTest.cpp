@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"
 #include "kalvo/core/GestureLogic.h"
@@ -16,11 +18,17 @@ namespace {
 using testing::addSegments;
 using testing::RecordingSurfaceActions;
 using Calls = std::vector<std::string>;
+using ModeState = std::array<int, 4>;
 
 class ModeLogicTest : public ::testing::Test {
 protected:
     ModeLogicTest() {
         actions.onLeftUp = [this](Surface s) { gesture.leftUp(s); };
+    }
+
+    // The mode, the surfaces' active flags and the tool.
+    ModeState modeState() const {
+        return {state.mode, state.screenActive, state.boardActive, state.penSelected};
     }
 
     DrawingState state;
@@ -33,9 +41,7 @@ protected:
 TEST_F(ModeLogicTest, ScreenModeOnSelectsPenAndScreenImages) {
     modes.OnDrawOnScreen();
 
-    EXPECT_EQ(state.mode, kModeScreen);
-    EXPECT_EQ(state.screenActive, 1);
-    EXPECT_EQ(state.penSelected, 1);
+    EXPECT_EQ(modeState(), (ModeState{kModeScreen, 1, 0, 1}));
     const Calls expected{"show overlay", "images 207 210", "show toolbar", "cursor 165"};
     EXPECT_EQ(actions.calls, expected);
 }
@@ -48,8 +54,7 @@ TEST_F(ModeLogicTest, ScreenModeOffDestroysEraserClearsSegmentsAndHides) {
 
     modes.OnDrawOnScreen();
 
-    EXPECT_EQ(state.mode, kModeNone);
-    EXPECT_EQ(state.screenActive, 0);
+    EXPECT_EQ(modeState(), (ModeState{kModeNone, 0, 0, 0}));
     EXPECT_EQ(doc.GetSegmentCount(), 0);
     EXPECT_FALSE(actions.eraser);
     const Calls expected{"destroy eraser", "images 209 208", "show toolbar", "hide overlay"};
@@ -59,9 +64,7 @@ TEST_F(ModeLogicTest, ScreenModeOffDestroysEraserClearsSegmentsAndHides) {
 TEST_F(ModeLogicTest, WhiteboardOnAndOff) {
     modes.OnWhiteboard();
 
-    EXPECT_EQ(state.mode, kModeWhiteboard);
-    EXPECT_EQ(state.boardActive, 1);
-    EXPECT_EQ(state.penSelected, 1);
+    EXPECT_EQ(modeState(), (ModeState{kModeWhiteboard, 0, 1, 1}));
     const Calls on{"frame full", "show board", "images 211 212", "show toolbar", "cursor 165"};
     EXPECT_EQ(actions.calls, on);
 
@@ -69,8 +72,7 @@ TEST_F(ModeLogicTest, WhiteboardOnAndOff) {
     actions.calls.clear();
     modes.OnWhiteboard();
 
-    EXPECT_EQ(state.mode, kModeNone);
-    EXPECT_EQ(state.boardActive, 0);
+    EXPECT_EQ(modeState(), (ModeState{kModeNone, 0, 0, 1}));
     EXPECT_EQ(doc.GetSegmentCount(), 0);
     const Calls off{"frame parked", "hide board", "images 209 208", "show toolbar"};
     EXPECT_EQ(actions.calls, off);
@@ -83,8 +85,7 @@ TEST_F(ModeLogicTest, OtherSurfaceCommandChangesNothing) {
 
     modes.OnWhiteboard();  // a disabled command that still arrives
 
-    EXPECT_EQ(state.mode, kModeScreen);
-    EXPECT_EQ(state.boardActive, 0);
+    EXPECT_EQ(modeState(), (ModeState{kModeScreen, 1, 0, 1}));
     EXPECT_EQ(doc.GetSegmentCount(), 1);
     EXPECT_TRUE(actions.calls.empty());
 
@@ -94,8 +95,7 @@ TEST_F(ModeLogicTest, OtherSurfaceCommandChangesNothing) {
 
     modes.OnDrawOnScreen();
 
-    EXPECT_EQ(state.mode, kModeWhiteboard);
-    EXPECT_EQ(state.screenActive, 0);
+    EXPECT_EQ(modeState(), (ModeState{kModeWhiteboard, 0, 1, 1}));
     EXPECT_TRUE(actions.calls.empty());
 }
 
