@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,9 +26,9 @@
 
 #include <signal.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include "common/platform/X11WindowFinder.h"
-#include "kalvo/core/CHandwright.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/ColorDialogPlacement.h"
 #include "kalvo/core/DrawingState.h"
@@ -37,7 +38,7 @@
 #include "kalvo/ui/CMyColorDlg.h"
 #include "kalvo/ui/CTrueColorToolBar.h"
 #include "kalvo/ui/DrawingWindow.h"
-#include "kalvo/ui/KalvoTestPaths.h"
+#include "kalvo/ui/KalvoUiTest.h"
 #include "kalvo/ui/SurfaceController.h"
 #include "kalvo/ui/ToolbarButton.h"
 
@@ -61,11 +62,6 @@ using tktest::waitUntil;
 
 QRgb rootPixel(Display* d, QPoint at) {
     return tktest::rootPixel(d, at.x(), at.y());
-}
-
-// A left-button stroke of ten 20-pixel steps to the right, as a hand draws.
-void strokeRight(Display* d, QPoint from) {
-    tktest::stroke(d, from.x(), from.y(), from.x() + 200, from.y(), 10, 20ms, 0ms);
 }
 
 // A client window on the root with the frame its window manager reports
@@ -449,7 +445,8 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
         const QRgb under = composited ? 0 : picture.pixel(5, 5);
         // A stroke there: stored and shown where it was drawn on the desktop.
         const QPoint from = monitor.topLeft() + QPoint(100, 200);
-        strokeRight(d(), from);
+        // Ten 20-pixel steps to the right, as a hand draws.
+        tktest::stroke(d(), from.x(), from.y(), from.x() + 200, from.y(), 10, 20ms, 0ms);
         CMyDoc& doc = app_->GetDocument();
         ASSERT_TRUE(
             waitUntil([&] { return doc.GetSegmentCount() > 0 && drawingState().drawing == 0; }));
@@ -482,27 +479,6 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
             EXPECT_EQ(under, 0xFF000000u | colours[i]);
         }
     }
-}
-
-// The processes whose parent is `parent`.
-std::vector<pid_t> childrenOf(pid_t parent) {
-    std::vector<pid_t> out;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        bool number = false;
-        const pid_t pid = entry.toInt(&number);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!number || !stat.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        // "pid (name) state ppid ...": the name may hold blanks.
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1].toInt() == parent) {
-            out.push_back(pid);
-        }
-    }
-    return out;
 }
 
 // A real office suite's slide show: Page Down typed on the overlay turns the
@@ -540,17 +516,15 @@ TEST_F(KalvoDesktop, PageDownOnTheOverlayTurnsTheSlideOfARealSlideShow) {
     file.write(kSlides);
     file.close();
     QProcess show;
-    // Ends the show and the program it started, however the test ends.
-    struct Ender {
-        QProcess& show;
-        ~Ender() {
-            for (const pid_t child : childrenOf(static_cast<pid_t>(show.processId()))) {
-                ::kill(child, SIGKILL);
-            }
-            show.kill();
-            show.waitForFinished(5000);
+    // In a process group of its own, which ends whole however the test ends:
+    // the program the starter starts goes with it.
+    show.setChildProcessModifier([] { ::setsid(); });
+    const auto ender = qScopeGuard([&] {
+        if (show.processId() > 0) {
+            ::kill(-static_cast<pid_t>(show.processId()), SIGKILL);
         }
-    } ender{show};
+        show.waitForFinished(5000);
+    });
     show.start(office, {QStringLiteral("--norestore"), QStringLiteral("--nologo"),
                         QStringLiteral("--nolockcheck"), QStringLiteral("--show"), slides});
     ASSERT_TRUE(show.waitForStarted());

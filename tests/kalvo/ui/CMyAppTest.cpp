@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "KalvoTestPaths.h"
+#include "KalvoUiTest.h"
 #include "common/WriteFault.h"
 #include "common/ini/IniFile.h"
 #include "kalvo/core/CMyDoc.h"

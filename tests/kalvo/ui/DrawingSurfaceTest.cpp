@@ -11,7 +11,7 @@
 
 #include <filesystem>
 
-#include "KalvoTestPaths.h"
+#include "KalvoUiTest.h"
 #include "common/WriteFault.h"
 #include "common/platform/KeyState.h"
 #include "common/platform/NullWindowFinder.h"
