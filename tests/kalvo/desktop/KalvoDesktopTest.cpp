@@ -4,6 +4,7 @@
 // window manager treats them as another program's.
 
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -312,7 +313,7 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
     QRect frame;
     bool placed = false;
     bool dialogUncovered = false;
-    std::string why;
+    QString why;
     QRect movedTo;
     QRect afterwards;
     bool done = false;
@@ -334,24 +335,23 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
         // Where the toolbar stood, the dialog is what the screen shows (the
         // dialog as it stands at each look).
         const QRect toolbarRect = toolbar()->windowRect();
+        QRect shown;
         QRect overlap;
         dialogUncovered = waitUntil(
             [&] {
                 // Taken through the same mapping as the pixel compared (the
                 // widget's geometry can lag behind its window's under KWin).
-                overlap = QRect(dialog->mapToGlobal(QPoint(0, 0)), dialog->size()) & toolbarRect;
+                shown = QRect(dialog->mapToGlobal(QPoint(0, 0)), dialog->size());
+                overlap = shown & toolbarRect;
                 return overlap.isEmpty() || shows(dialog, overlap.center());
             },
             3s);
         if (!dialogUncovered) {
             const QPoint at = overlap.center();
-            const QRect g(dialog->mapToGlobal(QPoint(0, 0)), dialog->size());
-            why = QString::asprintf(
-                      "dialog at %d,%d %dx%d, toolbar visible %d, at %d,%d dialog %x screen %x",
-                      g.x(), g.y(), g.width(), g.height(), int(toolbar()->isVisible()), at.x(),
-                      at.y(), dialog->grab().toImage().pixel(dialog->mapFromGlobal(at)),
-                      rootPixel(d(), at))
-                      .toStdString();
+            QDebug(&why) << "dialog at" << shown << "toolbar visible" << toolbar()->isVisible()
+                         << "at" << at << "dialog" << Qt::hex
+                         << dialog->grab().toImage().pixel(dialog->mapFromGlobal(at)) << "screen"
+                         << rootPixel(d(), at);
         }
         // The user moves it at once (x and y given, as a pager or the user asks).
         sendNetWmMessage(d(), Window(dialog->winId()), "_NET_MOVERESIZE_WINDOW",
@@ -370,7 +370,7 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
     ASSERT_TRUE(closed) << "no colour dialog";
     EXPECT_TRUE(placed) << "frame " << frame.x() << "," << frame.y() << " " << frame.width() << "x"
                         << frame.height();
-    EXPECT_TRUE(dialogUncovered) << "the toolbar covers the dialog: " << why;
+    EXPECT_TRUE(dialogUncovered) << "the toolbar covers the dialog: " << why.toStdString();
     EXPECT_NE(movedTo, frame) << "the dialog did not move";
     EXPECT_EQ(afterwards, movedTo) << "the dialog went back after the user moved it";
     EXPECT_TRUE(toolbarBack);
