@@ -184,12 +184,8 @@ protected:
     CTrueColorToolBar* toolbar() const { return app_->GetMainFrame()->toolBar(); }
 
     QPoint buttonCentre(int command) const {
-        for (int i = 0; i < toolbar()->buttonCount(); ++i) {
-            if (toolbar()->button(i)->command() == command) {
-                return toolbar()->windowRect().topLeft() + toolbar()->buttonRect(i).center();
-            }
-        }
-        return {};
+        return toolbar()->windowRect().topLeft() +
+               toolbar()->buttonForCommand(command)->geometry().center();
     }
 
     // A real click, wherever the window manager stacked things.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "KalvoUiTest.h"
 #include "common/WriteFault.h"
@@ -100,12 +101,6 @@ protected:
         QTest::mouseRelease(&w, Qt::LeftButton, {}, *(points.end() - 1));
     }
 
-    struct ColorRequest {
-        COLORREF current = 0;
-        QRect bar;
-        QRect button;
-    };
-
     QTemporaryDir dir_;
     CMyDoc doc_;
     std::unique_ptr<CMainFrame> frame_;
@@ -114,7 +109,7 @@ protected:
     std::unique_ptr<SurfaceController> surfaces_;
     std::optional<COLORREF> nextColor_;
     std::optional<int> nextWidth_;
-    std::optional<ColorRequest> colorAsked_;
+    std::optional<std::tuple<COLORREF, QRect, QRect>> colorAsked_;  // colour, toolbar, button
     std::optional<QPoint> widthAskedAt_;
     std::vector<QString> messages_;
     std::vector<std::pair<int, bool>> typed_;  // keys typed blind, and whether the overlay showed
@@ -325,10 +320,8 @@ TEST_F(DrawingSurfaceTest, ColourCommandEndsStrokeOpensAtColourButtonAndCancelKe
     frame_->OnCommand(ID_COLOR_SETTING);
 
     EXPECT_EQ(drawingState().drawing, 0);
-    ASSERT_TRUE(colorAsked_);
-    EXPECT_EQ(colorAsked_->current, 0x0000FFu);
-    EXPECT_EQ(colorAsked_->bar, frame_->toolBar()->windowRect());
-    EXPECT_EQ(colorAsked_->button, frame_->toolBar()->buttonRect(5));
+    EXPECT_EQ(colorAsked_, std::make_tuple(COLORREF{0x0000FF}, frame_->toolBar()->windowRect(),
+                                           frame_->toolBar()->buttonRect(5)));
     EXPECT_EQ(drawingState().penColor, 0x0000FFu);
 
     nextColor_ = 0x00FF00;
