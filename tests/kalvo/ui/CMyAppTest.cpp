@@ -103,10 +103,8 @@ TEST_F(CMyAppTest, ExitButtonEndsTheProgramFromEveryMode) {
                               Qt::LeftButton);
         });
         // Without a quit, a box waits for OK: give up after a while.
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
-        watchdog.start(5000);
+        const QObject watchdog;  // its timer goes with it
+        QTimer::singleShot(5000, &watchdog, [] { QCoreApplication::exit(7); });
 
         const int result = QApplication::exec();
 
