@@ -147,13 +147,9 @@ public:
         XSync(d_.get(), False);
     }
 
-    // What a user's click on it does: raise and focus it.
-    void activate() {
-        sendNetWmMessage(d_.get(), w_, "_NET_ACTIVE_WINDOW", 1, CurrentTime);
-        XRaiseWindow(d_.get(), w_);
-        XSetInputFocus(d_.get(), w_, RevertToParent, CurrentTime);
-        XSync(d_.get(), False);
-    }
+    // What a user's click on it does: raise and focus it, as the program's
+    // own window finder asks the window manager to.
+    void activate() { common::X11WindowFinder::open(nullptr)->activate(w_); }
 
 private:
     DisplayPtr d_;
