@@ -78,9 +78,7 @@ QRect withFrameExtents(Display* d, Window w) {
     }
     std::vector<unsigned long> extents =  // left, right, top, bottom
         common::x11::longs(d, w, "_NET_FRAME_EXTENTS", XA_CARDINAL, 4);
-    if (extents.size() != 4) {
-        extents.assign(4, 0);
-    }
+    extents.resize(4);  // zeros without a frame
     const auto e = [&](int i) { return static_cast<int>(static_cast<long>(extents[i])); };
     return QRect(x - e(0), y - e(2), attrs.width + e(0) + e(1), attrs.height + e(2) + e(3));
 }
@@ -179,13 +177,12 @@ protected:
 
     CTrueColorToolBar* toolbar() const { return app_->GetMainFrame()->toolBar(); }
 
-    QPoint buttonCentre(int command) const {
-        return toolbar()->windowRect().topLeft() +
-               toolbar()->buttonForCommand(command)->geometry().center();
+    // A real click on a toolbar button, wherever the window manager stacked things.
+    void clickButton(int command) {
+        const QPoint at = toolbar()->windowRect().topLeft() +
+                          toolbar()->buttonForCommand(command)->geometry().center();
+        tktest::click(d(), at.x(), at.y());
     }
-
-    // A real click, wherever the window manager stacked things.
-    void click(QPoint at) { tktest::click(d(), at.x(), at.y()); }
 
     // The toolbar is what the screen shows where it stands: its caption and
     // a button's face.
@@ -239,15 +236,15 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
     show.activate();  // the presenter clicks the show
     QTest::qWait(400);
     const bool overShowFocused = waitUntil([&] { return toolbarShown(); }, 2s);
-    click(buttonCentre(ID_WHITEBOARD));
+    clickButton(ID_WHITEBOARD);
     const bool boardOn = waitUntil([&] { return drawingState().mode == kModeWhiteboard; });
     const bool overBoard = waitUntil([&] {
         return toolbarShown() &&
                rootPixel(d(), primaryArea().topLeft() + QPoint(50, 50)) == 0xFFFFFFFFu;
     });
-    click(buttonCentre(ID_WHITEBOARD));
+    clickButton(ID_WHITEBOARD);
     const bool boardOff = waitUntil([&] { return drawingState().mode == kModeNone; });
-    click(buttonCentre(ID_DRAW_ON_SCREEN));
+    clickButton(ID_DRAW_ON_SCREEN);
     const bool screenOn = waitUntil([&] { return drawingState().mode == kModeScreen; });
     const bool overlayShown = QTest::qWaitForWindowExposed(&app_->GetSurfaces()->overlay());
     QTest::qWait(300);
@@ -258,7 +255,7 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
     const QPoint from = primaryArea().topLeft() + QPoint(100, 200);
     tktest::stroke(d(), from.x(), from.y(), from.x() + 200, from.y(), 10, 0ms, 300ms);
     const bool inked = waitUntil([&] { return app_->GetDocument().GetSegmentCount() >= 10; });
-    click(buttonCentre(ID_EXIT));
+    clickButton(ID_EXIT);
     const bool ended = waitUntil([&] { return !toolbar()->isVisible(); });
 
     EXPECT_TRUE(overShowAtStart);
@@ -355,7 +352,7 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
         done = true;
     });
 
-    click(buttonCentre(ID_COLOR_SETTING));
+    clickButton(ID_COLOR_SETTING);
     const bool closed = waitUntil([&] { return done; }, 15s);
     const bool toolbarBack = waitUntil([&] { return toolbar()->isVisible(); }, 2s);
 
@@ -430,7 +427,7 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
             QTest::qWait(300);
             return shown;
         };
-        click(buttonCentre(ID_DRAW_ON_SCREEN));
+        clickButton(ID_DRAW_ON_SCREEN);
         const bool overlayCovers = covers(surfaces.overlay());
         const QImage& picture = surfaces.overlay().background();
         const bool composited = picture.isNull();
@@ -456,9 +453,9 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
         // overlay is simply switched off again.
         app_->GetMainFrame()->OnCommand(ID_DRAW_ON_SCREEN);
         ASSERT_TRUE(waitUntil([&] { return !surfaces.overlay().isVisible(); }));
-        click(buttonCentre(ID_WHITEBOARD));
+        clickButton(ID_WHITEBOARD);
         const bool boardCovers = covers(surfaces.board());
-        click(buttonCentre(ID_WHITEBOARD));
+        clickButton(ID_WHITEBOARD);
         ASSERT_TRUE(waitUntil([&] { return !surfaces.board().isVisible(); }));
 
         EXPECT_TRUE(overlayCovers);
