@@ -4,11 +4,13 @@
 // window manager treats them as another program's.
 
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,9 +27,9 @@
 
 #include <signal.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include "common/platform/X11WindowFinder.h"
-#include "kalvo/core/CHandwright.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/ColorDialogPlacement.h"
 #include "kalvo/core/DrawingState.h"
@@ -37,7 +39,7 @@
 #include "kalvo/ui/CMyColorDlg.h"
 #include "kalvo/ui/CTrueColorToolBar.h"
 #include "kalvo/ui/DrawingWindow.h"
-#include "kalvo/ui/KalvoTestPaths.h"
+#include "kalvo/ui/KalvoUiTest.h"
 #include "kalvo/ui/SurfaceController.h"
 #include "kalvo/ui/ToolbarButton.h"
 
@@ -63,11 +65,6 @@ QRgb rootPixel(Display* d, QPoint at) {
     return tktest::rootPixel(d, at.x(), at.y());
 }
 
-// A left-button stroke of ten 20-pixel steps to the right, as a hand draws.
-void strokeRight(Display* d, QPoint from) {
-    tktest::stroke(d, from.x(), from.y(), from.x() + 200, from.y(), 10, 20ms, 0ms);
-}
-
 // A client window on the root with the frame its window manager reports
 // (_NET_FRAME_EXTENTS: the visible decoration, without invisible borders).
 QRect withFrameExtents(Display* d, Window w) {
@@ -81,9 +78,7 @@ QRect withFrameExtents(Display* d, Window w) {
     }
     std::vector<unsigned long> extents =  // left, right, top, bottom
         common::x11::longs(d, w, "_NET_FRAME_EXTENTS", XA_CARDINAL, 4);
-    if (extents.size() != 4) {
-        extents.assign(4, 0);
-    }
+    extents.resize(4);  // zeros without a frame
     const auto e = [&](int i) { return static_cast<int>(static_cast<long>(extents[i])); };
     return QRect(x - e(0), y - e(2), attrs.width + e(0) + e(1), attrs.height + e(2) + e(3));
 }
@@ -150,13 +145,9 @@ public:
         XSync(d_.get(), False);
     }
 
-    // What a user's click on it does: raise and focus it.
-    void activate() {
-        sendNetWmMessage(d_.get(), w_, "_NET_ACTIVE_WINDOW", 1, CurrentTime);
-        XRaiseWindow(d_.get(), w_);
-        XSetInputFocus(d_.get(), w_, RevertToParent, CurrentTime);
-        XSync(d_.get(), False);
-    }
+    // What a user's click on it does: raise and focus it, as the program's
+    // own window finder asks the window manager to.
+    void activate() { common::X11WindowFinder::open(nullptr)->activate(w_); }
 
 private:
     DisplayPtr d_;
@@ -186,17 +177,12 @@ protected:
 
     CTrueColorToolBar* toolbar() const { return app_->GetMainFrame()->toolBar(); }
 
-    QPoint buttonCentre(int command) const {
-        for (int i = 0; i < toolbar()->buttonCount(); ++i) {
-            if (toolbar()->button(i)->command() == command) {
-                return toolbar()->windowRect().topLeft() + toolbar()->buttonRect(i).center();
-            }
-        }
-        return {};
+    // A real click on a toolbar button, wherever the window manager stacked things.
+    void clickButton(int command) {
+        const QPoint at = toolbar()->windowRect().topLeft() +
+                          toolbar()->buttonForCommand(command)->geometry().center();
+        tktest::click(d(), at.x(), at.y());
     }
-
-    // A real click, wherever the window manager stacked things.
-    void click(QPoint at) { tktest::click(d(), at.x(), at.y()); }
 
     // The toolbar is what the screen shows where it stands: its caption and
     // a button's face.
@@ -250,15 +236,15 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
     show.activate();  // the presenter clicks the show
     QTest::qWait(400);
     const bool overShowFocused = waitUntil([&] { return toolbarShown(); }, 2s);
-    click(buttonCentre(ID_WHITEBOARD));
+    clickButton(ID_WHITEBOARD);
     const bool boardOn = waitUntil([&] { return drawingState().mode == kModeWhiteboard; });
     const bool overBoard = waitUntil([&] {
         return toolbarShown() &&
                rootPixel(d(), primaryArea().topLeft() + QPoint(50, 50)) == 0xFFFFFFFFu;
     });
-    click(buttonCentre(ID_WHITEBOARD));
+    clickButton(ID_WHITEBOARD);
     const bool boardOff = waitUntil([&] { return drawingState().mode == kModeNone; });
-    click(buttonCentre(ID_DRAW_ON_SCREEN));
+    clickButton(ID_DRAW_ON_SCREEN);
     const bool screenOn = waitUntil([&] { return drawingState().mode == kModeScreen; });
     const bool overlayShown = QTest::qWaitForWindowExposed(&app_->GetSurfaces()->overlay());
     QTest::qWait(300);
@@ -269,7 +255,7 @@ TEST_F(KalvoDesktop, ToolbarStaysAboveAFocusedFullScreenShowAndKalvosOwnSurfaces
     const QPoint from = primaryArea().topLeft() + QPoint(100, 200);
     tktest::stroke(d(), from.x(), from.y(), from.x() + 200, from.y(), 10, 0ms, 300ms);
     const bool inked = waitUntil([&] { return app_->GetDocument().GetSegmentCount() >= 10; });
-    click(buttonCentre(ID_EXIT));
+    clickButton(ID_EXIT);
     const bool ended = waitUntil([&] { return !toolbar()->isVisible(); });
 
     EXPECT_TRUE(overShowAtStart);
@@ -316,7 +302,7 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
     QRect frame;
     bool placed = false;
     bool dialogUncovered = false;
-    std::string why;
+    QString why;
     QRect movedTo;
     QRect afterwards;
     bool done = false;
@@ -338,24 +324,23 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
         // Where the toolbar stood, the dialog is what the screen shows (the
         // dialog as it stands at each look).
         const QRect toolbarRect = toolbar()->windowRect();
+        QRect shown;
         QRect overlap;
         dialogUncovered = waitUntil(
             [&] {
                 // Taken through the same mapping as the pixel compared (the
                 // widget's geometry can lag behind its window's under KWin).
-                overlap = QRect(dialog->mapToGlobal(QPoint(0, 0)), dialog->size()) & toolbarRect;
+                shown = QRect(dialog->mapToGlobal(QPoint(0, 0)), dialog->size());
+                overlap = shown & toolbarRect;
                 return overlap.isEmpty() || shows(dialog, overlap.center());
             },
             3s);
         if (!dialogUncovered) {
             const QPoint at = overlap.center();
-            const QRect g(dialog->mapToGlobal(QPoint(0, 0)), dialog->size());
-            why = QString::asprintf(
-                      "dialog at %d,%d %dx%d, toolbar visible %d, at %d,%d dialog %x screen %x",
-                      g.x(), g.y(), g.width(), g.height(), int(toolbar()->isVisible()), at.x(),
-                      at.y(), dialog->grab().toImage().pixel(dialog->mapFromGlobal(at)),
-                      rootPixel(d(), at))
-                      .toStdString();
+            QDebug(&why) << "dialog at" << shown << "toolbar visible" << toolbar()->isVisible()
+                         << "at" << at << "dialog" << Qt::hex
+                         << dialog->grab().toImage().pixel(dialog->mapFromGlobal(at)) << "screen"
+                         << rootPixel(d(), at);
         }
         // The user moves it at once (x and y given, as a pager or the user asks).
         sendNetWmMessage(d(), Window(dialog->winId()), "_NET_MOVERESIZE_WINDOW",
@@ -367,14 +352,14 @@ TEST_F(KalvoDesktop, ColourDialogLandsOnTheWorkAreaWithItsFrameAboveTheToolbar) 
         done = true;
     });
 
-    click(buttonCentre(ID_COLOR_SETTING));
+    clickButton(ID_COLOR_SETTING);
     const bool closed = waitUntil([&] { return done; }, 15s);
     const bool toolbarBack = waitUntil([&] { return toolbar()->isVisible(); }, 2s);
 
     ASSERT_TRUE(closed) << "no colour dialog";
     EXPECT_TRUE(placed) << "frame " << frame.x() << "," << frame.y() << " " << frame.width() << "x"
                         << frame.height();
-    EXPECT_TRUE(dialogUncovered) << "the toolbar covers the dialog: " << why;
+    EXPECT_TRUE(dialogUncovered) << "the toolbar covers the dialog: " << why.toStdString();
     EXPECT_NE(movedTo, frame) << "the dialog did not move";
     EXPECT_EQ(afterwards, movedTo) << "the dialog went back after the user moved it";
     EXPECT_TRUE(toolbarBack);
@@ -442,14 +427,15 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
             QTest::qWait(300);
             return shown;
         };
-        click(buttonCentre(ID_DRAW_ON_SCREEN));
+        clickButton(ID_DRAW_ON_SCREEN);
         const bool overlayCovers = covers(surfaces.overlay());
         const QImage& picture = surfaces.overlay().background();
         const bool composited = picture.isNull();
         const QRgb under = composited ? 0 : picture.pixel(5, 5);
         // A stroke there: stored and shown where it was drawn on the desktop.
         const QPoint from = monitor.topLeft() + QPoint(100, 200);
-        strokeRight(d(), from);
+        // Ten 20-pixel steps to the right, as a hand draws.
+        tktest::stroke(d(), from.x(), from.y(), from.x() + 200, from.y(), 10, 20ms, 0ms);
         CMyDoc& doc = app_->GetDocument();
         ASSERT_TRUE(
             waitUntil([&] { return doc.GetSegmentCount() > 0 && drawingState().drawing == 0; }));
@@ -467,9 +453,9 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
         // overlay is simply switched off again.
         app_->GetMainFrame()->OnCommand(ID_DRAW_ON_SCREEN);
         ASSERT_TRUE(waitUntil([&] { return !surfaces.overlay().isVisible(); }));
-        click(buttonCentre(ID_WHITEBOARD));
+        clickButton(ID_WHITEBOARD);
         const bool boardCovers = covers(surfaces.board());
-        click(buttonCentre(ID_WHITEBOARD));
+        clickButton(ID_WHITEBOARD);
         ASSERT_TRUE(waitUntil([&] { return !surfaces.board().isVisible(); }));
 
         EXPECT_TRUE(overlayCovers);
@@ -482,27 +468,6 @@ TEST_F(KalvoDesktop, SurfacesCoverTheToolbarsMonitor) {
             EXPECT_EQ(under, 0xFF000000u | colours[i]);
         }
     }
-}
-
-// The processes whose parent is `parent`.
-std::vector<pid_t> childrenOf(pid_t parent) {
-    std::vector<pid_t> out;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        bool number = false;
-        const pid_t pid = entry.toInt(&number);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!number || !stat.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        // "pid (name) state ppid ...": the name may hold blanks.
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1].toInt() == parent) {
-            out.push_back(pid);
-        }
-    }
-    return out;
 }
 
 // A real office suite's slide show: Page Down typed on the overlay turns the
@@ -540,17 +505,15 @@ TEST_F(KalvoDesktop, PageDownOnTheOverlayTurnsTheSlideOfARealSlideShow) {
     file.write(kSlides);
     file.close();
     QProcess show;
-    // Ends the show and the program it started, however the test ends.
-    struct Ender {
-        QProcess& show;
-        ~Ender() {
-            for (const pid_t child : childrenOf(static_cast<pid_t>(show.processId()))) {
-                ::kill(child, SIGKILL);
-            }
-            show.kill();
-            show.waitForFinished(5000);
+    // In a process group of its own, which ends whole however the test ends:
+    // the program the starter starts goes with it.
+    show.setChildProcessModifier([] { ::setsid(); });
+    const auto ender = qScopeGuard([&] {
+        if (show.processId() > 0) {
+            ::kill(-static_cast<pid_t>(show.processId()), SIGKILL);
         }
-    } ender{show};
+        show.waitForFinished(5000);
+    });
     show.start(office, {QStringLiteral("--norestore"), QStringLiteral("--nologo"),
                         QStringLiteral("--nolockcheck"), QStringLiteral("--show"), slides});
     ASSERT_TRUE(show.waitForStarted());

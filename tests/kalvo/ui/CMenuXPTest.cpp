@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "FixedMenuMetrics.h"
+#include "KalvoUiTest.h"
 
 namespace kalvo {
 namespace {
@@ -23,6 +23,15 @@ QPixmap solidIcon(QColor c, int w = 16, int h = 16) {
 
 QRgb rgbOf(COLORREF c) {
     return toQColor(c).rgb();
+}
+
+void addText(CMenuXP& menu, int id, const QString& text, unsigned flags = 0, QPixmap icon = {}) {
+    menu.AppendOwnerItem(flags, std::make_unique<CMenuXPText>(id, text, std::move(icon)));
+}
+
+// The square at the left of an item's row where its icon stands.
+QRect iconArea(const QRect& row) {
+    return QRect(row.topLeft(), QSize(row.height(), row.height()));
 }
 
 TEST(CMenuXP, ItemsStartWithTheirDefaults) {
@@ -74,10 +83,10 @@ TEST(CMenuXP, ItemAfterASideBarStartsANewColumnAndTheBarCannotBeChosen) {
     CMenuXP menu(fixedMetrics());
     menu.AppendSideBar(std::make_unique<CMenuXPSideBar>(20, QStringLiteral("Kalvo")));
     EXPECT_TRUE(menu.m_breakPending);
-    menu.AppendOwnerItem(0, std::make_unique<CMenuXPText>(10, QStringLiteral("First item")));
+    addText(menu, 10, "First item");
     menu.AppendOwnerItem(0, std::make_unique<CMenuXPButton>(11, solidIcon(Qt::blue)));
     menu.AppendSeparator();
-    menu.AppendOwnerItem(MF_GRAYED, std::make_unique<CMenuXPText>(12, QStringLiteral("Off")));
+    addText(menu, 12, "Off", MF_GRAYED);
 
     const CMenuXP::Layout layout = menu.ComputeLayout();
 
@@ -118,8 +127,8 @@ TEST(CMenuXP, Style2SelectionHasABlackOnePixelFrame) {
     menu.m_style = 2;
     menu.m_crSelection = 0xFF9966;
     menu.m_crBackground = 0xF2F2FF;
-    menu.AppendOwnerItem(0, std::make_unique<CMenuXPText>(1, QStringLiteral("One")));
-    menu.AppendOwnerItem(0, std::make_unique<CMenuXPText>(2, QStringLiteral("Two")));
+    addText(menu, 1, "One");
+    addText(menu, 2, "Two");
     const QRect r = menu.ComputeLayout().itemRects[1];
 
     const QImage selected = menu.Render(1);
@@ -139,13 +148,11 @@ TEST(CMenuXP, Style2SelectionHasABlackOnePixelFrame) {
 TEST(CMenuXP, Style0SelectedIconGetsARaisedEdgeAndCheckedASunkenOne) {
     const MenuXPMetrics metrics = fixedMetrics();
     CMenuXP menu(metrics);
-    menu.AppendOwnerItem(
-        0, std::make_unique<CMenuXPText>(1, QStringLiteral("Pen"), solidIcon(Qt::red)));
-    menu.AppendOwnerItem(
-        MF_CHECKED, std::make_unique<CMenuXPText>(2, QStringLiteral("Ink"), solidIcon(Qt::red)));
+    addText(menu, 1, "Pen", 0, solidIcon(Qt::red));
+    addText(menu, 2, "Ink", MF_CHECKED, solidIcon(Qt::red));
     const auto rects = menu.ComputeLayout().itemRects;
-    const QRect icon0(rects[0].topLeft(), QSize(rects[0].height(), rects[0].height()));
-    const QRect icon1(rects[1].topLeft(), QSize(rects[1].height(), rects[1].height()));
+    const QRect icon0 = iconArea(rects[0]);
+    const QRect icon1 = iconArea(rects[1]);
 
     const QImage selected = menu.Render(0);
     const QImage plain = menu.Render(-1);
@@ -165,15 +172,11 @@ TEST(CMenuXP, Style0SelectedIconGetsARaisedEdgeAndCheckedASunkenOne) {
 TEST(CMenuXP, DisabledIconIsEmbossedAndStyle2SelectionShiftsTheIcon) {
     const MenuXPMetrics metrics = fixedMetrics();
     CMenuXP menu(metrics);
-    menu.AppendOwnerItem(MF_GRAYED,
-                         std::make_unique<CMenuXPText>(1, QStringLiteral("A"), solidIcon(Qt::red)));
-    menu.AppendOwnerItem(0,
-                         std::make_unique<CMenuXPText>(2, QStringLiteral("B"), solidIcon(Qt::red)));
+    addText(menu, 1, "A", MF_GRAYED, solidIcon(Qt::red));
+    addText(menu, 2, "B", 0, solidIcon(Qt::red));
     const auto rects = menu.ComputeLayout().itemRects;
-    const QRect inner0 = QRect(rects[0].topLeft(), QSize(rects[0].height(), rects[0].height()))
-                             .adjusted(2, 2, -2, -2);
-    const QRect inner1 = QRect(rects[1].topLeft(), QSize(rects[1].height(), rects[1].height()))
-                             .adjusted(2, 2, -2, -2);
+    const QRect inner0 = iconArea(rects[0]).adjusted(2, 2, -2, -2);
+    const QRect inner1 = iconArea(rects[1]).adjusted(2, 2, -2, -2);
 
     const QImage plain = menu.Render(-1);
     menu.m_style = 2;
@@ -191,7 +194,7 @@ TEST(CMenuXP, SideBarGradientRunsFromTheFirstColourAtTheBottom) {
     menu.m_crGradientTo = 0xFF0000;    // blue
     menu.AppendSideBar(std::make_unique<CMenuXPSideBar>(8, QString()));
     for (int i = 0; i < 6; ++i) {
-        menu.AppendOwnerItem(0, std::make_unique<CMenuXPText>(i + 1, QStringLiteral("Item")));
+        addText(menu, i + 1, "Item");
     }
     const QRect bar = menu.ComputeLayout().itemRects[0];
 
@@ -264,9 +267,8 @@ TEST(CMenuXP, TextAfterATabIsRightAligned) {
     const MenuXPMetrics metrics = fixedMetrics();
     CMenuXP menu(metrics);
     menu.m_crText = 0x000000;
-    menu.AppendOwnerItem(0,
-                         std::make_unique<CMenuXPText>(1, QStringLiteral("A long long item name")));
-    menu.AppendOwnerItem(0, std::make_unique<CMenuXPText>(2, QStringLiteral("X\tY")));
+    addText(menu, 1, "A long long item name");
+    addText(menu, 2, "X\tY");
     const auto rects = menu.ComputeLayout().itemRects;
 
     const QImage img = menu.Render(-1);
@@ -287,9 +289,9 @@ TEST(CMenuXP, TextAfterATabIsRightAligned) {
 TEST(CMenuXP, DefaultItemIsBoldAndDisabledTextIsGrey) {
     const MenuXPMetrics metrics = fixedMetrics();
     CMenuXP menu(metrics);
-    menu.AppendOwnerItem(0, std::make_unique<CMenuXPText>(1, QStringLiteral("Wwwww")));
-    menu.AppendOwnerItem(0, std::make_unique<CMenuXPText>(2, QStringLiteral("Wwwww")));
-    menu.AppendOwnerItem(MF_GRAYED, std::make_unique<CMenuXPText>(3, QStringLiteral("Wwwww")));
+    addText(menu, 1, "Wwwww");
+    addText(menu, 2, "Wwwww");
+    addText(menu, 3, "Wwwww", MF_GRAYED);
     menu.SetDefaultItem(2);
     const auto rects = menu.ComputeLayout().itemRects;
 
@@ -313,7 +315,7 @@ TEST(CMenuXP, DefaultItemIsBoldAndDisabledTextIsGrey) {
 TEST(CMenuXP, SeparatorIsAnEtchedLine) {
     const MenuXPMetrics metrics = fixedMetrics();
     CMenuXP menu(metrics);
-    menu.AppendOwnerItem(0, std::make_unique<CMenuXPText>(1, QStringLiteral("A")));
+    addText(menu, 1, "A");
     menu.AppendSeparator();
     const QRect r = menu.ComputeLayout().itemRects[1];
 
@@ -329,9 +331,9 @@ class CMenuXPPopupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         menu_.AppendSideBar(std::make_unique<CMenuXPSideBar>(10, QString()));
-        menu_.AppendOwnerItem(0, std::make_unique<CMenuXPText>(21, QStringLiteral("One")));
-        menu_.AppendOwnerItem(MF_GRAYED, std::make_unique<CMenuXPText>(22, QStringLiteral("Two")));
-        menu_.AppendOwnerItem(0, std::make_unique<CMenuXPText>(23, QStringLiteral("Three")));
+        addText(menu_, 21, "One");
+        addText(menu_, 22, "Two", MF_GRAYED);
+        addText(menu_, 23, "Three");
     }
     CMenuXP menu_{fixedMetrics()};
 };
@@ -373,11 +375,7 @@ TEST_F(CMenuXPPopupTest, KeyboardSkipsTheSideBarAndEscapeDismisses) {
 
 TEST_F(CMenuXPPopupTest, TrackPopupMenuWaitsForTheChoice) {
     int viaCallback = 0;
-    QTimer::singleShot(0, [] {
-        auto* popup = qobject_cast<CMenuXPPopup*>(QApplication::activePopupWidget());
-        ASSERT_NE(popup, nullptr);
-        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->layout().itemRects[1].center());
-    });
+    test::clickPopupItemSoon(1);
 
     const int id = menu_.TrackPopupMenu(QPoint(50, 50), [&](int c) { viaCallback = c; });
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "KalvoTestPaths.h"
+#include "KalvoUiTest.h"
 #include "common/WriteFault.h"
 #include "common/ini/IniFile.h"
 #include "kalvo/core/CMyDoc.h"
@@ -30,8 +30,14 @@ class CMyAppTest : public ::testing::Test {
 protected:
     void SetUp() override { resetDrawingState(); }
     void TearDown() override {
+        app_.reset();
         qunsetenv(kDumpDocumentVariable);
         resetDrawingState();
+    }
+    // A Kalvo started on the test's folder.
+    bool launch() {
+        app_ = std::make_unique<CMyApp>(test::pathsIn(dir_));
+        return app_->InitInstance();
     }
     QByteArray iniText() const {
         QFile file(QString::fromStdString(test::pathsIn(dir_).iniPath));
@@ -39,29 +45,23 @@ protected:
     }
 
     QTemporaryDir dir_;
+    std::unique_ptr<CMyApp> app_;
 };
 
 TEST_F(CMyAppTest, FirstRunUsesDefaultsAndExitWritesPositionThenPen) {
-    CMyApp app(test::pathsIn(dir_));
-    ASSERT_TRUE(app.InitInstance());
+    ASSERT_TRUE(launch());
     const DrawingState start = drawingState();
-    EXPECT_EQ(CMyApp::instance(), &app);
+    EXPECT_EQ(CMyApp::instance(), app_.get());
 
-    QTest::mouseClick(app.GetMainFrame()->toolBar()->buttonForCommand(ID_EXIT), Qt::LeftButton);
+    QTest::mouseClick(app_->GetMainFrame()->toolBar()->buttonForCommand(ID_EXIT), Qt::LeftButton);
 
     EXPECT_EQ(start.penColor, 255u);
     EXPECT_EQ(start.penStyle, 0);
     EXPECT_EQ(start.penWidth, 3);
-    EXPECT_EQ(app.GetActiveView(), nullptr);
-    EXPECT_FALSE(app.GetMainFrame()->toolBar()->isVisible());
-    common::IniFile ini(test::pathsIn(dir_).iniPath);
-    ASSERT_TRUE(ini.load());
-    EXPECT_EQ(ini.getString("PEN", "COLOR", ""), "255");
-    EXPECT_EQ(ini.getString("PEN", "TYPE", ""), "0");
-    EXPECT_EQ(ini.getString("PEN", "L", ""), "3");
-    EXPECT_EQ(ini.getString("POSITION", "CX", ""), "-20");
-    EXPECT_EQ(ini.getString("POSITION", "CY", ""), "-50");
-    EXPECT_LT(iniText().indexOf("[POSITION]"), iniText().indexOf("[PEN]"));
+    EXPECT_EQ(app_->GetActiveView(), nullptr);
+    EXPECT_FALSE(app_->GetMainFrame()->toolBar()->isVisible());
+    EXPECT_EQ(iniText().toStdString(),
+              "[POSITION]\nCX=-20\nCY=-50\n[PEN]\nCOLOR=255\nTYPE=0\nL=3\n");
 }
 
 TEST_F(CMyAppTest, ExitOnAReadOnlyFolderKeepsThePreferencesAndSaysWhy) {
@@ -71,14 +71,13 @@ TEST_F(CMyAppTest, ExitOnAReadOnlyFolderKeepsThePreferencesAndSaysWhy) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(before);
     }
-    CMyApp app(test::pathsIn(dir_));
-    ASSERT_TRUE(app.InitInstance());
+    ASSERT_TRUE(launch());
     QStringList reported;
-    app.GetMainFrame()->m_reportError = [&](const QString& text) { reported << text; };
+    app_->GetMainFrame()->m_reportError = [&](const QString& text) { reported << text; };
 
     {
         tktest::ScopedWriteFault readOnly(0, EROFS);
-        app.GetMainFrame()->OnCommand(ID_EXIT);
+        app_->GetMainFrame()->OnCommand(ID_EXIT);
     }
 
     ASSERT_EQ(reported.size(), 1);
@@ -104,10 +103,8 @@ TEST_F(CMyAppTest, ExitButtonEndsTheProgramFromEveryMode) {
                               Qt::LeftButton);
         });
         // Without a quit, a box waits for OK: give up after a while.
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
-        watchdog.start(5000);
+        const QObject watchdog;  // its timer goes with it
+        QTimer::singleShot(5000, &watchdog, [] { QCoreApplication::exit(7); });
 
         const int result = QApplication::exec();
 
@@ -120,50 +117,45 @@ TEST_F(CMyAppTest, ExitButtonEndsTheProgramFromEveryMode) {
 }
 
 TEST_F(CMyAppTest, PenChangesOfARunAreReadByTheNext) {
-    {
-        CMyApp app(test::pathsIn(dir_));
-        ASSERT_TRUE(app.InitInstance());
-        drawingState().penColor = makeColorRef(0, 128, 255);
-        app.GetActiveView()->OnCommand(55);
-        app.GetMainFrame()->OnCommand(ID_EXIT);
-    }
+    ASSERT_TRUE(launch());
+    drawingState().penColor = makeColorRef(0, 128, 255);
+    app_->GetActiveView()->OnCommand(55);
+    app_->GetMainFrame()->OnCommand(ID_EXIT);
+    app_.reset();
     resetDrawingState();
 
-    CMyApp next(test::pathsIn(dir_));
-    ASSERT_TRUE(next.InitInstance());
+    ASSERT_TRUE(launch());
 
     EXPECT_EQ(drawingState().penColor, makeColorRef(0, 128, 255));
     EXPECT_EQ(drawingState().penWidth, 5);
 }
 
 TEST_F(CMyAppTest, ClearBoardEmptiesTheDocumentAndAsksTheActiveSurfaceToRepaint) {
-    CMyApp app(test::pathsIn(dir_));
-    ASSERT_TRUE(app.InitInstance());
-    CMyView& view = *app.GetActiveView();
+    ASSERT_TRUE(launch());
+    CMyView& view = *app_->GetActiveView();
     QSignalSpy refresh(&view, &CMyView::surfaceRefreshRequested);
-    app.GetDocument().AddSegment(0, 0, 5, 5, 255, 3);
-    app.GetDocument().AddText(std::make_unique<CText>());
+    app_->GetDocument().AddSegment(0, 0, 5, 5, 255, 3);
+    app_->GetDocument().AddText(std::make_unique<CText>());
 
-    app.GetMainFrame()->OnCommand(ID_CLEAR_BOARD);
+    app_->GetMainFrame()->OnCommand(ID_CLEAR_BOARD);
     const int refreshesWithoutSurface = refresh.count();
     drawingState().mode = kModeWhiteboard;
-    app.GetMainFrame()->OnCommand(ID_CLEAR_BOARD);
+    app_->GetMainFrame()->OnCommand(ID_CLEAR_BOARD);
 
-    EXPECT_EQ(app.GetDocument().GetSegmentCount(), 0);
-    EXPECT_EQ(app.GetDocument().GetTextCount(), 1);
+    EXPECT_EQ(app_->GetDocument().GetSegmentCount(), 0);
+    EXPECT_EQ(app_->GetDocument().GetTextCount(), 1);
     EXPECT_EQ(refreshesWithoutSurface, 0);
     ASSERT_EQ(refresh.count(), 1);
     EXPECT_EQ(refresh.at(0).at(0).toInt(), kModeWhiteboard);
 }
 
 TEST_F(CMyAppTest, CommandHandlersAreReplaceableAndUnhandledCommandsReportSo) {
-    CMyApp app(test::pathsIn(dir_));
-    ASSERT_TRUE(app.InitInstance());
-    CMainFrame& frame = *app.GetMainFrame();
+    ASSERT_TRUE(launch());
+    CMainFrame& frame = *app_->GetMainFrame();
     int calls = 0;
 
     const bool before = frame.OnCommand(ID_ERASER);
-    app.GetActiveView()->SetCommandHandler(ID_ERASER, [&] { ++calls; });
+    app_->GetActiveView()->SetCommandHandler(ID_ERASER, [&] { ++calls; });
     QTest::mouseClick(frame.toolBar()->buttonForCommand(ID_ERASER), Qt::LeftButton);
 
     EXPECT_TRUE(before);  // the drawing surfaces handle it from the start
@@ -172,9 +164,8 @@ TEST_F(CMyAppTest, CommandHandlersAreReplaceableAndUnhandledCommandsReportSo) {
 }
 
 TEST_F(CMyAppTest, ToolbarContextMenuOpensTheAboutBox) {
-    CMyApp app(test::pathsIn(dir_));
-    ASSERT_TRUE(app.InitInstance());
-    CTrueColorToolBar& bar = *app.GetMainFrame()->toolBar();
+    ASSERT_TRUE(launch());
+    CTrueColorToolBar& bar = *app_->GetMainFrame()->toolBar();
     const QPoint at = bar.buttonRect(3).center();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, bar.mapToGlobal(at));
     QString dialog;
@@ -200,18 +191,17 @@ TEST_F(CMyAppTest, ToolbarContextMenuOpensTheAboutBox) {
 TEST_F(CMyAppTest, DumpFileFollowsTheDocument) {
     const QString dump = dir_.filePath("segments.bin");
     qputenv(kDumpDocumentVariable, dump.toLocal8Bit());
-    CMyApp app(test::pathsIn(dir_));
-    ASSERT_TRUE(app.InitInstance());
+    ASSERT_TRUE(launch());
     const bool writtenAtStart = QFile::exists(dump);
 
-    app.GetDocument().AddSegment(1, 2, 3, 4, 255, 3);
-    app.GetDocument().AddSegment(3, 4, 5, 6, 255, 3);
+    app_->GetDocument().AddSegment(1, 2, 3, 4, 255, 3);
+    app_->GetDocument().AddSegment(3, 4, 5, 6, 255, 3);
     QTest::qWait(20);
 
     EXPECT_TRUE(writtenAtStart);
     QFile file(dump);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), serializeSegments(app.GetDocument()));
+    EXPECT_EQ(file.readAll(), serializeSegments(app_->GetDocument()));
     EXPECT_EQ(file.size(), 48);
 }
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "KalvoTestPaths.h"
+#include "KalvoUiTest.h"
 #include "common/platform/FakeWindowStacking.h"
 #include "kalvo/core/CMyDoc.h"
 #include "kalvo/core/DrawingState.h"

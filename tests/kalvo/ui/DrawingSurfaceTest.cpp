@@ -1,17 +1,16 @@
 // The drawing windows on the offscreen platform: what a repaint shows, and the
 // view commands that reach the surfaces through the frame and toolbar.
 
-#include <QCloseEvent>
 #include <QImage>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
-#include "KalvoTestPaths.h"
+#include "KalvoUiTest.h"
 #include "common/WriteFault.h"
 #include "common/platform/KeyState.h"
 #include "common/platform/NullWindowFinder.h"
@@ -32,13 +31,6 @@ namespace {
 
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kBlue = 0xFF0000;
-
-QImage render(QWidget& w) {
-    QImage image(w.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    w.render(&image);
-    return image;
-}
 
 class FixedFolder final : public FolderChooser {
 public:
@@ -95,6 +87,11 @@ protected:
         resetDrawingState();
     }
 
+    // The surface a mode command turns on.
+    DrawingWindow& turnOn(int command) {
+        frame_->OnCommand(command);
+        return command == ID_WHITEBOARD ? surfaces_->board() : surfaces_->overlay();
+    }
     void stroke(QWidget& w, std::initializer_list<QPoint> points) {
         auto it = points.begin();
         QTest::mousePress(&w, Qt::LeftButton, {}, *it);
@@ -104,12 +101,6 @@ protected:
         QTest::mouseRelease(&w, Qt::LeftButton, {}, *(points.end() - 1));
     }
 
-    struct ColorRequest {
-        COLORREF current = 0;
-        QRect bar;
-        QRect button;
-    };
-
     QTemporaryDir dir_;
     CMyDoc doc_;
     std::unique_ptr<CMainFrame> frame_;
@@ -118,7 +109,7 @@ protected:
     std::unique_ptr<SurfaceController> surfaces_;
     std::optional<COLORREF> nextColor_;
     std::optional<int> nextWidth_;
-    std::optional<ColorRequest> colorAsked_;
+    std::optional<std::tuple<COLORREF, QRect, QRect>> colorAsked_;  // colour, toolbar, button
     std::optional<QPoint> widthAskedAt_;
     std::vector<QString> messages_;
     std::vector<std::pair<int, bool>> typed_;  // keys typed blind, and whether the overlay showed
@@ -129,7 +120,7 @@ TEST_F(DrawingSurfaceTest, OverlayRepaintLeavesWhiteTransparentAndColoursOpaque)
     doc_.AddSegment(100, 200, 300, 200, kWhite, 5);
     doc_.AddSegment(100, 300, 300, 300, kBlue, 1);
 
-    const QImage shown = render(surfaces_->overlay());
+    const QImage shown = surfaces_->overlay().grab().toImage();
 
     EXPECT_EQ(shown.pixel(200, 100), qRgba(255, 0, 0, 255));
     EXPECT_EQ(shown.pixel(200, 300), qRgba(0, 0, 255, 255));
@@ -143,7 +134,7 @@ TEST_F(DrawingSurfaceTest, OverlayRepaintLeavesWhiteTransparentAndColoursOpaque)
 TEST_F(DrawingSurfaceTest, WhiteboardShowsWhiteUnderTheInk) {
     doc_.AddSegment(10, 10, 90, 10, kBlue, 3);
 
-    const QImage shown = render(surfaces_->board());
+    const QImage shown = surfaces_->board().grab().toImage();
 
     EXPECT_EQ(shown.pixel(50, 10), qRgba(0, 0, 255, 255));
     EXPECT_EQ(shown.pixel(50, 50), qRgba(255, 255, 255, 255));
@@ -210,8 +201,7 @@ TEST_F(DrawingSurfaceTest, EachSurfaceShowsItsOwnNormalAndHotImagesAndKeepsTheDi
 }
 
 TEST_F(DrawingSurfaceTest, CloseRequestKeepsWindowAndShowsMessage) {
-    frame_->OnCommand(ID_DRAW_ON_SCREEN);
-    DrawingWindow& overlay = surfaces_->overlay();
+    DrawingWindow& overlay = turnOn(ID_DRAW_ON_SCREEN);
 
     EXPECT_FALSE(overlay.close());
 
@@ -220,8 +210,7 @@ TEST_F(DrawingSurfaceTest, CloseRequestKeepsWindowAndShowsMessage) {
 }
 
 TEST_F(DrawingSurfaceTest, CloseRequestDuringAStrokeEndsIt) {
-    frame_->OnCommand(ID_DRAW_ON_SCREEN);
-    DrawingWindow& overlay = surfaces_->overlay();
+    DrawingWindow& overlay = turnOn(ID_DRAW_ON_SCREEN);
     QTest::mousePress(&overlay, Qt::LeftButton, {}, {50, 50});
     QTest::mouseMove(&overlay, {100, 50});
     ASSERT_EQ(doc_.GetSegmentCount(), 1);
@@ -237,8 +226,7 @@ TEST_F(DrawingSurfaceTest, CloseRequestDuringAStrokeEndsIt) {
 }
 
 TEST_F(DrawingSurfaceTest, StrokeOnOverlayStoresSegmentsAndShowsLiveInk) {
-    frame_->OnCommand(ID_DRAW_ON_SCREEN);
-    DrawingWindow& overlay = surfaces_->overlay();
+    DrawingWindow& overlay = turnOn(ID_DRAW_ON_SCREEN);
     ASSERT_TRUE(overlay.isVisible());
     EXPECT_FALSE(frame_->IsCommandEnabled(ID_WHITEBOARD));
 
@@ -256,8 +244,7 @@ TEST_F(DrawingSurfaceTest, StrokeOnOverlayStoresSegmentsAndShowsLiveInk) {
 }
 
 TEST_F(DrawingSurfaceTest, EraserWindowFollowsDragErasesAndParks) {
-    frame_->OnCommand(ID_WHITEBOARD);
-    DrawingWindow& board = surfaces_->board();
+    DrawingWindow& board = turnOn(ID_WHITEBOARD);
     doc_.AddSegment(300, 300, 320, 310, kBlue, 2);  // near the drag
     doc_.AddSegment(10, 10, 20, 20, kBlue, 2);      // far away
     frame_->OnCommand(ID_ERASER);
@@ -287,8 +274,7 @@ TEST_F(DrawingSurfaceTest, EraserWindowFollowsDragErasesAndParks) {
 }
 
 TEST_F(DrawingSurfaceTest, ErasesRepaintedTogetherKeepTheSegmentsBetweenThem) {
-    frame_->OnCommand(ID_WHITEBOARD);
-    DrawingWindow& board = surfaces_->board();
+    DrawingWindow& board = turnOn(ID_WHITEBOARD);
     QCoreApplication::processEvents();
     doc_.AddSegment(100, 100, 110, 110, kBlue, 2);  // under the first erase
     doc_.AddSegment(250, 250, 260, 260, kBlue, 2);  // between the two boxes
@@ -328,17 +314,14 @@ TEST_F(DrawingSurfaceTest, PressAndReleaseOnEraserWindowReachTheOverlay) {
 }
 
 TEST_F(DrawingSurfaceTest, ColourCommandEndsStrokeOpensAtColourButtonAndCancelKeepsColour) {
-    frame_->OnCommand(ID_DRAW_ON_SCREEN);
-    QTest::mousePress(&surfaces_->overlay(), Qt::LeftButton, {}, {10, 10});
+    QTest::mousePress(&turnOn(ID_DRAW_ON_SCREEN), Qt::LeftButton, {}, {10, 10});
     ASSERT_EQ(drawingState().drawing, 1);
 
     frame_->OnCommand(ID_COLOR_SETTING);
 
     EXPECT_EQ(drawingState().drawing, 0);
-    ASSERT_TRUE(colorAsked_);
-    EXPECT_EQ(colorAsked_->current, 0x0000FFu);
-    EXPECT_EQ(colorAsked_->bar, frame_->toolBar()->windowRect());
-    EXPECT_EQ(colorAsked_->button, frame_->toolBar()->buttonRect(5));
+    EXPECT_EQ(colorAsked_, std::make_tuple(COLORREF{0x0000FF}, frame_->toolBar()->windowRect(),
+                                           frame_->toolBar()->buttonRect(5)));
     EXPECT_EQ(drawingState().penColor, 0x0000FFu);
 
     nextColor_ = 0x00FF00;
@@ -348,12 +331,12 @@ TEST_F(DrawingSurfaceTest, ColourCommandEndsStrokeOpensAtColourButtonAndCancelKe
 }
 
 TEST_F(DrawingSurfaceTest, WidthMenuChangesOnlyFutureSegments) {
-    frame_->OnCommand(ID_WHITEBOARD);
-    stroke(surfaces_->board(), {{10, 10}, {40, 10}});
+    DrawingWindow& board = turnOn(ID_WHITEBOARD);
+    stroke(board, {{10, 10}, {40, 10}});
     nextWidth_ = 6;
 
     frame_->OnCommand(ID_LINE_WIDTH);
-    stroke(surfaces_->board(), {{10, 50}, {40, 50}});
+    stroke(board, {{10, 50}, {40, 50}});
 
     const CTrueColorToolBar* bar = frame_->toolBar();
     EXPECT_EQ(widthAskedAt_, bar->windowRect().topLeft() + bar->buttonRect(5).topLeft());
@@ -366,8 +349,7 @@ TEST_F(DrawingSurfaceTest, WidthMenuChangesOnlyFutureSegments) {
 TEST_F(DrawingSurfaceTest, PageDownOnOverlayGoesToPresentationAndClears) {
     windows_.addWindow({7, "screenClass", "show", 0});
     windows_.addWindow({8, "paneClassDC", "", 7});
-    frame_->OnCommand(ID_DRAW_ON_SCREEN);
-    DrawingWindow& overlay = surfaces_->overlay();
+    DrawingWindow& overlay = turnOn(ID_DRAW_ON_SCREEN);
     stroke(overlay, {{10, 10}, {20, 20}});
 
     QTest::keyClick(&overlay, Qt::Key_PageDown);
@@ -381,8 +363,7 @@ TEST_F(DrawingSurfaceTest, PageDownOnOverlayGoesToPresentationAndClears) {
 
 // Typed blind: nothing tells whether a presentation took it, so the board stays.
 TEST_F(DrawingSurfaceTest, PageDownWithoutAnXPresentationIsTypedToTheWindowBeneath) {
-    frame_->OnCommand(ID_DRAW_ON_SCREEN);
-    DrawingWindow& overlay = surfaces_->overlay();
+    DrawingWindow& overlay = turnOn(ID_DRAW_ON_SCREEN);
     stroke(overlay, {{10, 10}, {20, 20}});
 
     QTest::keyClick(&overlay, Qt::Key_PageDown);
@@ -396,8 +377,7 @@ TEST_F(DrawingSurfaceTest, PageDownWithoutAnXPresentationIsTypedToTheWindowBenea
 
 TEST_F(DrawingSurfaceTest, PageKeysOnWhiteboardDoNothingSpecial) {
     windows_.addWindow({7, "screenClass", "show", 0});
-    frame_->OnCommand(ID_WHITEBOARD);
-    DrawingWindow& board = surfaces_->board();
+    DrawingWindow& board = turnOn(ID_WHITEBOARD);
     stroke(board, {{10, 10}, {20, 20}});
 
     QTest::keyClick(&board, Qt::Key_PageUp);

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "FixedMenuMetrics.h"
+#include "KalvoUiTest.h"
 
 namespace kalvo {
 namespace {
@@ -57,18 +57,9 @@ TEST(LineWidthMenu, EachButtonShowsALineOfItsWidth) {
 }
 
 TEST(LineWidthMenu, ChoosingAButtonGivesItsWidthAndDismissingGivesNothing) {
-    // Item `index` of the menu about to open is clicked.
-    const auto clickSoon = [](int index) {
-        QTimer::singleShot(0, [index] {
-            auto* popup = qobject_cast<CMenuXPPopup*>(QApplication::activePopupWidget());
-            ASSERT_NE(popup, nullptr);
-            QTest::mouseClick(popup, Qt::LeftButton, {}, popup->layout().itemRects[index].center());
-        });
-    };
-
-    clickSoon(4);
+    test::clickPopupItemSoon(4);
     EXPECT_EQ(ChooseLineWidth(QPoint(100, 100)), 3);
-    clickSoon(1);
+    test::clickPopupItemSoon(1);
     EXPECT_EQ(ChooseLineWidth(QPoint(100, 100)), std::nullopt);  // the heading
 
     QTimer::singleShot(0,
