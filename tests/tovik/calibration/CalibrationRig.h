@@ -30,6 +30,31 @@
 
 namespace tktest {
 
+// Mean and largest distance between screen points on a `step`-pixel grid and
+// their round trip through the camera (pose and lens) and the computed lens
+// correction and homography.
+inline std::pair<double, double> screenError(const sim::SimCamera& sim,
+                                             const tovik::CalibrationState& state,
+                                             common::ScreenSize screen, int step) {
+    const cv::Matx33d h(state.Homography);
+    double sum = 0;
+    double worst = 0;
+    int n = 0;
+    for (int y = 0; y <= screen.height; y += step) {
+        for (int x = 0; x <= screen.width; x += step) {
+            cv::Point2d seen;
+            sim.cameraPoint({double(x), double(y)}, seen);
+            const cv::Point2f cam = state.Lens.undistort(cv::Point2f(seen));
+            const cv::Vec3d back = h * cv::Vec3d(cam.x, cam.y, 1.0);
+            const double e = std::hypot(back[0] / back[2] - x, back[1] / back[2] - y);
+            sum += e;
+            worst = std::max(worst, e);
+            ++n;
+        }
+    }
+    return {sum / n, worst};
+}
+
 class RecordingHost final : public tovik::CalibrationHost {
 public:
     void StopPreview() override { calls.push_back("StopPreview"); }
@@ -157,27 +182,8 @@ public:
 
     void show(const cv::Mat& picture) { sim->setScene(projector ? projector(picture) : picture); }
 
-    // Mean and largest distance between screen points on a 16-pixel grid and
-    // their round trip through the camera (pose and lens) and the computed
-    // lens correction and homography.
     [[nodiscard]] std::pair<double, double> screenError() const {
-        const cv::Matx33f& h = state.Homography;
-        double sum = 0;
-        double worst = 0;
-        int n = 0;
-        for (int y = 0; y <= screen.height; y += 16) {
-            for (int x = 0; x <= screen.width; x += 16) {
-                cv::Point2d seen;
-                sim->cameraPoint({double(x), double(y)}, seen);
-                const cv::Point2f cam = state.Lens.undistort(cv::Point2f(seen));
-                const cv::Vec3d back = cv::Matx33d(h) * cv::Vec3d(cam.x, cam.y, 1.0);
-                const double e = std::hypot(back[0] / back[2] - x, back[1] / back[2] - y);
-                sum += e;
-                worst = std::max(worst, e);
-                ++n;
-            }
-        }
-        return {sum / n, worst};
+        return tktest::screenError(*sim, state, screen, 16);
     }
 
     // Where a screen point appears in the camera, through the simulated pose.

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "../calibration/CalibrationRig.h"
 #include "common/TempDir.h"
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
@@ -155,20 +156,8 @@ TEST_F(CalibrationGlueX11, AutomaticCalibrationCompletesWhileTheEventLoopRuns) {
     EXPECT_LT(r.report->meanError, 1.0);
     EXPECT_TRUE(std::filesystem::exists(dir / "Gg.bmp"));
     // Screen points through the pose and back through the new homography.
-    const cv::Matx33d pose = sim->poseMatrix();
     const QRect g = QGuiApplication::primaryScreen()->geometry();
-    double sum = 0;
-    int n = 0;
-    for (int y = 0; y <= g.height(); y += 20) {
-        for (int x = 0; x <= g.width(); x += 20) {
-            cv::Point2d cam;
-            sim::projectPoint(pose, {double(x), double(y)}, cam);
-            const cv::Vec3d back = cv::Matx33d(state.Homography) * cv::Vec3d(cam.x, cam.y, 1);
-            sum += std::hypot(back[0] / back[2] - x, back[1] / back[2] - y);
-            ++n;
-        }
-    }
-    EXPECT_LT(sum / n, 1.5);
+    EXPECT_LT(tktest::screenError(*sim, state, {g.width(), g.height()}, 20).first, 1.5);
 }
 
 TEST_F(CalibrationGlueX11, EscClosingTheManualWindowAbortsTheCalibration) {

@@ -62,10 +62,10 @@ v4l2_fract intervalOf(double fps) {
     return {1000 / g, milli / g};
 }
 
-template <typename T>
-void copyString(T& field, const std::string& text) {
-    std::memset(field, 0, sizeof field);
-    std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
+// Into a fixed char field of `size` bytes, zero-terminated (also packed ones).
+void copyString(void* field, std::size_t size, const std::string& text) {
+    std::memset(field, 0, size);
+    std::memcpy(field, text.data(), std::min(text.size(), size - 1));
 }
 
 // The element of `items` that `match` accepts; null when none does.
@@ -73,6 +73,13 @@ template <typename Items, typename Match>
 auto* findIn(Items& items, Match match) {
     const auto it = std::find_if(items.begin(), items.end(), match);
     return it == items.end() ? nullptr : &*it;
+}
+
+// The element of `items` of the lowest `cost` (the first of equals).
+template <typename Items, typename Cost>
+const auto& nearest(const Items& items, Cost cost) {
+    return *std::min_element(items.begin(), items.end(),
+                             [&](const auto& a, const auto& b) { return cost(a) < cost(b); });
 }
 
 std::optional<DeviceDescription> parseListing(const std::string& text, std::string& error) {
@@ -183,11 +190,7 @@ DeviceDescription loadFixture(const std::string& name) {
 void ReplayDevice::plug(int node, DeviceDescription description) {
     const std::lock_guard lock(mutex_);
     Node& n = nodes_[node];
-    const int generation = n.generation + 1;
-    n = Node{};
-    n.d = std::move(description);
-    n.generation = generation;
-    n.present = true;
+    n = Node{.d = std::move(description), .generation = n.generation + 1, .present = true};
 }
 
 void ReplayDevice::unplug(int node) {
@@ -195,36 +198,10 @@ void ReplayDevice::unplug(int node) {
     nodes_[node].present = false;
 }
 
-void ReplayDevice::setOpenError(int node, int error) {
-    nodes_[node].openError = error;
-}
-
-void ReplayDevice::setBusy(int node, bool busy) {
-    nodes_[node].busy = busy;
-}
-
-int ReplayDevice::calls(unsigned long request) const {
-    const auto it = calls_.find(request);
-    return it == calls_.end() ? 0 : it->second;
-}
-
-std::optional<v4l2_fract> ReplayDevice::interval(int node) const {
-    return nodes_.at(node).interval;
-}
-
-std::uint32_t ReplayDevice::streamedFormat(int node) const {
-    return nodes_.at(node).streamed;
-}
-
 std::optional<std::int32_t> ReplayDevice::controlValue(int node, std::uint32_t id) const {
     const std::lock_guard lock(mutex_);
     const auto* c = findIn(nodes_.at(node).d.controls, [&](const auto& k) { return k.id == id; });
     return c == nullptr ? std::nullopt : std::optional(c->value);
-}
-
-int ReplayDevice::fail(int error) {
-    errno = error;
-    return -1;
 }
 
 std::vector<std::string> ReplayDevice::list(const std::string&) {
@@ -347,9 +324,9 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
         case VIDIOC_QUERYCAP: {
             auto* c = static_cast<v4l2_capability*>(arg);
             *c = {};
-            copyString(c->driver, "uvcvideo");
-            copyString(c->card, d.card);
-            copyString(c->bus_info, d.busInfo);
+            copyString(c->driver, sizeof c->driver, "uvcvideo");
+            copyString(c->card, sizeof c->card, d.card);
+            copyString(c->bus_info, sizeof c->bus_info, d.busInfo);
             c->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
             c->capabilities = c->device_caps | V4L2_CAP_META_CAPTURE | V4L2_CAP_DEVICE_CAPS;
             return 0;
@@ -360,7 +337,7 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
                 return fail(EINVAL);
             }
             f->pixelformat = d.formats[f->index].fourcc;
-            copyString(f->description, d.formats[f->index].description);
+            copyString(f->description, sizeof f->description, d.formats[f->index].description);
             return 0;
         }
         case VIDIOC_ENUM_FRAMESIZES: {
@@ -396,14 +373,10 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
                 if (format == nullptr) {
                     format = &d.formats.front();
                 }
-                const auto& best = *std::min_element(
-                    format->sizes.begin(), format->sizes.end(), [&](const auto& a, const auto& b) {
-                        auto cost = [&](const DeviceDescription::Size& s) {
-                            return std::abs(static_cast<long>(s.width) - f->fmt.pix.width) +
-                                   std::abs(static_cast<long>(s.height) - f->fmt.pix.height);
-                        };
-                        return cost(a) < cost(b);
-                    });
+                const auto& best = nearest(format->sizes, [&](const auto& s) {
+                    return std::abs(static_cast<long>(s.width) - f->fmt.pix.width) +
+                           std::abs(static_cast<long>(s.height) - f->fmt.pix.height);
+                });
                 d.fourcc = format->fourcc;
                 d.width = best.width;
                 d.height = best.height;
@@ -427,10 +400,8 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             auto fps = [](v4l2_fract f) {
                 return f.numerator == 0 ? 0.0 : double(f.denominator) / f.numerator;
             };
-            const auto best = *std::min_element(
-                s->intervals.begin(), s->intervals.end(), [&](v4l2_fract a, v4l2_fract b) {
-                    return std::abs(fps(a) - fps(want)) < std::abs(fps(b) - fps(want));
-                });
+            const v4l2_fract best =
+                nearest(s->intervals, [&](v4l2_fract i) { return std::abs(fps(i) - fps(want)); });
             n.interval = best;
             p->parm.capture.timeperframe = best;
             p->parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
@@ -495,7 +466,7 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             *q = {};
             q->id = c->id;
             q->type = c->type;
-            copyString(q->name, c->name);
+            copyString(q->name, sizeof q->name, c->name);
             q->minimum = c->minimum;
             q->maximum = c->maximum;
             q->step = c->step;
@@ -512,10 +483,7 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             if (c->type == V4L2_CTRL_TYPE_INTEGER_MENU) {
                 m->value = std::stoll(c->menu[m->index]);
             } else {
-                // A packed field: no reference to it for copyString.
-                const std::string& name = c->menu[m->index];
-                std::memset(m->name, 0, sizeof m->name);
-                std::memcpy(m->name, name.data(), std::min(name.size(), sizeof m->name - 1));
+                copyString(m->name, sizeof m->name, c->menu[m->index]);
             }
             return 0;
         }
