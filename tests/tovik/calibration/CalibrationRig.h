@@ -5,7 +5,6 @@
 // test touches the dots.
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -30,29 +29,26 @@
 
 namespace tktest {
 
+using Strings = std::vector<std::string>;
+
 // Mean and largest distance between screen points on a `step`-pixel grid and
 // their round trip through the camera (pose and lens) and the computed lens
-// correction and homography.
+// correction and homography, carried as tracking carries them.
 inline std::pair<double, double> screenError(const sim::SimCamera& sim,
                                              const tovik::CalibrationState& state,
                                              common::ScreenSize screen, int step) {
-    const cv::Matx33d h(state.Homography);
-    double sum = 0;
-    double worst = 0;
-    int n = 0;
+    std::vector<cv::Point2f> camera, shown;
     for (int y = 0; y <= screen.height; y += step) {
         for (int x = 0; x <= screen.width; x += step) {
             cv::Point2d seen;
             sim.cameraPoint({double(x), double(y)}, seen);
-            const cv::Point2f cam = state.Lens.undistort(cv::Point2f(seen));
-            const cv::Vec3d back = h * cv::Vec3d(cam.x, cam.y, 1.0);
-            const double e = std::hypot(back[0] / back[2] - x, back[1] / back[2] - y);
-            sum += e;
-            worst = std::max(worst, e);
-            ++n;
+            camera.push_back(state.Lens.undistort(cv::Point2f(seen)));
+            shown.emplace_back(x, y);
         }
     }
-    return {sum / n, worst};
+    const tovik::CalibrationReport r = tovik::MeasureReprojection(
+        state.Homography, camera, shown, tovik::CalibrationReport::Kind::Manual);
+    return {r.meanError, r.maxError};
 }
 
 class RecordingHost final : public tovik::CalibrationHost {

@@ -76,10 +76,9 @@ TEST(ManualCalibration, RunsTheStepsInOrderAndLeavesItsFiles) {
 
     ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
 
-    EXPECT_EQ(rig.host.calls,
-              (std::vector<std::string>{"StopPreview", "ShowAutoThreshold", "Report",
-                                        "StartPreview", "CountDown5", "OnRun"}));
-    EXPECT_EQ(rig.exposure.requests, std::vector<std::string>{"-6"});
+    EXPECT_EQ(rig.host.calls, (Strings{"StopPreview", "ShowAutoThreshold", "Report", "StartPreview",
+                                       "CountDown5", "OnRun"}));
+    EXPECT_EQ(rig.exposure.requests, Strings{"-6"});
     EXPECT_TRUE(rig.cursor.changes.empty());  // the cursor stays visible
     EXPECT_EQ(rig.settings.Amp, 77);
     ASSERT_GT(ampSeen.size(), 20u);
@@ -167,8 +166,7 @@ TEST(ManualCalibration, EscDuringTheFourthDotKeepsTheFirstRowAndChangesNothingEl
     EXPECT_EQ(rig.state.Window, (tovik::DetectionWindow{0, 640, 0, 480}));
     EXPECT_EQ(rig.settings.Amp, 77);
     EXPECT_FALSE(rig.canvas.shown());
-    EXPECT_EQ(rig.host.calls,
-              (std::vector<std::string>{"StopPreview", "ShowAutoThreshold", "StartPreview"}));
+    EXPECT_EQ(rig.host.calls, (Strings{"StopPreview", "ShowAutoThreshold", "StartPreview"}));
 }
 
 TEST(ManualCalibration, EscPressedBeforeTheDotsAppearDoesNotAbort) {
@@ -216,32 +214,29 @@ TEST(ManualCalibration, HeldPenOrHeldF13KeepsTheNextDotAwayUntilItLifts) {
 }
 
 TEST(ManualCalibration, TouchNeedsTheConfiguredNumberOfPixels) {
-    // Measure how many pixels the pen's spot has, without noise.
-    RigOptions o;
-    o.noise = 0;
-    CalibrationRig probe(o);
-    probe.settings.F13Trig = 0;
-    probe.touchDotsWithPen(false);
-    ASSERT_EQ(probe.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
-    const cv::Mat touch = cv::imread(probe.dir.file(touchName(0, 0)));
+    // Without noise, the pen touching without F13 and F13Trig off.
+    const auto rigNeeding = [](int area) {
+        auto rig = std::make_unique<CalibrationRig>(RigOptions{.noise = 0});
+        rig->settings.F13Trig = 0;
+        rig->params.ManCalibAreaThd = area;
+        rig->touchDotsWithPen(false);
+        return rig;
+    };
+    // Measure how many pixels the pen's spot has.
+    const auto probe = rigNeeding(tovik::CalibParams{}.ManCalibAreaThd);
+    ASSERT_EQ(probe->calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
     cv::Mat grey;
-    cv::cvtColor(touch, grey, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(cv::imread(probe->dir.file(touchName(0, 0))), grey, cv::COLOR_BGR2GRAY);
     const int spot = cv::countNonZero(grey >= 180);
     ASSERT_GT(spot, 20);
 
-    CalibrationRig exact(o);
-    exact.settings.F13Trig = 0;
-    exact.params.ManCalibAreaThd = spot;
-    exact.touchDotsWithPen(false);
-    CalibrationRig tooMany(o);
-    tooMany.settings.F13Trig = 0;
-    tooMany.params.ManCalibAreaThd = spot + 1;
-    tooMany.touchDotsWithPen(false);
-    tooMany.escAtGrab(40);
+    const auto exact = rigNeeding(spot);
+    const auto tooMany = rigNeeding(spot + 1);
+    tooMany->escAtGrab(40);
 
-    EXPECT_EQ(exact.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
-    EXPECT_EQ(tooMany.calibrator->OnManualCalibrate(), CalibrationOutcome::Aborted);
-    EXPECT_FALSE(tooMany.fileExists(touchName(0, 0)));
+    EXPECT_EQ(exact->calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
+    EXPECT_EQ(tooMany->calibrator->OnManualCalibrate(), CalibrationOutcome::Aborted);
+    EXPECT_FALSE(tooMany->fileExists(touchName(0, 0)));
 }
 
 TEST(ManualCalibration, AreaBelowOneStillWaitsForARealTouch) {
