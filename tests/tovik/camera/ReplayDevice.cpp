@@ -22,21 +22,8 @@ namespace tovik::testing {
 
 namespace {
 
-std::string trim(std::string s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
-
 std::uint32_t fourccOf(const std::string& four) {
-    std::uint32_t v = 0;
-    for (size_t i = 0; i < 4; ++i) {
-        v |= static_cast<std::uint32_t>(static_cast<unsigned char>(i < four.size() ? four[i] : ' '))
-             << (8 * i);
-    }
-    return v;
+    return v4l2_fourcc(four[0], four[1], four[2], four[3]);
 }
 
 // "power_line_frequency" -> "Power Line Frequency": the driver's own names
@@ -87,7 +74,11 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
     static const std::regex size(R"(^\s*Size: Discrete (\d+)x(\d+)$)");
     static const std::regex interval(R"(^\s*Interval: Discrete [0-9.]+s \(([0-9.]+) fps\)$)");
     static const std::regex control(R"(^\s*(\w+) 0x([0-9a-f]{8}) \((\w+)\)\s*: (.*)$)");
-    static const std::regex menuItem(R"(^\s*(\d+): (.*)$)");
+    static const std::regex menuItem(R"(^\s*(\d+): (.*?)\s*$)");
+    static const std::regex card(R"(^\s*Card type\s*: (.*?)\s*$)");
+    static const std::regex bus(R"(^\s*Bus info\s*: (.*?)\s*$)");
+    static const std::regex current(R"(^\s*Width/Height\s*: (\d+)/(\d+)\s*$)");
+    static const std::regex pixels(R"(^\s*Pixel Format\s*: '(....)'.*$)");
     static const std::regex keyValue(R"((\w+)=(-?\w+))");
     DeviceDescription d;
     std::istringstream in(text);
@@ -96,23 +87,15 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
     while (std::getline(in, line)) {
         ++number;
         std::smatch m;
-        auto field = [&](const char* key, std::string& out) {
-            const std::string t = trim(line);
-            if (t.starts_with(key)) {
-                out = trim(t.substr(t.find(':') + 1));
-                return true;
-            }
-            return false;
-        };
-        std::string value;
-        if (field("Card type", d.card) || field("Bus info", d.busInfo)) {
-            continue;
-        }
-        if (field("Width/Height", value)) {
-            d.width = static_cast<std::uint32_t>(std::stoul(value));
-            d.height = static_cast<std::uint32_t>(std::stoul(value.substr(value.find('/') + 1)));
-        } else if (field("Pixel Format", value)) {
-            d.fourcc = fourccOf(value.substr(1, 4));
+        if (std::regex_match(line, m, card)) {
+            d.card = m[1];
+        } else if (std::regex_match(line, m, bus)) {
+            d.busInfo = m[1];
+        } else if (std::regex_match(line, m, current)) {
+            d.width = static_cast<std::uint32_t>(std::stoul(m[1]));
+            d.height = static_cast<std::uint32_t>(std::stoul(m[2]));
+        } else if (std::regex_match(line, m, pixels)) {
+            d.fourcc = fourccOf(m[1]);
         } else if (std::regex_match(line, m, format)) {
             d.formats.push_back({fourccOf(m[2]), m[3], {}});
         } else if (std::regex_match(line, m, size)) {
@@ -164,7 +147,7 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
         } else if (std::regex_match(line, m, menuItem) && !d.controls.empty() &&
                    (d.controls.back().type == V4L2_CTRL_TYPE_MENU ||
                     d.controls.back().type == V4L2_CTRL_TYPE_INTEGER_MENU)) {
-            d.controls.back().menu[static_cast<std::uint32_t>(std::stoul(m[1]))] = trim(m[2]);
+            d.controls.back().menu[static_cast<std::uint32_t>(std::stoul(m[1]))] = m[2];
         }
     }
     if (d.card.empty() || d.formats.empty()) {
@@ -256,26 +239,19 @@ ReplayDevice::Node* ReplayDevice::liveNode(const Open& o) {
 
 int ReplayDevice::poll(int fd, short, short& revents, int) {
     const std::lock_guard lock(mutex_);
-    revents = 0;
     const auto it = fds_.find(fd);
-    if (it == fds_.end()) {
-        revents = POLLNVAL;
+    if (it == fds_.end() || liveNode(it->second) == nullptr) {
+        revents = it == fds_.end() ? POLLNVAL : POLLERR | POLLHUP;
         return 1;
     }
     Open& o = it->second;
-    if (liveNode(o) == nullptr) {
-        revents = POLLERR | POLLHUP;
-        return 1;
-    }
     if (o.streaming && o.done.empty() && !o.queued.empty()) {
         o.done.push_back(o.queued.front());
         o.queued.pop_front();
     }
-    if (o.streaming && !o.done.empty()) {
-        revents = POLLIN;
-        return 1;
-    }
-    return 0;  // nothing comes: a time-out at once
+    // Nothing comes: a time-out at once.
+    revents = o.streaming && !o.done.empty() ? POLLIN : 0;
+    return revents == 0 ? 0 : 1;
 }
 
 void ReplayDevice::fill(Node& n, std::vector<uchar>& buffer, std::uint32_t& bytesUsed) const {
@@ -412,7 +388,6 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             if (n.busy) {
                 return fail(EBUSY);
             }
-            o.buffers.clear();
             o.queued.clear();
             o.done.clear();
             r->count = std::min<std::uint32_t>(r->count, 4);
