@@ -25,16 +25,13 @@ cv::Mat frameWithBlue(cv::Size size, int blue) {
 }
 
 TEST(ComputeAutoThreshold, MapsEveryBandEdge) {
-    struct Case {
-        int mean;
-        int threshold;
-    };
-    const Case cases[] = {{0, 150},   {49, 150},  {50, 160},  {51, 160},  {99, 160},  {100, 170},
-                          {101, 170}, {129, 170}, {130, 180}, {131, 180}, {159, 180}, {160, 160},
-                          {170, 170}, {180, 180}, {181, 381}, {255, 455}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(ComputeAutoThreshold(frameWithBlue({640, 480}, c.mean)), c.threshold)
-            << "mean " << c.mean;
+    const std::pair<int, int> cases[] = {{0, 150},   {49, 150},  {50, 160},  {51, 160},  {99, 160},
+                                         {100, 170}, {101, 170}, {129, 170}, {130, 180}, {131, 180},
+                                         {159, 180}, {160, 160}, {170, 170}, {180, 180}, {181, 381},
+                                         {255, 455}};  // (mean, threshold)
+    for (const auto& [mean, threshold] : cases) {
+        EXPECT_EQ(ComputeAutoThreshold(frameWithBlue({640, 480}, mean)), threshold)
+            << "mean " << mean;
     }
 }
 

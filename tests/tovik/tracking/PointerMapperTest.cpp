@@ -3,6 +3,7 @@
 #include <chrono>
 #include <limits>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "tovik/tracking/PointerMapper.h"
@@ -175,24 +176,19 @@ TEST_F(PointerMapperTest, DoubleTapPressesSecondTimeAtTheFirstPoint) {
 }
 
 TEST_F(PointerMapperTest, SecondPressAt200msOrDbClickThdAwayIsInPlace) {
-    struct Case {
-        std::chrono::nanoseconds sinceFirst;
-        float x;
-        bool snapped;
-    };
-    for (const Case c :
-         {Case{199ms, 119.9f, true}, Case{200ms, 100.0f, false}, Case{150ms, 120.0f, false}}) {
+    for (const auto& [sinceFirst, x, snapped] :
+         {std::tuple{199ms, 119.9f, true}, {200ms, 100.0f, false}, {150ms, 120.0f, false}}) {
         restart();
         tap(100, 200, 30ms);
-        after(c.sinceFirst - 30ms);
+        after(sinceFirst - 30ms);
         take();
 
-        spot(c.x, 200);
+        spot(x, 200);
 
         const std::vector<Ev> events = take();
         ASSERT_FALSE(events.empty());
-        EXPECT_EQ(events.back(), c.snapped ? at(kPressAt, 100, 200) : here(kPressHere))
-            << c.sinceFirst.count() << "ns x=" << c.x;
+        EXPECT_EQ(events.back(), snapped ? at(kPressAt, 100, 200) : here(kPressHere))
+            << sinceFirst.count() << "ms x=" << x;
         EXPECT_EQ(mapper->clickPending(), 0);
     }
 }
@@ -361,10 +357,7 @@ TEST_F(PointerMapperTest, HugeCoordinatesSaturate) {
 
 class RightHoldTest : public PointerMapperTest {
 protected:
-    RightHoldTest() {
-        settings.rightHold = 500;
-        settings.rightRadius = 8;
-    }
+    RightHoldTest() { settings = {.rightHold = 500, .rightRadius = 8}; }
     // Left up, right down, right up, where the pointer is.
     static std::vector<Ev> rightClick() { return {here(0x0005), here(0x0009), here(0x0011)}; }
 };

@@ -88,17 +88,12 @@ TEST_F(SettingsFileTest, AccuracyOptionsRoundTripInTheirOwnSection) {
 }
 
 TEST_F(SettingsFileTest, RightClickKeysAreBroughtIntoRangeAndWrittenOnceUsed) {
-    struct Case {
-        const char* text;
-        std::int32_t hold;
-        std::int32_t radius;
-    };
-    for (const Case c : {Case{"RightHold=100\nRightRadius=1", 300, 2},
-                         Case{"RightHold=5000\nRightRadius=99", 3000, 50},
-                         Case{"RightHold=-4\nRightRadius=12", 0, 12}}) {
-        write(std::string("[Functions]\n") + c.text + "\n");
-        EXPECT_EQ(load().RightHold, c.hold) << c.text;
-        EXPECT_EQ(load().RightRadius, c.radius) << c.text;
+    for (const auto& [text, hold, radius] : {std::tuple{"RightHold=100\nRightRadius=1", 300, 2},
+                                             {"RightHold=5000\nRightRadius=99", 3000, 50},
+                                             {"RightHold=-4\nRightRadius=12", 0, 12}}) {
+        write(std::string("[Functions]\n") + text + "\n");
+        EXPECT_EQ(load().RightHold, hold) << text;
+        EXPECT_EQ(load().RightRadius, radius) << text;
     }
 
     fs::remove(path);
