@@ -184,7 +184,7 @@ TEST(AutoCalibration, BoardVisibleOnlyAtTheDarkestExposureStillCompletes) {
 }
 
 TEST(AutoCalibration, BoardNeverFoundHandsOverToTheManualCalibration) {
-    CalibrationRig rig;
+    CalibrationRig rig({.pen = true});
     // The projector shows nothing of the board (black in its top-left
     // square): a blank white screen.
     rig.projector = [](const cv::Mat& picture) {
@@ -192,7 +192,6 @@ TEST(AutoCalibration, BoardNeverFoundHandsOverToTheManualCalibration) {
                    ? cv::Mat(picture.size(), CV_8UC3, cv::Scalar::all(255))
                    : picture;
     };
-    rig.touchDotsWithPen();
     const auto started = rig.clock.now();
 
     ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed);
@@ -215,9 +214,8 @@ TEST(AutoCalibration, BoardNeverFoundHandsOverToTheManualCalibration) {
 TEST(AutoCalibration, SmoothingWindowReachesTheBoxFilter) {
     // A window wider than the board's squares blurs the board away at every
     // exposure: the search fails and the manual calibration takes over.
-    CalibrationRig rig;
+    CalibrationRig rig({.pen = true});
     rig.params.SmoothWndLen = 151;
-    rig.touchDotsWithPen();
 
     ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed);
 

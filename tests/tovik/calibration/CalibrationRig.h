@@ -134,6 +134,7 @@ struct RigOptions {
     // Turns the canvas picture into what the screen shows (a projector).
     std::function<cv::Mat(const cv::Mat&)> projector = {};
     std::set<std::string> missing = {};  // controls the camera lacks
+    bool pen = false;                    // the pen operator on every grab from the start
 };
 
 class CalibrationRig {
@@ -174,6 +175,9 @@ public:
                 ++paramReads;
                 return params;
             });
+        if (o.pen) {
+            touchDotsWithPen();
+        }
     }
 
     void show(const cv::Mat& picture) { sim->setScene(projector ? projector(picture) : picture); }

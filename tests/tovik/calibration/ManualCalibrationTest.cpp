@@ -16,8 +16,7 @@ std::string touchName(int i, int j) {
 
 TEST(ManualCalibration, PenOnTheNineDotsGivesAMappingWithinTwoPixels) {
     for (const char* pose : {"keystone", "mirrored", "rotated"}) {
-        CalibrationRig rig({.pose = pose});
-        rig.touchDotsWithPen();
+        CalibrationRig rig({.pose = pose, .pen = true});
 
         ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed) << pose;
 
@@ -33,8 +32,7 @@ TEST(ManualCalibration, PenOnTheNineDotsGivesAMappingWithinTwoPixels) {
 TEST(ManualCalibration, ABadCalibrationIsRefusedAndThePreviousOneStays) {
     using Points = std::vector<cv::Point2f>;
     using tovik::CalibrationFault;
-    CalibrationRig rig;
-    rig.touchDotsWithPen();
+    CalibrationRig rig({.pen = true});
     ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
     const cv::Matx33f good = rig.state.Homography;
     const tovik::DetectionWindow window = rig.state.Window;
@@ -55,16 +53,14 @@ TEST(ManualCalibration, ABadCalibrationIsRefusedAndThePreviousOneStays) {
         EXPECT_EQ(rig.settings.Amp, 77);
         EXPECT_FALSE(rig.canvas.shown());
     }
-    CalibrationRig partial({.pose = "h:1.06,0,-0.03,0,1.06,-0.03,0,0,1"});
-    partial.touchDotsWithPen();
+    CalibrationRig partial({.pose = "h:1.06,0,-0.03,0,1.06,-0.03,0,0,1", .pen = true});
     EXPECT_EQ(partial.calibrator->OnManualCalibrate(), CalibrationOutcome::Refused);
     EXPECT_EQ(partial.host.refusal, CalibrationFault::ScreenNotInView);
     EXPECT_EQ(partial.state.Calibrated, 0);
 }
 
 TEST(ManualCalibration, RunsTheStepsInOrderAndLeavesItsFiles) {
-    CalibrationRig rig;
-    rig.touchDotsWithPen();
+    CalibrationRig rig({.pen = true});
     std::vector<int> ampSeen;
     std::vector<tovik::DetectionWindow> windowSeen;
     rig.beforeEachGrab([&] {
@@ -138,8 +134,7 @@ TEST(ManualCalibration, TouchesCountOnlyWhileF13IsDownUnlessF13TrigIsOff) {
 }
 
 TEST(ManualCalibration, EscDuringTheFourthDotKeepsTheFirstRowAndChangesNothingElse) {
-    CalibrationRig rig;
-    rig.touchDotsWithPen();
+    CalibrationRig rig({.pen = true});
     auto pen = rig.grabber.beforeGrab;
     rig.grabber.beforeGrab = [&] {
         const auto dot = rig.canvas.lastDot();
@@ -170,16 +165,14 @@ TEST(ManualCalibration, EscDuringTheFourthDotKeepsTheFirstRowAndChangesNothingEl
 }
 
 TEST(ManualCalibration, EscPressedBeforeTheDotsAppearDoesNotAbort) {
-    CalibrationRig rig;
-    rig.touchDotsWithPen();
+    CalibrationRig rig({.pen = true});
     rig.otherKeys->tap(common::VK_ESCAPE_KEY);
 
     EXPECT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
 }
 
 TEST(ManualCalibration, ClosingTheWindowWithEscAbortsToo) {
-    CalibrationRig rig;
-    rig.touchDotsWithPen();
+    CalibrationRig rig({.pen = true});
     rig.beforeEachGrab([&] {
         if (rig.canvas.lastDot() && rig.canvas.lastDot()->centre == cv::Point(512, 58)) {
             rig.canvas.pressEscape();

@@ -73,16 +73,6 @@ TEST(CalibrationWindowX11, CoversTheScreenAndShowsTheBoardOnceFlushed) {
     window->close();
 }
 
-struct Recorded {
-    QThread* countDownThread = nullptr;
-    int countDowns = 0;
-    int runs = 0;
-    int previewStops = 0;
-    int previewStarts = 0;
-    int threshold = -1;
-    std::optional<CalibrationReport> report;
-};
-
 // The simulated camera filming the X screen at a keystone angle, open at
 // 640x480, and a calibration controller over it whose console hooks are
 // recorded (the count-down answers "run now").
@@ -129,7 +119,12 @@ protected:
     common::ScriptedKeyState keys;
     tktest::TempDir temp;
     std::filesystem::path dir{temp.path()};
-    Recorded r;
+    // What the console's hooks were told.
+    struct {
+        QThread* countDownThread = nullptr;
+        int countDowns = 0, runs = 0, previewStops = 0, previewStarts = 0, threshold = -1;
+        std::optional<CalibrationReport> report;
+    } r;
     std::optional<CalibrationOutcome> outcome;
     std::unique_ptr<CalibrationController> made;
 };
