@@ -5,11 +5,9 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <numeric>
 #include <regex>
 #include <sstream>
@@ -229,8 +227,6 @@ void* ReplayDevice::mmap(std::size_t length, int fd, std::int64_t offset) {
     }
     return it->second.buffers[index].data();
 }
-
-void ReplayDevice::munmap(void*, std::size_t) {}
 
 ReplayDevice::Node* ReplayDevice::liveNode(const Open& o) {
     Node& n = nodes_[o.node];

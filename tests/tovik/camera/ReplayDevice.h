@@ -75,7 +75,7 @@ public:
     int open(const std::string& path) override;
     int ioctl(int fd, unsigned long request, void* arg) override;
     void* mmap(std::size_t length, int fd, std::int64_t offset) override;
-    void munmap(void* start, std::size_t length) override;
+    void munmap(void*, std::size_t) override {}
     int poll(int fd, short events, short& revents, int timeoutMs) override;
     void close(int fd) override;
 
