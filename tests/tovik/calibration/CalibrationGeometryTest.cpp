@@ -112,12 +112,15 @@ TEST(BoardGeometry, DiagonalFirstStepReadsColumnWiseAndBadListsAreRefused) {
 }
 
 TEST(DotGeometry, CentresFollowTheIntegerSteps) {
-    const auto d = DotCentres({1024, 768});
-    EXPECT_EQ(d[0], cv::Point(58, 58));
-    EXPECT_EQ(d[1], cv::Point(512, 58));
-    EXPECT_EQ(d[2], cv::Point(966, 58));
-    EXPECT_EQ(d[3], cv::Point(58, 384));
-    EXPECT_EQ(d[8], cv::Point(966, 710));
+    EXPECT_EQ(DotCentres({1024, 768}), (std::array<cv::Point, 9>{{{58, 58},
+                                                                  {512, 58},
+                                                                  {966, 58},
+                                                                  {58, 384},
+                                                                  {512, 384},
+                                                                  {966, 384},
+                                                                  {58, 710},
+                                                                  {512, 710},
+                                                                  {966, 710}}}));
 
     const auto wide = DotCentres({1365, 768});
     EXPECT_EQ(wide[1].x, 58 + 624);

@@ -38,6 +38,8 @@ struct Ev {
     }
 };
 
+using Evs = std::vector<Ev>;
+
 // Screen 1000 x 800, identity homography: camera pixels are screen pixels.
 class PointerMapperTest : public testing::Test {
 protected:
@@ -52,8 +54,8 @@ protected:
     void after(std::chrono::nanoseconds d) { clock.advance(d); }
 
     // Events since the last call.
-    std::vector<Ev> take() {
-        std::vector<Ev> out;
+    Evs take() {
+        Evs out;
         for (const auto& e : injector.events()) {
             out.push_back({e.flags, e.dx, e.dy});
         }
@@ -97,7 +99,7 @@ TEST_F(PointerMapperTest, ScalesToAbsoluteByTruncation) {
 TEST_F(PointerMapperTest, FirstSpotMovesThenPressesInPlaceAndReportsStatus) {
     spot(100, 200);
 
-    EXPECT_EQ(take(), (std::vector<Ev>{{kMoveAbs, 6553, 16383}, here(kPressHere)}));
+    EXPECT_EQ(take(), (Evs{{kMoveAbs, 6553, 16383}, here(kPressHere)}));
     ASSERT_EQ(status.positions.size(), 1u);
     EXPECT_EQ(status.positions[0], std::make_pair(100, 600));  // y from the bottom
     EXPECT_EQ(status.buttons, std::vector<bool>{true});
@@ -115,7 +117,7 @@ TEST_F(PointerMapperTest, HeldTouchMovesAndReleasesInPlaceAfter100ms) {
 
     none();
 
-    EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
+    EXPECT_EQ(take(), Evs{here(kReleaseHere)});
     EXPECT_FALSE(mapper->penDown());
     EXPECT_EQ(mapper->clickPending(), 0);
     EXPECT_FALSE(mapper->tapSnapped());
@@ -131,7 +133,7 @@ TEST_F(PointerMapperTest, QuickTapReleasesAtTheFirstPressPoint) {
 
     none();
 
-    EXPECT_EQ(take(), std::vector<Ev>{at(kReleaseAt, 100, 200)});
+    EXPECT_EQ(take(), Evs{at(kReleaseAt, 100, 200)});
     EXPECT_EQ(mapper->clickPending(), 1);
     EXPECT_TRUE(mapper->tapSnapped());
 }
@@ -143,7 +145,7 @@ TEST_F(PointerMapperTest, TapThatDriftedDbClickThdReleasesInPlace) {
 
     none();
 
-    EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
+    EXPECT_EQ(take(), Evs{here(kReleaseHere)});
     EXPECT_EQ(mapper->clickPending(), 0);
 }
 
@@ -158,10 +160,9 @@ TEST_F(PointerMapperTest, DoubleTapPressesSecondTimeAtTheFirstPoint) {
 
         spot(108, 190);  // 140 ms, 12.8 px
 
-        const std::vector<Ev> press =
-            f13 != 0
-                ? std::vector<Ev>{at(kMoveAbs, 108, 190), at(kPressAt, 100, 200)}
-                : std::vector<Ev>{at(kMoveAbs, 108, 190), at(kMoveAbs, 100, 200), here(kPress)};
+        const Evs press = f13 != 0
+                              ? Evs{at(kMoveAbs, 108, 190), at(kPressAt, 100, 200)}
+                              : Evs{at(kMoveAbs, 108, 190), at(kMoveAbs, 100, 200), here(kPress)};
         EXPECT_EQ(take(), press);
         EXPECT_EQ(mapper->clickPending(), 0);
         EXPECT_TRUE(mapper->tapSnapped());
@@ -169,7 +170,7 @@ TEST_F(PointerMapperTest, DoubleTapPressesSecondTimeAtTheFirstPoint) {
         after(50ms);
         none();  // ordinary release ends it
 
-        EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
+        EXPECT_EQ(take(), Evs{here(kReleaseHere)});
         EXPECT_FALSE(mapper->tapSnapped());
         EXPECT_EQ(mapper->clickPending(), 0);
     }
@@ -185,7 +186,7 @@ TEST_F(PointerMapperTest, SecondPressAt200msOrDbClickThdAwayIsInPlace) {
 
         spot(x, 200);
 
-        const std::vector<Ev> events = take();
+        const Evs events = take();
         ASSERT_FALSE(events.empty());
         EXPECT_EQ(events.back(), snapped ? at(kPressAt, 100, 200) : here(kPressHere))
             << sinceFirst.count() << "ms x=" << x;
@@ -213,7 +214,7 @@ TEST_F(PointerMapperTest, SnappedReleaseUses300msLimitOnceTapSnapped) {
         none();
 
         const bool snapped = releaseAt < 300ms;
-        EXPECT_EQ(take(), std::vector<Ev>{snapped ? at(kReleaseAt, 100, 200) : here(kReleaseHere)});
+        EXPECT_EQ(take(), Evs{snapped ? at(kReleaseAt, 100, 200) : here(kReleaseHere)});
         EXPECT_FALSE(mapper->tapSnapped());
         EXPECT_EQ(mapper->clickPending(), snapped ? 1 : 0);
     }
@@ -228,8 +229,7 @@ TEST_F(PointerMapperTest, LaterOrFartherSecondTouchIsOrdinaryAndEndsTheSequence)
     after(20ms);
     none();
 
-    EXPECT_EQ(take(),
-              (std::vector<Ev>{at(kMoveAbs, 300, 300), here(kPressHere), here(kReleaseHere)}));
+    EXPECT_EQ(take(), (Evs{at(kMoveAbs, 300, 300), here(kPressHere), here(kReleaseHere)}));
     EXPECT_EQ(mapper->clickPending(), 0);
     EXPECT_FALSE(mapper->tapSnapped());
 
@@ -241,12 +241,12 @@ TEST_F(PointerMapperTest, LaterOrFartherSecondTouchIsOrdinaryAndEndsTheSequence)
 TEST_F(PointerMapperTest, DeadBandIsStrict) {
     spot(5, 0);  // exactly Move from the starting (0, 0)
 
-    EXPECT_EQ(take(), std::vector<Ev>{here(kPressHere)});
+    EXPECT_EQ(take(), Evs{here(kPressHere)});
     EXPECT_EQ(mapper->lastMovePos(), cv::Point2d(0, 0));
 
     spot(5.5f, 0);  // Move + 0.5
 
-    EXPECT_EQ(take(), std::vector<Ev>{at(kMoveAbs, 5.5, 0)});
+    EXPECT_EQ(take(), Evs{at(kMoveAbs, 5.5, 0)});
     spot(8.5f, 4);  // 3, 4, 5 triangle: exactly 5 again
     EXPECT_TRUE(take().empty());
     EXPECT_EQ(mapper->lastMovePos(), cv::Point2d(5.5, 0));
@@ -255,10 +255,10 @@ TEST_F(PointerMapperTest, DeadBandIsStrict) {
 TEST_F(PointerMapperTest, MoveZeroMovesOnEveryChangeOnly) {
     settings.move = 0;
     spot(0, 0);
-    EXPECT_EQ(take(), std::vector<Ev>{here(kPressHere)});
+    EXPECT_EQ(take(), Evs{here(kPressHere)});
 
     spot(0.25f, 0);
-    EXPECT_EQ(take(), std::vector<Ev>{at(kMoveAbs, 0.25, 0)});
+    EXPECT_EQ(take(), Evs{at(kMoveAbs, 0.25, 0)});
     spot(0.25f, 0);
     EXPECT_TRUE(take().empty());
 }
@@ -269,7 +269,7 @@ TEST_F(PointerMapperTest, MouseLeftOffMovesAndReportsButNeverClicks) {
     tap(100, 200, 10ms);
     tap(100, 200, 10ms);
 
-    EXPECT_EQ(take(), std::vector<Ev>{at(kMoveAbs, 100, 200)});
+    EXPECT_EQ(take(), Evs{at(kMoveAbs, 100, 200)});
     EXPECT_EQ(status.buttons, (std::vector<bool>{true, false, true, false}));
     EXPECT_EQ(mapper->clickPending(), 0);
     EXPECT_FALSE(mapper->tapSnapped());
@@ -339,7 +339,7 @@ TEST_F(PointerMapperTest, PointAtInfinitySendsNothingAndChangesNothing) {
 
     none();  // the release edge still works
 
-    EXPECT_EQ(take(), std::vector<Ev>{here(kReleaseHere)});
+    EXPECT_EQ(take(), Evs{here(kReleaseHere)});
     EXPECT_FALSE(mapper->penDown());
 }
 
@@ -359,7 +359,7 @@ class RightHoldTest : public PointerMapperTest {
 protected:
     RightHoldTest() { settings = {.rightHold = 500, .rightRadius = 8}; }
     // Left up, right down, right up, where the pointer is.
-    static std::vector<Ev> rightClick() { return {here(0x0005), here(0x0009), here(0x0011)}; }
+    static Evs rightClick() { return {here(0x0005), here(0x0009), here(0x0011)}; }
 };
 
 TEST_F(RightHoldTest, HoldingStillReleasesLeftClicksRightAndWaitsForTheLift) {
@@ -418,7 +418,7 @@ TEST_F(RightHoldTest, MovingOutOfTheRadiusOrLiftingEarlyKeepsTheLeftButton) {
     after(2s);
     spot(100, 200);
     none();
-    std::vector<Ev> drag = take();
+    Evs drag = take();
     EXPECT_EQ(drag.back(), here(kReleaseHere));
     for (const Ev& e : drag) {
         EXPECT_EQ(e.flags & 0x18u, 0u) << e;
@@ -429,8 +429,7 @@ TEST_F(RightHoldTest, MovingOutOfTheRadiusOrLiftingEarlyKeepsTheLeftButton) {
     spot(500, 500);
     none();  // lifted 1 ms early
 
-    EXPECT_EQ(take(),
-              (std::vector<Ev>{at(kMoveAbs, 500, 500), here(kPressHere), here(kReleaseHere)}));
+    EXPECT_EQ(take(), (Evs{at(kMoveAbs, 500, 500), here(kPressHere), here(kReleaseHere)}));
 }
 
 TEST_F(RightHoldTest, OffOrWithoutTheLeftButtonNothingHappens) {
