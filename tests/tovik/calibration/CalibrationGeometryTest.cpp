@@ -112,15 +112,11 @@ TEST(BoardGeometry, DiagonalFirstStepReadsColumnWiseAndBadListsAreRefused) {
 }
 
 TEST(DotGeometry, CentresFollowTheIntegerSteps) {
-    EXPECT_EQ(DotCentres({1024, 768}), (std::array<cv::Point, 9>{{{58, 58},
-                                                                  {512, 58},
-                                                                  {966, 58},
-                                                                  {58, 384},
-                                                                  {512, 384},
-                                                                  {966, 384},
-                                                                  {58, 710},
-                                                                  {512, 710},
-                                                                  {966, 710}}}));
+    const auto d = DotCentres({1024, 768});
+    for (size_t k = 0; k < d.size(); ++k) {  // rows of three, left to right
+        EXPECT_EQ(d[k],
+                  cv::Point(std::array{58, 512, 966}[k % 3], std::array{58, 384, 710}[k / 3]));
+    }
 
     const auto wide = DotCentres({1365, 768});
     EXPECT_EQ(wide[1].x, 58 + 624);
