@@ -24,7 +24,8 @@ constexpr Flags kReleaseAt = 0x8005;
 struct RecordingStatus final : TrackingStatusSink {
     void showPosition(std::int32_t x, std::int32_t y) override { positions.push_back({x, y}); }
     void showButton(bool pressed) override { buttons.push_back(pressed); }
-    std::vector<std::pair<std::int32_t, std::int32_t>> positions;
+    using Positions = std::vector<std::pair<std::int32_t, std::int32_t>>;
+    Positions positions;
     std::vector<bool> buttons;
 };
 
@@ -100,8 +101,7 @@ TEST_F(PointerMapperTest, FirstSpotMovesThenPressesInPlaceAndReportsStatus) {
     spot(100, 200);
 
     EXPECT_EQ(take(), (Evs{{kMoveAbs, 6553, 16383}, here(kPressHere)}));
-    ASSERT_EQ(status.positions.size(), 1u);
-    EXPECT_EQ(status.positions[0], std::make_pair(100, 600));  // y from the bottom
+    EXPECT_EQ(status.positions, (RecordingStatus::Positions{{100, 600}}));  // y from the bottom
     EXPECT_EQ(status.buttons, std::vector<bool>{true});
     EXPECT_TRUE(mapper->penDown());
     EXPECT_EQ(mapper->clickPending(), 1);
@@ -303,9 +303,8 @@ TEST_F(PointerMapperTest, StatusYCountsFromTheBottomAndTruncatesTowardZero) {
     spot(0, 0.5f);
     spot(10, 0.75f);  // y = 0: the top row shows the screen height
 
-    ASSERT_EQ(status.positions.size(), 2u);
-    EXPECT_EQ(status.positions[0], std::make_pair(-2, 800));  // 800.25 -> 800
-    EXPECT_EQ(status.positions[1], std::make_pair(7, 800));
+    // 800.25 -> 800
+    EXPECT_EQ(status.positions, (RecordingStatus::Positions{{-2, 800}, {7, 800}}));
 }
 
 TEST_F(PointerMapperTest, HomographyScalesCameraToScreen) {
@@ -348,10 +347,9 @@ TEST_F(PointerMapperTest, HugeCoordinatesSaturate) {
 
     spot(1, 1);
 
-    ASSERT_EQ(status.positions.size(), 1u);
     constexpr auto hi = std::numeric_limits<std::int32_t>::max();
     constexpr auto lo = std::numeric_limits<std::int32_t>::min();
-    EXPECT_EQ(status.positions[0], std::make_pair(hi, hi));  // 800 - (-1e12)
+    EXPECT_EQ(status.positions, (RecordingStatus::Positions{{hi, hi}}));  // 800 - (-1e12)
     EXPECT_EQ(take().front(), (Ev{kMoveAbs, hi, lo}));
 }
 
