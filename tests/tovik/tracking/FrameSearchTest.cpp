@@ -27,16 +27,16 @@ constexpr FrameSearchSettings kPlain{
 class FrameSearchTest : public testing::Test {
 protected:
     FrameSearchTest() { detector.window = {0, 160, 0, 120}; }
-    FrameSearchResult search(const Scene& scene, const FrameSearchSettings& s) {
-        return SearchFrame(detector, keys, scene.frame, scene.background, s, state);
+    FrameSearchResult search(const Scene& in, const FrameSearchSettings& s) {
+        return SearchFrame(detector, keys, in.frame, in.background, s, state);
     }
+    const Scene scene{cv::Rect(40, 30, 10, 5), 200};  // 50 pixels at grey 200
     SpotDetector detector;
     common::ScriptedKeyState keys;
     FrameSearchState state;
 };
 
 TEST_F(FrameSearchTest, AcceptsCountsWithinTheInclusiveLimits) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 200);  // 50 pixels at grey 200
     FrameSearchSettings s = kPlain;
 
     for (const auto& [area, areaUp, spot] : {std::tuple{50, 50, true},
@@ -57,8 +57,6 @@ TEST_F(FrameSearchTest, AcceptsCountsWithinTheInclusiveLimits) {
 }
 
 TEST_F(FrameSearchTest, CentroidIsThatOfTheSpot) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 200);
-
     const FrameSearchResult r = search(scene, kPlain);
 
     ASSERT_TRUE(r.spot);
@@ -67,7 +65,6 @@ TEST_F(FrameSearchTest, CentroidIsThatOfTheSpot) {
 }
 
 TEST_F(FrameSearchTest, ThresholdComesFromAutoThresholdOrAmp) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 200);
     FrameSearchSettings s = kPlain;
     s.amp = 150;
     s.autoThreshold = 201;
@@ -83,7 +80,6 @@ TEST_F(FrameSearchTest, ThresholdComesFromAutoThresholdOrAmp) {
 }
 
 TEST_F(FrameSearchTest, F13GateSkipsTheFrameAndKeepsTheShownCount) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 200);
     FrameSearchSettings s = kPlain;
     s.f13Trig = 1;
     keys.tap(common::VK_F13_KEY);  // pressed since the last query
@@ -107,12 +103,12 @@ TEST_F(FrameSearchTest, F13GateSkipsTheFrameAndKeepsTheShownCount) {
 }
 
 TEST_F(FrameSearchTest, CountOfZeroIsNeverASpot) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 0);
+    const Scene unlit(cv::Rect(40, 30, 10, 5), 0);
     FrameSearchSettings s = kPlain;
     s.area = 0;
     s.areaUp = 10;
 
-    const FrameSearchResult r = search(scene, s);
+    const FrameSearchResult r = search(unlit, s);
 
     EXPECT_TRUE(r.searched);
     EXPECT_EQ(r.count, 0);
@@ -120,7 +116,6 @@ TEST_F(FrameSearchTest, CountOfZeroIsNeverASpot) {
 }
 
 TEST_F(FrameSearchTest, FrameOfAnotherSizeHoldsNoSpotAndResizesTheDifference) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 200);
     const cv::Mat bigger(240, 320, CV_8UC3, cv::Scalar::all(255));
     state.keepDifference = true;
 
@@ -139,13 +134,13 @@ TEST_F(FrameSearchTest, FrameOfAnotherSizeHoldsNoSpotAndResizesTheDifference) {
 }
 
 TEST_F(FrameSearchTest, KeptDifferenceGivesTheSameResultAsTheFusedPass) {
-    const Scene scene(cv::Rect(17, 9, 13, 7), 180);
+    const Scene other(cv::Rect(17, 9, 13, 7), 180);
     FrameSearchState kept;
     kept.keepDifference = true;
 
-    const FrameSearchResult fused = search(scene, kPlain);
+    const FrameSearchResult fused = search(other, kPlain);
     const FrameSearchResult viaImage =
-        SearchFrame(detector, keys, scene.frame, scene.background, kPlain, kept);
+        SearchFrame(detector, keys, other.frame, other.background, kPlain, kept);
 
     EXPECT_EQ(fused.count, viaImage.count);
     EXPECT_EQ(fused.cx, viaImage.cx);
