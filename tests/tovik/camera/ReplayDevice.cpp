@@ -284,9 +284,8 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
     };
     auto findSize = [&](std::uint32_t fourcc, std::uint32_t w, std::uint32_t h) {
         auto* f = findFormat(fourcc);
-        return f == nullptr
-                   ? nullptr
-                   : findIn(f->sizes, [&](const auto& s) { return s.width == w && s.height == h; });
+        auto sameSize = [&](const auto& s) { return s.width == w && s.height == h; };
+        return f == nullptr ? nullptr : findIn(f->sizes, sameSize);
     };
     auto findControl = [&](std::uint32_t id) {
         return findIn(d.controls, [&](const auto& c) { return c.id == id; });
