@@ -27,7 +27,7 @@ TEST_P(AutoCalibrationPose, RecoversTheScreenMappingToWithinOnePixel) {
     // Found at the first attempt: the 500 ms before the background, the
     // 1000 ms before the grab and the 500 ms of the check points are the only
     // waits.
-    EXPECT_EQ(rig.canvas.texts(), std::vector<std::string>{"0"});
+    EXPECT_EQ(rig.canvas.texts(), Strings{"0"});
     EXPECT_EQ(rig.clock.now() - started, std::chrono::milliseconds(2000));
     // The check points, found in the camera image, confirm the mapping.
     ASSERT_TRUE(rig.host.report.checkedError.has_value());
@@ -96,8 +96,8 @@ TEST(AutoCalibration, ABadCalibrationIsRefusedAndThePreviousOneStays) {
         rig.calibrator->setPointSeam(seam);
         EXPECT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Refused);
         EXPECT_EQ(rig.host.refusal, fault);
-        EXPECT_EQ(rig.host.calls, (std::vector<std::string>{"StopPreview", "ShowAutoThreshold",
-                                                            "StartPreview", "Refused"}));
+        EXPECT_EQ(rig.host.calls,
+                  (Strings{"StopPreview", "ShowAutoThreshold", "StartPreview", "Refused"}));
         EXPECT_EQ(rig.state.Homography, good);
         EXPECT_EQ(rig.state.Window, window);
     }
@@ -127,10 +127,9 @@ TEST(AutoCalibration, RunsTheStepsInOrderAndEndsInTracking) {
 
     ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed);
 
-    EXPECT_EQ(rig.host.calls,
-              (std::vector<std::string>{"StopPreview", "ShowAutoThreshold", "Report",
-                                        "StartPreview", "CountDown5", "OnRun"}));
-    EXPECT_EQ(rig.exposure.requests, (std::vector<std::string>{"-9", "auto"}));
+    EXPECT_EQ(rig.host.calls, (Strings{"StopPreview", "ShowAutoThreshold", "Report", "StartPreview",
+                                       "CountDown5", "OnRun"}));
+    EXPECT_EQ(rig.exposure.requests, (Strings{"-9", "auto"}));
     EXPECT_EQ(rig.cursor.changes, (std::vector<bool>{false, true}));
     EXPECT_EQ(rig.canvas.showCount(), 1);
     EXPECT_FALSE(rig.canvas.shown());
@@ -176,10 +175,8 @@ TEST(AutoCalibration, BoardVisibleOnlyAtTheDarkestExposureStillCompletes) {
 
     ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed);
 
-    EXPECT_EQ(rig.canvas.texts(),
-              (std::vector<std::string>{"0", "-1", "-2", "-3", "-4", "-5", "-6"}));
-    EXPECT_EQ(rig.exposure.requests,
-              (std::vector<std::string>{"-6", "auto", "-1", "-2", "-3", "-4", "-5", "-6"}));
+    EXPECT_EQ(rig.canvas.texts(), (Strings{"0", "-1", "-2", "-3", "-4", "-5", "-6"}));
+    EXPECT_EQ(rig.exposure.requests, (Strings{"-6", "auto", "-1", "-2", "-3", "-4", "-5", "-6"}));
     EXPECT_EQ(rig.paramReads, 7);  // the smoothing window is read at each attempt
     EXPECT_EQ(rig.sim->exposureValue(), -6);
     EXPECT_LT(rig.screenError().first, 1.0);
@@ -187,7 +184,7 @@ TEST(AutoCalibration, BoardVisibleOnlyAtTheDarkestExposureStillCompletes) {
 }
 
 TEST(AutoCalibration, BoardNeverFoundHandsOverToTheManualCalibration) {
-    CalibrationRig rig;
+    CalibrationRig rig({.pen = true});
     // The projector shows nothing of the board (black in its top-left
     // square): a blank white screen.
     rig.projector = [](const cv::Mat& picture) {
@@ -195,7 +192,6 @@ TEST(AutoCalibration, BoardNeverFoundHandsOverToTheManualCalibration) {
                    ? cv::Mat(picture.size(), CV_8UC3, cv::Scalar::all(255))
                    : picture;
     };
-    rig.touchDotsWithPen();
     const auto started = rig.clock.now();
 
     ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed);
@@ -218,9 +214,8 @@ TEST(AutoCalibration, BoardNeverFoundHandsOverToTheManualCalibration) {
 TEST(AutoCalibration, SmoothingWindowReachesTheBoxFilter) {
     // A window wider than the board's squares blurs the board away at every
     // exposure: the search fails and the manual calibration takes over.
-    CalibrationRig rig;
+    CalibrationRig rig({.pen = true});
     rig.params.SmoothWndLen = 151;
-    rig.touchDotsWithPen();
 
     ASSERT_EQ(rig.calibrator->OnAutoCalibrate(), CalibrationOutcome::Completed);
 

@@ -113,11 +113,10 @@ TEST(BoardGeometry, DiagonalFirstStepReadsColumnWiseAndBadListsAreRefused) {
 
 TEST(DotGeometry, CentresFollowTheIntegerSteps) {
     const auto d = DotCentres({1024, 768});
-    EXPECT_EQ(d[0], cv::Point(58, 58));
-    EXPECT_EQ(d[1], cv::Point(512, 58));
-    EXPECT_EQ(d[2], cv::Point(966, 58));
-    EXPECT_EQ(d[3], cv::Point(58, 384));
-    EXPECT_EQ(d[8], cv::Point(966, 710));
+    for (size_t k = 0; k < d.size(); ++k) {  // rows of three, left to right
+        EXPECT_EQ(d[k],
+                  cv::Point(std::array{58, 512, 966}[k % 3], std::array{58, 384, 710}[k / 3]));
+    }
 
     const auto wide = DotCentres({1365, 768});
     EXPECT_EQ(wide[1].x, 58 + 624);

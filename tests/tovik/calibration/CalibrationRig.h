@@ -5,7 +5,6 @@
 // test touches the dots.
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -29,6 +28,28 @@
 #include "tovik/camera/CameraDS.h"
 
 namespace tktest {
+
+using Strings = std::vector<std::string>;
+
+// Mean and largest distance between screen points on a `step`-pixel grid and
+// their round trip through the camera (pose and lens) and the computed lens
+// correction and homography, carried as tracking carries them.
+inline std::pair<double, double> screenError(const sim::SimCamera& sim,
+                                             const tovik::CalibrationState& state,
+                                             common::ScreenSize screen, int step) {
+    std::vector<cv::Point2f> camera, shown;
+    for (int y = 0; y <= screen.height; y += step) {
+        for (int x = 0; x <= screen.width; x += step) {
+            cv::Point2d seen;
+            sim.cameraPoint({double(x), double(y)}, seen);
+            camera.push_back(state.Lens.undistort(cv::Point2f(seen)));
+            shown.emplace_back(x, y);
+        }
+    }
+    const tovik::CalibrationReport r = tovik::MeasureReprojection(
+        state.Homography, camera, shown, tovik::CalibrationReport::Kind::Manual);
+    return {r.meanError, r.maxError};
+}
 
 class RecordingHost final : public tovik::CalibrationHost {
 public:
@@ -113,6 +134,7 @@ struct RigOptions {
     // Turns the canvas picture into what the screen shows (a projector).
     std::function<cv::Mat(const cv::Mat&)> projector = {};
     std::set<std::string> missing = {};  // controls the camera lacks
+    bool pen = false;                    // the pen operator on every grab from the start
 };
 
 class CalibrationRig {
@@ -153,31 +175,15 @@ public:
                 ++paramReads;
                 return params;
             });
+        if (o.pen) {
+            touchDotsWithPen();
+        }
     }
 
     void show(const cv::Mat& picture) { sim->setScene(projector ? projector(picture) : picture); }
 
-    // Mean and largest distance between screen points on a 16-pixel grid and
-    // their round trip through the camera (pose and lens) and the computed
-    // lens correction and homography.
     [[nodiscard]] std::pair<double, double> screenError() const {
-        const cv::Matx33f& h = state.Homography;
-        double sum = 0;
-        double worst = 0;
-        int n = 0;
-        for (int y = 0; y <= screen.height; y += 16) {
-            for (int x = 0; x <= screen.width; x += 16) {
-                cv::Point2d seen;
-                sim->cameraPoint({double(x), double(y)}, seen);
-                const cv::Point2f cam = state.Lens.undistort(cv::Point2f(seen));
-                const cv::Vec3d back = cv::Matx33d(h) * cv::Vec3d(cam.x, cam.y, 1.0);
-                const double e = std::hypot(back[0] / back[2] - x, back[1] / back[2] - y);
-                sum += e;
-                worst = std::max(worst, e);
-                ++n;
-            }
-        }
-        return {sum / n, worst};
+        return tktest::screenError(*sim, state, screen, 16);
     }
 
     // Where a screen point appears in the camera, through the simulated pose.

@@ -25,16 +25,13 @@ cv::Mat frameWithBlue(cv::Size size, int blue) {
 }
 
 TEST(ComputeAutoThreshold, MapsEveryBandEdge) {
-    struct Case {
-        int mean;
-        int threshold;
-    };
-    const Case cases[] = {{0, 150},   {49, 150},  {50, 160},  {51, 160},  {99, 160},  {100, 170},
-                          {101, 170}, {129, 170}, {130, 180}, {131, 180}, {159, 180}, {160, 160},
-                          {170, 170}, {180, 180}, {181, 381}, {255, 455}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(ComputeAutoThreshold(frameWithBlue({640, 480}, c.mean)), c.threshold)
-            << "mean " << c.mean;
+    const std::pair<int, int> cases[] = {{0, 150},   {49, 150},  {50, 160},  {51, 160},  {99, 160},
+                                         {100, 170}, {101, 170}, {129, 170}, {130, 180}, {131, 180},
+                                         {159, 180}, {160, 160}, {170, 170}, {180, 180}, {181, 381},
+                                         {255, 455}};  // (mean, threshold)
+    for (const auto& [mean, threshold] : cases) {
+        EXPECT_EQ(ComputeAutoThreshold(frameWithBlue({640, 480}, mean)), threshold)
+            << "mean " << mean;
     }
 }
 
@@ -92,6 +89,12 @@ TEST(ApplyHomography, RoundsExactlyLikeTheLibraryMatrixProduct) {
     EXPECT_EQ(differing, 0);
 }
 
+// A size of at least `least`, up to `spread` - 1 larger in each direction.
+cv::Size randomSize(std::mt19937& rng, cv::Size least, cv::Size spread) {
+    return {least.width + static_cast<int>(rng() % static_cast<unsigned>(spread.width)),
+            least.height + static_cast<int>(rng() % static_cast<unsigned>(spread.height))};
+}
+
 cv::Matx33f fromQuad(cv::Size frame, const std::vector<cv::Point2f>& quad) {
     const std::vector<cv::Point2f> corners = {
         {0, 0},
@@ -145,15 +148,8 @@ cv::Matx33f randomHomography(std::mt19937& rng, int kind, cv::Size frame,
             const float x0 = unit(rng) * static_cast<float>(frame.width);
             const float y0 = unit(rng) * static_cast<float>(frame.height);
             const float s = W * 0.01f;
-            return {s * sym(rng),
-                    s * sym(rng),
-                    W * sym(rng) * 2.0f,
-                    s * sym(rng),
-                    s * sym(rng),
-                    H * sym(rng) * 2.0f,
-                    g,
-                    k,
-                    -(g * x0 + k * y0)};
+            return cv::Matx33f(s * sym(rng), s * sym(rng), W * sym(rng) * 2.0f, s * sym(rng),
+                               s * sym(rng), H * sym(rng) * 2.0f, g, k, -(g * x0 + k * y0));
         }
         case 4: {  // u or v proportional to w: X or Y constant, often on the border
             cv::Matx33f h = fromQuad(frame, {{0, 0}, {W, 0}, {W, H}, {0, H}});
@@ -190,14 +186,11 @@ TEST(ComputeDetectionWindow, MatchesThePerPixelDefinitionOnRandomHomographies) {
     int mappedSomething = 0;
     int crossedZero = 0;
     for (int trial = 0; trial < 420; ++trial) {
-        const cv::Size frame = trial % 3 == 0 ? cv::Size(640, 480)
-                                              : cv::Size(8 + static_cast<int>(rng() % 300),
-                                                         6 + static_cast<int>(rng() % 200));
-        const common::ScreenSize screen =
-            trial % 17 == 0 ? common::ScreenSize{1 + static_cast<int>(rng() % 4),
-                                                 1 + static_cast<int>(rng() % 4)}
-                            : common::ScreenSize{800 + static_cast<int>(rng() % 1800),
-                                                 600 + static_cast<int>(rng() % 1000)};
+        const cv::Size frame =
+            trial % 3 == 0 ? cv::Size(640, 480) : randomSize(rng, {8, 6}, {300, 200});
+        const cv::Size s = trial % 17 == 0 ? randomSize(rng, {1, 1}, {4, 4})
+                                           : randomSize(rng, {800, 600}, {1800, 1000});
+        const common::ScreenSize screen{s.width, s.height};
         const int kind = trial % 7;
         const cv::Matx33f h = randomHomography(rng, kind, frame, screen);
 
@@ -224,11 +217,10 @@ TEST(ComputeDetectionWindow, UnderALensEachPixelIsStraightenedFirst) {
     std::uniform_real_distribution<double> sym(-1.0, 1.0);
     int changed = 0;
     for (int trial = 0; trial < 36; ++trial) {
-        const cv::Size frame = trial % 4 == 0 ? cv::Size(640, 480)
-                                              : cv::Size(40 + static_cast<int>(rng() % 300),
-                                                         30 + static_cast<int>(rng() % 200));
-        const common::ScreenSize screen{800 + static_cast<int>(rng() % 1800),
-                                        600 + static_cast<int>(rng() % 1000)};
+        const cv::Size frame =
+            trial % 4 == 0 ? cv::Size(640, 480) : randomSize(rng, {40, 30}, {300, 200});
+        const cv::Size s = randomSize(rng, {800, 600}, {1800, 1000});
+        const common::ScreenSize screen{s.width, s.height};
         const cv::Matx33f h = randomHomography(rng, trial % 7, frame, screen);
         const LensModel lens{
             true,

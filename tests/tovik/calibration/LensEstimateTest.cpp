@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include <opencv2/calib3d.hpp>
 #include <opencv2/core.hpp>
 

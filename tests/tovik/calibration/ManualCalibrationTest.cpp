@@ -16,8 +16,7 @@ std::string touchName(int i, int j) {
 
 TEST(ManualCalibration, PenOnTheNineDotsGivesAMappingWithinTwoPixels) {
     for (const char* pose : {"keystone", "mirrored", "rotated"}) {
-        CalibrationRig rig({.pose = pose});
-        rig.touchDotsWithPen();
+        CalibrationRig rig({.pose = pose, .pen = true});
 
         ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed) << pose;
 
@@ -33,8 +32,7 @@ TEST(ManualCalibration, PenOnTheNineDotsGivesAMappingWithinTwoPixels) {
 TEST(ManualCalibration, ABadCalibrationIsRefusedAndThePreviousOneStays) {
     using Points = std::vector<cv::Point2f>;
     using tovik::CalibrationFault;
-    CalibrationRig rig;
-    rig.touchDotsWithPen();
+    CalibrationRig rig({.pen = true});
     ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
     const cv::Matx33f good = rig.state.Homography;
     const tovik::DetectionWindow window = rig.state.Window;
@@ -55,16 +53,14 @@ TEST(ManualCalibration, ABadCalibrationIsRefusedAndThePreviousOneStays) {
         EXPECT_EQ(rig.settings.Amp, 77);
         EXPECT_FALSE(rig.canvas.shown());
     }
-    CalibrationRig partial({.pose = "h:1.06,0,-0.03,0,1.06,-0.03,0,0,1"});
-    partial.touchDotsWithPen();
+    CalibrationRig partial({.pose = "h:1.06,0,-0.03,0,1.06,-0.03,0,0,1", .pen = true});
     EXPECT_EQ(partial.calibrator->OnManualCalibrate(), CalibrationOutcome::Refused);
     EXPECT_EQ(partial.host.refusal, CalibrationFault::ScreenNotInView);
     EXPECT_EQ(partial.state.Calibrated, 0);
 }
 
 TEST(ManualCalibration, RunsTheStepsInOrderAndLeavesItsFiles) {
-    CalibrationRig rig;
-    rig.touchDotsWithPen();
+    CalibrationRig rig({.pen = true});
     std::vector<int> ampSeen;
     std::vector<tovik::DetectionWindow> windowSeen;
     rig.beforeEachGrab([&] {
@@ -76,10 +72,9 @@ TEST(ManualCalibration, RunsTheStepsInOrderAndLeavesItsFiles) {
 
     ASSERT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
 
-    EXPECT_EQ(rig.host.calls,
-              (std::vector<std::string>{"StopPreview", "ShowAutoThreshold", "Report",
-                                        "StartPreview", "CountDown5", "OnRun"}));
-    EXPECT_EQ(rig.exposure.requests, std::vector<std::string>{"-6"});
+    EXPECT_EQ(rig.host.calls, (Strings{"StopPreview", "ShowAutoThreshold", "Report", "StartPreview",
+                                       "CountDown5", "OnRun"}));
+    EXPECT_EQ(rig.exposure.requests, Strings{"-6"});
     EXPECT_TRUE(rig.cursor.changes.empty());  // the cursor stays visible
     EXPECT_EQ(rig.settings.Amp, 77);
     ASSERT_GT(ampSeen.size(), 20u);
@@ -139,8 +134,7 @@ TEST(ManualCalibration, TouchesCountOnlyWhileF13IsDownUnlessF13TrigIsOff) {
 }
 
 TEST(ManualCalibration, EscDuringTheFourthDotKeepsTheFirstRowAndChangesNothingElse) {
-    CalibrationRig rig;
-    rig.touchDotsWithPen();
+    CalibrationRig rig({.pen = true});
     auto pen = rig.grabber.beforeGrab;
     rig.grabber.beforeGrab = [&] {
         const auto dot = rig.canvas.lastDot();
@@ -167,21 +161,18 @@ TEST(ManualCalibration, EscDuringTheFourthDotKeepsTheFirstRowAndChangesNothingEl
     EXPECT_EQ(rig.state.Window, (tovik::DetectionWindow{0, 640, 0, 480}));
     EXPECT_EQ(rig.settings.Amp, 77);
     EXPECT_FALSE(rig.canvas.shown());
-    EXPECT_EQ(rig.host.calls,
-              (std::vector<std::string>{"StopPreview", "ShowAutoThreshold", "StartPreview"}));
+    EXPECT_EQ(rig.host.calls, (Strings{"StopPreview", "ShowAutoThreshold", "StartPreview"}));
 }
 
 TEST(ManualCalibration, EscPressedBeforeTheDotsAppearDoesNotAbort) {
-    CalibrationRig rig;
-    rig.touchDotsWithPen();
+    CalibrationRig rig({.pen = true});
     rig.otherKeys->tap(common::VK_ESCAPE_KEY);
 
     EXPECT_EQ(rig.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
 }
 
 TEST(ManualCalibration, ClosingTheWindowWithEscAbortsToo) {
-    CalibrationRig rig;
-    rig.touchDotsWithPen();
+    CalibrationRig rig({.pen = true});
     rig.beforeEachGrab([&] {
         if (rig.canvas.lastDot() && rig.canvas.lastDot()->centre == cv::Point(512, 58)) {
             rig.canvas.pressEscape();
@@ -216,32 +207,29 @@ TEST(ManualCalibration, HeldPenOrHeldF13KeepsTheNextDotAwayUntilItLifts) {
 }
 
 TEST(ManualCalibration, TouchNeedsTheConfiguredNumberOfPixels) {
-    // Measure how many pixels the pen's spot has, without noise.
-    RigOptions o;
-    o.noise = 0;
-    CalibrationRig probe(o);
-    probe.settings.F13Trig = 0;
-    probe.touchDotsWithPen(false);
-    ASSERT_EQ(probe.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
-    const cv::Mat touch = cv::imread(probe.dir.file(touchName(0, 0)));
+    // Without noise, the pen touching without F13 and F13Trig off.
+    const auto rigNeeding = [](int area) {
+        auto rig = std::make_unique<CalibrationRig>(RigOptions{.noise = 0});
+        rig->settings.F13Trig = 0;
+        rig->params.ManCalibAreaThd = area;
+        rig->touchDotsWithPen(false);
+        return rig;
+    };
+    // Measure how many pixels the pen's spot has.
+    const auto probe = rigNeeding(tovik::CalibParams{}.ManCalibAreaThd);
+    ASSERT_EQ(probe->calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
     cv::Mat grey;
-    cv::cvtColor(touch, grey, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(cv::imread(probe->dir.file(touchName(0, 0))), grey, cv::COLOR_BGR2GRAY);
     const int spot = cv::countNonZero(grey >= 180);
     ASSERT_GT(spot, 20);
 
-    CalibrationRig exact(o);
-    exact.settings.F13Trig = 0;
-    exact.params.ManCalibAreaThd = spot;
-    exact.touchDotsWithPen(false);
-    CalibrationRig tooMany(o);
-    tooMany.settings.F13Trig = 0;
-    tooMany.params.ManCalibAreaThd = spot + 1;
-    tooMany.touchDotsWithPen(false);
-    tooMany.escAtGrab(40);
+    const auto exact = rigNeeding(spot);
+    const auto tooMany = rigNeeding(spot + 1);
+    tooMany->escAtGrab(40);
 
-    EXPECT_EQ(exact.calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
-    EXPECT_EQ(tooMany.calibrator->OnManualCalibrate(), CalibrationOutcome::Aborted);
-    EXPECT_FALSE(tooMany.fileExists(touchName(0, 0)));
+    EXPECT_EQ(exact->calibrator->OnManualCalibrate(), CalibrationOutcome::Completed);
+    EXPECT_EQ(tooMany->calibrator->OnManualCalibrate(), CalibrationOutcome::Aborted);
+    EXPECT_FALSE(tooMany->fileExists(touchName(0, 0)));
 }
 
 TEST(ManualCalibration, AreaBelowOneStillWaitsForARealTouch) {

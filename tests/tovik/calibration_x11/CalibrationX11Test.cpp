@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "../calibration/CalibrationRig.h"
 #include "common/TempDir.h"
 #include "common/platform/Clock.h"
 #include "common/platform/KeyState.h"
@@ -72,16 +73,6 @@ TEST(CalibrationWindowX11, CoversTheScreenAndShowsTheBoardOnceFlushed) {
     window->close();
 }
 
-struct Recorded {
-    QThread* countDownThread = nullptr;
-    int countDowns = 0;
-    int runs = 0;
-    int previewStops = 0;
-    int previewStarts = 0;
-    int threshold = -1;
-    std::optional<CalibrationReport> report;
-};
-
 // The simulated camera filming the X screen at a keystone angle, open at
 // 640x480, and a calibration controller over it whose console hooks are
 // recorded (the count-down answers "run now").
@@ -128,7 +119,12 @@ protected:
     common::ScriptedKeyState keys;
     tktest::TempDir temp;
     std::filesystem::path dir{temp.path()};
-    Recorded r;
+    // What the console's hooks were told.
+    struct {
+        QThread* countDownThread = nullptr;
+        int countDowns = 0, runs = 0, previewStops = 0, previewStarts = 0, threshold = -1;
+        std::optional<CalibrationReport> report;
+    } r;
     std::optional<CalibrationOutcome> outcome;
     std::unique_ptr<CalibrationController> made;
 };
@@ -155,20 +151,8 @@ TEST_F(CalibrationGlueX11, AutomaticCalibrationCompletesWhileTheEventLoopRuns) {
     EXPECT_LT(r.report->meanError, 1.0);
     EXPECT_TRUE(std::filesystem::exists(dir / "Gg.bmp"));
     // Screen points through the pose and back through the new homography.
-    const cv::Matx33d pose = sim->poseMatrix();
     const QRect g = QGuiApplication::primaryScreen()->geometry();
-    double sum = 0;
-    int n = 0;
-    for (int y = 0; y <= g.height(); y += 20) {
-        for (int x = 0; x <= g.width(); x += 20) {
-            cv::Point2d cam;
-            sim::projectPoint(pose, {double(x), double(y)}, cam);
-            const cv::Vec3d back = cv::Matx33d(state.Homography) * cv::Vec3d(cam.x, cam.y, 1);
-            sum += std::hypot(back[0] / back[2] - x, back[1] / back[2] - y);
-            ++n;
-        }
-    }
-    EXPECT_LT(sum / n, 1.5);
+    EXPECT_LT(tktest::screenError(*sim, state, {g.width(), g.height()}, 20).first, 1.5);
 }
 
 TEST_F(CalibrationGlueX11, EscClosingTheManualWindowAbortsTheCalibration) {

@@ -13,6 +13,7 @@ namespace {
 using tovik::CCameraDS;
 using tovik::ImageControl;
 using tovik::ImageControls;
+using Strings = std::vector<std::string>;
 
 class FakeDialogs final : public tovik::CameraDialogs {
 public:
@@ -204,7 +205,7 @@ TEST(CameraDS, PacedGrabAfterAPauseSkipsTheBacklog) {
 TEST(CameraDS, ExposureRequestsAndTheirMessages) {
     Rig rig("fps=0");
     EXPECT_FALSE(rig.camera.SetExposure(-6, false));  // nothing open yet
-    EXPECT_EQ(rig.sink.messages(), std::vector<std::string>{"QueryInterface Failed"});
+    EXPECT_EQ(rig.sink.messages(), Strings{"QueryInterface Failed"});
     rig.sink.clear();
     ASSERT_TRUE(rig.camera.OpenDevice(0, false, 640, 480));
 
@@ -218,15 +219,15 @@ TEST(CameraDS, ExposureRequestsAndTheirMessages) {
     EXPECT_TRUE(rig.sink.messages().empty());
 
     EXPECT_FALSE(rig.camera.SetExposure(-40, false));
-    EXPECT_EQ(rig.sink.messages(), std::vector<std::string>{"Set Exposure Param Failed"});
+    EXPECT_EQ(rig.sink.messages(), Strings{"Set Exposure Param Failed"});
 
     OpenRig refusing("fps=0,refuse=exposure");
     EXPECT_FALSE(refusing.camera.SetExposure(0, true));
-    EXPECT_EQ(refusing.sink.messages(), std::vector<std::string>{"Set Exposure Param Failed"});
+    EXPECT_EQ(refusing.sink.messages(), Strings{"Set Exposure Param Failed"});
 
     OpenRig lacking("fps=0,missing=exposure");
     EXPECT_FALSE(lacking.camera.SetExposure(-6, false));
-    EXPECT_EQ(lacking.sink.messages(), std::vector<std::string>{"QueryInterface Failed"});
+    EXPECT_EQ(lacking.sink.messages(), Strings{"QueryInterface Failed"});
 }
 
 TEST(CameraDS, RefusedGammaStopsThePushBeforeBacklightAndGain) {
@@ -234,7 +235,7 @@ TEST(CameraDS, RefusedGammaStopsThePushBeforeBacklightAndGain) {
 
     EXPECT_FALSE(rig.camera.SetImageControls({5, 20, 7, 30, 8, 130, 2, 50}));
 
-    EXPECT_EQ(rig.sink.messages(), std::vector<std::string>{"Set Gamma Param Failed"});
+    EXPECT_EQ(rig.sink.messages(), Strings{"Set Gamma Param Failed"});
     EXPECT_EQ(rig.sim->getImageControl(ImageControl::Brightness), 5);
     EXPECT_EQ(rig.sim->getImageControl(ImageControl::Contrast), 20);
     EXPECT_EQ(rig.sim->getImageControl(ImageControl::Hue), 7);
@@ -254,21 +255,19 @@ TEST(CameraDS, ImageControlFailuresByPosition) {
     // The first failure stops everything after it.
     OpenRig range("fps=0");
     EXPECT_FALSE(range.camera.SetImageControls({1000, 20, 0, 0, 4, 130, 1, 0}));
-    EXPECT_EQ(range.sink.messages(), std::vector<std::string>{"Set Brightness Param Failed"});
+    EXPECT_EQ(range.sink.messages(), Strings{"Set Brightness Param Failed"});
     EXPECT_EQ(range.sim->getImageControl(ImageControl::Contrast), 10);
 
     OpenRig backlight("fps=0,refuse=backlight");
     EXPECT_FALSE(backlight.camera.SetImageControls({0, 10, 0, 0, 4, 130, 1, 9}));
-    EXPECT_EQ(backlight.sink.messages(),
-              std::vector<std::string>{"Set BacklightCompensation Param Failed"});
+    EXPECT_EQ(backlight.sink.messages(), Strings{"Set BacklightCompensation Param Failed"});
     EXPECT_EQ(backlight.sim->getImageControl(ImageControl::Gain), 0);
 
     OpenRig lacking("fps=0,missing=controls");
     EXPECT_FALSE(lacking.camera.SetImageControls({0, 10, 0, 0, 4, 130, 1, 0}));
     ImageControls v;
     EXPECT_FALSE(lacking.camera.GetImageControls(v));
-    EXPECT_EQ(lacking.sink.messages(),
-              (std::vector<std::string>{"QueryInterface Failed", "QueryInterface Failed"}));
+    EXPECT_EQ(lacking.sink.messages(), (Strings{"QueryInterface Failed", "QueryInterface Failed"}));
 }
 
 TEST(CameraDS, GetImageControlsReadsInOrderAndIgnoresHue) {
@@ -284,7 +283,7 @@ TEST(CameraDS, GetImageControlsReadsInOrderAndIgnoresHue) {
     OpenRig gamma("fps=0,refuse=gamma");
     ImageControls w{-1, -1, -1, -1, -1, -1, -1, -1};
     EXPECT_FALSE(gamma.camera.GetImageControls(w));
-    EXPECT_EQ(gamma.sink.messages(), std::vector<std::string>{"Get Gamma Param Failed"});
+    EXPECT_EQ(gamma.sink.messages(), Strings{"Get Gamma Param Failed"});
     EXPECT_EQ(w.sharpness, 4);               // sharpness was read
     EXPECT_EQ(w.backlightCompensation, -1);  // backlight was not
 }

@@ -5,11 +5,9 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <numeric>
 #include <regex>
 #include <sstream>
@@ -22,21 +20,8 @@ namespace tovik::testing {
 
 namespace {
 
-std::string trim(std::string s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
-
 std::uint32_t fourccOf(const std::string& four) {
-    std::uint32_t v = 0;
-    for (size_t i = 0; i < 4; ++i) {
-        v |= static_cast<std::uint32_t>(static_cast<unsigned char>(i < four.size() ? four[i] : ' '))
-             << (8 * i);
-    }
-    return v;
+    return v4l2_fourcc(four[0], four[1], four[2], four[3]);
 }
 
 // "power_line_frequency" -> "Power Line Frequency": the driver's own names
@@ -62,10 +47,10 @@ v4l2_fract intervalOf(double fps) {
     return {1000 / g, milli / g};
 }
 
-template <typename T>
-void copyString(T& field, const std::string& text) {
-    std::memset(field, 0, sizeof field);
-    std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
+// Into a fixed char field of `size` bytes, zero-terminated (also packed ones).
+void copyString(void* field, std::size_t size, const std::string& text) {
+    std::memset(field, 0, size);
+    std::memcpy(field, text.data(), std::min(text.size(), size - 1));
 }
 
 // The element of `items` that `match` accepts; null when none does.
@@ -75,12 +60,23 @@ auto* findIn(Items& items, Match match) {
     return it == items.end() ? nullptr : &*it;
 }
 
+// The element of `items` of the lowest `cost` (the first of equals).
+template <typename Items, typename Cost>
+const auto& nearest(const Items& items, Cost cost) {
+    return *std::min_element(items.begin(), items.end(),
+                             [&](const auto& a, const auto& b) { return cost(a) < cost(b); });
+}
+
 std::optional<DeviceDescription> parseListing(const std::string& text, std::string& error) {
     static const std::regex format(R"(^\s*\[(\d+)\]: '(....)' \((.*)\)$)");
     static const std::regex size(R"(^\s*Size: Discrete (\d+)x(\d+)$)");
     static const std::regex interval(R"(^\s*Interval: Discrete [0-9.]+s \(([0-9.]+) fps\)$)");
     static const std::regex control(R"(^\s*(\w+) 0x([0-9a-f]{8}) \((\w+)\)\s*: (.*)$)");
-    static const std::regex menuItem(R"(^\s*(\d+): (.*)$)");
+    static const std::regex menuItem(R"(^\s*(\d+): (.*?)\s*$)");
+    static const std::regex card(R"(^\s*Card type\s*: (.*?)\s*$)");
+    static const std::regex bus(R"(^\s*Bus info\s*: (.*?)\s*$)");
+    static const std::regex current(R"(^\s*Width/Height\s*: (\d+)/(\d+)\s*$)");
+    static const std::regex pixels(R"(^\s*Pixel Format\s*: '(....)'.*$)");
     static const std::regex keyValue(R"((\w+)=(-?\w+))");
     DeviceDescription d;
     std::istringstream in(text);
@@ -89,23 +85,15 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
     while (std::getline(in, line)) {
         ++number;
         std::smatch m;
-        auto field = [&](const char* key, std::string& out) {
-            const std::string t = trim(line);
-            if (t.starts_with(key)) {
-                out = trim(t.substr(t.find(':') + 1));
-                return true;
-            }
-            return false;
-        };
-        std::string value;
-        if (field("Card type", d.card) || field("Bus info", d.busInfo)) {
-            continue;
-        }
-        if (field("Width/Height", value)) {
-            d.width = static_cast<std::uint32_t>(std::stoul(value));
-            d.height = static_cast<std::uint32_t>(std::stoul(value.substr(value.find('/') + 1)));
-        } else if (field("Pixel Format", value)) {
-            d.fourcc = fourccOf(value.substr(1, 4));
+        if (std::regex_match(line, m, card)) {
+            d.card = m[1];
+        } else if (std::regex_match(line, m, bus)) {
+            d.busInfo = m[1];
+        } else if (std::regex_match(line, m, current)) {
+            d.width = static_cast<std::uint32_t>(std::stoul(m[1]));
+            d.height = static_cast<std::uint32_t>(std::stoul(m[2]));
+        } else if (std::regex_match(line, m, pixels)) {
+            d.fourcc = fourccOf(m[1]);
         } else if (std::regex_match(line, m, format)) {
             d.formats.push_back({fourccOf(m[2]), m[3], {}});
         } else if (std::regex_match(line, m, size)) {
@@ -157,7 +145,7 @@ std::optional<DeviceDescription> parseListing(const std::string& text, std::stri
         } else if (std::regex_match(line, m, menuItem) && !d.controls.empty() &&
                    (d.controls.back().type == V4L2_CTRL_TYPE_MENU ||
                     d.controls.back().type == V4L2_CTRL_TYPE_INTEGER_MENU)) {
-            d.controls.back().menu[static_cast<std::uint32_t>(std::stoul(m[1]))] = trim(m[2]);
+            d.controls.back().menu[static_cast<std::uint32_t>(std::stoul(m[1]))] = m[2];
         }
     }
     if (d.card.empty() || d.formats.empty()) {
@@ -183,11 +171,7 @@ DeviceDescription loadFixture(const std::string& name) {
 void ReplayDevice::plug(int node, DeviceDescription description) {
     const std::lock_guard lock(mutex_);
     Node& n = nodes_[node];
-    const int generation = n.generation + 1;
-    n = Node{};
-    n.d = std::move(description);
-    n.generation = generation;
-    n.present = true;
+    n = Node{.d = std::move(description), .generation = n.generation + 1, .present = true};
 }
 
 void ReplayDevice::unplug(int node) {
@@ -195,36 +179,10 @@ void ReplayDevice::unplug(int node) {
     nodes_[node].present = false;
 }
 
-void ReplayDevice::setOpenError(int node, int error) {
-    nodes_[node].openError = error;
-}
-
-void ReplayDevice::setBusy(int node, bool busy) {
-    nodes_[node].busy = busy;
-}
-
-int ReplayDevice::calls(unsigned long request) const {
-    const auto it = calls_.find(request);
-    return it == calls_.end() ? 0 : it->second;
-}
-
-std::optional<v4l2_fract> ReplayDevice::interval(int node) const {
-    return nodes_.at(node).interval;
-}
-
-std::uint32_t ReplayDevice::streamedFormat(int node) const {
-    return nodes_.at(node).streamed;
-}
-
 std::optional<std::int32_t> ReplayDevice::controlValue(int node, std::uint32_t id) const {
     const std::lock_guard lock(mutex_);
     const auto* c = findIn(nodes_.at(node).d.controls, [&](const auto& k) { return k.id == id; });
     return c == nullptr ? std::nullopt : std::optional(c->value);
-}
-
-int ReplayDevice::fail(int error) {
-    errno = error;
-    return -1;
 }
 
 std::vector<std::string> ReplayDevice::list(const std::string&) {
@@ -270,8 +228,6 @@ void* ReplayDevice::mmap(std::size_t length, int fd, std::int64_t offset) {
     return it->second.buffers[index].data();
 }
 
-void ReplayDevice::munmap(void*, std::size_t) {}
-
 ReplayDevice::Node* ReplayDevice::liveNode(const Open& o) {
     Node& n = nodes_[o.node];
     return n.present && n.generation == o.generation ? &n : nullptr;
@@ -279,26 +235,19 @@ ReplayDevice::Node* ReplayDevice::liveNode(const Open& o) {
 
 int ReplayDevice::poll(int fd, short, short& revents, int) {
     const std::lock_guard lock(mutex_);
-    revents = 0;
     const auto it = fds_.find(fd);
-    if (it == fds_.end()) {
-        revents = POLLNVAL;
+    if (it == fds_.end() || liveNode(it->second) == nullptr) {
+        revents = it == fds_.end() ? POLLNVAL : POLLERR | POLLHUP;
         return 1;
     }
     Open& o = it->second;
-    if (liveNode(o) == nullptr) {
-        revents = POLLERR | POLLHUP;
-        return 1;
-    }
     if (o.streaming && o.done.empty() && !o.queued.empty()) {
         o.done.push_back(o.queued.front());
         o.queued.pop_front();
     }
-    if (o.streaming && !o.done.empty()) {
-        revents = POLLIN;
-        return 1;
-    }
-    return 0;  // nothing comes: a time-out at once
+    // Nothing comes: a time-out at once.
+    revents = o.streaming && !o.done.empty() ? POLLIN : 0;
+    return revents == 0 ? 0 : 1;
 }
 
 void ReplayDevice::fill(Node& n, std::vector<uchar>& buffer, std::uint32_t& bytesUsed) const {
@@ -335,9 +284,8 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
     };
     auto findSize = [&](std::uint32_t fourcc, std::uint32_t w, std::uint32_t h) {
         auto* f = findFormat(fourcc);
-        return f == nullptr
-                   ? nullptr
-                   : findIn(f->sizes, [&](const auto& s) { return s.width == w && s.height == h; });
+        auto sameSize = [&](const auto& s) { return s.width == w && s.height == h; };
+        return f == nullptr ? nullptr : findIn(f->sizes, sameSize);
     };
     auto findControl = [&](std::uint32_t id) {
         return findIn(d.controls, [&](const auto& c) { return c.id == id; });
@@ -347,9 +295,9 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
         case VIDIOC_QUERYCAP: {
             auto* c = static_cast<v4l2_capability*>(arg);
             *c = {};
-            copyString(c->driver, "uvcvideo");
-            copyString(c->card, d.card);
-            copyString(c->bus_info, d.busInfo);
+            copyString(c->driver, sizeof c->driver, "uvcvideo");
+            copyString(c->card, sizeof c->card, d.card);
+            copyString(c->bus_info, sizeof c->bus_info, d.busInfo);
             c->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
             c->capabilities = c->device_caps | V4L2_CAP_META_CAPTURE | V4L2_CAP_DEVICE_CAPS;
             return 0;
@@ -360,7 +308,7 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
                 return fail(EINVAL);
             }
             f->pixelformat = d.formats[f->index].fourcc;
-            copyString(f->description, d.formats[f->index].description);
+            copyString(f->description, sizeof f->description, d.formats[f->index].description);
             return 0;
         }
         case VIDIOC_ENUM_FRAMESIZES: {
@@ -396,14 +344,10 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
                 if (format == nullptr) {
                     format = &d.formats.front();
                 }
-                const auto& best = *std::min_element(
-                    format->sizes.begin(), format->sizes.end(), [&](const auto& a, const auto& b) {
-                        auto cost = [&](const DeviceDescription::Size& s) {
-                            return std::abs(static_cast<long>(s.width) - f->fmt.pix.width) +
-                                   std::abs(static_cast<long>(s.height) - f->fmt.pix.height);
-                        };
-                        return cost(a) < cost(b);
-                    });
+                const auto& best = nearest(format->sizes, [&](const auto& s) {
+                    return std::abs(static_cast<long>(s.width) - f->fmt.pix.width) +
+                           std::abs(static_cast<long>(s.height) - f->fmt.pix.height);
+                });
                 d.fourcc = format->fourcc;
                 d.width = best.width;
                 d.height = best.height;
@@ -427,10 +371,8 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             auto fps = [](v4l2_fract f) {
                 return f.numerator == 0 ? 0.0 : double(f.denominator) / f.numerator;
             };
-            const auto best = *std::min_element(
-                s->intervals.begin(), s->intervals.end(), [&](v4l2_fract a, v4l2_fract b) {
-                    return std::abs(fps(a) - fps(want)) < std::abs(fps(b) - fps(want));
-                });
+            const v4l2_fract best =
+                nearest(s->intervals, [&](v4l2_fract i) { return std::abs(fps(i) - fps(want)); });
             n.interval = best;
             p->parm.capture.timeperframe = best;
             p->parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
@@ -441,7 +383,6 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             if (n.busy) {
                 return fail(EBUSY);
             }
-            o.buffers.clear();
             o.queued.clear();
             o.done.clear();
             r->count = std::min<std::uint32_t>(r->count, 4);
@@ -495,7 +436,7 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             *q = {};
             q->id = c->id;
             q->type = c->type;
-            copyString(q->name, c->name);
+            copyString(q->name, sizeof q->name, c->name);
             q->minimum = c->minimum;
             q->maximum = c->maximum;
             q->step = c->step;
@@ -512,10 +453,7 @@ int ReplayDevice::handle(Node& n, Open& o, unsigned long request, void* arg) {
             if (c->type == V4L2_CTRL_TYPE_INTEGER_MENU) {
                 m->value = std::stoll(c->menu[m->index]);
             } else {
-                // A packed field: no reference to it for copyString.
-                const std::string& name = c->menu[m->index];
-                std::memset(m->name, 0, sizeof m->name);
-                std::memcpy(m->name, name.data(), std::min(name.size(), sizeof m->name - 1));
+                copyString(m->name, sizeof m->name, c->menu[m->index]);
             }
             return 0;
         }

@@ -6,6 +6,7 @@
 
 #include <linux/videodev2.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -55,14 +56,18 @@ public:
     // The node disappears; open descriptors get ENODEV.
     void unplug(int node);
     // open() of the node fails with this errno (0: it works again).
-    void setOpenError(int node, int error);
+    void setOpenError(int node, int error) { nodes_[node].openError = error; }
     // Another program streams from the device: format and buffer requests
     // fail with EBUSY.
-    void setBusy(int node, bool busy);
+    void setBusy(int node, bool busy) { nodes_[node].busy = busy; }
 
-    [[nodiscard]] int calls(unsigned long request) const;
-    [[nodiscard]] std::optional<v4l2_fract> interval(int node) const;
-    [[nodiscard]] std::uint32_t streamedFormat(int node) const;
+    [[nodiscard]] int calls(unsigned long request) const {
+        return calls_.contains(request) ? calls_.at(request) : 0;
+    }
+    [[nodiscard]] std::optional<v4l2_fract> interval(int node) const {
+        return nodes_.at(node).interval;
+    }
+    [[nodiscard]] std::uint32_t streamedFormat(int node) const { return nodes_.at(node).streamed; }
     [[nodiscard]] std::optional<std::int32_t> controlValue(int node, std::uint32_t id) const;
     [[nodiscard]] int openDescriptors() const { return static_cast<int>(fds_.size()); }
 
@@ -70,7 +75,7 @@ public:
     int open(const std::string& path) override;
     int ioctl(int fd, unsigned long request, void* arg) override;
     void* mmap(std::size_t length, int fd, std::int64_t offset) override;
-    void munmap(void* start, std::size_t length) override;
+    void munmap(void*, std::size_t) override {}
     int poll(int fd, short events, short& revents, int timeoutMs) override;
     void close(int fd) override;
 
@@ -81,7 +86,7 @@ private:
         bool present = false;
         bool busy = false;
         int openError = 0;
-        std::optional<v4l2_fract> interval;
+        std::optional<v4l2_fract> interval = std::nullopt;
         std::uint32_t streamed = 0;
     };
     struct Open {
@@ -91,7 +96,10 @@ private:
         std::deque<std::uint32_t> queued, done;
         bool streaming = false;
     };
-    int fail(int error);
+    static int fail(int error) {
+        errno = error;
+        return -1;
+    }
     // The node of an open descriptor, unless it was unplugged since.
     Node* liveNode(const Open& o);
     int handle(Node& n, Open& o, unsigned long request, void* arg);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "ReplayDevice.h"
 #include "tovik/camera/CameraDS.h"
@@ -82,13 +83,8 @@ TEST(V4L2Replay, EnumeratesWebcamsWithTheirSizesAndHighestRates) {
 }
 
 TEST(V4L2Replay, OpensEachSizeInTheFormatWithTheHighestRate) {
-    struct Case {
-        const char* fixture;
-        cv::Size size;
-        std::uint32_t fourcc;
-        double fps;
-    };
-    const Case cases[] = {
+    // Fixture, size asked for, format streamed and frame rate.
+    const std::tuple<const char*, cv::Size, std::uint32_t, double> cases[] = {
         {kVx1000, {640, 480}, V4L2_PIX_FMT_YUYV, 30},
         {kVx1000, {160, 120}, V4L2_PIX_FMT_YUYV, 30},
         {kHd3000, {640, 480}, V4L2_PIX_FMT_YUYV, 30},
@@ -98,20 +94,20 @@ TEST(V4L2Replay, OpensEachSizeInTheFormatWithTheHighestRate) {
         {kC270, {1280, 960}, V4L2_PIX_FMT_MJPEG, 30},
         {kC270, {800, 600}, V4L2_PIX_FMT_MJPEG, 30},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.fixture) + " " + std::to_string(c.size.width));
-        ReplayRig rig({c.fixture});
+    for (const auto& [fixture, size, fourcc, fps] : cases) {
+        SCOPED_TRACE(std::string(fixture) + " " + std::to_string(size.width));
+        ReplayRig rig({fixture});
 
-        ASSERT_TRUE(rig.camera.OpenDevice(0, false, c.size.width, c.size.height))
+        ASSERT_TRUE(rig.camera.OpenDevice(0, false, size.width, size.height))
             << rig.backend->lastError();
         const cv::Mat* frame = rig.camera.GrabFrame();
 
-        EXPECT_EQ(rig.device->streamedFormat(0), c.fourcc);
+        EXPECT_EQ(rig.device->streamedFormat(0), fourcc);
         ASSERT_TRUE(rig.device->interval(0));
-        EXPECT_DOUBLE_EQ(fpsOf(*rig.device->interval(0)), c.fps);
-        EXPECT_DOUBLE_EQ(rig.backend->frameRate(), c.fps);
+        EXPECT_DOUBLE_EQ(fpsOf(*rig.device->interval(0)), fps);
+        EXPECT_DOUBLE_EQ(rig.backend->frameRate(), fps);
         ASSERT_NE(frame, nullptr);
-        EXPECT_EQ(frame->size(), c.size);
+        EXPECT_EQ(frame->size(), size);
         // Grey 90 as sent; YUYV goes through the limited-range conversion.
         EXPECT_NEAR(cv::mean(*frame)[1], 90, 6);
     }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <opencv2/imgproc.hpp>
 
 #include "tovik/tracking/FrameSearch.h"
@@ -18,54 +20,44 @@ struct Scene {
     }
 };
 
-FrameSearchSettings plain() {
-    FrameSearchSettings s;
-    s.f13Trig = 0;
-    s.autoTh = 0;
-    s.amp = 150;
-    s.area = 5;
-    s.areaUp = 100;
-    return s;
-}
+// No F13 gate, a fixed threshold.
+constexpr FrameSearchSettings kPlain{
+    .f13Trig = 0, .autoTh = 0, .amp = 150, .area = 5, .areaUp = 100};
 
 class FrameSearchTest : public testing::Test {
 protected:
     FrameSearchTest() { detector.window = {0, 160, 0, 120}; }
-    FrameSearchResult search(const Scene& scene, const FrameSearchSettings& s) {
-        return SearchFrame(detector, keys, scene.frame, scene.background, s, state);
+    FrameSearchResult search(const Scene& in, const FrameSearchSettings& s) {
+        return SearchFrame(detector, keys, in.frame, in.background, s, state);
     }
+    const Scene scene{cv::Rect(40, 30, 10, 5), 200};  // 50 pixels at grey 200
     SpotDetector detector;
     common::ScriptedKeyState keys;
     FrameSearchState state;
 };
 
 TEST_F(FrameSearchTest, AcceptsCountsWithinTheInclusiveLimits) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 200);  // 50 pixels at grey 200
-    FrameSearchSettings s = plain();
+    FrameSearchSettings s = kPlain;
 
-    struct Case {
-        int area;
-        int areaUp;
-        bool spot;
-    };
-    for (const Case c : {Case{50, 50, true}, Case{5, 50, true}, Case{50, 4000, true},
-                         Case{51, 100, false}, Case{5, 49, false}}) {
-        s.area = c.area;
-        s.areaUp = c.areaUp;
+    for (const auto& [area, areaUp, spot] : {std::tuple{50, 50, true},
+                                             {5, 50, true},
+                                             {50, 4000, true},
+                                             {51, 100, false},
+                                             {5, 49, false}}) {
+        s.area = area;
+        s.areaUp = areaUp;
 
         const FrameSearchResult r = search(scene, s);
 
         EXPECT_TRUE(r.searched);
         EXPECT_EQ(r.count, 50);
-        EXPECT_EQ(r.spot, c.spot) << c.area << ".." << c.areaUp;
+        EXPECT_EQ(r.spot, spot) << area << ".." << areaUp;
         EXPECT_EQ(state.shownCount, 50);  // remembered whether accepted or not
     }
 }
 
 TEST_F(FrameSearchTest, CentroidIsThatOfTheSpot) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 200);
-
-    const FrameSearchResult r = search(scene, plain());
+    const FrameSearchResult r = search(scene, kPlain);
 
     ASSERT_TRUE(r.spot);
     EXPECT_FLOAT_EQ(r.cx, 44.5f);
@@ -73,8 +65,7 @@ TEST_F(FrameSearchTest, CentroidIsThatOfTheSpot) {
 }
 
 TEST_F(FrameSearchTest, ThresholdComesFromAutoThresholdOrAmp) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 200);
-    FrameSearchSettings s = plain();
+    FrameSearchSettings s = kPlain;
     s.amp = 150;
     s.autoThreshold = 201;
 
@@ -89,8 +80,7 @@ TEST_F(FrameSearchTest, ThresholdComesFromAutoThresholdOrAmp) {
 }
 
 TEST_F(FrameSearchTest, F13GateSkipsTheFrameAndKeepsTheShownCount) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 200);
-    FrameSearchSettings s = plain();
+    FrameSearchSettings s = kPlain;
     s.f13Trig = 1;
     keys.tap(common::VK_F13_KEY);  // pressed since the last query
 
@@ -113,12 +103,12 @@ TEST_F(FrameSearchTest, F13GateSkipsTheFrameAndKeepsTheShownCount) {
 }
 
 TEST_F(FrameSearchTest, CountOfZeroIsNeverASpot) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 0);
-    FrameSearchSettings s = plain();
+    const Scene unlit(cv::Rect(40, 30, 10, 5), 0);
+    FrameSearchSettings s = kPlain;
     s.area = 0;
     s.areaUp = 10;
 
-    const FrameSearchResult r = search(scene, s);
+    const FrameSearchResult r = search(unlit, s);
 
     EXPECT_TRUE(r.searched);
     EXPECT_EQ(r.count, 0);
@@ -126,32 +116,31 @@ TEST_F(FrameSearchTest, CountOfZeroIsNeverASpot) {
 }
 
 TEST_F(FrameSearchTest, FrameOfAnotherSizeHoldsNoSpotAndResizesTheDifference) {
-    const Scene scene(cv::Rect(40, 30, 10, 5), 200);
     const cv::Mat bigger(240, 320, CV_8UC3, cv::Scalar::all(255));
     state.keepDifference = true;
 
-    EXPECT_TRUE(search(scene, plain()).spot);
+    EXPECT_TRUE(search(scene, kPlain).spot);
     EXPECT_EQ(state.difference.size(), scene.frame.size());
 
     const FrameSearchResult r =
-        SearchFrame(detector, keys, bigger, scene.background, plain(), state);
+        SearchFrame(detector, keys, bigger, scene.background, kPlain, state);
 
     EXPECT_FALSE(r.spot);
     EXPECT_EQ(r.count, 0);
     EXPECT_EQ(state.shownCount, 0);
     EXPECT_EQ(state.difference.size(), bigger.size());
     EXPECT_FALSE(
-        SearchFrame(detector, keys, scene.frame, cv::Mat(), plain(), state).spot);  // no background
+        SearchFrame(detector, keys, scene.frame, cv::Mat(), kPlain, state).spot);  // no background
 }
 
 TEST_F(FrameSearchTest, KeptDifferenceGivesTheSameResultAsTheFusedPass) {
-    const Scene scene(cv::Rect(17, 9, 13, 7), 180);
+    const Scene other(cv::Rect(17, 9, 13, 7), 180);
     FrameSearchState kept;
     kept.keepDifference = true;
 
-    const FrameSearchResult fused = search(scene, plain());
+    const FrameSearchResult fused = search(other, kPlain);
     const FrameSearchResult viaImage =
-        SearchFrame(detector, keys, scene.frame, scene.background, plain(), kept);
+        SearchFrame(detector, keys, other.frame, other.background, kPlain, kept);
 
     EXPECT_EQ(fused.count, viaImage.count);
     EXPECT_EQ(fused.cx, viaImage.cx);

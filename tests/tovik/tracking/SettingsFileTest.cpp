@@ -34,6 +34,12 @@ protected:
         }
         return out;
     }
+    // The settings as loaded from the file.
+    [[nodiscard]] TrackingSettings load() const {
+        TrackingSettings s;
+        LoadSettings(s, path);
+        return s;
+    }
 
     tktest::TempDir temp;
     fs::path dir = temp.path();
@@ -67,14 +73,12 @@ TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesAll17Keys) {
 
 TEST_F(SettingsFileTest, AccuracyOptionsRoundTripInTheirOwnSection) {
     write("[Accuracy]\nSubPixelSpot=1\nPointerSmoothing=1\n");
-    TrackingSettings s;
+    TrackingSettings s = load();
 
-    LoadSettings(s, path);
     s.LensCorrection = 1;
     s.PointerSmoothing = 0;
     ASSERT_TRUE(SaveSettings(s, path));
-    TrackingSettings back;
-    LoadSettings(back, path);
+    const TrackingSettings back = load();
 
     EXPECT_EQ(back.LensCorrection, 1);
     EXPECT_EQ(back.SubPixelSpot, 1);
@@ -84,28 +88,19 @@ TEST_F(SettingsFileTest, AccuracyOptionsRoundTripInTheirOwnSection) {
 }
 
 TEST_F(SettingsFileTest, RightClickKeysAreBroughtIntoRangeAndWrittenOnceUsed) {
-    struct Case {
-        const char* text;
-        std::int32_t hold;
-        std::int32_t radius;
-    };
-    for (const Case c : {Case{"RightHold=100\nRightRadius=1", 300, 2},
-                         Case{"RightHold=5000\nRightRadius=99", 3000, 50},
-                         Case{"RightHold=-4\nRightRadius=12", 0, 12}}) {
-        write(std::string("[Functions]\n") + c.text + "\n");
-        TrackingSettings s;
-        LoadSettings(s, path);
-        EXPECT_EQ(s.RightHold, c.hold) << c.text;
-        EXPECT_EQ(s.RightRadius, c.radius) << c.text;
+    for (const auto& [text, hold, radius] : {std::tuple{"RightHold=100\nRightRadius=1", 300, 2},
+                                             {"RightHold=5000\nRightRadius=99", 3000, 50},
+                                             {"RightHold=-4\nRightRadius=12", 0, 12}}) {
+        write(std::string("[Functions]\n") + text + "\n");
+        EXPECT_EQ(load().RightHold, hold) << text;
+        EXPECT_EQ(load().RightRadius, radius) << text;
     }
 
     fs::remove(path);
-    TrackingSettings s;
-    LoadSettings(s, path);
+    TrackingSettings s = load();
     s.RightHold = 800;
     ASSERT_TRUE(SaveSettings(s, path));
-    TrackingSettings again;
-    LoadSettings(again, path);
+    const TrackingSettings again = load();
 
     std::vector<std::string> expected = kDefaultFile;
     expected.push_back("RightHold=800");
@@ -133,13 +128,11 @@ TEST_F(SettingsFileTest, LoadingOverwritesEveryPersistedMember) {
 
 TEST_F(SettingsFileTest, NegativeAndHandSetValuesRoundTrip) {
     write("[Software]\nRunExpoTime=-10\nDbClickThd=35\nAmp=12abc\n");
-    TrackingSettings s;
+    TrackingSettings s = load();
 
-    LoadSettings(s, path);
     s.Move = 12;
     ASSERT_TRUE(SaveSettings(s, path));
-    TrackingSettings again;
-    LoadSettings(again, path);
+    const TrackingSettings again = load();
 
     EXPECT_EQ(s.RunExpoTime, -10);
     EXPECT_EQ(s.Amp, 12);  // reading stops at the first non-digit
@@ -152,8 +145,7 @@ TEST_F(SettingsFileTest, NegativeAndHandSetValuesRoundTrip) {
 }
 
 TEST_F(SettingsFileTest, CalibParamsAreReadButNeverWritten) {
-    TrackingSettings s;
-    LoadSettings(s, path);
+    const TrackingSettings s = load();
     ASSERT_TRUE(SaveSettings(s, path));
 
     const CalibParams defaults = ReadCalibParams(path);
@@ -213,19 +205,15 @@ TEST_F(SettingsFileTest, ScreenIsWrittenOnceChosenAndClearedWhenUnset) {
 
     s.Screen = "HDMI-1";
     ASSERT_TRUE(SaveSettings(s, path));
-    TrackingSettings loaded;
-    LoadSettings(loaded, path);
-    EXPECT_EQ(loaded.Screen, "HDMI-1");
+    EXPECT_EQ(load().Screen, "HDMI-1");
 
     s.Screen.clear();
     ASSERT_TRUE(SaveSettings(s, path));
-    LoadSettings(loaded, path);
-    EXPECT_EQ(loaded.Screen, "");
+    EXPECT_EQ(load().Screen, "");
 }
 
 TEST_F(SettingsFileTest, PrintShowsPathThenEveryValue) {
-    TrackingSettings s;
-    LoadSettings(s, path);
+    TrackingSettings s = load();
     s.Amp = 42;
     CalibParams c;
     c.ManCalibAreaThd = 11;
