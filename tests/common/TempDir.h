@@ -3,7 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include <stdlib.h>
@@ -62,9 +62,7 @@ inline void writeBytes(const std::string& path, const std::string& bytes) {
 
 inline std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace tktest

@@ -325,17 +325,16 @@ TEST(EvdevKeyState, FindsAReceiverPluggedInAfterStartAndCatchesUpAfterLostEvents
 }
 
 TEST(EvdevKeyState, WithoutReadableKeyboardsSaysThePenButtonIsUnavailable) {
-    tktest::TempDir notDevices;
-    std::ofstream(notDevices.path() + "/event0") << "";
-    std::unique_ptr<common::KeyState> fallback = std::make_unique<common::ScriptedKeyState>();
-    std::string problem;
+    FakeInputDevices input;  // a file that is no event device, through the real calls
+    std::ofstream(input.dir.path() + "/event0") << "";
+    std::string& problem = input.problem;
 
-    EXPECT_FALSE(common::EvdevKeyState::open(fallback, problem, notDevices.path() + "/none"));
+    EXPECT_FALSE(common::EvdevKeyState::open(input.fallback, problem, input.dir.path() + "/none"));
     EXPECT_NE(problem.find("\"F13Trig\" cannot be used"), std::string::npos) << problem;
     EXPECT_NE(problem.find("no input devices"), std::string::npos) << problem;
-    EXPECT_TRUE(fallback);  // left to the caller
+    EXPECT_TRUE(input.fallback);  // left to the caller
 
-    EXPECT_TRUE(common::EvdevKeyState::open(fallback, problem, notDevices.path()));
+    EXPECT_TRUE(common::EvdevKeyState::open(input.fallback, problem, input.dir.path()));
     EXPECT_NE(problem.find("has an F13 key"), std::string::npos) << problem;
 }
 
