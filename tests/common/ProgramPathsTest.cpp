@@ -46,7 +46,7 @@ TEST(ResolveProgramPaths, WritableProgramFolderKeepsEverythingBesideTheProgram) 
 
     const common::ProgramPaths p = resolveProgramPaths(program, "tovik");
 
-    EXPECT_EQ(std::tie(p.programPath, p.programDir, p.iniPath, p.dataDir, p.userFolders),
+    EXPECT_EQ(std::tuple(p.programPath, p.programDir, p.iniPath, p.dataDir, p.userFolders),
               std::tuple(program, dir.path() + "/", program + ".ini", dir.path() + "/", false));
 }
 
@@ -55,13 +55,14 @@ protected:
     TempDir home;
     EnvOverride config{"XDG_CONFIG_HOME", (home.path() + "/cfg").c_str()};
     EnvOverride data{"XDG_DATA_HOME", (home.path() + "/share").c_str()};
+    EnvOverride homeVar{"HOME", home.path().c_str()};
 };
 
 TEST_F(UserFolders, ProgramFolderThatCannotBeWrittenMovesFilesToTheUserFolders) {
     // /proc/self/ takes no new files, whoever asks.
     const common::ProgramPaths p = resolveProgramPaths("/proc/self/Tovik.exe", "tovik");
 
-    EXPECT_EQ(std::tie(p.userFolders, p.programDir, p.iniPath, p.dataDir),
+    EXPECT_EQ(std::tuple(p.userFolders, p.programDir, p.iniPath, p.dataDir),
               std::tuple(true, "/proc/self/", home.path() + "/cfg/tovik/Tovik.ini",
                          home.path() + "/share/tovik/"));
     EXPECT_TRUE(std::filesystem::is_directory(home.path() + "/cfg/tovik"));
@@ -71,12 +72,11 @@ TEST_F(UserFolders, ProgramFolderThatCannotBeWrittenMovesFilesToTheUserFolders) 
 TEST_F(UserFolders, RelativeXdgVariablesFallBackToTheHomeFolder) {
     EnvOverride relConfig("XDG_CONFIG_HOME", "relative/cfg");
     EnvOverride relData("XDG_DATA_HOME", "");
-    EnvOverride homeVar("HOME", home.path().c_str());
 
     const common::ProgramPaths p = resolveProgramPaths("/nowhere/kalvo", "kalvo", false);
 
-    EXPECT_EQ(std::tie(p.iniPath, p.dataDir), std::tuple(home.path() + "/.config/kalvo/kalvo.ini",
-                                                         home.path() + "/.local/share/kalvo/"));
+    EXPECT_EQ(std::tuple(p.iniPath, p.dataDir), std::tuple(home.path() + "/.config/kalvo/kalvo.ini",
+                                                           home.path() + "/.local/share/kalvo/"));
 }
 
 TEST_F(UserFolders, SettingsShippedBesideTheProgramAreCopiedOnceAndNeverOverwritten) {
@@ -103,7 +103,7 @@ TEST_F(UserFolders, InstalledProgramWritesOnlyToTheUserFoldersEvenWhenItCould) {
 
     const common::ProgramPaths p = resolveProgramPaths(program, "kalvo", true);
 
-    EXPECT_EQ(std::tie(p.installed, p.iniPath, p.dataDir, p.shareDir),
+    EXPECT_EQ(std::tuple(p.installed, p.iniPath, p.dataDir, p.shareDir),
               std::tuple(true, home.path() + "/cfg/kalvo/kalvo.ini", home.path() + "/share/kalvo/",
                          prefix.path() + "/share/kalvo/"));
     EXPECT_EQ(p.libDir.rfind(prefix.path() + "/lib/", 0), 0u) << p.libDir;
@@ -119,16 +119,15 @@ TEST_F(UserFolders, BuildTreeAndPlainFoldersAreNotInstallations) {
     const common::ProgramPaths inTools =
         resolveProgramPaths(build.path() + "/tools/tovik", "tovik");
 
-    EXPECT_EQ(std::tie(inBuild.installed, inBuild.iniPath, inBuild.libDir, inBuild.shareDir),
+    EXPECT_EQ(std::tuple(inBuild.installed, inBuild.iniPath, inBuild.libDir, inBuild.shareDir),
               std::tuple(false, build.path() + "/bin/tovik.ini", build.path() + "/bin/",
                          build.path() + "/bin/"));
-    EXPECT_EQ(std::tie(inTools.installed, inTools.iniPath),
+    EXPECT_EQ(std::tuple(inTools.installed, inTools.iniPath),
               std::tuple(false, build.path() + "/tools/tovik.ini"));
 }
 
 TEST_F(UserFolders, PicturesFolderComesFromTheUserDirsFile) {
     EnvOverride pictures("XDG_PICTURES_DIR", nullptr);
-    EnvOverride homeVar("HOME", home.path().c_str());
     std::filesystem::create_directories(home.path() + "/cfg");
     const std::string dirs = home.path() + "/cfg/user-dirs.dirs";
 

@@ -8,7 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <tuple>
 
 #include "common/ini/IniFile.h"
 #include "common/ini/ProgramPaths.h"
@@ -38,9 +39,7 @@ protected:
     }
     static std::string read(const std::string& p) {
         std::ifstream in(common::widePath(p).c_str(), std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return {std::istreambuf_iterator<char>(in), {}};
     }
     fs::path root_;
 };
@@ -49,20 +48,17 @@ TEST_F(Win32Files, SettingsBesideTheProgramOrInAppDataUnderProgramFiles) {
     const std::string plain = path("portable/Tovik.exe");
     fs::create_directories(common::widePath(path("portable")));
     common::ProgramPaths p = common::resolveProgramPaths(plain, "tovik");
-    EXPECT_FALSE(p.installed);
-    EXPECT_FALSE(p.userFolders);
-    EXPECT_EQ(p.iniPath, path("portable/Tovik.ini"));
+    EXPECT_EQ(std::tuple(p.installed, p.userFolders, p.iniPath),
+              std::tuple(false, false, path("portable/Tovik.ini")));
 
     // Program Files and %APPDATA% pointed into the test folder.
     fs::create_directories(common::widePath(path("Program Files/TovikKalvo")));
     _wputenv_s(L"ProgramFiles", common::widePath(path("Program Files")).c_str());
     _wputenv_s(L"APPDATA", common::widePath(path("AppData/Roaming")).c_str());
     p = common::resolveProgramPaths(path("Program Files/TovikKalvo/Kalvo.exe"), "kalvo");
-    EXPECT_TRUE(p.installed);
-    EXPECT_TRUE(p.userFolders);
-    EXPECT_EQ(p.iniPath, path("AppData/Roaming/Kalvo/Kalvo.ini"));
-    EXPECT_EQ(p.dataDir, path("AppData/Roaming/Kalvo/"));
-    EXPECT_EQ(p.shareDir, path("Program Files/TovikKalvo/"));
+    EXPECT_EQ(std::tuple(p.installed, p.userFolders, p.iniPath, p.dataDir, p.shareDir),
+              std::tuple(true, true, path("AppData/Roaming/Kalvo/Kalvo.ini"),
+                         path("AppData/Roaming/Kalvo/"), path("Program Files/TovikKalvo/")));
     EXPECT_TRUE(fs::is_directory(common::widePath(p.dataDir)));
     // A folder that only starts like Program Files is not inside it.
     EXPECT_FALSE(common::isInstalledLayout(path("Program Files2/TovikKalvo/")));
