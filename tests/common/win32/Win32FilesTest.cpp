@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <tuple>
 
+#include "common/TempDir.h"
 #include "common/ini/IniFile.h"
 #include "common/ini/ProgramPaths.h"
 #include "common/ini/SafeWrite.h"
@@ -23,25 +23,8 @@ namespace fs = std::filesystem;
 // A fresh folder under the temporary folder, with a Chinese name.
 class Win32Files : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                fs::path(u8"tk-文件-" + std::u8string(reinterpret_cast<const char8_t*>(
-                                            std::to_string(GetCurrentProcessId()).c_str())));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-    [[nodiscard]] std::string path(const char* relative) const {
-        return common::utf8Path(root_) + "/" + relative;
-    }
-    static std::string read(const std::string& p) {
-        std::ifstream in(common::widePath(p).c_str(), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    fs::path root_;
+    [[nodiscard]] std::string path(const char* relative) const { return dir_.file(relative); }
+    tktest::TempDir dir_{"tk-文件-"};
 };
 
 TEST_F(Win32Files, SettingsBesideTheProgramOrInAppDataUnderProgramFiles) {
@@ -77,8 +60,9 @@ TEST_F(Win32Files, SettingsReplaceTheOldFileThroughUtf8Paths) {
     common::IniFile second(ini);
     ASSERT_TRUE(second.load());
     EXPECT_EQ(second.getString("PEN", "COLOR", ""), "65280");
-    EXPECT_EQ(read(ini), first.text());  // no text-mode line-end changes
-    EXPECT_EQ(std::distance(fs::directory_iterator(root_), {}), 1);  // no temporary file left
+    EXPECT_EQ(tktest::readBytes(ini), first.text());  // no text-mode line-end changes
+    EXPECT_EQ(std::distance(fs::directory_iterator(tktest::fsPath(dir_.path())), {}),
+              1);  // no temporary file left
 
     common::FileWriteResult r = common::writeFileSafely(path("no/such/folder/x.ini"), "x");
     EXPECT_FALSE(r.ok());
@@ -117,7 +101,7 @@ TEST_F(Win32Files, JpgdllConvertsABitmapByItsExportedName) {
     const std::string jpg = path("画.jpg");
     ASSERT_TRUE(common::writeFileSafely(bmp, tinyBmp()));
     EXPECT_EQ(convert(bmp.c_str(), jpg.c_str()), 0);
-    const std::string out = read(jpg);
+    const std::string out = tktest::readBytes(jpg);
     ASSERT_GE(out.size(), 4u);
     EXPECT_EQ(out.substr(0, 2), "\xFF\xD8");
     EXPECT_EQ(out.substr(out.size() - 2), "\xFF\xD9");
