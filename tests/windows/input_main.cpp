@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "common/platform/win32/Win32WindowFinder.h"
+
 namespace {
 
 void sendMouse(DWORD flags, int x = 0, int y = 0) {
@@ -104,21 +106,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args[0] == "dialog" && n.size() == 1) {
+        common::Win32WindowFinder windows;
         for (int waited = 0; waited <= n[0] * 1000; waited += 250) {
-            HWND found = nullptr;
-            EnumWindows(
-                [](HWND w, LPARAM out) -> BOOL {
-                    wchar_t name[16]{};
-                    GetClassNameW(w, name, 16);
-                    if (IsWindowVisible(w) && std::wstring(name) == L"#32770") {
-                        *reinterpret_cast<HWND*>(out) = w;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&found));
-            if (found != nullptr) {
-                SetForegroundWindow(found);
+            if (const auto found = windows.findByClass("#32770", "")) {
+                windows.activate(*found);
                 return 0;
             }
             Sleep(250);
