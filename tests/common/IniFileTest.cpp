@@ -151,13 +151,12 @@ TEST_F(IniFileTest, MatchingQuotesAroundAValueAreRemoved) {
         "f=\"\n"
         "g=in\"side\"\n");
 
-    EXPECT_EQ(ini.value("S", "a"), "x y");
-    EXPECT_EQ(ini.value("S", "b"), "z");
-    EXPECT_EQ(ini.value("S", "c"), "\"unbalanced");
-    EXPECT_EQ(ini.value("S", "d"), "'mixed\"");
-    EXPECT_EQ(ini.value("S", "e"), "");
-    EXPECT_EQ(ini.value("S", "f"), "\"");
-    EXPECT_EQ(ini.value("S", "g"), "in\"side\"");
+    const std::pair<const char*, const char*> values[] = {
+        {"a", "x y"}, {"b", "z"},  {"c", "\"unbalanced"}, {"d", "'mixed\""},
+        {"e", ""},    {"f", "\""}, {"g", "in\"side\""}};
+    for (const auto& [key, value] : values) {
+        EXPECT_EQ(ini.value("S", key), value) << key;
+    }
     EXPECT_EQ(ini.getInt("S", "e", 4), 4);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "EnvOverride.h"
 #include "TempDir.h"
@@ -45,11 +46,8 @@ TEST(ResolveProgramPaths, WritableProgramFolderKeepsEverythingBesideTheProgram) 
 
     const common::ProgramPaths p = resolveProgramPaths(program, "tovik");
 
-    EXPECT_EQ(p.programPath, program);
-    EXPECT_EQ(p.programDir, dir.path() + "/");
-    EXPECT_EQ(p.iniPath, program + ".ini");
-    EXPECT_EQ(p.dataDir, dir.path() + "/");
-    EXPECT_FALSE(p.userFolders);
+    EXPECT_EQ(std::tuple(p.programPath, p.programDir, p.iniPath, p.dataDir, p.userFolders),
+              std::tuple(program, dir.path() + "/", program + ".ini", dir.path() + "/", false));
 }
 
 class UserFolders : public ::testing::Test {
@@ -57,16 +55,16 @@ protected:
     TempDir home;
     EnvOverride config{"XDG_CONFIG_HOME", (home.path() + "/cfg").c_str()};
     EnvOverride data{"XDG_DATA_HOME", (home.path() + "/share").c_str()};
+    EnvOverride homeVar{"HOME", home.path().c_str()};
 };
 
 TEST_F(UserFolders, ProgramFolderThatCannotBeWrittenMovesFilesToTheUserFolders) {
     // /proc/self/ takes no new files, whoever asks.
     const common::ProgramPaths p = resolveProgramPaths("/proc/self/Tovik.exe", "tovik");
 
-    EXPECT_TRUE(p.userFolders);
-    EXPECT_EQ(p.programDir, "/proc/self/");
-    EXPECT_EQ(p.iniPath, home.path() + "/cfg/tovik/Tovik.ini");
-    EXPECT_EQ(p.dataDir, home.path() + "/share/tovik/");
+    EXPECT_EQ(std::tuple(p.userFolders, p.programDir, p.iniPath, p.dataDir),
+              std::tuple(true, "/proc/self/", home.path() + "/cfg/tovik/Tovik.ini",
+                         home.path() + "/share/tovik/"));
     EXPECT_TRUE(std::filesystem::is_directory(home.path() + "/cfg/tovik"));
     EXPECT_TRUE(std::filesystem::is_directory(p.dataDir));
 }
@@ -74,12 +72,11 @@ TEST_F(UserFolders, ProgramFolderThatCannotBeWrittenMovesFilesToTheUserFolders) 
 TEST_F(UserFolders, RelativeXdgVariablesFallBackToTheHomeFolder) {
     EnvOverride relConfig("XDG_CONFIG_HOME", "relative/cfg");
     EnvOverride relData("XDG_DATA_HOME", "");
-    EnvOverride homeVar("HOME", home.path().c_str());
 
     const common::ProgramPaths p = resolveProgramPaths("/nowhere/kalvo", "kalvo", false);
 
-    EXPECT_EQ(p.iniPath, home.path() + "/.config/kalvo/kalvo.ini");
-    EXPECT_EQ(p.dataDir, home.path() + "/.local/share/kalvo/");
+    EXPECT_EQ(std::tuple(p.iniPath, p.dataDir), std::tuple(home.path() + "/.config/kalvo/kalvo.ini",
+                                                           home.path() + "/.local/share/kalvo/"));
 }
 
 TEST_F(UserFolders, SettingsShippedBesideTheProgramAreCopiedOnceAndNeverOverwritten) {
@@ -106,10 +103,9 @@ TEST_F(UserFolders, InstalledProgramWritesOnlyToTheUserFoldersEvenWhenItCould) {
 
     const common::ProgramPaths p = resolveProgramPaths(program, "kalvo", true);
 
-    EXPECT_TRUE(p.installed);
-    EXPECT_EQ(p.iniPath, home.path() + "/cfg/kalvo/kalvo.ini");
-    EXPECT_EQ(p.dataDir, home.path() + "/share/kalvo/");
-    EXPECT_EQ(p.shareDir, prefix.path() + "/share/kalvo/");
+    EXPECT_EQ(std::tuple(p.installed, p.iniPath, p.dataDir, p.shareDir),
+              std::tuple(true, home.path() + "/cfg/kalvo/kalvo.ini", home.path() + "/share/kalvo/",
+                         prefix.path() + "/share/kalvo/"));
     EXPECT_EQ(p.libDir.rfind(prefix.path() + "/lib/", 0), 0u) << p.libDir;
     EXPECT_EQ(p.libDir.substr(p.libDir.size() - 7), "/kalvo/");
 }
@@ -123,17 +119,15 @@ TEST_F(UserFolders, BuildTreeAndPlainFoldersAreNotInstallations) {
     const common::ProgramPaths inTools =
         resolveProgramPaths(build.path() + "/tools/tovik", "tovik");
 
-    EXPECT_FALSE(inBuild.installed);
-    EXPECT_EQ(inBuild.iniPath, build.path() + "/bin/tovik.ini");
-    EXPECT_EQ(inBuild.libDir, build.path() + "/bin/");
-    EXPECT_EQ(inBuild.shareDir, build.path() + "/bin/");
-    EXPECT_FALSE(inTools.installed);
-    EXPECT_EQ(inTools.iniPath, build.path() + "/tools/tovik.ini");
+    EXPECT_EQ(std::tuple(inBuild.installed, inBuild.iniPath, inBuild.libDir, inBuild.shareDir),
+              std::tuple(false, build.path() + "/bin/tovik.ini", build.path() + "/bin/",
+                         build.path() + "/bin/"));
+    EXPECT_EQ(std::tuple(inTools.installed, inTools.iniPath),
+              std::tuple(false, build.path() + "/tools/tovik.ini"));
 }
 
 TEST_F(UserFolders, PicturesFolderComesFromTheUserDirsFile) {
     EnvOverride pictures("XDG_PICTURES_DIR", nullptr);
-    EnvOverride homeVar("HOME", home.path().c_str());
     std::filesystem::create_directories(home.path() + "/cfg");
     const std::string dirs = home.path() + "/cfg/user-dirs.dirs";
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "TempDir.h"
 #include "WriteFault.h"
@@ -47,9 +48,8 @@ TEST(SafeWrite, FailureAtAnyByteLeavesTheOldFileAndNothingElse) {
             r = common::writeFileSafely(path, data);
         }
 
-        EXPECT_EQ(r.error, c.error);
-        EXPECT_EQ(readBytes(path), "old content\n");
-        EXPECT_EQ(entryCount(dir.path()), 1u);
+        EXPECT_EQ(std::tuple(r.error, readBytes(path), entryCount(dir.path())),
+                  std::tuple(c.error, "old content\n", 1u));
         const std::string message = r.describe(path);
         EXPECT_NE(message.find(path), std::string::npos) << message;
         EXPECT_NE(message.find(c.reason), std::string::npos) << message;
@@ -116,9 +116,8 @@ TEST(SafeWrite, IniFileSaveOnAFullDiskKeepsTheOldSettings) {
     ScopedWriteFault fault(5, ENOSPC);
     const common::FileWriteResult r = ini.save();
 
-    EXPECT_EQ(r.error, ENOSPC);
-    EXPECT_EQ(readBytes(path), "[Software]\r\nAmp=180\r\n");
-    EXPECT_EQ(entryCount(dir.path()), 1u);
+    EXPECT_EQ(std::tuple(r.error, readBytes(path), entryCount(dir.path())),
+              std::tuple(ENOSPC, "[Software]\r\nAmp=180\r\n", 1u));
 }
 
 }  // namespace

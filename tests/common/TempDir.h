@@ -3,7 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include <stdlib.h>
@@ -13,23 +13,31 @@
 
 namespace tktest {
 
+// Test paths are UTF-8 strings, as the programs' are.
+inline std::filesystem::path fsPath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 class TempDir {
 public:
-    TempDir() {
+    TempDir() : TempDir("tk-common-") {}
+    // The folder's name starts with `prefix` (UTF-8).
+    explicit TempDir(const std::string& prefix) {
 #ifdef _WIN32
         // No mkdtemp: a new folder named by the process and a counter.
         static int serial = 0;
         for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
             const std::filesystem::path dir =
                 std::filesystem::temp_directory_path() /
-                ("tk-common-" + std::to_string(::_getpid()) + "-" + std::to_string(serial++));
+                fsPath(prefix + std::to_string(::_getpid()) + "-" + std::to_string(serial++));
             std::error_code ec;
             if (std::filesystem::create_directory(dir, ec)) {
-                path_ = dir.generic_string();
+                const std::u8string utf8 = dir.generic_u8string();
+                path_.assign(utf8.begin(), utf8.end());
             }
         }
 #else
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tk-common-XXXXXX").string();
+        std::string tmpl = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
         if (::mkdtemp(tmpl.data()) != nullptr) {
             path_ = tmpl;
         }
@@ -38,7 +46,7 @@ public:
     ~TempDir() {
         std::error_code ec;
         if (!path_.empty()) {
-            std::filesystem::remove_all(path_, ec);
+            std::filesystem::remove_all(fsPath(path_), ec);
         }
     }
     TempDir(const TempDir&) = delete;
@@ -56,15 +64,13 @@ private:
 };
 
 inline void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(fsPath(path), std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 
 inline std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::ifstream in(fsPath(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace tktest

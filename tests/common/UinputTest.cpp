@@ -86,17 +86,13 @@ TEST(UinputInjector, SetsUpAnAbsolutePointerOverTheDesktopAndDestroysItAtTheEnd)
         EXPECT_EQ(calls[i].request, bits[i].first) << i;
         EXPECT_EQ(calls[i].value, bits[i].second) << i;
     }
-    EXPECT_EQ(calls[5].request, UI_ABS_SETUP);
-    EXPECT_EQ(calls[5].abs.code, ABS_X);
-    EXPECT_EQ(calls[5].abs.absinfo.minimum, 0);
-    EXPECT_EQ(calls[5].abs.absinfo.maximum, 1919);
-    EXPECT_EQ(calls[6].request, UI_SET_ABSBIT);
-    EXPECT_EQ(calls[6].value, static_cast<std::uintptr_t>(ABS_Y));
-    EXPECT_EQ(calls[7].abs.code, ABS_Y);
-    EXPECT_EQ(calls[7].abs.absinfo.maximum, 1079);
-    EXPECT_EQ(calls[8].request, UI_DEV_SETUP);
-    EXPECT_STREQ(calls[8].setup.name, "Tovik light pen");
-    EXPECT_EQ(calls[8].setup.id.bustype, BUS_VIRTUAL);
+    const auto& [x, y, dev] = std::tie(calls[5].abs, calls[7].abs, calls[8].setup);
+    EXPECT_EQ(std::tuple(calls[5].request, x.code, x.absinfo.minimum, x.absinfo.maximum),
+              std::tuple(UI_ABS_SETUP, ABS_X, 0, 1919));
+    EXPECT_EQ(std::tuple(calls[6].request, calls[6].value), std::tuple(UI_SET_ABSBIT, ABS_Y));
+    EXPECT_EQ(std::tuple(y.code, y.absinfo.maximum), std::tuple(ABS_Y, 1079));
+    EXPECT_EQ(std::tuple(calls[8].request, std::string(dev.name), dev.id.bustype),
+              std::tuple(UI_DEV_SETUP, "Tovik light pen", BUS_VIRTUAL));
     EXPECT_EQ(calls[9].request, UI_DEV_CREATE);
     EXPECT_EQ(calls[10].request, UI_DEV_DESTROY);
 }
@@ -163,10 +159,8 @@ TEST(UinputKeyboard, HasThePageKeysAndTypesEachAsPressAndRelease) {
     ASSERT_TRUE(keys) << problem;
     const auto calls = uinput.calls();
     ASSERT_EQ(calls.size(), 5u);
-    EXPECT_EQ(calls[0].value, static_cast<std::uintptr_t>(EV_KEY));
-    EXPECT_EQ(calls[1].value, static_cast<std::uintptr_t>(KEY_PAGEUP));
-    EXPECT_EQ(calls[2].value, static_cast<std::uintptr_t>(KEY_PAGEDOWN));
-    EXPECT_EQ(calls[4].request, UI_DEV_CREATE);
+    EXPECT_EQ(std::tuple(calls[0].value, calls[1].value, calls[2].value, calls[4].request),
+              std::tuple(EV_KEY, KEY_PAGEUP, KEY_PAGEDOWN, UI_DEV_CREATE));
 
     EXPECT_TRUE(keys->tapKey(common::VK_NEXT_KEY));
     EXPECT_TRUE(keys->tapKey(common::VK_PRIOR_KEY));
@@ -325,17 +319,16 @@ TEST(EvdevKeyState, FindsAReceiverPluggedInAfterStartAndCatchesUpAfterLostEvents
 }
 
 TEST(EvdevKeyState, WithoutReadableKeyboardsSaysThePenButtonIsUnavailable) {
-    tktest::TempDir notDevices;
-    std::ofstream(notDevices.path() + "/event0") << "";
-    std::unique_ptr<common::KeyState> fallback = std::make_unique<common::ScriptedKeyState>();
-    std::string problem;
+    FakeInputDevices input;  // a file that is no event device, through the real calls
+    std::ofstream(input.dir.path() + "/event0") << "";
+    std::string& problem = input.problem;
 
-    EXPECT_FALSE(common::EvdevKeyState::open(fallback, problem, notDevices.path() + "/none"));
+    EXPECT_FALSE(common::EvdevKeyState::open(input.fallback, problem, input.dir.path() + "/none"));
     EXPECT_NE(problem.find("\"F13Trig\" cannot be used"), std::string::npos) << problem;
     EXPECT_NE(problem.find("no input devices"), std::string::npos) << problem;
-    EXPECT_TRUE(fallback);  // left to the caller
+    EXPECT_TRUE(input.fallback);  // left to the caller
 
-    EXPECT_TRUE(common::EvdevKeyState::open(fallback, problem, notDevices.path()));
+    EXPECT_TRUE(common::EvdevKeyState::open(input.fallback, problem, input.dir.path()));
     EXPECT_NE(problem.find("has an F13 key"), std::string::npos) << problem;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "common/ini/SafeWrite.h"
@@ -24,11 +25,7 @@ public:
 
 // Names in a folder, so a test can see that no temporary file was left.
 inline std::size_t entryCount(const std::string& dir) {
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) {
-        ++n;
-    }
-    return n;
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
 }
 
 }  // namespace tktest

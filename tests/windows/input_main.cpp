@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "common/platform/win32/Win32WindowFinder.h"
+
 namespace {
 
 void sendMouse(DWORD flags, int x = 0, int y = 0) {
@@ -39,10 +41,6 @@ void sendMouse(DWORD flags, int x = 0, int y = 0) {
     }
     SendInput(1, &in, sizeof in);
     Sleep(15);
-}
-
-void moveTo(int x, int y) {
-    sendMouse(MOUSEEVENTF_ABSOLUTE, x, y);
 }
 
 void sendKey(WORD vk) {
@@ -78,21 +76,22 @@ int main(int argc, char** argv) {
     }
     if (args[0] == "click" && n.size() == 2) {
         const bool right = args.size() > 3 && args[3] == "right";
-        moveTo(n[0], n[1]);
+        sendMouse(MOUSEEVENTF_ABSOLUTE, n[0], n[1]);
         sendMouse(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
         sendMouse(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
         return 0;
     }
     if (args[0] == "stroke" && n.size() >= 4 && n.size() % 2 == 0) {
-        moveTo(n[0], n[1]);
+        sendMouse(MOUSEEVENTF_ABSOLUTE, n[0], n[1]);
         sendMouse(MOUSEEVENTF_LEFTDOWN);
         // Steps of about 8 pixels, as a hand moves a pen.
         for (std::size_t i = 2; i + 1 < n.size(); i += 2) {
             const double dx = n[i] - n[i - 2], dy = n[i + 1] - n[i - 1];
             const int steps = std::max(1, static_cast<int>(std::hypot(dx, dy) / 8));
             for (int s = 1; s <= steps; ++s) {
-                moveTo(n[i - 2] + static_cast<int>(std::lround(dx * s / steps)),
-                       n[i - 1] + static_cast<int>(std::lround(dy * s / steps)));
+                sendMouse(MOUSEEVENTF_ABSOLUTE,
+                          n[i - 2] + static_cast<int>(std::lround(dx * s / steps)),
+                          n[i - 1] + static_cast<int>(std::lround(dy * s / steps)));
             }
         }
         sendMouse(MOUSEEVENTF_LEFTUP);
@@ -107,21 +106,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args[0] == "dialog" && n.size() == 1) {
+        common::Win32WindowFinder windows;
         for (int waited = 0; waited <= n[0] * 1000; waited += 250) {
-            HWND found = nullptr;
-            EnumWindows(
-                [](HWND w, LPARAM out) -> BOOL {
-                    wchar_t name[16]{};
-                    GetClassNameW(w, name, 16);
-                    if (IsWindowVisible(w) && std::wstring(name) == L"#32770") {
-                        *reinterpret_cast<HWND*>(out) = w;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&found));
-            if (found != nullptr) {
-                SetForegroundWindow(found);
+            if (const auto found = windows.findByClass("#32770", "")) {
+                windows.activate(*found);
                 return 0;
             }
             Sleep(250);

@@ -7,9 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <iterator>
+#include <tuple>
 
+#include "common/TempDir.h"
 #include "common/ini/IniFile.h"
 #include "common/ini/ProgramPaths.h"
 #include "common/ini/SafeWrite.h"
@@ -22,47 +23,25 @@ namespace fs = std::filesystem;
 // A fresh folder under the temporary folder, with a Chinese name.
 class Win32Files : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                fs::path(u8"tk-文件-" + std::u8string(reinterpret_cast<const char8_t*>(
-                                            std::to_string(GetCurrentProcessId()).c_str())));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-    [[nodiscard]] std::string path(const char* relative) const {
-        return common::utf8Path(root_) + "/" + relative;
-    }
-    static std::string read(const std::string& p) {
-        std::ifstream in(common::widePath(p).c_str(), std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    fs::path root_;
+    [[nodiscard]] std::string path(const char* relative) const { return dir_.file(relative); }
+    tktest::TempDir dir_{"tk-文件-"};
 };
 
 TEST_F(Win32Files, SettingsBesideTheProgramOrInAppDataUnderProgramFiles) {
     const std::string plain = path("portable/Tovik.exe");
     fs::create_directories(common::widePath(path("portable")));
     common::ProgramPaths p = common::resolveProgramPaths(plain, "tovik");
-    EXPECT_FALSE(p.installed);
-    EXPECT_FALSE(p.userFolders);
-    EXPECT_EQ(p.iniPath, path("portable/Tovik.ini"));
+    EXPECT_EQ(std::tuple(p.installed, p.userFolders, p.iniPath),
+              std::tuple(false, false, path("portable/Tovik.ini")));
 
     // Program Files and %APPDATA% pointed into the test folder.
     fs::create_directories(common::widePath(path("Program Files/TovikKalvo")));
     _wputenv_s(L"ProgramFiles", common::widePath(path("Program Files")).c_str());
     _wputenv_s(L"APPDATA", common::widePath(path("AppData/Roaming")).c_str());
     p = common::resolveProgramPaths(path("Program Files/TovikKalvo/Kalvo.exe"), "kalvo");
-    EXPECT_TRUE(p.installed);
-    EXPECT_TRUE(p.userFolders);
-    EXPECT_EQ(p.iniPath, path("AppData/Roaming/Kalvo/Kalvo.ini"));
-    EXPECT_EQ(p.dataDir, path("AppData/Roaming/Kalvo/"));
-    EXPECT_EQ(p.shareDir, path("Program Files/TovikKalvo/"));
+    EXPECT_EQ(std::tuple(p.installed, p.userFolders, p.iniPath, p.dataDir, p.shareDir),
+              std::tuple(true, true, path("AppData/Roaming/Kalvo/Kalvo.ini"),
+                         path("AppData/Roaming/Kalvo/"), path("Program Files/TovikKalvo/")));
     EXPECT_TRUE(fs::is_directory(common::widePath(p.dataDir)));
     // A folder that only starts like Program Files is not inside it.
     EXPECT_FALSE(common::isInstalledLayout(path("Program Files2/TovikKalvo/")));
@@ -81,8 +60,9 @@ TEST_F(Win32Files, SettingsReplaceTheOldFileThroughUtf8Paths) {
     common::IniFile second(ini);
     ASSERT_TRUE(second.load());
     EXPECT_EQ(second.getString("PEN", "COLOR", ""), "65280");
-    EXPECT_EQ(read(ini), first.text());  // no text-mode line-end changes
-    EXPECT_EQ(std::distance(fs::directory_iterator(root_), {}), 1);  // no temporary file left
+    EXPECT_EQ(tktest::readBytes(ini), first.text());  // no text-mode line-end changes
+    EXPECT_EQ(std::distance(fs::directory_iterator(tktest::fsPath(dir_.path())), {}),
+              1);  // no temporary file left
 
     common::FileWriteResult r = common::writeFileSafely(path("no/such/folder/x.ini"), "x");
     EXPECT_FALSE(r.ok());
@@ -121,7 +101,7 @@ TEST_F(Win32Files, JpgdllConvertsABitmapByItsExportedName) {
     const std::string jpg = path("画.jpg");
     ASSERT_TRUE(common::writeFileSafely(bmp, tinyBmp()));
     EXPECT_EQ(convert(bmp.c_str(), jpg.c_str()), 0);
-    const std::string out = read(jpg);
+    const std::string out = tktest::readBytes(jpg);
     ASSERT_GE(out.size(), 4u);
     EXPECT_EQ(out.substr(0, 2), "\xFF\xD8");
     EXPECT_EQ(out.substr(out.size() - 2), "\xFF\xD9");

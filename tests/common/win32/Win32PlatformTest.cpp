@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <tuple>
 
 #include "common/platform/AbsoluteMapping.h"
 #include "common/platform/InstanceLock.h"
@@ -74,19 +75,14 @@ common::WindowId id(HWND w) {
 template <class Done>
 bool pumpUntil(Done done, int ms = 5000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        MSG m;
+    for (MSG m;; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
         while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&m);
             DispatchMessageW(&m);
         }
-        if (done()) {
-            return true;
+        if (const bool held = done(); held || std::chrono::steady_clock::now() >= end) {
+            return held;
         }
-        if (std::chrono::steady_clock::now() >= end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 
@@ -134,8 +130,7 @@ TEST(Win32Injector, AbsoluteMovesSpanTheTargetArea) {
         const common::PixelPoint want = common::absoluteToPixel(c.dx, c.dy, c.area);
         POINT pos{};
         pumpUntil([&] { return GetCursorPos(&pos) && pos.x == want.x && pos.y == want.y; });
-        EXPECT_EQ(pos.x, want.x) << c.dx << "," << c.dy;
-        EXPECT_EQ(pos.y, want.y) << c.dx << "," << c.dy;
+        EXPECT_EQ((common::PixelPoint{pos.x, pos.y}), want) << c.dx << "," << c.dy;
     }
     injector.setTargetArea({});
     EXPECT_EQ(injector.targetArea(), screen);
@@ -154,10 +149,9 @@ TEST(Win32Injector, ButtonsReachTheWindowUnderThePointer) {
     injector.send(LeftUp, 0, 0);
     injector.send(RightDown | RightUp, 0, 0);
     pumpUntil([] { return received(WM_RBUTTONUP); });
-    EXPECT_TRUE(received(WM_LBUTTONDOWN));
-    EXPECT_TRUE(received(WM_LBUTTONUP));
-    EXPECT_TRUE(received(WM_RBUTTONDOWN));
-    EXPECT_TRUE(received(WM_RBUTTONUP));
+    for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP}) {
+        EXPECT_TRUE(received(message)) << message;
+    }
     for (const Received& r : gReceived) {
         if (r.message == WM_LBUTTONDOWN) {
             EXPECT_EQ(GET_X_LPARAM(r.lParam), 200);
@@ -213,9 +207,8 @@ TEST_F(Win32Presentation, FindsThePaneByClassAndPostsPageKeysToIt) {
     pumpUntil([] { return !gReceived.empty(); });
     pump(50);  // nothing else follows it
     ASSERT_EQ(gReceived.size(), 1u);
-    EXPECT_EQ(gReceived[0].message, static_cast<UINT>(WM_KEYDOWN));
-    EXPECT_EQ(gReceived[0].wParam, static_cast<WPARAM>(VK_NEXT));
-    EXPECT_EQ(gReceived[0].lParam, 0);
+    EXPECT_EQ(std::tuple(gReceived[0].message, gReceived[0].wParam, gReceived[0].lParam),
+              std::tuple(UINT{WM_KEYDOWN}, WPARAM{VK_NEXT}, LPARAM{0}));
 
     finder_.requestClose(id(show_));
     EXPECT_TRUE(pumpUntil([] { return received(WM_CLOSE); }));
@@ -294,8 +287,7 @@ TEST(Win32ScreenFrames, FilmTheDesktopOrAnAreaOfIt) {
     EXPECT_EQ(colour(f, 150, 150), kRed);
     EXPECT_NE(colour(f, 350, 150), kRed);
     ASSERT_TRUE(part->grab(f));
-    EXPECT_EQ(f.width, 200);
-    EXPECT_EQ(f.height, 150);
+    EXPECT_EQ(std::tuple(f.width, f.height), std::tuple(200, 150));
     EXPECT_EQ(colour(f, 0, 0), kRed);
     EXPECT_EQ(colour(f, 199, 149), kRed);
     EXPECT_EQ(part->area(), (common::ScreenRect{100, 100, 200, 150}));
