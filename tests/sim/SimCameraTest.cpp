@@ -14,6 +14,7 @@
 #include "common/TempDir.h"
 #include "sim/PenControl.h"
 #include "sim/SimCamera.h"
+#include "tests/e2e/RunLogs.h"
 #include "tests/support/PenChannel.h"
 #include "tests/support/Wait.h"
 
@@ -245,25 +246,14 @@ TEST(SimCamera, FrameLogRecordsEveryDeliveredFrame) {
         grab(*camera);  // delivers the newer of the two
     }
     std::ifstream in(path);
-    std::string header, first, second, extra;
-    std::getline(in, header);
-    std::getline(in, first);
-    std::getline(in, second);
-    EXPECT_FALSE(std::getline(in, extra));
-    EXPECT_EQ(header.front(), '#');
-    unsigned long long n1 = 0, n2 = 0;
-    long long t1 = 0, t2 = 0;
-    double x = 0, y = 0;
-    int lit = -1;
-    ASSERT_EQ(std::sscanf(first.c_str(), "%llu %lld %lf %lf %d", &n1, &t1, &x, &y, &lit), 5);
-    EXPECT_EQ(n1, 0u);
-    EXPECT_EQ(x, 10);
-    EXPECT_EQ(y, 20);
-    EXPECT_EQ(lit, 1);
-    ASSERT_EQ(std::sscanf(second.c_str(), "%llu %lld %lf %lf %d", &n2, &t2, &x, &y, &lit), 5);
-    EXPECT_EQ(n2, 2u);
-    EXPECT_GT(t2, t1);
-    EXPECT_EQ(lit, 0);
+    EXPECT_EQ(in.peek(), '#');  // a header line first
+    std::string error;
+    const auto frames = e2e::readSimFrames(in, error);
+    ASSERT_TRUE(frames) << error;
+    ASSERT_EQ(frames->size(), 2u);
+    EXPECT_EQ(frames->front(), (e2e::SimFrame{0, frames->front().captureUs, {10, 20}, true}));
+    EXPECT_EQ(frames->back(), (e2e::SimFrame{2, frames->back().captureUs, {30, 40}, false}));
+    EXPECT_GT(frames->back().captureUs, frames->front().captureUs);
 }
 
 TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {

@@ -143,22 +143,6 @@ bool setMonitors(Display* d, const std::vector<Monitor>& wanted) {
     return true;
 }
 
-std::vector<Monitor> monitors(Display* d) {
-    std::vector<Monitor> out;
-    int count = 0;
-    XRRMonitorInfo* now = XRRGetMonitors(d, DefaultRootWindow(d), False, &count);
-    for (int i = 0; now != nullptr && i < count; ++i) {
-        char* name = XGetAtomName(d, now[i].name);
-        out.push_back({name != nullptr ? name : "?", now[i].x, now[i].y, now[i].width,
-                       now[i].height, now[i].primary != 0});
-        XFree(name);
-    }
-    if (now != nullptr) {
-        XRRFreeMonitors(now);
-    }
-    return out;
-}
-
 bool XServer::start(const std::string& size) {
     // Xvfb reports every display number it finds taken: keep that quiet.
     process_ = Process::start(
