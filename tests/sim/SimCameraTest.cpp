@@ -336,19 +336,24 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
 }
 
+// A white scene that notes the thread filming it, filmed `delay` late.
+struct WhiteScene final : sim::SceneSource {
+    explicit WhiteScene(std::chrono::milliseconds late = {}) : delay(late) {}
+    bool capture(cv::Mat& out) override {
+        pthread_getname_np(pthread_self(), thread.data(), thread.size());
+        std::this_thread::sleep_for(delay);
+        out = cv::Mat(size(), CV_8UC3, cv::Scalar::all(255));
+        return true;
+    }
+    cv::Size size() const override { return {640, 480}; }
+    std::chrono::milliseconds delay;
+    std::array<char, 16> thread{};
+};
+
 // A paced camera films on its own thread, named for top -H.
 TEST(SimCamera, APacedCameraFilmsOnTheFrameThread) {
-    struct Scene final : sim::SceneSource {
-        bool capture(cv::Mat& out) override {
-            pthread_getname_np(pthread_self(), thread.data(), thread.size());
-            out = cv::Mat(800, 1280, CV_8UC3, cv::Scalar::all(255));
-            return true;
-        }
-        cv::Size size() const override { return {1280, 800}; }
-        std::array<char, 16> thread{};
-    };
-    auto scene = std::make_unique<Scene>();
-    const Scene* filmed = scene.get();
+    auto scene = std::make_unique<WhiteScene>();
+    const WhiteScene* filmed = scene.get();
     SimCamera camera(sim::SimOptions{}, std::move(scene));
     ASSERT_TRUE(camera.open(0, {640, 480}));
 
@@ -360,15 +365,8 @@ TEST(SimCamera, APacedCameraFilmsOnTheFrameThread) {
 
 // A pen's wait lasts its frames too: a stalled camera does not cut a tap short.
 TEST(SimCamera, APenWaitSpansItsFramesWhenTheCameraStalls) {
-    struct Slow final : sim::SceneSource {
-        bool capture(cv::Mat& out) override {
-            std::this_thread::sleep_for(100ms);  // 10 frames a second of the 30 asked for
-            out = cv::Mat(480, 640, CV_8UC3, cv::Scalar::all(255));
-            return true;
-        }
-        cv::Size size() const override { return {640, 480}; }
-    };
-    SimCamera camera(sim::SimOptions{}, std::make_unique<Slow>());
+    // 10 frames a second of the 30 asked for.
+    SimCamera camera(sim::SimOptions{}, std::make_unique<WhiteScene>(100ms));
     ASSERT_TRUE(camera.open(0, {640, 480}));
     ASSERT_EQ(camera.frameRate(), 30);
     const std::uint64_t before = camera.framesMade();
