@@ -146,11 +146,10 @@ double percentile(std::vector<double> values, double p) {
 
 Report computeReport(const RunRecords& run, const Limits& limits) {
     Report r;
-    auto fail = [&r](std::string why) { r.failures.push_back(std::move(why)); };
     // A check: `why` is its failure unless `ok`.
-    auto need = [&fail](bool ok, std::string why) {
+    auto need = [&r](bool ok, std::string why) {
         if (!ok) {
-            fail(std::move(why));
+            r.failures.push_back(std::move(why));
         }
     };
     const cv::Rect target = run.monitor.empty() ? cv::Rect({}, run.screen) : run.monitor;
@@ -250,7 +249,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     r.latencyMsP95 = percentile(latencies, 95);
     r.inkLatencyMsP95 = percentile(run.inkLatenciesMs, 95);
     if (errors.empty()) {
-        fail("no pointer move to measure");
+        need(false, "no pointer move to measure");
     } else {
         need(r.pointerErrorMeanPx < limits.pointerMeanPx,
              "mean pointer error " + fixed(r.pointerErrorMeanPx, 2) + " px");
@@ -344,9 +343,10 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             // the total of a large figure.
             for (std::size_t j = 0; j < strokes.size(); ++j) {
                 if (strokes[j].second * 2 < strokes[j].first) {
-                    fail("stroke " + std::to_string(j + 1) + " of the figure has no ink along " +
-                         std::to_string(100 - strokes[j].second * 100 / strokes[j].first) +
-                         " % of it");
+                    need(false,
+                         "stroke " + std::to_string(j + 1) + " of the figure has no ink along " +
+                             std::to_string(100 - strokes[j].second * 100 / strokes[j].first) +
+                             " % of it");
                 }
             }
         }
@@ -360,8 +360,8 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         }
     }
     if (run.figure.empty() || !run.segments) {
-        fail(run.figure.empty() ? "no figure to compare the ink with"
-                                : "Kalvo left no document dump");
+        need(false, run.figure.empty() ? "no figure to compare the ink with"
+                                       : "Kalvo left no document dump");
     } else {
         need(r.figureCoverage >= limits.minCoverage,
              "Kalvo's segments cover " + fixed(r.figureCoverage * 100, 0) + " % of the figure");

@@ -157,15 +157,6 @@ bool onPrivateDisplay() {
     return std::getenv(kPrivateDisplayChild) != nullptr;
 }
 
-namespace {
-
-bool compositorOwnsScreen(const std::string& display) {
-    DisplayPtr d = openDisplay(display.c_str());
-    return d && XGetSelectionOwner(d.get(), XInternAtom(d.get(), "_NET_WM_CM_S0", False)) != 0;
-}
-
-}  // namespace
-
 ChildResult runOnPrivateDisplay(const std::string& testName, bool compositor) {
     ChildResult result;
     XServer server;
@@ -183,8 +174,11 @@ ChildResult runOnPrivateDisplay(const std::string& testName, bool compositor) {
             result.error = "xcompmgr is not installed";
             return result;
         }
-        if (!waitUntil([&] { return compositorOwnsScreen(server.name()); },
-                       std::chrono::seconds(10), milliseconds(20))) {
+        const auto owned = [&] {
+            DisplayPtr d = openDisplay(server.name().c_str());
+            return d && XGetSelectionOwner(d.get(), XInternAtom(d.get(), "_NET_WM_CM_S0", False));
+        };
+        if (!waitUntil(owned, std::chrono::seconds(10), milliseconds(20))) {
             result.error = "xcompmgr did not start";
             return result;
         }
