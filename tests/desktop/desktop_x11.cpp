@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "common/platform/X11Support.h"
 #include "common/platform/X11Window.h"
 #include "tests/support/Wait.h"
 #include "tests/support/X11.h"
@@ -35,10 +36,6 @@ int usage() {
                  "usage: desktop_x11 monitors WxH+X+Y[*] ...\n"
                  "       desktop_x11 wait-wm [--composite] [--timeout S]\n");
     return 2;
-}
-
-int ignoreErrors(Display*, XErrorEvent*) {
-    return 0;  // a check window may vanish while it is read
 }
 
 int monitors(Display* d, int argc, char** argv) {
@@ -63,10 +60,10 @@ int monitors(Display* d, int argc, char** argv) {
         std::fprintf(stderr, "desktop_x11: the X server has no RandR 1.5 monitors\n");
         return 1;
     }
-    const std::vector<tktest::Monitor> now = tktest::monitors(d);
-    for (const tktest::Monitor& m : now) {
-        std::printf("%s %dx%d+%d+%d%s\n", m.name.c_str(), m.width, m.height, m.x, m.y,
-                    m.primary ? " primary" : "");
+    const std::vector<common::Monitor> now = common::x11::monitors(d);
+    for (const auto& [name, r, primary] : now) {
+        std::printf("%s %dx%d+%d+%d%s\n", name.c_str(), r.width, r.height, r.x, r.y,
+                    primary ? " primary" : "");
     }
     return now.size() == wanted.size() ? 0 : 1;
 }
@@ -115,7 +112,6 @@ int waitWm(Display* d, int argc, char** argv) {
             return usage();
         }
     }
-    XSetErrorHandler(ignoreErrors);
     const std::string cmName = "_NET_WM_CM_S" + std::to_string(DefaultScreen(d));
     const Atom cm = XInternAtom(d, cmName.c_str(), False);
     const auto limit = std::chrono::milliseconds(static_cast<int>(timeout * 1000));
@@ -152,13 +148,11 @@ int main(int argc, char** argv) {
     if (command != "monitors" && command != "wait-wm") {
         return usage();
     }
-    Display* d = XOpenDisplay(nullptr);
-    if (d == nullptr) {
+    // Errors are ignored: a check window may vanish while it is read.
+    const tktest::DisplayPtr d = tktest::openDisplay();
+    if (!d) {
         std::fprintf(stderr, "desktop_x11: cannot open the display\n");
         return 1;
     }
-    const int rc =
-        command == "monitors" ? monitors(d, argc - 2, argv + 2) : waitWm(d, argc - 2, argv + 2);
-    XCloseDisplay(d);
-    return rc;
+    return (command == "monitors" ? monitors : waitWm)(d.get(), argc - 2, argv + 2);
 }

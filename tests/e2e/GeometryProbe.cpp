@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
@@ -31,11 +32,6 @@
 #include <cstdio>
 
 namespace {
-
-bool isNumber(const QString& name) {
-    return !name.isEmpty() &&
-           std::all_of(name.begin(), name.end(), [](QChar c) { return c.isDigit(); });
-}
 
 class GeometryProbe final : public QObject {
 public:
@@ -122,7 +118,7 @@ private:
                 name = name.mid(name.lastIndexOf(':') + 1);  // without its namespace
                 text += line("window." + name, w, w->rect());
             }
-            if (isNumber(w->objectName())) {
+            if (number_.match(w->objectName()).hasMatch()) {
                 text += line(w->objectName().toUtf8(), w, w->rect());
             }
             if (auto* dialog = qobject_cast<QColorDialog*>(w)) {
@@ -149,6 +145,7 @@ private:
         last_ = text;
     }
 
+    const QRegularExpression number_{QStringLiteral("^[0-9]+$")};  // a control or command
     QString path_;
     QTimer timer_;
     QByteArray last_;

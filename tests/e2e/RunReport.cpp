@@ -146,11 +146,10 @@ double percentile(std::vector<double> values, double p) {
 
 Report computeReport(const RunRecords& run, const Limits& limits) {
     Report r;
-    auto fail = [&r](std::string why) { r.failures.push_back(std::move(why)); };
     // A check: `why` is its failure unless `ok`.
-    auto need = [&fail](bool ok, std::string why) {
+    auto need = [&r](bool ok, std::string why) {
         if (!ok) {
-            fail(std::move(why));
+            r.failures.push_back(std::move(why));
         }
     };
     const cv::Rect target = run.monitor.empty() ? cv::Rect({}, run.screen) : run.monitor;
@@ -250,7 +249,7 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
     r.latencyMsP95 = percentile(latencies, 95);
     r.inkLatencyMsP95 = percentile(run.inkLatenciesMs, 95);
     if (errors.empty()) {
-        fail("no pointer move to measure");
+        need(false, "no pointer move to measure");
     } else {
         need(r.pointerErrorMeanPx < limits.pointerMeanPx,
              "mean pointer error " + fixed(r.pointerErrorMeanPx, 2) + " px");
@@ -271,36 +270,26 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         }
         double sum = 0;
         int samples = 0;
-        auto closeRun = [&](size_t begin, size_t end) {
-            constexpr size_t kMinRun = 20, kSettle = 10;
-            if (end - begin < kMinRun) {
-                return;
+        // Runs of frames with the pen lit at one place; those of 20 frames
+        // or more count, from their 10th frame on.
+        const std::vector<SimFrame>& f = run.simFrames;
+        for (size_t begin = 0, i = 1; i <= f.size(); ++i) {
+            if (i < f.size() && f[i].lit && f[begin].lit && f[i].pen == f[begin].pen) {
+                continue;
             }
             std::vector<cv::Point2d> held;
-            for (size_t i = begin + kSettle; i < end; ++i) {
-                const auto it = moveAt.upper_bound(run.simFrames[i].number);
+            for (size_t j = begin + 10; i - begin >= 20 && j < i; ++j) {
+                const auto it = moveAt.upper_bound(f[j].number);
                 if (it != moveAt.begin()) {
                     held.push_back(std::prev(it)->second);
                 }
             }
-            if (held.empty()) {
-                return;
-            }
+            begin = i;
             const cv::Point2d mean = std::accumulate(held.begin(), held.end(), cv::Point2d()) /
-                                     static_cast<double>(held.size());
+                                     std::max<double>(1, held.size());
             for (const cv::Point2d& p : held) {
                 sum += (p - mean).dot(p - mean);
                 ++samples;
-            }
-        };
-        size_t begin = 0;
-        for (size_t i = 1; i <= run.simFrames.size(); ++i) {
-            const bool same = i < run.simFrames.size() && run.simFrames[i].lit &&
-                              run.simFrames[begin].lit &&
-                              run.simFrames[i].pen == run.simFrames[begin].pen;
-            if (!same) {
-                closeRun(begin, i);
-                begin = i;
             }
         }
         if (samples > 0) {
@@ -343,11 +332,10 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
             // A stroke lost whole (an undo too many, a wiped board) hides in
             // the total of a large figure.
             for (std::size_t j = 0; j < strokes.size(); ++j) {
-                if (strokes[j].second * 2 < strokes[j].first) {
-                    fail("stroke " + std::to_string(j + 1) + " of the figure has no ink along " +
-                         std::to_string(100 - strokes[j].second * 100 / strokes[j].first) +
-                         " % of it");
-                }
+                const auto [all, inked] = strokes[j];
+                need(inked * 2 >= all,
+                     "stroke " + std::to_string(j + 1) + " of the figure has no ink along " +
+                         std::to_string(100 - inked * 100 / std::max(all, 1)) + " % of it");
             }
         }
         if (!segs.empty()) {
@@ -360,8 +348,8 @@ Report computeReport(const RunRecords& run, const Limits& limits) {
         }
     }
     if (run.figure.empty() || !run.segments) {
-        fail(run.figure.empty() ? "no figure to compare the ink with"
-                                : "Kalvo left no document dump");
+        need(false, run.figure.empty() ? "no figure to compare the ink with"
+                                       : "Kalvo left no document dump");
     } else {
         need(r.figureCoverage >= limits.minCoverage,
              "Kalvo's segments cover " + fixed(r.figureCoverage * 100, 0) + " % of the figure");

@@ -1,28 +1,5 @@
 // The end-to-end driver's hands and eyes, one small command per call so the
-// demo script reads as the scenario:
-//   e2e_driver geometry FILE NAME [--title TEXT] [--timeout S]
-//       waits until a program's geometry file lists control NAME and prints
-//       the centre of it, "X Y"
-//   e2e_driver click X Y          an XTest left click on $DISPLAY
-//   e2e_driver drag X Y X2 Y2     an XTest drag with the left button
-//   e2e_driver key [ctrl+][shift+]KEYSYM  an XTest key press and release, as
-//                                 typed on the keyboard (to the focused window)
-//   e2e_driver screenshot OUT.png the whole X screen
-//   e2e_driver figure --screen WxH[+X+Y] --parts house,star,ok --color RRGGBB
-//                     [--speed PX_PER_S] [--figure FILE]
-//       prints the pen script that draws the parts on that screen (a monitor
-//       at X,Y of the X screen); appends their strokes to FILE
-//   e2e_driver tap X Y [--hold MS]
-//       prints the pen script of one tap, or of the pen held still MS ms
-//   e2e_driver pen SOCKET [--timeout S]
-//       sends the script on standard input to the simulator's control socket,
-//       one command at a time, each waited for
-//   e2e_driver inkwatch TOVIK_LOG OUT [--monitor WxH+X+Y]
-//       until stopped (SIGTERM): follows Tovik's event log (absolute
-//       coordinates span the monitor, the whole screen by default) and, for each
-//       pointer move, polls the screen about every millisecond through XShm
-//       until ink shows at the pointer; writes "ink CAPTURE_US SEEN_US" or
-//       "miss CAPTURE_US" (no ink within 500 ms: a tap on a button) to OUT
+// demo script reads as the scenario. The commands: kUsage below.
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -64,18 +41,34 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+const char* const kUsage = R"(usage:
+  e2e_driver geometry FILE NAME [--title TEXT] [--timeout S]
+      waits until a program's geometry file lists control NAME and prints
+      the centre of it, "X Y"
+  e2e_driver click X Y          an XTest left click on $DISPLAY
+  e2e_driver drag X Y X2 Y2     an XTest drag with the left button
+  e2e_driver key [ctrl+][shift+]KEYSYM  an XTest key press and release, as
+                                typed on the keyboard (to the focused window)
+  e2e_driver screenshot OUT.png the whole X screen
+  e2e_driver figure --screen WxH[+X+Y] --parts house,star,ok --color RRGGBB
+                    [--speed PX_PER_S] [--figure FILE]
+      prints the pen script that draws the parts on that screen (a monitor
+      at X,Y of the X screen); appends their strokes to FILE
+  e2e_driver tap X Y [--hold MS]
+      prints the pen script of one tap, or of the pen held still MS ms
+  e2e_driver pen SOCKET [--timeout S]
+      sends the script on standard input to the simulator's control socket,
+      one command at a time, each waited for
+  e2e_driver inkwatch TOVIK_LOG OUT [--monitor WxH+X+Y]
+      until stopped (SIGTERM): follows Tovik's event log (absolute
+      coordinates span the monitor, the whole screen by default) and, for each
+      pointer move, polls the screen about every millisecond through XShm
+      until ink shows at the pointer; writes "ink CAPTURE_US SEEN_US" or
+      "miss CAPTURE_US" (no ink within 500 ms: a tap on a button) to OUT
+)";
+
 int usage() {
-    std::fprintf(stderr,
-                 "usage: e2e_driver geometry FILE NAME [--title TEXT] [--timeout S]\n"
-                 "       e2e_driver click X Y\n"
-                 "       e2e_driver drag X Y X2 Y2\n"
-                 "       e2e_driver key [ctrl+][shift+]KEYSYM\n"
-                 "       e2e_driver screenshot OUT.png\n"
-                 "       e2e_driver figure --screen WxH[+X+Y] --parts LIST --color RRGGBB "
-                 "[--speed N] [--figure FILE]\n"
-                 "       e2e_driver tap X Y [--hold MS]\n"
-                 "       e2e_driver pen SOCKET [--timeout S]\n"
-                 "       e2e_driver inkwatch TOVIK_LOG OUT [--monitor WxH+X+Y]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 

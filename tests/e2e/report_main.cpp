@@ -1,15 +1,6 @@
 // Computes the end-to-end report from a run's records, prints it and writes
 // report.json. Exit status 0 when every check passed, 1 when one failed, 2
-// for bad arguments or unreadable records.
-//   e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME [--frame-size WxH] --sim-log FILE
-//              --tovik-log FILE --kalvo-dump FILE --figure FILE
-//              [--screenshot PNG] [--leftover N] [--calibration auto|manual]
-//              [--ink-log FILE] [--right-clicks N]
-//              [--calibration-log FILE] [--pointer-mean PX] [--pointer-max PX]
-//              [--saved PICTURE]
-// --calibration-log: the trace of an earlier Tovik run whose calibration this
-// run reused from its stored files.
-//              [--json OUT]
+// for bad arguments or unreadable records. Its arguments: usage() below.
 
 #include <cstdio>
 #include <fstream>
@@ -26,14 +17,15 @@
 namespace {
 
 int usage() {
-    std::fprintf(
-        stderr,
-        "usage: e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME "
-        "[--frame-size WxH] --sim-log FILE "
-        "--tovik-log FILE --kalvo-dump FILE --figure FILE [--screenshot PNG] "
-        "[--leftover N] [--calibration auto|manual] [--ink-log FILE] [--right-clicks N] "
-        "[--calibration-log FILE] [--pointer-mean PX] [--pointer-max PX] [--saved PICTURE] "
-        "[--json OUT]\n");
+    std::fputs(R"(usage: e2e_report --screen WxH [--monitor WxH+X+Y] --pose NAME [--frame-size WxH]
+           --sim-log FILE --tovik-log FILE --kalvo-dump FILE --figure FILE
+           [--screenshot PNG] [--leftover N] [--calibration auto|manual]
+           [--ink-log FILE] [--right-clicks N] [--calibration-log FILE]
+           [--pointer-mean PX] [--pointer-max PX] [--saved PICTURE] [--json OUT]
+  --calibration-log: the trace of an earlier Tovik run whose calibration this
+  run reused from its stored files
+)",
+               stderr);
     return 2;
 }
 
@@ -42,33 +34,30 @@ bool size(const std::string& text, cv::Size& out) {
            out.height > 0;
 }
 
-template <typename Read>
-bool readFile(const std::string& path, bool required, Read read) {
+// Reads `path` into `out` with one of the record readers; a missing file is
+// no error unless `required`.
+template <typename T, typename Reader>
+bool readInto(const std::string& path, T& out, Reader reader, bool required = true) {
     std::ifstream in(path, std::ios::binary);
+    std::string error;
     if (!in) {
         if (required) {
             std::fprintf(stderr, "e2e_report: cannot read %s\n", path.c_str());
         }
         return !required;
     }
-    std::string error;
-    if (!read(in, error)) {
+    auto value = reader(in, error);
+    if (!value) {
         std::fprintf(stderr, "e2e_report: %s: %s\n", path.c_str(), error.c_str());
         return false;
     }
+    out = std::move(*value);
     return true;
 }
 
-// Reads `path` into `out` with one of the record readers.
-template <typename T, typename Reader>
-bool readInto(const std::string& path, T& out, Reader reader) {
-    return readFile(path, true, [&](std::istream& in, std::string& error) {
-        auto value = reader(in, error);
-        if (value) {
-            out = std::move(*value);
-        }
-        return value.has_value();
-    });
+// Kalvo's dump, read whole.
+std::optional<std::vector<e2e::Segment>> readDump(std::istream& in, std::string& error) {
+    return e2e::readSegments(std::string(std::istreambuf_iterator<char>(in), {}), error);
 }
 
 }  // namespace
@@ -132,12 +121,7 @@ int main(int argc, char** argv) {
                       readInto(opt["tovik-log"], run.trace, e2e::readTovikTrace) &&
                       readInto(opt["figure"], run.figure, e2e::readFigure) &&
                       // No dump is a failed check, not an unreadable run.
-                      readFile(opt["kalvo-dump"], false, [&](std::istream& in, std::string& e) {
-                          const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                                  std::istreambuf_iterator<char>());
-                          run.segments = e2e::readSegments(bytes, e);
-                          return run.segments.has_value();
-                      });
+                      readInto(opt["kalvo-dump"], run.segments, readDump, false);
     if (!read || (opt.contains("calibration-log") &&
                   !readInto(opt["calibration-log"], earlier, e2e::readTovikTrace))) {
         return 2;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <X11/Xlib.h>
 
 #include "sim/ScreenScene.h"
@@ -9,12 +11,24 @@
 
 namespace {
 
-// Paints the root window one colour, so a capture knows what to expect.
-void paintRoot(unsigned long rgb) {
-    const tktest::DisplayPtr d = tktest::openDisplay();
-    XSetWindowBackground(d.get(), DefaultRootWindow(d.get()), rgb);
-    XClearWindow(d.get(), DefaultRootWindow(d.get()));
-    XSync(d.get(), False);
+// Paints the root window one colour, and its right half `right` when given,
+// so a capture knows what to expect.
+void paintRoot(unsigned long rgb, std::optional<unsigned long> right = {}) {
+    const tktest::DisplayPtr display = tktest::openDisplay();
+    Display* d = display.get();
+    ASSERT_NE(d, nullptr);
+    const Window root = DefaultRootWindow(d);
+    XSetWindowBackground(d, root, rgb);
+    XClearWindow(d, root);
+    if (right) {
+        const int width = DisplayWidth(d, DefaultScreen(d));
+        GC gc = XCreateGC(d, root, 0, nullptr);
+        XSetForeground(d, gc, *right);
+        XSetSubwindowMode(d, gc, IncludeInferiors);
+        XFillRectangle(d, root, gc, width / 2, 0, static_cast<unsigned>(width), 1u << 15);
+        XFreeGC(d, gc);
+    }
+    XSync(d, False);
 }
 
 TEST(ScreenScene, CapturesTheRootWindow) {
@@ -79,24 +93,9 @@ TEST(ScreenScene, FilmsOneAreaWithThePenInScreenCoordinates) {
     if (!tktest::haveDisplay()) {
         GTEST_SKIP() << "needs an X display";
     }
-    const tktest::DisplayPtr display = tktest::openDisplay();
-    Display* d = display.get();
-    ASSERT_NE(d, nullptr);
-    const int width = DisplayWidth(d, DefaultScreen(d)),
-              height = DisplayHeight(d, DefaultScreen(d));
-    // Left half black, right half white; the area is the right half.
-    const Window root = DefaultRootWindow(d);
-    XSetWindowBackground(d, root, 0x000000);
-    XClearWindow(d, root);
-    GC gc = XCreateGC(d, root, 0, nullptr);
-    XSetForeground(d, gc, 0xffffff);
-    XSetSubwindowMode(d, gc, IncludeInferiors);
-    XFillRectangle(d, root, gc, width / 2, 0, static_cast<unsigned>(width - width / 2),
-                   static_cast<unsigned>(height));
-    XFreeGC(d, gc);
-    XSync(d, False);
-
-    const cv::Rect area(width / 2, 0, width - width / 2, height);
+    paintRoot(0x000000, 0xffffff);  // the area is the white right half
+    const int width = sim::ScreenScene("").size().width;
+    const cv::Rect area(width / 2, 0, width - width / 2, sim::ScreenScene("").size().height);
     sim::ScreenScene scene("", area);
     ASSERT_TRUE(scene.isOpen());
     cv::Mat image;

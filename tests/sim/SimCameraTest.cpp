@@ -14,6 +14,7 @@
 #include "common/TempDir.h"
 #include "sim/PenControl.h"
 #include "sim/SimCamera.h"
+#include "tests/e2e/RunLogs.h"
 #include "tests/support/PenChannel.h"
 #include "tests/support/Wait.h"
 
@@ -245,25 +246,14 @@ TEST(SimCamera, FrameLogRecordsEveryDeliveredFrame) {
         grab(*camera);  // delivers the newer of the two
     }
     std::ifstream in(path);
-    std::string header, first, second, extra;
-    std::getline(in, header);
-    std::getline(in, first);
-    std::getline(in, second);
-    EXPECT_FALSE(std::getline(in, extra));
-    EXPECT_EQ(header.front(), '#');
-    unsigned long long n1 = 0, n2 = 0;
-    long long t1 = 0, t2 = 0;
-    double x = 0, y = 0;
-    int lit = -1;
-    ASSERT_EQ(std::sscanf(first.c_str(), "%llu %lld %lf %lf %d", &n1, &t1, &x, &y, &lit), 5);
-    EXPECT_EQ(n1, 0u);
-    EXPECT_EQ(x, 10);
-    EXPECT_EQ(y, 20);
-    EXPECT_EQ(lit, 1);
-    ASSERT_EQ(std::sscanf(second.c_str(), "%llu %lld %lf %lf %d", &n2, &t2, &x, &y, &lit), 5);
-    EXPECT_EQ(n2, 2u);
-    EXPECT_GT(t2, t1);
-    EXPECT_EQ(lit, 0);
+    EXPECT_EQ(in.peek(), '#');  // a header line first
+    std::string error;
+    const auto frames = e2e::readSimFrames(in, error);
+    ASSERT_TRUE(frames) << error;
+    ASSERT_EQ(frames->size(), 2u);
+    EXPECT_EQ(frames->front(), (e2e::SimFrame{0, frames->front().captureUs, {10, 20}, true}));
+    EXPECT_EQ(frames->back(), (e2e::SimFrame{2, frames->back().captureUs, {30, 40}, false}));
+    EXPECT_GT(frames->back().captureUs, frames->front().captureUs);
 }
 
 TEST(SimCamera, ControlSocketSteersThePenAndAnswersEachLine) {
@@ -346,19 +336,24 @@ TEST(SimCamera, ControlFifoAndScriptFile) {
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
 }
 
+// A white scene that notes the thread filming it, filmed `delay` late.
+struct WhiteScene final : sim::SceneSource {
+    explicit WhiteScene(std::chrono::milliseconds late = {}) : delay(late) {}
+    bool capture(cv::Mat& out) override {
+        pthread_getname_np(pthread_self(), thread.data(), thread.size());
+        std::this_thread::sleep_for(delay);
+        out = cv::Mat(size(), CV_8UC3, cv::Scalar::all(255));
+        return true;
+    }
+    cv::Size size() const override { return {640, 480}; }
+    std::chrono::milliseconds delay;
+    std::array<char, 16> thread{};
+};
+
 // A paced camera films on its own thread, named for top -H.
 TEST(SimCamera, APacedCameraFilmsOnTheFrameThread) {
-    struct Scene final : sim::SceneSource {
-        bool capture(cv::Mat& out) override {
-            pthread_getname_np(pthread_self(), thread.data(), thread.size());
-            out = cv::Mat(800, 1280, CV_8UC3, cv::Scalar::all(255));
-            return true;
-        }
-        cv::Size size() const override { return {1280, 800}; }
-        std::array<char, 16> thread{};
-    };
-    auto scene = std::make_unique<Scene>();
-    const Scene* filmed = scene.get();
+    auto scene = std::make_unique<WhiteScene>();
+    const WhiteScene* filmed = scene.get();
     SimCamera camera(sim::SimOptions{}, std::move(scene));
     ASSERT_TRUE(camera.open(0, {640, 480}));
 
@@ -370,15 +365,8 @@ TEST(SimCamera, APacedCameraFilmsOnTheFrameThread) {
 
 // A pen's wait lasts its frames too: a stalled camera does not cut a tap short.
 TEST(SimCamera, APenWaitSpansItsFramesWhenTheCameraStalls) {
-    struct Slow final : sim::SceneSource {
-        bool capture(cv::Mat& out) override {
-            std::this_thread::sleep_for(100ms);  // 10 frames a second of the 30 asked for
-            out = cv::Mat(480, 640, CV_8UC3, cv::Scalar::all(255));
-            return true;
-        }
-        cv::Size size() const override { return {640, 480}; }
-    };
-    SimCamera camera(sim::SimOptions{}, std::make_unique<Slow>());
+    // 10 frames a second of the 30 asked for.
+    SimCamera camera(sim::SimOptions{}, std::make_unique<WhiteScene>(100ms));
     ASSERT_TRUE(camera.open(0, {640, 480}));
     ASSERT_EQ(camera.frameRate(), 30);
     const std::uint64_t before = camera.framesMade();

@@ -56,13 +56,12 @@ std::unique_ptr<Process> Process::start(const std::vector<std::string>& argv,
     if (options.input) {
         posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     }
-    if (!options.out.empty()) {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, options.out.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    }
-    if (!options.err.empty()) {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, options.err.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    for (const auto& [fd, path] :
+         {std::pair{STDOUT_FILENO, options.out}, {STDERR_FILENO, options.err}}) {
+        if (!path.empty()) {
+            posix_spawn_file_actions_addopen(&actions, fd, path.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
     }
     if (options.reportFd >= 0) {
         posix_spawn_file_actions_adddup2(&actions, report[1], options.reportFd);

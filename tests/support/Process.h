@@ -33,7 +33,6 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    [[nodiscard]] pid_t pid() const { return pid_; }
     // One line to its standard input.
     void send(const std::string& line) const;
     // The next line from the report descriptor; empty at its end or after `limit`.

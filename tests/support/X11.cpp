@@ -143,22 +143,6 @@ bool setMonitors(Display* d, const std::vector<Monitor>& wanted) {
     return true;
 }
 
-std::vector<Monitor> monitors(Display* d) {
-    std::vector<Monitor> out;
-    int count = 0;
-    XRRMonitorInfo* now = XRRGetMonitors(d, DefaultRootWindow(d), False, &count);
-    for (int i = 0; now != nullptr && i < count; ++i) {
-        char* name = XGetAtomName(d, now[i].name);
-        out.push_back({name != nullptr ? name : "?", now[i].x, now[i].y, now[i].width,
-                       now[i].height, now[i].primary != 0});
-        XFree(name);
-    }
-    if (now != nullptr) {
-        XRRFreeMonitors(now);
-    }
-    return out;
-}
-
 bool XServer::start(const std::string& size) {
     // Xvfb reports every display number it finds taken: keep that quiet.
     process_ = Process::start(
@@ -172,15 +156,6 @@ bool XServer::start(const std::string& size) {
 bool onPrivateDisplay() {
     return std::getenv(kPrivateDisplayChild) != nullptr;
 }
-
-namespace {
-
-bool compositorOwnsScreen(const std::string& display) {
-    DisplayPtr d = openDisplay(display.c_str());
-    return d && XGetSelectionOwner(d.get(), XInternAtom(d.get(), "_NET_WM_CM_S0", False)) != 0;
-}
-
-}  // namespace
 
 ChildResult runOnPrivateDisplay(const std::string& testName, bool compositor) {
     ChildResult result;
@@ -199,8 +174,11 @@ ChildResult runOnPrivateDisplay(const std::string& testName, bool compositor) {
             result.error = "xcompmgr is not installed";
             return result;
         }
-        if (!waitUntil([&] { return compositorOwnsScreen(server.name()); },
-                       std::chrono::seconds(10), milliseconds(20))) {
+        const auto owned = [&] {
+            DisplayPtr d = openDisplay(server.name().c_str());
+            return d && XGetSelectionOwner(d.get(), XInternAtom(d.get(), "_NET_WM_CM_S0", False));
+        };
+        if (!waitUntil(owned, std::chrono::seconds(10), milliseconds(20))) {
             result.error = "xcompmgr did not start";
             return result;
         }

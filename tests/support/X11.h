@@ -56,7 +56,6 @@ struct Monitor {
 bool setMonitors(Display* d, const std::vector<Monitor>& monitors);
 // The monitors set before go; the screen's own comes back, primary no more.
 void clearMonitors(Display* d);
-std::vector<Monitor> monitors(Display* d);
 
 // An Xvfb of the test's own: nothing it does reaches the display other tests
 // share. Always started with -noreset: a server that resets when its last
