@@ -16,12 +16,7 @@
 namespace kalvo::test {
 
 inline common::ProgramPaths pathsIn(const QTemporaryDir& dir) {
-    common::ProgramPaths paths;
-    paths.programDir = dir.path().toStdString() + "/";
-    paths.programPath = paths.programDir + "kalvo";
-    paths.iniPath = paths.programDir + "kalvo.ini";
-    paths.dataDir = paths.programDir;
-    return paths;
+    return common::resolveProgramPaths(dir.path().toStdString() + "/kalvo", "kalvo", true);
 }
 
 inline MenuXPMetrics fixedMetrics() {
